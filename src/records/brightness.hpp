@@ -1,0 +1,13 @@
+// Brightness record "%B": one channel's counts, the four-slot delay line, and the data clock's step.
+#pragma once
+
+#include <string>
+
+#include "driver/console.hpp"
+#include "driver/state.hpp"
+
+namespace sfmr {
+
+void decodebright(State& s, Console& console, const std::string& line);
+
+}  // namespace sfmr

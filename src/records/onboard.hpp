@@ -1,0 +1,12 @@
+// Onboard solution record "%R": the radiometer's own wind speed, rain rate, quality figure and status.
+#pragma once
+
+#include <string>
+
+#include "driver/state.hpp"
+
+namespace sfmr {
+
+void decodeps(State& s, const std::string& line);
+
+}  // namespace sfmr
