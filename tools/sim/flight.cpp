@@ -1,0 +1,240 @@
+#include "sim/flight.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <sstream>
+#include <vector>
+
+#include "driver/console.hpp"
+#include "driver/text.hpp"
+#include "records/thermal.hpp"
+#include "retrieval/forward_model.hpp"
+#include "sim/random.hpp"
+#include "sim/sst_grid.hpp"
+#include "sim/track.hpp"
+#include "sst/sst_field.hpp"
+
+namespace sfmr::sim {
+
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+constexpr double kZeroCelsius = 273.146;  // K, the offset the processing uses for both temperatures
+constexpr std::int32_t kCountSpan = 20000;  // counts between the two references of a "%B" line
+
+// A number as the data system writes it: fixed decimals, no padding.
+std::string num(double v, int decimals) {
+  const std::string s = format_F(v, 24, decimals);
+  return std::string(s.substr(s.find_first_not_of(' ')));
+}
+
+struct Date {
+  int day, month, year;
+  void advance() {
+    static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+    const int length = month == 2 && leap ? 29 : kDays[month - 1];
+    if (++day > length) {
+      day = 1;
+      if (++month > 12) {
+        month = 1;
+        ++year;
+      }
+    }
+  }
+  std::string text() const { return format_I(day, 2, 2) + "/" + format_I(month, 2, 2) + "/" + format_I(year, 4); }
+};
+
+std::string clock_text(std::int32_t sec) {
+  return format_I(sec / 3600, 2, 2) + ":" + format_I(sec % 3600 / 60, 2, 2) + ":" + format_I(sec % 60, 2, 2);
+}
+
+// Instrument temperature counts of one second: eight sensors drifting slowly about their working points.
+std::array<std::int32_t, 8> thermal_counts(double t) {
+  static const double kWorkingPoint[8] = {35.0, 36.0, 38.5, 39.2, 40.1, 41.3, 42.0, 30.0};  // deg C
+  std::array<std::int32_t, 8> counts{};
+  for (std::size_t i = 0; i < counts.size(); ++i) {
+    const double temp = kWorkingPoint[i] + 0.5 * std::sin(2.0 * kPi * t / 3600.0 + static_cast<double>(i));
+    // Inverse of the sensor conversions: deg C = count x 0.102 - 41 (x 0.096 - 63 for sensors 5 and 6).
+    counts[i] = static_cast<std::int32_t>(std::lround(i == 5 || i == 6 ? (temp + 63.0) / 0.096 : (temp + 41.0) / 0.102));
+  }
+  return counts;
+}
+
+// Damage of the kinds real records show: a line cut short, a character garbled, a stray line.
+void write_line(std::ostream& out, std::string line, double damage, Rng& rng) {
+  if (damage > 0.0 && rng.chance(damage)) {
+    switch (rng.below(3)) {
+      case 0:
+        line.resize(static_cast<std::size_t>(3 + rng.below(static_cast<int>(line.size()) - 3)));
+        break;
+      case 1: {
+        static const char kJunk[] = "x#/ .,-*?";
+        line[static_cast<std::size_t>(2 + rng.below(static_cast<int>(line.size()) - 2))] = kJunk[rng.below(9)];
+        break;
+      }
+      default:
+        out << "@@" << static_cast<char>('A' + rng.below(26)) << " line noise\r\n";
+        break;
+    }
+  }
+  out << line << "\r\n";
+}
+
+}  // namespace
+
+Radiometer sample_radiometer() {
+  Radiometer r;
+  for (std::size_t k = 0; k < r.coef.size(); ++k) {
+    const float kf = static_cast<float>(k);
+    r.coef[k] = {-8.0f - kf, 3.5f, 290.0f + 4.0f * kf, -7.0f, 1.75f, 0.7f, 3.5f, -1.75f, 0.35f};
+  }
+  return r;
+}
+
+double ratio_for_tb(const std::array<float, 9>& c, const std::array<float, 8>& th, double tb) {
+  const double th2 = th[2], th3 = th[3], th4 = th[4], th5 = th[5], th6 = th[6];
+  const double fixed = c[0] + (c[1] * th4 + c[4] * th5 + c[5] * th2 + c[7] * th3 + c[8] * th6) / 35.0;
+  const double per_ratio = c[2] + (c[3] * th4 + c[6] * th3) / 35.0;
+  return (tb - fixed) / per_ratio;
+}
+
+std::array<std::int32_t, 3> counts_for_ratio(double ratio, std::int32_t hot) {
+  return {hot - static_cast<std::int32_t>(std::lround(ratio * kCountSpan)), hot, hot - kCountSpan};
+}
+
+double model_wind_for(double wind, double rain) { return (wind + 0.2035 * rain) / (1.0 + 0.0043 * rain); }
+
+int write_flight(const FlightOptions& o, const Storm& storm, const Radiometer& radiometer, const SstField* field,
+                 std::ostream& raw, std::ostream& truth) {
+  Rng rng(o.seed);
+  const int seconds = static_cast<int>(std::lround(o.hours * 3600.0));
+  const Waypoint base{27.98, -81.95};  // inland Florida
+  const Waypoint east{storm.lat0, storm.lon0 + 1.1}, west{storm.lat0, storm.lon0 - 1.1};
+  const Waypoint north{storm.lat0 + 1.0, storm.lon0}, south{storm.lat0 - 1.0, storm.lon0};
+  std::vector<Waypoint> plan = {east, west, north, south};
+  if (o.land_leg) plan.insert(plan.begin(), base);
+  const Track track(plan, o.land_leg ? 1 : 0, seconds, 130.0, 3000.0, o.turn_roll);
+
+  std::istringstream no_input;
+  std::ostringstream discard;
+  Console quiet(no_input, discard);
+  State th_state;  // the thermal decoder's view of each "%T" line
+
+  Date date{o.day, o.month, o.year};
+  const int gap_start = seconds / 3;
+  truth << "Sec,WS,RR,Lat,Lon,Land\r\n";
+  raw << "%I SFMR simulated flight, seed " << o.seed << "\r\n";
+  raw << "%P 2 " << radiometer.serial << " SFMR\r\n";
+
+  auto over_land = [&](double lat, double lon) {
+    if (field == nullptr) return false;
+    State probe;
+    probe.acft.Lat = static_cast<float>(lat);
+    probe.acft.Lon = static_cast<float>(lon);
+    float sst = 0.0f;
+    field->getsst(probe, sst);
+    return sst == -1.0f;
+  };
+
+  for (int t = 0; t < seconds; ++t) {
+    const std::int32_t sec = (o.start_sec + t) % 86400;
+    if (t > 0 && sec == 0) date.advance();
+    const std::string stamp = date.text() + "," + clock_text(sec);
+    const AircraftState a = track.at(t);
+    const bool land = over_land(a.lat, a.lon);
+    const double wind = storm.wind(a.lat, a.lon);
+    const double rain = storm.rain(a.lat, a.lon);
+    const double sst = sst_climatology(a.lat, a.lon);
+    const double air_k = 283.15 - 0.0065 * (a.alt - 3000.0) + 0.4 * std::sin(t / 900.0);
+    truth << sec << ',' << num(wind, 3) << ',' << num(rain, 3) << ',' << num(a.lat, 4) << ',' << num(a.lon, 4) << ','
+          << (land ? 1 : 0) << "\r\n";
+
+    const bool in_gap = o.gap_seconds > 0 && t >= gap_start && t < gap_start + o.gap_seconds;
+    if (!in_gap && !rng.chance(o.drop_acft)) {
+      const double sst_k = land ? 305.0 : sst + 273.15 + 0.3 * rng.normal();
+      write_line(raw,
+                 "%A," + stamp + "," + num(a.lat, 4) + "," + num(a.lon, 4) + "," + num(a.alt, 1) + "," +
+                     num(a.pitch, 2) + "," + num(a.roll, 2) + "," + num(air_k, 2) + "," + num(sst_k, 2) + "," +
+                     num(a.alt + 15.0, 1) + "," + num(a.heading, 1) + "," + num(130.0 + 2.0 * rng.normal(), 1) + "," +
+                     num(701.0 - 0.01 * (a.alt - 3000.0), 1) + "," + num(1.15 * wind, 1),
+                 o.damage, rng);
+    }
+
+    const std::array<std::int32_t, 8> counts = thermal_counts(t);
+    std::string therm = "%T";
+    for (std::int32_t c : counts) therm += " " + std::to_string(c);
+    decodetherm(th_state, quiet, fixed_text(therm));
+    write_line(raw, therm, o.damage, rng);
+
+    const double onboard_ws = land ? 0.0 : std::max(0.0, wind + 0.8 * rng.normal());
+    const double onboard_rr = land ? 0.0 : std::max(0.0, rain + 0.4 * rng.normal());
+    write_line(raw,
+               "%R," + stamp + "," + num(onboard_ws, 1) + "," + num(onboard_rr, 1) + "," +
+                   num(0.3 + 0.2 * std::fabs(rng.normal()), 2) + ",0," + (land ? "00100000000" : "00000000000"),
+               o.damage, rng);
+
+    // Two channel measurements per second, stepping through the six channels.
+    for (int half = 0; half < 2; ++half) {
+      const int ch = (2 * t + half) % 6;
+      const auto k = static_cast<std::size_t>(ch);
+      const AircraftState m = track.at(t + 0.5 * half);
+      const double w = storm.wind(m.lat, m.lon);
+      const double r = storm.rain(m.lat, m.lon);
+      const double s = sst_climatology(m.lat, m.lon);
+      double tb = 0.0;
+      if (over_land(m.lat, m.lon)) {
+        tb = 276.0 + 3.0 * std::sin(t / 97.0);  // land: emissivity near 0.92 at 300 K
+      } else {
+        std::array<float, 6> emis{};
+        klsw_loop(radiometer.freq, static_cast<float>(s), emis, radiometer.serial, 6);
+        const std::array<float, 2> state = {static_cast<float>(model_wind_for(w, r)), static_cast<float>(r)};
+        tb = tbsfmr(radiometer.freq[k], static_cast<float>(s + kZeroCelsius), static_cast<float>(m.alt),
+                    static_cast<float>(air_k), emis[k], state);
+      }
+      tb += o.noise * rng.normal();
+      const std::int32_t hot = 40000 + static_cast<std::int32_t>(std::lround(200.0 * std::sin(t / 1000.0)));
+      const auto c = counts_for_ratio(ratio_for_tb(radiometer.coef[k], th_state.sfmr.Th, tb), hot);
+      write_line(raw,
+                 "%B," + std::to_string(ch) + "," + std::to_string(c[0]) + "," + std::to_string(c[1]) + "," +
+                     std::to_string(c[2]),
+                 o.damage, rng);
+    }
+  }
+  return seconds;
+}
+
+void write_calibration_file(std::ostream& out, const Radiometer& radiometer) {
+  out << "# SFMR calibration constants c1..c9 per channel\r\n";
+  out << "# Tb = c1 + c3 N + (c2 Th4 + c4 N Th4 + c5 Th5 + c6 Th2 + c7 N Th3 + c8 Th3 + c9 Th6) / 35\r\n";
+  auto block = [&out](const std::string& header, const std::array<std::array<float, 9>, 6>& coef) {
+    out << header << "\r\n";
+    out << "# channel constants, channel 0 first\r\n";
+    for (const auto& row : coef) {
+      std::string line;
+      for (float c : row) line += format_F(c, 10, 4);
+      out << line << "\r\n";
+    }
+  };
+  std::array<std::array<float, 9>, 6> other{};
+  for (auto& row : other) row = {-12.0f, 2.0f, 301.0f, -5.0f, 1.0f, 1.0f, 2.0f, -1.0f, 0.0f};
+  block("US-  3  (retired unit)", other);
+  block("US-" + format_I(radiometer.serial, 3) + "  (simulated unit)", radiometer.coef);
+  other[0][0] = -99.0f;
+  block("US- 12", other);
+}
+
+void write_setup_file(std::ostream& out, const std::string& raw, const std::string& cal, const std::string& sst,
+                      const Radiometer& radiometer) {
+  out << "# sfmrbatch setup for the simulated flight\r\n";
+  out << "&A raw data file\r\n" << raw << "\r\n";
+  out << "&B calibration file\r\n" << cal << "\r\n";
+  out << "&C SST grid file\r\n" << sst << "\r\n";
+  out << "&D channel frequencies, GHz\r\n";
+  for (std::size_t k = 0; k < radiometer.freq.size(); ++k) out << (k ? " " : "") << num(radiometer.freq[k], 2);
+  out << "\r\n";
+  out << "&E default SST: negative takes the SST from the grid, 20 deg C where it has none\r\n-20.0\r\n";
+  out << "&F channel filter: least-squares line, threshold 2.0 K\r\n2.0\r\n";
+}
+
+}  // namespace sfmr::sim

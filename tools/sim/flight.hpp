@@ -1,0 +1,71 @@
+// Simulated research flight through a tropical cyclone: writes the raw data file a radiometer and the
+// aircraft's data system would record, the calibration file, a setup file, the operator's answers and a
+// truth file, so that the whole processing chain can be run and checked against known wind and rain.
+//
+// Brightness temperatures come from the project's forward model at the storm's wind and rain; they are
+// turned into counts by inverting the calibration formula with the instrument temperatures of the same
+// second, so the processing reproduces them up to count quantisation and the added noise.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <ostream>
+#include <string>
+
+#include "sim/storm.hpp"
+
+namespace sfmr {
+class SstField;
+}
+
+namespace sfmr::sim {
+
+// The simulated radiometer: serial number, channel frequencies and calibration constants.
+struct Radiometer {
+  std::int32_t serial = 17;
+  std::array<float, 6> freq = {4.74f, 5.31f, 5.57f, 6.02f, 6.69f, 7.09f};  // GHz
+  std::array<std::array<float, 9>, 6> coef{};                              // c1..c9 per channel
+};
+
+Radiometer sample_radiometer();
+
+struct FlightOptions {
+  std::uint64_t seed = 1;
+  double hours = 2.0;                        // length of the record
+  std::int32_t start_sec = 23 * 3600 + 600;  // second of day of the first record (23:10:00)
+  int day = 7, month = 12, year = 2026;      // date of the first record
+  bool land_leg = true;                      // ferry in from a base inland (a leg over land)
+  double turn_roll = 25.0;                   // bank angle in turns, deg
+  double drop_acft = 0.01;                   // probability that a second's "%A" line is missing
+  int gap_seconds = 40;                      // one data-system gap with no "%A" lines (0: none)
+  double damage = 0.002;                     // probability that a line is damaged
+  double noise = 0.4;                        // brightness temperature noise, K
+};
+
+// Count ratio N for which the calibration formula gives `tb` (K) with the thermal values `th` (deg C):
+//   Tb = c1 + c3 N + (c2 Th4 + c4 N Th4 + c5 Th5 + c6 Th2 + c7 N Th3 + c8 Th3 + c9 Th6) / 35,
+// solved for N.
+double ratio_for_tb(const std::array<float, 9>& c, const std::array<float, 8>& th, double tb);
+
+// The three counts of a "%B" line whose count ratio (c2 - c1) / (c2 - c3) is `ratio` to within 1/20000,
+// around the reference count `hot`.
+std::array<std::int32_t, 3> counts_for_ratio(double ratio, std::int32_t hot);
+
+// Model wind speed U whose rain-corrected value U - (0.2035 - 0.0043 U) R is `wind`, for rain rate `rain`.
+double model_wind_for(double wind, double rain);
+
+// Writes the raw data file and the truth file (CSV: Sec,WS,RR,Lat,Lon,Land) of one flight. `field`, when
+// given, is a loaded SST field whose land cells mark where the aircraft flies over land. Returns the number
+// of seconds written.
+int write_flight(const FlightOptions& options, const Storm& storm, const Radiometer& radiometer,
+                 const SstField* field, std::ostream& raw, std::ostream& truth);
+
+// Calibration file with the blocks of three radiometers, the simulated one among them.
+void write_calibration_file(std::ostream& out, const Radiometer& radiometer);
+
+// Setup file naming the three files, the radiometer's frequencies, a negative default SST (take the SST
+// from the grid, 20 deg C where it has none) and the line filter.
+void write_setup_file(std::ostream& out, const std::string& raw, const std::string& cal, const std::string& sst,
+                      const Radiometer& radiometer);
+
+}  // namespace sfmr::sim
