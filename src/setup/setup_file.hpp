@@ -1,10 +1,19 @@
 // Run parameters from a setup file, with console prompts for whatever it does not supply.
+//
+// The six parameters, in their fixed order (also the order of the console prompts):
+//   A  raw data file name      B  calibration file name   C  SST file name
+//   D  six channel frequencies, GHz (each 0.0 or 4.0..8.0)
+//   E  default SST, deg C (-40.0 < v < 40.0)               F  filter value (-20.0 <= v <= 20.0)
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "driver/console.hpp"
 #include "driver/state.hpp"
+#include "driver/text.hpp"
 
 namespace sfmr {
 
@@ -13,5 +22,40 @@ namespace sfmr {
 // six parameters were accepted; the operator's quit ends the run.
 void get_setupfile(Console& console, State& s, std::string& infile, std::string& calfile,
                    std::string& sstfile);
+
+// Missing set `rcvd`: bit p (value 1 << p) is set while parameter p of the list above is still missing.
+namespace rcvd_bit {
+constexpr std::uint32_t kRawFile = 1;
+constexpr std::uint32_t kCalFile = 2;
+constexpr std::uint32_t kSstFile = 4;
+constexpr std::uint32_t kFreqs = 8;
+constexpr std::uint32_t kDefaultSst = 16;
+constexpr std::uint32_t kFilter = 32;
+constexpr std::uint32_t kAll = 63;
+}  // namespace rcvd_bit
+
+// The three file names gathered so far and the missing set. The numeric parameters go straight into `cal`.
+struct SetupParameters {
+  std::string infile = std::string(kLineLength, ' ');
+  std::string calfile = std::string(kLineLength, ' ');
+  std::string sstfile = std::string(kLineLength, ' ');
+  std::uint32_t rcvd = rcvd_bit::kAll;
+};
+
+// Delivers the next line of a text into a 128-character field; returns the read status (0, negative at the
+// end, positive on a read error).
+using LineSource = std::function<int(std::string& line)>;
+
+// Reads setup-file sections from `next_line` and takes every value it accepts into `p` and s.cal (clearing
+// its flag in p.rcvd). Reading stops once all six are accepted, at the end of the text, at a file name that
+// does not open, or at a read error. Returns the read error's status, or 0 in every other case.
+int read_setup_sections(const LineSource& next_line, State& s, SetupParameters& p);
+
+// Manual entry of every parameter still missing in p.rcvd, in the fixed order, restarting from the first
+// missing one after any rejected answer. A quit answer ends the run (status 0).
+void enter_parameters(Console& console, State& s, SetupParameters& p);
+
+// A quit answer: its only non-blank character is a "q" or "Q" in column 1.
+bool is_quit_answer(std::string_view answer);
 
 }  // namespace sfmr
