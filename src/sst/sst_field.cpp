@@ -55,6 +55,8 @@ double nearest(double x) {
 
 }  // namespace
 
+std::uint8_t sst_code_from_byte(std::uint8_t byte) { return kCodeOfByte[byte]; }
+
 void read_mwir(std::string_view sstfile, SstGrid ssta, std::int32_t& ierr) {
   ierr = -1;
   std::ifstream file(std::string(trimmed(sstfile)), std::ios::in | std::ios::binary);

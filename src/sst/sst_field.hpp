@@ -24,6 +24,9 @@ namespace sfmr {
 // when the file does not open or is shorter than the grid (then `ssta` is left partly filled).
 void read_mwir(std::string_view sstfile, SstGrid ssta, std::int32_t& ierr);
 
+// Cell code of one byte of the grid file, by the conversion above.
+std::uint8_t sst_code_from_byte(std::uint8_t byte);
+
 // Grid cell (index row * 4096 + col, see sst/grid.hpp) of the position (lat, lon), in degrees, latitude
 // positive north, longitude positive east in -180..180 or 0..360. Returns false when the position lies
 // outside the grid (south of about -89.991 deg, north of about 90.009 deg, or a longitude beyond about

@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "sst/grid.hpp"
+#include "sst/sst_field.hpp"
 
 namespace sfmr::sim {
 
