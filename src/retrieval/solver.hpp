@@ -15,7 +15,7 @@ void invert2(int np, std::array<float, 4>& m);
 
 // State after each iteration of a solve, for inspection by tests and tools.
 struct SolverTrace {
-  int iterations = 0;                        // iterations run
+  int iterations = 0;                               // iterations run
   std::array<std::array<float, 2>, 21> proposed{};  // updated state of iteration i + 1 before the limits
   std::array<std::array<float, 2>, 21> x{};         // state (U, R) at the end of iteration i + 1
 };

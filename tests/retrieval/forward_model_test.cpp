@@ -12,7 +12,7 @@
 namespace sfmr {
 namespace {
 
-// Reference values: the worked numbers published with the model (first two rows), the rest evaluated
+// Reference values: the model's reference cases (first two rows, to the digits given), the rest evaluated
 // independently with complex arithmetic, eps = eps_inf + (eps_s - eps_inf)/(1 - i w tau) + i sigma/(w eps_0),
 // and the Fresnel equations with a complex square root.
 TEST(KleinSwift, PermittivityAndReflectivity) {
@@ -124,7 +124,7 @@ TEST(KlswLoop, EmissivityPerChannel) {
   }
 }
 
-// The published worked example: 5 GHz, SST 28 C, air 20 C, 3000 m, calm-sea emissivity from the model.
+// Reference case of the model: 5 GHz, SST 28 C, air 20 C, 3000 m, calm-sea emissivity from the model.
 TEST(Tbsfmr, WorkedExample) {
   struct Case {
     float u, r;

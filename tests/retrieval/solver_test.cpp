@@ -36,7 +36,7 @@ TEST(Invert2, InverseInPlace) {
   }
 }
 
-// The published worked example: six channels 4.5 .. 7.5 GHz, SST 28 C, air 20 C, 3000 m.
+// Reference case of the solver: six channels 4.5 .. 7.5 GHz, SST 28 C, air 20 C, 3000 m.
 const std::array<float, kChannels> kExampleFreqs = {4.5f, 5.1f, 5.7f, 6.3f, 6.9f, 7.5f};
 
 struct Solve {
@@ -61,7 +61,7 @@ TEST(Wrsolv, WorkedExampleIterates) {
     const char* name;
     float u, r;  // truth
     int iterations;
-    std::vector<std::array<float, 2>> path;  // state after each iteration (published to 2 decimals)
+    std::vector<std::array<float, 2>> path;  // state after each iteration (reference values, 2 decimals)
     float ws, rr;
   };
   const Case cases[] = {
