@@ -1,0 +1,39 @@
+// Forward model of the radiometer's view of the sea at nadir: calm-sea emissivity from the permittivity of
+// sea water, and the brightness temperature seen from the aircraft for a given surface wind speed and rain
+// rate. Pure functions: no shared state is read or written.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+namespace sfmr {
+
+// Sea-water permittivity and flat-surface reflectivities.
+//   f      frequency, GHz              theta  incidence angle, rad
+//   t      water temperature, deg C    s      salinity, parts per thousand
+// Returns rv, rh (power reflectivities, V and H polarisation) and eps = epsr + i epsi (epsi > 0 for a lossy
+// medium). Permittivity after Klein & Swift (1977), IEEE Trans. Antennas Propag. 25(1), 104-111;
+// reflectivities from the Fresnel equations. For f = 0 the loss term is not finite and so are rv and rh.
+void kleinswift(float f, float theta, float t, float s, float& rv, float& rh, float& epsr, float& epsi);
+
+// Rectangular (x, y) to polar (rho, phi), phi in [0, 2 pi). x = 0 gives phi = pi/2 whatever the sign of y.
+void rec2sph(float x, float y, float& rho, float& phi);
+
+// Calm-sea emissivities at nadir and salinity 36 of the first n channels: 1 - rv for the radiometer with
+// serial number 20, 1 - rh for every other one (identical at nadir within rounding).
+//   freq   channel frequencies, GHz (a channel whose frequency is not positive is skipped: its emissivity
+//          is left as it was)
+//   sst    sea-surface temperature, deg C
+//   emis   out: calm-sea emissivity of each channel
+void klsw_loop(std::span<const float> freq, float sst, std::span<float> emis, std::int32_t serial, int n);
+
+// Brightness temperature (K) seen at nadir from height h (m) above the sea, for one channel.
+//   f   frequency, GHz (outside 4..8 GHz the result is 0.0)
+//   ts  sea-surface temperature, K       h   altitude, m
+//   ta  air temperature at the aircraft, K
+//   e0  calm-sea emissivity of the channel
+//   x   state: x[0] surface wind speed U (m/s), x[1] rain rate R (mm/h, not negative)
+float tbsfmr(float f, float ts, float h, float ta, float e0, const std::array<float, 2>& x);
+
+}  // namespace sfmr
