@@ -17,7 +17,7 @@
 //     --drop P         probability of a missing "%A" line (default 0.01)
 //     --gap S          one gap of S seconds without "%A" lines (default 40)
 //     --damage P       probability of a damaged line (default 0.002)
-//     --noise K        brightness temperature noise (default 0.4)
+//     --noise K        brightness temperature noise in K (default 0.2)
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -35,10 +35,11 @@
 namespace {
 
 int usage() {
-  std::cerr << "usage: sfmrsim grid FILE\n"
-               "       sfmrsim flight DIR [--name NAME] [--seed N] [--hours H] [--start HH:MM:SS]\n"
-               "                          [--date DD/MM/YYYY] [--sst FILE] [--no-land] [--roll DEG] [--drop P]\n"
-               "                          [--gap S] [--damage P] [--noise K]\n";
+  std::cerr
+      << "usage: sfmrsim grid FILE\n"
+         "       sfmrsim flight DIR [--name NAME] [--seed N] [--hours H] [--start HH:MM:SS]\n"
+         "                          [--date DD/MM/YYYY] [--sst FILE] [--no-land] [--roll DEG] [--drop P]\n"
+         "                          [--gap S] [--damage P] [--noise K]\n";
   return 2;
 }
 
@@ -146,8 +147,8 @@ int make_flight(const std::string& dir, const std::vector<std::string>& args) {
   std::ofstream answers(base.string() + ".answers", std::ios::binary);
   const int seconds = sfmr::sim::write_flight(o, sfmr::sim::Storm{}, radiometer, field.get(), raw, truth);
   sfmr::sim::write_calibration_file(cal, radiometer);
-  sfmr::sim::write_setup_file(setup, name + ".dat", name + ".cal", std::filesystem::path(sst_file).filename().string(),
-                              radiometer);
+  sfmr::sim::write_setup_file(setup, name + ".dat", name + ".cal",
+                              std::filesystem::path(sst_file).filename().string(), radiometer);
   answers << name << ".setup\n";
   for (std::ofstream* f : {&raw, &truth, &cal, &setup, &answers}) {
     f->close();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 #include <sstream>
 #include <vector>
 
@@ -19,13 +20,23 @@ namespace sfmr::sim {
 namespace {
 
 constexpr double kPi = 3.141592653589793;
-constexpr double kZeroCelsius = 273.146;  // K, the offset the processing uses for both temperatures
+constexpr double kZeroCelsius = 273.146;    // K, the offset the processing uses for both temperatures
 constexpr std::int32_t kCountSpan = 20000;  // counts between the two references of a "%B" line
 
 // A number as the data system writes it: fixed decimals, no padding.
 std::string num(double v, int decimals) {
   const std::string s = format_F(v, 24, decimals);
   return std::string(s.substr(s.find_first_not_of(' ')));
+}
+
+// Fields joined by commas, as the records are written.
+std::string csv(std::initializer_list<std::string> fields) {
+  std::string line;
+  for (const std::string& f : fields) {
+    if (!line.empty()) line += ',';
+    line += f;
+  }
+  return line;
 }
 
 struct Date {
@@ -42,7 +53,9 @@ struct Date {
       }
     }
   }
-  std::string text() const { return format_I(day, 2, 2) + "/" + format_I(month, 2, 2) + "/" + format_I(year, 4); }
+  std::string text() const {
+    return format_I(day, 2, 2) + "/" + format_I(month, 2, 2) + "/" + format_I(year, 4);
+  }
 };
 
 std::string clock_text(std::int32_t sec) {
@@ -56,7 +69,8 @@ std::array<std::int32_t, 8> thermal_counts(double t) {
   for (std::size_t i = 0; i < counts.size(); ++i) {
     const double temp = kWorkingPoint[i] + 0.5 * std::sin(2.0 * kPi * t / 3600.0 + static_cast<double>(i));
     // Inverse of the sensor conversions: deg C = count x 0.102 - 41 (x 0.096 - 63 for sensors 5 and 6).
-    counts[i] = static_cast<std::int32_t>(std::lround(i == 5 || i == 6 ? (temp + 63.0) / 0.096 : (temp + 41.0) / 0.102));
+    counts[i] = static_cast<std::int32_t>(
+        std::lround(i == 5 || i == 6 ? (temp + 63.0) / 0.096 : (temp + 41.0) / 0.102));
   }
   return counts;
 }
@@ -70,7 +84,8 @@ void write_line(std::ostream& out, std::string line, double damage, Rng& rng) {
         break;
       case 1: {
         static const char kJunk[] = "x#/ .,-*?";
-        line[static_cast<std::size_t>(2 + rng.below(static_cast<int>(line.size()) - 2))] = kJunk[rng.below(9)];
+        line[static_cast<std::size_t>(2 + rng.below(static_cast<int>(line.size()) - 2))] =
+            kJunk[rng.below(9)];
         break;
       }
       default:
@@ -103,10 +118,12 @@ std::array<std::int32_t, 3> counts_for_ratio(double ratio, std::int32_t hot) {
   return {hot - static_cast<std::int32_t>(std::lround(ratio * kCountSpan)), hot, hot - kCountSpan};
 }
 
-double model_wind_for(double wind, double rain) { return (wind + 0.2035 * rain) / (1.0 + 0.0043 * rain); }
+double model_wind_for(double wind, double rain) {
+  return (wind + 0.2035 * rain) / (1.0 + 0.0043 * rain);
+}
 
-int write_flight(const FlightOptions& o, const Storm& storm, const Radiometer& radiometer, const SstField* field,
-                 std::ostream& raw, std::ostream& truth) {
+int write_flight(const FlightOptions& o, const Storm& storm, const Radiometer& radiometer,
+                 const SstField* field, std::ostream& raw, std::ostream& truth) {
   Rng rng(o.seed);
   const int seconds = static_cast<int>(std::lround(o.hours * 3600.0));
   const Waypoint base{27.98, -81.95};  // inland Florida
@@ -147,31 +164,34 @@ int write_flight(const FlightOptions& o, const Storm& storm, const Radiometer& r
     const double rain = storm.rain(a.lat, a.lon);
     const double sst = sst_climatology(a.lat, a.lon);
     const double air_k = 283.15 - 0.0065 * (a.alt - 3000.0) + 0.4 * std::sin(t / 900.0);
-    truth << sec << ',' << num(wind, 3) << ',' << num(rain, 3) << ',' << num(a.lat, 4) << ',' << num(a.lon, 4) << ','
-          << (land ? 1 : 0) << "\r\n";
+    truth << sec << ',' << num(wind, 3) << ',' << num(rain, 3) << ',' << num(a.lat, 4) << ',' << num(a.lon, 4)
+          << ',' << (land ? 1 : 0) << "\r\n";
 
     const bool in_gap = o.gap_seconds > 0 && t >= gap_start && t < gap_start + o.gap_seconds;
     if (!in_gap && !rng.chance(o.drop_acft)) {
       const double sst_k = land ? 305.0 : sst + 273.15 + 0.3 * rng.normal();
       write_line(raw,
-                 "%A," + stamp + "," + num(a.lat, 4) + "," + num(a.lon, 4) + "," + num(a.alt, 1) + "," +
-                     num(a.pitch, 2) + "," + num(a.roll, 2) + "," + num(air_k, 2) + "," + num(sst_k, 2) + "," +
-                     num(a.alt + 15.0, 1) + "," + num(a.heading, 1) + "," + num(130.0 + 2.0 * rng.normal(), 1) + "," +
-                     num(701.0 - 0.01 * (a.alt - 3000.0), 1) + "," + num(1.15 * wind, 1),
+                 csv({"%A", stamp, num(a.lat, 4), num(a.lon, 4), num(a.alt, 1), num(a.pitch, 2),
+                      num(a.roll, 2), num(air_k, 2), num(sst_k, 2), num(a.alt + 15.0, 1), num(a.heading, 1),
+                      num(130.0 + 2.0 * rng.normal(), 1), num(701.0 - 0.01 * (a.alt - 3000.0), 1),
+                      num(1.15 * wind, 1)}),
                  o.damage, rng);
     }
 
     const std::array<std::int32_t, 8> counts = thermal_counts(t);
     std::string therm = "%T";
-    for (std::int32_t c : counts) therm += " " + std::to_string(c);
+    for (std::int32_t c : counts) {
+      therm += ' ';
+      therm += std::to_string(c);
+    }
     decodetherm(th_state, quiet, fixed_text(therm));
     write_line(raw, therm, o.damage, rng);
 
     const double onboard_ws = land ? 0.0 : std::max(0.0, wind + 0.8 * rng.normal());
     const double onboard_rr = land ? 0.0 : std::max(0.0, rain + 0.4 * rng.normal());
     write_line(raw,
-               "%R," + stamp + "," + num(onboard_ws, 1) + "," + num(onboard_rr, 1) + "," +
-                   num(0.3 + 0.2 * std::fabs(rng.normal()), 2) + ",0," + (land ? "00100000000" : "00000000000"),
+               csv({"%R", stamp, num(onboard_ws, 1), num(onboard_rr, 1),
+                    num(0.3 + 0.2 * std::fabs(rng.normal()), 2), "0", land ? "00100000000" : "00000000000"}),
                o.damage, rng);
 
     // Two channel measurements per second, stepping through the six channels.
@@ -195,10 +215,10 @@ int write_flight(const FlightOptions& o, const Storm& storm, const Radiometer& r
       tb += o.noise * rng.normal();
       const std::int32_t hot = 40000 + static_cast<std::int32_t>(std::lround(200.0 * std::sin(t / 1000.0)));
       const auto c = counts_for_ratio(ratio_for_tb(radiometer.coef[k], th_state.sfmr.Th, tb), hot);
-      write_line(raw,
-                 "%B," + std::to_string(ch) + "," + std::to_string(c[0]) + "," + std::to_string(c[1]) + "," +
-                     std::to_string(c[2]),
-                 o.damage, rng);
+      write_line(
+          raw,
+          csv({"%B", std::to_string(ch), std::to_string(c[0]), std::to_string(c[1]), std::to_string(c[2])}),
+          o.damage, rng);
     }
   }
   return seconds;
@@ -224,14 +244,15 @@ void write_calibration_file(std::ostream& out, const Radiometer& radiometer) {
   block("US- 12", other);
 }
 
-void write_setup_file(std::ostream& out, const std::string& raw, const std::string& cal, const std::string& sst,
-                      const Radiometer& radiometer) {
+void write_setup_file(std::ostream& out, const std::string& raw, const std::string& cal,
+                      const std::string& sst, const Radiometer& radiometer) {
   out << "# sfmrbatch setup for the simulated flight\r\n";
   out << "&A raw data file\r\n" << raw << "\r\n";
   out << "&B calibration file\r\n" << cal << "\r\n";
   out << "&C SST grid file\r\n" << sst << "\r\n";
   out << "&D channel frequencies, GHz\r\n";
-  for (std::size_t k = 0; k < radiometer.freq.size(); ++k) out << (k ? " " : "") << num(radiometer.freq[k], 2);
+  for (std::size_t k = 0; k < radiometer.freq.size(); ++k)
+    out << (k ? " " : "") << num(radiometer.freq[k], 2);
   out << "\r\n";
   out << "&E default SST: negative takes the SST from the grid, 20 deg C where it has none\r\n-20.0\r\n";
   out << "&F channel filter: least-squares line, threshold 2.0 K\r\n2.0\r\n";

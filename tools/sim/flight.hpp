@@ -39,7 +39,7 @@ struct FlightOptions {
   double drop_acft = 0.01;                   // probability that a second's "%A" line is missing
   int gap_seconds = 40;                      // one data-system gap with no "%A" lines (0: none)
   double damage = 0.002;                     // probability that a line is damaged
-  double noise = 0.4;                        // brightness temperature noise, K
+  double noise = 0.2;                        // brightness temperature noise, K
 };
 
 // Count ratio N for which the calibration formula gives `tb` (K) with the thermal values `th` (deg C):
@@ -65,7 +65,7 @@ void write_calibration_file(std::ostream& out, const Radiometer& radiometer);
 
 // Setup file naming the three files, the radiometer's frequencies, a negative default SST (take the SST
 // from the grid, 20 deg C where it has none) and the line filter.
-void write_setup_file(std::ostream& out, const std::string& raw, const std::string& cal, const std::string& sst,
-                      const Radiometer& radiometer);
+void write_setup_file(std::ostream& out, const std::string& raw, const std::string& cal,
+                      const std::string& sst, const Radiometer& radiometer);
 
 }  // namespace sfmr::sim

@@ -31,7 +31,8 @@ int clock_seconds(const std::string& text) {
   std::int32_t h = 0, m = 0, s = 0;
   int filled = 0;
   if (text.size() != 8 || text[2] != ':' || text[5] != ':') return -1;
-  if (read_free(text.substr(0, 2) + " " + text.substr(3, 2) + " " + text.substr(6, 2), {&h, &m, &s}, &filled) != 0 ||
+  if (read_free(text.substr(0, 2) + " " + text.substr(3, 2) + " " + text.substr(6, 2), {&h, &m, &s},
+                &filled) != 0 ||
       filled != 3)
     return -1;
   return h * 3600 + m * 60 + s;
@@ -64,7 +65,11 @@ std::vector<OutputSecond> read_output(std::istream& in) {
     if (o.sec < 0) continue;
     o.status = std::string(trimmed(c[23]));
     o.retrieved = !o.status.empty() && o.status[0] == 'F';
-    o.values_ok = number(c[20], o.sfws) && number(c[21], o.sfrr) && number(c[24], o.psws) && number(c[25], o.psrr);
+    o.values_ok = number(c[20], o.sfws) && number(c[21], o.sfrr);
+    // The onboard status is a channel list ("F012345", "*0-2345") when its processor had a solution.
+    const std::string& ps = c[27];
+    o.onboard_ok = number(c[24], o.psws) && number(c[25], o.psrr) && ps.size() >= 2 &&
+                   ((ps[1] >= '0' && ps[1] <= '5') || ps[1] == '-');
     out.push_back(o);
   }
   return out;
@@ -91,7 +96,10 @@ Summary summarise(const std::vector<OutputSecond>& out, const std::map<int, Trut
   Summary s;
   s.seconds = static_cast<int>(out.size());
   for (const OutputSecond& o : out) {
-    ++s.statuses[o.retrieved ? "retrieved (" + o.status + ")" : o.status];
+    std::string key = o.status;
+    if (o.retrieved)
+      key = o.status == "F012345" ? "retrieved, all six channels" : "retrieved, fewer channels";
+    ++s.statuses[key];
     if (!o.retrieved || !o.values_ok) continue;
     ++s.retrieved;
     s.max_ws = std::max(s.max_ws, o.sfws);
@@ -100,10 +108,30 @@ Summary summarise(const std::vector<OutputSecond>& out, const std::map<int, Trut
     if (t == truth.end()) continue;
     accumulate(s.ws, o.sfws - t->second.ws);
     accumulate(s.rr, o.sfrr - t->second.rr);
-    accumulate(s.onboard_ws, o.psws - t->second.ws);
-    accumulate(s.onboard_rr, o.psrr - t->second.rr);
+    if (o.onboard_ok) {
+      accumulate(s.onboard_ws, o.psws - t->second.ws);
+      accumulate(s.onboard_rr, o.psrr - t->second.rr);
+    }
   }
   for (Stats* st : {&s.ws, &s.rr, &s.onboard_ws, &s.onboard_rr}) finish(*st);
+
+  for (int lag = 0; lag <= 10; ++lag) {
+    Stats ws, rr;
+    for (const OutputSecond& o : out) {
+      if (!o.retrieved || !o.values_ok) continue;
+      const auto t = truth.find((o.sec - lag + 86400) % 86400);
+      if (t == truth.end()) continue;
+      accumulate(ws, o.sfws - t->second.ws);
+      accumulate(rr, o.sfrr - t->second.rr);
+    }
+    finish(ws);
+    finish(rr);
+    if (lag == 0 || ws.rms < s.ws_lagged.rms) {
+      s.lag = lag;
+      s.ws_lagged = ws;
+      s.rr_lagged = rr;
+    }
+  }
   return s;
 }
 
@@ -111,19 +139,30 @@ void print_summary(std::ostream& os, const Summary& s) {
   os << "Seconds processed:        " << s.seconds << '\n';
   os << "Status texts:\n";
   std::vector<std::pair<std::string, int>> statuses(s.statuses.begin(), s.statuses.end());
-  std::stable_sort(statuses.begin(), statuses.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
-  for (const auto& [text, count] : statuses) os << "  " << std::left << std::setw(24) << text << std::right << std::setw(7) << count << '\n';
+  std::stable_sort(statuses.begin(), statuses.end(),
+                   [](const auto& a, const auto& b) { return a.second > b.second; });
+  for (const auto& [text, count] : statuses)
+    os << "  " << std::left << std::setw(30) << text << std::right << std::setw(7) << count << '\n';
   os << "Seconds with a retrieval: " << s.retrieved << '\n';
   os << "Maximum wind speed:       " << format_F(s.max_ws, 6, 2) << " m/s\n";
   os << "Maximum rain rate:        " << format_F(s.max_rr, 6, 2) << " mm/h\n";
-  os << "Against the truth (" << s.ws.n << " seconds):        bias     RMS\n";
-  os << "  retrieved wind speed, m/s   " << format_F(s.ws.bias, 7, 2) << format_F(s.ws.rms, 8, 2) << '\n';
-  os << "  retrieved rain rate, mm/h   " << format_F(s.rr.bias, 7, 2) << format_F(s.rr.rms, 8, 2) << '\n';
-  os << "  onboard wind speed, m/s     " << format_F(s.onboard_ws.bias, 7, 2) << format_F(s.onboard_ws.rms, 8, 2) << '\n';
-  os << "  onboard rain rate, mm/h     " << format_F(s.onboard_rr.bias, 7, 2) << format_F(s.onboard_rr.rms, 8, 2) << '\n';
+  const std::string lagged = "truth " + std::to_string(s.lag) + " s earlier";
+  auto row = [&os](const std::string& label, const Stats& st) {
+    os << "  " << std::left << std::setw(44) << label << std::right << format_F(st.bias, 7, 2)
+       << format_F(st.rms, 8, 2) << '\n';
+  };
+  os << "Against the truth, over " << s.ws.n << " seconds with a retrieval:\n";
+  os << std::string(46, ' ') << "   bias     RMS\n";
+  row("retrieved wind speed, m/s", s.ws);
+  row("retrieved rain rate, mm/h", s.rr);
+  row("retrieved wind speed, m/s, " + lagged, s.ws_lagged);
+  row("retrieved rain rate, mm/h, " + lagged, s.rr_lagged);
+  row("onboard wind speed, m/s", s.onboard_ws);
+  row("onboard rain rate, mm/h", s.onboard_rr);
 }
 
-void write_plot_data(std::ostream& os, const std::vector<OutputSecond>& out, const std::map<int, TruthSecond>& truth) {
+void write_plot_data(std::ostream& os, const std::vector<OutputSecond>& out,
+                     const std::map<int, TruthSecond>& truth) {
   auto value = [](bool ok, double v) { return ok ? format_F(v, 8, 3) : std::string("     NaN"); };
   int day_offset = 0;
   int last = -1;
@@ -135,8 +174,9 @@ void write_plot_data(std::ostream& os, const std::vector<OutputSecond>& out, con
     const bool has_truth = t != truth.end() && !t->second.land;
     const bool solved = o.retrieved && o.values_ok;
     os << format_F((o.sec + day_offset) / 3600.0, 10, 5) << value(solved, o.sfws) << value(solved, o.sfrr)
-       << value(o.values_ok, o.psws) << value(o.values_ok, o.psrr) << value(has_truth, has_truth ? t->second.ws : 0.0)
-       << value(has_truth, has_truth ? t->second.rr : 0.0) << '\n';
+       << value(o.onboard_ok, o.psws) << value(o.onboard_ok, o.psrr)
+       << value(has_truth, has_truth ? t->second.ws : 0.0) << value(has_truth, has_truth ? t->second.rr : 0.0)
+       << '\n';
   }
 }
 

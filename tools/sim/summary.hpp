@@ -16,7 +16,8 @@ struct OutputSecond {
   std::string status;      // Err text without trailing blanks
   bool retrieved = false;  // the status is a channel list: wind and rain were solved this second
   double sfws = 0.0, sfrr = 0.0, psws = 0.0, psrr = 0.0;
-  bool values_ok = false;  // all four numbers could be read (no asterisks)
+  bool values_ok = false;   // the retrieval's numbers could be read (no asterisks)
+  bool onboard_ok = false;  // the onboard numbers could be read and its status is a channel list
 };
 
 struct TruthSecond {
@@ -42,6 +43,10 @@ struct Summary {
   double max_ws = 0.0, max_rr = 0.0;
   Stats ws, rr;  // retrieval minus truth, over retrieved seconds that have a truth value
   Stats onboard_ws, onboard_rr;
+  // The same for the wind speed against the truth `lag` seconds before each line's time, for the lag of up
+  // to 10 s that fits best: the brightness temperatures of a line were measured some seconds before it.
+  int lag = 0;
+  Stats ws_lagged, rr_lagged;
 };
 
 Summary summarise(const std::vector<OutputSecond>& out, const std::map<int, TruthSecond>& truth);
@@ -50,6 +55,7 @@ void print_summary(std::ostream& os, const Summary& s);
 
 // Plot data: one line per second, "hours ws rr onboard_ws onboard_rr truth_ws truth_rr", the time in hours
 // since the first second's midnight (continuing past midnight), NaN where a value is missing.
-void write_plot_data(std::ostream& os, const std::vector<OutputSecond>& out, const std::map<int, TruthSecond>& truth);
+void write_plot_data(std::ostream& os, const std::vector<OutputSecond>& out,
+                     const std::map<int, TruthSecond>& truth);
 
 }  // namespace sfmr::sim

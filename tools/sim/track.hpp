@@ -29,18 +29,18 @@ class Track {
   //   speed       ground speed, m/s
   //   altitude    flight level above the sea, m
   //   turn_roll   bank angle in turns, deg
-  Track(const std::vector<Waypoint>& waypoints, std::size_t loop_from, double duration, double speed, double altitude,
-        double turn_roll);
+  Track(const std::vector<Waypoint>& waypoints, std::size_t loop_from, double duration, double speed,
+        double altitude, double turn_roll);
 
   AircraftState at(double t) const;
 
  private:
   struct Leg {
     Waypoint from, to;
-    double start;     // s
-    double length;    // s
-    double heading;   // deg
-    double turn;      // signed heading change at the end of the leg, deg (right positive)
+    double start;    // s
+    double length;   // s
+    double heading;  // deg
+    double turn;     // signed heading change at the end of the leg, deg (right positive)
   };
   std::vector<Leg> legs_;
   double altitude_;

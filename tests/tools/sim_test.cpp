@@ -1,0 +1,204 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "driver/text.hpp"
+#include "records/brightness.hpp"
+#include "records/thermal.hpp"
+#include "retrieval/driver.hpp"
+#include "setup/raw_file.hpp"
+#include "sim/flight.hpp"
+#include "sim/sst_grid.hpp"
+#include "sim/storm.hpp"
+#include "sim/summary.hpp"
+#include "sim/track.hpp"
+#include "sst/sst_field.hpp"
+#include "support/test_util.hpp"
+
+namespace sfmr::sim {
+namespace {
+
+using sfmr::testing::ScriptedConsole;
+
+// A brightness temperature turned into counts by the simulator comes back out of the processing's own
+// decoders and calibration within the count quantisation (1/20000 of the ratio span, under 0.01 K here).
+TEST(Simulator, CountsReproduceTheBrightnessTemperature) {
+  const Radiometer radiometer = sample_radiometer();
+  const char* therm_lines[] = {"%T 744 755 779 786 795 1086 1094 696",
+                               "%T 700 710 760 770 800 1050 1110 650"};
+  const double tbs[] = {95.0, 150.25, 180.5, 262.75};
+  for (const char* therm : therm_lines) {
+    for (double tb : tbs) {
+      for (int ch = 0; ch < 6; ++ch) {
+        State s;
+        s.cal.coef = radiometer.coef;
+        ScriptedConsole c;
+        decodetherm(s, c.console, fixed_text(therm));
+        const auto counts = counts_for_ratio(
+            ratio_for_tb(radiometer.coef[static_cast<std::size_t>(ch)], s.sfmr.Th, tb), 40123);
+        decodebright(s, c.console,
+                     fixed_text("%B," + std::to_string(ch) + "," + std::to_string(counts[0]) + "," +
+                                std::to_string(counts[1]) + "," + std::to_string(counts[2])));
+        for (int k = 0; k < 4; ++k) decodebright(s, c.console, fixed_text("%B,x"));
+        btemp(s);
+        EXPECT_NEAR(s.sfmr.Tb[static_cast<std::size_t>(ch)], tb, 0.01) << therm << " channel " << ch;
+        EXPECT_EQ(c.transcript().find("Therm"), std::string::npos);
+      }
+    }
+  }
+}
+
+TEST(Simulator, ModelWindGivesTheStormWindAfterTheRainCorrection) {
+  const double cases[][2] = {{0.0, 0.0}, {10.0, 5.0}, {45.0, 50.0}, {60.0, 20.0}, {3.0, 0.3}};
+  for (const auto& c : cases) {
+    const double u = model_wind_for(c[0], c[1]);
+    EXPECT_NEAR(u - (0.2035 - 0.0043 * u) * c[1], c[0], 1e-12) << c[0] << " m/s, " << c[1] << " mm/h";
+  }
+}
+
+TEST(Simulator, GridBytesGiveTheIntendedCodes) {
+  for (int code = 1; code <= 173; ++code) {
+    EXPECT_EQ(sst_code_from_byte(sst_byte_for_code(code)), code) << code;
+  }
+  EXPECT_THROW(sst_byte_for_code(174), std::out_of_range);
+  EXPECT_NEAR(sst_climatology(26.0, -85.0), 28.0, 1.5) << "warm Gulf of Mexico";
+  EXPECT_EQ(sst_climatology(85.0, 0.0), -1.8) << "never below freezing sea water";
+}
+
+TEST(Simulator, StormWindPeaksAtTheRadiusOfMaximumWind) {
+  const Storm storm;
+  double best = 0.0, best_r = 0.0;
+  for (double r = 1.0; r < 200.0; r += 1.0) {
+    const double lon = storm.lon0 + r / (111.32 * std::cos(storm.lat0 * 3.141592653589793 / 180.0));
+    const double w = storm.wind(storm.lat0, lon);  // due east: no asymmetry term
+    if (w > best) best = w, best_r = r;
+  }
+  EXPECT_NEAR(best_r, storm.rmax, 1.5);
+  EXPECT_NEAR(best, storm.vmax, 0.01);
+  EXPECT_LT(storm.rain(storm.lat0, storm.lon0), 3.0) << "a nearly rain-free eye";
+  EXPECT_GT(storm.rain(storm.lat0, storm.lon0 + 1.15 * storm.rmax / 100.1), 40.0) << "eyewall rain";
+}
+
+TEST(Simulator, TurnsBankBeyondTheRollLimit) {
+  const std::vector<Waypoint> plan = {{26.0, -84.0}, {26.0, -86.0}, {27.0, -85.0}};
+  const Track track(plan, 0, 6000.0, 130.0, 3000.0, 25.0);
+  double km = 0.0, heading = 0.0;
+  leg_geometry(plan[0], plan[1], km, heading);
+  EXPECT_NEAR(heading, 270.0, 1e-9);
+  const double turn_at = km * 1000.0 / 130.0;
+  EXPECT_EQ(std::fabs(track.at(turn_at).roll), 25.0);
+  EXPECT_LT(std::fabs(track.at(turn_at / 2).roll), 8.0);
+  EXPECT_NEAR(track.at(0.0).lat, 26.0, 1e-12);
+  EXPECT_NEAR(track.at(turn_at).lon, -86.0, 1e-9);
+}
+
+std::string flight_text(const FlightOptions& o) {
+  std::ostringstream raw, truth;
+  write_flight(o, Storm{}, sample_radiometer(), nullptr, raw, truth);
+  return raw.str();
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+TEST(Simulator, FlightIsDeterministicAndHasTheRecordCadence) {
+  FlightOptions o;
+  o.hours = 0.1;  // 360 s
+  o.damage = 0.0;
+  o.drop_acft = 0.0;
+  o.gap_seconds = 10;
+  o.start_sec = 86400 - 100;
+  const std::string text = flight_text(o);
+  EXPECT_EQ(text, flight_text(o)) << "same seed, same flight";
+  FlightOptions other = o;
+  other.seed = 2;
+  EXPECT_NE(text, flight_text(other));
+
+  int a = 0, b = 0, t = 0, r = 0;
+  int expected_channel = 0;
+  bool saw_next_day = false;
+  for (const std::string& line : lines_of(text)) {
+    ASSERT_EQ(line.back(), '\r');
+    const std::string tag = line.substr(0, 2);
+    a += tag == "%A";
+    t += tag == "%T";
+    r += tag == "%R";
+    if (tag == "%B") {
+      ++b;
+      EXPECT_EQ(line[3] - '0', expected_channel) << line;
+      expected_channel = (expected_channel + 1) % 6;
+    }
+    if (tag == "%A" && line.find("08/12/2026,00:00:") != std::string::npos) saw_next_day = true;
+  }
+  EXPECT_EQ(b, 720) << "two channel measurements per second";
+  EXPECT_EQ(t, 360);
+  EXPECT_EQ(r, 360);
+  EXPECT_EQ(a, 350) << "one per second but for the gap";
+  EXPECT_TRUE(saw_next_day) << "midnight crossing changes the date";
+}
+
+TEST(Simulator, SerialNumberRecordIsReadByTheProcessing) {
+  sfmr::testing::TempDir dir;
+  FlightOptions o;
+  o.hours = 0.01;
+  sfmr::testing::write_file("f.dat", flight_text(o));
+  State s;
+  ScriptedConsole c;
+  TextFile raw;
+  get_infile(c.console, s, fixed_text("f.dat"), raw);
+  EXPECT_EQ(s.sfmr.serial, sample_radiometer().serial);
+  EXPECT_EQ(c.transcript(), "S/N: 17\r\n");
+}
+
+TEST(Summary, CountsStatusesAndComparesWithTheTruth) {
+  const std::string header =
+      "Time,Lat,Lon,RAlt,TAmb,AcftWS,Roll,Pitch,SST,Tb0,Tb1,Tb2,Tb3,Tb4,Tb5,Th2,Th3,Th4,Th5,Th6,SFWS,SFRR,"
+      "SFQF,Err,"
+      "PSWS,PSRR,PSQF,PSErr\r\n";
+  auto line = [](const char* time, const char* ws, const char* rr, const char* err) {
+    return std::string(time) +
+           ", 25.000, -80.000, 3000, 10.0, 12.00,  1.00,  2.00, "
+           "28.00,150.00,150.00,150.00,150.00,150.00,150.00,"
+           " 30.00, 31.00, 32.00, 33.00, 34.00," +
+           ws + "," + rr + ",  0.10," + err + ", 20.00,  4.00,  0.50,F012345   \r\n";
+  };
+  std::istringstream out(header + line("23:59:59", " 21.00", "  3.00", "F012345   ") +
+                         line("00:00:00", " 19.00", "  5.00", "F0-2345   ") +
+                         line("00:00:01", " 50.00", " 40.00", "BigRoll   ") +
+                         line("00:00:02", "******", "  1.00", "F012345   "));
+  std::istringstream truth(
+      "Sec,WS,RR,Lat,Lon,Land\r\n86399,20.0,4.0,25,-80,0\r\n0,20.0,4.0,25,-80,0\r\n1,20,4,25,-80,0\r\n");
+  const auto seconds = read_output(out);
+  ASSERT_EQ(seconds.size(), 4u);
+  const Summary s = summarise(seconds, read_truth(truth));
+  EXPECT_EQ(s.seconds, 4);
+  EXPECT_EQ(s.retrieved, 2) << "a line with asterisks has no usable retrieval";
+  EXPECT_EQ(s.statuses.at("BigRoll"), 1);
+  EXPECT_EQ(s.statuses.at("retrieved, all six channels"), 2);
+  EXPECT_EQ(s.statuses.at("retrieved, fewer channels"), 1);
+  EXPECT_EQ(s.ws.n, 2);
+  EXPECT_NEAR(s.ws.bias, 0.0, 1e-9);
+  EXPECT_NEAR(s.ws.rms, 1.0, 1e-6);
+  EXPECT_NEAR(s.rr.bias, 0.0, 1e-6);
+  EXPECT_NEAR(s.max_ws, 21.0, 1e-6);
+  EXPECT_NEAR(s.onboard_ws.bias, 0.0, 1e-9);
+
+  std::ostringstream plot;
+  write_plot_data(plot, seconds,
+                  read_truth(*std::make_unique<std::istringstream>(
+                      "Sec,WS,RR,Lat,Lon,Land\r\n86399,20.0,4.0,25,-80,0\r\n")));
+  const auto plot_lines = lines_of(plot.str());
+  ASSERT_EQ(plot_lines.size(), 5u);
+  EXPECT_EQ(plot_lines[2].substr(0, 10), "  24.00000") << "time continues past midnight";
+  EXPECT_NE(plot_lines[3].find("NaN"), std::string::npos) << "no retrieval, no point";
+}
+
+}  // namespace
+}  // namespace sfmr::sim
