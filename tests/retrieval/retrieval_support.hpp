@@ -8,15 +8,12 @@
 #include "driver/console.hpp"
 #include "driver/state.hpp"
 #include "retrieval/forward_model.hpp"
+#include "support/test_util.hpp"
 
 namespace sfmr::testing {
 
 // A console over string streams; `out` collects what the filters print.
-struct TestConsole {
-  std::istringstream in;
-  std::ostringstream out;
-  Console console{in, out};
-};
+using TestConsole = ScriptedConsole;
 
 // Typical channel frequencies of the instrument, GHz.
 inline constexpr std::array<float, kChannels> kFreqs = {4.74f, 5.31f, 5.57f, 6.02f, 6.69f, 7.09f};

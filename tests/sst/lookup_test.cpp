@@ -170,6 +170,8 @@ TEST(Getsst, SourceOfEachSecond) {
     for (std::string f; std::getline(split, f, ',');) fields.push_back(f);
     ASSERT_GT(fields.size(), 8u);
     EXPECT_EQ(fields[8], c.column);  // Time,Lat,Lon,RAlt,TAmb,AcftWS,Roll,Pitch,SST
+    ASSERT_EQ(fields.size(), 28u);
+    EXPECT_EQ(fields[23] == "OverLand  ", c.want == -1.0f) << "Err column " << fields[23];
   }
 }
 

@@ -2,8 +2,6 @@
 // names are relative to it and to its parent), and writers of grid and mask files.
 #pragma once
 
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -14,40 +12,11 @@
 #include <vector>
 
 #include "sst/grid.hpp"
+#include "support/test_util.hpp"
 
 namespace sfmr::testing {
 
-// A fresh directory <tmp>/sfmr_sst_XXXXXX with a subdirectory "work". While it lives, the working directory
-// is "work", so "../name" lands in the scratch directory itself and never in the shared /tmp. The destructor
-// restores the previous working directory and removes everything.
-class ScratchCwd {
- public:
-  ScratchCwd() : previous_(std::filesystem::current_path()) {
-    std::string pattern = (std::filesystem::temp_directory_path() / "sfmr_sst_XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    root_ = pattern;
-    std::filesystem::create_directory(root_ / "work");
-    std::filesystem::current_path(root_ / "work");
-  }
-  ScratchCwd(const ScratchCwd&) = delete;
-  ScratchCwd& operator=(const ScratchCwd&) = delete;
-  ~ScratchCwd() {
-    std::error_code ec;
-    std::filesystem::current_path(previous_, ec);
-    std::filesystem::remove_all(root_, ec);
-  }
-
- private:
-  std::filesystem::path previous_;
-  std::filesystem::path root_;
-};
-
-// Writes `text` to `name` (relative to the working directory) as it is.
-inline void write_file(const std::string& name, std::string_view text) {
-  std::ofstream out(name, std::ios::binary | std::ios::trunc);
-  out.write(text.data(), static_cast<std::streamsize>(text.size()));
-  if (!out) throw std::runtime_error("cannot write " + name);
-}
+using ScratchCwd = TempDir;
 
 // Writes a grid file of `size` bytes, every byte `fill` except the (index, byte) pairs of `set`.
 struct ByteAt {

@@ -1,46 +1,56 @@
-// Small helpers shared by the tests: temporary working directories, whole-file reading and writing, and a
-// console with scripted answers.
+// Helpers shared by the tests: scratch working directories, whole-file reading and writing, a console with
+// scripted answers, and the capture of a run's end.
 #pragma once
 
-#include <cstdlib>
+#include <stdlib.h>
+
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <sstream>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "driver/console.hpp"
+#include "driver/run_end.hpp"
+#include "driver/text.hpp"
 
 namespace sfmr::testing {
 
-// A fresh directory under the system's temporary directory, made the working directory for the lifetime of
-// the object; the previous working directory is restored and the directory removed afterwards.
+// A fresh directory <tmp>/sfmrtest-XXXXXX with a subdirectory "work" that is the working directory while
+// the object lives, so that names in the parent directory ("../name") land inside the scratch directory too.
+// The destructor restores the previous working directory and removes everything.
 class TempDir {
  public:
   TempDir() : previous_(std::filesystem::current_path()) {
     std::string pattern = (std::filesystem::temp_directory_path() / "sfmrtest-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-    std::filesystem::current_path(path_);
+    root_ = pattern;
+    std::filesystem::create_directory(root_ / "work");
+    std::filesystem::current_path(root_ / "work");
   }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
   ~TempDir() {
     std::error_code ec;
     std::filesystem::current_path(previous_, ec);
-    std::filesystem::remove_all(path_, ec);
+    std::filesystem::remove_all(root_, ec);
   }
-  const std::filesystem::path& path() const { return path_; }
+  // The working directory.
+  std::filesystem::path path() const { return root_ / "work"; }
 
  private:
   std::filesystem::path previous_;
-  std::filesystem::path path_;
+  std::filesystem::path root_;
 };
 
+// Writes `content` to `path` as it is.
 inline void write_file(const std::filesystem::path& path, std::string_view content) {
-  std::ofstream out(path, std::ios::binary);
-  out << content;
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(content.data(), static_cast<std::streamsize>(content.size()));
+  if (!out) throw std::runtime_error("cannot write " + path.string());
 }
 
 inline std::string read_file(const std::filesystem::path& path) {
@@ -50,13 +60,51 @@ inline std::string read_file(const std::filesystem::path& path) {
   return ss.str();
 }
 
+// Lines joined with LF, each ended by one (the form of a text file or of typed answers).
+inline std::string text_lines(std::initializer_list<std::string_view> lines) {
+  std::string s;
+  for (std::string_view l : lines) {
+    s += l;
+    s += '\n';
+  }
+  return s;
+}
+
+// A console line as the program writes it.
+inline std::string crlf(std::string_view text) {
+  return std::string(text) + "\r\n";
+}
+
+// `text` blank-padded to a 128-character field.
+inline std::string field128(std::string_view text) {
+  return fixed_text(text, kLineLength);
+}
+
 // A console whose answers are scripted and whose transcript can be read back.
 struct ScriptedConsole {
-  explicit ScriptedConsole(std::string answers = {}) : in(std::move(answers)), console(in, out) {}
+  explicit ScriptedConsole(std::string answers = {}) : in(std::move(answers)) {}
+  std::string transcript() const { return out.str(); }
+
   std::istringstream in;
   std::ostringstream out;
-  Console console;
-  std::string transcript() const { return out.str(); }
+  Console console{in, out};
 };
+
+// How a call ended: by returning, or by a RunEnd with its status and console line.
+struct Ending {
+  bool ended = false;
+  int status = 0;
+  std::string message;
+};
+
+template <typename F>
+Ending capture_end(F&& f) {
+  try {
+    std::forward<F>(f)();
+  } catch (const RunEnd& e) {
+    return {true, e.status, e.message};
+  }
+  return {};
+}
 
 }  // namespace sfmr::testing
