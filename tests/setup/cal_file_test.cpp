@@ -13,11 +13,7 @@
 namespace sfmr {
 namespace {
 
-using setup_test::capture_end;
-using setup_test::Ending;
-using setup_test::ScratchDir;
-using setup_test::ScriptedConsole;
-using setup_test::write_file;
+using namespace setup_test;
 
 using Coef = std::array<std::array<float, kCalConstants>, kChannels>;
 

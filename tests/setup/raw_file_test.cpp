@@ -12,14 +12,7 @@
 namespace sfmr {
 namespace {
 
-using setup_test::capture_end;
-using setup_test::crlf;
-using setup_test::Ending;
-using setup_test::field128;
-using setup_test::ScratchDir;
-using setup_test::ScriptedConsole;
-using setup_test::text_lines;
-using setup_test::write_file;
+using namespace setup_test;
 
 const std::string kNoRecordQuestion = "No %P record found - Continue (y/n)? ";
 const std::string kSerialPrompt = "Enter a valid Radiometer S/N (1-255, q to quit): ";

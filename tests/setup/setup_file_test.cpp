@@ -14,14 +14,7 @@
 namespace sfmr {
 namespace {
 
-using setup_test::capture_end;
-using setup_test::crlf;
-using setup_test::Ending;
-using setup_test::field128;
-using setup_test::ScratchDir;
-using setup_test::ScriptedConsole;
-using setup_test::text_lines;
-using setup_test::write_file;
+using namespace setup_test;
 
 using Freqs = std::array<float, kChannels>;
 

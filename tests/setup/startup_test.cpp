@@ -12,11 +12,7 @@
 namespace sfmr {
 namespace {
 
-using setup_test::crlf;
-using setup_test::read_file;
-using setup_test::ScratchDir;
-using setup_test::text_lines;
-using setup_test::write_file;
+using namespace setup_test;
 
 const std::string kSetup = text_lines({"&A", "flight.dat", "&B", "cal.dat", "&C", "sst.bin", "&D",
                                        "4.0 5.0 6.0 7.0 0.0 0.0", "&E", "25.0", "&F", "-3.0"});
