@@ -37,6 +37,7 @@ std::string_view columns(std::string_view s, std::size_t first, std::size_t last
 
 int LineReader::read(std::string& line) {
   raw_.clear();
+  errno = 0;  // so that a failed read reports its own cause, not an older one
   if (!std::getline(*in_, raw_)) {
     if (in_->bad()) return errno != 0 ? errno : EIO;
     return kEndOfInput;
