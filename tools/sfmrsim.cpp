@@ -45,8 +45,7 @@ int usage() {
 
 template <typename T>
 bool parse_number(const std::string& text, T& value) {
-  int filled = 0;
-  return sfmr::read_free(text, {&value}, &filled) == 0 && filled == 1;
+  return sfmr::read_value(text, &value);
 }
 
 bool parse_real(const std::string& text, double& value) {

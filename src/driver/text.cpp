@@ -214,6 +214,11 @@ int read_free(std::string_view text, std::initializer_list<FreeTarget> targets, 
   return read_free(text, std::span<const FreeTarget>(targets.begin(), targets.size()), filled);
 }
 
+bool read_value(std::string_view text, FreeTarget target) {
+  int filled = 0;
+  return read_free(text, std::span<const FreeTarget>(&target, 1), &filled) == 0 && filled == 1;
+}
+
 namespace {
 template <typename T>
 int read_free_run(std::string_view text, std::span<T> values, int* filled) {

@@ -89,6 +89,11 @@ constexpr int kMalformed = 1;
 int read_free(std::string_view text, std::span<const FreeTarget> targets, int* filled = nullptr);
 int read_free(std::string_view text, std::initializer_list<FreeTarget> targets, int* filled = nullptr);
 
+// Reads exactly one value from `text`: true when the read succeeds and delivers a value. A read that
+// delivers none (a lone slash, an empty value, an r* null, an empty text) is unreadable like a malformed
+// one. `target` changes only when the result is true.
+bool read_value(std::string_view text, FreeTarget target);
+
 // Convenience forms for a run of variables of one type.
 int read_free(std::string_view text, std::span<float> values, int* filled = nullptr);
 int read_free(std::string_view text, std::span<std::int32_t> values, int* filled = nullptr);

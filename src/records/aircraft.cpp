@@ -14,16 +14,13 @@ constexpr std::array<std::int32_t, 12> julian = {0, 31, 59, 90, 120, 151, 181, 2
 
 // Reads one integer from characters first..last of `text`; false when the read delivers no number.
 bool read_int_columns(const std::string& text, std::size_t first, std::size_t last, std::int32_t& value) {
-  int filled = 0;
-  return read_free(columns(text, first, last), {&value}, &filled) == 0 && filled == 1;
+  return read_value(columns(text, first, last), &value);
 }
 
 // Reads one real from a field; false when it delivers no number or the number lies outside [lo, hi].
 bool read_real_field(const std::string& field, double lo, double hi, float& value) {
   float v = 0.0f;
-  int filled = 0;
-  if (read_free(field, {&v}, &filled) != 0 || filled != 1) return false;
-  if (!(v >= lo && v <= hi)) return false;
+  if (!read_value(field, &v) || !(v >= lo && v <= hi)) return false;
   value = v;
   return true;
 }

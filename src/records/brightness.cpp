@@ -26,17 +26,13 @@ void clock_step(TimeRecord& t) {
 
 // The oldest slot hands its ratio to its channel, then every slot moves one place towards the oldest.
 void shift_delay_line(GBufferRecord& g, SfmrRecord& sfmr) {
-  if (g.chan[0] >= 1 && g.chan[0] <= kChannels) sfmr.ratio[static_cast<std::size_t>(g.chan[0] - 1)] = g.ratio[0];
+  if (g.chan[0] >= 1 && g.chan[0] <= kChannels)
+    sfmr.ratio[static_cast<std::size_t>(g.chan[0] - 1)] = g.ratio[0];
   for (std::size_t k = 0; k < 3; ++k) {
     g.ratio[k] = g.ratio[k + 1];
     g.chan[k] = g.chan[k + 1];
   }
   g.chan[3] = 0;
-}
-
-bool read_count(const std::string& field, std::int32_t& count) {
-  int filled = 0;
-  return read_free(field, {&count}, &filled) == 0 && filled == 1;
 }
 
 // Channel digit and count ratio of a "%B" line; false for a bad line.
@@ -46,7 +42,8 @@ bool decode_counts(const std::string& line, std::int32_t& digit, float& ratio) {
   const char d = fields.next()[0];
   if (d < '0' || d > '5') return false;
   std::int32_t c1 = 0, c2 = 0, c3 = 0;
-  if (!read_count(fields.next(), c1) || !read_count(fields.next(), c2) || !read_count(fields.next(), c3)) return false;
+  if (!read_value(fields.next(), &c1) || !read_value(fields.next(), &c2) || !read_value(fields.next(), &c3))
+    return false;
   if (c2 == c3) return false;
   // Differences in 64 bits so that counts near the 32-bit limits cannot overflow; quotient in double.
   const std::int64_t num = std::int64_t{c2} - c1;

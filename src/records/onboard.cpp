@@ -13,17 +13,15 @@ namespace {
 // One real from a field, accepted within [0, hi] (single-precision bounds); false stops the decoding.
 bool read_onboard_value(const std::string& field, float hi, float& value) {
   float v = 0.0f;
-  int filled = 0;
-  if (read_free(field, {&v}, &filled) != 0 || filled != 1) return false;
-  if (v < 0.0f || v > hi) return false;
+  if (!read_value(field, &v) || v < 0.0f || v > hi) return false;
   value = v;
   return true;
 }
 
 // Bit of ps.PSErr set by each of the eleven status characters (-1: position not used). The channel flags
 // read right to left: the last position is channel 0.
-constexpr std::array<int, 11> kStatusBits = {pserr_bit::kNoAuxData, pserr_bit::kOldSst, pserr_bit::kNoData, -1,
-                                             pserr_bit::kTempErr,   5, 4, 3, 2, 1, 0};
+constexpr std::array<int, 11> kStatusBits = {
+    pserr_bit::kNoAuxData, pserr_bit::kOldSst, pserr_bit::kNoData, -1, pserr_bit::kTempErr, 5, 4, 3, 2, 1, 0};
 
 }  // namespace
 

@@ -10,7 +10,8 @@ namespace sfmr {
 void decodetherm(State& s, Console& console, const std::string& line) {
   std::array<std::int32_t, 8> counts{};
   int filled = 0;
-  const int status = read_free(columns(line, 3, trimmed_length(line)), std::span<std::int32_t>(counts), &filled);
+  const int status =
+      read_free(columns(line, 3, trimmed_length(line)), std::span<std::int32_t>(counts), &filled);
   // All eight counts must be present and within range before any is stored.
   bool good = status == 0 && filled == 8;
   for (std::int32_t c : counts) good = good && c >= 100 && c <= 1999;

@@ -39,8 +39,7 @@ void get_cals(Console& /*console*/, State& s, const std::string& calfile) {
   while (header != s.sfmr.serial) {
     if (file.read(line) != 0) throw unexpected_eof();
     if (!is_block_header(line)) continue;
-    int filled = 0;
-    if (read_free(columns(line, 4, 6), {&header}, &filled) != 0 || filled != 1) throw bad_line(line);
+    if (!read_value(columns(line, 4, 6), &header)) throw bad_line(line);
   }
 
   // Six constant lines, one per channel; "#" lines between them are comments. At least one line is read per

@@ -86,23 +86,16 @@ bool take_freqs(std::string_view text, State& s, SetupParameters& p) {
   return true;
 }
 
-// One number from `text` into `value`. A read that delivers no value (empty text, "/" or a lone comma) is
-// not accepted, whatever `value` held before. A value read but out of range stays in `value`.
-bool read_one_number(std::string_view text, float& value) {
-  int filled = 0;
-  return read_free(text, std::span<float>(&value, 1), &filled) == 0 && filled == 1;
-}
-
 bool take_default_sst(std::string_view text, State& s, SetupParameters& p) {
   float& v = s.cal.default_sst;
-  if (!read_one_number(text, v) || !(v > -kDefaultSstLimit && v < kDefaultSstLimit)) return false;
+  if (!read_value(text, &v) || !(v > -kDefaultSstLimit && v < kDefaultSstLimit)) return false;
   p.rcvd &= ~rcvd_bit::kDefaultSst;
   return true;
 }
 
 bool take_filter(std::string_view text, State& s, SetupParameters& p) {
   float& v = s.cal.filter;
-  if (!read_one_number(text, v) || !(v >= -kFilterLimit && v <= kFilterLimit)) return false;
+  if (!read_value(text, &v) || !(v >= -kFilterLimit && v <= kFilterLimit)) return false;
   p.rcvd &= ~rcvd_bit::kFilter;
   return true;
 }

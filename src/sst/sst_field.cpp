@@ -55,7 +55,9 @@ double nearest(double x) {
 
 }  // namespace
 
-std::uint8_t sst_code_from_byte(std::uint8_t byte) { return kCodeOfByte[byte]; }
+std::uint8_t sst_code_from_byte(std::uint8_t byte) {
+  return kCodeOfByte[byte];
+}
 
 void read_mwir(std::string_view sstfile, SstGrid ssta, std::int32_t& ierr) {
   ierr = -1;

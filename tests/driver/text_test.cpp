@@ -208,6 +208,24 @@ TEST(ReadFree, MixedTargetsAndFilledCount) {
   EXPECT_EQ(filled, 1);
 }
 
+TEST(ReadValue, OnlyADeliveredValueIsReadable) {
+  struct Case {
+    const char* text;
+    bool ok;
+    float value;  // starting from 9.0
+  };
+  const Case cases[] = {
+      {"5", true, 5.0f},      {" 2.5 ", true, 2.5f}, {"3*7", true, 7.0f},  {"4/", true, 4.0f},  {"1 2", true, 1.0f},
+      {"/", false, 9.0f},     {"", false, 9.0f},     {",", false, 9.0f},   {"2*", false, 9.0f}, {"1.5x", false, 9.0f},
+      {",5", false, 9.0f},
+  };
+  for (const Case& c : cases) {
+    float v = 9.0f;
+    EXPECT_EQ(read_value(c.text, &v), c.ok) << '"' << c.text << '"';
+    EXPECT_EQ(v, c.value) << '"' << c.text << '"';
+  }
+}
+
 // ---- Fixed-width writing -----------------------------------------------------------------------------------
 
 TEST(FormatF, RoundsPadsSignsAndOverflows) {

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "driver/text.hpp"
+#include "records/aircraft.hpp"
 
 namespace sfmr::sim {
 
@@ -20,22 +21,16 @@ std::vector<std::string> split_commas(const std::string& line) {
 
 bool number(const std::string& text, double& value) {
   float v = 0.0f;
-  int filled = 0;
-  if (read_free(text, {&v}, &filled) != 0 || filled != 1) return false;
+  if (!read_value(text, &v)) return false;
   value = v;
   return true;
 }
 
 // "HH:MM:SS" to the second of day, -1 when it is not a time.
 int clock_seconds(const std::string& text) {
-  std::int32_t h = 0, m = 0, s = 0;
-  int filled = 0;
-  if (text.size() != 8 || text[2] != ':' || text[5] != ':') return -1;
-  if (read_free(text.substr(0, 2) + " " + text.substr(3, 2) + " " + text.substr(6, 2), {&h, &m, &s},
-                &filled) != 0 ||
-      filled != 3)
-    return -1;
-  return h * 3600 + m * 60 + s;
+  std::int32_t sec = -1;
+  decodetime(fixed_text(text), sec);
+  return sec;
 }
 
 void accumulate(Stats& st, double diff) {
