@@ -29,8 +29,6 @@ class Console {
   // Shows `text` and reads the answer.
   std::string ask(std::string_view text, std::size_t length = kLineLength);
 
-  std::ostream& out() { return out_; }
-
  private:
   std::istream& in_;
   std::ostream& out_;
