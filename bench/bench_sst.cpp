@@ -21,8 +21,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "driver/console.hpp"
-#include "driver/state.hpp"
+#include "core/console.hpp"
+#include "core/state.hpp"
 #include "sst/grid.hpp"
 #include "sst/sst_field.hpp"
 

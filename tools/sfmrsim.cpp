@@ -25,8 +25,8 @@
 #include <string>
 #include <vector>
 
-#include "driver/console.hpp"
-#include "driver/text.hpp"
+#include "core/console.hpp"
+#include "core/text.hpp"
 #include "records/aircraft.hpp"
 #include "sim/flight.hpp"
 #include "sim/sst_grid.hpp"

@@ -4,8 +4,8 @@
 #include <exception>
 #include <iostream>
 
-#include "driver/run_end.hpp"
-#include "driver/text.hpp"
+#include "core/run_end.hpp"
+#include "core/text.hpp"
 #include "records/aircraft.hpp"
 #include "records/brightness.hpp"
 #include "records/onboard.hpp"

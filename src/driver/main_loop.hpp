@@ -6,9 +6,9 @@
 #include <ostream>
 #include <string>
 
-#include "driver/console.hpp"
-#include "driver/files.hpp"
-#include "driver/state.hpp"
+#include "core/console.hpp"
+#include "core/files.hpp"
+#include "core/state.hpp"
 #include "output/writer.hpp"
 #include "retrieval/driver.hpp"
 #include "sst/sst_field.hpp"

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "driver/text.hpp"
+#include "core/text.hpp"
 
 namespace sfmr {
 

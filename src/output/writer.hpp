@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "driver/files.hpp"
-#include "driver/state.hpp"
+#include "core/files.hpp"
+#include "core/state.hpp"
 
 namespace sfmr {
 

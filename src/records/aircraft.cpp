@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "driver/text.hpp"
+#include "core/text.hpp"
 #include "records/fields.hpp"
 
 namespace sfmr {

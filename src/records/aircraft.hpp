@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "driver/state.hpp"
+#include "core/state.hpp"
 
 namespace sfmr {
 

@@ -1,6 +1,6 @@
 #include "records/fields.hpp"
 
-#include "driver/text.hpp"
+#include "core/text.hpp"
 
 namespace sfmr {
 

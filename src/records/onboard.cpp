@@ -3,7 +3,7 @@
 #include <array>
 #include <cstdint>
 
-#include "driver/text.hpp"
+#include "core/text.hpp"
 #include "records/fields.hpp"
 
 namespace sfmr {

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "driver/state.hpp"
+#include "core/state.hpp"
 
 namespace sfmr {
 

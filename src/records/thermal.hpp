@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "driver/console.hpp"
-#include "driver/state.hpp"
+#include "core/console.hpp"
+#include "core/state.hpp"
 
 namespace sfmr {
 

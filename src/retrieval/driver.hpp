@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "driver/console.hpp"
-#include "driver/state.hpp"
+#include "core/console.hpp"
+#include "core/state.hpp"
 
 namespace sfmr {
 

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <string>
 
-#include "driver/text.hpp"
+#include "core/text.hpp"
 
 namespace sfmr {
 

@@ -6,8 +6,8 @@
 #include <array>
 #include <cstdint>
 
-#include "driver/console.hpp"
-#include "driver/state.hpp"
+#include "core/console.hpp"
+#include "core/state.hpp"
 
 namespace sfmr {
 

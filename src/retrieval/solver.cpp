@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "driver/state.hpp"
+#include "core/state.hpp"
 #include "retrieval/forward_model.hpp"
 
 namespace sfmr {

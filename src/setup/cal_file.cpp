@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <span>
 
-#include "driver/files.hpp"
-#include "driver/run_end.hpp"
-#include "driver/text.hpp"
+#include "core/files.hpp"
+#include "core/run_end.hpp"
+#include "core/text.hpp"
 
 namespace sfmr {
 

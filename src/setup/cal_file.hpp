@@ -8,8 +8,8 @@
 
 #include <string>
 
-#include "driver/console.hpp"
-#include "driver/state.hpp"
+#include "core/console.hpp"
+#include "core/state.hpp"
 
 namespace sfmr {
 

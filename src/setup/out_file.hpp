@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "driver/console.hpp"
-#include "driver/files.hpp"
+#include "core/console.hpp"
+#include "core/files.hpp"
 
 namespace sfmr {
 

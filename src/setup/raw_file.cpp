@@ -1,7 +1,7 @@
 #include "setup/raw_file.hpp"
 
-#include "driver/run_end.hpp"
-#include "driver/text.hpp"
+#include "core/run_end.hpp"
+#include "core/text.hpp"
 
 namespace sfmr {
 

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string>
 
-#include "driver/console.hpp"
-#include "driver/files.hpp"
-#include "driver/state.hpp"
+#include "core/console.hpp"
+#include "core/files.hpp"
+#include "core/state.hpp"
 
 namespace sfmr {
 

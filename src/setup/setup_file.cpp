@@ -3,8 +3,8 @@
 #include <array>
 #include <span>
 
-#include "driver/files.hpp"
-#include "driver/run_end.hpp"
+#include "core/files.hpp"
+#include "core/run_end.hpp"
 
 namespace sfmr {
 

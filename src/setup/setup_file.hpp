@@ -11,9 +11,9 @@
 #include <string>
 #include <string_view>
 
-#include "driver/console.hpp"
-#include "driver/state.hpp"
-#include "driver/text.hpp"
+#include "core/console.hpp"
+#include "core/state.hpp"
+#include "core/text.hpp"
 
 namespace sfmr {
 

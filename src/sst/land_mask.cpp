@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "driver/files.hpp"
-#include "driver/text.hpp"
+#include "core/files.hpp"
+#include "core/text.hpp"
 
 namespace sfmr {
 

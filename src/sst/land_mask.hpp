@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "driver/console.hpp"
+#include "core/console.hpp"
 #include "sst/grid.hpp"
 
 namespace sfmr {

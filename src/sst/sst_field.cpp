@@ -5,7 +5,7 @@
 #include <fstream>
 #include <string>
 
-#include "driver/text.hpp"
+#include "core/text.hpp"
 #include "sst/land_mask.hpp"
 
 namespace sfmr {

@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "driver/console.hpp"
-#include "driver/state.hpp"
+#include "core/console.hpp"
+#include "core/state.hpp"
 #include "sst/grid.hpp"
 
 namespace sfmr {

@@ -6,7 +6,7 @@
 #include <sstream>
 #include <vector>
 
-#include "driver/run_end.hpp"
+#include "core/run_end.hpp"
 #include "support/test_util.hpp"
 
 namespace sfmr {

@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "driver/run_end.hpp"
+#include "core/run_end.hpp"
 #include "support/test_util.hpp"
 
 namespace sfmr {

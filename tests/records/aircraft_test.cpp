@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/text.hpp"
+#include "core/text.hpp"
 
 namespace sfmr {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <limits>
 
-#include "driver/text.hpp"
+#include "core/text.hpp"
 #include "support/test_util.hpp"
 
 namespace sfmr {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/text.hpp"
+#include "core/text.hpp"
 
 namespace sfmr {
 namespace {

@@ -5,8 +5,8 @@
 #include <array>
 #include <sstream>
 
-#include "driver/console.hpp"
-#include "driver/state.hpp"
+#include "core/console.hpp"
+#include "core/state.hpp"
 #include "retrieval/forward_model.hpp"
 #include "support/test_util.hpp"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/files.hpp"
+#include "core/files.hpp"
 #include "setup_test_support.hpp"
 
 namespace sfmr {

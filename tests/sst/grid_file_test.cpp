@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/text.hpp"
+#include "core/text.hpp"
 #include "sst/sst_field.hpp"
 #include "sst_test_files.hpp"
 

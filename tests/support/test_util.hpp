@@ -13,9 +13,9 @@
 #include <string_view>
 #include <utility>
 
-#include "driver/console.hpp"
-#include "driver/run_end.hpp"
-#include "driver/text.hpp"
+#include "core/console.hpp"
+#include "core/run_end.hpp"
+#include "core/text.hpp"
 
 namespace sfmr::testing {
 

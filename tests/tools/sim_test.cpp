@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/text.hpp"
+#include "core/text.hpp"
 #include "records/brightness.hpp"
 #include "records/thermal.hpp"
 #include "retrieval/driver.hpp"

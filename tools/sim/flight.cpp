@@ -6,8 +6,8 @@
 #include <sstream>
 #include <vector>
 
-#include "driver/console.hpp"
-#include "driver/text.hpp"
+#include "core/console.hpp"
+#include "core/text.hpp"
 #include "records/thermal.hpp"
 #include "retrieval/forward_model.hpp"
 #include "sim/random.hpp"

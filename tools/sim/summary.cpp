@@ -5,7 +5,7 @@
 #include <iomanip>
 #include <sstream>
 
-#include "driver/text.hpp"
+#include "core/text.hpp"
 #include "records/aircraft.hpp"
 
 namespace sfmr::sim {

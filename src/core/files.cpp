@@ -1,4 +1,4 @@
-#include "driver/files.hpp"
+#include "core/files.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -6,7 +6,7 @@
 
 #include <cerrno>
 
-#include "driver/run_end.hpp"
+#include "core/run_end.hpp"
 
 namespace sfmr {
 

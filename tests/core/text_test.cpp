@@ -1,4 +1,4 @@
-#include "driver/text.hpp"
+#include "core/text.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "driver/console.hpp"
+#include "core/console.hpp"
 
-#include "driver/run_end.hpp"
+#include "core/run_end.hpp"
 
 namespace sfmr {
 

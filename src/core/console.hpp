@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "driver/text.hpp"
+#include "core/text.hpp"
 
 namespace sfmr {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "driver/text.hpp"
+#include "core/text.hpp"
 
 namespace sfmr {
 

@@ -1,4 +1,4 @@
-#include "driver/state.hpp"
+#include "core/state.hpp"
 
 namespace sfmr {
 
