@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -17,6 +18,11 @@ constexpr int kFileExists = 128;
 // Status of an open for reading when the name is a directory (the system's EISDIR).
 constexpr int kIsDirectory = 21;
 
+// Delivers the next line of a text into a fixed-length field; returns the read status (0, negative at the
+// end, positive on a read error). Readers of whole files take their lines through one of these, so that they
+// run as well over a file as over text in memory.
+using LineSource = std::function<int(std::string& line)>;
+
 // A text file opened for sequential reading of fixed-length lines.
 class TextFile {
  public:
@@ -26,6 +32,11 @@ class TextFile {
 
   // Reads the next line (status as LineReader::read).
   int read(std::string& line);
+
+  // This file's lines as a LineSource (valid while the file is open).
+  LineSource lines() {
+    return [this](std::string& line) { return read(line); };
+  }
 
   // Back to the first line.
   void rewind();

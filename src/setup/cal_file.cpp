@@ -33,11 +33,16 @@ void get_cals(Console& /*console*/, State& s, const std::string& calfile) {
         1, "Error on file open.  File:" + std::string(trimmed(calfile)) + " Err:" + format_I(open_status, 5));
   }
 
+  read_cals(file.lines(), s);
+  file.close();
+}
+
+void read_cals(const LineSource& next_line, State& s) {
   // Search: headers of other radiometers are passed over, every other line is ignored unread.
   std::string line(kLineLength, ' ');
   std::int32_t header = 0;
   while (header != s.sfmr.serial) {
-    if (file.read(line) != 0) throw unexpected_eof();
+    if (next_line(line) != 0) throw unexpected_eof();
     if (!is_block_header(line)) continue;
     if (!read_value(columns(line, 4, 6), &header)) throw bad_line(line);
   }
@@ -46,11 +51,10 @@ void get_cals(Console& /*console*/, State& s, const std::string& calfile) {
   // channel, so the header itself is never taken as constants.
   for (auto& row : s.cal.coef) {
     do {
-      if (file.read(line) != 0) throw unexpected_eof();
+      if (next_line(line) != 0) throw unexpected_eof();
     } while (line[0] == '#');
     if (read_free(line, std::span<float>(row)) != 0) throw bad_line(line);
   }
-  file.close();
 }
 
 }  // namespace sfmr

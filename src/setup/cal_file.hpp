@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/console.hpp"
+#include "core/files.hpp"
 #include "core/state.hpp"
 
 namespace sfmr {
@@ -20,5 +21,9 @@ namespace sfmr {
 //                                     "Bad line in Cal file: <line without trailing blanks>"
 // A slash on a constant line ends it early and keeps the previous values of the constants it did not reach.
 void get_cals(Console& console, State& s, const std::string& calfile);
+
+// The reading of an open calibration file: finds the block of sfmr.serial among the lines of `next_line` and
+// fills cal.coef; the same failures as get_cals after the open.
+void read_cals(const LineSource& next_line, State& s);
 
 }  // namespace sfmr

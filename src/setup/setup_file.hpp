@@ -7,11 +7,11 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 
 #include "core/console.hpp"
+#include "core/files.hpp"
 #include "core/state.hpp"
 #include "core/text.hpp"
 
@@ -41,10 +41,6 @@ struct SetupParameters {
   std::string sstfile = std::string(kLineLength, ' ');
   std::uint32_t rcvd = rcvd_bit::kAll;
 };
-
-// Delivers the next line of a text into a 128-character field; returns the read status (0, negative at the
-// end, positive on a read error).
-using LineSource = std::function<int(std::string& line)>;
 
 // Reads setup-file sections from `next_line` and takes every value it accepts into `p` and s.cal (clearing
 // its flag in p.rcvd). Reading stops once all six are accepted, at the end of the text, at a file name that

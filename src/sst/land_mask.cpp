@@ -9,9 +9,6 @@ namespace sfmr {
 
 namespace {
 
-// Length of a land mask line; a longer line is cut.
-constexpr std::size_t kMaskLineLength = 200;
-
 // Value 0..15 of an upper-case hexadecimal digit, -1 for any other character.
 int hex_value(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -22,12 +19,12 @@ int hex_value(char c) {
 // Character encoding: column 1 of each line is ignored, one mark stands in each even column up to the line's
 // last non-blank character, "1" is land. `line` holds the first line, which already carries marks. Returns
 // false on a read error or the end of the file before the last cell.
-bool mark_land_characters(TextFile& mask, std::string& line, SstGrid ssta) {
+bool mark_land_characters(const LineSource& next_line, std::string& line, std::span<std::uint8_t> ssta) {
   std::size_t length = trimmed_length(line);
   std::size_t pos = 1;  // 0-based index of the mark: column 2
   for (std::uint8_t& cell : ssta) {
     if (pos >= length) {
-      if (mask.read(line) != 0) return false;
+      if (next_line(line) != 0) return false;
       length = trimmed_length(line);
       pos = 1;
       if (length < 2) return true;  // a line without marks ends the mask early
@@ -42,12 +39,12 @@ bool mark_land_characters(TextFile& mask, std::string& line, SstGrid ssta) {
 // bit 8 the first. `line` holds the first line, whose leading "F" is already the first digit. Returns false
 // on a character that is not an upper-case hexadecimal digit, a read error, or the end of the file before the
 // last cell.
-bool mark_land_hex(TextFile& mask, std::string& line, SstGrid ssta) {
+bool mark_land_hex(const LineSource& next_line, std::string& line, std::span<std::uint8_t> ssta) {
   std::size_t length = trimmed_length(line);
   std::size_t pos = 0;
   for (std::size_t first = 0; first < ssta.size(); first += 4) {
     if (pos >= length) {
-      if (mask.read(line) != 0) return false;
+      if (next_line(line) != 0) return false;
       length = trimmed_length(line);
       pos = 0;
       if (length == 0) return true;  // a blank line ends the mask early
@@ -78,17 +75,21 @@ void land_overlay(SstGrid ssta, std::int32_t& ierr) {
     ierr = -1;
     return;
   }
+  if (!land_overlay_lines(mask.lines(), ssta)) ierr = -1;
+  mask.close();
+}
+
+bool land_overlay_lines(const LineSource& next_line, std::span<std::uint8_t> cells) {
   std::string line(kMaskLineLength, ' ');
   bool ok = false;
-  if (mask.read(line) == 0) {  // an empty file has no first line
+  if (next_line(line) == 0) {  // an empty file has no first line
     if (line[0] == ' ') {
-      ok = mark_land_characters(mask, line, ssta);
+      ok = mark_land_characters(next_line, line, cells);
     } else if (line[0] == 'F') {
-      ok = mark_land_hex(mask, line, ssta);
+      ok = mark_land_hex(next_line, line, cells);
     }
   }
-  mask.close();
-  if (!ok) ierr = -1;
+  return ok;
 }
 
 FillCounts hole_fillin(Console& console, SstGrid ssta) {

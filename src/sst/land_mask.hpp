@@ -3,10 +3,13 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 #include "core/console.hpp"
+#include "core/files.hpp"
 #include "sst/grid.hpp"
 
 namespace sfmr {
@@ -15,6 +18,9 @@ namespace sfmr {
 // reading is used.
 constexpr std::array<std::string_view, 4> kLandMaskNames = {"../mwir_land_z.txt", "mwir_land_z.txt",
                                                             "../mwir_land.txt", "mwir_land.txt"};
+
+// Length of a land mask line; a longer line is cut.
+constexpr std::size_t kMaskLineLength = 200;
 
 // Sets the land cells of `ssta` to 255 from the land mask file. `ierr` becomes 0 on success, -1 on failure
 // (no mask file, an unknown encoding, a bad hexadecimal digit, a read error, or the end of the file before
@@ -28,6 +34,11 @@ constexpr std::array<std::string_view, 4> kLandMaskNames = {"../mwir_land_z.txt"
 // A blank line where more marks are needed (with blank marks: also a line of one character) ends the
 // overlay early with success.
 void land_overlay(SstGrid ssta, std::int32_t& ierr);
+
+// The overlay of land_overlay over the lines of an open mask (kMaskLineLength characters each) and any run
+// of cells whose count is a multiple of 4 (one hexadecimal digit): true on success, false on the failures
+// listed above.
+bool land_overlay_lines(const LineSource& next_line, std::span<std::uint8_t> cells);
 
 struct FillCounts {
   std::int32_t fixed = 0;    // cells filled

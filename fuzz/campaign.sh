@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# The fuzz campaign: builds the libFuzzer targets with clang (build-fuzz/), then runs each target in turn,
+# one process at a time, for 10 minutes or 10 million executions, whichever comes first, starting from its
+# committed corpus. Each target's log, grown corpus and any crashing input land in build-fuzz/campaign/NAME/.
+#   fuzz/campaign.sh [NAME...]        the targets to run (default: all, slowest first)
+#   fuzz/campaign.sh --merge NAME...  minimises the committed corpus with what the campaign found (-merge=1)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+build=$root/build-fuzz
+
+CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DSFMR_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" -j 2 >/dev/null
+
+if [ "${1:-}" = "--merge" ]; then
+  shift
+  for name in "$@"; do
+    merged=$build/campaign/$name/merged
+    rm -rf "$merged" && mkdir -p "$merged"
+    "$build/fuzz/fuzz_$name" -merge=1 "$merged" "$root/fuzz/corpus/$name" "$build/campaign/$name/corpus"
+    rm -rf "$root/fuzz/corpus/$name" && mv "$merged" "$root/fuzz/corpus/$name"
+  done
+  exit 0
+fi
+
+targets=("$@")
+if [ ${#targets[@]} -eq 0 ]; then
+  targets=(whole_run acft bright therm ps cal setup land_mask splitstring free_format fixed_width)
+fi
+for name in "${targets[@]}"; do
+  work=$build/campaign/$name
+  rm -rf "$work" && mkdir -p "$work/corpus" "$work/artifacts"
+  max_len=4096
+  case "$name" in
+    acft | bright | therm | ps | splitstring | free_format | fixed_width) max_len=256 ;;
+  esac
+  status=0
+  "$build/fuzz/fuzz_$name" -max_total_time=600 -runs=10000000 -max_len="$max_len" -timeout=10 \
+    -print_final_stats=1 -artifact_prefix="$work/artifacts/" "$work/corpus" "$root/fuzz/corpus/$name" \
+    >"$work/log" 2>&1 || status=$?
+  echo "$name: status $status, $(grep -E '^stat::number_of_executed_units' "$work/log" || echo 'no stats')"
+done

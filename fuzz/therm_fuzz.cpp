@@ -1,0 +1,10 @@
+// The "%T" record decoder over the first line of the input, on a fresh state.
+#include "record_fuzz.hpp"
+#include "records/thermal.hpp"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  sfmr::fuzz::decode_line(data, size, [](sfmr::State& s, sfmr::Console& console, const std::string& line) {
+    sfmr::decodetherm(s, console, line);
+  });
+  return 0;
+}
