@@ -18,6 +18,8 @@
 //     --gap S          one gap of S seconds without "%A" lines (default 40)
 //     --damage P       probability of a damaged line (default 0.002)
 //     --noise K        brightness temperature noise in K (default 0.2)
+//     --binary P       probability that a line gets a bit flip or is replaced by binary noise (default 0)
+//     --keep F         share of the raw file's bytes written, 0..1: a transfer cut short (default 1)
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -39,7 +41,7 @@ int usage() {
       << "usage: sfmrsim grid FILE\n"
          "       sfmrsim flight DIR [--name NAME] [--seed N] [--hours H] [--start HH:MM:SS]\n"
          "                          [--date DD/MM/YYYY] [--sst FILE] [--no-land] [--roll DEG] [--drop P]\n"
-         "                          [--gap S] [--damage P] [--noise K]\n";
+         "                          [--gap S] [--damage P] [--noise K] [--binary P] [--keep F]\n";
   return 2;
 }
 
@@ -113,6 +115,10 @@ int make_flight(const std::string& dir, const std::vector<std::string>& args) {
       ok = parse_real(value, o.damage);
     } else if (a == "--noise") {
       ok = parse_real(value, o.noise);
+    } else if (a == "--binary") {
+      ok = parse_real(value, o.binary_damage) && o.binary_damage >= 0.0 && o.binary_damage <= 1.0;
+    } else if (a == "--keep") {
+      ok = parse_real(value, o.keep) && o.keep >= 0.0 && o.keep <= 1.0;
     } else {
       return usage();
     }

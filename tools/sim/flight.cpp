@@ -4,6 +4,7 @@
 #include <cmath>
 #include <initializer_list>
 #include <sstream>
+#include <string_view>
 #include <vector>
 
 #include "core/console.hpp"
@@ -96,6 +97,18 @@ void write_line(std::ostream& out, std::string line, double damage, Rng& rng) {
   out << line << "\r\n";
 }
 
+// Damage of the kinds a failing medium or transfer shows: one bit flipped, or the line replaced by binary
+// noise (any byte values, line feeds and NULs included). Lines stay at least 3 characters long.
+void damage_binary(std::string& line, Rng& rng) {
+  if (rng.below(2) == 0 && !line.empty()) {
+    line[static_cast<std::size_t>(rng.below(static_cast<int>(line.size())))] ^=
+        static_cast<char>(1 << rng.below(8));
+    return;
+  }
+  line.assign(static_cast<std::size_t>(8 + rng.below(40)), ' ');
+  for (char& c : line) c = static_cast<char>(rng.below(256));
+}
+
 }  // namespace
 
 Radiometer sample_radiometer() {
@@ -123,8 +136,15 @@ double model_wind_for(double wind, double rain) {
 }
 
 int write_flight(const FlightOptions& o, const Storm& storm, const Radiometer& radiometer,
-                 const SstField* field, std::ostream& raw, std::ostream& truth) {
+                 const SstField* field, std::ostream& raw_file, std::ostream& truth) {
   Rng rng(o.seed);
+  // Binary damage draws from its own sequence, so that a flight without it is the same as before it existed.
+  Rng binary_rng(o.seed ^ 0x9e3779b97f4a7c15u);
+  std::ostringstream raw;  // the whole raw file, of which `o.keep` is written at the end
+  auto write_record = [&](std::string line) {
+    if (o.binary_damage > 0.0 && binary_rng.chance(o.binary_damage)) damage_binary(line, binary_rng);
+    write_line(raw, std::move(line), o.damage, rng);
+  };
   const int seconds = static_cast<int>(std::lround(o.hours * 3600.0));
   const Waypoint base{27.98, -81.95};  // inland Florida
   const Waypoint east{storm.lat0, storm.lon0 + 1.1}, west{storm.lat0, storm.lon0 - 1.1};
@@ -170,12 +190,10 @@ int write_flight(const FlightOptions& o, const Storm& storm, const Radiometer& r
     const bool in_gap = o.gap_seconds > 0 && t >= gap_start && t < gap_start + o.gap_seconds;
     if (!in_gap && !rng.chance(o.drop_acft)) {
       const double sst_k = land ? 305.0 : sst + 273.15 + 0.3 * rng.normal();
-      write_line(raw,
-                 csv({"%A", stamp, num(a.lat, 4), num(a.lon, 4), num(a.alt, 1), num(a.pitch, 2),
-                      num(a.roll, 2), num(air_k, 2), num(sst_k, 2), num(a.alt + 15.0, 1), num(a.heading, 1),
-                      num(130.0 + 2.0 * rng.normal(), 1), num(701.0 - 0.01 * (a.alt - 3000.0), 1),
-                      num(1.15 * wind, 1)}),
-                 o.damage, rng);
+      write_record(csv({"%A", stamp, num(a.lat, 4), num(a.lon, 4), num(a.alt, 1), num(a.pitch, 2),
+                        num(a.roll, 2), num(air_k, 2), num(sst_k, 2), num(a.alt + 15.0, 1), num(a.heading, 1),
+                        num(130.0 + 2.0 * rng.normal(), 1), num(701.0 - 0.01 * (a.alt - 3000.0), 1),
+                        num(1.15 * wind, 1)}));
     }
 
     const std::array<std::int32_t, 8> counts = thermal_counts(t);
@@ -185,14 +203,13 @@ int write_flight(const FlightOptions& o, const Storm& storm, const Radiometer& r
       therm += std::to_string(c);
     }
     decodetherm(th_state, quiet, fixed_text(therm));
-    write_line(raw, therm, o.damage, rng);
+    write_record(therm);
 
     const double onboard_ws = land ? 0.0 : std::max(0.0, wind + 0.8 * rng.normal());
     const double onboard_rr = land ? 0.0 : std::max(0.0, rain + 0.4 * rng.normal());
-    write_line(raw,
-               csv({"%R", stamp, num(onboard_ws, 1), num(onboard_rr, 1),
-                    num(0.3 + 0.2 * std::fabs(rng.normal()), 2), "0", land ? "00100000000" : "00000000000"}),
-               o.damage, rng);
+    write_record(
+        csv({"%R", stamp, num(onboard_ws, 1), num(onboard_rr, 1), num(0.3 + 0.2 * std::fabs(rng.normal()), 2),
+             "0", land ? "00100000000" : "00000000000"}));
 
     // Two channel measurements per second, stepping through the six channels.
     for (int half = 0; half < 2; ++half) {
@@ -215,12 +232,13 @@ int write_flight(const FlightOptions& o, const Storm& storm, const Radiometer& r
       tb += o.noise * rng.normal();
       const std::int32_t hot = 40000 + static_cast<std::int32_t>(std::lround(200.0 * std::sin(t / 1000.0)));
       const auto c = counts_for_ratio(ratio_for_tb(radiometer.coef[k], th_state.sfmr.Th, tb), hot);
-      write_line(
-          raw,
-          csv({"%B", std::to_string(ch), std::to_string(c[0]), std::to_string(c[1]), std::to_string(c[2])}),
-          o.damage, rng);
+      write_record(
+          csv({"%B", std::to_string(ch), std::to_string(c[0]), std::to_string(c[1]), std::to_string(c[2])}));
     }
   }
+  const std::string text = raw.str();
+  const double kept = std::clamp(o.keep, 0.0, 1.0) * static_cast<double>(text.size());
+  raw_file << std::string_view(text).substr(0, static_cast<std::size_t>(kept));
   return seconds;
 }
 

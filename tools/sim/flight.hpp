@@ -39,6 +39,8 @@ struct FlightOptions {
   double drop_acft = 0.01;                   // probability that a second's "%A" line is missing
   int gap_seconds = 40;                      // one data-system gap with no "%A" lines (0: none)
   double damage = 0.002;                     // probability that a line is damaged
+  double binary_damage = 0.0;                // probability that a line gets a bit flip or turns into noise
+  double keep = 1.0;                         // share of the raw file's bytes kept (a transfer cut short)
   double noise = 0.2;                        // brightness temperature noise, K
 };
 
