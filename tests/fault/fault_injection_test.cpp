@@ -65,7 +65,7 @@ TEST(FaultInjection, EndsWithMessageAndKeepsWhatWasWritten) {
   };
   TempDir dir;
   sfmr::testing::write_flight_files(short_flight());
-  const ChildResult undisturbed = run_child(SFMR_BINARY, {.input = std::string(kFlightAnswers)});
+  const ChildResult undisturbed = run_child(SFMR_BINARY, {.input = std::string(kFlightAnswers), .env = {}});
   ASSERT_EQ(undisturbed.status, 0) << undisturbed.out;
   const std::string full = read_file("flight.OUT");
   ASSERT_GT(full.size(), 20000u);
@@ -121,7 +121,7 @@ TEST(FaultInjection, InputEndsAtEachPrompt) {
     SCOPED_TRACE(::testing::Message() << "input ends after " << k << " answers");
     std::string input;
     for (std::size_t i = 0; i < k; ++i) input += answers[i] + "\n";
-    const ChildResult r = run_child(SFMR_BINARY, {.input = input});
+    const ChildResult r = run_child(SFMR_BINARY, {.input = input, .env = {}});
     EXPECT_TRUE(r.exited) << "signal " << r.signal;
     if (k == answers.size()) {
       EXPECT_EQ(r.status, 0) << r.out;
@@ -131,7 +131,7 @@ TEST(FaultInjection, InputEndsAtEachPrompt) {
     EXPECT_TRUE(r.out.ends_with(prompts[k] + "\r\nUnexpected EOF on console input\r\n")) << r.out;
     EXPECT_FALSE(std::filesystem::exists("flight.OUT"));
   }
-  const ChildResult closed = run_child(SFMR_BINARY, {.input = std::nullopt});
+  const ChildResult closed = run_child(SFMR_BINARY, {.input = std::nullopt, .env = {}});
   EXPECT_EQ(closed.status, 1);
   EXPECT_EQ(closed.out, prompts[0] + "\r\nUnexpected EOF on console input\r\n");
 }
