@@ -17,11 +17,12 @@ constexpr std::string_view kFlightAnswers = "flight.setup\ny\n17\n";
 
 // Writes flight.dat (the simulated flight), flight.cal and flight.setup naming sst.bin, with the default SST
 // `default_sst` (a positive value: SST from the aircraft) and the line filter. sst.bin is written only when
-// it does not exist yet, as a file too short to be a grid.
-inline void write_flight_files(const sim::FlightOptions& options, std::string_view default_sst = "5.0") {
+// it does not exist yet, as a file too short to be a grid. `damaged` receives the raw file's damaged bytes.
+inline void write_flight_files(const sim::FlightOptions& options, std::string_view default_sst = "5.0",
+                               std::vector<sim::ByteRange>* damaged = nullptr) {
   const sim::Radiometer radiometer = sim::sample_radiometer();
   std::ostringstream raw, truth, cal;
-  sim::write_flight(options, sim::Storm{}, radiometer, nullptr, raw, truth);
+  sim::write_flight(options, sim::Storm{}, radiometer, nullptr, raw, truth, damaged);
   sim::write_calibration_file(cal, radiometer);
   write_file("flight.dat", raw.str());
   write_file("flight.cal", cal.str());

@@ -76,9 +76,11 @@ std::array<std::int32_t, 8> thermal_counts(double t) {
   return counts;
 }
 
-// Damage of the kinds real records show: a line cut short, a character garbled, a stray line.
-void write_line(std::ostream& out, std::string line, double damage, Rng& rng) {
-  if (damage > 0.0 && rng.chance(damage)) {
+// Damage of the kinds real records show: a line cut short, a character garbled, a stray line. Returns true
+// when it damaged the line or added one.
+bool write_line(std::ostream& out, std::string line, double damage, Rng& rng) {
+  const bool damaged = damage > 0.0 && rng.chance(damage);
+  if (damaged) {
     switch (rng.below(3)) {
       case 0:
         line.resize(static_cast<std::size_t>(3 + rng.below(static_cast<int>(line.size()) - 3)));
@@ -95,6 +97,7 @@ void write_line(std::ostream& out, std::string line, double damage, Rng& rng) {
     }
   }
   out << line << "\r\n";
+  return damaged;
 }
 
 // Damage of the kinds a failing medium or transfer shows: one bit flipped, or the line replaced by binary
@@ -136,14 +139,19 @@ double model_wind_for(double wind, double rain) {
 }
 
 int write_flight(const FlightOptions& o, const Storm& storm, const Radiometer& radiometer,
-                 const SstField* field, std::ostream& raw_file, std::ostream& truth) {
+                 const SstField* field, std::ostream& raw_file, std::ostream& truth,
+                 std::vector<ByteRange>* damaged) {
   Rng rng(o.seed);
   // Binary damage draws from its own sequence, so that a flight without it is the same as before it existed.
   Rng binary_rng(o.seed ^ 0x9e3779b97f4a7c15u);
   std::ostringstream raw;  // the whole raw file, of which `o.keep` is written at the end
   auto write_record = [&](std::string line) {
-    if (o.binary_damage > 0.0 && binary_rng.chance(o.binary_damage)) damage_binary(line, binary_rng);
-    write_line(raw, std::move(line), o.damage, rng);
+    const bool binary = o.binary_damage > 0.0 && binary_rng.chance(o.binary_damage);
+    if (binary) damage_binary(line, binary_rng);
+    const auto begin = static_cast<std::size_t>(raw.tellp());
+    if (write_line(raw, std::move(line), o.damage, rng) || binary) {
+      if (damaged) damaged->push_back({begin, static_cast<std::size_t>(raw.tellp())});
+    }
   };
   const int seconds = static_cast<int>(std::lround(o.hours * 3600.0));
   const Waypoint base{27.98, -81.95};  // inland Florida
@@ -237,8 +245,9 @@ int write_flight(const FlightOptions& o, const Storm& storm, const Radiometer& r
     }
   }
   const std::string text = raw.str();
-  const double kept = std::clamp(o.keep, 0.0, 1.0) * static_cast<double>(text.size());
-  raw_file << std::string_view(text).substr(0, static_cast<std::size_t>(kept));
+  const auto kept = static_cast<std::size_t>(std::clamp(o.keep, 0.0, 1.0) * static_cast<double>(text.size()));
+  raw_file << std::string_view(text).substr(0, kept);
+  if (damaged && kept > 0 && kept < text.size()) damaged->push_back({kept - 1, kept});  // the line cut off
   return seconds;
 }
 

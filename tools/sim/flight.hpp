@@ -8,9 +8,11 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "sim/storm.hpp"
 
@@ -56,11 +58,18 @@ std::array<std::int32_t, 3> counts_for_ratio(double ratio, std::int32_t hot);
 // Model wind speed U whose rain-corrected value U - (0.2035 - 0.0043 U) R is `wind`, for rain rate `rain`.
 double model_wind_for(double wind, double rain);
 
+// Bytes [begin, end) of the raw data file.
+struct ByteRange {
+  std::size_t begin = 0, end = 0;
+};
+
 // Writes the raw data file and the truth file (CSV: Sec,WS,RR,Lat,Lon,Land) of one flight. `field`, when
-// given, is a loaded SST field whose land cells mark where the aircraft flies over land. Returns the number
-// of seconds written.
+// given, is a loaded SST field whose land cells mark where the aircraft flies over land. `damaged`, when
+// given, receives the byte ranges of the raw file that damage touched (damaged and added lines, the last
+// byte of a file cut short). Returns the number of seconds written.
 int write_flight(const FlightOptions& options, const Storm& storm, const Radiometer& radiometer,
-                 const SstField* field, std::ostream& raw, std::ostream& truth);
+                 const SstField* field, std::ostream& raw, std::ostream& truth,
+                 std::vector<ByteRange>* damaged = nullptr);
 
 // Calibration file with the blocks of three radiometers, the simulated one among them.
 void write_calibration_file(std::ostream& out, const Radiometer& radiometer);
