@@ -4,10 +4,11 @@
 # committed corpus. Each target's log, grown corpus and any crashing input land in build-fuzz/campaign/NAME/.
 #   fuzz/campaign.sh [NAME...]        the targets to run (default: all, slowest first)
 #   fuzz/campaign.sh --merge NAME...  minimises the committed corpus with what the campaign found (-merge=1)
+#   fuzz/campaign.sh --replay         runs every libFuzzer target once over its committed corpus (for CI)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-build=$root/build-fuzz
+build=${SFMR_FUZZ_BUILD:-$root/build-fuzz}  # another directory for a second build next to a campaign
 
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DSFMR_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j 2 >/dev/null
@@ -23,9 +24,19 @@ if [ "${1:-}" = "--merge" ]; then
   exit 0
 fi
 
+all=(whole_run acft bright therm ps cal setup land_mask splitstring free_format fixed_width)
+
+if [ "${1:-}" = "--replay" ]; then
+  for name in "${all[@]}"; do
+    "$build/fuzz/fuzz_$name" -runs=0 "$root/fuzz/corpus/$name" 2>&1 | grep -E '^#[0-9]+ +(INITED|DONE)' | tail -1 |
+      sed "s/^/$name: /"
+  done
+  exit 0
+fi
+
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(whole_run acft bright therm ps cal setup land_mask splitstring free_format fixed_width)
+  targets=("${all[@]}")
 fi
 for name in "${targets[@]}"; do
   work=$build/campaign/$name
