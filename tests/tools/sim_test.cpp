@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <sstream>
 #include <string>
@@ -142,6 +143,60 @@ TEST(Simulator, FlightIsDeterministicAndHasTheRecordCadence) {
   EXPECT_EQ(r, 360);
   EXPECT_EQ(a, 350) << "one per second but for the gap";
   EXPECT_TRUE(saw_next_day) << "midnight crossing changes the date";
+}
+
+// The damage the simulator reports is the damage it did: without damage the file is the undamaged flight and
+// nothing is reported; bit flips and noise change exactly the reported lines; a cut-off transfer keeps the
+// asked share of the bytes and reports the cut.
+TEST(Simulator, ReportsTheDamageItDoes) {
+  struct Case {
+    const char* name;
+    double binary_damage, keep;
+    bool damaged;
+  };
+  const Case cases[] = {
+      {"undamaged", 0.0, 1.0, false},
+      {"bit flips and binary noise", 0.2, 1.0, true},
+      {"transfer cut at 40 %", 0.0, 0.4, true},
+  };
+  FlightOptions clean;
+  clean.hours = 0.02;
+  clean.damage = 0.0;
+  clean.drop_acft = 0.0;
+  std::ostringstream clean_raw, truth;
+  write_flight(clean, Storm{}, sample_radiometer(), nullptr, clean_raw, truth);
+  const std::string reference = clean_raw.str();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FlightOptions o = clean;
+    o.binary_damage = c.binary_damage;
+    o.keep = c.keep;
+    std::ostringstream raw;
+    std::vector<ByteRange> damaged;
+    write_flight(o, Storm{}, sample_radiometer(), nullptr, raw, truth, &damaged);
+    const std::string text = raw.str();
+    EXPECT_EQ(!damaged.empty(), c.damaged);
+    if (c.keep < 1.0) {
+      EXPECT_EQ(text, reference.substr(0, static_cast<std::size_t>(c.keep * reference.size())));
+      continue;
+    }
+    // Outside the reported ranges the lines are those of the undamaged flight, in order.
+    std::string kept;
+    std::size_t at = 0;
+    for (const ByteRange& d : damaged) {
+      kept += text.substr(at, d.begin - at);
+      at = d.end;
+    }
+    kept += text.substr(at);
+    // Each reported range replaced one record: what is left is the undamaged flight less that many lines.
+    const std::vector<std::string> left = lines_of(kept), all = lines_of(reference);
+    EXPECT_EQ(left.size() + damaged.size(), all.size());
+    std::size_t next = 0;
+    for (const std::string& line : left) {
+      while (next < all.size() && all[next] != line) ++next;
+      ASSERT_LT(next++, all.size()) << "not a line of the undamaged flight: " << line;
+    }
+  }
 }
 
 TEST(Simulator, SerialNumberRecordIsReadByTheProcessing) {
