@@ -155,7 +155,7 @@ std::string convert(const Options& o, const std::string& command_line) {
   const std::string temp = o.nc_file + ".tmp" + std::to_string(::getpid());
   if (std::string e = archive::write_flight_nc(temp, seconds, meta); !e.empty()) {
     std::remove(temp.c_str());
-    return e;
+    return o.nc_file + ": cannot write (" + e + ")";
   }
   return publish(temp, o.nc_file, o.force);
 }

@@ -31,7 +31,7 @@ void check(int status, const std::string& what) {
 class NcFile {
  public:
   explicit NcFile(const std::string& path) {
-    check(nc_create(path.c_str(), NC_NETCDF4 | NC_NOCLOBBER, &id_), "create " + path);
+    check(nc_create(path.c_str(), NC_NETCDF4 | NC_NOCLOBBER, &id_), "create");
   }
   NcFile(const NcFile&) = delete;
   NcFile& operator=(const NcFile&) = delete;
@@ -388,7 +388,7 @@ std::string write_flight_nc(const std::string& path, const std::vector<OutSecond
     file.close();
     return {};
   } catch (const NcFailure& failure) {
-    return path + ": " + failure.what;
+    return failure.what;
   }
 }
 
