@@ -44,8 +44,8 @@ single trajectory (one sample per second), with ACDD-1.3 global attributes.
   --help, --version  this text, the version
 
 Seconds without a retrieval (BigRoll, OverLand, NoData, NoSolution, RefTempErr) hold _FillValue in the
-retrieved wind speed, rain rate and quality; values written as asterisks are _FillValue too. The status texts
-are kept both as CF flag variables and as text.
+retrieved wind speed, rain rate and quality, and so does the onboard solution before its first record; values
+written as asterisks are _FillValue too. The status texts are kept both as CF flag variables and as text.
 
 Exit status: 0 success, 1 error (one line on standard error, no file left behind), 2 usage error.
 )";
@@ -102,9 +102,10 @@ std::string utc_now() {
 // the name is free (a hard link fails when it exists). Returns an empty string or the error.
 std::string publish(const std::string& temp, const std::string& name, bool force) {
   if (force) {
-    if (std::rename(temp.c_str(), name.c_str()) != 0)
-      return name + ": cannot write (" + std::strerror(errno) + ")";
-    return {};
+    if (std::rename(temp.c_str(), name.c_str()) == 0) return {};
+    const int e = errno;
+    std::remove(temp.c_str());
+    return name + ": cannot write (" + std::strerror(e) + ")";
   }
   if (::link(temp.c_str(), name.c_str()) != 0) {
     const int e = errno;

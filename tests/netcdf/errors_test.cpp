@@ -73,7 +73,7 @@ TEST(Sfmr2ncErrors, StatusMessageAndNothingLeftBehind) {
       {"option without value", "good.OUT good.dat -o", 2, "-o needs a value", ""},
   };
   for (const Case& c : cases) {
-    const CommandResult r = run_command(std::string(SFMR2NC_BINARY) + " " + c.args, dir.path());
+    const CommandResult r = run_command(std::string(SFMR2NC_BINARY) + " " + c.args);
     EXPECT_EQ(r.status, c.status) << c.name << ": " << r.error;
     if (*c.message == '\0') {
       EXPECT_EQ(r.error, "") << c.name;

@@ -18,25 +18,15 @@ done << 'LINES'
 :Conventions = "CF-1.8, ACDD-1.3" ;
 :featureType = "trajectory" ;
 trajectory:cf_role = "trajectory_id" ;
-time:standard_name = "time" ;
 time:units = "seconds since 2026-12-31 00:00:00" ;
 time:axis = "T" ;
-lat:standard_name = "latitude" ;
-lon:units = "degrees_east" ;
 height:positive = "up" ;
-tb:standard_name = "brightness_temperature" ;
-frequency:standard_name = "sensor_band_central_radiation_frequency" ;
 wind_speed:_FillValue = 9.96921e+36f ;
 wind_speed:coordinates = "time lat lon wind_height" ;
-rain_rate:units = "mm h-1" ;
-retrieval_status:flag_masks = 
-retrieval_status:flag_meanings = 
-onboard_status:flag_meanings = 
 wind_speed:_Shuffle = "true" ;
 wind_speed:_DeflateLevel = 4 ;
+retrieval_status:flag_meanings = 
 :instrument_serial_number = 17 ;
 :time_coverage_start = "2026-12-31T23:45:00Z" ;
-:geospatial_lat_min = 
-:history = 
 LINES
 exit "$status"
