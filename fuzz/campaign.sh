@@ -28,7 +28,7 @@ all=(whole_run acft bright therm ps cal setup land_mask splitstring free_format 
 
 if [ "${1:-}" = "--replay" ]; then
   for name in "${all[@]}"; do
-    "$build/fuzz/fuzz_$name" -runs=0 "$root/fuzz/corpus/$name" 2>&1 | grep -E '^#[0-9]+ +(INITED|DONE)' | tail -1 |
+    "$build/fuzz/fuzz_$name" -runs=0 "$root/fuzz/corpus/$name" 2>&1 | grep -E '^#[0-9]+[[:space:]]+DONE' |
       sed "s/^/$name: /"
   done
   exit 0
