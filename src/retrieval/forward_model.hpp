@@ -36,4 +36,32 @@ void klsw_loop(std::span<const float> freq, float sst, std::span<float> emis, st
 //   x   state: x[0] surface wind speed U (m/s), x[1] rain rate R (mm/h, not negative)
 float tbsfmr(float f, float ts, float h, float ta, float e0, const std::array<float, 2>& x);
 
+// tbsfmr for one channel under fixed conditions (f, ts, h, ta, e0 as above), evaluated for many states: the
+// terms that depend on the conditions alone (air column, clear-air transmissivity, rain-layer top, air
+// temperatures) are computed once, and the rain terms are kept for the last rain rate, so a wind-speed step
+// at the same rain rate costs no exponential or power. Every result equals tbsfmr's bit for bit: the same
+// expressions in the same order, only fewer times.
+class ChannelModel {
+ public:
+  ChannelModel() = default;
+  ChannelModel(float f, float ts, float h, float ta, float e0);
+
+  float tb(const std::array<float, 2>& x);
+
+ private:
+  void rain_terms(float r);
+
+  bool in_band_ = false;
+  double F_ = 0.0, Ts_ = 0.0, E0_ = 0.0;
+  double A_ = 0.0, Tr_ = 0.0, Z_ = 0.0;
+  double T1000_ = 0.0, Tup_ = 0.0, Tsky_ = 0.0;
+  bool have_rain_ = false;
+  std::uint32_t rain_bits_ = 0;    // bit pattern of the rain rate the terms below belong to
+  double tR_ = 0.0, Tdown_ = 0.0;  // rain transmissivity below the aircraft, downwelling temperature
+};
+
+// Number of forward-model evaluations (tbsfmr or ChannelModel::tb) made in this process so far; the
+// whole-flight benchmark counts the model's work with it.
+std::uint64_t model_evaluations();
+
 }  // namespace sfmr
