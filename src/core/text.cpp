@@ -1,8 +1,10 @@
 #include "core/text.hpp"
 
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <system_error>
 #include <vector>
@@ -82,25 +84,39 @@ bool parse_integer(std::string_view v, std::int32_t& out) {
   return true;
 }
 
+// Powers of ten that single precision holds exactly (5^10 < 2^24).
+constexpr float kExactPowersOfTen[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+
 // Real value by the free-format grammar, rounded once to single precision.
 bool parse_real(std::string_view v, float& out) {
   std::size_t i = 0;
   bool negative = false;
   if (i < v.size() && (v[i] == '+' || v[i] == '-')) negative = v[i++] == '-';
-  std::string digits;  // significant text handed to the converter: "ddd.ddd"
+  const std::size_t first = i;  // the significant text "ddd.ddd" is v[first, last)
   std::size_t ndigits = 0;
   std::int64_t int_digits = 0;  // digits before the point, leading zeros excluded
   bool seen_nonzero = false;
   std::int64_t leading_frac_zeros = 0;  // zeros right after the point before the first non-zero digit
+  // The digits as a whole number and the count of digits after the point, while the number stays exact in
+  // single precision (below 2^24): such a value is one correctly rounded division.
+  std::uint32_t mantissa = 0;
+  int scale = 0;
+  bool small = true;
+  auto take = [&](char c) {
+    if (small) {
+      mantissa = mantissa * 10 + static_cast<std::uint32_t>(c - '0');
+      small = mantissa < (1u << 24) / 10;
+    }
+  };
   for (; i < v.size() && is_digit(v[i]); ++i, ++ndigits) {
-    digits += v[i];
+    take(v[i]);
     if (v[i] != '0') seen_nonzero = true;
     if (seen_nonzero) ++int_digits;
   }
   if (i < v.size() && v[i] == '.') {
-    digits += '.';
     for (++i; i < v.size() && is_digit(v[i]); ++i, ++ndigits) {
-      digits += v[i];
+      take(v[i]);
+      ++scale;
       if (!seen_nonzero) {
         if (v[i] == '0') {
           ++leading_frac_zeros;
@@ -111,6 +127,7 @@ bool parse_real(std::string_view v, float& out) {
     }
   }
   if (ndigits == 0) return false;
+  const std::string_view significant = v.substr(first, i - first);
   std::int64_t exponent = 0;
   if (i < v.size()) {
     const char c = v[i];
@@ -132,17 +149,34 @@ bool parse_real(std::string_view v, float& out) {
     out = negative ? -0.0f : 0.0f;
     return true;
   }
-  std::string text = digits + 'e' + std::to_string(exponent);
   float value = 0.0f;
-  const auto result =
-      std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
+  if (small && exponent == 0 && scale <= 10) {
+    // Both operands exact, so the quotient is rounded once, as the converter would round it.
+    value = static_cast<float>(mantissa) / kExactPowersOfTen[scale];
+    out = negative ? -value : value;
+    return true;
+  }
+  // The converter's text: the significant text, "e" and the exponent; on the stack unless it is longer than
+  // a line.
+  char buffer[kLineLength + 32];
+  std::string long_text;
+  char* text = buffer;
+  const std::size_t room = significant.size() + 32;
+  if (room > sizeof buffer) {
+    long_text.resize(room);
+    text = long_text.data();
+  }
+  std::memcpy(text, significant.data(), significant.size());
+  text[significant.size()] = 'e';
+  const char* const end = std::to_chars(text + significant.size() + 1, text + room, exponent).ptr;
+  const auto result = std::from_chars(text, end, value, std::chars_format::general);
   if (result.ec == std::errc::result_out_of_range) {
     // Out of range either way: decide by the decimal magnitude of the first significant digit.
     const std::int64_t magnitude =
         int_digits > 0 ? int_digits - 1 + exponent : -(leading_frac_zeros + 1) + exponent;
     if (magnitude > 0) return false;  // rounds beyond the largest single-precision value
     value = 0.0f;                     // rounds to zero
-  } else if (result.ec != std::errc() || result.ptr != text.data() + text.size()) {
+  } else if (result.ec != std::errc() || result.ptr != end) {
     return false;
   }
   out = negative ? -value : value;
@@ -215,16 +249,29 @@ int read_free(std::string_view text, std::initializer_list<FreeTarget> targets, 
 }
 
 bool read_value(std::string_view text, FreeTarget target) {
-  int filled = 0;
+  // The common case, one plain value, without the general reader's bookkeeping: what follows the value does
+  // not matter once the one variable has it.
+  std::size_t pos = 0;
+  while (pos < text.size() && is_space(text[pos])) ++pos;
+  if (pos == text.size() || text[pos] == ',' || text[pos] == '/') return false;  // no value delivered
+  std::size_t end = pos;
+  while (end < text.size() && !ends_value(text[end]) && text[end] != '*') ++end;
+  if (end == text.size() || text[end] != '*') return assign(target, text.substr(pos, end - pos));
+  int filled = 0;  // a repeat count: the general reader
   return read_free(text, std::span<const FreeTarget>(&target, 1), &filled) == 0 && filled == 1;
 }
 
 namespace {
 template <typename T>
 int read_free_run(std::string_view text, std::span<T> values, int* filled) {
-  std::vector<FreeTarget> targets;
-  targets.reserve(values.size());
-  for (T& v : values) targets.emplace_back(&v);
+  std::array<FreeTarget, 16> few{};  // short runs (a calibration line, a thermal record) need no heap
+  std::vector<FreeTarget> many;
+  std::span<FreeTarget> targets(few.data(), values.size());
+  if (values.size() > few.size()) {
+    many.resize(values.size());
+    targets = many;
+  }
+  for (std::size_t i = 0; i < values.size(); ++i) targets[i] = &values[i];
   return read_free(text, std::span<const FreeTarget>(targets), filled);
 }
 }  // namespace

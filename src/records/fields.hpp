@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace sfmr {
 
@@ -18,23 +19,26 @@ void splitstring(const std::string& text, std::string& field, std::string& rest)
 void clrch(std::string& text);
 
 // Walks the fields of a raw line in the way every decoder does: the first call yields the tag, each further
-// call the next field.
+// call the next field. Fields are views of the line (empty where splitstring gives an all-blank field), so
+// walking a line allocates nothing; `line` must outlive the cursor.
 class FieldCursor {
  public:
-  explicit FieldCursor(const std::string& line) : rest_(line) {}
+  explicit FieldCursor(std::string_view line) : rest_(line) {}
 
-  // The next field (128 characters, blank-padded; all blank when the line has no more fields).
-  const std::string& next() {
-    splitstring(rest_, field_, rest_);
-    return field_;
-  }
+  // The next field, without blank padding; empty when the line has no more fields.
+  std::string_view next();
 
-  // What follows the last field taken.
-  const std::string& rest() const { return rest_; }
+  // What follows the last field taken, without blank padding.
+  std::string_view rest() const { return rest_; }
 
  private:
-  std::string rest_;
-  std::string field_;
+  std::string_view rest_;
 };
+
+// Character `pos` (0-based) of a field as splitstring's blank-padded buffer holds it: a blank beyond the
+// field's end.
+inline char field_char(std::string_view field, std::size_t pos) {
+  return pos < field.size() ? field[pos] : ' ';
+}
 
 }  // namespace sfmr
