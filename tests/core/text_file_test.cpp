@@ -65,12 +65,16 @@ TEST(ReadValue, ShortRealsEqualTheConvertersRounding) {
   for (int k = 0; k < 200000; ++k) {
     const int digits = 1 + static_cast<int>(random() % 7);
     const int point = static_cast<int>(random() % static_cast<unsigned>(digits + 1));
-    std::string text;
-    for (int d = 0; d < digits; ++d) text += static_cast<char>('0' + random() % 10);
-    std::string shifted = text;  // the same digits as 0.ddd E point
-    text.insert(static_cast<std::size_t>(point), ".");
-    shifted.insert(0, "0.");
-    shifted += "E" + std::to_string(point);
+    std::string digit_text;
+    for (int d = 0; d < digits; ++d) digit_text.push_back(static_cast<char>('0' + random() % 10));
+    const auto at = static_cast<std::size_t>(point);
+    std::string text = digit_text.substr(0, at);  // "dd.ddd"
+    text.push_back('.');
+    text.append(digit_text, at);
+    std::string shifted = "0.";  // the same digits as 0.ddddd E point
+    shifted.append(digit_text);
+    shifted.push_back('E');
+    shifted.push_back(static_cast<char>('0' + point));
     float fast = -1.0f;
     float converted = -2.0f;
     ASSERT_TRUE(read_value(text, &fast)) << text;
