@@ -1,5 +1,6 @@
 #include "core/text.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <charconv>
@@ -289,65 +290,93 @@ int read_free(std::string_view text, std::span<std::int32_t> values, int* filled
 
 namespace {
 
-// Adds one unit in the last place to a text of decimal digits and at most one point ("9.99" -> "10.00").
-void increment_decimal(std::string& digits) {
-  for (std::size_t i = digits.size(); i-- > 0;) {
-    if (digits[i] == '.') continue;
-    if (digits[i] != '9') {
-      ++digits[i];
-      return;
+// Adds one unit in the last place to the text of decimal digits and at most one point text[0, n)
+// ("9.99" -> "10.00"); returns the new length (one more when a digit is carried out in front).
+std::size_t increment_decimal(char* text, std::size_t n) {
+  for (std::size_t i = n; i-- > 0;) {
+    if (text[i] == '.') continue;
+    if (text[i] != '9') {
+      ++text[i];
+      return n;
     }
-    digits[i] = '0';
+    text[i] = '0';
   }
-  digits.insert(digits.begin(), '1');
+  std::memmove(text + 1, text, n);
+  text[0] = '1';
+  return n + 1;
 }
 
-// |value| rounded to d decimals, ties away from zero, as "ddd.ddd" (at least one digit before the point).
-std::string rounded_magnitude(double magnitude, int d) {
-  char buf[512];
+// Room for any |value| in fixed notation with the few decimals the program writes.
+constexpr std::size_t kNumberRoom = 512;
+
+// |value| rounded to d decimals, ties away from zero, as "ddd.ddd" (at least one digit before the point)
+// into text; returns its length.
+std::size_t rounded_magnitude(double magnitude, int d, char* text) {
+  char* const room_end = text + kNumberRoom - 1;  // one left for a carried digit
   // A tie at d decimals needs the exact binary value to end at the (d+1)-th decimal with a 5; such a value
   // times 2^(d+1) is a whole number, and then the (d+1)-decimal text is exact.
   const double scaled = std::ldexp(magnitude, d + 1);
   if (scaled < 0x1p60 && scaled == std::floor(scaled)) {
-    auto r = std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::fixed, d + 1);
-    std::string exact(buf, r.ptr);
-    if (exact.back() == '5') {
-      exact.pop_back();
-      if (d == 0) exact.pop_back();  // drop the point
-      increment_decimal(exact);
-      return exact;
+    const auto r = std::to_chars(text, room_end, magnitude, std::chars_format::fixed, d + 1);
+    auto n = static_cast<std::size_t>(r.ptr - text);
+    if (text[n - 1] == '5') {
+      --n;
+      if (d == 0) --n;  // drop the point
+      return increment_decimal(text, n);
     }
   }
-  auto r = std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::fixed, d);
-  return std::string(buf, r.ptr);
+  const auto r = std::to_chars(text, room_end, magnitude, std::chars_format::fixed, d);
+  return static_cast<std::size_t>(r.ptr - text);
 }
 
 }  // namespace
 
-std::string format_F(double value, int w, int d) {
-  const std::string stars(static_cast<std::size_t>(w), '*');
-  if (!std::isfinite(value)) return stars;
-  std::string text = rounded_magnitude(std::fabs(value), d);
-  if (d == 0) text += '.';
-  const bool all_zero = text.find_first_not_of("0.") == std::string::npos;
-  const bool negative = std::signbit(value) && !all_zero;
-  const std::string sign = negative ? "-" : "";
-  std::string out = sign + text;
-  if (out.size() > static_cast<std::size_t>(w) && text.size() >= 2 && text[0] == '0' && text[1] == '.') {
-    out = sign + text.substr(1);
-    if (out.size() != static_cast<std::size_t>(w)) return stars;
+char* format_F_to(char* out, double value, int w, int d) {
+  const auto width = static_cast<std::size_t>(w);
+  if (!std::isfinite(value)) return std::fill_n(out, width, '*');
+  char text[kNumberRoom + 1];
+  std::size_t n = rounded_magnitude(std::fabs(value), d, text);
+  if (d == 0) text[n++] = '.';
+  bool all_zero = true;
+  for (std::size_t i = 0; i < n && all_zero; ++i) all_zero = text[i] == '0' || text[i] == '.';
+  const std::size_t sign = std::signbit(value) && !all_zero ? 1 : 0;
+  const char* digits = text;
+  if (sign + n > width && n >= 2 && text[0] == '0' && text[1] == '.') {
+    ++digits;  // "0.5" written as ".5"
+    --n;
+    if (sign + n != width) return std::fill_n(out, width, '*');
   }
-  if (out.size() > static_cast<std::size_t>(w)) return stars;
-  return std::string(static_cast<std::size_t>(w) - out.size(), ' ') + out;
+  if (sign + n > width) return std::fill_n(out, width, '*');
+  out = std::fill_n(out, width - sign - n, ' ');
+  if (sign != 0) *out++ = '-';
+  return std::copy_n(digits, n, out);
+}
+
+std::string format_F(double value, int w, int d) {
+  std::string out(static_cast<std::size_t>(w), ' ');
+  format_F_to(out.data(), value, w, d);
+  return out;
+}
+
+char* format_I_to(char* out, std::int64_t value, int w, int m) {
+  const auto width = static_cast<std::size_t>(w);
+  char text[48];
+  const std::uint64_t magnitude =
+      value < 0 ? -static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+  std::size_t n = static_cast<std::size_t>(std::to_chars(text, text + 24, magnitude).ptr - text);
+  const std::size_t zeros = m > 0 && static_cast<std::size_t>(m) > n ? static_cast<std::size_t>(m) - n : 0;
+  const std::size_t sign = value < 0 ? 1 : 0;
+  if (sign + zeros + n > width) return std::fill_n(out, width, '*');
+  out = std::fill_n(out, width - sign - zeros - n, ' ');
+  if (sign != 0) *out++ = '-';
+  out = std::fill_n(out, zeros, '0');
+  return std::copy_n(text, n, out);
 }
 
 std::string format_I(std::int64_t value, int w, int m) {
-  std::string digits =
-      std::to_string(value < 0 ? -static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value));
-  if (static_cast<int>(digits.size()) < m) digits.insert(0, static_cast<std::size_t>(m) - digits.size(), '0');
-  if (value < 0) digits.insert(digits.begin(), '-');
-  if (static_cast<int>(digits.size()) > w) return std::string(static_cast<std::size_t>(w), '*');
-  return std::string(static_cast<std::size_t>(w) - digits.size(), ' ') + digits;
+  std::string out(static_cast<std::size_t>(w), ' ');
+  format_I_to(out.data(), value, w, m);
+  return out;
 }
 
 }  // namespace sfmr
