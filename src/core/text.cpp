@@ -312,6 +312,38 @@ constexpr std::size_t kNumberRoom = 512;
 // |value| rounded to d decimals, ties away from zero, as "ddd.ddd" (at least one digit before the point)
 // into text; returns its length.
 std::size_t rounded_magnitude(double magnitude, int d, char* text) {
+  if (d >= 0 && d <= 3 && magnitude < 0x1p52) {
+    // Exactly, in integers: magnitude = m 2^-k with m < 2^53, so magnitude 10^d = m 10^d / 2^k with
+    // m 10^d < 2^63. The quotient, plus one when the remainder is at least half (ties away from zero), is
+    // the rounded value in units of 10^-d.
+    int exponent = 0;
+    const double fraction = std::frexp(magnitude, &exponent);
+    constexpr std::uint64_t kPowersOfTen[] = {1, 10, 100, 1000};
+    const std::uint64_t scaled =
+        static_cast<std::uint64_t>(std::ldexp(fraction, 53)) * kPowersOfTen[static_cast<std::size_t>(d)];
+    const int k = 53 - exponent;  // at least 2, as magnitude < 2^52
+    std::uint64_t units = 0;
+    if (k < 64) {
+      const std::uint64_t half = std::uint64_t{1} << (k - 1);
+      units = (scaled >> k) + ((scaled & ((half << 1) - 1)) >= half ? 1 : 0);
+    }
+    // Digits of the units, at least d + 1 of them, with the point before the last d.
+    const auto decimals = static_cast<std::size_t>(d);
+    char digits[24 + 4];
+    const auto n = static_cast<std::size_t>(std::to_chars(digits, digits + 24, units).ptr - digits);
+    const std::size_t zeros = n < decimals + 1 ? decimals + 1 - n : 0;
+    std::memmove(digits + zeros, digits, n);
+    std::memset(digits, '0', zeros);
+    const std::size_t whole = n + zeros - decimals;
+    std::memcpy(text, digits, whole);
+    std::size_t length = whole;
+    if (d > 0) {
+      text[length++] = '.';
+      std::memcpy(text + length, digits + whole, decimals);
+      length += decimals;
+    }
+    return length;
+  }
   char* const room_end = text + kNumberRoom - 1;  // one left for a carried digit
   // A tie at d decimals needs the exact binary value to end at the (d+1)-th decimal with a 5; such a value
   // times 2^(d+1) is a whole number, and then the (d+1)-decimal text is exact.

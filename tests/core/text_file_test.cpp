@@ -2,6 +2,10 @@
 // whatever the block boundaries, and reals read the same on the short path and on the converter's.
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
 #include <random>
 #include <sstream>
 #include <string>
@@ -81,6 +85,64 @@ TEST(ReadValue, ShortRealsEqualTheConvertersRounding) {
     ASSERT_TRUE(read_value(shifted, &converted)) << shifted;
     ASSERT_EQ(fast, converted) << text << " against " << shifted;
   }
+}
+
+}  // namespace
+}  // namespace sfmr
+
+namespace sfmr {
+namespace {
+
+// |v| rounded to d decimals, ties away from zero, from its exact decimal expansion (every double has at most
+// 1074 decimals): the digit after the d-th decides.
+std::string reference_rounding(double v, int d) {
+  static char buf[1500];
+  const char* end = std::to_chars(buf, buf + sizeof buf, std::fabs(v), std::chars_format::fixed, 1080).ptr;
+  std::string exact(static_cast<const char*>(buf), end);
+  const std::size_t point = exact.find('.');
+  const auto decimals = static_cast<std::size_t>(d);
+  std::string kept = "0";  // a leading zero to carry into
+  kept.append(exact, 0, point);
+  kept.append(exact, point + 1, decimals);
+  if (exact[point + 1 + decimals] >= '5') {
+    std::size_t i = kept.size();
+    while (kept[i - 1] == '9') kept[--i] = '0';
+    ++kept[i - 1];
+  }
+  const std::size_t from = kept[0] == '0' && kept.size() > decimals + 1 ? 1 : 0;
+  std::string text(kept, from, kept.size() - decimals - from);
+  if (d > 0) {
+    text.push_back('.');
+    text.append(kept, kept.size() - decimals, decimals);
+  }
+  return text;
+}
+
+TEST(FormatF, RoundsTheExactBinaryValueHalfAwayFromZero) {
+  std::mt19937_64 random(11);
+  int checked = 0;
+  for (int k = 0; k < 100000; ++k) {
+    const int d = static_cast<int>(random() % 4);
+    double v = 0.0;
+    switch (k % 3) {
+      case 0:  // any single-precision value the writer may meet
+        v = static_cast<double>(std::bit_cast<float>(static_cast<std::uint32_t>(random())));
+        break;
+      case 1:  // ties and near-ties: multiples of 1/16 and their neighbours
+        v = std::nextafter(static_cast<double>(static_cast<std::int64_t>(random() % 200001) - 100000) / 16.0,
+                           static_cast<double>(static_cast<std::int64_t>(random() % 3) - 1) * 1e300);
+        break;
+      default:  // moderate magnitudes
+        v = std::ldexp(static_cast<double>(random() >> 11), static_cast<int>(random() % 60) - 70);
+    }
+    if (!std::isfinite(v) || std::fabs(v) > 1e15) continue;
+    const std::string want = reference_rounding(v, d);
+    const std::string got = format_F(v, 40, d);
+    const std::string text = got.substr(got.find_first_not_of(" -"));
+    ASSERT_EQ(text, d == 0 ? want + "." : want) << "value " << v << ", " << d << " decimals";
+    ++checked;
+  }
+  EXPECT_GT(checked, 60000);
 }
 
 }  // namespace
