@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -316,12 +317,13 @@ std::size_t rounded_magnitude(double magnitude, int d, char* text) {
     // Exactly, in integers: magnitude = m 2^-k with m < 2^53, so magnitude 10^d = m 10^d / 2^k with
     // m 10^d < 2^63. The quotient, plus one when the remainder is at least half (ties away from zero), is
     // the rounded value in units of 10^-d.
-    int exponent = 0;
-    const double fraction = std::frexp(magnitude, &exponent);
+    const auto bits = std::bit_cast<std::uint64_t>(magnitude);
+    const auto biased = static_cast<int>(bits >> 52);  // sign bit clear: magnitude is not negative
+    const std::uint64_t m =
+        (bits & ((std::uint64_t{1} << 52) - 1)) | (biased != 0 ? std::uint64_t{1} << 52 : 0);
+    const int k = biased != 0 ? 1075 - biased : 1074;  // at least 1, as magnitude < 2^52
     constexpr std::uint64_t kPowersOfTen[] = {1, 10, 100, 1000};
-    const std::uint64_t scaled =
-        static_cast<std::uint64_t>(std::ldexp(fraction, 53)) * kPowersOfTen[static_cast<std::size_t>(d)];
-    const int k = 53 - exponent;  // at least 2, as magnitude < 2^52
+    const std::uint64_t scaled = m * kPowersOfTen[static_cast<std::size_t>(d)];
     std::uint64_t units = 0;
     if (k < 64) {
       const std::uint64_t half = std::uint64_t{1} << (k - 1);

@@ -105,7 +105,25 @@ std::uint64_t model_evaluations() {
 //   kappa = 3.94e-9 f^(2.63 R^0.06) R^0.87  (1/m)           rain absorption
 //   Tdown = T1000 (1 - t4) + t4 (2.7 A + T4500 (1 - A))     sky and rain emission reflected by the sea
 //   Tb    = Tr tR (E Ts + (1 - E) Tdown) + Tup (1 - Tr tR)
-ChannelModel::ChannelModel(float f, float ts, float h, float ta, float e0) {
+void RainPowers::of(float r, double& p06, double& p87) {
+  const auto bits = std::bit_cast<std::uint32_t>(r);
+  for (const Entry& e : entries_) {
+    if (e.set && e.bits == bits) {
+      p06 = e.p06;
+      p87 = e.p87;
+      return;
+    }
+  }
+  const double R = r;
+  Entry& e = entries_[next_];
+  next_ = 1 - next_;
+  e = {true, bits, std::pow(R, static_cast<double>(0.06f)), std::pow(R, static_cast<double>(0.87f))};
+  p06 = e.p06;
+  p87 = e.p87;
+}
+
+ChannelModel::ChannelModel(float f, float ts, float h, float ta, float e0, RainPowers* powers)
+    : powers_(powers) {
   in_band_ = !(f < 4.0f || f > 8.0f);  // the model covers 4..8 GHz
   if (!in_band_) return;
   F_ = f;
@@ -134,10 +152,17 @@ ChannelModel::ChannelModel(float f, float ts, float h, float ta, float e0) {
 }
 
 void ChannelModel::rain_terms(float r) {
-  const double R = r;
   // Rain absorption coefficient, 1/m; the exponents are the single-precision values 0.06 and 0.87.
-  const double kappa = 3.94e-9 * std::pow(F_, 2.63 * std::pow(R, static_cast<double>(0.06f))) *
-                       std::pow(R, static_cast<double>(0.87f));
+  double p06 = 0.0;
+  double p87 = 0.0;
+  if (powers_ != nullptr) {
+    powers_->of(r, p06, p87);
+  } else {
+    const double R = r;
+    p06 = std::pow(R, static_cast<double>(0.06f));
+    p87 = std::pow(R, static_cast<double>(0.87f));
+  }
+  const double kappa = 3.94e-9 * std::pow(F_, 2.63 * p06) * p87;
   tR_ = std::exp(-kappa * Z_);
   const double t4 = std::exp(-4000.0 * kappa);  // 4000 m of rain above the surface
   Tdown_ = T1000_ * (1.0 - t4) + t4 * Tsky_;

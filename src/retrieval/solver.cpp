@@ -40,8 +40,10 @@ void wrsolv(std::span<float> tb, std::span<const float> freq, float& ws, float& 
   // Calm-sea check: a channel measuring less than the calm, rain-free model is fitted to the model value;
   // four or more such channels mean no wind and no rain.
   // The channels' conditions stay the same for the whole solve: their model terms are computed once.
+  RainPowers powers;
   std::array<ChannelModel, 6> model_of{};
-  for (std::size_t i = 0; i < channels; ++i) model_of[i] = ChannelModel(freq[i], ts, ralt, ta, emis[i]);
+  for (std::size_t i = 0; i < channels; ++i)
+    model_of[i] = ChannelModel(freq[i], ts, ralt, ta, emis[i], &powers);
   std::array<float, 2> x = {0.0f, 0.0f};
   int below_calm = 0;
   for (std::size_t i = 0; i < channels; ++i) {
