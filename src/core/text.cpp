@@ -329,21 +329,18 @@ std::size_t rounded_magnitude(double magnitude, int d, char* text) {
       const std::uint64_t half = std::uint64_t{1} << (k - 1);
       units = (scaled >> k) + ((scaled & ((half << 1) - 1)) >= half ? 1 : 0);
     }
-    // Digits of the units, at least d + 1 of them, with the point before the last d.
-    const auto decimals = static_cast<std::size_t>(d);
-    char digits[24 + 4];
-    const auto n = static_cast<std::size_t>(std::to_chars(digits, digits + 24, units).ptr - digits);
-    const std::size_t zeros = n < decimals + 1 ? decimals + 1 - n : 0;
-    std::memmove(digits + zeros, digits, n);
-    std::memset(digits, '0', zeros);
-    const std::size_t whole = n + zeros - decimals;
-    std::memcpy(text, digits, whole);
-    std::size_t length = whole;
-    if (d > 0) {
-      text[length++] = '.';
-      std::memcpy(text + length, digits + whole, decimals);
-      length += decimals;
-    }
+    // Written from the right: d decimals, the point, and at least one digit before it.
+    char digits[32];
+    char* const end = digits + sizeof digits;
+    char* p = end;
+    for (int i = 0; i < d; ++i, units /= 10) *--p = static_cast<char>('0' + units % 10);
+    if (d > 0) *--p = '.';
+    do {
+      *--p = static_cast<char>('0' + units % 10);
+      units /= 10;
+    } while (units != 0);
+    const auto length = static_cast<std::size_t>(end - p);
+    std::memcpy(text, p, length);
     return length;
   }
   char* const room_end = text + kNumberRoom - 1;  // one left for a carried digit
