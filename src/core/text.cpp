@@ -23,8 +23,9 @@ std::string fixed_text(std::string_view s, std::size_t n) {
 }
 
 std::size_t trimmed_length(std::string_view s) {
-  const std::size_t last = s.find_last_not_of(' ');
-  return last == std::string_view::npos ? 0 : last + 1;
+  std::size_t n = s.size();
+  while (n > 0 && s[n - 1] == ' ') --n;
+  return n;
 }
 
 std::string_view trimmed(std::string_view s) {
@@ -94,6 +95,31 @@ bool parse_real(std::string_view v, float& out) {
   std::size_t i = 0;
   bool negative = false;
   if (i < v.size() && (v[i] == '+' || v[i] == '-')) negative = v[i++] == '-';
+  {
+    // The usual value: up to seven digits with an optional point and nothing else. Below 10^7 < 2^24 the
+    // digits are exact in single precision, and so is the power of ten: one correctly rounded division.
+    std::uint32_t whole = 0;
+    int count = 0;
+    int decimals = -1;  // digits after the point; -1 without a point
+    std::size_t j = i;
+    for (; j < v.size() && count <= 7; ++j) {
+      const char c = v[j];
+      if (is_digit(c)) {
+        whole = whole * 10 + static_cast<std::uint32_t>(c - '0');
+        ++count;
+        if (decimals >= 0) ++decimals;
+      } else if (c == '.' && decimals < 0) {
+        decimals = 0;
+      } else {
+        break;
+      }
+    }
+    if (j == v.size() && count >= 1 && count <= 7) {
+      const float value = static_cast<float>(whole) / kExactPowersOfTen[decimals < 0 ? 0 : decimals];
+      out = negative ? -value : value;
+      return true;
+    }
+  }
   const std::size_t first = i;  // the significant text "ddd.ddd" is v[first, last)
   std::size_t ndigits = 0;
   std::int64_t int_digits = 0;  // digits before the point, leading zeros excluded
