@@ -23,9 +23,8 @@ std::string fixed_text(std::string_view s, std::size_t n) {
 }
 
 std::size_t trimmed_length(std::string_view s) {
-  std::size_t n = s.size();
-  while (n > 0 && s[n - 1] == ' ') --n;
-  return n;
+  const std::size_t last = s.find_last_not_of(' ');
+  return last == std::string_view::npos ? 0 : last + 1;
 }
 
 std::string_view trimmed(std::string_view s) {
