@@ -60,7 +60,7 @@ void decodetime(std::string_view text, std::int32_t& sec) {
 }
 
 void decodeacft(State& s, std::string_view line) {
-  FieldCursor fields(line);
+  FieldViews fields(line);
   fields.next();  // tag
 
   std::int32_t day = -1;

@@ -37,7 +37,7 @@ void shift_delay_line(GBufferRecord& g, SfmrRecord& sfmr) {
 
 // Channel digit and count ratio of a "%B" line; false for a bad line.
 bool decode_counts(std::string_view line, std::int32_t& digit, float& ratio) {
-  FieldCursor fields(line);
+  FieldViews fields(line);
   fields.next();  // tag
   const char d = field_char(fields.next(), 0);
   if (d < '0' || d > '5') return false;

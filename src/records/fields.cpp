@@ -31,7 +31,7 @@ void splitstring(const std::string& text, std::string& field, std::string& rest)
   rest = std::move(new_rest);
 }
 
-std::string_view FieldCursor::next() {
+std::string_view FieldViews::next() {
   const std::size_t n = rest_.size();
   std::size_t first = 0;
   while (first < n && !is_field_char(rest_[first])) ++first;

@@ -19,16 +19,36 @@ void splitstring(const std::string& text, std::string& field, std::string& rest)
 void clrch(std::string& text);
 
 // Walks the fields of a raw line in the way every decoder does: the first call yields the tag, each further
-// call the next field. Fields are views of the line (empty where splitstring gives an all-blank field), so
-// walking a line allocates nothing; `line` must outlive the cursor.
+// call the next field.
 class FieldCursor {
  public:
-  explicit FieldCursor(std::string_view line) : rest_(line) {}
+  explicit FieldCursor(const std::string& line) : rest_(line) {}
 
-  // The next field, without blank padding; empty when the line has no more fields.
+  // The next field (128 characters, blank-padded; all blank when the line has no more fields).
+  const std::string& next() {
+    splitstring(rest_, field_, rest_);
+    return field_;
+  }
+
+  // What follows the last field taken.
+  const std::string& rest() const { return rest_; }
+
+ private:
+  std::string rest_;
+  std::string field_;
+};
+
+// FieldCursor's walk without copies, as the decoders use it: fields are views of the line without their
+// blank padding (empty where FieldCursor gives an all-blank field), and so is the rest. `line` must outlive
+// the walk.
+class FieldViews {
+ public:
+  explicit FieldViews(std::string_view line) : rest_(line) {}
+
+  // The next field; empty when the line has no more fields.
   std::string_view next();
 
-  // What follows the last field taken, without blank padding.
+  // What follows the last field taken.
   std::string_view rest() const { return rest_; }
 
  private:

@@ -26,7 +26,7 @@ constexpr std::array<int, 11> kStatusBits = {
 }  // namespace
 
 void decodeps(State& s, std::string_view line) {
-  FieldCursor fields(line);
+  FieldViews fields(line);
   for (int k = 0; k < 3; ++k) fields.next();  // tag and two fields this system does not use
   if (!read_onboard_value(fields.next(), 999.9f, s.ps.PSWS)) return;
   if (!read_onboard_value(fields.next(), 999.9f, s.ps.PSRR)) return;
