@@ -57,6 +57,21 @@ int TextFile::open(std::string_view name, std::size_t line_length) {
   return 0;
 }
 
+TextFile& TextFile::operator=(TextFile&& other) noexcept {
+  if (this != &other) {
+    close();
+    fd_ = std::exchange(other.fd_, -1);
+    length_ = other.length_;
+    block_ = std::move(other.block_);
+    pos_ = std::exchange(other.pos_, 0);
+    end_ = std::exchange(other.end_, 0);
+    at_end_ = std::exchange(other.at_end_, false);
+    long_ = std::move(other.long_);
+    padded_ = std::move(other.padded_);
+  }
+  return *this;
+}
+
 int TextFile::next_line(std::string_view& text) {
   bool in_long = false;  // long_ holds the start of this line
   for (;;) {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/text.hpp"
@@ -27,6 +28,8 @@ class TextFile {
   TextFile() = default;
   TextFile(const TextFile&) = delete;
   TextFile& operator=(const TextFile&) = delete;
+  TextFile(TextFile&& other) noexcept { *this = std::move(other); }
+  TextFile& operator=(TextFile&& other) noexcept;
   ~TextFile() { close(); }
 
   // Opens `name` (used up to its trimmed length) for reading; the file must exist and must not be a
