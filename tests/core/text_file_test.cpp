@@ -9,6 +9,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/files.hpp"
@@ -47,9 +48,11 @@ TEST(TextFile, GivesTheLinesOfLineReader) {
   for (const Case& c : cases) {
     for (std::size_t length : {std::size_t{6}, kLineLength}) {
       sfmr::testing::write_file("f.txt", c.content);
-      TextFile file;
-      ASSERT_EQ(file.open("f.txt", length), 0) << c.name;
-      for (int pass = 0; pass < 2; ++pass) {  // the second pass after a rewind
+      TextFile opened;
+      ASSERT_EQ(opened.open("f.txt", length), 0) << c.name;
+      TextFile moved;
+      for (int pass = 0; pass < 2; ++pass) {  // the second pass after a rewind, in a moved-to object
+        TextFile& file = pass == 0 ? opened : moved;
         std::vector<std::string> lines;
         int status = 0;
         for (std::string line; (status = file.read(line)) == 0;) lines.push_back(line);
@@ -57,6 +60,7 @@ TEST(TextFile, GivesTheLinesOfLineReader) {
         EXPECT_EQ(lines, stream_lines(c.content, length))
             << c.name << ", length " << length << ", pass " << pass;
         file.rewind();
+        if (pass == 0) moved = std::move(opened);
       }
     }
   }
