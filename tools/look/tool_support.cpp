@@ -22,14 +22,15 @@ std::filesystem::path find_shared_file(const std::string& name, const std::strin
 }
 
 int start_program(const std::vector<std::string>& argv, const std::filesystem::path& dir,
-                  const std::filesystem::path& out, const std::filesystem::path& err) {
+                  const std::filesystem::path& out, const std::filesystem::path& err,
+                  const std::filesystem::path& in) {
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
   const pid_t pid = fork();
   if (pid < 0) return -1;
   if (pid == 0) {
-    const int in_fd = open("/dev/null", O_RDONLY);
+    const int in_fd = open(in.empty() ? "/dev/null" : in.c_str(), O_RDONLY);
     const int out_fd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int err_fd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (in_fd < 0 || out_fd < 0 || err_fd < 0 || chdir(dir.c_str()) != 0) _exit(127);
@@ -49,8 +50,9 @@ int wait_program(int pid) {
 }
 
 int run_program(const std::vector<std::string>& argv, const std::filesystem::path& dir,
-                const std::filesystem::path& out, const std::filesystem::path& err) {
-  return wait_program(start_program(argv, dir, out, err));
+                const std::filesystem::path& out, const std::filesystem::path& err,
+                const std::filesystem::path& in) {
+  return wait_program(start_program(argv, dir, out, err, in));
 }
 
 std::string first_line_of(const std::filesystem::path& path) {

@@ -12,16 +12,18 @@ namespace sfmr::look {
 // installed, else `source_relative` in the source tree. Empty when neither exists.
 std::filesystem::path find_shared_file(const std::string& name, const std::string& source_relative);
 
-// Runs `argv` (argv[0] looked up in PATH, no shell) in the directory `dir`, with standard input from
-// /dev/null, standard output into `out` and standard error into `err`. Returns the exit status, or -1 when
-// the program could not be started or ended by a signal.
+// Runs `argv` (argv[0] looked up in PATH, no shell) in the directory `dir`, with standard input from `in`
+// (/dev/null when empty), standard output into `out` and standard error into `err`. Returns the exit status,
+// or -1 when the program could not be started or ended by a signal.
 int run_program(const std::vector<std::string>& argv, const std::filesystem::path& dir,
-                const std::filesystem::path& out, const std::filesystem::path& err);
+                const std::filesystem::path& out, const std::filesystem::path& err,
+                const std::filesystem::path& in = {});
 
 // The two halves of run_program, to run programs side by side: start_program returns the process id (-1
 // when it cannot fork), wait_program its exit status as run_program does.
 int start_program(const std::vector<std::string>& argv, const std::filesystem::path& dir,
-                  const std::filesystem::path& out, const std::filesystem::path& err);
+                  const std::filesystem::path& out, const std::filesystem::path& err,
+                  const std::filesystem::path& in = {});
 int wait_program(int pid);
 
 // The first non-empty line of a text file, for a one-line message ("" when there is none).

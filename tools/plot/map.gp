@@ -6,8 +6,8 @@
 #   landfile    land raster (1 land, 0 water), land_nx x land_ny single-precision floats, south row first
 #   mapout flightname timespan west east south north mapratio land_dx land_dy cbmax
 #   start_lon start_lat end_lon end_lat start_label end_label xtic_list ytic_list
-# Page height follows the map's aspect ratio: about 950 pixels of map width plus title, axes and margins.
-set terminal pngcairo size 1300, int(950 * mapratio + 240) font "sans,12" linewidth 1.2
+# Page height follows the map's aspect ratio: about 880 pixels of map width plus title, axes and margins.
+set terminal pngcairo size 1300, int(880 * mapratio + 190) font "sans,12" linewidth 1.2
 set output mapout
 set datafile missing "NaN"
 
