@@ -15,6 +15,8 @@ constexpr double kMinSpan = 1.0;   // deg: the smallest side of the map
 constexpr double kMargin = 0.08;   // share of the track's extent added on each side
 constexpr double kMinRatio = 0.6;  // height / width limits of the map: the shorter side is widened
 constexpr double kMaxRatio = 1.25;
+constexpr double kTrackStep = 1.0 / 1500.0;  // share of the map's width: about half a pixel
+constexpr double kTrackWind = 0.5;           // m/s
 
 std::string value(bool ok, double v, int d = 3) {
   return ok ? " " + format_F(v, 9, d) : std::string("       NaN");
@@ -124,10 +126,20 @@ std::optional<MapFrame> map_frame(const std::vector<flight::OutSecond>& seconds)
 
 void write_track(std::ostream& os, const std::vector<flight::OutSecond>& seconds, const MapFrame& frame) {
   os << "# lon lat sfws elapsed_s\n";
+  // A point that would land on the previous one (closer than kTrackStep of the map's width, same retrieval
+  // state, wind within kTrackWind) adds nothing to the picture and is left out.
+  const double step = kTrackStep * (frame.east - frame.west);
+  const flight::OutSecond* kept = nullptr;
   for (const flight::OutSecond& o : seconds) {
     if (!has_position(o)) continue;
-    os << format_F(longitude(o, frame.shifted), 9, 3) << format_F(o.Lat, 8, 3)
-       << value(has_retrieval(o), o.SFWS) << ' ' << o.elapsed << '\n';
+    const bool solved = has_retrieval(o);
+    if (kept && solved == has_retrieval(*kept) && std::fabs(o.Lat - kept->Lat) < step &&
+        std::fabs(longitude(o, frame.shifted) - longitude(*kept, frame.shifted)) < step &&
+        (!solved || std::fabs(o.SFWS - kept->SFWS) < kTrackWind))
+      continue;
+    kept = &o;
+    os << format_F(longitude(o, frame.shifted), 9, 3) << format_F(o.Lat, 8, 3) << value(solved, o.SFWS) << ' '
+       << o.elapsed << '\n';
   }
 }
 

@@ -36,7 +36,8 @@ struct MapFrame {
 // The frame of the track's valid positions; none when the flight has no valid position.
 std::optional<MapFrame> map_frame(const std::vector<flight::OutSecond>& seconds);
 
-// Track, one line per second with a valid position: "lon lat ws elapsed", ws NaN without a retrieval.
+// Track, one line per second with a valid position: "lon lat ws elapsed", ws NaN without a retrieval;
+// a second that would be drawn on the previous line's point (same state, wind within 0.5 m/s) is left out.
 void write_track(std::ostream& os, const std::vector<flight::OutSecond>& seconds, const MapFrame& frame);
 
 // GMT multi-segment text (segments headed by '>' lines) to gnuplot's form (segments separated by a blank

@@ -43,8 +43,8 @@ plot landfile binary array=(land_nx, land_ny) format="%float" origin=(west, sout
          using (land($1) ? 0xf0 : 0):(land($1) ? 0xe9 : 0):(land($1) ? 0xd6 : 0):(land($1) ? 255 : 0) \
          with rgbalpha notitle, \
      coastfile using 1:2 with lines lw 1.0 lc rgb "#5a5a5a" notitle, \
-     trackfile using 1:($3 == $3 ? NaN : $2) with points pt 7 ps 0.35 lc rgb "#9a9a9a" notitle, \
+     trackfile using 1:($3 == $3 ? NaN : $2) with points pt 5 ps 0.3 lc rgb "#9a9a9a" notitle, \
      keyentry with points pt 7 ps 1.2 lc rgb "#9a9a9a" title "no retrieval", \
-     trackfile using 1:2:3 with points pt 7 ps 0.45 lc palette notitle, \
+     trackfile using 1:2:3 with points pt 5 ps 0.4 lc palette notitle, \
      "+" using (start_lon):(start_lat) every ::0::0 with points pt 9 ps 2.6 lc rgb "black" title start_label, \
      "+" using (end_lon):(end_lat) every ::0::0 with points pt 5 ps 2.0 lc rgb "black" title end_label

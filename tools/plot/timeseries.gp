@@ -39,8 +39,8 @@ set format x ""
 set ylabel "surface wind speed (m/s)"
 set yrange [0:*]
 set key at screen 0.5, screen 0.925 center center horizontal Left reverse samplen 2 width 2 font "sans,12"
-set style line 1 lc rgb c_onboard pt 7 ps 0.3
-set style line 2 lc rgb c_retrieved pt 7 ps 0.3
+set style line 1 lc rgb c_onboard pt 5 ps 0.25
+set style line 2 lc rgb c_retrieved pt 5 ps 0.25
 set style line 3 lc rgb "black" lw 1.6
 if (has_truth) {
   plot seriesfile using 1:4 with points ls 1 notitle, \
