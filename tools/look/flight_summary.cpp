@@ -179,8 +179,8 @@ void print_flight_summary(std::ostream& os, std::string_view name, const FlightS
   label("Time span (UTC)");
   os << clock_label(s.first) << " to " << clock_label(s.last) << ", " << duration_label(s.last - s.first);
   const std::int64_t midnights = s.last / kDay - s.first / kDay;
-  if (midnights > 0)
-    os << ", across midnight" << (midnights > 1 ? " " + std::to_string(midnights) + " times" : "");
+  if (midnights == 1) os << ", across midnight";
+  if (midnights > 1) os << ", across midnight " << midnights << " times";
   os << '\n';
   label("Seconds with a retrieval");
   os << s.retrieved << " (" << format_F(100.0 * s.retrieved / s.seconds, 5, 1) << " %)\n";

@@ -18,8 +18,9 @@ constexpr double kMaxRatio = 1.25;
 constexpr double kTrackStep = 1.0 / 1500.0;  // share of the map's width: about half a pixel
 constexpr double kTrackWind = 0.5;           // m/s
 
+// A value in 10 characters, or NaN.
 std::string value(bool ok, double v, int d = 3) {
-  return ok ? " " + format_F(v, 9, d) : std::string("       NaN");
+  return ok ? format_F(v, 10, d) : std::string("       NaN");
 }
 
 double longitude(const flight::OutSecond& s, bool shifted) {
