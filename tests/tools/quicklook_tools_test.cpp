@@ -160,76 +160,51 @@ TEST(QuickLookTools, PlotsOfAFlightWithoutTruth) {
 }
 
 TEST(QuickLookTools, BadInputFailsWithOneLineAndNoPlot) {
-  // An output file whose only line comes before any aircraft record: position 0, 0.
-  const std::string no_position =
-      std::string(Writer::kHeader) + "\r\n" + Writer::data_line(State{}, 0.0f) + "\r\n";
+  // in.OUT: its only line comes before any aircraft record (position 0, 0); head.OUT: the header alone.
+  const std::string header = std::string(Writer::kHeader) + "\r\n";
   struct Case {
+    const char* tool;  // the program, then what its one line starts with
     const char* name;
     std::vector<std::string> args;  // after the program
-    const char* content;            // of in.OUT, none when null
     int status;
     const char* message;  // part of the one line on stderr
   };
+  const char* plot = SFMR_PLOT_BINARY;
+  const char* summary = SFMR_SUMMARY_BINARY;
   const Case cases[] = {
-      {"missing file", {"nosuch.OUT"}, nullptr, 1, "nosuch.OUT: cannot open"},
-      {"not an output file", {"in.OUT"}, "Time,Lat\r\nhello\r\n", 1, "in.OUT line 1"},
-      {"empty file", {"in.OUT"}, "", 1, "in.OUT"},
-      {"header only", {"in.OUT"}, "HEADER", 1, "no data lines"},
-      {"no valid position", {"in.OUT"}, "NOPOS", 1, "no valid position"},
-      {"no arguments", {}, nullptr, 2, "no flight file"},
-      {"unknown option", {"in.OUT", "--colour"}, "NOPOS", 2, "unknown option --colour"},
-      {"option without value", {"in.OUT", "-o"}, "NOPOS", 2, "-o needs a value"},
+      {plot, "missing file", {"nosuch.OUT"}, 1, "nosuch.OUT: cannot open"},
+      {plot, "not an output file", {"text.OUT"}, 1, "text.OUT line 1"},
+      {plot, "empty file", {"empty.OUT"}, 1, "empty.OUT"},
+      {plot, "header only", {"head.OUT"}, 1, "no data lines"},
+      {plot, "no valid position", {"in.OUT"}, 1, "no valid position"},
+      {plot, "no arguments", {}, 2, "no flight file"},
+      {plot, "unknown option", {"in.OUT", "--colour"}, 2, "unknown option --colour"},
+      {plot, "option without value", {"in.OUT", "-o"}, 2, "-o needs a value"},
+      {summary, "missing file", {"nosuch.OUT"}, 1, "nosuch.OUT: cannot open"},
+      {summary, "missing console", {"in.OUT", "--console", "nosuch.txt"}, 1, "nosuch.txt: cannot open"},
+      {summary, "not an output file", {"text.OUT"}, 1, "text.OUT line 1"},
+      {summary, "two flight files", {"in.OUT", "in.OUT"}, 2, "more than one flight file"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+    const std::string tool = fs::path(c.tool).filename().string();
+    SCOPED_TRACE(tool + ": " + c.name);
     TempDir dir;
-    if (c.content) {
-      const std::string content = c.content;
-      write_file("in.OUT", content == "NOPOS"    ? no_position
-                           : content == "HEADER" ? std::string(Writer::kHeader) + "\r\n"
-                                                 : content);
-    }
-    std::vector<std::string> argv = {SFMR_PLOT_BINARY};
-    argv.insert(argv.end(), c.args.begin(), c.args.end());
-    const Result r = run(argv);
-    EXPECT_EQ(r.status, c.status);
-    const std::vector<std::string> err = lines_of(r.err);
-    ASSERT_FALSE(err.empty());
-    EXPECT_EQ(err[0].rfind("sfmrplot: ", 0), 0u) << err[0];
-    EXPECT_NE(err[0].find(c.message), std::string::npos) << err[0];
-    EXPECT_EQ(err.size(), c.status == 2 ? 2u : 1u) << r.err;
-    for (const std::string& name : files_in(dir.path()))
-      EXPECT_EQ(name.find(".png"), std::string::npos) << name;
-  }
-}
-
-TEST(QuickLookTools, SummaryRefusesWhatIsNotAFlight) {
-  struct Case {
-    const char* name;
-    std::vector<std::string> args;
-    int status;
-    const char* message;
-  };
-  const Case cases[] = {
-      {"missing file", {"nosuch.OUT"}, 1, "nosuch.OUT: cannot open"},
-      {"missing console", {"in.OUT", "--console", "nosuch.txt"}, 1, "nosuch.txt: cannot open"},
-      {"not an output file", {"nothing.txt"}, 1, "nothing.txt line 1"},
-      {"two flight files", {"in.OUT", "in.OUT"}, 2, "more than one flight file"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    TempDir dir;
-    write_file("in.OUT", std::string(Writer::kHeader) + "\r\n");
-    write_file("nothing.txt", "nothing\n");
-    std::vector<std::string> argv = {SFMR_SUMMARY_BINARY};
+    write_file("in.OUT", header + Writer::data_line(State{}, 0.0f) + "\r\n");
+    write_file("head.OUT", header);
+    write_file("text.OUT", "Time,Lat\r\nhello\r\n");
+    write_file("empty.OUT", "");
+    std::vector<std::string> argv = {c.tool};
     argv.insert(argv.end(), c.args.begin(), c.args.end());
     const Result r = run(argv);
     EXPECT_EQ(r.status, c.status);
     EXPECT_EQ(r.out, "");
     const std::vector<std::string> err = lines_of(r.err);
     ASSERT_FALSE(err.empty());
-    EXPECT_EQ(err[0].rfind("sfmrsummary: ", 0), 0u) << err[0];
+    EXPECT_EQ(err[0].rfind(tool + ": ", 0), 0u) << err[0];
     EXPECT_NE(err[0].find(c.message), std::string::npos) << err[0];
+    EXPECT_EQ(err.size(), c.status == 2 ? 2u : 1u) << r.err;  // a usage error adds the usage line
+    for (const std::string& name : files_in(dir.path()))
+      EXPECT_EQ(name.find(".png"), std::string::npos) << name;
   }
 }
 
