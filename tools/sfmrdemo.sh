@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # sfmrdemo: processes the bundled simulated flight in a new directory PARENT/run-XXXXXX and shows what the
 # tools make of it: the console of sfmrbatch, the summary against the simulator's truth, the two quick-look
-# plots and the netCDF file.
+# plots and the netCDF file (when sfmr2nc was built).
 #   sfmrdemo [PARENT]   (default: the working directory)
 # The programs are taken from the directory of this script (an installed bin/) or from PATH; the sample
 # flight from share/sfmrbatch/ beside that bin/, or from the source tree.
@@ -44,8 +44,24 @@ echo "== Summary of $work/sample.OUT =="
 sfmrsummary sample.OUT --truth sample.truth.csv --console console.txt
 
 echo
+echo "== Quick-look plots =="
 sfmrplot sample.OUT --truth sample.truth.csv -o sample
+echo "sample.timeseries.png and sample.map.png written"
+
+echo
+echo "== CF-netCDF archive file $work/sample.nc =="
+if command -v sfmr2nc >/dev/null 2>&1; then
+  sfmr2nc sample.OUT sample.dat --setup sample.setup -o sample.nc
+  if command -v ncdump >/dev/null 2>&1; then
+    ncdump -h sample.nc
+  else
+    echo "sample.nc written; ncdump is not installed (Debian: apt-get install netcdf-bin) to show its header."
+  fi
+else
+  echo "No sample.nc: sfmr2nc is not built (it needs the netCDF library, Debian: apt-get install libnetcdf-dev)."
+fi
+
+echo
 echo "Time series: $work/sample.timeseries.png"
 echo "Track map:   $work/sample.map.png"
-
-# netCDF file of the flight (sample.nc, with `ncdump -h`): written by the archive tool, added here.
+if [ -f sample.nc ]; then echo "netCDF file: $work/sample.nc"; fi

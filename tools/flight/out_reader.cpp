@@ -36,6 +36,14 @@ const std::array<std::string, kColumns>& column_names() {
   return names;
 }
 
+// 'text' in quotes, for messages.
+std::string quoted(std::string_view text) {
+  std::string q(1, '\'');
+  q.append(text);
+  q += '\'';
+  return q;
+}
+
 bool all_asterisks(std::string_view field) {
   return std::all_of(field.begin(), field.end(), [](char c) { return c == '*'; });
 }
@@ -85,7 +93,7 @@ class ColumnCursor {
       return;
     }
     if (field[width - decimals - 1] != '.' || !right_justified(field) || !read_value(field, &value))
-      fail("'" + std::string(field) + "' is not a number with " + std::to_string(decimals) + " decimals");
+      fail(quoted(field) + " is not a number with " + std::to_string(decimals) + " decimals");
   }
 
   // iw column: a whole number, or asterisks (missing).
@@ -98,7 +106,7 @@ class ColumnCursor {
     }
     std::int32_t v = 0;
     if (!right_justified(field) || !read_value(field, &v)) {
-      fail("'" + std::string(field) + "' is not a whole number");
+      fail(quoted(field) + " is not a whole number");
       return;
     }
     value = static_cast<float>(v);
@@ -161,7 +169,7 @@ std::string classify_retrieval(std::string_view text, RetrievalStatus& status) {
       status.channel_used[static_cast<std::size_t>(k)] = !removed[static_cast<std::size_t>(k)];
     return {};
   }
-  return "'" + std::string(text) + "' is not a retrieval status text";
+  return quoted(text) + " is not a retrieval status text";
 }
 
 std::string classify_onboard(std::string_view text, OnboardStatus& status) {
@@ -182,7 +190,7 @@ std::string classify_onboard(std::string_view text, OnboardStatus& status) {
     status.kind = OnboardKind::ChannelList;
     return {};
   }
-  return "'" + std::string(text) + "' is not an onboard status text";
+  return quoted(text) + " is not an onboard status text";
 }
 
 std::string parse_out_line(std::string_view line, OutSecond& s) {
@@ -194,7 +202,7 @@ std::string parse_out_line(std::string_view line, OutSecond& s) {
   std::int32_t sec = -1;
   if (digits) decodetime(std::string(clock), sec);
   if (sec < 0) {
-    c.fail("'" + std::string(clock) + "' is not a time of day HH:MM:SS");
+    c.fail(quoted(clock) + " is not a time of day HH:MM:SS");
     return c.error;
   }
   s.clock = sec;
