@@ -202,7 +202,7 @@ void print_flight_summary(std::ostream& os, std::string_view name, const FlightS
   extreme("Maximum wind speed", s.max_ws, "m/s ");
   extreme("Maximum rain rate", s.max_rr, "mm/h");
 
-  os << "Retrieved against onboard solution, over " << s.ws_vs_onboard.n << " seconds with both:\n";
+  os << "Retrieved minus onboard solution, over " << s.ws_vs_onboard.n << " seconds with both:\n";
   os << std::string(30, ' ') << "   bias     RMS  correlation\n";
   const auto row = [&os](std::string_view what, const Comparison& c) {
     os << "  " << std::left << std::setw(28) << what << std::right;
