@@ -17,6 +17,11 @@ for file in sample.OUT console.txt sample.timeseries.png sample.map.png; do
     exit 1
   fi
 done
+# The netCDF file too, when the converter was built (it needs the netCDF library).
+if [ -x "$prefix/bin/sfmr2nc" ] && [ ! -s "${run[0]}/sample.nc" ]; then
+  echo "install_check: the installed demo made no sample.nc" >&2
+  exit 1
+fi
 grep -q '^Seconds processed' "$prefix/demo.log"
 grep -q 'Against the truth' "$prefix/demo.log"
 echo "install_check: the demo ran from $prefix"
