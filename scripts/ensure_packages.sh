@@ -2,7 +2,8 @@
 # Installs the Debian packages that a task needs, only those that are missing. The one list of what the
 # project needs from the system; run_sample.sh, run_tests.sh and .ci/run all call it.
 #   scripts/ensure_packages.sh GROUP...
-# Groups: build (compiler, CMake, Ninja), tests (GoogleTest, Google Benchmark), tools (netCDF, gnuplot, GMT
+# Groups: build (compiler, CMake, Ninja), tests (GoogleTest, Google Benchmark), tools (netCDF with xarray
+# and its netCDF backend, gnuplot, GMT
 # with its coastlines), fuzz (clang with libFuzzer), campaign (GNU parallel).
 # Nothing missing: silent, status 0. As root: one `apt-get update`, then `apt-get install` of the missing
 # packages only. Otherwise: prints the one `apt-get install` line to run and exits with status 1.
@@ -12,7 +13,7 @@ packages_of() {
   case "$1" in
     build) echo "g++ cmake ninja-build" ;;
     tests) echo "libgtest-dev libbenchmark-dev" ;;
-    tools) echo "libnetcdf-dev netcdf-bin python3-xarray gnuplot-nox gmt gmt-gshhg-low" ;;
+    tools) echo "libnetcdf-dev netcdf-bin python3-xarray python3-netcdf4 gnuplot-nox gmt gmt-gshhg-low" ;;
     fuzz) echo "clang libclang-rt-14-dev" ;;
     campaign) echo "parallel" ;;
     *)
