@@ -2,9 +2,8 @@
 # Installs the Debian packages that a task needs, only those that are missing. The one list of what the
 # project needs from the system; run_sample.sh, run_tests.sh and .ci/run all call it.
 #   scripts/ensure_packages.sh GROUP...
-# Groups: build (compiler, CMake, Ninja), tests (GoogleTest, Google Benchmark), tools (netCDF with xarray
-# and its netCDF backend, gnuplot, GMT
-# with its coastlines), fuzz (clang with libFuzzer), campaign (GNU parallel).
+# Groups: build (compiler, CMake, Ninja), tests (GoogleTest, Google Benchmark), tools (netCDF, xarray with
+# its netCDF backend, gnuplot, GMT with its coastlines), fuzz (clang with libFuzzer), campaign (GNU parallel).
 # Nothing missing: silent, status 0. As root: one `apt-get update`, then `apt-get install` of the missing
 # packages only. Otherwise: prints the one `apt-get install` line to run and exits with status 1.
 set -euo pipefail
