@@ -1,6 +1,8 @@
 // The setup file followed by the console dialogue for whatever it lacks: the input's part before a line "--"
 // is the setup file, the part after it the operator's answers. The dialogue ends with every parameter
-// accepted and in range, or with the operator's quit (status 0) or the end of the answers (status 1).
+// accepted, or with the operator's quit (status 0) or the end of the answers (status 1). Accepted frequencies
+// are always in range; an accepted default SST or filter value is, unless its section occurs more than once
+// (a later value replaces an accepted one even when it is rejected, and the acceptance stands).
 // File names are looked up in a scratch directory holding three files.
 #include <cmath>
 #include <sstream>
@@ -13,7 +15,19 @@ using namespace sfmr;
 
 namespace {
 
-void check_accepted(const State& s, std::uint32_t rcvd) {
+// Number of section lines "&<letter>" (either case) in the setup text.
+int sections(std::string_view text, char letter) {
+  int n = 0;
+  for (std::size_t at = 0; at < text.size(); at = text.find('\n', at) + 1) {
+    if (text.substr(at, 1) == "&" && at + 1 < text.size() && (text[at + 1] | 0x20) == (letter | 0x20)) ++n;
+    if (text.find('\n', at) == std::string_view::npos) break;
+  }
+  return n;
+}
+
+void check_accepted(const State& s, std::uint32_t rcvd, std::string_view setup) {
+  if (sections(setup, 'E') > 1) rcvd |= rcvd_bit::kDefaultSst;
+  if (sections(setup, 'F') > 1) rcvd |= rcvd_bit::kFilter;
   if (!(rcvd & rcvd_bit::kFreqs)) {
     for (float f : s.cal.freq) fuzz::check(f == 0.0f || (f >= 4.0f && f <= 8.0f), "accepted frequency");
   }
@@ -40,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::istringstream setup{std::string(setup_text)};
   LineReader setup_lines(setup);
   fuzz::check(read_setup_sections(fuzz::lines_of(setup_lines), s, p) == 0, "no read error in memory");
-  check_accepted(s, p.rcvd);
+  check_accepted(s, p.rcvd, setup_text);
 
   std::istringstream in{std::string(answers)};
   std::ostringstream out;
@@ -51,6 +65,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } catch (const RunEnd& end) {
     fuzz::check(end.status == 0 || end.status == 1, "quit or end of answers", end.message);
   }
-  check_accepted(s, p.rcvd);
+  check_accepted(s, p.rcvd, setup_text);
   return 0;
 }
