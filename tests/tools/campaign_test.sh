@@ -101,4 +101,26 @@ grep -q "^state=done$" slurm/f2/result.txt || fail "task 2 not done"
 expect_status 1 "$campaign" manifest.csv slurm --report
 grep -q "^f2,done," slurm/campaign.csv || fail "Slurm report: f2 not done"
 grep -q "^f1,pending," slurm/campaign.csv || fail "Slurm report: f1 not pending"
+# Ctrl-C while a flight's plot step runs: the run stops, the flight is not marked done, the next run does it.
+# A copy of the runner beside sfmrbatch finds a stand-in sfmrplot that waits.
+mkdir -p fake/tools
+cp "$campaign" "$tools/sfmrcampaign-core" fake/tools/
+ln -s "$(readlink -f "$tools/../sfmrbatch")" fake/sfmrbatch
+# shellcheck disable=SC2016 # the stand-in expands its own argument
+printf '#!/bin/sh\ntouch "$3.started"\nsleep 60\n' > fake/tools/sfmrplot
+chmod +x fake/tools/sfmrplot
+head -n 3 manifest.csv > one.csv
+setsid fake/tools/sfmrcampaign one.csv stop > stop.log 2>&1 &
+runner=$!
+for _ in $(seq 100); do [ -e stop/f1/f1.started ] && break; sleep 0.1; done
+[ -e stop/f1/f1.started ] || fail "the plot step did not start: $(cat stop.log)"
+kill -INT -- "-$runner"
+got=0
+wait "$runner" || got=$?
+[ "$got" -eq 1 ] || fail "interrupted run: status $got ($(cat stop.log))"
+[ ! -e stop/f1/result.txt ] || fail "an interrupted flight has a result"
+grep -q "^f1,pending," stop/campaign.csv || fail "interrupted flight not pending: $(cat stop/campaign.csv)"
+rm fake/tools/sfmrplot
+expect_status 0 fake/tools/sfmrcampaign one.csv stop
+grep -q "^f1,done," stop/campaign.csv || fail "the interrupted flight was not done by the next run"
 echo "campaign test passed"
