@@ -201,7 +201,8 @@ std::string report_html(const std::vector<FlightReport>& rows, std::string_view 
        "tr.failed td { background: #fde8e8; }\n"
        "tr.pending td { background: #f4f4f4; color: #777; }\n"
        "td.files a { display: block; font-size: 0.85em; }\n"
-       "img { width: 260px; border: 1px solid #ccc; display: block; }\n"
+       "td.reason { max-width: 22em; overflow-wrap: anywhere; }\n"
+       "img { width: 240px; border: 1px solid #ccc; display: block; }\n"
        "</style>\n</head>\n<body>\n";
   h += "<h1>" + html_escape(title) + "</h1>\n";
   h += "<p>" + std::to_string(rows.size()) + " flights: " + std::to_string(done) + " done, " +
@@ -217,7 +218,7 @@ std::string report_html(const std::vector<FlightReport>& rows, std::string_view 
     const std::string st = status_of(row);
     h += "<tr class=\"" + st + "\" id=\"" + html_escape(row.name) + "\"><td>" + html_escape(row.name) +
          "</td><td>" + st + "</td><td class=\"num\">" +
-         (row.result ? std::to_string(row.result->exit_status) : "") + "</td><td>" +
+         (row.result ? std::to_string(row.result->exit_status) : "") + "</td><td class=\"reason\">" +
          (row.result ? html_escape(row.result->reason) : "") + "</td>";
     for (std::size_t k = 0; k < kSummaryColumns.size(); ++k) {
       h += "<td class=\"num\">" + (row.summary ? html_escape((*row.summary)[k]) : "") + "</td>";
