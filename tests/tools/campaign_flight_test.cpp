@@ -264,21 +264,5 @@ TEST(CampaignFlight, ResultFileReadsBackOrIsRejected) {
   for (const auto& c : bad) EXPECT_FALSE(parse_result(c.text)) << c.what;
 }
 
-TEST(CampaignFlight, PendingFlights) {
-  FlightResult done, failed;
-  done.done = true;
-  struct Case {
-    const char* what;
-    std::optional<FlightResult> result;
-    bool retry_failed, pending;
-  };
-  const Case cases[] = {
-      {"never run", std::nullopt, false, true}, {"done", done, false, false},
-      {"done, retry", done, true, false},       {"failed", failed, false, false},
-      {"failed, retry", failed, true, true},    {"never run, retry", std::nullopt, true, true},
-  };
-  for (const auto& c : cases) EXPECT_EQ(is_pending(c.result, c.retry_failed), c.pending) << c.what;
-}
-
 }  // namespace
 }  // namespace sfmr::campaign
