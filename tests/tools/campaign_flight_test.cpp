@@ -153,7 +153,9 @@ TEST(CampaignFlight, RunsTheBuiltStepsAndRecordsTheOutcome) {
     ASSERT_TRUE(recorded) << c.what;
     EXPECT_EQ(recorded->done, c.done) << c.what;
     EXPECT_EQ(recorded->reason, r.reason) << c.what;
-    if (c.done) EXPECT_GT(fs::file_size(out / "x" / "x.OUT"), 0u) << c.what;
+    if (c.done) {
+      EXPECT_GT(fs::file_size(out / "x" / "x.OUT"), 0u) << c.what;
+    }
     if (c.nc == kNcGood && c.done) {
       EXPECT_EQ(read_file(out / "x" / "nc.args"), "x.OUT x.dat --setup x.setup -o x.nc\n") << c.what;
     }
