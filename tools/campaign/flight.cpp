@@ -263,7 +263,8 @@ FlightResult run_flight(const Flight& f, const fs::path& outdir, const Tools& to
 
   // Runs one step and records it; false (with the failure recorded) when it did not succeed.
   auto step = [&](const std::string& name, const std::vector<std::string>& argv, const fs::path& in,
-                  const fs::path& stdout_file, const fs::path& stderr_file, const fs::path& product) {
+                  const fs::path& stdout_file, const fs::path& stderr_file,
+                  const std::vector<std::string>& products) {
     const Outcome o = run_process(argv, dir, in, stdout_file, stderr_file);
     r.steps.push_back({name, o.status, o.seconds});
     std::error_code ec;
@@ -274,12 +275,14 @@ FlightResult run_flight(const Flight& f, const fs::path& outdir, const Tools& to
       fail(r, name, o.status, name + ": " + why);
       return false;
     }
-    if (!product.empty() && !fs::is_regular_file(dir / product, ec)) {
-      fail(r, name, o.status,
-           name + ": no " + product.string() + " written; " + last_line(stderr_file, "no message"));
-      return false;
+    for (const auto& product : products) {
+      if (!fs::is_regular_file(dir / product, ec)) {
+        fail(r, name, o.status,
+             name + ": no " + product + " written; " + last_line(stderr_file, "no message"));
+        return false;
+      }
+      sync_file(dir / product);
     }
-    sync_file(dir / product);
     return true;
   };
 
@@ -300,23 +303,21 @@ FlightResult run_flight(const Flight& f, const fs::path& outdir, const Tools& to
     write_text(dir / "answers.txt", f.name + ".setup\n");
 
     const fs::path console = dir / kConsoleFile;
-    bool ok = step("sfmrbatch", {tools.sfmrbatch.string()}, dir / "answers.txt", console, console, out);
+    bool ok = step("sfmrbatch", {tools.sfmrbatch.string()}, dir / "answers.txt", console, console, {out});
     if (ok && !tools.sfmr2nc.empty()) {
       const fs::path log = dir / "sfmr2nc.log";
       ok = step("sfmr2nc",
                 {tools.sfmr2nc.string(), out, dat, "--setup", f.name + ".setup", "-o", f.name + ".nc"}, {},
-                log, log, f.name + ".nc");
+                log, log, {f.name + ".nc"});
     }
     if (ok && !tools.sfmrplot.empty()) {
       const fs::path log = dir / "sfmrplot.log";
       ok = step("sfmrplot", {tools.sfmrplot.string(), out, "-o", f.name}, {}, log, log,
-                f.name + ".timeseries.png") &&
-           (fs::is_regular_file(dir / (f.name + ".map.png"), ec) ||
-            (fail(r, "sfmrplot", 0, "sfmrplot: no " + f.name + ".map.png written"), false));
+                {f.name + ".timeseries.png", f.name + ".map.png"});
     }
     if (ok && !tools.sfmrsummary.empty()) {
       step("sfmrsummary", {tools.sfmrsummary.string(), out, "--console", std::string(kConsoleFile), "--csv"},
-           {}, dir / kSummaryFile, dir / "sfmrsummary.log", std::string(kSummaryFile));
+           {}, dir / kSummaryFile, dir / "sfmrsummary.log", {std::string(kSummaryFile)});
     }
   }
   r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
