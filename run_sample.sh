@@ -44,3 +44,16 @@ if command -v gnuplot >/dev/null 2>&1; then
 else
   echo "No plot: gnuplot is not installed (Debian: apt-get install gnuplot-nox), then run this script again."
 fi
+
+echo
+echo "== CF-netCDF archive file $work/sample.nc =="
+if cmake --build "$root/build" -j 2 --target sfmr2nc > /dev/null 2>&1; then
+  "$root/build/tools/sfmr2nc" sample.OUT sample.dat --setup sample.setup -o sample.nc
+  if command -v ncdump > /dev/null 2>&1; then
+    ncdump -h sample.nc
+  else
+    echo "sample.nc written; ncdump is not installed (Debian: apt-get install netcdf-bin) to show its header."
+  fi
+else
+  echo "No sample.nc: sfmr2nc is not built (it needs the netCDF library, Debian: apt-get install libnetcdf-dev)."
+fi

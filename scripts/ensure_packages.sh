@@ -11,7 +11,7 @@ packages_of() {
   case "$1" in
     build) echo "g++ cmake ninja-build" ;;
     tests) echo "libgtest-dev libbenchmark-dev" ;;
-    tools) echo "libnetcdf-dev netcdf-bin gnuplot-nox gmt gmt-gshhg-low" ;;
+    tools) echo "libnetcdf-dev netcdf-bin python3-xarray gnuplot-nox gmt gmt-gshhg-low" ;;
     fuzz) echo "clang libclang-rt-14-dev" ;;
     campaign) echo "parallel" ;;
     *)

@@ -57,6 +57,9 @@ class LineReader {
   // of input or error `line` is left unchanged.
   int read(std::string& line);
 
+  // Length of the line last read as it stood in the input (line end excluded), before padding or cutting.
+  std::size_t last_length() const { return raw_.size(); }
+
  private:
   std::istream* in_;
   std::size_t length_;

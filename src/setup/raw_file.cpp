@@ -10,11 +10,11 @@ namespace {
 constexpr std::int32_t kSerialMin = 1;
 constexpr std::int32_t kSerialMax = 255;
 
+}  // namespace
+
 bool is_serial_record(std::string_view line) {
   return line.substr(0, 2) == "%P";
 }
-
-}  // namespace
 
 std::int32_t serial_from_record(const std::string& line) {
   std::int32_t first = 0;

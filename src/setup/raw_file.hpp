@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "core/console.hpp"
 #include "core/files.hpp"
@@ -18,6 +19,9 @@ void get_infile(Console& console, State& s, const std::string& infile, TextFile&
 
 // Length of the field that takes the operator's answers at the serial-number prompts.
 constexpr std::size_t kSerialAnswerLength = 12;
+
+// A line that is a serial-number record: its first two characters are "%P".
+bool is_serial_record(std::string_view line);
 
 // Serial number from a "%P" record: the second whole number of the free-format list from column 3 on; 0 when
 // the list does not give two whole numbers.

@@ -61,12 +61,13 @@ std::string& file_field(SetupParameters& p, std::uint32_t flag) {
   return p.sstfile;
 }
 
-// Takes `text` as the file name of parameter `flag`; accepted when the file opens for reading. Returns the
-// open status.
-int take_file_name(std::string_view text, SetupParameters& p, std::uint32_t flag) {
+// Takes `text` as the file name of parameter `flag`; accepted when `check` gives 0 (by default when the file
+// opens for reading). Returns the check's status.
+int take_file_name(std::string_view text, SetupParameters& p, std::uint32_t flag,
+                   const NameCheck& check = probe_readable) {
   std::string& field = file_field(p, flag);
   field = fixed_text(text);
-  const int status = probe_readable(field);
+  const int status = check(field);
   if (status == 0) p.rcvd &= ~flag;
   return status;
 }
@@ -144,7 +145,7 @@ bool is_quit_answer(std::string_view answer) {
   return trimmed(answer) == "q" || trimmed(answer) == "Q";
 }
 
-int read_setup_sections(const LineSource& next_line, State& s, SetupParameters& p) {
+int read_setup_sections(const LineSource& next_line, State& s, SetupParameters& p, const NameCheck& check) {
   std::string line(kLineLength, ' ');
   bool pending_section = false;  // `line` holds a section line found while looking for a value line
   while (p.rcvd != 0) {
@@ -175,7 +176,7 @@ int read_setup_sections(const LineSource& next_line, State& s, SetupParameters& 
       case rcvd_bit::kCalFile:
       case rcvd_bit::kSstFile:
         // A name that does not open ends the reading; the rest is asked for on the console.
-        if (take_file_name(line, p, flag) != 0) return 0;
+        if (take_file_name(line, p, flag, check) != 0) return 0;
         break;
       case rcvd_bit::kFreqs:
         take_freqs(line, s, p);

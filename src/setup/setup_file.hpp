@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "core/console.hpp"
+#include "core/files.hpp"
 #include "core/state.hpp"
 #include "core/text.hpp"
 
@@ -46,10 +47,15 @@ struct SetupParameters {
 // end, positive on a read error).
 using LineSource = std::function<int(std::string& line)>;
 
+// Status of the test a file name must pass to be accepted: 0, or the failed open's status.
+using NameCheck = std::function<int(std::string_view name)>;
+
 // Reads setup-file sections from `next_line` and takes every value it accepts into `p` and s.cal (clearing
-// its flag in p.rcvd). Reading stops once all six are accepted, at the end of the text, at a file name that
-// does not open, or at a read error. Returns the read error's status, or 0 in every other case.
-int read_setup_sections(const LineSource& next_line, State& s, SetupParameters& p);
+// its flag in p.rcvd). A file name is accepted when `check` gives 0 (by default: the file opens for
+// reading). Reading stops once all six are accepted, at the end of the text, at a file name that is not
+// accepted, or at a read error. Returns the read error's status, or 0 in every other case.
+int read_setup_sections(const LineSource& next_line, State& s, SetupParameters& p,
+                        const NameCheck& check = probe_readable);
 
 // Manual entry of every parameter still missing in p.rcvd, in the fixed order, restarting from the first
 // missing one after any rejected answer. A quit answer ends the run (status 0).

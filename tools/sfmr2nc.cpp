@@ -1,0 +1,192 @@
+// sfmr2nc: converts a flight processed by sfmrbatch (its output file, with the raw data file it came from
+// and optionally the setup file) into one CF-netCDF trajectory file.
+//
+//   sfmr2nc OUTFILE RAWFILE [--setup SETUPFILE] [-o FILE.nc] [--date YYYY-MM-DD] [--force]
+//
+// The file is written under a temporary name in the directory of the result and renamed at the end, so a
+// failure never leaves a partial file; an existing file is replaced only with --force.
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "archive/flight_facts.hpp"
+#include "archive/nc_flight.hpp"
+#include "core/text.hpp"
+#include "flight/out_reader.hpp"
+
+namespace {
+
+constexpr const char* kVersion = SFMR2NC_VERSION;
+
+constexpr const char* kUsage =
+    "usage: sfmr2nc OUTFILE RAWFILE [--setup SETUPFILE] [-o FILE.nc] [--date YYYY-MM-DD] [--force]";
+
+constexpr const char* kHelp = R"(
+Converts a flight processed by sfmrbatch into one netCDF-4 file that follows the CF-1.8 conventions for a
+single trajectory (one sample per second), with ACDD-1.3 global attributes.
+
+  OUTFILE            the output file of sfmrbatch (FLIGHT.OUT)
+  RAWFILE            the raw data file it was made from: the flight date comes from its first "%A" record
+                     with a decodable date, the radiometer's serial number from its first "%P" record
+  --setup SETUPFILE  the setup file of the run: channel frequencies, channel filter, default SST and the
+                     calibration and SST file names (without it the frequencies are unknown)
+  -o FILE.nc         the file to write (default: FLIGHT.nc beside OUTFILE)
+  --date YYYY-MM-DD  the date of the first second, in place of the raw file's (needed when the raw file has
+                     no decodable date)
+  --force            replace FILE.nc when it exists (otherwise an existing file is an error)
+  --help, --version  this text, the version
+
+Seconds without a retrieval (BigRoll, OverLand, NoData, NoSolution, RefTempErr) hold _FillValue in the
+retrieved wind speed, rain rate and quality, and so does the onboard solution before its first record; values
+written as asterisks are _FillValue too. The status texts are kept both as CF flag variables and as text.
+
+Exit status: 0 success, 1 error (one line on standard error, no file left behind), 2 usage error.
+)";
+
+struct Options {
+  std::string out_file, raw_file, setup_file, nc_file, date;
+  bool force = false;
+};
+
+struct UsageError {
+  std::string what;
+};
+
+Options parse_arguments(const std::vector<std::string>& args) {
+  Options o;
+  std::vector<std::string> positional;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&]() -> const std::string& {
+      if (i + 1 >= args.size()) throw UsageError{a + " needs a value"};
+      return args[++i];
+    };
+    if (a == "--setup") {
+      o.setup_file = value();
+    } else if (a == "-o") {
+      o.nc_file = value();
+    } else if (a == "--date") {
+      o.date = value();
+    } else if (a == "--force") {
+      o.force = true;
+    } else if (a.size() > 1 && a[0] == '-') {
+      throw UsageError{"unknown option " + a};
+    } else {
+      positional.push_back(a);
+    }
+  }
+  if (positional.size() != 2) throw UsageError{"needs OUTFILE and RAWFILE"};
+  o.out_file = positional[0];
+  o.raw_file = positional[1];
+  if (o.nc_file.empty()) o.nc_file = std::filesystem::path(o.out_file).replace_extension(".nc").string();
+  return o;
+}
+
+std::string utc_now() {
+  const std::time_t now = std::time(nullptr);
+  std::tm tm{};
+  gmtime_r(&now, &tm);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm);
+  return text;
+}
+
+// Moves the finished temporary file to its name: with `force` replacing what is there, otherwise only when
+// the name is free (a hard link fails when it exists). Returns an empty string or the error.
+std::string publish(const std::string& temp, const std::string& name, bool force) {
+  if (force) {
+    if (std::rename(temp.c_str(), name.c_str()) == 0) return {};
+    const int e = errno;
+    std::remove(temp.c_str());
+    return name + ": cannot write (" + std::strerror(e) + ")";
+  }
+  if (::link(temp.c_str(), name.c_str()) != 0) {
+    const int e = errno;
+    std::remove(temp.c_str());
+    if (e == EEXIST) return name + ": exists (use --force to replace it)";
+    return name + ": cannot write (" + std::strerror(e) + ")";
+  }
+  std::remove(temp.c_str());
+  return {};
+}
+
+// The conversion; an empty string or the error message.
+std::string convert(const Options& o, const std::string& command_line) {
+  namespace archive = sfmr::archive;
+  if (!o.force && std::filesystem::exists(o.nc_file))
+    return o.nc_file + ": exists (use --force to replace it)";
+
+  std::int32_t date_day = -1;
+  if (!o.date.empty()) {
+    date_day = archive::day_of_iso_date(o.date);
+    if (date_day < 0) return "--date " + o.date + ": not a date YYYY-MM-DD from 2000 to 2050";
+  }
+  std::vector<sfmr::flight::OutSecond> seconds;
+  if (std::string e = sfmr::flight::read_out_file(o.out_file, seconds); !e.empty()) return e;
+  if (seconds.empty()) return o.out_file + ": no data lines";
+
+  archive::RawFacts raw;
+  if (std::string e = archive::read_raw_facts(o.raw_file, raw); !e.empty()) return e;
+  archive::FlightMetadata meta;
+  meta.have_setup = !o.setup_file.empty();
+  if (meta.have_setup) {
+    if (std::string e = archive::read_setup_facts(o.setup_file, meta.setup); !e.empty()) return e;
+  }
+  if (date_day < 0) date_day = raw.day;
+  if (date_day < 0)
+    return o.raw_file +
+           ": no \"%A\" record with a decodable date; give the flight date with --date YYYY-MM-DD";
+
+  meta.flight = std::filesystem::path(o.raw_file).stem().string();
+  meta.day = date_day;
+  meta.serial = raw.serial;
+  meta.out_file = o.out_file;
+  meta.raw_file = o.raw_file;
+  meta.date_created = utc_now();
+  meta.history = meta.date_created + ": " + command_line;
+  meta.software_version = kVersion;
+
+  const std::string temp = o.nc_file + ".tmp" + std::to_string(::getpid());
+  if (std::string e = archive::write_flight_nc(temp, seconds, meta); !e.empty()) {
+    std::remove(temp.c_str());
+    return o.nc_file + ": cannot write (" + e + ")";
+  }
+  return publish(temp, o.nc_file, o.force);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  for (const std::string& a : args) {
+    if (a == "--help") {
+      std::cout << kUsage << '\n' << kHelp;
+      return 0;
+    }
+    if (a == "--version") {
+      std::cout << "sfmr2nc " << kVersion << '\n';
+      return 0;
+    }
+  }
+  Options options;
+  try {
+    options = parse_arguments(args);
+  } catch (const UsageError& e) {
+    std::cerr << "sfmr2nc: " << e.what << "; " << kUsage << '\n';
+    return 2;
+  }
+  std::string command_line = "sfmr2nc";
+  for (const std::string& a : args) command_line += " " + a;
+  if (const std::string error = convert(options, command_line); !error.empty()) {
+    std::cerr << "sfmr2nc: " << error << '\n';
+    return 1;
+  }
+  return 0;
+}
