@@ -235,7 +235,7 @@ std::string report_html(const std::vector<FlightReport>& rows, std::string_view 
       if (row.result && row.result->done &&
           std::any_of(row.result->steps.begin(), row.result->steps.end(),
                       [](const StepRecord& s) { return s.step == "sfmrplot"; })) {
-        h += "<a href=\"" + dir + html_escape(image) + "\"><img src=\"" + dir + html_escape(image) +
+        h += "<a href=\"" + dir + html_escape(image) + "\"><img loading=\"lazy\" src=\"" + dir + html_escape(image) +
              "\" alt=\"" + html_escape(image) + "\"></a>";
       }
       h += "</td>";
