@@ -1,8 +1,12 @@
 #include "core/text.hpp"
 
+#include <algorithm>
+#include <array>
+#include <bit>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <system_error>
 #include <vector>
@@ -82,25 +86,64 @@ bool parse_integer(std::string_view v, std::int32_t& out) {
   return true;
 }
 
+// Powers of ten that single precision holds exactly (5^10 < 2^24).
+constexpr float kExactPowersOfTen[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+
 // Real value by the free-format grammar, rounded once to single precision.
 bool parse_real(std::string_view v, float& out) {
   std::size_t i = 0;
   bool negative = false;
   if (i < v.size() && (v[i] == '+' || v[i] == '-')) negative = v[i++] == '-';
-  std::string digits;  // significant text handed to the converter: "ddd.ddd"
+  {
+    // The usual value: up to seven digits with an optional point and nothing else. Below 10^7 < 2^24 the
+    // digits are exact in single precision, and so is the power of ten: one correctly rounded division.
+    std::uint32_t whole = 0;
+    int count = 0;
+    int decimals = -1;  // digits after the point; -1 without a point
+    std::size_t j = i;
+    for (; j < v.size() && count <= 7; ++j) {
+      const char c = v[j];
+      if (is_digit(c)) {
+        whole = whole * 10 + static_cast<std::uint32_t>(c - '0');
+        ++count;
+        if (decimals >= 0) ++decimals;
+      } else if (c == '.' && decimals < 0) {
+        decimals = 0;
+      } else {
+        break;
+      }
+    }
+    if (j == v.size() && count >= 1 && count <= 7) {
+      const float value = static_cast<float>(whole) / kExactPowersOfTen[decimals < 0 ? 0 : decimals];
+      out = negative ? -value : value;
+      return true;
+    }
+  }
+  const std::size_t first = i;  // the significant text "ddd.ddd" is v[first, last)
   std::size_t ndigits = 0;
   std::int64_t int_digits = 0;  // digits before the point, leading zeros excluded
   bool seen_nonzero = false;
   std::int64_t leading_frac_zeros = 0;  // zeros right after the point before the first non-zero digit
+  // The digits as a whole number and the count of digits after the point, while the number stays exact in
+  // single precision (below 2^24): such a value is one correctly rounded division.
+  std::uint32_t mantissa = 0;
+  int scale = 0;
+  bool small = true;
+  auto take = [&](char c) {
+    if (small) {
+      mantissa = mantissa * 10 + static_cast<std::uint32_t>(c - '0');
+      small = mantissa < (1u << 24) / 10;
+    }
+  };
   for (; i < v.size() && is_digit(v[i]); ++i, ++ndigits) {
-    digits += v[i];
+    take(v[i]);
     if (v[i] != '0') seen_nonzero = true;
     if (seen_nonzero) ++int_digits;
   }
   if (i < v.size() && v[i] == '.') {
-    digits += '.';
     for (++i; i < v.size() && is_digit(v[i]); ++i, ++ndigits) {
-      digits += v[i];
+      take(v[i]);
+      ++scale;
       if (!seen_nonzero) {
         if (v[i] == '0') {
           ++leading_frac_zeros;
@@ -111,6 +154,7 @@ bool parse_real(std::string_view v, float& out) {
     }
   }
   if (ndigits == 0) return false;
+  const std::string_view significant = v.substr(first, i - first);
   std::int64_t exponent = 0;
   if (i < v.size()) {
     const char c = v[i];
@@ -132,17 +176,34 @@ bool parse_real(std::string_view v, float& out) {
     out = negative ? -0.0f : 0.0f;
     return true;
   }
-  std::string text = digits + 'e' + std::to_string(exponent);
   float value = 0.0f;
-  const auto result =
-      std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
+  if (small && exponent == 0 && scale <= 10) {
+    // Both operands exact, so the quotient is rounded once, as the converter would round it.
+    value = static_cast<float>(mantissa) / kExactPowersOfTen[scale];
+    out = negative ? -value : value;
+    return true;
+  }
+  // The converter's text: the significant text, "e" and the exponent; on the stack unless it is longer than
+  // a line.
+  char buffer[kLineLength + 32];
+  std::string long_text;
+  char* text = buffer;
+  const std::size_t room = significant.size() + 32;
+  if (room > sizeof buffer) {
+    long_text.resize(room);
+    text = long_text.data();
+  }
+  std::memcpy(text, significant.data(), significant.size());
+  text[significant.size()] = 'e';
+  const char* const end = std::to_chars(text + significant.size() + 1, text + room, exponent).ptr;
+  const auto result = std::from_chars(text, end, value, std::chars_format::general);
   if (result.ec == std::errc::result_out_of_range) {
     // Out of range either way: decide by the decimal magnitude of the first significant digit.
     const std::int64_t magnitude =
         int_digits > 0 ? int_digits - 1 + exponent : -(leading_frac_zeros + 1) + exponent;
     if (magnitude > 0) return false;  // rounds beyond the largest single-precision value
     value = 0.0f;                     // rounds to zero
-  } else if (result.ec != std::errc() || result.ptr != text.data() + text.size()) {
+  } else if (result.ec != std::errc() || result.ptr != end) {
     return false;
   }
   out = negative ? -value : value;
@@ -215,16 +276,29 @@ int read_free(std::string_view text, std::initializer_list<FreeTarget> targets, 
 }
 
 bool read_value(std::string_view text, FreeTarget target) {
-  int filled = 0;
+  // The common case, one plain value, without the general reader's bookkeeping: what follows the value does
+  // not matter once the one variable has it.
+  std::size_t pos = 0;
+  while (pos < text.size() && is_space(text[pos])) ++pos;
+  if (pos == text.size() || text[pos] == ',' || text[pos] == '/') return false;  // no value delivered
+  std::size_t end = pos;
+  while (end < text.size() && !ends_value(text[end]) && text[end] != '*') ++end;
+  if (end == text.size() || text[end] != '*') return assign(target, text.substr(pos, end - pos));
+  int filled = 0;  // a repeat count: the general reader
   return read_free(text, std::span<const FreeTarget>(&target, 1), &filled) == 0 && filled == 1;
 }
 
 namespace {
 template <typename T>
 int read_free_run(std::string_view text, std::span<T> values, int* filled) {
-  std::vector<FreeTarget> targets;
-  targets.reserve(values.size());
-  for (T& v : values) targets.emplace_back(&v);
+  std::array<FreeTarget, 16> few{};  // short runs (a calibration line, a thermal record) need no heap
+  std::vector<FreeTarget> many;
+  std::span<FreeTarget> targets(few.data(), values.size());
+  if (values.size() > few.size()) {
+    many.resize(values.size());
+    targets = many;
+  }
+  for (std::size_t i = 0; i < values.size(); ++i) targets[i] = &values[i];
   return read_free(text, std::span<const FreeTarget>(targets), filled);
 }
 }  // namespace
@@ -242,65 +316,123 @@ int read_free(std::string_view text, std::span<std::int32_t> values, int* filled
 
 namespace {
 
-// Adds one unit in the last place to a text of decimal digits and at most one point ("9.99" -> "10.00").
-void increment_decimal(std::string& digits) {
-  for (std::size_t i = digits.size(); i-- > 0;) {
-    if (digits[i] == '.') continue;
-    if (digits[i] != '9') {
-      ++digits[i];
-      return;
+// Adds one unit in the last place to the text of decimal digits and at most one point text[0, n)
+// ("9.99" -> "10.00"); returns the new length (one more when a digit is carried out in front).
+std::size_t increment_decimal(char* text, std::size_t n) {
+  for (std::size_t i = n; i-- > 0;) {
+    if (text[i] == '.') continue;
+    if (text[i] != '9') {
+      ++text[i];
+      return n;
     }
-    digits[i] = '0';
+    text[i] = '0';
   }
-  digits.insert(digits.begin(), '1');
+  std::memmove(text + 1, text, n);
+  text[0] = '1';
+  return n + 1;
 }
 
-// |value| rounded to d decimals, ties away from zero, as "ddd.ddd" (at least one digit before the point).
-std::string rounded_magnitude(double magnitude, int d) {
-  char buf[512];
+// Room for any |value| in fixed notation with the few decimals the program writes.
+constexpr std::size_t kNumberRoom = 512;
+
+// |value| rounded to d decimals, ties away from zero, as "ddd.ddd" (at least one digit before the point)
+// into text; returns its length.
+std::size_t rounded_magnitude(double magnitude, int d, char* text) {
+  if (d >= 0 && d <= 3 && magnitude < 0x1p52) {
+    // Exactly, in integers: magnitude = m 2^-k with m < 2^53, so magnitude 10^d = m 10^d / 2^k with
+    // m 10^d < 2^63. The quotient, plus one when the remainder is at least half (ties away from zero), is
+    // the rounded value in units of 10^-d.
+    const auto bits = std::bit_cast<std::uint64_t>(magnitude);
+    const auto biased = static_cast<int>(bits >> 52);  // sign bit clear: magnitude is not negative
+    const std::uint64_t m =
+        (bits & ((std::uint64_t{1} << 52) - 1)) | (biased != 0 ? std::uint64_t{1} << 52 : 0);
+    const int k = biased != 0 ? 1075 - biased : 1074;  // at least 1, as magnitude < 2^52
+    constexpr std::uint64_t kPowersOfTen[] = {1, 10, 100, 1000};
+    const std::uint64_t scaled = m * kPowersOfTen[static_cast<std::size_t>(d)];
+    std::uint64_t units = 0;
+    if (k < 64) {
+      const std::uint64_t half = std::uint64_t{1} << (k - 1);
+      units = (scaled >> k) + ((scaled & ((half << 1) - 1)) >= half ? 1 : 0);
+    }
+    // Written from the right: d decimals, the point, and at least one digit before it.
+    char digits[32];
+    char* const end = digits + sizeof digits;
+    char* p = end;
+    for (int i = 0; i < d; ++i, units /= 10) *--p = static_cast<char>('0' + units % 10);
+    if (d > 0) *--p = '.';
+    do {
+      *--p = static_cast<char>('0' + units % 10);
+      units /= 10;
+    } while (units != 0);
+    const auto length = static_cast<std::size_t>(end - p);
+    std::memcpy(text, p, length);
+    return length;
+  }
+  char* const room_end = text + kNumberRoom - 1;  // one left for a carried digit
   // A tie at d decimals needs the exact binary value to end at the (d+1)-th decimal with a 5; such a value
   // times 2^(d+1) is a whole number, and then the (d+1)-decimal text is exact.
   const double scaled = std::ldexp(magnitude, d + 1);
   if (scaled < 0x1p60 && scaled == std::floor(scaled)) {
-    auto r = std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::fixed, d + 1);
-    std::string exact(buf, r.ptr);
-    if (exact.back() == '5') {
-      exact.pop_back();
-      if (d == 0) exact.pop_back();  // drop the point
-      increment_decimal(exact);
-      return exact;
+    const auto r = std::to_chars(text, room_end, magnitude, std::chars_format::fixed, d + 1);
+    auto n = static_cast<std::size_t>(r.ptr - text);
+    if (text[n - 1] == '5') {
+      --n;
+      if (d == 0) --n;  // drop the point
+      return increment_decimal(text, n);
     }
   }
-  auto r = std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::fixed, d);
-  return std::string(buf, r.ptr);
+  const auto r = std::to_chars(text, room_end, magnitude, std::chars_format::fixed, d);
+  return static_cast<std::size_t>(r.ptr - text);
 }
 
 }  // namespace
 
-std::string format_F(double value, int w, int d) {
-  const std::string stars(static_cast<std::size_t>(w), '*');
-  if (!std::isfinite(value)) return stars;
-  std::string text = rounded_magnitude(std::fabs(value), d);
-  if (d == 0) text += '.';
-  const bool all_zero = text.find_first_not_of("0.") == std::string::npos;
-  const bool negative = std::signbit(value) && !all_zero;
-  const std::string sign = negative ? "-" : "";
-  std::string out = sign + text;
-  if (out.size() > static_cast<std::size_t>(w) && text.size() >= 2 && text[0] == '0' && text[1] == '.') {
-    out = sign + text.substr(1);
-    if (out.size() != static_cast<std::size_t>(w)) return stars;
+char* format_F_to(char* out, double value, int w, int d) {
+  const auto width = static_cast<std::size_t>(w);
+  if (!std::isfinite(value)) return std::fill_n(out, width, '*');
+  char text[kNumberRoom + 1];
+  std::size_t n = rounded_magnitude(std::fabs(value), d, text);
+  if (d == 0) text[n++] = '.';
+  bool all_zero = true;
+  for (std::size_t i = 0; i < n && all_zero; ++i) all_zero = text[i] == '0' || text[i] == '.';
+  const std::size_t sign = std::signbit(value) && !all_zero ? 1 : 0;
+  const char* digits = text;
+  if (sign + n > width && n >= 2 && text[0] == '0' && text[1] == '.') {
+    ++digits;  // "0.5" written as ".5"
+    --n;
+    if (sign + n != width) return std::fill_n(out, width, '*');
   }
-  if (out.size() > static_cast<std::size_t>(w)) return stars;
-  return std::string(static_cast<std::size_t>(w) - out.size(), ' ') + out;
+  if (sign + n > width) return std::fill_n(out, width, '*');
+  out = std::fill_n(out, width - sign - n, ' ');
+  if (sign != 0) *out++ = '-';
+  return std::copy_n(digits, n, out);
+}
+
+std::string format_F(double value, int w, int d) {
+  std::string out(static_cast<std::size_t>(w), ' ');
+  format_F_to(out.data(), value, w, d);
+  return out;
+}
+
+char* format_I_to(char* out, std::int64_t value, int w, int m) {
+  const auto width = static_cast<std::size_t>(w);
+  char text[48];
+  const std::uint64_t magnitude =
+      value < 0 ? -static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+  std::size_t n = static_cast<std::size_t>(std::to_chars(text, text + 24, magnitude).ptr - text);
+  const std::size_t zeros = m > 0 && static_cast<std::size_t>(m) > n ? static_cast<std::size_t>(m) - n : 0;
+  const std::size_t sign = value < 0 ? 1 : 0;
+  if (sign + zeros + n > width) return std::fill_n(out, width, '*');
+  out = std::fill_n(out, width - sign - zeros - n, ' ');
+  if (sign != 0) *out++ = '-';
+  out = std::fill_n(out, zeros, '0');
+  return std::copy_n(text, n, out);
 }
 
 std::string format_I(std::int64_t value, int w, int m) {
-  std::string digits =
-      std::to_string(value < 0 ? -static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value));
-  if (static_cast<int>(digits.size()) < m) digits.insert(0, static_cast<std::size_t>(m) - digits.size(), '0');
-  if (value < 0) digits.insert(digits.begin(), '-');
-  if (static_cast<int>(digits.size()) > w) return std::string(static_cast<std::size_t>(w), '*');
-  return std::string(static_cast<std::size_t>(w) - digits.size(), ' ') + digits;
+  std::string out(static_cast<std::size_t>(w), ' ');
+  format_I_to(out.data(), value, w, m);
+  return out;
 }
 
 }  // namespace sfmr

@@ -110,8 +110,14 @@ int read_free(std::string_view text, std::span<std::int32_t> values, int* filled
 // infinity, gives w asterisks.
 std::string format_F(double value, int w, int d);
 
+// format_F into out[0, w) without allocating; returns out + w.
+char* format_F_to(char* out, double value, int w, int d);
+
 // iw and iw.m: the integer right-justified in w characters with at least m digits (leading zeros), minus sign
 // for negatives, w asterisks when it does not fit.
 std::string format_I(std::int64_t value, int w, int m = 1);
+
+// format_I into out[0, w) without allocating; returns out + w.
+char* format_I_to(char* out, std::int64_t value, int w, int m = 1);
 
 }  // namespace sfmr

@@ -17,8 +17,8 @@
 
 namespace sfmr {
 
-void dispatch_line(State& s, Console& console, const std::string& line) {
-  const std::string_view tag = std::string_view(line).substr(0, 2);
+void dispatch_line(State& s, Console& console, std::string_view line) {
+  const std::string_view tag = line.substr(0, 2);
   if (tag == "%T") {
     decodetherm(s, console, line);
   } else if (tag == "%A") {
@@ -44,7 +44,7 @@ void per_second_step(Run& run, Console& console) {
 }
 
 void process_raw(Run& run, Console& console) {
-  std::string line(kLineLength, ' ');
+  std::string_view line;  // a view of the raw file's line buffer, kLineLength characters
   for (;;) {
     const int status = run.rawfile.read(line);
     if (status > 0) throw RunEnd(1, "Read error on input file.  IOStat=" + format_I(status, 5));

@@ -28,7 +28,7 @@ struct Run {
 };
 
 // Hands a raw line to the decoder of its tag ("%T", "%A", "%B", "%R"); other lines go nowhere.
-void dispatch_line(State& s, Console& console, const std::string& line);
+void dispatch_line(State& s, Console& console, std::string_view line);
 
 // The step of one second of data: SST lookup and source selection, retrieval, output line.
 void per_second_step(Run& run, Console& console);

@@ -13,12 +13,12 @@ namespace {
 constexpr std::array<std::int32_t, 12> julian = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
 
 // Reads one integer from characters first..last of `text`; false when the read delivers no number.
-bool read_int_columns(const std::string& text, std::size_t first, std::size_t last, std::int32_t& value) {
+bool read_int_columns(std::string_view text, std::size_t first, std::size_t last, std::int32_t& value) {
   return read_value(columns(text, first, last), &value);
 }
 
 // Reads one real from a field; false when it delivers no number or the number lies outside [lo, hi].
-bool read_real_field(const std::string& field, double lo, double hi, float& value) {
+bool read_real_field(std::string_view field, double lo, double hi, float& value) {
   float v = 0.0f;
   if (!read_value(field, &v) || !(v >= lo && v <= hi)) return false;
   value = v;
@@ -32,7 +32,7 @@ float kelvin_to_celsius(float kelvin) {
 
 }  // namespace
 
-void decodedate(const std::string& text, std::int32_t& day) {
+void decodedate(std::string_view text, std::int32_t& day) {
   day = -1;
   if (trimmed_length(text) <= 9) return;
   std::int32_t dd = 0, mm = 0, yyyy = 0;
@@ -48,7 +48,7 @@ void decodedate(const std::string& text, std::int32_t& day) {
   day = n;
 }
 
-void decodetime(const std::string& text, std::int32_t& sec) {
+void decodetime(std::string_view text, std::int32_t& sec) {
   sec = -1;
   if (trimmed_length(text) <= 7) return;
   std::int32_t hh = 0, mm = 0, ss = 0;
@@ -59,8 +59,8 @@ void decodetime(const std::string& text, std::int32_t& sec) {
   sec = 3600 * hh + 60 * mm + ss;
 }
 
-void decodeacft(State& s, const std::string& line) {
-  FieldCursor fields(line);
+void decodeacft(State& s, std::string_view line) {
+  FieldViews fields(line);
   fields.next();  // tag
 
   std::int32_t day = -1;

@@ -36,10 +36,10 @@ void shift_delay_line(GBufferRecord& g, SfmrRecord& sfmr) {
 }
 
 // Channel digit and count ratio of a "%B" line; false for a bad line.
-bool decode_counts(const std::string& line, std::int32_t& digit, float& ratio) {
-  FieldCursor fields(line);
+bool decode_counts(std::string_view line, std::int32_t& digit, float& ratio) {
+  FieldViews fields(line);
   fields.next();  // tag
-  const char d = fields.next()[0];
+  const char d = field_char(fields.next(), 0);
   if (d < '0' || d > '5') return false;
   std::int32_t c1 = 0, c2 = 0, c3 = 0;
   if (!read_value(fields.next(), &c1) || !read_value(fields.next(), &c2) || !read_value(fields.next(), &c3))
@@ -55,7 +55,7 @@ bool decode_counts(const std::string& line, std::int32_t& digit, float& ratio) {
 
 }  // namespace
 
-void decodebright(State& s, Console& console, const std::string& line) {
+void decodebright(State& s, Console& console, std::string_view line) {
   clock_step(s.time);
   shift_delay_line(s.gbuffer, s.sfmr);
   std::int32_t digit = 0;

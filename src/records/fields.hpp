@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace sfmr {
 
@@ -36,5 +37,28 @@ class FieldCursor {
   std::string rest_;
   std::string field_;
 };
+
+// FieldCursor's walk without copies, as the decoders use it: fields are views of the line without their
+// blank padding (empty where FieldCursor gives an all-blank field), and so is the rest. `line` must outlive
+// the walk.
+class FieldViews {
+ public:
+  explicit FieldViews(std::string_view line) : rest_(line) {}
+
+  // The next field; empty when the line has no more fields.
+  std::string_view next();
+
+  // What follows the last field taken.
+  std::string_view rest() const { return rest_; }
+
+ private:
+  std::string_view rest_;
+};
+
+// Character `pos` (0-based) of a field as splitstring's blank-padded buffer holds it: a blank beyond the
+// field's end.
+inline char field_char(std::string_view field, std::size_t pos) {
+  return pos < field.size() ? field[pos] : ' ';
+}
 
 }  // namespace sfmr

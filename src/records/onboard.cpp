@@ -11,7 +11,7 @@ namespace sfmr {
 namespace {
 
 // One real from a field, accepted within [0, hi] (single-precision bounds); false stops the decoding.
-bool read_onboard_value(const std::string& field, float hi, float& value) {
+bool read_onboard_value(std::string_view field, float hi, float& value) {
   float v = 0.0f;
   if (!read_value(field, &v) || v < 0.0f || v > hi) return false;
   value = v;
@@ -25,18 +25,18 @@ constexpr std::array<int, 11> kStatusBits = {
 
 }  // namespace
 
-void decodeps(State& s, const std::string& line) {
-  FieldCursor fields(line);
+void decodeps(State& s, std::string_view line) {
+  FieldViews fields(line);
   for (int k = 0; k < 3; ++k) fields.next();  // tag and two fields this system does not use
   if (!read_onboard_value(fields.next(), 999.9f, s.ps.PSWS)) return;
   if (!read_onboard_value(fields.next(), 999.9f, s.ps.PSRR)) return;
   if (!read_onboard_value(fields.next(), 9.99f, s.ps.PSQF)) return;
 
   std::int32_t bits = 0;
-  if (fields.next()[0] != '0') set_bit(bits, pserr_bit::kMarker, true);
-  const std::string& status = fields.next();
+  if (field_char(fields.next(), 0) != '0') set_bit(bits, pserr_bit::kMarker, true);
+  const std::string_view status = fields.next();
   for (std::size_t pos = 0; pos < kStatusBits.size(); ++pos)
-    if (kStatusBits[pos] >= 0 && status[pos] != '0') set_bit(bits, kStatusBits[pos], true);
+    if (kStatusBits[pos] >= 0 && field_char(status, pos) != '0') set_bit(bits, kStatusBits[pos], true);
   s.ps.PSErr = bits;
 }
 

@@ -1,12 +1,12 @@
 // Onboard solution record "%R": the radiometer's own wind speed, rain rate, quality figure and status.
 #pragma once
 
-#include <string>
+#include <string_view>
 
 #include "core/state.hpp"
 
 namespace sfmr {
 
-void decodeps(State& s, const std::string& line);
+void decodeps(State& s, std::string_view line);
 
 }  // namespace sfmr

@@ -2,12 +2,13 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 #include "core/text.hpp"
 
 namespace sfmr {
 
-void decodetherm(State& s, Console& console, const std::string& line) {
+void decodetherm(State& s, Console& console, std::string_view line) {
   std::array<std::int32_t, 8> counts{};
   int filled = 0;
   const int status =
@@ -16,7 +17,7 @@ void decodetherm(State& s, Console& console, const std::string& line) {
   bool good = status == 0 && filled == 8;
   for (std::int32_t c : counts) good = good && c >= 100 && c <= 1999;
   if (!good) {
-    console.line("Therm Read Error: " + line);
+    console.line(std::string("Therm Read Error: ").append(line));
     return;
   }
   // Linear sensor conversions, deg C per count; the single-precision constants are part of the calibration.

@@ -1,6 +1,7 @@
 #include "retrieval/driver.hpp"
 
 #include <array>
+#include <bit>
 #include <cmath>
 
 #include "retrieval/filters.hpp"
@@ -58,8 +59,19 @@ void Retrieval::sfmr5_6x(State& s, Console& console, float& sst) {
   set_bit(s.sfmr.Err, err_bit::kNoData, false);
   if (sst == 0.0f) sst = 25.0f;  // deg C: no SST known, assume a tropical sea
 
-  std::array<float, kChannels> emis{};
-  klsw_loop(s.cal.freq, sst, emis, s.sfmr.serial, kChannels);
+  // Same inputs, bit for bit, give the same emissivities.
+  const auto bits = [](float v) { return std::bit_cast<std::uint32_t>(v); };
+  bool same = have_emis_ && bits(sst) == bits(emis_sst_) && s.sfmr.serial == emis_serial_;
+  for (std::size_t k = 0; k < kChannels && same; ++k) same = bits(s.cal.freq[k]) == bits(emis_freq_[k]);
+  if (!same) {
+    emis_.fill(0.0f);
+    klsw_loop(s.cal.freq, sst, emis_, s.sfmr.serial, kChannels);
+    have_emis_ = true;
+    emis_sst_ = sst;
+    emis_serial_ = s.sfmr.serial;
+    emis_freq_ = s.cal.freq;
+  }
+  const std::array<float, kChannels>& emis = emis_;
 
   ChannelFlags ok{};
   for (std::size_t k = 0; k < kChannels; ++k) {

@@ -2,6 +2,7 @@
 // wind speed and rain rate solve, with the retrieval status bits.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "core/console.hpp"
@@ -33,6 +34,14 @@ class Retrieval {
   std::int32_t nocompute_ = 0;  // hold-off counter
   float prevws_ = 0.0f;         // wind speed of the previous solve, m/s
   float prevrr_ = 0.0f;         // rain rate of the previous solve, mm/h
+
+  // Calm-sea emissivities of the last solve and what they were computed from: the SST of a flight changes
+  // in steps of the grid's 0.2 deg C, so most seconds reuse them.
+  bool have_emis_ = false;
+  std::array<float, kChannels> emis_freq_{};
+  float emis_sst_ = 0.0f;
+  std::int32_t emis_serial_ = 0;
+  std::array<float, kChannels> emis_{};
 };
 
 }  // namespace sfmr

@@ -1,5 +1,6 @@
 #include "retrieval/forward_model.hpp"
 
+#include <bit>
 #include <cmath>
 
 namespace sfmr {
@@ -89,6 +90,14 @@ void klsw_loop(std::span<const float> freq, float sst, std::span<float> emis, st
   }
 }
 
+namespace {
+std::uint64_t evaluations = 0;
+}  // namespace
+
+std::uint64_t model_evaluations() {
+  return evaluations;
+}
+
 // Nadir brightness temperature over a wind-roughened sea under rain:
 //   E     = e0 + dE_U(U) + dE_f(f, U)                      surface emissivity with wind excess
 //   Tr    = A^(1 - exp(-H / 3500 m))                        clear air below the aircraft, A = air column
@@ -96,14 +105,77 @@ void klsw_loop(std::span<const float> freq, float sst, std::span<float> emis, st
 //   kappa = 3.94e-9 f^(2.63 R^0.06) R^0.87  (1/m)           rain absorption
 //   Tdown = T1000 (1 - t4) + t4 (2.7 A + T4500 (1 - A))     sky and rain emission reflected by the sea
 //   Tb    = Tr tR (E Ts + (1 - E) Tdown) + Tup (1 - Tr tR)
-float tbsfmr(float f, float ts, float h, float ta, float e0, const std::array<float, 2>& x) {
-  if (f < 4.0f || f > 8.0f) return 0.0f;  // the model covers 4..8 GHz
-  const double F = f;
-  const double Ts = ts;
+void RainPowers::of(float r, double& p06, double& p87) {
+  const auto bits = std::bit_cast<std::uint32_t>(r);
+  for (const Entry& e : entries_) {
+    if (e.set && e.bits == bits) {
+      p06 = e.p06;
+      p87 = e.p87;
+      return;
+    }
+  }
+  const double R = r;
+  Entry& e = entries_[next_];
+  next_ = 1 - next_;
+  e = {true, bits, std::pow(R, static_cast<double>(0.06f)), std::pow(R, static_cast<double>(0.87f))};
+  p06 = e.p06;
+  p87 = e.p87;
+}
+
+ChannelModel::ChannelModel(float f, float ts, float h, float ta, float e0, RainPowers* powers)
+    : powers_(powers) {
+  in_band_ = !(f < 4.0f || f > 8.0f);  // the model covers 4..8 GHz
+  if (!in_band_) return;
+  F_ = f;
+  Ts_ = ts;
+  E0_ = static_cast<double>(e0);
   const double H = h;
   const double Ta = ta;
+
+  A_ = 0.99456 - 0.0010505 * F_;                    // transmissivity of the whole air column
+  Tr_ = std::pow(A_, 1.0 - std::exp(-H / 3500.0));  // 3500 m scale height
+
+  // Rain-layer top: where the air, cooling at 5.22 K/km above the aircraft, reaches 272.15 K (the melting
+  // level; 272.15 is intended, not 273.15). At least 150 m, never above the aircraft, and at most 6000 m
+  // when flying above 11000 m.
+  double Z = H + (Ta - 272.15) / 0.00522;
+  if (Z < 150.0) Z = 150.0;
+  if (H < Z) Z = H;
+  if (H > 11000.0 && Z > 6000.0) Z = 6000.0;
+  Z_ = Z;
+
+  // Air temperatures at 1000 m and 4500 m by a lapse rate of 5.8 K/km from the aircraft's level.
+  T1000_ = Ta - 0.0058 * (1000.0 - H);
+  const double T4500 = Ta - 0.0058 * (4500.0 - H);
+  Tup_ = T1000_ > Ta ? T1000_ : Ta;
+  Tsky_ = 2.7 * A_ + T4500 * (1.0 - A_);  // 2.7 K cosmic background through the air column
+}
+
+void ChannelModel::rain_terms(float r) {
+  // Rain absorption coefficient, 1/m; the exponents are the single-precision values 0.06 and 0.87.
+  double p06 = 0.0;
+  double p87 = 0.0;
+  if (powers_ != nullptr) {
+    powers_->of(r, p06, p87);
+  } else {
+    const double R = r;
+    p06 = std::pow(R, static_cast<double>(0.06f));
+    p87 = std::pow(R, static_cast<double>(0.87f));
+  }
+  const double kappa = 3.94e-9 * std::pow(F_, 2.63 * p06) * p87;
+  tR_ = std::exp(-kappa * Z_);
+  const double t4 = std::exp(-4000.0 * kappa);  // 4000 m of rain above the surface
+  Tdown_ = T1000_ * (1.0 - t4) + t4 * Tsky_;
+  rain_bits_ = std::bit_cast<std::uint32_t>(r);
+  have_rain_ = true;
+}
+
+float ChannelModel::tb(const std::array<float, 2>& x) {
+  ++evaluations;
+  if (!in_band_) return 0.0f;
   const double U = x[0];
-  const double R = x[1];
+  // The same rain rate, bit for bit, gives the same rain terms.
+  if (!have_rain_ || std::bit_cast<std::uint32_t>(x[1]) != rain_bits_) rain_terms(x[1]);
 
   // Wind-induced excess emissivity, three pieces joining at 7 and 37 m/s.
   double de_u = 0.0;
@@ -115,35 +187,16 @@ float tbsfmr(float f, float ts, float h, float ta, float e0, const std::array<fl
     de_u = 0.005444 * U - 0.09266;
   }
   // Frequency-dependent excess emissivity about 4.74 GHz.
-  const double de_f = (F - 4.74) * (2.788e-4 + 1.86e-5 * U + 5.166e-6 * (U * U));
-  const double E = static_cast<double>(e0) + de_u + de_f;
+  const double de_f = (F_ - 4.74) * (2.788e-4 + 1.86e-5 * U + 5.166e-6 * (U * U));
+  const double E = E0_ + de_u + de_f;
 
-  const double A = 0.99456 - 0.0010505 * F;                    // transmissivity of the whole air column
-  const double Tr = std::pow(A, 1.0 - std::exp(-H / 3500.0));  // 3500 m scale height
+  const double Tsurf = E * Ts_ + (1.0 - E) * Tdown_;
+  const double path = Tr_ * tR_;
+  return static_cast<float>(path * Tsurf + Tup_ * (1.0 - path));
+}
 
-  // Rain-layer top: where the air, cooling at 5.22 K/km above the aircraft, reaches 272.15 K (the melting
-  // level; 272.15 is intended, not 273.15). At least 150 m, never above the aircraft, and at most 6000 m
-  // when flying above 11000 m.
-  double Z = H + (Ta - 272.15) / 0.00522;
-  if (Z < 150.0) Z = 150.0;
-  if (H < Z) Z = H;
-  if (H > 11000.0 && Z > 6000.0) Z = 6000.0;
-
-  // Rain absorption coefficient, 1/m; the exponents are the single-precision values 0.06 and 0.87.
-  const double kappa = 3.94e-9 * std::pow(F, 2.63 * std::pow(R, static_cast<double>(0.06f))) *
-                       std::pow(R, static_cast<double>(0.87f));
-  const double tR = std::exp(-kappa * Z);
-  const double t4 = std::exp(-4000.0 * kappa);  // 4000 m of rain above the surface
-
-  // Air temperatures at 1000 m and 4500 m by a lapse rate of 5.8 K/km from the aircraft's level.
-  const double T1000 = Ta - 0.0058 * (1000.0 - H);
-  const double T4500 = Ta - 0.0058 * (4500.0 - H);
-  const double Tup = T1000 > Ta ? T1000 : Ta;
-  const double Tsky = 2.7 * A + T4500 * (1.0 - A);  // 2.7 K cosmic background through the air column
-  const double Tdown = T1000 * (1.0 - t4) + t4 * Tsky;
-  const double Tsurf = E * Ts + (1.0 - E) * Tdown;
-  const double path = Tr * tR;
-  return static_cast<float>(path * Tsurf + Tup * (1.0 - path));
+float tbsfmr(float f, float ts, float h, float ta, float e0, const std::array<float, 2>& x) {
+  return ChannelModel(f, ts, h, ta, e0).tb(x);
 }
 
 }  // namespace sfmr

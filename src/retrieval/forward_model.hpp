@@ -36,4 +36,51 @@ void klsw_loop(std::span<const float> freq, float sst, std::span<float> emis, st
 //   x   state: x[0] surface wind speed U (m/s), x[1] rain rate R (mm/h, not negative)
 float tbsfmr(float f, float ts, float h, float ta, float e0, const std::array<float, 2>& x);
 
+// The rain rate's own powers R^0.06 and R^0.87 in the rain absorption, the same for every channel: kept for
+// the last two rain rates, so the channels of one solve compute them once per rain rate.
+class RainPowers {
+ public:
+  // R^0.06 and R^0.87 (single-precision exponents) of the rain rate r, mm/h.
+  void of(float r, double& p06, double& p87);
+
+ private:
+  struct Entry {
+    bool set = false;
+    std::uint32_t bits = 0;  // bit pattern of the rain rate
+    double p06 = 0.0, p87 = 0.0;
+  };
+  std::array<Entry, 2> entries_{};
+  std::size_t next_ = 0;  // the entry replaced next
+};
+
+// tbsfmr for one channel under fixed conditions (f, ts, h, ta, e0 as above), evaluated for many states: the
+// terms that depend on the conditions alone (air column, clear-air transmissivity, rain-layer top, air
+// temperatures) are computed once, and the rain terms are kept for the last rain rate, so a wind-speed step
+// at the same rain rate costs no exponential or power. Every result equals tbsfmr's bit for bit: the same
+// expressions in the same order, only fewer times.
+class ChannelModel {
+ public:
+  ChannelModel() = default;
+  // `powers`, when given, is shared by the channels of one solve and must outlive the model.
+  ChannelModel(float f, float ts, float h, float ta, float e0, RainPowers* powers = nullptr);
+
+  float tb(const std::array<float, 2>& x);
+
+ private:
+  void rain_terms(float r);
+
+  RainPowers* powers_ = nullptr;
+  bool in_band_ = false;
+  double F_ = 0.0, Ts_ = 0.0, E0_ = 0.0;
+  double A_ = 0.0, Tr_ = 0.0, Z_ = 0.0;
+  double T1000_ = 0.0, Tup_ = 0.0, Tsky_ = 0.0;
+  bool have_rain_ = false;
+  std::uint32_t rain_bits_ = 0;    // bit pattern of the rain rate the terms below belong to
+  double tR_ = 0.0, Tdown_ = 0.0;  // rain transmissivity below the aircraft, downwelling temperature
+};
+
+// Number of forward-model evaluations (tbsfmr or ChannelModel::tb) made in this process so far; the
+// whole-flight benchmark counts the model's work with it.
+std::uint64_t model_evaluations();
+
 }  // namespace sfmr

@@ -39,11 +39,16 @@ void wrsolv(std::span<float> tb, std::span<const float> freq, float& ws, float& 
 
   // Calm-sea check: a channel measuring less than the calm, rain-free model is fitted to the model value;
   // four or more such channels mean no wind and no rain.
+  // The channels' conditions stay the same for the whole solve: their model terms are computed once.
+  RainPowers powers;
+  std::array<ChannelModel, 6> model_of{};
+  for (std::size_t i = 0; i < channels; ++i)
+    model_of[i] = ChannelModel(freq[i], ts, ralt, ta, emis[i], &powers);
   std::array<float, 2> x = {0.0f, 0.0f};
   int below_calm = 0;
   for (std::size_t i = 0; i < channels; ++i) {
     if (!(freq[i] > 0.0f)) continue;
-    const float calm = tbsfmr(freq[i], ts, ralt, ta, emis[i], x);
+    const float calm = model_of[i].tb(x);
     if (calm > tb[i]) {
       tb[i] = calm;
       ++below_calm;
@@ -71,11 +76,11 @@ void wrsolv(std::span<float> tb, std::span<const float> freq, float& ws, float& 
     ++low_rain;
     qf = 0.0f;
     for (std::size_t i = 0; i < channels; ++i) {
-      const float model = tbsfmr(freq[i], ts, ralt, ta, emis[i], x);
+      const float model = model_of[i].tb(x);
       for (int j = 0; j < np; ++j) {
         const auto jj = static_cast<std::size_t>(j);
         x[jj] = static_cast<float>(static_cast<double>(x[jj]) + step);
-        const float moved = tbsfmr(freq[i], ts, ralt, ta, emis[i], x);
+        const float moved = model_of[i].tb(x);
         J[i][jj] = static_cast<float>((static_cast<double>(moved) - static_cast<double>(model)) / step);
         x[jj] = static_cast<float>(static_cast<double>(x[jj]) - step);
       }

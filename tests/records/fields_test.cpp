@@ -33,7 +33,9 @@ TEST(Splitstring, SeparatorsAndEmptyFields) {
       {"%B, 3 , 100", {"%B", "3", "100"}},
       {"%A 01/02/2005 12:00:00", {"%A", "01/02/2005", "12:00:00"}},
       {"%A12,5", {"%A12", "5"}},
-      {"a\tb\x01" "c", {"a", "b", "c"}},
+      {"a\tb\x01"
+       "c",
+       {"a", "b", "c"}},
       {"  ,, x", {"x"}},
       {"", {}},
       {"\xe9t\xe9,2", {"\xe9t\xe9", "2"}},  // bytes above 127 are field characters
@@ -90,6 +92,30 @@ TEST(Clrch, BlanksTheWholeBuffer) {
   std::string text = "abc";
   clrch(text);
   EXPECT_EQ(text, "   ");
+}
+
+TEST(FieldViews, WalksAsFieldCursorDoes) {
+  const std::vector<std::string> lines = {
+      "%A,07/12/2026,23:10:00,27.9800,-81.9500,3000.0,2.00,0.00,283.15,305.00,3015.0,221.5,129.0,701.0,16.7",
+      "%R,,07/12/2026  , 23:10:00,0.0,\t0.0,0.73,0,00100000000",
+      "%B,0,20518,40000,20000,",
+      std::string(127, 'x') + ",y",
+      std::string(60, ' ') + "a" + std::string(66, ',') + "b",
+      "",
+      "\x01\x1f\x7f\xff,\xa0 z",
+  };
+  for (const std::string& line : lines) {
+    const std::string padded = fixed_text(line);
+    FieldCursor cursor(padded);
+    FieldViews views(padded);
+    for (int k = 0; k < 20; ++k) {
+      const std::string& field = cursor.next();
+      const std::string_view view = views.next();
+      EXPECT_EQ(fixed_text(view), field) << "line " << line << ", field " << k;
+      EXPECT_EQ(trimmed_length(views.rest()), trimmed_length(cursor.rest()))
+          << "line " << line << ", field " << k;
+    }
+  }
 }
 
 }  // namespace
