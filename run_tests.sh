@@ -1,18 +1,22 @@
 #!/usr/bin/env bash
-# Builds sfmrbatch with its unit tests and runs them.
+# Builds sfmrbatch with its unit tests and runs them. Installs the missing Debian packages first (as root;
+# otherwise it prints the apt-get line to run and stops).
 #   ./run_tests.sh             normal build (build/)
 #   ./run_tests.sh --sanitize  AddressSanitizer + UndefinedBehaviorSanitizer build (build-asan/)
 set -euo pipefail
 cd "$(dirname "$0")"
 
+# The tests run the plot tool too, so they need the tools' packages as well as GoogleTest.
+scripts/ensure_packages.sh build tests tools
+
 build=build
-flags=()
+flags=(-DSFMR_TESTS=ON)
 if [ "${1:-}" = "--sanitize" ]; then
-  build=build-asan
-  flags=(-DSFMR_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DSFMR_BENCH=OFF)
+  build="build-asan"
+  flags+=(-DSFMR_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DSFMR_BENCH=OFF)
 fi
 generator=()
-command -v ninja >/dev/null 2>&1 && generator=(-G Ninja)
+[ -f "$build/CMakeCache.txt" ] || generator=(-G Ninja)
 
 cmake -S . -B "$build" "${generator[@]}" "${flags[@]}"
 cmake --build "$build" -j 2

@@ -1,33 +1,97 @@
-// sfmrsummary: summarises an sfmrbatch output file against the simulator's truth file, and optionally
-// writes the data for a plot of the flight.
+// sfmrsummary: summary of a processed flight, from its output file alone.
 //
-//   sfmrsummary OUTPUT.OUT TRUTH.csv [PLOT.dat]
+//   sfmrsummary FLIGHT.OUT [--console CONSOLE.txt] [--truth TRUTH.csv] [--csv]
+//
+// Prints the seconds processed, the time span, the seconds per status text, the share of seconds with a
+// retrieval, the largest retrieved wind speed and rain rate with their time and position, and the retrieval
+// against the onboard solution. --console counts the damaged records that sfmrbatch reported in the console
+// transcript of the run; --truth compares with the simulator's truth file; --csv prints two machine-readable
+// lines instead:
+//   seconds,retrieved_seconds,retrieved_share,max_wind_speed,max_rain_rate,damaged_records
 #include <fstream>
 #include <iostream>
+#include <string>
+#include <vector>
 
-#include "sim/summary.hpp"
+#include "flight/out_reader.hpp"
+#include "look/flight_summary.hpp"
+#include "look/truth.hpp"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: sfmrsummary FLIGHT.OUT [--console CONSOLE.txt] [--truth TRUTH.csv] [--csv]";
+
+int usage_error(const std::string& what) {
+  std::cerr << "sfmrsummary: " << what << '\n' << kUsage << '\n';
+  return 2;
+}
+
+int fail(const std::string& what) {
+  std::cerr << "sfmrsummary: " << what << '\n';
+  return 1;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 3 || argc > 4) {
-    std::cerr << "usage: sfmrsummary OUTPUT.OUT TRUTH.csv [PLOT.dat]\n";
-    return 2;
-  }
-  std::ifstream out_file(argv[1], std::ios::binary);
-  std::ifstream truth_file(argv[2], std::ios::binary);
-  if (!out_file || !truth_file) {
-    std::cerr << "sfmrsummary: cannot read " << (out_file ? argv[2] : argv[1]) << '\n';
-    return 1;
-  }
-  const auto out = sfmr::sim::read_output(out_file);
-  const auto truth = sfmr::sim::read_truth(truth_file);
-  sfmr::sim::print_summary(std::cout, sfmr::sim::summarise(out, truth));
-  if (argc == 4) {
-    std::ofstream plot(argv[3], std::ios::binary);
-    sfmr::sim::write_plot_data(plot, out, truth);
-    if (!plot) {
-      std::cerr << "sfmrsummary: cannot write " << argv[3] << '\n';
-      return 1;
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  std::string flight, console, truth;
+  bool csv = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--help" || a == "-h") {
+      std::cout
+          << kUsage
+          << "\nSummary of a processed flight: seconds, time span, status texts, share of seconds with a\n"
+             "retrieval, maximum wind speed and rain rate, retrieval against the onboard solution.\n"
+             "--console counts the damaged records in the run's console transcript; --truth compares\n"
+             "with the simulator's truth file; --csv prints a header line and one line of values.\n";
+      return 0;
+    }
+    if (a == "--version") {
+      std::cout << "sfmrsummary (sfmrbatch) " << SFMR_VERSION << '\n';
+      return 0;
+    }
+    if (a == "--csv") {
+      csv = true;
+    } else if (a == "--console" || a == "--truth") {
+      if (i + 1 >= args.size()) return usage_error(a + " needs a value");
+      (a == "--console" ? console : truth) = args[++i];
+    } else if (!a.empty() && a[0] == '-') {
+      return usage_error("unknown option " + a);
+    } else if (flight.empty()) {
+      flight = a;
+    } else {
+      return usage_error("more than one flight file");
     }
   }
+  if (flight.empty()) return usage_error("no flight file");
+
+  std::vector<sfmr::flight::OutSecond> seconds;
+  const std::string error = sfmr::flight::read_out_file(flight, seconds);
+  if (!error.empty()) return fail(error);
+  sfmr::look::FlightSummary summary = sfmr::look::summarise_flight(seconds);
+  if (!console.empty()) {
+    std::ifstream in(console, std::ios::binary);
+    if (!in) return fail(console + ": cannot open");
+    summary.damaged = sfmr::look::count_damaged_records(in);
+  }
+  std::map<int, sfmr::look::TruthSecond> truth_seconds;
+  if (!truth.empty()) {
+    std::ifstream in(truth, std::ios::binary);
+    if (!in) return fail(truth + ": cannot open");
+    truth_seconds = sfmr::look::read_truth(in);
+  }
+
+  if (csv) {
+    sfmr::look::print_flight_csv(std::cout, summary);
+  } else {
+    sfmr::look::print_flight_summary(std::cout, flight, summary);
+    if (!truth.empty())
+      sfmr::look::print_truth_summary(std::cout, sfmr::look::compare_with_truth(seconds, truth_seconds));
+  }
+  std::cout.flush();
+  if (!std::cout) return fail("cannot write the summary");
   return 0;
 }

@@ -13,7 +13,6 @@
 #include "sim/flight.hpp"
 #include "sim/sst_grid.hpp"
 #include "sim/storm.hpp"
-#include "sim/summary.hpp"
 #include "sim/track.hpp"
 #include "sst/sst_field.hpp"
 #include "support/test_util.hpp"
@@ -155,49 +154,6 @@ TEST(Simulator, SerialNumberRecordIsReadByTheProcessing) {
   get_infile(c.console, s, fixed_text("f.dat"), raw);
   EXPECT_EQ(s.sfmr.serial, sample_radiometer().serial);
   EXPECT_EQ(c.transcript(), "S/N: 17\r\n");
-}
-
-TEST(Summary, CountsStatusesAndComparesWithTheTruth) {
-  const std::string header =
-      "Time,Lat,Lon,RAlt,TAmb,AcftWS,Roll,Pitch,SST,Tb0,Tb1,Tb2,Tb3,Tb4,Tb5,Th2,Th3,Th4,Th5,Th6,SFWS,SFRR,"
-      "SFQF,Err,"
-      "PSWS,PSRR,PSQF,PSErr\r\n";
-  auto line = [](const char* time, const char* ws, const char* rr, const char* err) {
-    return std::string(time) +
-           ", 25.000, -80.000, 3000, 10.0, 12.00,  1.00,  2.00, "
-           "28.00,150.00,150.00,150.00,150.00,150.00,150.00,"
-           " 30.00, 31.00, 32.00, 33.00, 34.00," +
-           ws + "," + rr + ",  0.10," + err + ", 20.00,  4.00,  0.50,F012345   \r\n";
-  };
-  std::istringstream out(header + line("23:59:59", " 21.00", "  3.00", "F012345   ") +
-                         line("00:00:00", " 19.00", "  5.00", "F0-2345   ") +
-                         line("00:00:01", " 50.00", " 40.00", "BigRoll   ") +
-                         line("00:00:02", "******", "  1.00", "F012345   "));
-  std::istringstream truth(
-      "Sec,WS,RR,Lat,Lon,Land\r\n86399,20.0,4.0,25,-80,0\r\n0,20.0,4.0,25,-80,0\r\n1,20,4,25,-80,0\r\n");
-  const auto seconds = read_output(out);
-  ASSERT_EQ(seconds.size(), 4u);
-  const Summary s = summarise(seconds, read_truth(truth));
-  EXPECT_EQ(s.seconds, 4);
-  EXPECT_EQ(s.retrieved, 2) << "a line with asterisks has no usable retrieval";
-  EXPECT_EQ(s.statuses.at("BigRoll"), 1);
-  EXPECT_EQ(s.statuses.at("retrieved, all six channels"), 2);
-  EXPECT_EQ(s.statuses.at("retrieved, fewer channels"), 1);
-  EXPECT_EQ(s.ws.n, 2);
-  EXPECT_NEAR(s.ws.bias, 0.0, 1e-9);
-  EXPECT_NEAR(s.ws.rms, 1.0, 1e-6);
-  EXPECT_NEAR(s.rr.bias, 0.0, 1e-6);
-  EXPECT_NEAR(s.max_ws, 21.0, 1e-6);
-  EXPECT_NEAR(s.onboard_ws.bias, 0.0, 1e-9);
-
-  std::ostringstream plot;
-  write_plot_data(plot, seconds,
-                  read_truth(*std::make_unique<std::istringstream>(
-                      "Sec,WS,RR,Lat,Lon,Land\r\n86399,20.0,4.0,25,-80,0\r\n")));
-  const auto plot_lines = lines_of(plot.str());
-  ASSERT_EQ(plot_lines.size(), 5u);
-  EXPECT_EQ(plot_lines[2].substr(0, 10), "  24.00000") << "time continues past midnight";
-  EXPECT_NE(plot_lines[3].find("NaN"), std::string::npos) << "no retrieval, no point";
 }
 
 }  // namespace

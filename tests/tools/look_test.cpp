@@ -1,0 +1,341 @@
+// Summary and plot data of a processed flight: status bands, the flight summary and its CSV line, damaged
+// records in a console transcript, time labels, map frames and tics, status runs, coastline segments and
+// the truth comparison.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/text.hpp"
+#include "flight/out_reader.hpp"
+#include "look/flight_summary.hpp"
+#include "look/plot_data.hpp"
+#include "look/truth.hpp"
+
+namespace sfmr::look {
+namespace {
+
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+
+// One second as the reader delivers it: time, position, retrieval and onboard values and status texts.
+flight::OutSecond second(std::int64_t elapsed, float lat, float lon, float ws, float rr, const char* err,
+                         float psws = 0.0f, float psrr = 0.0f, const char* pserr = "F012345   ") {
+  flight::OutSecond s;
+  s.elapsed = elapsed;
+  s.clock = static_cast<std::int32_t>(elapsed % 86400);
+  s.Lat = lat;
+  s.Lon = lon;
+  s.SFWS = ws;
+  s.SFRR = rr;
+  s.PSWS = psws;
+  s.PSRR = psrr;
+  EXPECT_EQ(flight::classify_retrieval(fixed_text(err, flight::kStatusWidth), s.Err), "") << err;
+  EXPECT_EQ(flight::classify_onboard(fixed_text(pserr, flight::kStatusWidth), s.PSErr), "") << pserr;
+  return s;
+}
+
+TEST(FlightSummary, StatusTextsFallIntoTheBandsOfThePlot) {
+  struct Case {
+    const char* text;
+    Band band;
+  };
+  const Case cases[] = {
+      {"F012345", Band::AllChannels},   {"ZeroWS&RR", Band::AllChannels}, {"F0-2345", Band::FewerChannels},
+      {"F------", Band::FewerChannels}, {"OverLand", Band::OverLand},     {"BigRoll", Band::BigRoll},
+      {"NoData", Band::NoData},         {"NoSolution", Band::NoSolution}, {"RefTempErr", Band::NoSolution}};
+  for (const Case& c : cases) EXPECT_EQ(band_of(second(0, 25, -80, 10, 1, c.text).Err), c.band) << c.text;
+}
+
+TEST(FlightSummary, CountsSecondsRetrievalsAndExtremes) {
+  struct Case {
+    const char* name;
+    std::vector<flight::OutSecond> seconds;
+    int retrieved;
+    double max_ws;
+    std::int64_t max_ws_at;
+    bool max_ws_position;
+    int statuses;  // rows of the status table
+  };
+  const Case cases[] = {
+      {"across midnight, a big roll's repeated values are no retrieval",
+       {second(86398, 25, -80, 10, 1, "F012345"), second(86399, 25.1f, -80.1f, 20, 2, "F0-2345"),
+        second(86400, 25.2f, -80.2f, 50, 3, "BigRoll"), second(86401, 25.3f, -80.3f, 15, 4, "F012345")},
+       3,
+       20.0,
+       86399,
+       true,
+       3},
+      {"asterisks in the wind column are no retrieval",
+       {second(100, 25, -80, kNaN, 1, "F012345"), second(101, 25, -80, 12, 1, "F012345")},
+       1,
+       12.0,
+       101,
+       true,
+       1},
+      {"the maximum before any aircraft record has no position",
+       {second(5, 0, 0, 30, 1, "F012345"), second(6, 25, -80, 12, 1, "F012345")},
+       2,
+       30.0,
+       5,
+       false,
+       1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const FlightSummary s = summarise_flight(c.seconds);
+    EXPECT_EQ(s.seconds, static_cast<int>(c.seconds.size()));
+    EXPECT_EQ(s.first, c.seconds.front().elapsed);
+    EXPECT_EQ(s.last, c.seconds.back().elapsed);
+    EXPECT_EQ(s.retrieved, c.retrieved);
+    ASSERT_TRUE(s.max_ws.has_value());
+    EXPECT_DOUBLE_EQ(s.max_ws->value, c.max_ws);
+    EXPECT_EQ(s.max_ws->elapsed, c.max_ws_at);
+    EXPECT_EQ(s.max_ws->position, c.max_ws_position);
+    EXPECT_EQ(static_cast<int>(s.statuses.size()), c.statuses);
+    int total = 0;
+    for (const auto& [text, n] : s.statuses) total += n;
+    EXPECT_EQ(total, s.seconds) << "every second has one status row";
+  }
+}
+
+TEST(FlightSummary, ComparesTheRetrievalWithTheOnboardSolution) {
+  struct Case {
+    const char* name;
+    std::vector<flight::OutSecond> seconds;
+    int n;
+    double bias, rms;
+    std::optional<double> correlation;
+  };
+  const Case cases[] = {
+      // Differences -1, 1, -3; centred retrieval -10, 0, 10 and onboard -10, -2, 12.
+      {"three pairs",
+       {second(0, 25, -80, 10, 0, "F012345", 11, 0), second(1, 25, -80, 20, 0, "F012345", 19, 0),
+        second(2, 25, -80, 30, 0, "F012345", 33, 0)},
+       3,
+       -1.0,
+       std::sqrt(11.0 / 3.0),
+       220.0 / std::sqrt(200.0 * 248.0)},
+      {"onboard without a solution and seconds without a retrieval are left out",
+       {second(0, 25, -80, 10, 0, "F012345", 11, 0), second(1, 25, -80, 20, 0, "F012345", 19, 0, " NoData"),
+        second(2, 25, -80, 30, 0, "OverLand", 33, 0), second(3, 25, -80, 14, 0, "F012345", 12, 0)},
+       2,
+       0.5,
+       std::sqrt(2.5),
+       std::nullopt},
+      {"no pair", {second(0, 25, -80, 10, 0, "NoData", 11, 0)}, 0, 0.0, 0.0, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Comparison w = summarise_flight(c.seconds).ws_vs_onboard;
+    EXPECT_EQ(w.n, c.n);
+    EXPECT_NEAR(w.bias, c.bias, 1e-9);
+    EXPECT_NEAR(w.rms, c.rms, 1e-9);
+    ASSERT_EQ(w.correlation.has_value(), c.correlation.has_value());
+    if (c.correlation) {
+      EXPECT_NEAR(*w.correlation, *c.correlation, 1e-9);
+    }
+  }
+}
+
+TEST(FlightSummary, CsvLineHasTheCampaignColumns) {
+  struct Case {
+    const char* name;
+    std::vector<flight::OutSecond> seconds;
+    std::optional<int> damaged;
+    const char* values;
+  };
+  const Case cases[] = {
+      {"retrievals and a console",
+       {second(0, 25, -80, 54.875f, 47.154f, "F012345"), second(1, 25, -80, 3, 5, "F0-2345"),
+        second(2, 25, -80, 60, 60, "OverLand")},
+       21,
+       "3,2,0.6667,54.88,47.15,21"},
+      {"no retrieval, no console", {second(0, 25, -80, 5, 5, "NoData")}, std::nullopt, "1,0,0.0000,,,"},
+      {"no seconds", {}, 0, "0,0,,,,0"},
+  };
+  for (const Case& c : cases) {
+    FlightSummary s = summarise_flight(c.seconds);
+    s.damaged = c.damaged;
+    std::ostringstream os;
+    print_flight_csv(os, s);
+    EXPECT_EQ(
+        os.str(),
+        std::string(
+            "seconds,retrieved_seconds,retrieved_share,max_wind_speed,max_rain_rate,damaged_records\n") +
+            c.values + "\n")
+        << c.name;
+  }
+}
+
+TEST(FlightSummary, DamagedRecordsAreTheDecodersConsoleLines) {
+  struct Case {
+    const char* name;
+    const char* console;
+    int damaged;
+  };
+  const Case cases[] = {
+      {"start-up only", "Enter SFMR setup filename: Setup success\r\nS/N: 17\r\nCreate Out File success\r\n",
+       0},
+      {"both kinds",
+       "Create Out File success\r\n%B Read Error @ 23:16:55\r\nTherm Read Error: %T 74    \r\n"
+       "%B Read Error @ 00:00:01\r\n",
+       3},
+      {"the text elsewhere in a line is not a report", "Trying create file: %B Read Error @ .OUT\r\n", 0},
+      {"last line without a line end", "Therm Read Error: %T 1 2", 1},
+  };
+  for (const Case& c : cases) {
+    std::istringstream in(c.console);
+    EXPECT_EQ(count_damaged_records(in), c.damaged) << c.name;
+  }
+}
+
+TEST(FlightSummary, ClockLabelsCountTheDaysCrossed) {
+  struct Case {
+    std::int64_t elapsed;
+    const char* label;
+  };
+  const Case cases[] = {
+      {0, "00:00:00"}, {86399, "23:59:59"}, {86400 + 3723, "01:02:03 +1d"}, {2 * 86400, "00:00:00 +2d"}};
+  for (const Case& c : cases) EXPECT_EQ(clock_label(c.elapsed), c.label) << c.elapsed;
+}
+
+TEST(PlotData, DegreeTicsCarryTheHemisphere) {
+  struct Case {
+    double lo, hi;
+    const char *pos, *neg;
+    const char* tics;
+  };
+  const Case cases[] = {
+      {-86.5, -81.6, "E", "W",
+       "(\"86°W\"    -86.000, \"85°W\"    -85.000, \"84°W\"    -84.000, \"83°W\"    -83.000, \"82°W\"    "
+       "-82.000)"},
+      {-1.1, 1.1, "N", "S",
+       "(\"1.0°S\"     -1.000, \"0.5°S\"     -0.500, \"0.0°\"      0.000, \"0.5°N\"      0.500, \"1.0°N\"    "
+       "  "
+       "1.000)"},
+      {178.0, 182.5, "E", "W",
+       "(\"178°E\"    178.000, \"179°E\"    179.000, \"180°E\"    180.000, \"179°W\"    181.000, \"178°W\"   "
+       " "
+       "182.000)"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(degree_tics(c.lo, c.hi, c.pos, c.neg), c.tics) << c.lo << ".." << c.hi;
+}
+
+TEST(PlotData, MapFrameHoldsTheTrackWithTheAspectOfItsLatitude) {
+  struct Case {
+    const char* name;
+    std::vector<flight::OutSecond> seconds;
+    bool shifted;
+  };
+  const Case cases[] = {
+      {"Gulf of Mexico", {second(0, 25, -86, 1, 0, "F012345"), second(1, 28, -82, 1, 0, "F012345")}, false},
+      {"a short leg at 60N",
+       {second(0, 60, 5, 1, 0, "F012345"), second(1, 60.1f, 5.2f, 1, 0, "F012345")},
+       false},
+      {"a north-south leg",
+       {second(0, 10, -60, 1, 0, "F012345"), second(1, 20, -60, 1, 0, "F012345")},
+       false},
+      {"across the dateline",
+       {second(0, -17, 179.5f, 1, 0, "F012345"), second(1, -17, -179.5f, 1, 0, "F012345")},
+       true},
+      {"positions before the first aircraft record are left out",
+       {second(0, 0, 0, 1, 0, "NoData"), second(1, 25, -86, 1, 0, "F012345"),
+        second(2, 28, -82, 1, 0, "F012345")},
+       false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto f = map_frame(c.seconds);
+    ASSERT_TRUE(f.has_value());
+    EXPECT_EQ(f->shifted, c.shifted);
+    for (const flight::OutSecond& s : c.seconds) {
+      if (!has_position(s)) continue;
+      const double lon = c.shifted && s.Lon < 0 ? s.Lon + 360.0 : s.Lon;
+      EXPECT_LT(f->west, lon);
+      EXPECT_GT(f->east, lon);
+      EXPECT_LT(f->south, s.Lat);
+      EXPECT_GT(f->north, s.Lat);
+    }
+    const double mid = 0.5 * (f->south + f->north) * 3.14159265358979 / 180.0;
+    EXPECT_NEAR(f->ratio, (f->north - f->south) / ((f->east - f->west) * std::cos(mid)), 1e-9);
+    EXPECT_GE(f->ratio, 0.6 - 1e-9);
+    EXPECT_LE(f->ratio, 1.25 + 1e-9);
+  }
+}
+
+TEST(PlotData, NoMapWithoutAValidPosition) {
+  const std::vector<flight::OutSecond> cases[] = {
+      {},
+      {second(0, 0, 0, 1, 0, "NoData"), second(1, 0, 0, 1, 0, "NoData")},
+      {second(0, kNaN, -80, 1, 0, "F012345"), second(1, 95, -80, 1, 0, "F012345")},
+  };
+  for (const auto& seconds : cases)
+    EXPECT_FALSE(map_frame(seconds).has_value()) << seconds.size() << " seconds";
+}
+
+TEST(PlotData, StatusRunsEndAtAChangeOrAGap) {
+  const std::vector<flight::OutSecond> seconds = {
+      second(10, 25, -80, 1, 0, "F012345"),  second(11, 25, -80, 1, 0, "ZeroWS&RR"),
+      second(12, 25, -80, 1, 0, "OverLand"), second(13, 25, -80, 1, 0, "OverLand"),
+      second(20, 25, -80, 1, 0, "OverLand"), second(21, 25, -80, 1, 0, "F-12345")};
+  std::ostringstream os;
+  write_bands(os, seconds);
+  EXPECT_EQ(os.str(), "# start_s end_s band\n10 12 0\n12 14 2\n20 21 2\n21 22 1\n");
+}
+
+TEST(PlotData, SeriesHasNoValueWhereNoneWasMade) {
+  const std::vector<flight::OutSecond> seconds = {second(86399, 25, -80, 20, 4, "F012345", 21, 5),
+                                                  second(86400, 25, -80, 20, 4, "BigRoll", 21, 5, " NoData")};
+  const std::map<int, TruthSecond> truth = {{86399, {19.5, 4.5, false}}, {0, {19.0, 4.0, true}}};
+  std::ostringstream os;
+  write_series(os, seconds, &truth);
+  EXPECT_EQ(os.str(),
+            "# elapsed_s sfws sfrr psws psrr truth_ws truth_rr\n"
+            "86399    20.000     4.000    21.000     5.000    19.500     4.500\n"
+            "86400       NaN       NaN       NaN       NaN       NaN       NaN\n");
+}
+
+TEST(PlotData, CoastSegmentsBecomeGnuplotBlocks) {
+  struct Case {
+    const char* gmt;
+    const char* gnuplot;
+    int points;
+  };
+  const Case cases[] = {
+      {"> Shore Bin # 207, Level 1\n1 2\n3 4\n> Shore Bin # 208, Level 1\n5 6\n", "1 2\n3 4\n\n5 6\n", 3},
+      {"# comment\n> a\n> b\n7 8\n", "7 8\n", 1},
+      {"", "", 0},
+  };
+  for (const Case& c : cases) {
+    std::istringstream in(c.gmt);
+    std::ostringstream out;
+    EXPECT_EQ(convert_segments(in, out), c.points) << c.gmt;
+    EXPECT_EQ(out.str(), c.gnuplot) << c.gmt;
+  }
+}
+
+TEST(Truth, RetrievalAndOnboardAgainstTheTruth) {
+  std::istringstream truth_text(
+      "Sec,WS,RR,Lat,Lon,Land\r\n86399,20.0,4.0,25,-80,0\r\n0,20.0,4.0,25,-80,0\r\n1,20,4,25,-80,0\r\nbad "
+      "line\r\n");
+  const std::map<int, TruthSecond> truth = read_truth(truth_text);
+  ASSERT_EQ(truth.size(), 3u);
+  const std::vector<flight::OutSecond> seconds = {
+      second(86399, 25, -80, 21, 3, "F012345", 20, 4), second(86400, 25, -80, 19, 5, "F0-2345", 22, 4),
+      second(86401, 25, -80, 50, 40, "BigRoll", 20, 4), second(86402, 25, -80, kNaN, 1, "F012345", 20, 4)};
+  const TruthSummary s = compare_with_truth(seconds, truth);
+  EXPECT_EQ(s.ws.n, 2);
+  EXPECT_NEAR(s.ws.bias, 0.0, 1e-9);
+  EXPECT_NEAR(s.ws.rms, 1.0, 1e-9);
+  EXPECT_NEAR(s.rr.rms, 1.0, 1e-9);
+  EXPECT_EQ(s.onboard_ws.n, 2);
+  EXPECT_NEAR(s.onboard_ws.bias, 1.0, 1e-9);
+  EXPECT_NEAR(s.onboard_ws.rms, std::sqrt(2.0), 1e-9);
+}
+
+}  // namespace
+}  // namespace sfmr::look

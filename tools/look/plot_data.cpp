@@ -1,0 +1,164 @@
+#include "look/plot_data.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/text.hpp"
+#include "look/flight_summary.hpp"
+
+namespace sfmr::look {
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kMinSpan = 1.0;   // deg: the smallest side of the map
+constexpr double kMargin = 0.08;   // share of the track's extent added on each side
+constexpr double kMinRatio = 0.6;  // height / width limits of the map: the shorter side is widened
+constexpr double kMaxRatio = 1.25;
+constexpr double kTrackStep = 1.0 / 1500.0;  // share of the map's width: about half a pixel
+constexpr double kTrackWind = 0.5;           // m/s
+
+// A value in 10 characters, or NaN.
+std::string value(bool ok, double v, int d = 3) {
+  return ok ? format_F(v, 10, d) : std::string("       NaN");
+}
+
+double longitude(const flight::OutSecond& s, bool shifted) {
+  return shifted && s.Lon < 0.0f ? s.Lon + 360.0 : s.Lon;
+}
+
+}  // namespace
+
+void write_series(std::ostream& os, const std::vector<flight::OutSecond>& seconds,
+                  const std::map<int, TruthSecond>* truth) {
+  os << "# elapsed_s sfws sfrr psws psrr truth_ws truth_rr\n";
+  for (const flight::OutSecond& o : seconds) {
+    const bool solved = has_retrieval(o);
+    const bool onboard = has_onboard(o);
+    const TruthSecond* t = nullptr;
+    if (truth) {
+      const auto it = truth->find(o.clock);
+      if (it != truth->end() && !it->second.land) t = &it->second;
+    }
+    os << o.elapsed << value(solved, o.SFWS) << value(solved, o.SFRR) << value(onboard, o.PSWS)
+       << value(onboard, o.PSRR) << value(t, t ? t->ws : 0.0) << value(t, t ? t->rr : 0.0) << '\n';
+  }
+}
+
+void write_bands(std::ostream& os, const std::vector<flight::OutSecond>& seconds) {
+  os << "# start_s end_s band\n";
+  std::size_t i = 0;
+  while (i < seconds.size()) {
+    const Band band = band_of(seconds[i].Err);
+    std::size_t j = i + 1;
+    // A run ends at a change of band or at a gap in time.
+    while (j < seconds.size() && band_of(seconds[j].Err) == band &&
+           seconds[j].elapsed == seconds[j - 1].elapsed + 1)
+      ++j;
+    os << seconds[i].elapsed << ' ' << seconds[j - 1].elapsed + 1 << ' ' << static_cast<int>(band) << '\n';
+    i = j;
+  }
+}
+
+std::string degree_tics(double lo, double hi, const char* positive, const char* negative) {
+  static constexpr double kSteps[] = {0.25, 0.5, 1.0, 2.0, 5.0, 10.0, 20.0, 30.0};
+  double step = kSteps[0];
+  for (double s : kSteps) {
+    step = s;
+    if ((hi - lo) / s <= 7.0) break;
+  }
+  std::string list = "(";
+  for (double v = std::ceil(lo / step - 1e-9) * step; v <= hi + 1e-9; v += step) {
+    double shown = v > 180.0 ? v - 360.0 : v;
+    const int decimals = step < 0.5 ? 2 : step < 1.0 ? 1 : 0;
+    std::string text = format_F(std::fabs(shown), 8, decimals);
+    text = text.substr(text.find_first_not_of(' '));
+    if (text.back() == '.') text.pop_back();
+    const char* hemisphere = shown > 0.0 ? positive : shown < 0.0 ? negative : "";
+    if (list.size() > 1) list += ", ";
+    list += "\"" + text + "°" + hemisphere + "\" " + format_F(v, 10, 3);
+  }
+  return list + ")";
+}
+
+std::optional<MapFrame> map_frame(const std::vector<flight::OutSecond>& seconds) {
+  MapFrame f;
+  double lon_min = 1e9, lon_max = -1e9;
+  for (const flight::OutSecond& o : seconds) {
+    if (!has_position(o)) continue;
+    lon_min = std::min<double>(lon_min, o.Lon);
+    lon_max = std::max<double>(lon_max, o.Lon);
+  }
+  if (lon_min > lon_max) return std::nullopt;
+  // A track across the dateline is drawn in 0..360.
+  f.shifted = lon_max - lon_min > 180.0;
+  double w = 1e9, e = -1e9, s = 1e9, n = -1e9;
+  for (const flight::OutSecond& o : seconds) {
+    if (!has_position(o)) continue;
+    const double lon = longitude(o, f.shifted);
+    w = std::min(w, lon);
+    e = std::max(e, lon);
+    s = std::min<double>(s, o.Lat);
+    n = std::max<double>(n, o.Lat);
+  }
+  const auto widen = [](double& lo, double& hi, double span) {
+    const double mid = 0.5 * (lo + hi);
+    lo = mid - 0.5 * span;
+    hi = mid + 0.5 * span;
+  };
+  widen(w, e, std::max(kMinSpan, (e - w) * (1.0 + 2.0 * kMargin)));
+  widen(s, n, std::max(kMinSpan, (n - s) * (1.0 + 2.0 * kMargin)));
+  // Plate carree scaled for the middle latitude: a degree of longitude is cos(lat) degrees of latitude long.
+  const double scale = std::cos(std::clamp(0.5 * (s + n), -80.0, 80.0) * kPi / 180.0);
+  const double ratio = (n - s) / ((e - w) * scale);
+  if (ratio < kMinRatio) widen(s, n, kMinRatio * (e - w) * scale);
+  if (ratio > kMaxRatio) widen(w, e, (n - s) / (kMaxRatio * scale));
+  if (s < -90.0) n -= s + 90.0, s = -90.0;
+  if (n > 90.0) s -= n - 90.0, n = 90.0;
+  f.west = w;
+  f.east = e;
+  f.south = std::max(s, -90.0);
+  f.north = std::min(n, 90.0);
+  f.ratio = (f.north - f.south) / ((f.east - f.west) * scale);
+  f.xtics = degree_tics(f.west, f.east, "E", "W");
+  f.ytics = degree_tics(f.south, f.north, "N", "S");
+  return f;
+}
+
+void write_track(std::ostream& os, const std::vector<flight::OutSecond>& seconds, const MapFrame& frame) {
+  os << "# lon lat sfws elapsed_s\n";
+  // A point that would land on the previous one (closer than kTrackStep of the map's width, same retrieval
+  // state, wind within kTrackWind) adds nothing to the picture and is left out.
+  const double step = kTrackStep * (frame.east - frame.west);
+  const flight::OutSecond* kept = nullptr;
+  for (const flight::OutSecond& o : seconds) {
+    if (!has_position(o)) continue;
+    const bool solved = has_retrieval(o);
+    if (kept && solved == has_retrieval(*kept) && std::fabs(o.Lat - kept->Lat) < step &&
+        std::fabs(longitude(o, frame.shifted) - longitude(*kept, frame.shifted)) < step &&
+        (!solved || std::fabs(o.SFWS - kept->SFWS) < kTrackWind))
+      continue;
+    kept = &o;
+    os << format_F(longitude(o, frame.shifted), 9, 3) << format_F(o.Lat, 8, 3) << value(solved, o.SFWS) << ' '
+       << o.elapsed << '\n';
+  }
+}
+
+int convert_segments(std::istream& gmt, std::ostream& out) {
+  int points = 0;
+  bool started = false;
+  for (std::string line; std::getline(gmt, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    if (line[0] == '>') {
+      if (started) out << '\n';
+      started = false;
+      continue;
+    }
+    out << line << '\n';
+    started = true;
+    ++points;
+  }
+  return points;
+}
+
+}  // namespace sfmr::look

@@ -1,0 +1,50 @@
+# Track map of a processed flight, drawn by sfmrplot: the track coloured by the retrieved surface wind speed,
+# seconds without a retrieval in grey, over the GSHHG coastlines and land, start and end marked. Plate
+# carree scaled for the map's middle latitude. sfmrplot writes the variables first (settings.gp):
+#   trackfile   "lon lat sfws elapsed", sfws NaN without a retrieval
+#   coastfile   coastline segments "lon lat", separated by blank lines
+#   landfile    land raster (1 land, 0 water), land_nx x land_ny single-precision floats, south row first
+#   mapout flightname timespan west east south north mapratio land_dx land_dy cbmax
+#   start_lon start_lat end_lon end_lat start_label end_label xtic_list ytic_list
+# Page height follows the map's aspect ratio: about 880 pixels of map width plus title, axes and margins.
+set terminal pngcairo size 1300, int(880 * mapratio + 190) font "sans,12" linewidth 1.2
+set output mapout
+set datafile missing "NaN"
+
+set title sprintf("%s   %s\nflight track, retrieved surface wind speed", flightname, timespan) font "sans,15"
+set size ratio mapratio
+set xrange [west:east]
+set yrange [south:north]
+eval("set xtics " . xtic_list)
+eval("set ytics " . ytic_list)
+set tics out scale 0.6 nomirror
+set border 15 lw 1.2
+set grid xtics ytics lc rgb "#9aa9b8" lw 0.6 dt 3 front
+set xlabel "longitude"
+set ylabel "latitude"
+
+# Wind speed colours (a perceptually ordered rainbow, calm purple to storm red), 0 to cbmax m/s.
+set palette defined (0 "#30123b", 1 "#4662d7", 2 "#36aaf9", 3 "#1ae4b6", 4 "#72fe5e", 5 "#c8ef34", \
+                     6 "#faba39", 7 "#f66b19", 8 "#cb2a04", 9 "#7a0403")
+set cbrange [0:cbmax]
+set cbtics 10 out scale 0.6
+set mcbtics 2
+set cblabel "retrieved surface wind speed (m/s)" offset 1,0
+set colorbox vertical default border
+set rmargin 14
+
+# Sea behind everything.
+set object 1 rectangle from graph 0, graph 0 to graph 1, graph 1 behind fc rgb "#dcebf7" fs solid 1.0 noborder
+
+set key bottom left box lc rgb "#7f7f7f" opaque reverse Left samplen 1 spacing 1.3 width 1 font "sans,11"
+
+land(v) = v > 0.5
+plot landfile binary array=(land_nx, land_ny) format="%float" origin=(west, south) dx=land_dx dy=land_dy \
+         using (land($1) ? 0xf0 : 0):(land($1) ? 0xe9 : 0):(land($1) ? 0xd6 : 0):(land($1) ? 255 : 0) \
+         with rgbalpha notitle, \
+     coastfile using 1:2 with lines lw 1.0 lc rgb "#5a5a5a" notitle, \
+     trackfile using 1:($3 == $3 ? NaN : $2) with points pt 5 ps 0.3 lc rgb "#9a9a9a" notitle, \
+     keyentry with points pt 7 ps 1.2 lc rgb "#9a9a9a" title "no retrieval", \
+     trackfile using 1:2:3 with points pt 5 ps 0.4 lc palette notitle, \
+     "+" using (start_lon):(start_lat) every ::0::0 with points pt 9 ps 2.6 lc rgb "black" title start_label, \
+     "+" using (end_lon):(end_lat) every ::0::0 with points pt 5 ps 2.0 lc rgb "black" title end_label
