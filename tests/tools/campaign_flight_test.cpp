@@ -184,40 +184,36 @@ TEST(CampaignFlight, RerunReplacesOnlyItsOwnDirectory) {
 }
 
 // sfmrbatch is taken from the first directory that holds it, the companion tools from beside it or its
-// tools/ subdirectory; an sfmrsummary without the CSV form does not count.
+// tools/ subdirectory; a file that is not executable does not count.
 TEST(CampaignFlight, FindsToolsBesideSfmrbatch) {
   struct Case {
     const char* what;
-    std::vector<std::string> files;  // executables to make, relative to the scratch directory
-    std::string summary_help;
-    std::string sfmrbatch, sfmr2nc, sfmrsummary;  // expected, relative; empty: not found
+    std::vector<std::string> files;            // executables to make, relative to the scratch directory
+    std::string sfmrbatch, sfmr2nc, sfmrplot;  // expected, relative; empty: not found
   };
   const Case cases[] = {
       {"build tree",
-       {"b/sfmrbatch", "b/tools/sfmr2nc", "b/tools/sfmrsummary"},
-       "usage: ... --csv",
+       {"b/sfmrbatch", "b/tools/sfmr2nc", "b/tools/sfmrplot"},
        "b/sfmrbatch",
        "b/tools/sfmr2nc",
-       "b/tools/sfmrsummary"},
+       "b/tools/sfmrplot"},
       {"installed",
-       {"a/sfmrbatch", "a/sfmr2nc", "b/sfmrbatch", "b/sfmr2nc"},
-       "",
+       {"a/sfmrbatch", "a/sfmr2nc", "b/sfmrbatch", "b/sfmrplot"},
        "a/sfmrbatch",
        "a/sfmr2nc",
        ""},
-      {"second directory", {"b/sfmrbatch", "a/sfmr2nc"}, "", "b/sfmrbatch", "", ""},
-      {"summary without csv",
-       {"a/sfmrbatch", "a/sfmrsummary"},
-       "usage: sfmrsummary OUT TRUTH",
-       "a/sfmrbatch",
-       "",
-       ""},
-      {"no sfmrbatch", {"a/sfmr2nc"}, "", "", "", ""},
+      {"second directory", {"b/sfmrbatch", "a/sfmr2nc"}, "b/sfmrbatch", "", ""},
+      {"not executable", {"a/sfmrbatch", "a/sfmrplot=text"}, "a/sfmrbatch", "", ""},
+      {"no sfmrbatch", {"a/sfmr2nc"}, "", "", ""},
   };
   for (const auto& c : cases) {
     TempDir dir;
     for (const auto& f : c.files) {
-      write_script(dir.path() / f, f.ends_with("sfmrsummary") ? "echo '" + c.summary_help + "'" : "exit 0");
+      if (f.ends_with("=text")) {
+        write_file(dir.path() / f.substr(0, f.size() - 5), "text");
+      } else {
+        write_script(dir.path() / f, "exit 0");
+      }
     }
     const Tools t = find_tools({dir.path() / "a", dir.path() / "b"});
     auto rel = [&](const fs::path& p) {
@@ -225,7 +221,7 @@ TEST(CampaignFlight, FindsToolsBesideSfmrbatch) {
     };
     EXPECT_EQ(rel(t.sfmrbatch), c.sfmrbatch) << c.what;
     EXPECT_EQ(rel(t.sfmr2nc), c.sfmr2nc) << c.what;
-    EXPECT_EQ(rel(t.sfmrsummary), c.sfmrsummary) << c.what;
+    EXPECT_EQ(rel(t.sfmrplot), c.sfmrplot) << c.what;
   }
 }
 

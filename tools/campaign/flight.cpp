@@ -159,19 +159,6 @@ Tools find_tools(const std::vector<fs::path>& dirs) {
   t.sfmr2nc = beside("sfmr2nc");
   t.sfmrplot = beside("sfmrplot");
   t.sfmrsummary = beside("sfmrsummary");
-  if (!t.sfmrsummary.empty()) {
-    // An sfmrsummary without the one-row CSV form cannot feed the report.
-    char dir_template[] = "/tmp/sfmrcampaign-XXXXXX";
-    if (::mkdtemp(dir_template) != nullptr) {
-      const fs::path help = fs::path(dir_template) / "help.txt";
-      run_process({t.sfmrsummary.string(), "--help"}, dir_template, {}, help, help);
-      if (read_text(help).find("--csv") == std::string::npos) t.sfmrsummary.clear();
-      std::error_code ec;
-      fs::remove_all(dir_template, ec);
-    } else {
-      t.sfmrsummary.clear();
-    }
-  }
   return t;
 }
 

@@ -32,8 +32,7 @@ struct Tools {
 };
 
 // Finds sfmrbatch in the first of `dirs` that holds it, and the companion tools beside it (in its
-// directory or its tools/ subdirectory, the build tree's layout). sfmrsummary counts only when its --help
-// offers --csv.
+// directory or its tools/ subdirectory, the build tree's layout).
 Tools find_tools(const std::vector<std::filesystem::path>& dirs);
 
 // One step of a flight: the tool's name, its exit status (128 + signal number when a signal ended it) and

@@ -201,7 +201,7 @@ std::string report_html(const std::vector<FlightReport>& rows, std::string_view 
        "tr.failed td { background: #fde8e8; }\n"
        "tr.pending td { background: #f4f4f4; color: #777; }\n"
        "td.files a { display: block; font-size: 0.85em; }\n"
-       "td.reason { max-width: 22em; overflow-wrap: anywhere; }\n"
+       "td.reason { min-width: 14em; max-width: 24em; overflow-wrap: break-word; }\n"
        "img { width: 240px; border: 1px solid #ccc; display: block; }\n"
        "</style>\n</head>\n<body>\n";
   h += "<h1>" + html_escape(title) + "</h1>\n";
@@ -235,8 +235,8 @@ std::string report_html(const std::vector<FlightReport>& rows, std::string_view 
       if (row.result && row.result->done &&
           std::any_of(row.result->steps.begin(), row.result->steps.end(),
                       [](const StepRecord& s) { return s.step == "sfmrplot"; })) {
-        h += "<a href=\"" + dir + html_escape(image) + "\"><img loading=\"lazy\" src=\"" + dir + html_escape(image) +
-             "\" alt=\"" + html_escape(image) + "\"></a>";
+        h += "<a href=\"" + dir + html_escape(image) + "\"><img loading=\"lazy\" src=\"" + dir +
+             html_escape(image) + "\" alt=\"" + html_escape(image) + "\"></a>";
       }
       h += "</td>";
     }
