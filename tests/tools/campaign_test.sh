@@ -72,6 +72,7 @@ for f in mwir_land.txt index.html joblog; do [ -f "out/$f" ] || fail "out/$f mis
 tools=$(dirname "$campaign")
 if [ -x "$tools/sfmr2nc" ]; then [ -s out/f1/f1.nc ] || fail "sfmr2nc built but f1.nc missing"; fi
 if [ -x "$tools/sfmrplot" ]; then [ -s out/f1/f1.map.png ] || fail "sfmrplot built but f1.map.png missing"; fi
+if [ -x "$tools/sfmrsummary" ]; then [ "$(field f1 seconds)" -gt 0 ] || fail "sfmrsummary built but no seconds"; fi
 jobs_logged=$(wc -l < out/joblog)
 [ "$jobs_logged" -eq 4 ] || fail "job log holds $jobs_logged jobs, want 4"
 # A rerun of a flight starts from an empty directory, so this file tells whether f1 ran again.
