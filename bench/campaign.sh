@@ -48,7 +48,12 @@ for jobs in $job_counts; do
   "$bin/tools/sfmrcampaign" manifest.csv "out$jobs" --jobs "$jobs" > "run$jobs.log" || true
   end=$(date +%s.%N)
   # Time of the tools' own steps and of the per-flight step as a whole, from every flight's result.txt.
-  cat "out$jobs"/*/result.txt | awk -v wall="$(awk -v a="$start" -v b="$end" 'BEGIN { print b - a }')" \
+  # GNU parallel's job log: the time each job ran, and the median gap between the end of one job and the
+  # start of the next one (the engine's own dispatch time, with 1 job).
+  jobruntime=$(awk -F'\t' '{ s += $4 } END { print s }' "out$jobs/joblog")
+  gap=$(awk -F'\t' '$1 ~ /^[0-9]+$/ { printf "%.3f %.3f\n", $3, $3 + $4 }' "out$jobs/joblog" | sort -n |
+    awk 'NR > 1 { print $1 - end } { end = $2 }' | sort -g | awk '{ g[NR] = $1 } END { print NR ? g[int((NR + 1) / 2)] : 0 }')
+  cat "out$jobs"/*/result.txt | awk -v jobruntime="$jobruntime" -v gap="$gap" -v wall="$(awk -v a="$start" -v b="$end" 'BEGIN { print b - a }')" \
     -v n="$flights" -v jobs="$jobs" -v mb="$raw_mb" -v runlog="run$jobs.log" '
     /^seconds=/ { sub("seconds=", ""); flight += $0 }
     /^step=/ { tools += $3; if (!($1 in seen)) { seen[$1] = 1; steps = steps " " substr($1, 6) } }
@@ -57,8 +62,9 @@ for jobs in $job_counts; do
       printf "jobs %d: %.1f s wall, %.1f flights/min, %.1f MB/s raw, 5,000 flights in %.1f h;", \
         jobs, wall, n / wall * 60, mb / wall, 5000 * wall / n / 3600
       printf " steps:%s\n", steps
-      if (jobs == 1) printf "  runner overhead per flight: %.3f s in all (wall time less the tools), %.3f s of it in the per-flight step\n", \
-        (wall - tools) / n, (flight - tools) / n
+      if (jobs == 1) printf "  runner overhead per flight: %.3f s in all (wall time less the tools), of it %.3f s in sfmrcampaign-core (%.3f s in the per-flight step)\n", \
+        (wall - tools) / n, (jobruntime - tools) / n, (flight - tools) / n
+      if (jobs == 1) printf "  median gap between two jobs of GNU parallel: %.3f s\n", gap
       print "  " summary
     }'
 done
