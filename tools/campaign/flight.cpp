@@ -21,13 +21,6 @@ namespace {
 // Marks a directory as a flight directory of a campaign, so that a rerun replaces only what it made.
 constexpr std::string_view kFlightMark = ".sfmrcampaign-flight";
 
-std::string read_text(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
 void write_text(const fs::path& path, std::string_view text) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(text.data(), static_cast<std::streamsize>(text.size()));
@@ -139,6 +132,13 @@ std::string missing_input(const Flight& f) {
 }
 
 }  // namespace
+
+std::string read_text(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
 
 Tools find_tools(const std::vector<fs::path>& dirs) {
   Tools t;

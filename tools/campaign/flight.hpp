@@ -26,6 +26,9 @@
 
 namespace sfmr::campaign {
 
+// The whole content of a file (empty when it cannot be read).
+std::string read_text(const std::filesystem::path& path);
+
 // The programs a flight runs; an empty path is a tool that is not built, whose step is left out.
 struct Tools {
   std::filesystem::path sfmrbatch, sfmr2nc, sfmrplot, sfmrsummary;

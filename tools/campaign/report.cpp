@@ -9,13 +9,6 @@ namespace sfmr::campaign {
 namespace fs = std::filesystem;
 namespace {
 
-std::string read_text(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
 std::vector<std::string> split(std::string_view line, char sep) {
   std::vector<std::string> parts;
   std::size_t start = 0;
