@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Campaign benchmark: a synthetic campaign of simulated flights (lengths spread evenly from 1 to 10 hours)
+# processed by sfmrcampaign with 1 and with 2 jobs. Reports flights per minute, raw megabytes per second,
+# the projected time of a 5,000-flight archive (same mix of lengths) and the runner's own overhead per
+# flight: the run's wall time less the time of the tools' steps, over the flights, with 1 job (target under
+# 0.1 s).
+#   bench/campaign.sh [--flights N] [--max-hours H] [--jobs "1 2"]
+# Defaults: 50 flights, up to 10 hours. A quick run: bench/campaign.sh --flights 6 --max-hours 2
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+flights=50
+max_hours=10
+job_counts="1 2"
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --flights) flights=$2 && shift 2 ;;
+    --max-hours) max_hours=$2 && shift 2 ;;
+    --jobs) job_counts=$2 && shift 2 ;;
+    *) echo "usage: bench/campaign.sh [--flights N] [--max-hours H] [--jobs \"1 2\"]" >&2 && exit 2 ;;
+  esac
+done
+
+generator=()
+command -v ninja >/dev/null 2>&1 && generator=(-G Ninja)
+cmake -S . -B build-bench "${generator[@]}" -DCMAKE_BUILD_TYPE=Release -DSFMR_TESTS=OFF -DSFMR_BENCH=OFF >/dev/null
+cmake --build build-bench -j 2 >/dev/null
+bin="$root/build-bench"
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+gzip -dc "$root/sample/landmask/mwir_land.txt.gz" > mwir_land.txt
+"$bin/tools/sfmrsim" grid sst.bin
+echo "name,raw,cal,sst,f1,f2,f3,f4,f5,f6,default_sst,filter" > manifest.csv
+for i in $(seq "$flights"); do
+  hours=$(awk -v i="$i" -v n="$flights" -v h="$max_hours" 'BEGIN { printf "%.2f", (n > 1 ? 1 + (h - 1) * (i - 1) / (n - 1) : 1) }')
+  "$bin/tools/sfmrsim" flight flights --name "f$i" --seed "$i" --hours "$hours" --sst sst.bin > /dev/null
+  echo "f$i,flights/f$i.dat,flights/f$i.cal,sst.bin,4.74,5.31,5.57,6.02,6.69,7.09,-20.0,2.0" >> manifest.csv
+  rm -f "flights/f$i.truth.csv"
+done
+raw_mb=$(du -cm flights/*.dat | tail -n 1 | cut -f1)
+echo "campaign: $flights flights of 1 to $max_hours hours, $raw_mb MB of raw data"
+
+for jobs in $job_counts; do
+  rm -rf "out$jobs"
+  start=$(date +%s.%N)
+  "$bin/tools/sfmrcampaign" manifest.csv "out$jobs" --jobs "$jobs" > "run$jobs.log" || true
+  end=$(date +%s.%N)
+  # Time of the tools' own steps and of the per-flight step as a whole, from every flight's result.txt.
+  # GNU parallel's job log: the time each job ran, and the median gap between the end of one job and the
+  # start of the next one (the engine's own dispatch time, with 1 job).
+  jobruntime=$(awk -F'\t' '{ s += $4 } END { print s }' "out$jobs/joblog")
+  gap=$(awk -F'\t' '$1 ~ /^[0-9]+$/ { printf "%.3f %.3f\n", $3, $3 + $4 }' "out$jobs/joblog" | sort -n |
+    awk 'NR > 1 { print $1 - end } { end = $2 }' | sort -g | awk '{ g[NR] = $1 } END { print NR ? g[int((NR + 1) / 2)] : 0 }')
+  cat "out$jobs"/*/result.txt | awk -v jobruntime="$jobruntime" -v gap="$gap" -v wall="$(awk -v a="$start" -v b="$end" 'BEGIN { print b - a }')" \
+    -v n="$flights" -v jobs="$jobs" -v mb="$raw_mb" -v runlog="run$jobs.log" '
+    /^seconds=/ { sub("seconds=", ""); flight += $0 }
+    /^step=/ { tools += $3; if (!($1 in seen)) { seen[$1] = 1; steps = steps " " substr($1, 6) } }
+    END {
+      getline summary < runlog; getline summary < runlog
+      printf "jobs %d: %.1f s wall, %.1f flights/min, %.1f MB/s raw, 5,000 flights in %.1f h;", \
+        jobs, wall, n / wall * 60, mb / wall, 5000 * wall / n / 3600
+      printf " steps:%s\n", steps
+      if (jobs == 1) printf "  runner overhead per flight: %.3f s in all (wall time less the tools), of it %.3f s in sfmrcampaign-core (%.3f s in the per-flight step)\n", \
+        (wall - tools) / n, (jobruntime - tools) / n, (flight - tools) / n
+      if (jobs == 1) printf "  median gap between two jobs of GNU parallel: %.3f s\n", gap
+      print "  " summary
+    }'
+done

@@ -1,0 +1,118 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "campaign/report.hpp"
+
+namespace sfmr::campaign {
+namespace {
+
+const std::string kSummaryHeader =
+    "seconds,retrieved_seconds,retrieved_share,max_wind_speed,max_rain_rate,damaged_records";
+
+TEST(CampaignReport, ReadsTheSummaryRow) {
+  struct Case {
+    const char* what;
+    std::string text;
+    bool ok;
+    std::string seconds, damaged;
+  };
+  const Case cases[] = {
+      {"two lines", kSummaryHeader + "\n7200,7000,0.972,49.8,44.1,12\n", true, "7200", "12"},
+      {"CR LF", kSummaryHeader + "\r\n36000,0,0.000,,,0\r\n", true, "36000", "0"},
+      {"header only", kSummaryHeader + "\n", false, "", ""},
+      {"short row", kSummaryHeader + "\n7200,7000\n", false, "", ""},
+      {"other header", "seconds,retrieved\n1,2\n", false, "", ""},
+      {"columns swapped",
+       "retrieved_seconds,seconds,retrieved_share,max_wind_speed,max_rain_rate,damaged_records\n1,2,3,4,5,"
+       "6\n",
+       false, "", ""},
+      {"empty", "", false, "", ""},
+  };
+  for (const auto& c : cases) {
+    const auto s = parse_summary(c.text);
+    EXPECT_EQ(s.has_value(), c.ok) << c.what;
+    if (s && c.ok) {
+      EXPECT_EQ((*s)[0], c.seconds) << c.what;
+      EXPECT_EQ((*s)[5], c.damaged) << c.what;
+    }
+  }
+}
+
+FlightReport done_row(std::string name, bool plotted) {
+  FlightReport row;
+  row.name = std::move(name);
+  FlightResult r;
+  r.done = true;
+  r.seconds = 1.234;
+  r.steps = {{"sfmrbatch", 0, 0.5}};
+  if (plotted) r.steps.push_back({"sfmrplot", 0, 0.7});
+  row.result = r;
+  row.summary = SummaryRow{"7200", "7000", "0.972", "49.8", "44.1", "12"};
+  row.files = {row.name + ".OUT", "console.txt"};
+  return row;
+}
+
+FlightReport failed_row(std::string name, std::string reason) {
+  FlightReport row;
+  row.name = std::move(name);
+  FlightResult r;
+  r.exit_status = 1;
+  r.failed_step = "sfmrbatch";
+  r.reason = std::move(reason);
+  r.steps = {{"sfmrbatch", 1, 0.1}};
+  row.result = r;
+  return row;
+}
+
+// One CSV row per flight in manifest order, with its status; reasons holding commas or quotes are quoted.
+TEST(CampaignReport, CsvRows) {
+  FlightReport pending;
+  pending.name = "p";
+  const std::vector<FlightReport> rows = {done_row("a", true), failed_row("b", "sfmrbatch: Bad line, \"x\""),
+                                          pending};
+  const std::string want =
+      "name,status,exit_status,failed_step,reason,seconds,retrieved_seconds,retrieved_share,max_wind_speed,"
+      "max_rain_rate,damaged_records,time_taken,steps\n"
+      "a,done,0,,,7200,7000,0.972,49.8,44.1,12,1.23,sfmrbatch sfmrplot\n"
+      "b,failed,1,sfmrbatch,\"sfmrbatch: Bad line, \"\"x\"\"\",,,,,,,0.00,sfmrbatch\n"
+      "p,pending,,,,,,,,,,,\n";
+  EXPECT_EQ(report_csv(rows), want);
+  EXPECT_EQ(steps_run(rows), (std::vector<std::string>{"sfmrbatch", "sfmrplot"}));
+}
+
+// The page: counts, one row per flight with its class, links into the flight's directory, images only for
+// flights whose plots were made, and text escaped.
+TEST(CampaignReport, HtmlPage) {
+  const std::vector<FlightReport> rows = {done_row("a", true), done_row("n", false),
+                                          failed_row("b", "Bad line in Cal file: <x> & y")};
+  const std::string html = report_html(rows, "Campaign <2026>");
+  struct Case {
+    const char* what;
+    std::string part;
+    bool present;
+  };
+  const Case cases[] = {
+      {"title escaped", "<title>Campaign &lt;2026&gt;</title>", true},
+      {"counts", "3 flights: 2 done, 1 failed, 0 not processed", true},
+      {"steps", "Steps run: sfmrbatch, sfmrplot.", true},
+      {"done row", "<tr class=\"done\" id=\"a\">", true},
+      {"failed row", "<tr class=\"failed\" id=\"b\">", true},
+      {"reason escaped", "Bad line in Cal file: &lt;x&gt; &amp; y", true},
+      {"raw reason", "<x>", false},
+      {"file link", "<a href=\"a/a.OUT\">a.OUT</a>", true},
+      {"time series image", "<img loading=\"lazy\" src=\"a/a.timeseries.png\"", true},
+      {"map image", "<img loading=\"lazy\" src=\"a/a.map.png\"", true},
+      {"no image without plots", "n/n.map.png", false},
+      {"no image for a failed flight", "b/b.map.png", false},
+      {"summary value", "<td class=\"num\">49.8</td>", true},
+      {"document end", "</table>\n</body>\n</html>\n", true},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(html.find(c.part) != std::string::npos, c.present) << c.what << ": " << c.part;
+  }
+}
+
+}  // namespace
+}  // namespace sfmr::campaign

@@ -1,0 +1,321 @@
+#include "campaign/flight.hpp"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "core/text.hpp"
+
+namespace sfmr::campaign {
+namespace fs = std::filesystem;
+namespace {
+
+// Marks a directory as a flight directory of a campaign, so that a rerun replaces only what it made.
+constexpr std::string_view kFlightMark = ".sfmrcampaign-flight";
+
+void write_text(const fs::path& path, std::string_view text) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(text.data(), static_cast<std::streamsize>(text.size()));
+  out.close();
+  if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+bool is_executable(const fs::path& path) {
+  std::error_code ec;
+  return fs::is_regular_file(path, ec) && ::access(path.c_str(), X_OK) == 0;
+}
+
+struct Outcome {
+  int status = 0;
+  double seconds = 0.0;
+};
+
+// Runs argv[0] with the given arguments in `cwd`: standard input from `in` (or /dev/null), standard output
+// and error into `out` and `err` (created or truncated; the same path for both shares one file).
+Outcome run_process(const std::vector<std::string>& argv, const fs::path& cwd, const fs::path& in,
+                    const fs::path& out, const fs::path& err) {
+  const auto start = std::chrono::steady_clock::now();
+  std::vector<char*> args;
+  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  const pid_t pid = ::fork();
+  if (pid < 0) throw std::runtime_error(std::string("cannot start a process: ") + std::strerror(errno));
+  if (pid == 0) {
+    // Child: only async-signal-safe calls until exec.
+    if (::chdir(cwd.c_str()) != 0) ::_exit(126);
+    const int in_fd = ::open(in.empty() ? "/dev/null" : in.c_str(), O_RDONLY);
+    const int out_fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err_fd = err == out ? out_fd : ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (in_fd < 0 || out_fd < 0 || err_fd < 0) ::_exit(126);
+    if (::dup2(in_fd, 0) < 0 || ::dup2(out_fd, 1) < 0 || ::dup2(err_fd, 2) < 0) ::_exit(126);
+    ::execv(args[0], args.data());
+    ::_exit(127);
+  }
+  int wstatus = 0;
+  while (::waitpid(pid, &wstatus, 0) < 0) {
+    if (errno != EINTR) throw std::runtime_error(std::string("waitpid: ") + std::strerror(errno));
+  }
+  Outcome o;
+  o.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+  o.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return o;
+}
+
+// The last non-blank line of a transcript (without its CR), or `fallback` when there is none.
+std::string last_line(const fs::path& path, std::string fallback) {
+  const std::string text = read_text(path);
+  std::string last;
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+    if (!line.empty()) last = line;
+  }
+  return last.empty() ? fallback : last;
+}
+
+// Makes sure the data of a finished file is on disk before the flight is marked done.
+void sync_file(const fs::path& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+// Seconds with millisecond resolution, without padding.
+std::string format_seconds(double s) {
+  std::string text = format_F(s, 14, 3);
+  return text.substr(text.find_first_not_of(' '));
+}
+
+void fail(FlightResult& r, std::string step, int status, std::string reason) {
+  r.done = false;
+  r.failed_step = std::move(step);
+  r.exit_status = status;
+  r.reason = std::move(reason);
+}
+
+// Empties (or makes) the flight's directory. A directory there that a campaign did not make is left alone.
+void fresh_directory(const fs::path& dir) {
+  std::error_code ec;
+  if (fs::exists(dir, ec)) {
+    if (!fs::exists(dir / kFlightMark, ec)) {
+      throw std::runtime_error(dir.string() + " exists and was not made by sfmrcampaign");
+    }
+    fs::remove_all(dir, ec);
+    if (ec) throw std::runtime_error("cannot remove " + dir.string() + ": " + ec.message());
+  }
+  fs::create_directories(dir, ec);
+  if (ec) throw std::runtime_error("cannot create " + dir.string() + ": " + ec.message());
+  write_text(dir / kFlightMark, "");
+}
+
+// The first input of the flight that cannot be read, as the reason for its failure; empty when all can.
+std::string missing_input(const Flight& f) {
+  const std::pair<const char*, const fs::path*> inputs[] = {
+      {"raw", &f.raw}, {"cal", &f.cal}, {"sst", &f.sst}};
+  for (const auto& [what, path] : inputs) {
+    if (path->empty()) continue;
+    std::error_code ec;
+    if (!fs::is_regular_file(*path, ec)) return std::string(what) + " file missing: " + path->string();
+    if (::access(path->c_str(), R_OK) != 0)
+      return std::string(what) + " file not readable: " + path->string();
+  }
+  return {};
+}
+
+}  // namespace
+
+std::string read_text(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+Tools find_tools(const std::vector<fs::path>& dirs) {
+  Tools t;
+  for (const auto& d : dirs) {
+    if (is_executable(d / "sfmrbatch")) {
+      t.sfmrbatch = d / "sfmrbatch";
+      break;
+    }
+  }
+  if (t.sfmrbatch.empty()) return t;
+  const fs::path home = t.sfmrbatch.parent_path();
+  auto beside = [&](const char* name) -> fs::path {
+    for (const auto& p : {home / name, home / "tools" / name}) {
+      if (is_executable(p)) return p;
+    }
+    return {};
+  };
+  t.sfmr2nc = beside("sfmr2nc");
+  t.sfmrplot = beside("sfmrplot");
+  t.sfmrsummary = beside("sfmrsummary");
+  return t;
+}
+
+std::string out_name(const Flight& flight) {
+  return flight.name + ".OUT";
+}
+
+std::string format_result(const FlightResult& r) {
+  std::string s;
+  s += std::string("state=") + (r.done ? "done" : "failed") + "\n";
+  s += "exit_status=" + std::to_string(r.exit_status) + "\n";
+  s += "failed_step=" + r.failed_step + "\n";
+  std::string reason = r.reason;
+  for (char& c : reason) {
+    if (c == '\n' || c == '\r') c = ' ';
+  }
+  s += "reason=" + reason + "\n";
+  s += "seconds=" + format_seconds(r.seconds) + "\n";
+  for (const auto& st : r.steps) {
+    s += "step=" + st.step + " " + std::to_string(st.status) + " " + format_seconds(st.seconds) + "\n";
+  }
+  return s;
+}
+
+std::optional<FlightResult> parse_result(std::string_view text) {
+  FlightResult r;
+  bool state_seen = false;
+  std::istringstream lines{std::string(text)};
+  for (std::string line; std::getline(lines, line);) {
+    const auto eq = line.find('=');
+    if (eq == std::string::npos) return std::nullopt;
+    const std::string key = line.substr(0, eq);
+    const std::string value = line.substr(eq + 1);
+    if (key == "state") {
+      if (value != "done" && value != "failed") return std::nullopt;
+      r.done = value == "done";
+      state_seen = true;
+    } else if (key == "exit_status") {
+      std::int32_t v = 0;
+      if (!read_value(value, &v)) return std::nullopt;
+      r.exit_status = v;
+    } else if (key == "failed_step") {
+      r.failed_step = value;
+    } else if (key == "reason") {
+      r.reason = value;
+    } else if (key == "seconds") {
+      float v = 0.0f;
+      if (!read_value(value, &v)) return std::nullopt;
+      r.seconds = v;
+    } else if (key == "step") {
+      StepRecord st;
+      const auto a = value.find(' ');
+      if (a == std::string::npos) return std::nullopt;
+      st.step = value.substr(0, a);
+      std::int32_t status = 0;
+      float seconds = 0.0f;
+      if (read_free(value.substr(a + 1), {&status, &seconds}) != 0) return std::nullopt;
+      st.status = status;
+      st.seconds = seconds;
+      r.steps.push_back(st);
+    } else {
+      return std::nullopt;
+    }
+  }
+  if (!state_seen) return std::nullopt;
+  return r;
+}
+
+std::optional<FlightResult> read_result(const fs::path& flight_dir) {
+  std::error_code ec;
+  const fs::path path = flight_dir / kResultFile;
+  if (!fs::is_regular_file(path, ec)) return std::nullopt;
+  return parse_result(read_text(path));
+}
+
+bool is_pending(const std::optional<FlightResult>& result, bool retry_failed) {
+  return !result || (!result->done && retry_failed);
+}
+
+FlightResult run_flight(const Flight& f, const fs::path& outdir, const Tools& tools) {
+  const auto start = std::chrono::steady_clock::now();
+  const fs::path dir = outdir / f.name;
+  fresh_directory(dir);
+  FlightResult r;
+  r.done = true;
+  const std::string dat = f.name + ".dat", cal = f.name + ".cal";
+  const std::string sst = f.sst.empty() ? f.name + ".nogrid" : f.name + ".sst";
+  const std::string out = out_name(f);
+
+  // Runs one step and records it; false (with the failure recorded) when it did not succeed.
+  auto step = [&](const std::string& name, const std::vector<std::string>& argv, const fs::path& in,
+                  const fs::path& stdout_file, const fs::path& stderr_file,
+                  const std::vector<std::string>& products) {
+    const Outcome o = run_process(argv, dir, in, stdout_file, stderr_file);
+    r.steps.push_back({name, o.status, o.seconds});
+    std::error_code ec;
+    if (o.status != 0) {
+      std::string why = last_line(stderr_file, "no message");
+      if (o.status == 127) why = "cannot run " + argv[0];
+      if (o.status > 128) why = "ended by signal " + std::to_string(o.status - 128) + "; " + why;
+      fail(r, name, o.status, name + ": " + why);
+      return false;
+    }
+    for (const auto& product : products) {
+      if (!fs::is_regular_file(dir / product, ec)) {
+        fail(r, name, o.status,
+             name + ": no " + product + " written; " + last_line(stderr_file, "no message"));
+        return false;
+      }
+      sync_file(dir / product);
+    }
+    return true;
+  };
+
+  if (const std::string why = missing_input(f); !why.empty()) {
+    fail(r, "inputs", 1, why);
+  } else if (tools.sfmrbatch.empty()) {
+    fail(r, "sfmrbatch", 1, "sfmrbatch not found");
+  } else {
+    std::error_code ec;
+    fs::create_symlink(f.raw, dir / dat, ec);
+    if (!ec) fs::create_symlink(f.cal, dir / cal, ec);
+    if (!ec && !f.sst.empty()) fs::create_symlink(f.sst, dir / sst, ec);
+    if (ec) throw std::runtime_error("cannot link the inputs in " + dir.string() + ": " + ec.message());
+    // With the SST from the aircraft, the setup names an empty file: sfmrbatch's grid load fails silently
+    // and every second takes the aircraft's SST.
+    if (f.sst.empty()) write_text(dir / sst, "");
+    write_text(dir / (f.name + ".setup"), setup_text(f, dat, cal, sst));
+    write_text(dir / "answers.txt", f.name + ".setup\n");
+
+    const fs::path console = dir / kConsoleFile;
+    bool ok = step("sfmrbatch", {tools.sfmrbatch.string()}, dir / "answers.txt", console, console, {out});
+    if (ok && !tools.sfmr2nc.empty()) {
+      const fs::path log = dir / "sfmr2nc.log";
+      ok = step("sfmr2nc",
+                {tools.sfmr2nc.string(), out, dat, "--setup", f.name + ".setup", "-o", f.name + ".nc"}, {},
+                log, log, {f.name + ".nc"});
+    }
+    if (ok && !tools.sfmrplot.empty()) {
+      const fs::path log = dir / "sfmrplot.log";
+      ok = step("sfmrplot", {tools.sfmrplot.string(), out, "-o", f.name}, {}, log, log,
+                {f.name + ".timeseries.png", f.name + ".map.png"});
+    }
+    if (ok && !tools.sfmrsummary.empty()) {
+      step("sfmrsummary", {tools.sfmrsummary.string(), out, "--console", std::string(kConsoleFile), "--csv"},
+           {}, dir / kSummaryFile, dir / "sfmrsummary.log", {std::string(kSummaryFile)});
+    }
+  }
+  r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const fs::path tmp = dir / "result.txt.tmp";
+  write_text(tmp, format_result(r));
+  sync_file(tmp);
+  std::error_code ec;
+  fs::rename(tmp, dir / kResultFile, ec);
+  if (ec) throw std::runtime_error("cannot record the result in " + dir.string() + ": " + ec.message());
+  sync_file(dir);
+  return r;
+}
+
+}  // namespace sfmr::campaign
