@@ -6,8 +6,9 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-# The tests run the plot tool too, so they need the tools' packages as well as GoogleTest.
-scripts/ensure_packages.sh build tests tools
+# The tests run the plot tool and the campaign runner too, so they need the tools' packages and GNU parallel
+# as well as GoogleTest.
+scripts/ensure_packages.sh build tests tools campaign
 
 build=build
 flags=(-DSFMR_TESTS=ON)
