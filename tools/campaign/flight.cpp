@@ -259,7 +259,9 @@ FlightResult run_flight(const Flight& f, const fs::path& outdir, const Tools& to
       std::string why = last_line(stderr_file, "no message");
       if (o.status == 127) why = "cannot run " + argv[0];
       if (o.status > 128) why = "ended by signal " + std::to_string(o.status - 128) + "; " + why;
-      fail(r, name, o.status, name + ": " + why);
+      // The companion tools begin their one error line with their own name already.
+      if (!why.starts_with(name + ": ")) why = name + ": " + why;
+      fail(r, name, o.status, why);
       return false;
     }
     for (const auto& product : products) {
