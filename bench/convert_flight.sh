@@ -5,24 +5,15 @@
 #   bench/convert_flight.sh [RUNS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-root=$(pwd)
 runs=${1:-5}
 
-generator=()
-command -v ninja > /dev/null 2>&1 && generator=(-G Ninja)
-cmake -S . -B build-bench "${generator[@]}" -DCMAKE_BUILD_TYPE=Release -DSFMR_TESTS=OFF -DSFMR_BENCH=OFF > /dev/null
-cmake --build build-bench -j 2 --target sfmrbatch sfmrsim sfmr2nc > /dev/null
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-gzip -dc sample/landmask/mwir_land.txt.gz > "$work/mwir_land.txt"
-cd "$work"
-"$root/build-bench/tools/sfmrsim" grid sfmr_sst.bin
-"$root/build-bench/tools/sfmrsim" flight . --name long --hours 10 --start 06:00:00 --sst sfmr_sst.bin > /dev/null
-"$root/build-bench/sfmrbatch" < long.answers > console.txt
+# shellcheck source=bench/long_flight.sh
+. bench/long_flight.sh
+long_flight sfmr2nc
+"$bin/sfmrbatch" < long.answers > console.txt
 echo "output file: $(($(wc -l < long.OUT) - 1)) lines, $(du -h long.OUT | cut -f1)"
 
-convert=("$root/build-bench/tools/sfmr2nc" long.OUT long.dat --setup long.setup --force)
+convert=("$bin/tools/sfmr2nc" long.OUT long.dat --setup long.setup --force)
 best=""
 for _ in $(seq "$runs"); do
   /usr/bin/time -f "%e %M" -o time.txt "${convert[@]}"

@@ -9,21 +9,11 @@
 #   bench/whole_flight.sh [RUNS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-root=$(pwd)
 runs=${1:-5}
 
-generator=()
-command -v ninja >/dev/null 2>&1 && generator=(-G Ninja)
-cmake -S . -B build-bench "${generator[@]}" -DCMAKE_BUILD_TYPE=Release -DSFMR_TESTS=OFF -DSFMR_BENCH=OFF >/dev/null
-cmake --build build-bench -j 2 --target sfmrbatch sfmrsim flight_cost sfmrplot >/dev/null
-bin=$root/build-bench
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-gzip -dc sample/landmask/mwir_land.txt.gz > "$work/mwir_land.txt"
-cd "$work"
-"$bin/tools/sfmrsim" grid sfmr_sst.bin
-"$bin/tools/sfmrsim" flight . --name long --hours 10 --start 06:00:00 --sst sfmr_sst.bin >/dev/null
+# shellcheck source=bench/long_flight.sh
+. bench/long_flight.sh
+long_flight flight_cost sfmrplot
 echo "raw file: $(wc -l < long.dat) lines, $(du -h long.dat | cut -f1)"
 
 "$bin/flight_cost" count long.answers long.dat > count.txt
