@@ -1,6 +1,7 @@
 #include "output/writer.hpp"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <cstring>
 #include <string_view>
@@ -11,7 +12,7 @@ namespace sfmr {
 
 namespace {
 
-constexpr std::size_t kStatusLength = 10;
+constexpr std::size_t kStatusLength = kStatusTextLength;
 
 // Writes `t` blank-padded to the ten characters of a status text; returns out + 10.
 char* status_text(std::string_view t, char* out) {
@@ -59,46 +60,80 @@ char* pserr_text(std::int32_t bits, char* out) {
   return end;
 }
 
-// Longest data line: 8 + 2 * 10 + 7 + 8 + 5 + 5 + 24 * 6 + 28 commas, rounded up.
-constexpr std::size_t kDataLineRoom = 256;
+// Room for a data line.
+constexpr std::size_t kDataLineRoom = out_line_width() + 1;
+
+// Writes the columns of kOutColumns one after the other, each in its table width and decimals, with a comma
+// before every column but the first.
+class LineBuilder {
+ public:
+  explicit LineBuilder(char* out) : out_(out) {}
+
+  void clock(std::int32_t sec) {
+    next(ColumnForm::Clock);
+    out_ = format_I_to(out_, sec / 3600, 2, 2);
+    *out_++ = ':';
+    out_ = format_I_to(out_, sec % 3600 / 60, 2, 2);
+    *out_++ = ':';
+    out_ = format_I_to(out_, sec % 60, 2, 2);
+  }
+  void fixed(double value) {
+    const OutColumn& c = next(ColumnForm::Fixed);
+    out_ = format_F_to(out_, value, c.width, c.decimals);
+  }
+  // A value already rounded to a whole number; asterisks when it is not finite.
+  void integer(double value) {
+    const OutColumn& c = next(ColumnForm::Integer);
+    out_ = std::isfinite(value) ? format_I_to(out_, static_cast<std::int64_t>(value), c.width)
+                                : std::fill_n(out_, c.width, '*');
+  }
+  template <typename Text>
+  void status(Text text) {
+    next(ColumnForm::Status);
+    out_ = text(out_);
+  }
+  char* end() const {
+    assert(column_ == kOutColumns.size());
+    return out_;
+  }
+
+ private:
+  const OutColumn& next([[maybe_unused]] ColumnForm form) {
+    assert(column_ < kOutColumns.size() && kOutColumns[column_].form == form);
+    if (column_ > 0) *out_++ = ',';
+    return kOutColumns[column_++];
+  }
+
+  char* out_;
+  std::size_t column_ = 0;
+};
 
 // The data line of the current second into out; returns its end.
 char* data_line_to(const State& s, float sst, char* out) {
-  const std::int32_t sec = s.time.sec;
-  out = format_I_to(out, sec / 3600, 2, 2);
-  *out++ = ':';
-  out = format_I_to(out, sec % 3600 / 60, 2, 2);
-  *out++ = ':';
-  out = format_I_to(out, sec % 60, 2, 2);
-  auto F = [&out](double value, int w, int d) {
-    *out++ = ',';
-    out = format_F_to(out, value, w, d);
-  };
+  LineBuilder line(out);
+  line.clock(s.time.sec);
   const AcftRecord& a = s.acft;
+  line.fixed(a.Lat);
+  line.fixed(a.Lon);
   // Radar altitude to the nearest whole metre, halves away from zero.
   const double ralt = a.RAlt >= 0.0f ? static_cast<double>(a.RAlt) + 0.5 : static_cast<double>(a.RAlt) - 0.5;
-  F(a.Lat, 7, 3);
-  F(a.Lon, 8, 3);
-  *out++ = ',';
-  out = std::isfinite(ralt) ? format_I_to(out, static_cast<std::int64_t>(std::trunc(ralt)), 5)
-                            : std::fill_n(out, 5, '*');
-  F(a.TAmb, 5, 1);
-  F(a.AcftWS, 6, 2);
-  F(a.Roll, 6, 2);
-  F(a.Pitch, 6, 2);
-  F(sst, 6, 2);
-  for (float tb : s.sfmr.Tb) F(tb, 6, 2);
-  for (int n = 2; n <= 6; ++n) F(s.sfmr.Th[static_cast<std::size_t>(n)], 6, 2);
-  F(s.sfmr.SFWS, 6, 2);
-  F(s.sfmr.SFRR, 6, 2);
-  F(s.sfmr.SFQF, 6, 2);
-  *out++ = ',';
-  out = sferr_text(s.sfmr.Err, out);
-  F(s.ps.PSWS, 6, 2);
-  F(s.ps.PSRR, 6, 2);
-  F(s.ps.PSQF, 6, 2);
-  *out++ = ',';
-  return pserr_text(s.ps.PSErr, out);
+  line.integer(std::trunc(ralt));
+  line.fixed(a.TAmb);
+  line.fixed(a.AcftWS);
+  line.fixed(a.Roll);
+  line.fixed(a.Pitch);
+  line.fixed(sst);
+  for (float tb : s.sfmr.Tb) line.fixed(tb);
+  for (int n = 2; n <= 6; ++n) line.fixed(s.sfmr.Th[static_cast<std::size_t>(n)]);
+  line.fixed(s.sfmr.SFWS);
+  line.fixed(s.sfmr.SFRR);
+  line.fixed(s.sfmr.SFQF);
+  line.status([&s](char* to) { return sferr_text(s.sfmr.Err, to); });
+  line.fixed(s.ps.PSWS);
+  line.fixed(s.ps.PSRR);
+  line.fixed(s.ps.PSQF);
+  line.status([&s](char* to) { return pserr_text(s.ps.PSErr, to); });
+  return line.end();
 }
 
 }  // namespace

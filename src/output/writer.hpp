@@ -1,4 +1,5 @@
-// The comma-separated output file: a header line once, then one line of 28 fixed-width columns per second.
+// The comma-separated output file: a header line once, then one line of 28 fixed-width columns per second,
+// laid out by the column table kOutColumns.
 #pragma once
 
 #include <cstdint>
@@ -6,6 +7,7 @@
 
 #include "core/files.hpp"
 #include "core/state.hpp"
+#include "output/columns.hpp"
 
 namespace sfmr {
 
@@ -24,10 +26,8 @@ class Writer {
   // The data line alone, as writeout writes it (without limiting sfmr.Tb).
   static std::string data_line(const State& s, float sst);
 
-  static constexpr const char* kHeader =
-      "Time,Lat,Lon,RAlt,TAmb,AcftWS,Roll,Pitch,SST,Tb0,Tb1,Tb2,Tb3,Tb4,Tb5,Th2,Th3,Th4,Th5,Th6,SFWS,SFRR,"
-      "SFQF,Err,"
-      "PSWS,PSRR,PSQF,PSErr";
+  // The header line: the names of kOutColumns joined by commas.
+  static constexpr const char* kHeader = column_detail::kHeaderText.data();
 
  private:
   bool first_ = true;

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "core/constants.hpp"
 #include "core/text.hpp"
 #include "records/fields.hpp"
 
@@ -25,9 +26,9 @@ bool read_real_field(std::string_view field, double lo, double hi, float& value)
   return true;
 }
 
-// Kelvin to degrees Celsius, with the offset this system has always used (273.146, not 273.15).
+// Kelvin to degrees Celsius, with the system's own offset (kKelvinOffset).
 float kelvin_to_celsius(float kelvin) {
-  return static_cast<float>(static_cast<double>(kelvin) - 273.146);
+  return static_cast<float>(static_cast<double>(kelvin) - kKelvinOffset);
 }
 
 }  // namespace

@@ -2,14 +2,13 @@
 
 #include <cstdint>
 
+#include "core/constants.hpp"
 #include "core/text.hpp"
 #include "records/fields.hpp"
 
 namespace sfmr {
 
 namespace {
-
-constexpr std::int32_t kSecondsPerDay = 86400;
 
 // One second on every second "%B" line; an "%A" line with a valid time re-arms the count.
 void clock_step(TimeRecord& t) {

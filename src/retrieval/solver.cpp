@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "core/constants.hpp"
 #include "core/state.hpp"
 #include "retrieval/forward_model.hpp"
 
@@ -33,9 +34,9 @@ void wrsolv(std::span<float> tb, std::span<const float> freq, float& ws, float& 
   if (n <= 1) return;
   const auto channels = static_cast<std::size_t>(n);
   int np = 2;
-  // Kelvin offset of this system: 273.146, not 273.15.
-  const float ts = static_cast<float>(static_cast<double>(sst) + 273.146);
-  const float ta = static_cast<float>(static_cast<double>(tamb) + 273.146);
+  // The system's own kelvin offset (kKelvinOffset), for both temperatures.
+  const float ts = static_cast<float>(static_cast<double>(sst) + kKelvinOffset);
+  const float ta = static_cast<float>(static_cast<double>(tamb) + kKelvinOffset);
 
   // Calm-sea check: a channel measuring less than the calm, rain-free model is fitted to the model value;
   // four or more such channels mean no wind and no rain.
@@ -71,7 +72,7 @@ void wrsolv(std::span<float> tb, std::span<const float> freq, float& ws, float& 
   std::array<float, 6> d{};                 // measured minus model, K
   const double step = delta;
 
-  while (iteration <= 20 && not_converged) {
+  while (iteration <= kMaxIterations && not_converged) {
     ++iteration;
     ++low_rain;
     qf = 0.0f;
@@ -151,7 +152,7 @@ void wrsolv(std::span<float> tb, std::span<const float> freq, float& ws, float& 
     }
   }
 
-  if (iteration > 20) {
+  if (iteration > kMaxIterations) {
     ws = 0.0f;
     rr = 0.0f;
     set_bit(err, err_bit::kNoSolution, true);

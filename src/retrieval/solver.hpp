@@ -13,11 +13,16 @@ namespace sfmr {
 // zero determinant) is left unchanged and not reported.
 void invert2(int np, std::array<float, 4>& m);
 
+// Iterations the solver may take to converge: a solve that has not converged after this many runs one more
+// iteration and gives up ("NoSolution").
+constexpr int kMaxIterations = 20;
+
 // State after each iteration of a solve, for inspection by tests and tools.
 struct SolverTrace {
-  int iterations = 0;                               // iterations run
-  std::array<std::array<float, 2>, 21> proposed{};  // updated state of iteration i + 1 before the limits
-  std::array<std::array<float, 2>, 21> x{};         // state (U, R) at the end of iteration i + 1
+  int iterations = 0;  // iterations run
+  std::array<std::array<float, 2>, kMaxIterations + 1>
+      proposed{};                                            // state of iteration i + 1 before the limits
+  std::array<std::array<float, 2>, kMaxIterations + 1> x{};  // state (U, R) at the end of iteration i + 1
 };
 
 // Fits surface wind speed U and rain rate R to n measured brightness temperatures with the forward model
@@ -32,7 +37,7 @@ struct SolverTrace {
 //   prevws, prevrr  previous solution, m/s and mm/h
 //   emis     calm-sea emissivities of the channels
 //   err      status bits: sets or clears bit 2 (wind and rain zero: four or more channels below the calm
-//            sea) and bit 6 (no convergence within 20 iterations)
+//            sea) and bit 6 (no convergence within kMaxIterations iterations)
 //   qf       out: rms misfit of the last iteration, K (unchanged when bit 2 is set)
 //   trace    optional: receives the iteration history
 void wrsolv(std::span<float> tb, std::span<const float> freq, float& ws, float& rr, float sst, float tamb,

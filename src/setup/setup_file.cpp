@@ -14,12 +14,6 @@ constexpr std::string_view kSetupPrompt = "Enter SFMR setup filename: ";
 constexpr std::string_view kRetryPrompt = "Try again (Y/N)? :";
 constexpr std::string_view kManualPrompt = "Do you want to enter parameters manually (Y/N)? :";
 
-// Accepted ranges of the numeric parameters.
-constexpr float kFreqLow = 4.0f;           // GHz
-constexpr float kFreqHigh = 8.0f;          // GHz
-constexpr float kDefaultSstLimit = 40.0f;  // deg C, exclusive on both sides
-constexpr float kFilterLimit = 20.0f;      // inclusive on both sides
-
 bool is_yes(std::string_view answer) {
   return !answer.empty() && (answer[0] == 'Y' || answer[0] == 'y');
 }
@@ -72,15 +66,15 @@ int take_file_name(std::string_view text, SetupParameters& p, std::uint32_t flag
   return status;
 }
 
-// Six frequencies from `text`: each must be read and be 0.0 or within 4.0..8.0 GHz. Working values start at
-// -1.0, so a value that the read does not reach (slash, empty value) fails the range test. cal.freq changes
-// only when all six are accepted.
+// Six frequencies from `text`: each must be read and be accepted (0.0, or within the channel band). Working
+// values start at -1.0, so a value that the read does not reach (slash, empty value) fails the range test.
+// cal.freq changes only when all six are accepted.
 bool take_freqs(std::string_view text, State& s, SetupParameters& p) {
   std::array<float, kChannels> freq;
   freq.fill(-1.0f);
   if (read_free(text, std::span<float>(freq)) != 0) return false;
   for (const float f : freq) {
-    if (!(f == 0.0f || (f >= kFreqLow && f <= kFreqHigh))) return false;
+    if (!setup_limits::frequency_accepted(f)) return false;
   }
   s.cal.freq = freq;
   p.rcvd &= ~rcvd_bit::kFreqs;
@@ -89,14 +83,14 @@ bool take_freqs(std::string_view text, State& s, SetupParameters& p) {
 
 bool take_default_sst(std::string_view text, State& s, SetupParameters& p) {
   float& v = s.cal.default_sst;
-  if (!read_value(text, &v) || !(v > -kDefaultSstLimit && v < kDefaultSstLimit)) return false;
+  if (!read_value(text, &v) || !setup_limits::default_sst_accepted(v)) return false;
   p.rcvd &= ~rcvd_bit::kDefaultSst;
   return true;
 }
 
 bool take_filter(std::string_view text, State& s, SetupParameters& p) {
   float& v = s.cal.filter;
-  if (!read_value(text, &v) || !(v >= -kFilterLimit && v <= kFilterLimit)) return false;
+  if (!read_value(text, &v) || !setup_limits::filter_accepted(v)) return false;
   p.rcvd &= ~rcvd_bit::kFilter;
   return true;
 }

@@ -23,6 +23,28 @@ namespace sfmr {
 void get_setupfile(Console& console, State& s, std::string& infile, std::string& calfile,
                    std::string& sstfile);
 
+// Accepted values of the numeric parameters, for the setup file, the console and every tool that writes a
+// setup file (the campaign manifest checks its rows with these).
+namespace setup_limits {
+constexpr float kFreqLow = 4.0f;           // GHz
+constexpr float kFreqHigh = 8.0f;          // GHz
+constexpr float kDefaultSstLimit = 40.0f;  // deg C, exclusive on both sides
+constexpr float kFilterLimit = 20.0f;      // inclusive on both sides
+
+// A channel frequency, GHz: 0.0 (channel disabled) or kFreqLow..kFreqHigh.
+constexpr bool frequency_accepted(float f) {
+  return f == 0.0f || (f >= kFreqLow && f <= kFreqHigh);
+}
+// The default SST, deg C: strictly between -kDefaultSstLimit and kDefaultSstLimit.
+constexpr bool default_sst_accepted(float v) {
+  return v > -kDefaultSstLimit && v < kDefaultSstLimit;
+}
+// The filter value: -kFilterLimit..kFilterLimit.
+constexpr bool filter_accepted(float v) {
+  return v >= -kFilterLimit && v <= kFilterLimit;
+}
+}  // namespace setup_limits
+
 // Missing set `rcvd`: bit p (value 1 << p) is set while parameter p of the list above is still missing.
 namespace rcvd_bit {
 constexpr std::uint32_t kRawFile = 1;

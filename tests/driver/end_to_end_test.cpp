@@ -5,6 +5,7 @@
 #include <sstream>
 #include <vector>
 
+#include "core/constants.hpp"
 #include "driver/main_loop.hpp"
 #include "records/thermal.hpp"
 #include "retrieval/forward_model.hpp"
@@ -77,8 +78,8 @@ TEST(EndToEnd, SyntheticSecondsAreRetrieved) {
     decodetherm(th, quiet.console, fixed_text(therm));
     std::array<float, 6> emis{};
     klsw_loop(radiometer.freq, sst, emis, radiometer.serial, 6);
-    const float ts = static_cast<float>(sst + 273.146);
-    const float ta = static_cast<float>(tamb + 273.146);
+    const float ts = static_cast<float>(sst + kKelvinOffset);
+    const float ta = static_cast<float>(tamb + kKelvinOffset);
     const std::array<float, 2> x = {static_cast<float>(c.u), static_cast<float>(c.r)};
 
     std::string raw = "%P 1 17\n";

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "core/console.hpp"
+#include "core/constants.hpp"
 #include "core/state.hpp"
 #include "retrieval/forward_model.hpp"
 #include "support/test_util.hpp"
@@ -25,8 +26,8 @@ inline std::array<float, kChannels> model_tbs(const std::array<float, kChannels>
                                               float alt, float u, float r, std::int32_t serial = 1) {
   std::array<float, kChannels> emis{};
   klsw_loop(freq, sst, emis, serial, kChannels);
-  const float ts = static_cast<float>(static_cast<double>(sst) + 273.146);
-  const float ta = static_cast<float>(static_cast<double>(tamb) + 273.146);
+  const float ts = static_cast<float>(static_cast<double>(sst) + kKelvinOffset);
+  const float ta = static_cast<float>(static_cast<double>(tamb) + kKelvinOffset);
   std::array<float, kChannels> tb{};
   for (std::size_t k = 0; k < kChannels; ++k) {
     tb[k] = freq[k] > 0.0f ? tbsfmr(freq[k], ts, alt, ta, emis[k], {u, r}) : 0.0f;

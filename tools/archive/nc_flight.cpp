@@ -7,6 +7,7 @@
 #include <functional>
 #include <span>
 
+#include "core/constants.hpp"
 #include "core/text.hpp"
 
 namespace sfmr::archive {
@@ -17,7 +18,6 @@ using flight::OutSecond;
 
 constexpr int kDeflateLevel = 4;
 constexpr float kFill = NC_FILL_FLOAT;
-constexpr std::int32_t kDay = 86400;  // s
 
 struct NcFailure {
   std::string what;
@@ -78,8 +78,8 @@ int define(int nc, const char* name, nc_type type, std::initializer_list<int> di
 
 // "YYYY-MM-DDTHH:MM:SSZ" of `elapsed` seconds after 00:00:00 of day number `day`.
 std::string iso_time(std::int32_t day, std::int64_t elapsed) {
-  const CalendarDate d = date_of_day(day + static_cast<std::int32_t>(elapsed / kDay));
-  const std::int64_t sec = elapsed % kDay;
+  const CalendarDate d = date_of_day(day + static_cast<std::int32_t>(elapsed / kSecondsPerDay));
+  const std::int64_t sec = elapsed % kSecondsPerDay;
   return iso_date(d) + "T" + format_I(sec / 3600, 2, 2) + ":" + format_I(sec % 3600 / 60, 2, 2) + ":" +
          format_I(sec % 60, 2, 2) + "Z";
 }

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "core/text.hpp"
+#include "setup/setup_file.hpp"
 
 namespace sfmr::campaign {
 namespace {
@@ -62,6 +63,12 @@ std::string check_number(std::string_view column, std::string_view text, InRange
   return {};
 }
 
+// A limit for messages, with one decimal ("4.0", "-40.0").
+std::string limit_text(float v) {
+  const std::string s = format_F(v, 12, 1);
+  return s.substr(s.find_first_not_of(' '));
+}
+
 std::filesystem::path resolve(const std::filesystem::path& base, std::string_view field) {
   const std::filesystem::path p(field);
   return (p.is_absolute() ? p : base / p).lexically_normal();
@@ -109,21 +116,22 @@ std::variant<std::vector<Flight>, ManifestError> parse_manifest(std::string_view
     f.cal = resolve(base, fields[2]);
     if (fields[3] != "aircraft") f.sst = resolve(base, fields[3]);
     for (std::size_t k = 0; k < 6; ++k) {
-      auto what = check_number(
-          kFreqNames[k], fields[4 + k], [](float v) { return v == 0.0f || (v >= 4.0f && v <= 8.0f); },
-          "0.0 and 4.0 to 8.0 GHz");
+      auto what = check_number(kFreqNames[k], fields[4 + k], setup_limits::frequency_accepted,
+                               "0.0 and " + limit_text(setup_limits::kFreqLow) + " to " +
+                                   limit_text(setup_limits::kFreqHigh) + " GHz");
       if (!what.empty()) return ManifestError{number, what};
       f.freq[k] = fields[4 + k];
     }
-    if (auto what = check_number(
-            "default_sst", fields[10], [](float v) { return v > -40.0f && v < 40.0f; },
-            "-40 to 40 deg C (both excluded)");
+    if (auto what = check_number("default_sst", fields[10], setup_limits::default_sst_accepted,
+                                 limit_text(-setup_limits::kDefaultSstLimit) + " to " +
+                                     limit_text(setup_limits::kDefaultSstLimit) + " deg C (both excluded)");
         !what.empty()) {
       return ManifestError{number, what};
     }
     f.default_sst = fields[10];
     if (auto what = check_number(
-            "filter", fields[11], [](float v) { return v >= -20.0f && v <= 20.0f; }, "-20 to 20");
+            "filter", fields[11], setup_limits::filter_accepted,
+            limit_text(-setup_limits::kFilterLimit) + " to " + limit_text(setup_limits::kFilterLimit));
         !what.empty()) {
       return ManifestError{number, what};
     }

@@ -6,9 +6,9 @@
 #include <fstream>
 #include <limits>
 
+#include "core/constants.hpp"
 #include "core/files.hpp"
 #include "core/text.hpp"
-#include "output/writer.hpp"
 #include "records/aircraft.hpp"
 
 namespace sfmr::flight {
@@ -16,25 +16,8 @@ namespace sfmr::flight {
 namespace {
 
 constexpr float kMissing = std::numeric_limits<float>::quiet_NaN();
-constexpr std::int32_t kDay = 86400;      // s
-constexpr std::int32_t kHalfDay = 43200;  // s: a smaller step back than this is not a midnight crossing
-
-constexpr int kColumns = 28;
-
-// Column names of the header line, for messages.
-const std::array<std::string, kColumns>& column_names() {
-  static const std::array<std::string, kColumns> names = [] {
-    std::array<std::string, kColumns> n;
-    std::string_view header = Writer::kHeader;
-    for (std::string& name : n) {
-      const std::size_t comma = header.find(',');
-      name = std::string(header.substr(0, comma));
-      header = comma == std::string_view::npos ? std::string_view() : header.substr(comma + 1);
-    }
-    return n;
-  }();
-  return names;
-}
+// s: a smaller step back than this is not a midnight crossing.
+constexpr std::int32_t kHalfDay = kSecondsPerDay / 2;
 
 // 'text' in quotes, for messages.
 std::string quoted(std::string_view text) {
@@ -58,15 +41,21 @@ std::string clock_text(std::int32_t sec) {
   return format_I(sec / 3600, 2, 2) + ":" + format_I(sec % 3600 / 60, 2, 2) + ":" + format_I(sec % 60, 2, 2);
 }
 
-// Walks the columns of a data line: each call takes the next column of the given width, checking the comma
-// before it.
+// Walks the columns of a data line in the order of the column table: each call takes the next column, of
+// the table's width, checking the comma before it.
 class ColumnCursor {
  public:
   explicit ColumnCursor(std::string_view line) : line_(line) {}
 
-  // The next column's text; empty (with `error` set) when the line does not have it.
-  std::string_view take(std::size_t width) {
+  // The next column's text; empty (with `error` set) when the line does not have it, or when the column is
+  // not of the form the caller reads (the reader and the table disagree: a fault of the program).
+  std::string_view take(ColumnForm form) {
+    if (!error.empty()) return {};
     current_ = next_;
+    if (current_ >= kOutColumns.size() || column().form != form) {
+      error = "the reader does not follow the column table at column " + std::to_string(current_ + 1);
+      return {};
+    }
     if (current_ > 0) {
       if (pos_ >= line_.size() || line_[pos_] != ',') {
         fail(pos_ >= line_.size() ? "the line ends before the column" : "no comma before the column");
@@ -74,6 +63,7 @@ class ColumnCursor {
       }
       ++pos_;
     }
+    const auto width = static_cast<std::size_t>(column().width);
     if (pos_ + width > line_.size()) {
       fail("the line ends inside the column");
       return {};
@@ -85,20 +75,21 @@ class ColumnCursor {
   }
 
   // Fw.d column: a number with its point d places from the right, or asterisks (missing).
-  void real(std::size_t width, std::size_t decimals, float& value) {
-    const std::string_view field = take(width);
+  void real(float& value) {
+    const std::string_view field = take(ColumnForm::Fixed);
     if (!error.empty()) return;
     if (all_asterisks(field)) {
       value = kMissing;
       return;
     }
-    if (field[width - decimals - 1] != '.' || !right_justified(field) || !read_value(field, &value))
+    const auto decimals = static_cast<std::size_t>(column().decimals);
+    if (field[field.size() - decimals - 1] != '.' || !right_justified(field) || !read_value(field, &value))
       fail(quoted(field) + " is not a number with " + std::to_string(decimals) + " decimals");
   }
 
   // iw column: a whole number, or asterisks (missing).
-  void integer(std::size_t width, float& value) {
-    const std::string_view field = take(width);
+  void integer(float& value) {
+    const std::string_view field = take(ColumnForm::Integer);
     if (!error.empty()) return;
     if (all_asterisks(field)) {
       value = kMissing;
@@ -114,19 +105,21 @@ class ColumnCursor {
 
   // Records the first fault, naming the column taken last; an empty `what` is no fault.
   void fail(const std::string& what) {
-    if (error.empty() && !what.empty())
-      error = "column " + column_names()[static_cast<std::size_t>(current_)] + ": " + what;
+    if (error.empty() && !what.empty()) error = "column " + std::string(column().name) + ": " + what;
   }
 
-  bool at_end() const { return pos_ == line_.size(); }
+  // The whole line has been taken, every column of the table included.
+  bool at_end() const { return pos_ == line_.size() && next_ == kOutColumns.size(); }
 
   std::string error;
 
  private:
+  const OutColumn& column() const { return kOutColumns[current_]; }
+
   std::string_view line_;
   std::size_t pos_ = 0;
-  int next_ = 0;     // column about to be taken, 0-based
-  int current_ = 0;  // column taken last (or being taken)
+  std::size_t next_ = 0;     // column about to be taken, 0-based
+  std::size_t current_ = 0;  // column taken last (or being taken)
 };
 
 bool is_digit(char c) {
@@ -195,7 +188,7 @@ std::string classify_onboard(std::string_view text, OnboardStatus& status) {
 
 std::string parse_out_line(std::string_view line, OutSecond& s) {
   ColumnCursor c(line);
-  const std::string_view clock = c.take(8);
+  const std::string_view clock = c.take(ColumnForm::Clock);
   if (!c.error.empty()) return c.error;
   bool digits = clock[2] == ':' && clock[5] == ':';
   for (std::size_t n : {0, 1, 3, 4, 6, 7}) digits = digits && is_digit(clock[n]);
@@ -206,23 +199,18 @@ std::string parse_out_line(std::string_view line, OutSecond& s) {
     return c.error;
   }
   s.clock = sec;
-  c.real(7, 3, s.Lat);
-  c.real(8, 3, s.Lon);
-  c.integer(5, s.RAlt);
-  c.real(5, 1, s.TAmb);
-  for (float* v : {&s.AcftWS, &s.Roll, &s.Pitch, &s.SST}) c.real(6, 2, *v);
-  for (float& v : s.Tb) c.real(6, 2, v);
-  for (float& v : s.Th) c.real(6, 2, v);
-  for (float* v : {&s.SFWS, &s.SFRR, &s.SFQF}) c.real(6, 2, *v);
-  if (c.error.empty()) {
-    const std::string_view err = c.take(kStatusWidth);
-    if (c.error.empty()) c.fail(classify_retrieval(err, s.Err));
-  }
-  for (float* v : {&s.PSWS, &s.PSRR, &s.PSQF}) c.real(6, 2, *v);
-  if (c.error.empty()) {
-    const std::string_view pserr = c.take(kStatusWidth);
-    if (c.error.empty()) c.fail(classify_onboard(pserr, s.PSErr));
-  }
+  c.real(s.Lat);
+  c.real(s.Lon);
+  c.integer(s.RAlt);
+  for (float* v : {&s.TAmb, &s.AcftWS, &s.Roll, &s.Pitch, &s.SST}) c.real(*v);
+  for (float& v : s.Tb) c.real(v);
+  for (float& v : s.Th) c.real(v);
+  for (float* v : {&s.SFWS, &s.SFRR, &s.SFQF}) c.real(*v);
+  const std::string_view err = c.take(ColumnForm::Status);
+  if (c.error.empty()) c.fail(classify_retrieval(err, s.Err));
+  for (float* v : {&s.PSWS, &s.PSRR, &s.PSQF}) c.real(*v);
+  const std::string_view pserr = c.take(ColumnForm::Status);
+  if (c.error.empty()) c.fail(classify_onboard(pserr, s.PSErr));
   if (c.error.empty() && !c.at_end()) return "text after the last column";
   return c.error;
 }
@@ -237,7 +225,7 @@ std::string read_out(std::istream& in, std::string_view name, std::vector<OutSec
   int status = reader.read(line);
   if (status > 0) return read_failure(status);
   if (status < 0) return file + ": empty file, no header line";
-  const std::string_view header = Writer::kHeader;
+  const std::string_view header = kOutHeader;
   if (reader.last_length() != header.size() || trimmed(line) != header)
     return at(1) + "not the header line of an sfmrbatch output file";
 
@@ -253,7 +241,7 @@ std::string read_out(std::istream& in, std::string_view name, std::vector<OutSec
     if (const std::string what = parse_out_line(line, s); !what.empty()) return at(lineno) + what;
     if (!seconds.empty()) {
       std::int32_t step = s.clock - last_clock;
-      if (step <= -kHalfDay) step += kDay;  // past midnight
+      if (step <= -kHalfDay) step += kSecondsPerDay;  // past midnight
       if (step <= 0)
         return at(lineno) + "time " + clock_text(s.clock) + " runs backwards from " + clock_text(last_clock) +
                " of the line before";

@@ -2,7 +2,8 @@
 // uses, so that each column is read the same way everywhere.
 //
 // The file is a header line and then one line per processed second, 28 fixed-width columns separated by
-// commas, 206 characters without the line end (CR LF). Every number is read by the program's own
+// commas, 206 characters without the line end (CR LF). Each column is read by the writer's own column
+// table (kOutColumns): its name, form, width and decimals. Every number is read by the program's own
 // free-format rules (read_value); a column written as asterisks (a value too wide for its column) is a
 // missing value, held as NaN. The two status texts are kept verbatim and classified.
 //
@@ -22,13 +23,14 @@
 #include <vector>
 
 #include "core/state.hpp"
+#include "output/columns.hpp"
 
 namespace sfmr::flight {
 
 // Width of a data line without its line end.
-constexpr std::size_t kOutLineWidth = 206;
+constexpr std::size_t kOutLineWidth = out_line_width();
 // Width of each status text column.
-constexpr std::size_t kStatusWidth = 10;
+constexpr std::size_t kStatusWidth = kStatusTextLength;
 // Number of instrument temperature columns (Th2..Th6).
 constexpr int kThermalColumns = 5;
 

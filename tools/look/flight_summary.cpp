@@ -5,13 +5,12 @@
 #include <iomanip>
 #include <map>
 
+#include "core/constants.hpp"
 #include "core/text.hpp"
 
 namespace sfmr::look {
 
 namespace {
-
-constexpr std::int64_t kDay = 86400;  // s
 
 // Console texts of a rejected record (the brightness and thermal decoders print one line for each).
 constexpr std::string_view kDamagedTexts[] = {"%B Read Error @ ", "Therm Read Error: "};
@@ -162,7 +161,7 @@ int count_damaged_records(std::istream& console) {
 }
 
 std::string clock_label(std::int64_t elapsed) {
-  const std::int64_t day = elapsed / kDay, sec = elapsed % kDay;
+  const std::int64_t day = elapsed / kSecondsPerDay, sec = elapsed % kSecondsPerDay;
   std::string t =
       format_I(sec / 3600, 2, 2) + ":" + format_I(sec % 3600 / 60, 2, 2) + ":" + format_I(sec % 60, 2, 2);
   if (day > 0) t += " +" + std::to_string(day) + "d";
@@ -178,7 +177,7 @@ void print_flight_summary(std::ostream& os, std::string_view name, const FlightS
   if (s.seconds == 0) return;
   label("Time span (UTC)");
   os << clock_label(s.first) << " to " << clock_label(s.last) << ", " << duration_label(s.last - s.first);
-  const std::int64_t midnights = s.last / kDay - s.first / kDay;
+  const std::int64_t midnights = s.last / kSecondsPerDay - s.first / kSecondsPerDay;
   if (midnights == 1) os << ", across midnight";
   if (midnights > 1) os << ", across midnight " << midnights << " times";
   os << '\n';

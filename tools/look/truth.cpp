@@ -5,6 +5,7 @@
 #include <sstream>
 #include <string>
 
+#include "core/constants.hpp"
 #include "core/text.hpp"
 #include "look/flight_summary.hpp"
 
@@ -12,7 +13,6 @@ namespace sfmr::look {
 
 namespace {
 
-constexpr int kDay = 86400;  // s
 constexpr int kMaxLag = 10;  // s
 
 std::vector<std::string> split_commas(const std::string& line) {
@@ -80,7 +80,7 @@ TruthSummary compare_with_truth(const std::vector<flight::OutSecond>& seconds,
     Stats ws, rr;
     for (const flight::OutSecond& o : seconds) {
       if (!has_retrieval(o)) continue;
-      const auto t = truth.find((o.clock - lag + kDay) % kDay);
+      const auto t = truth.find((o.clock - lag + kSecondsPerDay) % kSecondsPerDay);
       if (t == truth.end()) continue;
       accumulate(ws, o.SFWS - t->second.ws);
       accumulate(rr, o.SFRR - t->second.rr);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/console.hpp"
+#include "core/constants.hpp"
 #include "core/text.hpp"
 #include "records/thermal.hpp"
 #include "retrieval/forward_model.hpp"
@@ -21,7 +22,6 @@ namespace sfmr::sim {
 namespace {
 
 constexpr double kPi = 3.141592653589793;
-constexpr double kZeroCelsius = 273.146;    // K, the offset the processing uses for both temperatures
 constexpr std::int32_t kCountSpan = 20000;  // counts between the two references of a "%B" line
 
 // A number as the data system writes it: fixed decimals, no padding.
@@ -183,7 +183,7 @@ int write_flight(const FlightOptions& o, const Storm& storm, const Radiometer& r
   };
 
   for (int t = 0; t < seconds; ++t) {
-    const std::int32_t sec = (o.start_sec + t) % 86400;
+    const std::int32_t sec = (o.start_sec + t) % kSecondsPerDay;
     if (t > 0 && sec == 0) date.advance();
     const std::string stamp = date.text() + "," + clock_text(sec);
     const AircraftState a = track.at(t);
@@ -197,6 +197,7 @@ int write_flight(const FlightOptions& o, const Storm& storm, const Radiometer& r
 
     const bool in_gap = o.gap_seconds > 0 && t >= gap_start && t < gap_start + o.gap_seconds;
     if (!in_gap && !rng.chance(o.drop_acft)) {
+      // The aircraft's sensor reports true kelvin (273.15); the processing converts back with its own offset.
       const double sst_k = land ? 305.0 : sst + 273.15 + 0.3 * rng.normal();
       write_record(csv({"%A", stamp, num(a.lat, 4), num(a.lon, 4), num(a.alt, 1), num(a.pitch, 2),
                         num(a.roll, 2), num(air_k, 2), num(sst_k, 2), num(a.alt + 15.0, 1), num(a.heading, 1),
@@ -234,7 +235,7 @@ int write_flight(const FlightOptions& o, const Storm& storm, const Radiometer& r
         std::array<float, 6> emis{};
         klsw_loop(radiometer.freq, static_cast<float>(s), emis, radiometer.serial, 6);
         const std::array<float, 2> state = {static_cast<float>(model_wind_for(w, r)), static_cast<float>(r)};
-        tb = tbsfmr(radiometer.freq[k], static_cast<float>(s + kZeroCelsius), static_cast<float>(m.alt),
+        tb = tbsfmr(radiometer.freq[k], static_cast<float>(s + kKelvinOffset), static_cast<float>(m.alt),
                     static_cast<float>(air_k), emis[k], state);
       }
       tb += o.noise * rng.normal();
