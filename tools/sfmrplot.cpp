@@ -191,6 +191,7 @@ int plot(const Options& o) {
        << "start_label = " << gnuplot_string("start " + sfmr::look::clock_label(first_pos->elapsed)) << "\n"
        << "end_label = " << gnuplot_string("end " + sfmr::look::clock_label(last_pos->elapsed)) << "\n"
        << "xtic_list = " << gnuplot_string(f.xtics) << "\nytic_list = " << gnuplot_string(f.ytics) << "\n";
+    sfmr::look::write_band_names(os);
   });
   if (!settings_ok) return fail("cannot write the plot settings in " + dir.string());
 

@@ -135,7 +135,6 @@ FlightSummary summarise_flight(const std::vector<flight::OutSecond>& seconds) {
     const bool fewer = band_of(o.Err) == Band::FewerChannels;
     int& count = statuses[fewer ? std::string(kFewerChannelsRow) : std::string(trimmed(o.Err.text))];
     ++count;
-    ++s.bands[static_cast<int>(band_of(o.Err))];
     if (!has_retrieval(o)) continue;
     ++s.retrieved;
     take_extreme(s.max_ws, o.SFWS, o);

@@ -25,7 +25,8 @@ constexpr int kBands = 6;
 // RefTempErr counts as NoSolution (the solver was not run for an instrument fault).
 Band band_of(const flight::RetrievalStatus& status);
 
-// Label of a band for legends and tables ("retrieved, all channels", ...).
+// Label of a band for the plot's legend ("retrieved, all channels", ...); the one place the labels are
+// written.
 std::string_view band_label(Band band);
 
 // A retrieval's wind speed and rain rate are this second's solution and can be read.
@@ -64,9 +65,8 @@ class PairStats {
 
 struct FlightSummary {
   int seconds = 0;
-  std::int64_t first = 0, last = 0;                      // elapsed of the first and last line
-  std::vector<std::pair<std::string, int>> statuses;     // status text, seconds; most frequent first
-  std::vector<int> bands = std::vector<int>(kBands, 0);  // seconds per Band
+  std::int64_t first = 0, last = 0;                   // elapsed of the first and last line
+  std::vector<std::pair<std::string, int>> statuses;  // status text, seconds; most frequent first
   int retrieved = 0;
   std::optional<Extreme> max_ws, max_rr;    // over the seconds with a retrieval
   Comparison ws_vs_onboard, rr_vs_onboard;  // retrieved minus onboard

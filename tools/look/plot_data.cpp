@@ -5,6 +5,7 @@
 
 #include "core/text.hpp"
 #include "look/flight_summary.hpp"
+#include "look/tool_support.hpp"
 
 namespace sfmr::look {
 
@@ -58,6 +59,13 @@ void write_bands(std::ostream& os, const std::vector<flight::OutSecond>& seconds
     os << seconds[i].elapsed << ' ' << seconds[j - 1].elapsed + 1 << ' ' << static_cast<int>(band) << '\n';
     i = j;
   }
+}
+
+void write_band_names(std::ostream& os) {
+  os << "array band_name[" << kBands << "] = [";
+  for (int b = 0; b < kBands; ++b)
+    os << (b > 0 ? ", " : "") << gnuplot_string(std::string(band_label(static_cast<Band>(b))));
+  os << "]\n";
 }
 
 std::string degree_tics(double lo, double hi, const char* positive, const char* negative) {

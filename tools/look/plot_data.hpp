@@ -24,6 +24,11 @@ void write_series(std::ostream& os, const std::vector<flight::OutSecond>& second
 // seconds, the run covering start..end; band the Band's number 0..5).
 void write_bands(std::ostream& os, const std::vector<flight::OutSecond>& seconds);
 
+// The bands' legend labels for the time-series plot, as the gnuplot line
+//   array band_name[6] = ['retrieved, all channels', ...]
+// in the order of the band numbers.
+void write_band_names(std::ostream& os);
+
 // Frame of the track map: a region around the track, the aspect ratio of a plate carree map scaled for
 // its middle latitude, and the tic lists with hemisphere letters.
 struct MapFrame {

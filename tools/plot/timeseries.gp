@@ -3,7 +3,8 @@
 # over them when given. sfmrplot writes the variables first (settings.gp):
 #   seriesfile  "elapsed sfws sfrr psws psrr truth_ws truth_rr", elapsed in s since the first line's
 #               midnight, NaN where a value does not exist
-#   bandfile    "start end band" runs, band 0..5 as in band_name below
+#   bandfile    "start end band" runs, band 0..5
+#   band_name   the bands' legend labels, in the order of their numbers
 #   seriesout flightname timespan has_truth tmin tmax
 set terminal pngcairo size 1600,1000 font "sans,12" linewidth 1.2
 set output seriesout
@@ -13,8 +14,6 @@ c_retrieved = "#0060b0"
 c_onboard = "#f08c00"
 # Status colours: all channels, fewer channels, over land, big roll, no data, no solution.
 array band_colour[6] = [0x2c7fb8, 0x9ecae1, 0xa6761d, 0xe7298a, 0xbdbdbd, 0xd62728]
-array band_name[6] = ["retrieved, all channels", "retrieved, fewer channels", "over land", "big roll", \
-                      "no data", "no solution"]
 
 set xdata time
 set timefmt "%s"
@@ -83,5 +82,5 @@ set key at screen 0.5, screen 0.03 center center horizontal Left reverse samplen
 set style fill solid 1.0 noborder
 plot bandfile using (($1 + $2) / 2):(0.5):(($2 - $1) / 2):(0.5):(band_colour[int($3) + 1]) \
           with boxxyerror lc rgb variable notitle, \
-     for [i = 1:6] keyentry with boxes fs solid 1.0 lc rgb sprintf("#%06x", band_colour[i]) title band_name[i]
+     for [i = 1:|band_name|] keyentry with boxes fs solid 1.0 lc rgb sprintf("#%06x", band_colour[i]) title band_name[i]
 unset multiplot
