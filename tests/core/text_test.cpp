@@ -23,7 +23,8 @@ TEST(FixedText, PadsCutsAndTrims) {
   EXPECT_EQ(columns("abc", 2, 10), "bc");
 }
 
-std::vector<std::string> read_all(const std::string& content, std::size_t length, int* last_status = nullptr) {
+std::vector<std::string> read_all(const std::string& content, std::size_t length,
+                                  int* last_status = nullptr) {
   std::istringstream in(content);
   LineReader reader(in, length);
   std::vector<std::string> lines;
@@ -65,7 +66,7 @@ TEST(LineReader, TwoHundredCharacterLineGivesFirst128) {
   EXPECT_EQ(lines[1], fixed_text("next"));
 }
 
-// ---- Free-format reading -----------------------------------------------------------------------------------
+// ---- Free-format reading ----------------------------------------------------------------------------------
 
 struct RealCase {
   const char* text;
@@ -215,9 +216,9 @@ TEST(ReadValue, OnlyADeliveredValueIsReadable) {
     float value;  // starting from 9.0
   };
   const Case cases[] = {
-      {"5", true, 5.0f},      {" 2.5 ", true, 2.5f}, {"3*7", true, 7.0f},  {"4/", true, 4.0f},  {"1 2", true, 1.0f},
-      {"/", false, 9.0f},     {"", false, 9.0f},     {",", false, 9.0f},   {"2*", false, 9.0f}, {"1.5x", false, 9.0f},
-      {",5", false, 9.0f},
+      {"5", true, 5.0f},   {" 2.5 ", true, 2.5f}, {"3*7", true, 7.0f}, {"4/", true, 4.0f},
+      {"1 2", true, 1.0f}, {"/", false, 9.0f},    {"", false, 9.0f},   {",", false, 9.0f},
+      {"2*", false, 9.0f}, {"1.5x", false, 9.0f}, {",5", false, 9.0f},
   };
   for (const Case& c : cases) {
     float v = 9.0f;
@@ -226,7 +227,7 @@ TEST(ReadValue, OnlyADeliveredValueIsReadable) {
   }
 }
 
-// ---- Fixed-width writing -----------------------------------------------------------------------------------
+// ---- Fixed-width writing ----------------------------------------------------------------------------------
 
 TEST(FormatF, RoundsPadsSignsAndOverflows) {
   struct Case {
@@ -284,10 +285,10 @@ TEST(FormatI, WidthMinimumDigitsAndOverflow) {
     const char* expected;
   };
   const Case cases[] = {
-      {5, 2, 2, "05"},     {123, 2, 2, "**"}, {7, 2, 2, "07"},         {0, 2, 2, "00"},
-      {9, 2, 1, " 9"},     {-5, 5, 1, "   -5"}, {-5, 2, 2, "**"},     {-5, 3, 2, "-05"},
+      {5, 2, 2, "05"},        {123, 2, 2, "**"},       {7, 2, 2, "07"},        {0, 2, 2, "00"},
+      {9, 2, 1, " 9"},        {-5, 5, 1, "   -5"},     {-5, 2, 2, "**"},       {-5, 3, 2, "-05"},
       {99999, 5, 1, "99999"}, {100000, 5, 1, "*****"}, {-9999, 5, 1, "-9999"}, {-10000, 5, 1, "*****"},
-      {1000, 3, 1, "***"}, {0, 3, 1, "  0"},
+      {1000, 3, 1, "***"},    {0, 3, 1, "  0"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(format_I(c.value, c.w, c.m), c.expected) << c.value << " in i" << c.w << '.' << c.m;

@@ -79,7 +79,9 @@ TEST(MainLoop, ClockMovementDecidesTheSteps) {
       {"earlier time steps at once", A1 + A_early, {"12:00:00", "11:00:00"}},
       {"midnight wrap", A_late + B + B, {"23:59:59", "00:00:00"}},
       {"two aircraft records keep the phase at 0", A1 + A1 + B + A1 + B, {"12:00:00"}},
-      {"lower-case or indented tags are not decoded", "%a,07/12/2026,12:00:00\n %A,07/12/2026,12:00:00\n", {}},
+      {"lower-case or indented tags are not decoded",
+       "%a,07/12/2026,12:00:00\n %A,07/12/2026,12:00:00\n",
+       {}},
       {"bad brightness lines still move the clock", A1 + "%Bxx\n%B\n", {"12:00:00", "12:00:01"}},
       {"last line without line feed", "%A,07/12/2026,12:00:00", {"12:00:00"}},
   };
