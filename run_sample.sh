@@ -9,13 +9,16 @@ root=$(pwd)
 
 scripts/ensure_packages.sh build tools
 
-# GoogleTest is needed only by ./run_tests.sh; a build directory it already configured is reused as it is.
-if [ ! -f build/CMakeCache.txt ]; then
-  cmake -S . -B build -G Ninja -DSFMR_TESTS=OFF -DSFMR_BENCH=OFF >/dev/null
+# GoogleTest is needed only by ./run_tests.sh: this build has no unit tests.
+scripts/configure.sh sample build
+# Every tool of the demo must build; the netCDF converter too, as its packages are installed above.
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+if ! cmake --build build -j 2 --target sfmrbatch sfmrsim sfmrsummary sfmrplot sfmr2nc >"$log" 2>&1; then
+  cat "$log" >&2
+  echo "run_sample.sh: the tools did not build" >&2
+  exit 1
 fi
-cmake --build build -j 2 --target sfmrbatch sfmrsim sfmrsummary sfmrplot >/dev/null
-# The netCDF converter exists when CMake found the netCDF library; the demo says so when it is missing.
-cmake --build build -j 2 --target sfmr2nc >/dev/null 2>&1 || true
 
 mkdir -p demo
 PATH="$root/build:$root/build/tools:$PATH" tools/sfmrdemo.sh "$root/demo"

@@ -21,9 +21,7 @@ while [ $# -gt 0 ]; do
   esac
 done
 
-generator=()
-command -v ninja >/dev/null 2>&1 && generator=(-G Ninja)
-cmake -S . -B build-bench "${generator[@]}" -DCMAKE_BUILD_TYPE=Release -DSFMR_TESTS=OFF -DSFMR_BENCH=OFF >/dev/null
+scripts/configure.sh bench build-bench
 cmake --build build-bench -j 2 >/dev/null
 bin="$root/build-bench"
 

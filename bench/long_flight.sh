@@ -7,9 +7,7 @@
 long_flight() {
   root=$(pwd)
   bin=$root/build-bench
-  local generator=()
-  command -v ninja >/dev/null 2>&1 && generator=(-G Ninja)
-  cmake -S . -B build-bench "${generator[@]}" -DCMAKE_BUILD_TYPE=Release -DSFMR_TESTS=OFF -DSFMR_BENCH=OFF >/dev/null
+  scripts/configure.sh bench build-bench
   cmake --build build-bench -j 2 --target sfmrbatch sfmrsim "$@" >/dev/null
 
   work=$(mktemp -d)

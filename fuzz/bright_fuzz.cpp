@@ -1,4 +1,5 @@
 // The "%B" record decoder over the first line of the input, on a fresh state.
+// fuzz-max-len: 256 (longest input of a campaign: one line; fuzz/CMakeLists.txt reads it)
 #include "record_fuzz.hpp"
 #include "records/brightness.hpp"
 

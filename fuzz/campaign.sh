@@ -2,7 +2,7 @@
 # The fuzz campaign: builds the libFuzzer targets with clang (build-fuzz/), then runs each target in turn,
 # one process at a time, for 10 minutes or 10 million executions, whichever comes first, starting from its
 # committed corpus. Each target's log, grown corpus and any crashing input land in build-fuzz/campaign/NAME/.
-#   fuzz/campaign.sh [NAME...]        the targets to run (default: all, slowest first)
+#   fuzz/campaign.sh [NAME...]        the targets to run (default: all that the build lists, by name)
 #   fuzz/campaign.sh --merge NAME...  minimises the committed corpus with what the campaign found (-merge=1)
 #   fuzz/campaign.sh --replay         runs every libFuzzer target once over its committed corpus (for CI)
 set -euo pipefail
@@ -10,8 +10,23 @@ cd "$(dirname "$0")/.."
 root=$PWD
 build=${SFMR_FUZZ_BUILD:-$root/build-fuzz}  # another directory for a second build next to a campaign
 
-CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DSFMR_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+scripts/configure.sh fuzz "$build"
 cmake --build "$build" -j 2 >/dev/null
+
+# The targets and their longest inputs, as the build lists them.
+declare -A max_len=()
+all=()
+while read -r name length; do
+  all+=("$name")
+  max_len[$name]=$length
+done <"$build/fuzz/targets.txt"
+for name in "$@"; do
+  case "$name" in --merge | --replay) continue ;; esac
+  if [ -z "${max_len[$name]:-}" ]; then
+    echo "campaign.sh: no fuzz target '$name' (targets: ${all[*]})" >&2
+    exit 2
+  fi
+done
 
 if [ "${1:-}" = "--merge" ]; then
   shift
@@ -23,8 +38,6 @@ if [ "${1:-}" = "--merge" ]; then
   done
   exit 0
 fi
-
-all=(whole_run acft bright therm ps cal setup land_mask splitstring free_format fixed_width)
 
 if [ "${1:-}" = "--replay" ]; then
   for name in "${all[@]}"; do
@@ -41,12 +54,8 @@ fi
 for name in "${targets[@]}"; do
   work=$build/campaign/$name
   rm -rf "$work" && mkdir -p "$work/corpus" "$work/artifacts"
-  max_len=4096
-  case "$name" in
-    acft | bright | therm | ps | splitstring | free_format | fixed_width) max_len=256 ;;
-  esac
   status=0
-  "$build/fuzz/fuzz_$name" -max_total_time=600 -runs=10000000 -max_len="$max_len" -timeout=10 \
+  "$build/fuzz/fuzz_$name" -max_total_time=600 -runs=10000000 -max_len="${max_len[$name]}" -timeout=10 \
     -print_final_stats=1 -artifact_prefix="$work/artifacts/" "$work/corpus" "$root/fuzz/corpus/$name" \
     >"$work/log" 2>&1 || status=$?
   echo "$name: status $status, $(grep -E '^stat::number_of_executed_units' "$work/log" || echo 'no stats')"

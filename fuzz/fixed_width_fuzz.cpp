@@ -2,6 +2,7 @@
 // characters, and the text is what an independent rounding of the exact decimal expansion of the value gives
 // (halves away from zero, no minus sign on an all-zero result, the "0." shortened by its zero when that alone
 // makes it fit), or w asterisks exactly when that does not fit.
+// fuzz-max-len: 256 (longest input of a campaign: one line; fuzz/CMakeLists.txt reads it)
 #include <algorithm>
 #include <cmath>
 #include <cstdio>

@@ -2,6 +2,7 @@
 // of eight variables): a valid status and never more values than asked. Then the round trip: a real and an
 // integer taken from the input, written by the fixed-width writer and read back, give the number printed
 // (the real correctly rounded to single precision, as an independent decimal conversion gives it).
+// fuzz-max-len: 256 (longest input of a campaign: one line; fuzz/CMakeLists.txt reads it)
 #include <array>
 #include <charconv>
 #include <cstring>

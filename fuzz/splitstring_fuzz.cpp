@@ -1,5 +1,6 @@
 // Field splitting of any 128-character line: the fields taken one after another are exactly the maximal runs
 // of field characters (unsigned code above 32, not a comma) of the line, each in a 128-character buffer.
+// fuzz-max-len: 256 (longest input of a campaign: one line; fuzz/CMakeLists.txt reads it)
 #include "fuzz_util.hpp"
 #include "records/fields.hpp"
 

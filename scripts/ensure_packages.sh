@@ -3,11 +3,13 @@
 # project needs from the system; run_sample.sh, run_tests.sh and .ci/run all call it.
 #   scripts/ensure_packages.sh GROUP...
 # Groups: build (compiler, CMake, Ninja), tests (GoogleTest, Google Benchmark), tools (netCDF, xarray with
-# its netCDF backend, gnuplot, GMT with its coastlines), fuzz (clang with libFuzzer), campaign (GNU parallel).
+# its netCDF backend, gnuplot, GMT with its coastlines), fuzz (clang with libFuzzer), campaign (GNU parallel),
+# lint (shellcheck, clang-format). An unknown group name: usage error, status 2, before anything is done.
 # Nothing missing: silent, status 0. As root: one `apt-get update`, then `apt-get install` of the missing
 # packages only. Otherwise: prints the one `apt-get install` line to run and exits with status 1.
 set -euo pipefail
 
+groups="build, tests, tools, fuzz, campaign, lint"
 packages_of() {
   case "$1" in
     build) echo "g++ cmake ninja-build" ;;
@@ -15,17 +17,22 @@ packages_of() {
     tools) echo "libnetcdf-dev netcdf-bin python3-xarray python3-netcdf4 gnuplot-nox gmt gmt-gshhg-low" ;;
     fuzz) echo "clang libclang-rt-14-dev" ;;
     campaign) echo "parallel" ;;
-    *)
-      echo "ensure_packages.sh: unknown group '$1' (build, tests, tools, fuzz, campaign)" >&2
-      exit 2
-      ;;
+    lint) echo "shellcheck clang-format" ;;
+    *) return 1 ;;
   esac
 }
 
 if [ $# -eq 0 ]; then
-  echo "usage: scripts/ensure_packages.sh GROUP... (build, tests, tools, fuzz, campaign)" >&2
+  echo "usage: scripts/ensure_packages.sh GROUP... ($groups)" >&2
   exit 2
 fi
+# Every group name is checked before anything is looked up or installed.
+for group in "$@"; do
+  if ! packages_of "$group" >/dev/null; then
+    echo "ensure_packages.sh: unknown group '$group' ($groups)" >&2
+    exit 2
+  fi
+done
 
 missing=()
 for group in "$@"; do

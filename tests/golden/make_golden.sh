@@ -10,7 +10,7 @@ cd "$(dirname "$0")/../.."
 root=$(pwd)
 mode=record
 if [ "${1:-}" = "--accept" ]; then mode=accept; fi
-if [ ! -d build ]; then cmake -S . -B build -G Ninja >/dev/null; fi
+scripts/configure.sh tests build
 cmake --build build -j 2 --target sfmrsim sfmrbatch sfmrbatch_tests >/dev/null
 sim=$root/build/tools/sfmrsim
 work=$(mktemp -d)
