@@ -173,6 +173,27 @@ TEST(OutReader, RefusesMalformedLines) {
   }
 }
 
+// Writer and reader follow the one column table: the writer's line has the table's width, its columns are
+// separated by commas where the table puts them, and a line cut inside any column is refused naming it.
+TEST(OutReader, WriterAndReaderFollowTheColumnTable) {
+  const std::string good = Writer::data_line(sample_state(100), 20.0f);
+  ASSERT_EQ(good.size(), kOutLineWidth);
+  std::size_t end = 0;  // one past the column's last character
+  for (std::size_t k = 0; k < kOutColumns.size(); ++k) {
+    const OutColumn& c = kOutColumns[k];
+    end += (k > 0 ? 1 : 0) + static_cast<std::size_t>(c.width);
+    ASSERT_LE(end, good.size()) << c.name;
+    OutSecond o;
+    const std::string inside = parse_out_line(good.substr(0, end - 1), o);
+    EXPECT_NE(inside.find("column " + std::string(c.name) + ": the line ends inside"), std::string::npos)
+        << c.name << ": " << inside;
+    if (k + 1 < kOutColumns.size()) {
+      EXPECT_EQ(good[end], ',') << c.name;
+    }
+  }
+  EXPECT_EQ(end, good.size());
+}
+
 TEST(OutReader, WholeFileTimeAndFaults) {
   auto line = [](std::int32_t sec) { return Writer::data_line(sample_state(sec), 20.0f); };
   struct Case {
