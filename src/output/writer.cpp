@@ -31,28 +31,39 @@ char* channel_list(Removed removed, char* out) {
   return status_text(text, out);
 }
 
+// An onboard label after its blank, the place of the marker '*'.
+char* onboard_label(std::string_view label, char* out) {
+  *out = ' ';
+  const std::size_t n = std::min(label.size(), kStatusLength - 1);
+  std::memcpy(out + 1, label.data(), n);
+  std::memset(out + 1 + n, ' ', kStatusLength - 1 - n);
+  return out + kStatusLength;
+}
+
 char* sferr_text(std::int32_t bits, char* out) {
   using namespace err_bit;
-  if (bit_set(bits, kBigRoll)) return status_text("BigRoll", out);
-  if (bit_set(bits, kOverLand)) return status_text("OverLand", out);
-  if (bit_set(bits, kNoData)) return status_text("NoData", out);
-  if (bit_set(bits, kNoSolution)) return status_text("NoSolution", out);
-  if (bit_set(bits, kRefTempErr)) return status_text("RefTempErr", out);
-  if (bit_set(bits, kZeroWsRr)) return status_text("ZeroWS&RR", out);
+  namespace w = status_word;
+  if (bit_set(bits, kBigRoll)) return status_text(w::kBigRoll, out);
+  if (bit_set(bits, kOverLand)) return status_text(w::kOverLand, out);
+  if (bit_set(bits, kNoData)) return status_text(w::kNoData, out);
+  if (bit_set(bits, kNoSolution)) return status_text(w::kNoSolution, out);
+  if (bit_set(bits, kRefTempErr)) return status_text(w::kRefTempErr, out);
+  if (bit_set(bits, kZeroWsRr)) return status_text(w::kZeroWsRr, out);
   return channel_list([bits](int k) { return !bit_set(bits, kChannel0 + k); }, out);
 }
 
 char* pserr_text(std::int32_t bits, char* out) {
   using namespace pserr_bit;
+  namespace w = status_word;
   char* end = nullptr;
   if (bit_set(bits, kNoData)) {
-    end = status_text(" NoData", out);
+    end = onboard_label(w::kPsNoData, out);
   } else if (bit_set(bits, kNoAuxData)) {
-    end = status_text(" NoAuxData", out);
+    end = onboard_label(w::kPsNoAuxData, out);
   } else if (bit_set(bits, kOldSst)) {
-    end = status_text(" OldSST", out);
+    end = onboard_label(w::kPsOldSst, out);
   } else if (bit_set(bits, kTempErr)) {
-    end = status_text(" TempErr", out);
+    end = onboard_label(w::kPsTempErr, out);
   } else {
     end = channel_list([bits](int k) { return bit_set(bits, kChannel0 + k); }, out);
   }

@@ -99,10 +99,12 @@ std::string classify_onboard(std::string_view text, OnboardStatus& status);
 
 // The retrieval texts that mean no retrieval, and the onboard labels (without the leading blank or '*'),
 // in the order of their kinds after ChannelList (and Calm for the retrieval).
-constexpr std::array<std::string_view, 5> kNoRetrievalTexts = {"BigRoll", "OverLand", "NoData", "NoSolution",
-                                                               "RefTempErr"};
-constexpr std::string_view kCalmText = "ZeroWS&RR";
-constexpr std::array<std::string_view, 4> kOnboardLabels = {"NoData", "NoAuxData", "OldSST", "TempErr"};
+constexpr std::array<std::string_view, 5> kNoRetrievalTexts = {status_word::kBigRoll, status_word::kOverLand,
+                                                               status_word::kNoData, status_word::kNoSolution,
+                                                               status_word::kRefTempErr};
+constexpr std::string_view kCalmText = status_word::kZeroWsRr;
+constexpr std::array<std::string_view, 4> kOnboardLabels = {status_word::kPsNoData, status_word::kPsNoAuxData,
+                                                            status_word::kPsOldSst, status_word::kPsTempErr};
 
 // Reads a whole output file from `in`: the header line, then every data line. `name` is used in messages
 // only. Returns an empty string on success, else one message "NAME line N: what is wrong" (or "NAME: ..."
