@@ -138,10 +138,10 @@ TEST(ToolCommon, OptionsAreReadOrRefused) {
     std::string error;  // part of the usage error, empty when the words are good
   };
   const Case cases[] = {
-      {{"f.OUT", "--noise", "-1"}, "--noise -1: must be at least 0"},
-      {{"--drop", "7"}, "--drop 7: must be from 0 to 1"},
-      {{"--drop", "0.5,1"}, "--drop 0.5,1: must be from 0 to 1"},
-      {{"--hours", "0"}, "--hours 0: must be above 0"},
+      {{"f.OUT", "--noise", "-1"}, "--noise -1: must be a number at least 0"},
+      {{"--drop", "7"}, "--drop 7: must be a number from 0 to 1"},
+      {{"--drop", "0.5,1"}, "--drop 0.5,1: must be a number from 0 to 1"},
+      {{"--hours", "0"}, "--hours 0: must be a number above 0"},
       {{"--seed", "1.5"}, "--seed 1.5: must be a whole number at least 0"},
       {{"--drop"}, "--drop needs a value"},
       {{"--colour"}, "unknown option --colour"},

@@ -151,7 +151,10 @@ double Args::real(std::string_view name, double fallback, Range range) const {
   const auto value = text(name);
   if (!value) return fallback;
   const auto v = read_real(*value, range);
-  if (!v) usage_error(std::string(name) + " " + *value + ": must be " + range_text(range));
+  if (!v) {
+    const std::string what = range_text(range);
+    usage_error(std::string(name) + " " + *value + ": must be " + (what == "a number" ? what : "a number " + what));
+  }
   return *v;
 }
 
