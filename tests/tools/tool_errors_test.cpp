@@ -161,6 +161,7 @@ TEST(ToolErrors, OneLineAStatusAndNothingLeftBehind) {
       {.tool = "sfmrsim", .args = {"flight", "out", "--start", "25:00:00"}, .status = 2},
       {.tool = "sfmrsim", .args = {"flight", "out", "--date", "32/13/2026"}, .status = 2},
       {.tool = "sfmrsim", .args = {"flight", "out", "--name", "a/b"}, .status = 2},
+      {.tool = "sfmrsim", .args = {"flight", "out", "--name", ".."}, .status = 2},
       {.tool = "sfmrsim", .args = {"flight", "out", "--seed"}, .status = 2},
       {.tool = "sfmrsim", .args = {"flight", "out", "--bogus"}, .status = 2},
       {.tool = "sfmrsim", .args = {"jump"}, .status = 2},
