@@ -5,7 +5,6 @@
 
 #include "core/text.hpp"
 #include "look/flight_summary.hpp"
-#include "look/tool_support.hpp"
 
 namespace sfmr::look {
 
