@@ -33,7 +33,7 @@ case "$kind" in
   bench) type=Release tests=OFF bench=OFF sanitize=OFF fuzz=OFF ;;
   fuzz)
     type=RelWithDebInfo tests=OFF bench=OFF sanitize=OFF fuzz=ON
-    compiler=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++)
+    compiler=(-DCMAKE_CXX_COMPILER=clang++)
     ;;
   *) usage ;;
 esac
