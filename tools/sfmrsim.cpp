@@ -20,6 +20,10 @@
 //     --noise K        brightness temperature noise in K (default 0.2)
 //     --binary P       probability that a line gets a bit flip or is replaced by binary noise (default 0)
 //     --keep F         share of the raw file's bytes written, 0..1: a transfer cut short (default 1)
+//     --damage-report FILE  also writes FILE: a header line "raw_line,original" and one line per damaged
+//                      record, its line number in the raw file (from 1) and the record as it was before the
+//                      damage (the rest of the line, commas and all)
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -41,7 +45,8 @@ int usage() {
       << "usage: sfmrsim grid FILE\n"
          "       sfmrsim flight DIR [--name NAME] [--seed N] [--hours H] [--start HH:MM:SS]\n"
          "                          [--date DD/MM/YYYY] [--sst FILE] [--no-land] [--roll DEG] [--drop P]\n"
-         "                          [--gap S] [--damage P] [--noise K] [--binary P] [--keep F]\n";
+         "                          [--gap S] [--damage P] [--noise K] [--binary P] [--keep F]\n"
+         "                          [--damage-report FILE]\n";
   return 2;
 }
 
@@ -72,6 +77,7 @@ int make_flight(const std::string& dir, const std::vector<std::string>& args) {
   sfmr::sim::FlightOptions o;
   std::string name = "sample";
   std::string sst_file = "sfmr_sst.bin";
+  std::string damage_report;
   bool use_sst = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -117,6 +123,8 @@ int make_flight(const std::string& dir, const std::vector<std::string>& args) {
       ok = parse_real(value, o.noise);
     } else if (a == "--binary") {
       ok = parse_real(value, o.binary_damage) && o.binary_damage >= 0.0 && o.binary_damage <= 1.0;
+    } else if (a == "--damage-report") {
+      damage_report = value;
     } else if (a == "--keep") {
       ok = parse_real(value, o.keep) && o.keep >= 0.0 && o.keep <= 1.0;
     } else {
@@ -150,7 +158,33 @@ int make_flight(const std::string& dir, const std::vector<std::string>& args) {
   std::ofstream cal(base.string() + ".cal", std::ios::binary);
   std::ofstream setup(base.string() + ".setup", std::ios::binary);
   std::ofstream answers(base.string() + ".answers", std::ios::binary);
-  const int seconds = sfmr::sim::write_flight(o, sfmr::sim::Storm{}, radiometer, field.get(), raw, truth);
+  std::vector<sfmr::sim::ByteRange> damaged;
+  std::ostringstream raw_text;
+  const bool report = !damage_report.empty();
+  const int seconds = sfmr::sim::write_flight(o, sfmr::sim::Storm{}, radiometer, field.get(),
+                                              report ? static_cast<std::ostream&>(raw_text) : raw, truth,
+                                              report ? &damaged : nullptr);
+  if (report) {
+    const std::string text = raw_text.str();
+    raw << text;
+    std::ofstream out(damage_report, std::ios::binary);
+    out << "raw_line,original\n";
+    std::size_t line = 1, counted = 0;
+    for (const auto& d : damaged) {
+      if (d.original.empty() || d.end > text.size()) continue;
+      // The damaged record is the last line of its range (a stray line may come before it).
+      line +=
+          static_cast<std::size_t>(std::count(text.begin() + static_cast<std::ptrdiff_t>(counted),
+                                              text.begin() + static_cast<std::ptrdiff_t>(d.end - 1), '\n'));
+      counted = d.end - 1;
+      out << line << ',' << d.original << '\n';
+    }
+    out.close();
+    if (!out) {
+      std::cerr << "sfmrsim: cannot write " << damage_report << '\n';
+      return 1;
+    }
+  }
   sfmr::sim::write_calibration_file(cal, radiometer);
   sfmr::sim::write_setup_file(setup, name + ".dat", name + ".cal",
                               std::filesystem::path(sst_file).filename().string(), radiometer);

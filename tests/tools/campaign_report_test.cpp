@@ -9,7 +9,8 @@ namespace sfmr::campaign {
 namespace {
 
 const std::string kSummaryHeader =
-    "seconds,retrieved_seconds,retrieved_share,max_wind_speed,max_rain_rate,damaged_records";
+    "seconds,retrieved_seconds,retrieved_share,max_wind_speed,max_rain_rate,damaged_records,time_repaired,"
+    "max_wind_time,max_wind_lat,max_wind_lon";
 
 TEST(CampaignReport, ReadsTheSummaryRow) {
   struct Case {
@@ -19,8 +20,9 @@ TEST(CampaignReport, ReadsTheSummaryRow) {
     std::string seconds, damaged;
   };
   const Case cases[] = {
-      {"two lines", kSummaryHeader + "\n7200,7000,0.972,49.8,44.1,12\n", true, "7200", "12"},
-      {"CR LF", kSummaryHeader + "\r\n36000,0,0.000,,,0\r\n", true, "36000", "0"},
+      {"two lines", kSummaryHeader + "\n7200,7000,0.972,49.8,44.1,12,0,01:02:03,25.5,-84\n", true, "7200",
+       "12"},
+      {"CR LF", kSummaryHeader + "\r\n36000,0,0.000,,,0,3,,,\r\n", true, "36000", "0"},
       {"header only", kSummaryHeader + "\n", false, "", ""},
       {"short row", kSummaryHeader + "\n7200,7000\n", false, "", ""},
       {"other header", "seconds,retrieved\n1,2\n", false, "", ""},
@@ -49,7 +51,7 @@ FlightReport done_row(std::string name, bool plotted) {
   r.steps = {{"sfmrbatch", 0, 0.5}};
   if (plotted) r.steps.push_back({"sfmrplot", 0, 0.7});
   row.result = r;
-  row.summary = SummaryRow{"7200", "7000", "0.972", "49.8", "44.1", "12"};
+  row.summary = SummaryRow{"7200", "7000", "0.972", "49.8", "44.1", "12", "2", "01:02:03", "25.5", "-84"};
   row.files = {row.name + ".OUT", "console.txt"};
   return row;
 }
@@ -74,10 +76,10 @@ TEST(CampaignReport, CsvRows) {
                                           pending};
   const std::string want =
       "name,status,exit_status,failed_step,reason,seconds,retrieved_seconds,retrieved_share,max_wind_speed,"
-      "max_rain_rate,damaged_records,time_taken,steps\n"
-      "a,done,0,,,7200,7000,0.972,49.8,44.1,12,1.23,sfmrbatch sfmrplot\n"
-      "b,failed,1,sfmrbatch,\"sfmrbatch: Bad line, \"\"x\"\"\",,,,,,,0.00,sfmrbatch\n"
-      "p,pending,,,,,,,,,,,\n";
+      "max_rain_rate,damaged_records,time_repaired,max_wind_time,max_wind_lat,max_wind_lon,time_taken,steps\n"
+      "a,done,0,,,7200,7000,0.972,49.8,44.1,12,2,01:02:03,25.5,-84,1.23,sfmrbatch sfmrplot\n"
+      "b,failed,1,sfmrbatch,\"sfmrbatch: Bad line, \"\"x\"\"\",,,,,,,,,,,0.00,sfmrbatch\n"
+      "p,pending,,,,,,,,,,,,,,,\n";
   EXPECT_EQ(report_csv(rows), want);
   EXPECT_EQ(steps_run(rows), (std::vector<std::string>{"sfmrbatch", "sfmrplot"}));
 }

@@ -152,9 +152,9 @@ TEST(FlightSummary, CsvLineHasTheCampaignColumns) {
        {second(0, 25, -80, 54.875f, 47.154f, "F012345"), second(1, 25, -80, 3, 5, "F0-2345"),
         second(2, 25, -80, 60, 60, "OverLand")},
        21,
-       "3,2,0.6667,54.88,47.15,21"},
-      {"no retrieval, no console", {second(0, 25, -80, 5, 5, "NoData")}, std::nullopt, "1,0,0.0000,,,"},
-      {"no seconds", {}, 0, "0,0,,,,0"},
+       "3,2,0.6667,54.88,47.15,21,0,00:00:00,25.000,-80.000"},
+      {"no retrieval, no console", {second(0, 25, -80, 5, 5, "NoData")}, std::nullopt, "1,0,0.0000,,,,0,,,"},
+      {"no seconds", {}, 0, "0,0,,,,0,0,,,"},
   };
   for (const Case& c : cases) {
     FlightSummary s = summarise_flight(c.seconds);
@@ -163,8 +163,8 @@ TEST(FlightSummary, CsvLineHasTheCampaignColumns) {
     print_flight_csv(os, s);
     EXPECT_EQ(
         os.str(),
-        std::string(
-            "seconds,retrieved_seconds,retrieved_share,max_wind_speed,max_rain_rate,damaged_records\n") +
+        std::string("seconds,retrieved_seconds,retrieved_share,max_wind_speed,max_rain_rate,damaged_records,"
+                    "time_repaired,max_wind_time,max_wind_lat,max_wind_lon\n") +
             c.values + "\n")
         << c.name;
   }

@@ -108,11 +108,12 @@ TEST(QuickLookTools, SummaryOfAFlightWithoutTruth) {
   const std::vector<std::string> rows = lines_of(csv.out);
   ASSERT_EQ(rows.size(), 2u) << csv.out;
   EXPECT_EQ(rows[0],
-            "seconds,retrieved_seconds,retrieved_share,max_wind_speed,max_rain_rate,damaged_records");
+            "seconds,retrieved_seconds,retrieved_share,max_wind_speed,max_rain_rate,damaged_records,"
+            "time_repaired,max_wind_time,max_wind_lat,max_wind_lon");
   std::vector<std::string> v;
   std::istringstream split(rows[1]);
   for (std::string field; std::getline(split, field, ',');) v.push_back(field);
-  ASSERT_EQ(v.size(), 6u) << rows[1];
+  ASSERT_EQ(v.size(), 10u) << rows[1];
   EXPECT_EQ(v[0], std::to_string(e.seconds));
   EXPECT_EQ(v[1], std::to_string(e.retrieved));
   const auto plain = [](double x, int d) {

@@ -14,10 +14,11 @@
 
 namespace sfmr::campaign {
 
-// The row of `sfmrsummary --csv`, its six values as text, in the order of kSummaryColumns.
-inline constexpr std::array<std::string_view, 6> kSummaryColumns = {
-    "seconds", "retrieved_seconds", "retrieved_share", "max_wind_speed", "max_rain_rate", "damaged_records"};
-using SummaryRow = std::array<std::string, 6>;
+// The row of `sfmrsummary --csv`, its values as text, in the order of kSummaryColumns.
+inline constexpr std::array<std::string_view, 10> kSummaryColumns = {
+    "seconds",         "retrieved_seconds", "retrieved_share", "max_wind_speed", "max_rain_rate",
+    "damaged_records", "time_repaired",     "max_wind_time",   "max_wind_lat",   "max_wind_lon"};
+using SummaryRow = std::array<std::string, kSummaryColumns.size()>;
 
 // Reads sfmrsummary's two lines (header and one row); nullopt when they are not that.
 std::optional<SummaryRow> parse_summary(std::string_view text);

@@ -1,0 +1,67 @@
+// The data clock's repair: runs out of sequence as sfmrbatch writes them around a damaged aircraft record,
+// the seconds and the strictly increasing times they get, and whether the sequence confirms them.
+#include "flight/clock_repair.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "flight/out_reader.hpp"
+
+namespace sfmr::flight {
+namespace {
+
+TEST(ClockRepair, RunsOutOfSequence) {
+  using Q = TimeQuality;
+  constexpr Q A = Q::AsRecorded, R = Q::Repaired, U = Q::Unverified;
+  struct Case {
+    const char* name;
+    std::vector<std::int32_t> clock;    // time of day as written
+    std::vector<std::int64_t> elapsed;  // repaired seconds
+    std::vector<Q> quality;
+  };
+  const Case cases[] = {
+      {"in sequence", {100, 101, 102}, {100, 101, 102}, {A, A, A}},
+      {"a gap forwards stays", {100, 101, 160, 161}, {100, 101, 160, 161}, {A, A, A, A}},
+      {"midnight", {86398, 86399, 0, 1}, {86398, 86399, 86400, 86401}, {A, A, A, A}},
+      // sfmrbatch: the damaged record's line and one more, then the good record's line of the same second.
+      {"backwards and back, as sfmrbatch writes it",
+       {100, 101, 40, 41, 102, 103},
+       {100, 101, 101, 102, 102, 103},
+       {A, A, R, R, A, A}},
+      {"forwards and back",
+       {100, 101, 9000, 9001, 102, 103},
+       {100, 101, 101, 102, 102, 103},
+       {A, A, R, R, A, A}},
+      {"one second a line, resumed after the run",
+       {100, 40, 41, 103, 104},
+       {100, 101, 102, 103, 104},
+       {A, R, R, A, A}},
+      {"backwards across midnight",
+       {86399, 0, 86000, 86001, 1, 2},
+       {86399, 86400, 86400, 86401, 86401, 86402},
+       {A, A, R, R, A, A}},
+      {"seconds lost inside the run", {100, 40, 41, 104, 105}, {100, 101, 102, 104, 105}, {A, U, U, A, A}},
+      {"a reset that never returns", {100, 101, 50, 51, 52}, {100, 101, 102, 103, 104}, {A, A, U, U, U}},
+  };
+  for (const Case& c : cases) {
+    std::vector<OutSecond> s(c.clock.size());
+    for (std::size_t i = 0; i < s.size(); ++i) s[i].clock = c.clock[i];
+    std::size_t changed = 0;
+    for (Q q : c.quality) changed += q != A ? 1 : 0;
+    EXPECT_EQ(repair_clock(s), changed) << c.name;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+      EXPECT_EQ(s[i].elapsed, c.elapsed[i]) << c.name << " line " << i;
+      EXPECT_EQ(s[i].time_quality, c.quality[i]) << c.name << " line " << i;
+      EXPECT_EQ(std::llround(s[i].time), s[i].elapsed) << c.name << " line " << i;
+      if (i > 0) {
+        EXPECT_GT(s[i].time, s[i - 1].time) << c.name << " line " << i;
+      }
+      EXPECT_EQ(s[i].recorded % 86400, c.clock[i]) << c.name << " line " << i;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace sfmr::flight
