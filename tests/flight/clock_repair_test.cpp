@@ -43,7 +43,14 @@ TEST(ClockRepair, RunsOutOfSequence) {
        {86399, 86400, 86400, 86401, 86401, 86402},
        {A, A, R, R, A, A}},
       {"seconds lost inside the run", {100, 40, 41, 104, 105}, {100, 101, 102, 104, 105}, {A, U, U, A, A}},
-      {"a reset that never returns", {100, 101, 50, 51, 52}, {100, 101, 102, 103, 104}, {A, A, U, U, U}},
+      {"the clock's start before the first aircraft record",
+       {1, 2, 85501, 85502},
+       {85499, 85500, 85501, 85502},
+       {U, U, A, A}},
+      {"a reset that never returns",
+       {36000, 36001, 35950, 35951, 35952},
+       {36000, 36001, 36002, 36003, 36004},
+       {A, A, U, U, U}},
   };
   for (const Case& c : cases) {
     std::vector<OutSecond> s(c.clock.size());

@@ -34,6 +34,7 @@ std::size_t repair_clock(std::vector<OutSecond>& s) {
     s[j].time_quality = shift == 0 ? TimeQuality::AsRecorded : TimeQuality::Unverified;
   };
   keep(0);
+  bool first_jump = true;
   std::size_t i = 1;
   while (i < n) {
     const std::int64_t good = s[i - 1].elapsed;  // the last good time
@@ -55,6 +56,20 @@ std::size_t repair_clock(std::vector<OutSecond>& s) {
         break;
       }
     }
+    if (back == 0 && first_jump && i <= kMaxRepairRun && away_back &&
+        s[0].clock < static_cast<std::int32_t>(kMaxRepairRun)) {
+      // The lines before the first aircraft record count from the clock's start: they take the seconds
+      // before the first line of the sequence, one a line, with nothing before them to confirm it.
+      for (std::size_t j = 0; j < i; ++j) {
+        s[j].elapsed = clock(i) - static_cast<std::int64_t>(i - j);
+        s[j].time = static_cast<double>(s[j].elapsed);
+        s[j].time_quality = TimeQuality::Unverified;
+      }
+      first_jump = false;
+      keep(i++);
+      continue;
+    }
+    first_jump = false;
     if (back == 0) {
       if (!away_back) {  // a gap in the data: the time is as recorded
         keep(i++);
@@ -86,6 +101,14 @@ std::size_t repair_clock(std::vector<OutSecond>& s) {
     }
     keep(back);  // the sequence resumes
     i = back + 1;
+  }
+  // Times count from the midnight before the first line's repaired time.
+  if (s[0].elapsed < 0) {
+    for (OutSecond& line : s) {
+      line.elapsed += kDay;
+      line.recorded += kDay;
+      line.time += kDay;
+    }
   }
   std::size_t replaced = 0;
   for (const OutSecond& line : s) replaced += line.time_quality != TimeQuality::AsRecorded ? 1 : 0;

@@ -13,7 +13,11 @@
 // good one). Otherwise its lines are `Unverified`: one second a line from the last good time when the
 // resumed time leaves room for more (seconds lost inside the run), spread evenly between the two good
 // times when it leaves less. A jump backwards that never comes back (a clock reset) shifts every later line
-// to continue one second a line from the last good time, all of them `Unverified`.
+// to continue one second a line from the last good time, all of them `Unverified`; when it is the first
+// jump of the flight, within its first kMaxRepairRun lines and from a first time within kMaxRepairRun s
+// after midnight, it is the lines before it that are out of
+// sequence (sfmrbatch's clock counts from zero until the first aircraft record with a readable time), and
+// they take the seconds before the jump, one a line, `Unverified`.
 //
 // `time` increases strictly from line to line: a repaired line whose second is that of the good line before
 // (after) the run is placed a third of a second after (before) it; rounded to the second, `time` is the
