@@ -3,7 +3,8 @@
 # project needs from the system; run_sample.sh, run_tests.sh and .ci/run all call it.
 #   scripts/ensure_packages.sh GROUP...
 # Groups: build (compiler, CMake, Ninja), tests (GoogleTest, Google Benchmark), tools (netCDF, xarray with
-# its netCDF backend, gnuplot, GMT with its coastlines), fuzz (clang with libFuzzer), campaign (GNU parallel).
+# its netCDF backend, gnuplot, GMT with its coastlines), fuzz (clang with libFuzzer), campaign (GNU parallel; Slurm
+# and munge for the test that runs the campaign on a one-node cluster).
 # Nothing missing: silent, status 0. As root: one `apt-get update`, then `apt-get install` of the missing
 # packages only. Otherwise: prints the one `apt-get install` line to run and exits with status 1.
 set -euo pipefail
@@ -14,7 +15,7 @@ packages_of() {
     tests) echo "libgtest-dev libbenchmark-dev" ;;
     tools) echo "libnetcdf-dev netcdf-bin python3-xarray python3-netcdf4 gnuplot-nox gmt gmt-gshhg-low" ;;
     fuzz) echo "clang libclang-rt-14-dev" ;;
-    campaign) echo "parallel" ;;
+    campaign) echo "parallel slurm-wlm munge" ;;
     *)
       echo "ensure_packages.sh: unknown group '$1' (build, tests, tools, fuzz, campaign)" >&2
       exit 2

@@ -92,13 +92,35 @@ tail -n 1 out/joblog | grep -q " bad --retry-failed$" || fail "--retry-failed ra
 [ "$(field bad status)" = "done" ] || fail "the mended flight is not done"
 [ -e out/f1/not-run-again ] || fail "f1 was run again by --retry-failed"
 
-# Slurm: a valid script; task 2 alone processes the second flight of the manifest and nothing else.
-expect_status 0 "$campaign" manifest.csv slurm --slurm
+# Slurm: a valid script; task 2 of one flight per task processes the second flight and nothing else.
+expect_status 0 "$campaign" manifest.csv slurm --slurm --per-task 1
 bash -n slurm/campaign.slurm || fail "campaign.slurm does not parse"
 grep -q "^#SBATCH --array=1-4$" slurm/campaign.slurm || fail "array range"
 SLURM_ARRAY_TASK_ID=2 bash slurm/campaign.slurm > last.txt 2>&1 || fail "task 2: $(cat last.txt)"
 [ "$(find slurm -name result.txt)" = slurm/f2/result.txt ] || fail "task 2 ran $(find slurm -name result.txt)"
 grep -q "^state=done$" slurm/f2/result.txt || fail "task 2 not done"
+# The array stays within the site's MaxArraySize (a stand-in scontrol says it), else within 1,000 tasks.
+mkdir -p site
+printf '#!/bin/sh\necho "MaxArraySize            = %s"\n' 301 > site/scontrol
+chmod +x site/scontrol
+{
+  head -n 2 manifest.csv | tail -n 1
+  for i in $(seq 5000); do echo "g$i,flights/f1.dat,flights/f1.cal,sst.bin,$freqs,-20.0,2.0"; done
+} > big.csv
+expect_status 0 env PATH="$work/site:$PATH" "$campaign" big.csv big --slurm
+grep -q "^#SBATCH --array=1-295$" big/campaign.slurm || fail "site limit 301: $(grep array big/campaign.slurm)"
+grep -q "^per_task=17$" big/campaign.slurm || fail "flights per task for the site limit"
+printf '#!/bin/sh\nexit 1\n' > site/scontrol
+expect_status 0 env PATH="$work/site:$PATH" "$campaign" big.csv big --slurm
+grep -q "^#SBATCH --array=1-1000$" big/campaign.slurm || fail "no site limit: $(grep array big/campaign.slurm)"
+expect_status 1 env PATH="$work/site:$PATH" "$campaign" big.csv big --slurm --per-task 4
+grep -q "1250 array tasks of 4 flights exceed the site's limit of 1000" last.txt || fail "limit: $(cat last.txt)"
+# Two flights per task: the last task of an odd count runs one.
+expect_status 0 "$campaign" manifest.csv slurm2 --slurm --per-task 2
+grep -q "^#SBATCH --array=1-2$" slurm2/campaign.slurm || fail "two per task: $(grep array slurm2/campaign.slurm)"
+SLURM_ARRAY_TASK_ID=2 bash slurm2/campaign.slurm > last.txt 2>&1 || fail "task 2 of 2: $(cat last.txt)"
+[ "$(find slurm2 -name result.txt | sort | tr '\n' ' ')" = "slurm2/bad/result.txt slurm2/f3/result.txt " ] ||
+  fail "task 2 of 2 ran $(find slurm2 -name result.txt)"
 expect_status 1 "$campaign" manifest.csv slurm --report
 grep -q "^f2,done," slurm/campaign.csv || fail "Slurm report: f2 not done"
 grep -q "^f1,pending," slurm/campaign.csv || fail "Slurm report: f1 not pending"
