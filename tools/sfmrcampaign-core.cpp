@@ -9,7 +9,8 @@
 //       runs one flight (the N-th of the manifest, from 1, with --task) unless it is done already
 //       (or failed, without --retry-failed); status 0 when the flight is done, 1 when it failed
 //   sfmrcampaign-core report MANIFEST OUTDIR
-//       writes OUTDIR/campaign.csv and OUTDIR/index.html; prints the counts
+//       writes OUTDIR/campaign.csv, campaign_summary.csv and index.html, and (campaign/products.hpp) the
+//       campaign's netCDF file and map of the done flights; prints the counts
 #include <unistd.h>
 
 #include <cstdint>
@@ -20,6 +21,7 @@
 
 #include "campaign/flight.hpp"
 #include "campaign/manifest.hpp"
+#include "campaign/products.hpp"
 #include "campaign/report.hpp"
 #include "core/text.hpp"
 
@@ -91,7 +93,10 @@ int main(int argc, char** argv) {
   if (command == "report" && args.size() == 3) {
     try {
       const auto rows = collect_report(flights, outdir);
-      write_report(rows, outdir, "Campaign " + manifest_path.filename().string());
+      const std::string title = "Campaign " + manifest_path.filename().string();
+      for (const std::string& problem : write_products(rows, outdir, title, find_tools(tool_dirs())))
+        std::cerr << "sfmrcampaign: " << problem << '\n';
+      write_report(rows, outdir, title);
       int done = 0, failed = 0;
       for (const auto& row : rows) {
         if (row.result) ++(row.result->done ? done : failed);

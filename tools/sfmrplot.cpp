@@ -30,7 +30,9 @@ namespace {
 namespace fs = std::filesystem;
 using sfmr::look::gnuplot_string;
 
-constexpr const char* kUsage = "usage: sfmrplot FLIGHT.OUT [--truth TRUTH.csv] [-o PREFIX] [--force]";
+constexpr const char* kUsage =
+    "usage: sfmrplot FLIGHT.OUT [--truth TRUTH.csv] [-o PREFIX] [--force]\n"
+    "       sfmrplot --campaign LIST [--title TITLE] -o PREFIX [--force]";
 // Nodes of the land raster under the map, along its longer side.
 constexpr int kLandNodes = 600;
 
@@ -46,8 +48,24 @@ int usage_error(const std::string& what) {
 
 struct Options {
   std::string flight, truth, prefix;
+  std::string campaign, title;  // --campaign: a file listing output files, one a line; only the map is drawn
   bool force = false;
 };
+
+// The output files of a campaign's flights, read one after the other into one sequence of seconds.
+std::string read_campaign(const std::string& list, std::vector<sfmr::flight::OutSecond>& seconds,
+                          int& flights) {
+  std::ifstream in(list);
+  if (!in) return list + ": cannot open";
+  for (std::string path; std::getline(in, path);) {
+    if (path.empty()) continue;
+    std::vector<sfmr::flight::OutSecond> one;
+    if (std::string e = sfmr::flight::read_out_file(path, one); !e.empty()) return e;
+    seconds.insert(seconds.end(), one.begin(), one.end());
+    ++flights;
+  }
+  return {};
+}
 
 // Writes `text` to `path`; false when it cannot.
 template <typename Writer>
@@ -95,9 +113,12 @@ bool make_coast(const sfmr::look::MapFrame& f, const fs::path& dir, int nx, int 
 
 int plot(const Options& o) {
   std::vector<sfmr::flight::OutSecond> seconds;
-  const std::string read_error = sfmr::flight::read_out_file(o.flight, seconds);
+  const bool campaign = !o.campaign.empty();
+  int flights = 0;
+  const std::string read_error =
+      campaign ? read_campaign(o.campaign, seconds, flights) : sfmr::flight::read_out_file(o.flight, seconds);
   if (!read_error.empty()) return fail(read_error);
-  if (seconds.empty()) return fail(o.flight + ": no data lines");
+  if (seconds.empty()) return fail((campaign ? o.campaign : o.flight) + ": no data lines");
   const auto frame = sfmr::look::map_frame(seconds);
   if (!frame) return fail(o.flight + ": no valid position in the flight");
 
@@ -116,7 +137,8 @@ int plot(const Options& o) {
   const fs::path prefix = o.prefix.empty() ? fs::path(o.flight).replace_extension() : fs::path(o.prefix);
   const fs::path outputs[2] = {prefix.string() + ".timeseries.png", prefix.string() + ".map.png"};
   fs::path partial[2];
-  for (int i = 0; i < 2; ++i) {
+  const int first_plot = campaign ? 1 : 0;  // a campaign has the map only
+  for (int i = first_plot; i < 2; ++i) {
     std::error_code ec;
     if (!o.force && fs::exists(outputs[i], ec))
       return fail(outputs[i].string() + " exists (--force replaces it)");
@@ -129,7 +151,8 @@ int plot(const Options& o) {
     fs::path* files;
     ~Cleanup() {
       std::error_code ec;
-      for (int i = 0; i < 2; ++i) fs::remove(files[i], ec);
+      for (int i = 0; i < 2; ++i)
+        if (!files[i].empty()) fs::remove(files[i], ec);
     }
   } cleanup{partial};
 
@@ -153,9 +176,10 @@ int plot(const Options& o) {
   if (!make_coast(f, dir, nx, ny, error)) return fail(error);
 
   const sfmr::look::FlightSummary summary = sfmr::look::summarise_flight(seconds);
-  const std::string name = fs::path(o.flight).filename().string();
-  const std::string span =
-      sfmr::look::clock_label(summary.first) + " to " + sfmr::look::clock_label(summary.last) + " UTC";
+  const std::string name = campaign ? o.title : fs::path(o.flight).filename().string();
+  const std::string span = campaign ? std::to_string(flights) + " flights"
+                                    : sfmr::look::clock_label(summary.first) + " to " +
+                                          sfmr::look::clock_label(summary.last) + " UTC";
   double ws_max = summary.max_ws ? summary.max_ws->value : 0.0;
   for (const auto& [sec, t] : truth) ws_max = std::max(ws_max, t.ws);
   const double cb_max = std::max(10.0, std::ceil(ws_max / 10.0) * 10.0);
@@ -188,8 +212,14 @@ int plot(const Options& o) {
        << "cbmax = " << number(cb_max) << "\n"
        << "start_lon = " << number(lon_of(*first_pos)) << "\nstart_lat = " << number(first_pos->Lat) << "\n"
        << "end_lon = " << number(lon_of(*last_pos)) << "\nend_lat = " << number(last_pos->Lat) << "\n"
-       << "start_label = " << gnuplot_string("start " + sfmr::look::clock_label(first_pos->elapsed)) << "\n"
-       << "end_label = " << gnuplot_string("end " + sfmr::look::clock_label(last_pos->elapsed)) << "\n"
+       << "start_label = "
+       << gnuplot_string((campaign ? "first flight's start " : "start ") +
+                         sfmr::look::clock_label(first_pos->elapsed))
+       << "\n"
+       << "end_label = "
+       << gnuplot_string((campaign ? "last flight's end " : "end ") +
+                         sfmr::look::clock_label(last_pos->elapsed))
+       << "\n"
        << "xtic_list = " << gnuplot_string(f.xtics) << "\nytic_list = " << gnuplot_string(f.ytics) << "\n";
   });
   if (!settings_ok) return fail("cannot write the plot settings in " + dir.string());
@@ -197,22 +227,22 @@ int plot(const Options& o) {
   // The two plots are drawn side by side.
   int pids[2];
   const fs::path scripts[2] = {series_script, map_script};
-  for (int i = 0; i < 2; ++i)
+  for (int i = first_plot; i < 2; ++i)
     pids[i] = sfmr::look::start_program({"gnuplot", (dir / "settings.gp").string(), scripts[i].string()}, dir,
                                         dir / ("gnuplot" + std::to_string(i) + ".log"),
                                         dir / ("gnuplot" + std::to_string(i) + ".err"));
   bool drawn = true;
-  for (int i = 0; i < 2; ++i)
+  for (int i = first_plot; i < 2; ++i)
     drawn = check_status(sfmr::look::wait_program(pids[i]), "gnuplot",
                          dir / ("gnuplot" + std::to_string(i) + ".err"), error) &&
             drawn;
   if (!drawn) return fail(error);
-  for (int i = 0; i < 2; ++i) {
+  for (int i = first_plot; i < 2; ++i) {
     std::error_code ec;
     if (!fs::is_regular_file(partial[i], ec) || fs::file_size(partial[i], ec) == 0)
       return fail("gnuplot wrote no " + outputs[i].string());
   }
-  for (int i = 0; i < 2; ++i) {
+  for (int i = first_plot; i < 2; ++i) {
     std::error_code ec;
     fs::rename(partial[i], outputs[i], ec);
     if (ec)
@@ -235,7 +265,9 @@ int main(int argc, char** argv) {
           << "\nWrites PREFIX.timeseries.png (wind speed, rain rate and status against UTC time) and\n"
              "PREFIX.map.png (track coloured by retrieved wind speed, with coastlines). PREFIX defaults to\n"
              "FLIGHT without its extension; --truth draws the simulator's truth over the time series;\n"
-             "--force replaces existing PNG files.\n";
+             "--force replaces existing PNG files. --campaign LIST draws PREFIX.map.png alone: the tracks "
+             "of\n"
+             "every output file that LIST names (one a line) on one map, titled TITLE.\n";
       return 0;
     }
     if (a == "--version") {
@@ -244,9 +276,12 @@ int main(int argc, char** argv) {
     }
     if (a == "--force") {
       o.force = true;
-    } else if (a == "--truth" || a == "-o") {
+    } else if (a == "--truth" || a == "-o" || a == "--campaign" || a == "--title") {
       if (i + 1 >= args.size()) return usage_error(a + " needs a value");
-      (a == "-o" ? o.prefix : o.truth) = args[++i];
+      (a == "-o"           ? o.prefix
+       : a == "--truth"    ? o.truth
+       : a == "--campaign" ? o.campaign
+                           : o.title) = args[++i];
     } else if (!a.empty() && a[0] == '-') {
       return usage_error("unknown option " + a);
     } else if (o.flight.empty()) {
@@ -255,6 +290,9 @@ int main(int argc, char** argv) {
       return usage_error("more than one flight file");
     }
   }
-  if (o.flight.empty()) return usage_error("no flight file");
+  if (!o.campaign.empty() && (!o.flight.empty() || o.prefix.empty() || !o.truth.empty()))
+    return usage_error("--campaign takes -o PREFIX and no flight file or truth");
+  if (o.flight.empty() && o.campaign.empty()) return usage_error("no flight file");
+  if (o.title.empty()) o.title = "campaign";
   return plot(o);
 }

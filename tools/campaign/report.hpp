@@ -39,9 +39,13 @@ std::vector<FlightReport> collect_report(const std::vector<Flight>& flights,
 std::vector<std::string> steps_run(const std::vector<FlightReport>& rows);
 
 std::string report_csv(const std::vector<FlightReport>& rows);
-std::string report_html(const std::vector<FlightReport>& rows, std::string_view title);
+// The page; `campaign_map`: OUTDIR/campaign.map.png exists and is shown at the top. Its headings sort the
+// table (a few lines of plain JavaScript).
+std::string report_html(const std::vector<FlightReport>& rows, std::string_view title,
+                        bool campaign_map = false);
 
-// Writes both report files into outdir (each through a temporary name).
+// Writes campaign.csv, campaign_summary.csv (campaign/totals.hpp) and index.html into outdir (each through a
+// temporary name).
 void write_report(const std::vector<FlightReport>& rows, const std::filesystem::path& outdir,
                   std::string_view title);
 
