@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "campaign/report.hpp"
+#include "campaign/totals.hpp"
 
 namespace sfmr::campaign {
 namespace {
@@ -109,10 +110,39 @@ TEST(CampaignReport, HtmlPage) {
       {"no image without plots", "n/n.map.png", false},
       {"no image for a failed flight", "b/b.map.png", false},
       {"summary value", "<td class=\"num\">49.8</td>", true},
-      {"document end", "</table>\n</body>\n</html>\n", true},
+      {"document end", "</table>\n<script>", true},
+      {"sorting script", "addEventListener(\"click\"", true},
+      {"totals of the done flights",
+       "2 flights done, 4.0 hours, 14400 seconds, 14000 with a retrieval, 4 with a repaired time. Strongest "
+       "retrieved wind 49.8 m/s, flight a at 01:02:03, latitude 25.5, longitude -84.",
+       true},
+      {"no campaign map unless there is one", "campaign.map.png", false},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(html.find(c.part) != std::string::npos, c.present) << c.what << ": " << c.part;
+  }
+  EXPECT_NE(report_html(rows, "c", true).find("<img class=\"campaign\" src=\"campaign.map.png\""),
+            std::string::npos);
+}
+
+// The totals' CSV row: the done flights with a summary, the strongest wind's flight and place.
+TEST(CampaignReport, TotalsCsv) {
+  FlightReport calm = done_row("c", false);
+  (*calm.summary)[3] = "12.5";
+  struct Case {
+    const char* what;
+    std::vector<FlightReport> rows;
+    std::string row;
+  };
+  const Case cases[] = {
+      {"strongest of two",
+       {calm, done_row("a", true), failed_row("b", "x")},
+       "2,4.00,14400,14000,4,49.80,a,01:02:03,25.5,-84"},
+      {"none done", {failed_row("b", "x")}, "0,0.00,0,0,0,,,,,"},
+  };
+  for (const auto& c : cases) {
+    const std::string csv = totals_csv(campaign_totals(c.rows));
+    EXPECT_EQ(csv.substr(csv.find('\n') + 1), c.row + "\n") << c.what;
   }
 }
 

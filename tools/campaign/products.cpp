@@ -1,11 +1,9 @@
 #include "campaign/products.hpp"
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdlib>
 #include <fstream>
+
+#include "common/process.hpp"
 
 #ifdef SFMR_CAMPAIGN_NC
 #include "archive/campaign_nc.hpp"
@@ -18,23 +16,6 @@ namespace {
 
 bool has_file(const FlightReport& row, const std::string& name) {
   return std::find(row.files.begin(), row.files.end(), name) != row.files.end();
-}
-
-// Runs argv, its output into `log`; the exit status (-1 when it could not be started).
-int run(const std::vector<std::string>& argv, const fs::path& log) {
-  const pid_t pid = ::fork();
-  if (pid < 0) return -1;
-  if (pid == 0) {
-    if (!std::freopen(log.c_str(), "w", stdout) || !std::freopen(log.c_str(), "a", stderr)) ::_exit(126);
-    std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    ::execv(args[0], args.data());
-    ::_exit(127);
-  }
-  int status = 0;
-  if (::waitpid(pid, &status, 0) < 0) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 }  // namespace
@@ -75,11 +56,16 @@ std::vector<std::string> write_products(const std::vector<FlightReport>& rows, c
     std::ofstream out(list);
     for (const auto& o : outs) out << o << '\n';
   }
-  const int status = run({tools.sfmrplot.string(), "--campaign", list.string(), "--title", std::string(title),
-                          "-o", (outdir / "campaign").string(), "--force"},
-                         outdir / "campaign.map.log");
+  const fs::path log = outdir / "campaign.map.log";
+  const auto r =
+      tool::run_child({.argv = {tools.sfmrplot.string(), "--campaign", list.string(), "--title",
+                                std::string(title), "-o", (outdir / "campaign").string(), "--force"},
+                       .out = tool::Sink::kFile,
+                       .err = tool::Sink::kFile,
+                       .out_file = log,
+                       .err_file = log});
   fs::remove(list, ec);
-  if (status != 0)
+  if (r.shell_status() != 0)
     problems.push_back("campaign.map.png: sfmrplot failed (see " + (outdir / "campaign.map.log").string() +
                        ")");
   return problems;
