@@ -59,7 +59,7 @@ std::vector<std::string> write_products(const std::vector<FlightReport>& rows, c
   const fs::path log = outdir / "campaign.map.log";
   const auto r =
       tool::run_child({.argv = {tools.sfmrplot.string(), "--campaign", list.string(), "--title",
-                                std::string(title), "-o", (outdir / "campaign").string(), "--force"},
+                                std::string(title), "-o", (outdir / "campaign").string(), "--cache", (outdir / ".plot-cache").string(), "--force"},
                        .out = tool::Sink::kFile,
                        .err = tool::Sink::kFile,
                        .out_file = log,

@@ -5,6 +5,8 @@
 #               midnight, NaN where a value does not exist
 #   bandfile    "start end band" runs, band 0..5 as in band_name below
 #   seriesout flightname timespan has_truth tmin tmax
+# Every setting from its default: sfmrplot runs both scripts in one gnuplot, one after the other.
+reset
 set terminal pngcairo size 1600,1000 font "sans,12" linewidth 1.2
 set output seriesout
 set datafile missing "NaN"
