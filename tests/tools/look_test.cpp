@@ -141,6 +141,10 @@ TEST(FlightSummary, ComparesTheRetrievalWithTheOnboardSolution) {
 }
 
 TEST(FlightSummary, CsvLineHasTheCampaignColumns) {
+  const auto repaired = [](flight::OutSecond s, flight::TimeQuality q) {
+    s.time_quality = q;
+    return s;
+  };
   struct Case {
     const char* name;
     std::vector<flight::OutSecond> seconds;
@@ -155,6 +159,12 @@ TEST(FlightSummary, CsvLineHasTheCampaignColumns) {
        "3,2,0.6667,54.88,47.15,21,0,00:00:00,25.000,-80.000"},
       {"no retrieval, no console", {second(0, 25, -80, 5, 5, "NoData")}, std::nullopt, "1,0,0.0000,,,,0,,,"},
       {"no seconds", {}, 0, "0,0,,,,0,0,,,"},
+      {"times repaired, verified or not",
+       {repaired(second(0, 25, -80, 5, 5, "NoData"), flight::TimeQuality::Repaired),
+        repaired(second(1, 25, -80, 5, 5, "NoData"), flight::TimeQuality::Unverified),
+        second(2, 25, -80, 5, 5, "NoData")},
+       std::nullopt,
+       "3,0,0.0000,,,,2,,,"},
   };
   for (const Case& c : cases) {
     FlightSummary s = summarise_flight(c.seconds);

@@ -146,6 +146,45 @@ TEST(QuickLookTools, PlotsOfAFlightWithoutTruth) {
   EXPECT_EQ(files_in("plots"), (std::vector<std::string>{"x.map.png", "x.timeseries.png"}));
 }
 
+// With a cache the coastlines of a region come from GMT once: a second plot of the same region draws the
+// same pictures with no GMT to be found. --campaign draws the map alone, from a list of output files.
+TEST(QuickLookTools, CachedCoastlinesAndCampaignMap) {
+  TempDir dir;
+  make_processed_flight();
+  ASSERT_EQ(run({SFMR_PLOT_BINARY, "f.OUT", "-o", "a", "--cache", "cache"}).status, 0);
+  EXPECT_EQ(files_in("cache").size(), 2u);
+  fs::create_directory("bin");
+  fs::create_symlink("/usr/bin/gnuplot", "bin/gnuplot");
+  const std::string only_gnuplot = "PATH=" + fs::absolute("bin").string();
+  struct Case {
+    const char* what;
+    std::vector<std::string> args;
+    int status;
+    std::vector<std::string> same;  // pictures equal to those of the first plot: name, first plot's name
+  };
+  const Case cases[] = {
+      {"from the cache",
+       {"f.OUT", "-o", "b", "--cache", "cache"},
+       0,
+       {"b.map.png", "a.map.png", "b.timeseries.png", "a.timeseries.png"}},
+      {"no cache, no GMT", {"f.OUT", "-o", "c"}, 1, {}},
+      {"campaign of one flight", {"--campaign", "list.txt", "-o", "camp", "--cache", "cache"}, 0, {}},
+      {"campaign without -o", {"--campaign", "list.txt"}, 2, {}},
+  };
+  write_file("list.txt", "f.OUT\n");
+  for (const Case& c : cases) {
+    std::vector<std::string> argv = {SFMR_PLOT_BINARY};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    const tool::ChildResult r = tool::run_child({.argv = argv, .env = {only_gnuplot}});
+    EXPECT_EQ(r.shell_status(), c.status) << c.what << ": " << r.err;
+    for (std::size_t k = 0; k + 1 < c.same.size(); k += 2)
+      EXPECT_EQ(read_file(c.same[k]), read_file(c.same[k + 1])) << c.what << ": " << c.same[k];
+  }
+  EXPECT_GT(read_file("camp.map.png").size(), 10000u);
+  EXPECT_FALSE(fs::exists("camp.timeseries.png"));
+  EXPECT_FALSE(fs::exists("c.map.png"));
+}
+
 TEST(QuickLookTools, BadInputFailsWithOneLineAndNoPlot) {
   // in.OUT: its only line comes before any aircraft record (position 0, 0); head.OUT: the header alone.
   const std::string header = std::string(Writer::kHeader) + "\r\n";
