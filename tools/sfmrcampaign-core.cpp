@@ -31,7 +31,8 @@ using sfmr::tool::fail;
 using sfmr::tool::usage_error;
 
 constexpr sfmr::tool::ToolSpec kSpec{
-    .name = "sfmrcampaign-core",
+    // Its messages reach the user through sfmrcampaign, whose name they carry.
+    .name = "sfmrcampaign",
     .usage =
         "sfmrcampaign-core (check MANIFEST | pending MANIFEST OUTDIR | flight MANIFEST OUTDIR (NAME | "
         "--task N) | report MANIFEST OUTDIR) [--retry-failed]",

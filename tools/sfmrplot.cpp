@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "common/cli.hpp"
+#include "common/input.hpp"
 #include "common/process.hpp"
 #include "common/publish.hpp"
 #include "common/share.hpp"
@@ -182,8 +183,7 @@ int plot(const Options& o) {
 
   std::map<int, sfmr::look::TruthSecond> truth;
   if (!o.truth.empty()) {
-    std::ifstream in(o.truth, std::ios::binary);
-    if (!in) fail(o.truth + ": cannot open");
+    std::ifstream in = sfmr::tool::open_input(o.truth);
     truth = sfmr::look::read_truth(in);
   }
 

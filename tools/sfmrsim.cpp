@@ -143,8 +143,9 @@ int make_flight(const std::vector<std::string>& words) {
   const fs::path dir = args.positional(2, 2, "flight needs DIR")[1];
   const sfmr::sim::FlightOptions o = flight_options(args);
   const std::string name = args.text("--name", "sample");
-  if (name.empty() || name.find('/') != std::string::npos)
-    sfmr::tool::usage_error("--name '" + name + "': must be a file stem without '/'");
+  if (name.empty() || name.front() == '.' || name.find('/') != std::string::npos)
+    sfmr::tool::usage_error("--name '" + name +
+                            "': must be a file stem, not beginning with '.', without '/'");
   const std::string sst_file = args.text("--sst", "sfmr_sst.bin");
 
   std::unique_ptr<sfmr::SstField> field;

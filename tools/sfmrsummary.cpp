@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "common/cli.hpp"
+#include "common/input.hpp"
 #include "flight/out_reader.hpp"
 #include "look/flight_summary.hpp"
 #include "look/truth.hpp"
@@ -29,13 +30,6 @@ constexpr sfmr::tool::ToolSpec kSpec{
         "--console counts the damaged records in the run's console transcript; --truth compares\n"
         "with the simulator's truth file; --csv prints a header line and one line of values.\n"};
 
-// The file's stream, or a failure naming it.
-std::ifstream open_input(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) sfmr::tool::fail(path + ": cannot open");
-  return in;
-}
-
 int summarise(const std::vector<std::string>& words) {
   const sfmr::tool::Args args(words, {{"--console", true}, {"--truth", true}, {"--csv"}});
   if (args.positional().empty()) sfmr::tool::usage_error("no flight file");
@@ -47,12 +41,12 @@ int summarise(const std::vector<std::string>& words) {
     sfmr::tool::fail(error);
   sfmr::look::FlightSummary summary = sfmr::look::summarise_flight(seconds);
   if (!console.empty()) {
-    std::ifstream in = open_input(console);
+    std::ifstream in = sfmr::tool::open_input(console);
     summary.damaged = sfmr::look::count_damaged_records(in);
   }
   std::map<int, sfmr::look::TruthSecond> truth_seconds;
   if (!truth.empty()) {
-    std::ifstream in = open_input(truth);
+    std::ifstream in = sfmr::tool::open_input(truth);
     truth_seconds = sfmr::look::read_truth(in);
   }
 

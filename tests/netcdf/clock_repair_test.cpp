@@ -44,7 +44,7 @@ TEST(Sfmr2ncClock, RepairedSecondsAreTheSimulatorsTrueTimes) {
     const char* stem;
     int min_runs;  // runs moved by a damaged aircraft time, at least
   };
-  const Case cases[] = {{"glitch31", 1}, {"glitch1", 1}};
+  const Case cases[] = {{.stem = "glitch31", .min_runs = 1}, {.stem = "glitch1", .min_runs = 1}};
   for (const Case& c : cases) {
     const std::string stem = (kFlight / c.stem).string();
     std::vector<flight::OutSecond> seconds;

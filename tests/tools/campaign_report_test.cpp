@@ -21,17 +21,31 @@ TEST(CampaignReport, ReadsTheSummaryRow) {
     std::string seconds, damaged;
   };
   const Case cases[] = {
-      {"two lines", kSummaryHeader + "\n7200,7000,0.972,49.8,44.1,12,0,01:02:03,25.5,-84\n", true, "7200",
-       "12"},
-      {"CR LF", kSummaryHeader + "\r\n36000,0,0.000,,,0,3,,,\r\n", true, "36000", "0"},
-      {"header only", kSummaryHeader + "\n", false, "", ""},
-      {"short row", kSummaryHeader + "\n7200,7000\n", false, "", ""},
-      {"other header", "seconds,retrieved\n1,2\n", false, "", ""},
-      {"columns swapped",
-       "retrieved_seconds,seconds,retrieved_share,max_wind_speed,max_rain_rate,damaged_records\n1,2,3,4,5,"
-       "6\n",
-       false, "", ""},
-      {"empty", "", false, "", ""},
+      {.what = "two lines",
+       .text = kSummaryHeader + "\n7200,7000,0.972,49.8,44.1,12,0,01:02:03,25.5,-84\n",
+       .ok = true,
+       .seconds = "7200",
+       .damaged = "12"},
+      {.what = "CR LF",
+       .text = kSummaryHeader + "\r\n36000,0,0.000,,,0,3,,,\r\n",
+       .ok = true,
+       .seconds = "36000",
+       .damaged = "0"},
+      {.what = "header only", .text = kSummaryHeader + "\n", .ok = false, .seconds = "", .damaged = ""},
+      {.what = "short row",
+       .text = kSummaryHeader + "\n7200,7000\n",
+       .ok = false,
+       .seconds = "",
+       .damaged = ""},
+      {.what = "other header", .text = "seconds,retrieved\n1,2\n", .ok = false, .seconds = "", .damaged = ""},
+      {.what = "columns swapped",
+       .text = "retrieved_seconds,seconds,retrieved_share,max_wind_speed,max_rain_rate,damaged_records\n1,2,"
+               "3,4,5,"
+               "6\n",
+       .ok = false,
+       .seconds = "",
+       .damaged = ""},
+      {.what = "empty", .text = "", .ok = false, .seconds = "", .damaged = ""},
   };
   for (const auto& c : cases) {
     const auto s = parse_summary(c.text);
@@ -97,26 +111,28 @@ TEST(CampaignReport, HtmlPage) {
     bool present;
   };
   const Case cases[] = {
-      {"title escaped", "<title>Campaign &lt;2026&gt;</title>", true},
-      {"counts", "3 flights: 2 done, 1 failed, 0 not processed", true},
-      {"steps", "Steps run: sfmrbatch, sfmrplot.", true},
-      {"done row", "<tr class=\"done\" id=\"a\">", true},
-      {"failed row", "<tr class=\"failed\" id=\"b\">", true},
-      {"reason escaped", "Bad line in Cal file: &lt;x&gt; &amp; y", true},
-      {"raw reason", "<x>", false},
-      {"file link", "<a href=\"a/a.OUT\">a.OUT</a>", true},
-      {"time series image", "<img loading=\"lazy\" src=\"a/a.timeseries.png\"", true},
-      {"map image", "<img loading=\"lazy\" src=\"a/a.map.png\"", true},
-      {"no image without plots", "n/n.map.png", false},
-      {"no image for a failed flight", "b/b.map.png", false},
-      {"summary value", "<td class=\"num\">49.8</td>", true},
-      {"document end", "</table>\n<script>", true},
-      {"sorting script", "addEventListener(\"click\"", true},
-      {"totals of the done flights",
-       "2 flights done, 4.0 hours, 14400 seconds, 14000 with a retrieval, 4 with a repaired time. Strongest "
-       "retrieved wind 49.8 m/s, flight a at 01:02:03, latitude 25.5, longitude -84.",
-       true},
-      {"no campaign map unless there is one", "campaign.map.png", false},
+      {.what = "title escaped", .part = "<title>Campaign &lt;2026&gt;</title>", .present = true},
+      {.what = "counts", .part = "3 flights: 2 done, 1 failed, 0 not processed", .present = true},
+      {.what = "steps", .part = "Steps run: sfmrbatch, sfmrplot.", .present = true},
+      {.what = "done row", .part = "<tr class=\"done\" id=\"a\">", .present = true},
+      {.what = "failed row", .part = "<tr class=\"failed\" id=\"b\">", .present = true},
+      {.what = "reason escaped", .part = "Bad line in Cal file: &lt;x&gt; &amp; y", .present = true},
+      {.what = "raw reason", .part = "<x>", .present = false},
+      {.what = "file link", .part = "<a href=\"a/a.OUT\">a.OUT</a>", .present = true},
+      {.what = "time series image",
+       .part = "<img loading=\"lazy\" src=\"a/a.timeseries.png\"",
+       .present = true},
+      {.what = "map image", .part = "<img loading=\"lazy\" src=\"a/a.map.png\"", .present = true},
+      {.what = "no image without plots", .part = "n/n.map.png", .present = false},
+      {.what = "no image for a failed flight", .part = "b/b.map.png", .present = false},
+      {.what = "summary value", .part = "<td class=\"num\">49.8</td>", .present = true},
+      {.what = "document end", .part = "</table>\n<script>", .present = true},
+      {.what = "sorting script", .part = "addEventListener(\"click\"", .present = true},
+      {.what = "totals of the done flights",
+       .part = "2 flights done, 4.0 hours, 14400 seconds, 14000 with a retrieval, 4 with a repaired time. "
+               "Strongest retrieved wind 49.8 m/s, flight a at 01:02:03, latitude 25.5, longitude -84.",
+       .present = true},
+      {.what = "no campaign map unless there is one", .part = "campaign.map.png", .present = false},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(html.find(c.part) != std::string::npos, c.present) << c.what << ": " << c.part;

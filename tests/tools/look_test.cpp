@@ -60,28 +60,29 @@ TEST(FlightSummary, CountsSecondsRetrievalsAndExtremes) {
     int statuses;  // rows of the status table
   };
   const Case cases[] = {
-      {"across midnight, a big roll's repeated values are no retrieval",
-       {second(86398, 25, -80, 10, 1, "F012345"), second(86399, 25.1f, -80.1f, 20, 2, "F0-2345"),
-        second(86400, 25.2f, -80.2f, 50, 3, "BigRoll"), second(86401, 25.3f, -80.3f, 15, 4, "F012345")},
-       3,
-       20.0,
-       86399,
-       true,
-       3},
-      {"asterisks in the wind column are no retrieval",
-       {second(100, 25, -80, kNaN, 1, "F012345"), second(101, 25, -80, 12, 1, "F012345")},
-       1,
-       12.0,
-       101,
-       true,
-       1},
-      {"the maximum before any aircraft record has no position",
-       {second(5, 0, 0, 30, 1, "F012345"), second(6, 25, -80, 12, 1, "F012345")},
-       2,
-       30.0,
-       5,
-       false,
-       1},
+      {.name = "across midnight, a big roll's repeated values are no retrieval",
+       .seconds = {second(86398, 25, -80, 10, 1, "F012345"), second(86399, 25.1f, -80.1f, 20, 2, "F0-2345"),
+                   second(86400, 25.2f, -80.2f, 50, 3, "BigRoll"),
+                   second(86401, 25.3f, -80.3f, 15, 4, "F012345")},
+       .retrieved = 3,
+       .max_ws = 20.0,
+       .max_ws_at = 86399,
+       .max_ws_position = true,
+       .statuses = 3},
+      {.name = "asterisks in the wind column are no retrieval",
+       .seconds = {second(100, 25, -80, kNaN, 1, "F012345"), second(101, 25, -80, 12, 1, "F012345")},
+       .retrieved = 1,
+       .max_ws = 12.0,
+       .max_ws_at = 101,
+       .max_ws_position = true,
+       .statuses = 1},
+      {.name = "the maximum before any aircraft record has no position",
+       .seconds = {second(5, 0, 0, 30, 1, "F012345"), second(6, 25, -80, 12, 1, "F012345")},
+       .retrieved = 2,
+       .max_ws = 30.0,
+       .max_ws_at = 5,
+       .max_ws_position = false,
+       .statuses = 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -111,21 +112,27 @@ TEST(FlightSummary, ComparesTheRetrievalWithTheOnboardSolution) {
   };
   const Case cases[] = {
       // Differences -1, 1, -3; centred retrieval -10, 0, 10 and onboard -10, -2, 12.
-      {"three pairs",
-       {second(0, 25, -80, 10, 0, "F012345", 11, 0), second(1, 25, -80, 20, 0, "F012345", 19, 0),
-        second(2, 25, -80, 30, 0, "F012345", 33, 0)},
-       3,
-       -1.0,
-       std::sqrt(11.0 / 3.0),
-       220.0 / std::sqrt(200.0 * 248.0)},
-      {"onboard without a solution and seconds without a retrieval are left out",
-       {second(0, 25, -80, 10, 0, "F012345", 11, 0), second(1, 25, -80, 20, 0, "F012345", 19, 0, " NoData"),
-        second(2, 25, -80, 30, 0, "OverLand", 33, 0), second(3, 25, -80, 14, 0, "F012345", 12, 0)},
-       2,
-       0.5,
-       std::sqrt(2.5),
-       std::nullopt},
-      {"no pair", {second(0, 25, -80, 10, 0, "NoData", 11, 0)}, 0, 0.0, 0.0, std::nullopt},
+      {.name = "three pairs",
+       .seconds = {second(0, 25, -80, 10, 0, "F012345", 11, 0), second(1, 25, -80, 20, 0, "F012345", 19, 0),
+                   second(2, 25, -80, 30, 0, "F012345", 33, 0)},
+       .n = 3,
+       .bias = -1.0,
+       .rms = std::sqrt(11.0 / 3.0),
+       .correlation = 220.0 / std::sqrt(200.0 * 248.0)},
+      {.name = "onboard without a solution and seconds without a retrieval are left out",
+       .seconds = {second(0, 25, -80, 10, 0, "F012345", 11, 0),
+                   second(1, 25, -80, 20, 0, "F012345", 19, 0, " NoData"),
+                   second(2, 25, -80, 30, 0, "OverLand", 33, 0), second(3, 25, -80, 14, 0, "F012345", 12, 0)},
+       .n = 2,
+       .bias = 0.5,
+       .rms = std::sqrt(2.5),
+       .correlation = std::nullopt},
+      {.name = "no pair",
+       .seconds = {second(0, 25, -80, 10, 0, "NoData", 11, 0)},
+       .n = 0,
+       .bias = 0.0,
+       .rms = 0.0,
+       .correlation = std::nullopt},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -152,19 +159,22 @@ TEST(FlightSummary, CsvLineHasTheCampaignColumns) {
     const char* values;
   };
   const Case cases[] = {
-      {"retrievals and a console",
-       {second(0, 25, -80, 54.875f, 47.154f, "F012345"), second(1, 25, -80, 3, 5, "F0-2345"),
-        second(2, 25, -80, 60, 60, "OverLand")},
-       21,
-       "3,2,0.6667,54.88,47.15,21,0,00:00:00,25.000,-80.000"},
-      {"no retrieval, no console", {second(0, 25, -80, 5, 5, "NoData")}, std::nullopt, "1,0,0.0000,,,,0,,,"},
-      {"no seconds", {}, 0, "0,0,,,,0,0,,,"},
-      {"times repaired, verified or not",
-       {repaired(second(0, 25, -80, 5, 5, "NoData"), flight::TimeQuality::Repaired),
-        repaired(second(1, 25, -80, 5, 5, "NoData"), flight::TimeQuality::Unverified),
-        second(2, 25, -80, 5, 5, "NoData")},
-       std::nullopt,
-       "3,0,0.0000,,,,2,,,"},
+      {.name = "retrievals and a console",
+       .seconds = {second(0, 25, -80, 54.875f, 47.154f, "F012345"), second(1, 25, -80, 3, 5, "F0-2345"),
+                   second(2, 25, -80, 60, 60, "OverLand")},
+       .damaged = 21,
+       .values = "3,2,0.6667,54.88,47.15,21,0,00:00:00,25.000,-80.000"},
+      {.name = "no retrieval, no console",
+       .seconds = {second(0, 25, -80, 5, 5, "NoData")},
+       .damaged = std::nullopt,
+       .values = "1,0,0.0000,,,,0,,,"},
+      {.name = "no seconds", .seconds = {}, .damaged = 0, .values = "0,0,,,,0,0,,,"},
+      {.name = "times repaired, verified or not",
+       .seconds = {repaired(second(0, 25, -80, 5, 5, "NoData"), flight::TimeQuality::Repaired),
+                   repaired(second(1, 25, -80, 5, 5, "NoData"), flight::TimeQuality::Unverified),
+                   second(2, 25, -80, 5, 5, "NoData")},
+       .damaged = std::nullopt,
+       .values = "3,0,0.0000,,,,2,,,"},
   };
   for (const Case& c : cases) {
     FlightSummary s = summarise_flight(c.seconds);
@@ -187,14 +197,17 @@ TEST(FlightSummary, DamagedRecordsAreTheDecodersConsoleLines) {
     int damaged;
   };
   const Case cases[] = {
-      {"start-up only", "Enter SFMR setup filename: Setup success\r\nS/N: 17\r\nCreate Out File success\r\n",
-       0},
-      {"both kinds",
-       "Create Out File success\r\n%B Read Error @ 23:16:55\r\nTherm Read Error: %T 74    \r\n"
-       "%B Read Error @ 00:00:01\r\n",
-       3},
-      {"the text elsewhere in a line is not a report", "Trying create file: %B Read Error @ .OUT\r\n", 0},
-      {"last line without a line end", "Therm Read Error: %T 1 2", 1},
+      {.name = "start-up only",
+       .console = "Enter SFMR setup filename: Setup success\r\nS/N: 17\r\nCreate Out File success\r\n",
+       .damaged = 0},
+      {.name = "both kinds",
+       .console = "Create Out File success\r\n%B Read Error @ 23:16:55\r\nTherm Read Error: %T 74    \r\n"
+                  "%B Read Error @ 00:00:01\r\n",
+       .damaged = 3},
+      {.name = "the text elsewhere in a line is not a report",
+       .console = "Trying create file: %B Read Error @ .OUT\r\n",
+       .damaged = 0},
+      {.name = "last line without a line end", .console = "Therm Read Error: %T 1 2", .damaged = 1},
   };
   for (const Case& c : cases) {
     std::istringstream in(c.console);
@@ -219,17 +232,29 @@ TEST(PlotData, DegreeTicsCarryTheHemisphere) {
     const char* tics;
   };
   const Case cases[] = {
-      {-86.5, -81.6, "E", "W",
-       "(\"86°W\"    -86.000, \"85°W\"    -85.000, \"84°W\"    -84.000, \"83°W\"    -83.000, \"82°W\"    "
-       "-82.000)"},
-      {-1.1, 1.1, "N", "S",
-       "(\"1.0°S\"     -1.000, \"0.5°S\"     -0.500, \"0.0°\"      0.000, \"0.5°N\"      0.500, \"1.0°N\"    "
-       "  "
-       "1.000)"},
-      {178.0, 182.5, "E", "W",
-       "(\"178°E\"    178.000, \"179°E\"    179.000, \"180°E\"    180.000, \"179°W\"    181.000, \"178°W\"   "
-       " "
-       "182.000)"},
+      {.lo = -86.5,
+       .hi = -81.6,
+       .pos = "E",
+       .neg = "W",
+       .tics =
+           "(\"86°W\"    -86.000, \"85°W\"    -85.000, \"84°W\"    -84.000, \"83°W\"    -83.000, \"82°W\"    "
+           "-82.000)"},
+      {.lo = -1.1,
+       .hi = 1.1,
+       .pos = "N",
+       .neg = "S",
+       .tics = "(\"1.0°S\"     -1.000, \"0.5°S\"     -0.500, \"0.0°\"      0.000, \"0.5°N\"      0.500, "
+               "\"1.0°N\"    "
+               "  "
+               "1.000)"},
+      {.lo = 178.0,
+       .hi = 182.5,
+       .pos = "E",
+       .neg = "W",
+       .tics = "(\"178°E\"    178.000, \"179°E\"    179.000, \"180°E\"    180.000, \"179°W\"    181.000, "
+               "\"178°W\"   "
+               " "
+               "182.000)"},
   };
   for (const Case& c : cases)
     EXPECT_EQ(degree_tics(c.lo, c.hi, c.pos, c.neg), c.tics) << c.lo << ".." << c.hi;
@@ -242,20 +267,22 @@ TEST(PlotData, MapFrameHoldsTheTrackWithTheAspectOfItsLatitude) {
     bool shifted;
   };
   const Case cases[] = {
-      {"Gulf of Mexico", {second(0, 25, -86, 1, 0, "F012345"), second(1, 28, -82, 1, 0, "F012345")}, false},
-      {"a short leg at 60N",
-       {second(0, 60, 5, 1, 0, "F012345"), second(1, 60.1f, 5.2f, 1, 0, "F012345")},
-       false},
-      {"a north-south leg",
-       {second(0, 10, -60, 1, 0, "F012345"), second(1, 20, -60, 1, 0, "F012345")},
-       false},
-      {"across the dateline",
-       {second(0, -17, 179.5f, 1, 0, "F012345"), second(1, -17, -179.5f, 1, 0, "F012345")},
-       true},
-      {"positions before the first aircraft record are left out",
-       {second(0, 0, 0, 1, 0, "NoData"), second(1, 25, -86, 1, 0, "F012345"),
-        second(2, 28, -82, 1, 0, "F012345")},
-       false},
+      {.name = "Gulf of Mexico",
+       .seconds = {second(0, 25, -86, 1, 0, "F012345"), second(1, 28, -82, 1, 0, "F012345")},
+       .shifted = false},
+      {.name = "a short leg at 60N",
+       .seconds = {second(0, 60, 5, 1, 0, "F012345"), second(1, 60.1f, 5.2f, 1, 0, "F012345")},
+       .shifted = false},
+      {.name = "a north-south leg",
+       .seconds = {second(0, 10, -60, 1, 0, "F012345"), second(1, 20, -60, 1, 0, "F012345")},
+       .shifted = false},
+      {.name = "across the dateline",
+       .seconds = {second(0, -17, 179.5f, 1, 0, "F012345"), second(1, -17, -179.5f, 1, 0, "F012345")},
+       .shifted = true},
+      {.name = "positions before the first aircraft record are left out",
+       .seconds = {second(0, 0, 0, 1, 0, "NoData"), second(1, 25, -86, 1, 0, "F012345"),
+                   second(2, 28, -82, 1, 0, "F012345")},
+       .shifted = false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -316,9 +343,11 @@ TEST(PlotData, CoastSegmentsBecomeGnuplotBlocks) {
     int points;
   };
   const Case cases[] = {
-      {"> Shore Bin # 207, Level 1\n1 2\n3 4\n> Shore Bin # 208, Level 1\n5 6\n", "1 2\n3 4\n\n5 6\n", 3},
-      {"# comment\n> a\n> b\n7 8\n", "7 8\n", 1},
-      {"", "", 0},
+      {.gmt = "> Shore Bin # 207, Level 1\n1 2\n3 4\n> Shore Bin # 208, Level 1\n5 6\n",
+       .gnuplot = "1 2\n3 4\n\n5 6\n",
+       .points = 3},
+      {.gmt = "# comment\n> a\n> b\n7 8\n", .gnuplot = "7 8\n", .points = 1},
+      {.gmt = "", .gnuplot = "", .points = 0},
   };
   for (const Case& c : cases) {
     std::istringstream in(c.gmt);

@@ -150,9 +150,9 @@ TEST(Simulator, ReportsTheDamageItDoes) {
     bool damaged;
   };
   const Case cases[] = {
-      {"undamaged", 0.0, 1.0, false},
-      {"bit flips and binary noise", 0.2, 1.0, true},
-      {"transfer cut at 40 %", 0.0, 0.4, true},
+      {.name = "undamaged", .binary_damage = 0.0, .keep = 1.0, .damaged = false},
+      {.name = "bit flips and binary noise", .binary_damage = 0.2, .keep = 1.0, .damaged = true},
+      {.name = "transfer cut at 40 %", .binary_damage = 0.0, .keep = 0.4, .damaged = true},
   };
   FlightOptions clean;
   clean.hours = 0.02;

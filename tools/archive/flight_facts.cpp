@@ -99,6 +99,10 @@ std::string read_setup_facts(const std::string& path, SetupFacts& facts) {
                                          [](std::string_view) { return 0; });
   if (status > 0) return read_failure(path, status);
   auto known = [&p](std::uint32_t flag) { return (p.rcvd & flag) == 0; };
+  // A setup file named on purpose that holds none of the sections is not the file meant.
+  const bool any = known(rcvd_bit::kRawFile) || known(rcvd_bit::kCalFile) || known(rcvd_bit::kSstFile) ||
+                   known(rcvd_bit::kFreqs) || known(rcvd_bit::kDefaultSst) || known(rcvd_bit::kFilter);
+  if (!any) return path + ": no setup section (&A to &F)";
   if (known(rcvd_bit::kRawFile)) facts.raw_file = std::string(trimmed(p.infile));
   if (known(rcvd_bit::kCalFile)) facts.cal_file = std::string(trimmed(p.calfile));
   if (known(rcvd_bit::kSstFile)) facts.sst_file = std::string(trimmed(p.sstfile));

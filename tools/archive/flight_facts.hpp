@@ -51,7 +51,8 @@ struct SetupFacts {
 };
 
 // Reads the setup file at `path` with the processing's own section reader. File names are taken as written
-// (the files need not exist where the converter runs). Returns an empty string or the error message.
+// (the files need not exist where the converter runs); a file with none of the sections is an error.
+// Returns an empty string or the error message.
 std::string read_setup_facts(const std::string& path, SetupFacts& facts);
 
 }  // namespace sfmr::archive

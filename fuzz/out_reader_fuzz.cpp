@@ -1,0 +1,29 @@
+// The reader of sfmrbatch's output file (tools/flight/out_reader) over any bytes as the whole file.
+// Properties: a failure is one message naming the file; the seconds read are at most the data lines, each
+// with a time of day 0..86399 and an elapsed time that never runs backwards and continues the time of day.
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "flight/out_reader.hpp"
+#include "fuzz_util.hpp"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string text(sfmr::fuzz::as_text(data, size));
+  std::istringstream in(text);
+  std::vector<sfmr::flight::OutSecond> seconds;
+  const std::string error = sfmr::flight::read_out(in, "f.OUT", seconds);
+  sfmr::fuzz::check(error.empty() || error.rfind("f.OUT", 0) == 0, "message names the file", error);
+  sfmr::fuzz::check(error.find('\n') == std::string::npos, "one line", error);
+  std::size_t lines = 0;
+  for (char c : text) lines += c == '\n';
+  sfmr::fuzz::check(seconds.size() <= lines + 1, "no more seconds than lines");
+  std::int64_t last = -1;
+  for (const auto& s : seconds) {
+    sfmr::fuzz::check(s.clock >= 0 && s.clock < 86400, "time of day", std::to_string(s.clock));
+    sfmr::fuzz::check(s.elapsed >= last && s.elapsed % 86400 == s.clock, "elapsed time continues the clock",
+                      std::to_string(s.elapsed));
+    last = s.elapsed;
+  }
+  return 0;
+}
