@@ -67,8 +67,10 @@ for jobs in $job_counts; do
         (wall - tools) / n, (jobruntime - tools) / n, (flight - tools) / n
       if (jobs == 1) printf "  median gap between two jobs of GNU parallel: %.3f s\n", gap
       convert = step_time["step=sfmrbatch"] + step_time["step=sfmr2nc"]
+      ratio = 0
+      if (convert > 0) ratio = wall / convert
       printf "  per flight: %.3f s in all, sfmrbatch + sfmr2nc %.3f s (ratio %.2f), sfmrplot %.3f s; %d failed\n", \
-        wall / n, convert / n, convert > 0 ? wall / convert : 0, step_time["step=sfmrplot"] / n, failed
+        wall / n, convert / n, ratio, step_time["step=sfmrplot"] / n, failed
       print "  " summary
     }'
 done

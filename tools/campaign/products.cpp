@@ -65,9 +65,11 @@ std::vector<std::string> write_products(const std::vector<FlightReport>& rows, c
                        .out_file = log,
                        .err_file = log});
   fs::remove(list, ec);
-  if (r.shell_status() != 0)
-    problems.push_back("campaign.map.png: sfmrplot failed (see " + (outdir / "campaign.map.log").string() +
-                       ")");
+  if (r.shell_status() != 0) {
+    std::string why = read_text(log);
+    why = why.substr(0, why.find('\n'));
+    problems.push_back("campaign.map.png: " + (why.empty() ? "sfmrplot failed" : why));
+  }
   return problems;
 }
 
