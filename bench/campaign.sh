@@ -3,7 +3,7 @@
 # processed by sfmrcampaign with 1 and with 2 jobs. Reports flights per minute, raw megabytes per second,
 # the projected time of a 5,000-flight archive (same mix of lengths) and the runner's own overhead per
 # flight: the run's wall time less the time of the tools' steps, over the flights, with 1 job (target under
-# 0.1 s).
+# 0.1 s), and the time per flight against that of sfmrbatch and sfmr2nc alone (target at most 3 times).
 #   bench/campaign.sh [--flights N] [--max-hours H] [--jobs "1 2"]
 # Defaults: 50 flights, up to 10 hours. A quick run: bench/campaign.sh --flights 6 --max-hours 2
 set -euo pipefail
@@ -54,7 +54,8 @@ for jobs in $job_counts; do
   cat "out$jobs"/*/result.txt | awk -v jobruntime="$jobruntime" -v gap="$gap" -v wall="$(awk -v a="$start" -v b="$end" 'BEGIN { print b - a }')" \
     -v n="$flights" -v jobs="$jobs" -v mb="$raw_mb" -v runlog="run$jobs.log" '
     /^seconds=/ { sub("seconds=", ""); flight += $0 }
-    /^step=/ { tools += $3; if (!($1 in seen)) { seen[$1] = 1; steps = steps " " substr($1, 6) } }
+    /^step=/ { tools += $3; step_time[$1] += $3; if (!($1 in seen)) { seen[$1] = 1; steps = steps " " substr($1, 6) } }
+    /^state=failed/ { failed++ }
     END {
       getline summary < runlog; getline summary < runlog
       printf "jobs %d: %.1f s wall, %.1f flights/min, %.1f MB/s raw, 5,000 flights in %.1f h;", \
@@ -63,6 +64,11 @@ for jobs in $job_counts; do
       if (jobs == 1) printf "  runner overhead per flight: %.3f s in all (wall time less the tools), of it %.3f s in sfmrcampaign-core (%.3f s in the per-flight step)\n", \
         (wall - tools) / n, (jobruntime - tools) / n, (flight - tools) / n
       if (jobs == 1) printf "  median gap between two jobs of GNU parallel: %.3f s\n", gap
+      convert = step_time["step=sfmrbatch"] + step_time["step=sfmr2nc"]
+      ratio = 0
+      if (convert > 0) ratio = wall / convert
+      printf "  per flight: %.3f s in all, sfmrbatch + sfmr2nc %.3f s (ratio %.2f), sfmrplot %.3f s; %d failed\n", \
+        wall / n, convert / n, ratio, step_time["step=sfmrplot"] / n, failed
       print "  " summary
     }'
 done

@@ -1,10 +1,13 @@
 // The reader of sfmrbatch's output file (tools/flight/out_reader) over any bytes as the whole file.
 // Properties: a failure is one message naming the file; the seconds read are at most the data lines, each
-// with a time of day 0..86399 and an elapsed time that never runs backwards and continues the time of day.
+// with a time of day 0..86399; `time` increases strictly, rounds to `elapsed`, the recorded time continues
+// the time of day, and a time kept as recorded is the recorded one (flight/clock_repair.hpp).
+#include <cmath>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "core/constants.hpp"
 #include "flight/out_reader.hpp"
 #include "fuzz_util.hpp"
 
@@ -18,12 +21,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::size_t lines = 0;
   for (char c : text) lines += c == '\n';
   sfmr::fuzz::check(seconds.size() <= lines + 1, "no more seconds than lines");
-  std::int64_t last = -1;
+  double last = -1e300;
   for (const auto& s : seconds) {
-    sfmr::fuzz::check(s.clock >= 0 && s.clock < 86400, "time of day", std::to_string(s.clock));
-    sfmr::fuzz::check(s.elapsed >= last && s.elapsed % 86400 == s.clock, "elapsed time continues the clock",
-                      std::to_string(s.elapsed));
-    last = s.elapsed;
+    sfmr::fuzz::check(s.clock >= 0 && s.clock < sfmr::kSecondsPerDay, "time of day", std::to_string(s.clock));
+    sfmr::fuzz::check(s.time > last && std::llround(s.time) == s.elapsed, "time increases strictly",
+                      std::to_string(s.time));
+    sfmr::fuzz::check(
+        ((s.recorded % sfmr::kSecondsPerDay) + sfmr::kSecondsPerDay) % sfmr::kSecondsPerDay == s.clock,
+        "recorded time continues the clock", std::to_string(s.recorded));
+    sfmr::fuzz::check(s.time_quality != sfmr::flight::TimeQuality::AsRecorded || s.elapsed == s.recorded,
+                      "a time as recorded is the recorded one", std::to_string(s.elapsed));
+    last = s.time;
   }
   return 0;
 }

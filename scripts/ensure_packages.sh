@@ -3,8 +3,9 @@
 # project needs from the system; run_sample.sh, run_tests.sh and .ci/run all call it.
 #   scripts/ensure_packages.sh GROUP...
 # Groups: build (compiler, CMake, Ninja), tests (GoogleTest, Google Benchmark), tools (netCDF, xarray with
-# its netCDF backend, gnuplot, GMT with its coastlines), fuzz (clang with libFuzzer), campaign (GNU parallel),
-# lint (shellcheck, clang-format). An unknown group name: usage error, status 2, before anything is done.
+# its netCDF backend, gnuplot, GMT with its coastlines), fuzz (clang with libFuzzer), campaign (GNU parallel;
+# Slurm and munge for the test that runs the campaign on a one-node cluster), lint (shellcheck, clang-format).
+# An unknown group name: usage error, status 2, before anything is done.
 # Nothing missing: silent, status 0. As root: one `apt-get update`, then `apt-get install` of the missing
 # packages only. Otherwise: prints the one `apt-get install` line to run and exits with status 1.
 set -euo pipefail
@@ -16,7 +17,7 @@ packages_of() {
     tests) echo "libgtest-dev libbenchmark-dev" ;;
     tools) echo "libnetcdf-dev netcdf-bin python3-xarray python3-netcdf4 gnuplot-nox gmt gmt-gshhg-low" ;;
     fuzz) echo "clang libclang-rt-14-dev" ;;
-    campaign) echo "parallel" ;;
+    campaign) echo "parallel slurm-wlm munge" ;;
     lint) echo "shellcheck clang-format" ;;
     *) return 1 ;;
   esac

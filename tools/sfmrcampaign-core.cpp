@@ -9,7 +9,8 @@
 //       runs one flight (the N-th of the manifest, from 1, with --task) unless it is done already
 //       (or failed, without --retry-failed); status 0 when the flight is done, 1 when it failed
 //   sfmrcampaign-core report MANIFEST OUTDIR
-//       writes OUTDIR/campaign.csv and OUTDIR/index.html; prints the counts
+//       writes OUTDIR/campaign.csv, campaign_summary.csv and index.html, and (campaign/products.hpp) the
+//       campaign's netCDF file and map of the done flights; prints the counts
 #include <cstdint>
 #include <filesystem>
 #include <iostream>
@@ -18,6 +19,7 @@
 
 #include "campaign/flight.hpp"
 #include "campaign/manifest.hpp"
+#include "campaign/products.hpp"
 #include "campaign/report.hpp"
 #include "common/cli.hpp"
 #include "common/share.hpp"
@@ -41,7 +43,9 @@ constexpr sfmr::tool::ToolSpec kSpec{
         "  flight MANIFEST OUTDIR NAME         runs one flight unless it is done already (or failed,\n"
         "  flight MANIFEST OUTDIR --task N     without --retry-failed); N counts from 1; status 0\n"
         "                                      when the flight is done, 1 when it failed\n"
-        "  report MANIFEST OUTDIR              writes OUTDIR/campaign.csv and OUTDIR/index.html\n"};
+        "  report MANIFEST OUTDIR              writes OUTDIR/campaign.csv, campaign_summary.csv, "
+        "index.html,\n"
+        "                                      campaign.nc and campaign.map.png\n"};
 
 // Directories where sfmrbatch may be: this program's own (installed side by side) and its parent (the
 // build tree, where the tools sit in build/tools/ and sfmrbatch in build/).
@@ -53,7 +57,10 @@ std::vector<fs::path> tool_dirs() {
 
 int report(const std::vector<Flight>& flights, const fs::path& manifest_path, const fs::path& outdir) {
   const auto rows = collect_report(flights, outdir);
-  write_report(rows, outdir, "Campaign " + manifest_path.filename().string());
+  const std::string title = "Campaign " + manifest_path.filename().string();
+  for (const std::string& problem : write_products(rows, outdir, title, find_tools(tool_dirs())))
+    std::cerr << kSpec.name << ": " << problem << '\n';
+  write_report(rows, outdir, title);
   int done = 0, failed = 0;
   for (const auto& row : rows) {
     if (row.result) ++(row.result->done ? done : failed);

@@ -8,11 +8,14 @@
 // when given, is drawn over the time series. The plots are drawn by gnuplot (tools/plot/*.gp, installed in
 // share/sfmrbatch), the coastlines and the land come from GMT's GSHHG shorelines. Existing PNG files are
 // kept unless --force is given; both files are written under temporary names and renamed at the end.
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,19 +39,38 @@ using sfmr::tool::fail;
 
 constexpr sfmr::tool::ToolSpec kSpec{
     .name = "sfmrplot",
-    .usage = "sfmrplot FLIGHT.OUT [--truth TRUTH.csv] [-o PREFIX] [--force]",
+    .usage =
+        "sfmrplot FLIGHT.OUT [--truth TRUTH.csv] [-o PREFIX] [--cache DIR] [--force] | "
+        "sfmrplot --campaign LIST [--title TITLE] -o PREFIX [--cache DIR] [--force]",
     .help =
         "Writes PREFIX.timeseries.png (wind speed, rain rate and status against UTC time) and\n"
         "PREFIX.map.png (track coloured by retrieved wind speed, with coastlines). PREFIX defaults to\n"
         "FLIGHT without its extension; --truth draws the simulator's truth over the time series;\n"
-        "--force replaces existing PNG files.\n"};
+        "--force replaces existing PNG files. --campaign LIST draws PREFIX.map.png alone: the tracks of\n"
+        "every output file that LIST names (one a line) on one map, titled TITLE. --cache DIR keeps the\n"
+        "coastlines and land of each map region in DIR and takes them from there next time.\n"};
 // Nodes of the land raster under the map, along its longer side.
 constexpr int kLandNodes = 600;
 
 struct Options {
   std::string flight, truth, prefix;
+  std::string cache;            // --cache: directory of computed coastlines and land rasters
+  std::string campaign, title;  // --campaign: a file listing output files, one a line; only the map is drawn
   bool force = false;
 };
+
+// The output files of a campaign's flights, read one after the other into one sequence of seconds.
+void read_campaign(const std::string& list, std::vector<sfmr::flight::OutSecond>& seconds, int& flights) {
+  std::ifstream in(list);
+  if (!in) fail(list + ": cannot open");
+  for (std::string path; std::getline(in, path);) {
+    if (path.empty()) continue;
+    std::vector<sfmr::flight::OutSecond> one;
+    if (std::string e = sfmr::flight::read_out_file(path, one); !e.empty()) fail(e);
+    seconds.insert(seconds.end(), one.begin(), one.end());
+    ++flights;
+  }
+}
 
 // Writes `text` to `path`; false when it cannot.
 template <typename Writer>
@@ -85,26 +107,77 @@ void run(const std::vector<std::string>& argv, const fs::path& dir, const fs::pa
   check(sfmr::tool::run_child(helper(argv, dir, out)), argv[0]);
 }
 
-// Coastlines and a land raster of the map's region from GMT's low-resolution GSHHG shorelines.
-void make_coast(const sfmr::look::MapFrame& f, const fs::path& dir, int nx, int ny) {
-  const std::string region =
-      "-R" + number(f.west) + "/" + number(f.east) + "/" + number(f.south) + "/" + number(f.north);
-  const std::string quiet = "--GMT_HISTORY=false";
+// Colour of land under the map (red, green, blue, alpha); water stays transparent.
+constexpr unsigned char kLandColour[4] = {0xf0, 0xe9, 0xd6, 0xff};
+
+// The land raster as gnuplot draws it: GMT's mask (one float a node, 1 land, 0 water) turned into four
+// bytes a node, so that gnuplot draws the image without evaluating an expression per node (it spent
+// most of the map's time on that).
+bool write_land_colours(const fs::path& mask, const fs::path& rgba) {
+  std::ifstream in(mask, std::ios::binary);
+  std::ofstream out(rgba, std::ios::binary);
+  const unsigned char water[4] = {0, 0, 0, 0};
+  for (float v = 0.0f; in.read(reinterpret_cast<char*>(&v), sizeof v);)
+    out.write(reinterpret_cast<const char*>(v > 0.5f ? kLandColour : water), 4);
+  out.close();
+  return in.eof() && static_cast<bool>(out);
+}
+
+// The coastline and land raster files of a map.
+struct Coast {
+  fs::path coast, land;
+};
+
+// Coastlines and a land raster of the map's region from GMT's low-resolution GSHHG shorelines. With a
+// cache directory they are computed once per region and raster size (three GMT processes, most of a plot's
+// time) and taken from the cache afterwards: the files are named after the region and the raster and
+// published there whole (temporary name, rename), so plots running side by side may share the cache.
+Coast make_coast(const sfmr::look::MapFrame& f, const fs::path& dir, int nx, int ny, const fs::path& cache) {
+  const std::string bounds =
+      number(f.west) + "/" + number(f.east) + "/" + number(f.south) + "/" + number(f.north);
+  const std::string raster = std::to_string(nx) + "+n/" + std::to_string(ny) + "+n";
+  std::string key = bounds + "_" + std::to_string(nx) + "x" + std::to_string(ny);
+  std::replace(key.begin(), key.end(), '/', '_');
+  const Coast cached{cache / ("coast_" + key + ".dat"), cache / ("land_" + key + ".rgba")};
+  std::error_code ec;
+  if (!cache.empty() && fs::is_regular_file(cached.coast, ec) && fs::is_regular_file(cached.land, ec))
+    return cached;
+  const std::string region = "-R" + bounds, quiet = "--GMT_HISTORY=false";
   run({"gmt", "coast", region, "-Dl", "-W", "-M", quiet}, dir, dir / "coast.gmt");
-  run({"gmt", "grdlandmask", region, "-I" + std::to_string(nx) + "+n/" + std::to_string(ny) + "+n", "-Dl",
-       "-N0/1", "-Gland.nc", quiet},
-      dir, dir / "landmask.log");
+  run({"gmt", "grdlandmask", region, "-I" + raster, "-Dl", "-N0/1", "-Gland.nc", quiet}, dir,
+      dir / "landmask.log");
   run({"gmt", "grd2xyz", "land.nc", "-ZBLf", quiet}, dir, dir / "land.bin");
   std::ifstream gmt(dir / "coast.gmt");
   if (!write_to(dir / "coast.dat", [&](std::ostream& os) { sfmr::look::convert_segments(gmt, os); }))
     fail("cannot write the coastlines in " + dir.string());
+  if (!write_land_colours(dir / "land.bin", dir / "land.rgba"))
+    fail("cannot write the land raster in " + dir.string());
+  const Coast made{dir / "coast.dat", dir / "land.rgba"};
+  if (cache.empty()) return made;
+  fs::create_directories(cache, ec);
+  const std::string tag = ".tmp" + std::to_string(::getpid());
+  for (const auto& [from, to] : {std::pair{made.coast, cached.coast}, std::pair{made.land, cached.land}}) {
+    fs::copy_file(from, to.string() + tag, fs::copy_options::overwrite_existing, ec);
+    if (!ec) fs::rename(to.string() + tag, to, ec);
+    if (ec) {
+      fs::remove(to.string() + tag, ec);
+      break;  // a cache that cannot be written only costs time
+    }
+  }
+  return made;
 }
 
 int plot(const Options& o) {
   std::vector<sfmr::flight::OutSecond> seconds;
-  const std::string read_error = sfmr::flight::read_out_file(o.flight, seconds);
-  if (!read_error.empty()) fail(read_error);
-  if (seconds.empty()) fail(o.flight + ": no data lines");
+  const bool campaign = !o.campaign.empty();
+  int flights = 0;
+  if (campaign) {
+    read_campaign(o.campaign, seconds, flights);
+  } else if (const std::string read_error = sfmr::flight::read_out_file(o.flight, seconds);
+             !read_error.empty()) {
+    fail(read_error);
+  }
+  if (seconds.empty()) fail((campaign ? o.campaign : o.flight) + ": no data lines");
   const auto frame = sfmr::look::map_frame(seconds);
   if (!frame) fail(o.flight + ": no valid position in the flight");
 
@@ -121,12 +194,16 @@ int plot(const Options& o) {
   const fs::path prefix = o.prefix.empty() ? fs::path(o.flight).replace_extension() : fs::path(o.prefix);
   const auto replace = sfmr::tool::replace_if(o.force);
   const fs::path outputs[2] = {prefix.string() + ".timeseries.png", prefix.string() + ".map.png"};
-  for (const fs::path& output : outputs) sfmr::tool::check_replaceable(output, replace);
+  const int first_plot = campaign ? 1 : 0;  // a campaign has the map alone
+  for (int i = first_plot; i < 2; ++i) sfmr::tool::check_replaceable(outputs[i], replace);
   // gnuplot draws into the temporaries; they go when anything fails.
-  sfmr::tool::Publisher series_png(outputs[0], replace), map_png(outputs[1], replace);
-  sfmr::tool::Publisher* const pngs[2] = {&series_png, &map_png};
-  // Absolute: gnuplot runs in the scratch directory.
-  const fs::path partial[2] = {fs::absolute(series_png.temp_path()), fs::absolute(map_png.temp_path())};
+  std::optional<sfmr::tool::Publisher> pngs[2];
+  fs::path partial[2];
+  for (int i = first_plot; i < 2; ++i) {
+    pngs[i].emplace(outputs[i], replace);
+    // Absolute: gnuplot runs in the scratch directory.
+    partial[i] = fs::absolute(pngs[i]->temp_path());
+  }
 
   const sfmr::tool::ScratchDir scratch(fs::temp_directory_path(), "sfmrplot");
   const fs::path dir = scratch.path();
@@ -143,12 +220,13 @@ int plot(const Options& o) {
       write_to(dir / "bands.dat", [&](std::ostream& os) { sfmr::look::write_bands(os, seconds); }) &&
       write_to(dir / "track.dat", [&](std::ostream& os) { sfmr::look::write_track(os, seconds, f); });
   if (!written) fail("cannot write the plot data in " + dir.string());
-  make_coast(f, dir, nx, ny);
+  const Coast coast = make_coast(f, dir, nx, ny, o.cache);
 
   const sfmr::look::FlightSummary summary = sfmr::look::summarise_flight(seconds);
-  const std::string name = fs::path(o.flight).filename().string();
-  const std::string span =
-      sfmr::look::clock_label(summary.first) + " to " + sfmr::look::clock_label(summary.last) + " UTC";
+  const std::string name = campaign ? o.title : fs::path(o.flight).filename().string();
+  const std::string span = campaign ? std::to_string(flights) + " flights"
+                                    : sfmr::look::clock_label(summary.first) + " to " +
+                                          sfmr::look::clock_label(summary.last) + " UTC";
   double ws_max = summary.max_ws ? summary.max_ws->value : 0.0;
   for (const auto& [sec, t] : truth) ws_max = std::max(ws_max, t.ws);
   const double cb_max = std::max(10.0, std::ceil(ws_max / 10.0) * 10.0);
@@ -164,8 +242,8 @@ int plot(const Options& o) {
     os << "seriesfile = " << gnuplot_string((dir / "series.dat").string()) << "\n"
        << "bandfile = " << gnuplot_string((dir / "bands.dat").string()) << "\n"
        << "trackfile = " << gnuplot_string((dir / "track.dat").string()) << "\n"
-       << "coastfile = " << gnuplot_string((dir / "coast.dat").string()) << "\n"
-       << "landfile = " << gnuplot_string((dir / "land.bin").string()) << "\n"
+       << "coastfile = " << gnuplot_string(fs::absolute(coast.coast).string()) << "\n"
+       << "landfile = " << gnuplot_string(fs::absolute(coast.land).string()) << "\n"
        << "seriesout = " << gnuplot_string(partial[0].string()) << "\n"
        << "mapout = " << gnuplot_string(partial[1].string()) << "\n"
        << "flightname = " << gnuplot_string(name) << "\n"
@@ -181,32 +259,57 @@ int plot(const Options& o) {
        << "cbmax = " << number(cb_max) << "\n"
        << "start_lon = " << number(lon_of(*first_pos)) << "\nstart_lat = " << number(first_pos->Lat) << "\n"
        << "end_lon = " << number(lon_of(*last_pos)) << "\nend_lat = " << number(last_pos->Lat) << "\n"
-       << "start_label = " << gnuplot_string("start " + sfmr::look::clock_label(first_pos->elapsed)) << "\n"
-       << "end_label = " << gnuplot_string("end " + sfmr::look::clock_label(last_pos->elapsed)) << "\n"
+       << "start_label = "
+       << gnuplot_string((campaign ? "first flight's start " : "start ") +
+                         sfmr::look::clock_label(first_pos->elapsed))
+       << "\n"
+       << "end_label = "
+       << gnuplot_string((campaign ? "last flight's end " : "end ") +
+                         sfmr::look::clock_label(last_pos->elapsed))
+       << "\n"
        << "xtic_list = " << gnuplot_string(f.xtics) << "\nytic_list = " << gnuplot_string(f.ytics) << "\n";
     sfmr::look::write_band_names(os);
   });
   if (!settings_ok) fail("cannot write the plot settings in " + dir.string());
 
-  // The two plots are drawn side by side.
-  std::vector<sfmr::tool::ChildSpec> drawings;
-  for (const fs::path& script : {series_script, map_script})
-    drawings.push_back(helper({"gnuplot", (dir / "settings.gp").string(), script.string()}, dir));
-  for (const sfmr::tool::ChildResult& r : sfmr::tool::run_children(drawings)) check(r, "gnuplot");
-  for (int i = 0; i < 2; ++i) {
+  // One gnuplot draws both plots, one script after the other (each begins with reset).
+  std::vector<std::string> gnuplot = {"gnuplot", (dir / "settings.gp").string()};
+  if (!campaign) gnuplot.push_back(series_script.string());
+  gnuplot.push_back(map_script.string());
+  check(sfmr::tool::run_child(helper(gnuplot, dir)), "gnuplot");
+  for (int i = first_plot; i < 2; ++i) {
     std::error_code ec;
     if (fs::file_size(partial[i], ec) == 0 || ec) fail("gnuplot wrote no " + outputs[i].string());
   }
-  for (sfmr::tool::Publisher* png : pngs) png->commit();
+  for (int i = first_plot; i < 2; ++i) pngs[i]->commit();
   return 0;
 }
 
 int plot_command(const std::vector<std::string>& words) {
-  const sfmr::tool::Args args(words, {{"--truth", true}, {"-o", true}, {"--force"}});
+  const sfmr::tool::Args args(words, {{"--truth", true},
+                                      {"-o", true},
+                                      {"--force"},
+                                      {"--campaign", true},
+                                      {"--title", true},
+                                      {"--cache", true}});
+  if (const auto list = args.text("--campaign")) {
+    if (!args.positional().empty() || args.text("--truth") || !args.text("-o"))
+      sfmr::tool::usage_error("--campaign takes -o PREFIX and no flight file or truth");
+    return plot({.flight = "",
+                 .truth = "",
+                 .prefix = args.text("-o", ""),
+                 .cache = args.text("--cache", ""),
+                 .campaign = *list,
+                 .title = args.text("--title", "campaign"),
+                 .force = args.flag("--force")});
+  }
   if (args.positional().empty()) sfmr::tool::usage_error("no flight file");
   return plot({.flight = args.positional(1, 1, "more than one flight file")[0],
                .truth = args.text("--truth", ""),
                .prefix = args.text("-o", ""),
+               .cache = args.text("--cache", ""),
+               .campaign = "",
+               .title = "",
                .force = args.flag("--force")});
 }
 

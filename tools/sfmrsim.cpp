@@ -23,6 +23,7 @@
 //     --force          replace files that are there already
 // Every file is written under a temporary name and renamed when complete; existing files are kept unless
 // --force is given.
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -68,6 +69,9 @@ constexpr sfmr::tool::ToolSpec kSpec{
   --noise K           brightness temperature noise in K, at least 0 (default 0.2)
   --binary P          probability that a line gets a bit flip or is replaced by binary noise (default 0)
   --keep F            share of the raw file's bytes written, 0 to 1: a transfer cut short (default 1)
+  --damage-report FILE  also writes FILE: a header line "raw_line,original" and one line per damaged record,
+                      its line number in the raw file (from 1) and the record as it was before the damage
+                      (the rest of the line, commas and all)
   --force             replace files that are there already (otherwise an existing file is an error)
   --help, --version   this text, the version
 
@@ -134,6 +138,7 @@ int make_flight(const std::vector<std::string>& words) {
                                       {"--noise", true},
                                       {"--binary", true},
                                       {"--keep", true},
+                                      {"--damage-report", true},
                                       {"--force"}});
   const fs::path dir = args.positional(2, 2, "flight needs DIR")[1];
   const sfmr::sim::FlightOptions o = flight_options(args);
@@ -166,8 +171,28 @@ int make_flight(const std::vector<std::string>& words) {
       cal(base.string() + ".cal", replace), setup(base.string() + ".setup", replace),
       answers(base.string() + ".answers", replace);
   const sfmr::sim::Radiometer radiometer = sfmr::sim::sample_radiometer();
-  const int seconds =
-      sfmr::sim::write_flight(o, sfmr::sim::Storm{}, radiometer, field.get(), raw.stream(), truth.stream());
+  const auto damage_report = args.text("--damage-report");
+  std::vector<sfmr::sim::ByteRange> damaged;
+  std::ostringstream raw_text;
+  const int seconds = sfmr::sim::write_flight(o, sfmr::sim::Storm{}, radiometer, field.get(),
+                                              damage_report ? raw_text : raw.stream(), truth.stream(),
+                                              damage_report ? &damaged : nullptr);
+  if (damage_report) {
+    const std::string text = raw_text.str();
+    raw.stream() << text;
+    std::string report = "raw_line,original\n";
+    std::size_t line = 1, counted = 0;
+    for (const auto& d : damaged) {
+      if (d.original.empty() || d.end > text.size()) continue;
+      // The damaged record is the last line of its range (a stray line may come before it).
+      line +=
+          static_cast<std::size_t>(std::count(text.begin() + static_cast<std::ptrdiff_t>(counted),
+                                              text.begin() + static_cast<std::ptrdiff_t>(d.end - 1), '\n'));
+      counted = d.end - 1;
+      report += std::to_string(line) + "," + d.original + "\n";
+    }
+    sfmr::tool::publish_text(*damage_report, report, replace);
+  }
   sfmr::sim::write_calibration_file(cal.stream(), radiometer);
   sfmr::sim::write_setup_file(setup.stream(), name + ".dat", name + ".cal",
                               fs::path(sst_file).filename().string(), radiometer);

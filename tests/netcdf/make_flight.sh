@@ -18,3 +18,14 @@ gzip -dc "$src/sample/landmask/mwir_land.txt.gz" > mwir_land.txt
   --damage 0.01 --gap 20 > /dev/null
 "$batch" < rt.answers > console.txt
 "$convert" rt.OUT rt.dat --setup rt.setup
+# Flights whose clock needs repair, with the simulator's report of the records it damaged: the campaign
+# benchmark's flight of seed 31 (a damaged aircraft time in its seventh hour) and a short flight with many
+# damaged lines.
+"$sim" flight . --name glitch31 --seed 31 --hours 6.51 --sst sfmr_sst.bin --damage-report glitch31.damage.csv \
+  > /dev/null
+"$sim" flight . --name glitch1 --seed 1 --hours 0.5 --start 23:45:00 --sst sfmr_sst.bin --no-land --damage 0.2 \
+  --damage-report glitch1.damage.csv > /dev/null
+for f in glitch31 glitch1; do
+  "$batch" < "$f.answers" > "$f.console.txt"
+  "$convert" "$f.OUT" "$f.dat" --setup "$f.setup"
+done

@@ -32,8 +32,9 @@ const char* kNcFails = "echo 'sfmr2nc: x.OUT line 3: cannot decode' >&2; exit 1"
 const char* kPlotGood = "echo png > \"$3.timeseries.png\"; echo png > \"$3.map.png\"";
 const char* kPlotNoMap = "echo png > \"$3.timeseries.png\"";
 const char* kSummaryGood =
-    "echo seconds,retrieved_seconds,retrieved_share,max_wind_speed,max_rain_rate,damaged_records; "
-    "echo 7200,7000,0.972,49.8,44.1,12";
+    "echo seconds,retrieved_seconds,retrieved_share,max_wind_speed,max_rain_rate,damaged_records,"
+    "time_repaired,max_wind_time,max_wind_lat,max_wind_lon; "
+    "echo 7200,7000,0.972,49.8,44.1,12,2,01:02:03,25.5,-84";
 const char* kKilled = "kill -9 $$";
 
 Flight sample_flight(std::string raw = (kSample / "sample.dat").string(),

@@ -4,12 +4,14 @@
 #include <vector>
 
 #include "campaign/report.hpp"
+#include "campaign/totals.hpp"
 
 namespace sfmr::campaign {
 namespace {
 
 const std::string kSummaryHeader =
-    "seconds,retrieved_seconds,retrieved_share,max_wind_speed,max_rain_rate,damaged_records";
+    "seconds,retrieved_seconds,retrieved_share,max_wind_speed,max_rain_rate,damaged_records,time_repaired,"
+    "max_wind_time,max_wind_lat,max_wind_lon";
 
 TEST(CampaignReport, ReadsTheSummaryRow) {
   struct Case {
@@ -20,12 +22,12 @@ TEST(CampaignReport, ReadsTheSummaryRow) {
   };
   const Case cases[] = {
       {.what = "two lines",
-       .text = kSummaryHeader + "\n7200,7000,0.972,49.8,44.1,12\n",
+       .text = kSummaryHeader + "\n7200,7000,0.972,49.8,44.1,12,0,01:02:03,25.5,-84\n",
        .ok = true,
        .seconds = "7200",
        .damaged = "12"},
       {.what = "CR LF",
-       .text = kSummaryHeader + "\r\n36000,0,0.000,,,0\r\n",
+       .text = kSummaryHeader + "\r\n36000,0,0.000,,,0,3,,,\r\n",
        .ok = true,
        .seconds = "36000",
        .damaged = "0"},
@@ -64,7 +66,7 @@ FlightReport done_row(std::string name, bool plotted) {
   r.steps = {{"sfmrbatch", 0, 0.5}};
   if (plotted) r.steps.push_back({"sfmrplot", 0, 0.7});
   row.result = r;
-  row.summary = SummaryRow{"7200", "7000", "0.972", "49.8", "44.1", "12"};
+  row.summary = SummaryRow{"7200", "7000", "0.972", "49.8", "44.1", "12", "2", "01:02:03", "25.5", "-84"};
   row.files = {row.name + ".OUT", "console.txt"};
   return row;
 }
@@ -89,10 +91,10 @@ TEST(CampaignReport, CsvRows) {
                                           pending};
   const std::string want =
       "name,status,exit_status,failed_step,reason,seconds,retrieved_seconds,retrieved_share,max_wind_speed,"
-      "max_rain_rate,damaged_records,time_taken,steps\n"
-      "a,done,0,,,7200,7000,0.972,49.8,44.1,12,1.23,sfmrbatch sfmrplot\n"
-      "b,failed,1,sfmrbatch,\"sfmrbatch: Bad line, \"\"x\"\"\",,,,,,,0.00,sfmrbatch\n"
-      "p,pending,,,,,,,,,,,\n";
+      "max_rain_rate,damaged_records,time_repaired,max_wind_time,max_wind_lat,max_wind_lon,time_taken,steps\n"
+      "a,done,0,,,7200,7000,0.972,49.8,44.1,12,2,01:02:03,25.5,-84,1.23,sfmrbatch sfmrplot\n"
+      "b,failed,1,sfmrbatch,\"sfmrbatch: Bad line, \"\"x\"\"\",,,,,,,,,,,0.00,sfmrbatch\n"
+      "p,pending,,,,,,,,,,,,,,,\n";
   EXPECT_EQ(report_csv(rows), want);
   EXPECT_EQ(steps_run(rows), (std::vector<std::string>{"sfmrbatch", "sfmrplot"}));
 }
@@ -124,10 +126,39 @@ TEST(CampaignReport, HtmlPage) {
       {.what = "no image without plots", .part = "n/n.map.png", .present = false},
       {.what = "no image for a failed flight", .part = "b/b.map.png", .present = false},
       {.what = "summary value", .part = "<td class=\"num\">49.8</td>", .present = true},
-      {.what = "document end", .part = "</table>\n</body>\n</html>\n", .present = true},
+      {.what = "document end", .part = "</table>\n<script>", .present = true},
+      {.what = "sorting script", .part = "addEventListener(\"click\"", .present = true},
+      {.what = "totals of the done flights",
+       .part = "2 flights done, 4.0 hours, 14400 seconds, 14000 with a retrieval, 4 with a repaired time. "
+               "Strongest retrieved wind 49.8 m/s, flight a at 01:02:03, latitude 25.5, longitude -84.",
+       .present = true},
+      {.what = "no campaign map unless there is one", .part = "campaign.map.png", .present = false},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(html.find(c.part) != std::string::npos, c.present) << c.what << ": " << c.part;
+  }
+  EXPECT_NE(report_html(rows, "c", true).find("<img class=\"campaign\" src=\"campaign.map.png\""),
+            std::string::npos);
+}
+
+// The totals' CSV row: the done flights with a summary, the strongest wind's flight and place.
+TEST(CampaignReport, TotalsCsv) {
+  FlightReport calm = done_row("c", false);
+  (*calm.summary)[3] = "12.5";
+  struct Case {
+    const char* what;
+    std::vector<FlightReport> rows;
+    std::string row;
+  };
+  const Case cases[] = {
+      {"strongest of two",
+       {calm, done_row("a", true), failed_row("b", "x")},
+       "2,4.00,14400,14000,4,49.80,a,01:02:03,25.5,-84"},
+      {"none done", {failed_row("b", "x")}, "0,0.00,0,0,0,,,,,"},
+  };
+  for (const auto& c : cases) {
+    const std::string csv = totals_csv(campaign_totals(c.rows));
+    EXPECT_EQ(csv.substr(csv.find('\n') + 1), c.row + "\n") << c.what;
   }
 }
 

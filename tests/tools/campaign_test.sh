@@ -8,6 +8,7 @@ set -euo pipefail
 campaign=$1
 sim=$2
 mask=$3
+here=$(dirname "$(readlink -f "$0")")
 work=$(mktemp -d "${TMPDIR:-/tmp}/campaign-test-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 cd "$work"
@@ -31,9 +32,11 @@ field() {
 
 gzip -dc "$mask" > mwir_land.txt
 "$sim" grid sst.bin
-for seed in 1 2 3; do
+for seed in 1 2; do
   "$sim" flight flights --name "f$seed" --seed "$seed" --hours 0.05 --no-land > /dev/null
 done
+# One flight of another day: the campaign file counts every flight's time from the earliest date.
+"$sim" flight flights --name f3 --seed 3 --hours 0.05 --no-land --date 09/12/2026 > /dev/null
 echo "US-  17  (damaged block)" > flights/broken.cal
 freqs="4.74,5.31,5.57,6.02,6.69,7.09"
 cat > manifest.csv <<CSV
@@ -73,6 +76,21 @@ tools=$(dirname "$campaign")
 if [ -x "$tools/sfmr2nc" ]; then [ -s out/f1/f1.nc ] || fail "sfmr2nc built but f1.nc missing"; fi
 if [ -x "$tools/sfmrplot" ]; then [ -s out/f1/f1.map.png ] || fail "sfmrplot built but f1.map.png missing"; fi
 if [ -x "$tools/sfmrsummary" ]; then [ "$(field f1 seconds)" -gt 0 ] || fail "sfmrsummary built but no seconds"; fi
+# The campaign's own products: the totals, and with the converter the netCDF collection, which xarray opens
+# with every flight's seconds, each flight equal to its own file.
+grep -q "^3,0.15,543,[0-9]*,0,[0-9.]*,f[123],[0-9:]*,[0-9.]*,-[0-9.]*$" out/campaign_summary.csv || fail "totals: $(cat out/campaign_summary.csv)"
+grep -q "<script>" out/index.html || fail "the page has no sorting script"
+if [ -x "$tools/sfmr2nc" ]; then
+  [ -s out/campaign.nc ] || fail "sfmr2nc built but no campaign.nc"
+  got=0
+  /usr/bin/python3 "$here/campaign_nc_check.py" out > last.txt 2>&1 || got=$?
+  [ "$got" -eq 0 ] || [ "$got" -eq 77 ] || fail "campaign.nc: $(cat last.txt)"
+  cat last.txt
+fi
+if [ -x "$tools/sfmrplot" ]; then
+  [ -s out/campaign.map.png ] || fail "sfmrplot built but no campaign.map.png"
+  grep -q 'src="campaign.map.png"' out/index.html || fail "the campaign map is not on the page"
+fi
 jobs_logged=$(wc -l < out/joblog)
 [ "$jobs_logged" -eq 4 ] || fail "job log holds $jobs_logged jobs, want 4"
 # A rerun of a flight starts from an empty directory, so this file tells whether f1 ran again.
@@ -92,13 +110,35 @@ tail -n 1 out/joblog | grep -q " bad --retry-failed$" || fail "--retry-failed ra
 [ "$(field bad status)" = "done" ] || fail "the mended flight is not done"
 [ -e out/f1/not-run-again ] || fail "f1 was run again by --retry-failed"
 
-# Slurm: a valid script; task 2 alone processes the second flight of the manifest and nothing else.
-expect_status 0 "$campaign" manifest.csv slurm --slurm
+# Slurm: a valid script; task 2 of one flight per task processes the second flight and nothing else.
+expect_status 0 "$campaign" manifest.csv slurm --slurm --per-task 1
 bash -n slurm/campaign.slurm || fail "campaign.slurm does not parse"
 grep -q "^#SBATCH --array=1-4$" slurm/campaign.slurm || fail "array range"
 SLURM_ARRAY_TASK_ID=2 bash slurm/campaign.slurm > last.txt 2>&1 || fail "task 2: $(cat last.txt)"
 [ "$(find slurm -name result.txt)" = slurm/f2/result.txt ] || fail "task 2 ran $(find slurm -name result.txt)"
 grep -q "^state=done$" slurm/f2/result.txt || fail "task 2 not done"
+# The array stays within the site's MaxArraySize (a stand-in scontrol says it), else within 1,000 tasks.
+mkdir -p site
+printf '#!/bin/sh\necho "MaxArraySize            = %s"\n' 301 > site/scontrol
+chmod +x site/scontrol
+{
+  head -n 2 manifest.csv | tail -n 1
+  for i in $(seq 5000); do echo "g$i,flights/f1.dat,flights/f1.cal,sst.bin,$freqs,-20.0,2.0"; done
+} > big.csv
+expect_status 0 env PATH="$work/site:$PATH" "$campaign" big.csv big --slurm
+grep -q "^#SBATCH --array=1-295$" big/campaign.slurm || fail "site limit 301: $(grep array big/campaign.slurm)"
+grep -q "^per_task=17$" big/campaign.slurm || fail "flights per task for the site limit"
+printf '#!/bin/sh\nexit 1\n' > site/scontrol
+expect_status 0 env PATH="$work/site:$PATH" "$campaign" big.csv big --slurm
+grep -q "^#SBATCH --array=1-1000$" big/campaign.slurm || fail "no site limit: $(grep array big/campaign.slurm)"
+expect_status 1 env PATH="$work/site:$PATH" "$campaign" big.csv big --slurm --per-task 4
+grep -q "1250 array tasks of 4 flights exceed the site's limit of 1000" last.txt || fail "limit: $(cat last.txt)"
+# Two flights per task: the last task of an odd count runs one.
+expect_status 0 "$campaign" manifest.csv slurm2 --slurm --per-task 2
+grep -q "^#SBATCH --array=1-2$" slurm2/campaign.slurm || fail "two per task: $(grep array slurm2/campaign.slurm)"
+SLURM_ARRAY_TASK_ID=2 bash slurm2/campaign.slurm > last.txt 2>&1 || fail "task 2 of 2: $(cat last.txt)"
+[ "$(find slurm2 -name result.txt | sort | tr '\n' ' ')" = "slurm2/bad/result.txt slurm2/f3/result.txt " ] ||
+  fail "task 2 of 2 ran $(find slurm2 -name result.txt)"
 expect_status 1 "$campaign" manifest.csv slurm --report
 grep -q "^f2,done," slurm/campaign.csv || fail "Slurm report: f2 not done"
 grep -q "^f1,pending," slurm/campaign.csv || fail "Slurm report: f1 not pending"

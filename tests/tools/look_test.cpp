@@ -148,6 +148,10 @@ TEST(FlightSummary, ComparesTheRetrievalWithTheOnboardSolution) {
 }
 
 TEST(FlightSummary, CsvLineHasTheCampaignColumns) {
+  const auto repaired = [](flight::OutSecond s, flight::TimeQuality q) {
+    s.time_quality = q;
+    return s;
+  };
   struct Case {
     const char* name;
     std::vector<flight::OutSecond> seconds;
@@ -159,12 +163,18 @@ TEST(FlightSummary, CsvLineHasTheCampaignColumns) {
        .seconds = {second(0, 25, -80, 54.875f, 47.154f, "F012345"), second(1, 25, -80, 3, 5, "F0-2345"),
                    second(2, 25, -80, 60, 60, "OverLand")},
        .damaged = 21,
-       .values = "3,2,0.6667,54.88,47.15,21"},
+       .values = "3,2,0.6667,54.88,47.15,21,0,00:00:00,25.000,-80.000"},
       {.name = "no retrieval, no console",
        .seconds = {second(0, 25, -80, 5, 5, "NoData")},
        .damaged = std::nullopt,
-       .values = "1,0,0.0000,,,"},
-      {.name = "no seconds", .seconds = {}, .damaged = 0, .values = "0,0,,,,0"},
+       .values = "1,0,0.0000,,,,0,,,"},
+      {.name = "no seconds", .seconds = {}, .damaged = 0, .values = "0,0,,,,0,0,,,"},
+      {.name = "times repaired, verified or not",
+       .seconds = {repaired(second(0, 25, -80, 5, 5, "NoData"), flight::TimeQuality::Repaired),
+                   repaired(second(1, 25, -80, 5, 5, "NoData"), flight::TimeQuality::Unverified),
+                   second(2, 25, -80, 5, 5, "NoData")},
+       .damaged = std::nullopt,
+       .values = "3,0,0.0000,,,,2,,,"},
   };
   for (const Case& c : cases) {
     FlightSummary s = summarise_flight(c.seconds);
@@ -173,8 +183,8 @@ TEST(FlightSummary, CsvLineHasTheCampaignColumns) {
     print_flight_csv(os, s);
     EXPECT_EQ(
         os.str(),
-        std::string(
-            "seconds,retrieved_seconds,retrieved_share,max_wind_speed,max_rain_rate,damaged_records\n") +
+        std::string("seconds,retrieved_seconds,retrieved_share,max_wind_speed,max_rain_rate,damaged_records,"
+                    "time_repaired,max_wind_time,max_wind_lat,max_wind_lon\n") +
             c.values + "\n")
         << c.name;
   }

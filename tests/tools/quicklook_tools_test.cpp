@@ -94,11 +94,12 @@ TEST(QuickLookTools, SummaryOfAFlightWithoutTruth) {
   const std::vector<std::string> rows = lines_of(csv.out);
   ASSERT_EQ(rows.size(), 2u) << csv.out;
   EXPECT_EQ(rows[0],
-            "seconds,retrieved_seconds,retrieved_share,max_wind_speed,max_rain_rate,damaged_records");
+            "seconds,retrieved_seconds,retrieved_share,max_wind_speed,max_rain_rate,damaged_records,"
+            "time_repaired,max_wind_time,max_wind_lat,max_wind_lon");
   std::vector<std::string> v;
   std::istringstream split(rows[1]);
   for (std::string field; std::getline(split, field, ',');) v.push_back(field);
-  ASSERT_EQ(v.size(), 6u) << rows[1];
+  ASSERT_EQ(v.size(), 10u) << rows[1];
   EXPECT_EQ(v[0], std::to_string(e.seconds));
   EXPECT_EQ(v[1], std::to_string(e.retrieved));
   const auto plain = [](double x, int d) {
@@ -143,6 +144,48 @@ TEST(QuickLookTools, PlotsOfAFlightWithoutTruth) {
   fs::create_directory("plots");
   EXPECT_EQ(run({SFMR_PLOT_BINARY, "f.OUT", "-o", "plots/x", "--truth", "f.truth.csv"}).status, 0);
   EXPECT_EQ(files_in("plots"), (std::vector<std::string>{"x.map.png", "x.timeseries.png"}));
+}
+
+// With a cache the coastlines of a region come from GMT once: a second plot of the same region draws the
+// same pictures with no GMT to be found. --campaign draws the map alone, from a list of output files.
+TEST(QuickLookTools, CachedCoastlinesAndCampaignMap) {
+  TempDir dir;
+  make_processed_flight();
+  ASSERT_EQ(run({SFMR_PLOT_BINARY, "f.OUT", "-o", "a", "--cache", "cache"}).status, 0);
+  EXPECT_EQ(files_in("cache").size(), 2u);
+  fs::create_directory("bin");
+  fs::create_symlink("/usr/bin/gnuplot", "bin/gnuplot");
+  const std::string only_gnuplot = "PATH=" + fs::absolute("bin").string();
+  struct Case {
+    const char* what;
+    std::vector<std::string> args;
+    int status;
+    std::vector<std::string> same;  // pictures equal to those of the first plot: name, first plot's name
+  };
+  const Case cases[] = {
+      {.what = "from the cache",
+       .args = {"f.OUT", "-o", "b", "--cache", "cache"},
+       .status = 0,
+       .same = {"b.map.png", "a.map.png", "b.timeseries.png", "a.timeseries.png"}},
+      {.what = "no cache, no GMT", .args = {"f.OUT", "-o", "c"}, .status = 1, .same = {}},
+      {.what = "campaign of one flight",
+       .args = {"--campaign", "list.txt", "-o", "camp", "--cache", "cache"},
+       .status = 0,
+       .same = {}},
+      {.what = "campaign without -o", .args = {"--campaign", "list.txt"}, .status = 2, .same = {}},
+  };
+  write_file("list.txt", "f.OUT\n");
+  for (const Case& c : cases) {
+    std::vector<std::string> argv = {SFMR_PLOT_BINARY};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    const tool::ChildResult r = tool::run_child({.argv = argv, .env = {only_gnuplot}});
+    EXPECT_EQ(r.shell_status(), c.status) << c.what << ": " << r.err;
+    for (std::size_t k = 0; k + 1 < c.same.size(); k += 2)
+      EXPECT_EQ(read_file(c.same[k]), read_file(c.same[k + 1])) << c.what << ": " << c.same[k];
+  }
+  EXPECT_GT(read_file("camp.map.png").size(), 10000u);
+  EXPECT_FALSE(fs::exists("camp.timeseries.png"));
+  EXPECT_FALSE(fs::exists("c.map.png"));
 }
 
 TEST(QuickLookTools, BadInputFailsWithOneLineAndNoPlot) {

@@ -6,7 +6,9 @@
 #include <cmath>
 #include <functional>
 #include <span>
+#include <stdexcept>
 
+#include "archive/nc_clock.hpp"
 #include "core/constants.hpp"
 #include "core/text.hpp"
 
@@ -165,6 +167,7 @@ std::string write_flight_nc(const std::string& path, const std::vector<OutSecond
         define(nc, "time", NC_DOUBLE, {time_dim}, "time", "time of the second, UTC", time_units.c_str());
     text_att(nc, time, "calendar", "standard");
     text_att(nc, time, "axis", "T");
+    const ClockVariables clock_vars = define_clock_variables(nc, time_dim, time_units);
     const int wind_height =
         define(nc, "wind_height", NC_FLOAT, {}, "height",
                "height above the sea surface of the retrieved and onboard wind speeds", "m");
@@ -345,8 +348,9 @@ std::string write_flight_nc(const std::string& path, const std::vector<OutSecond
     const char* name = meta.flight.c_str();
     check(nc_put_var_string(nc, trajectory, &name), "trajectory");
     std::vector<double> times(n);
-    for (std::size_t i = 0; i < n; ++i) times[i] = static_cast<double>(seconds[i].elapsed);
+    for (std::size_t i = 0; i < n; ++i) times[i] = seconds[i].time;
     check(nc_put_var_double(nc, time, times.data()), "time");
+    put_clock_variables(nc, clock_vars, seconds);
     const float ten = 10.0f;  // m: the retrieval's wind speed is the wind at 10 m
     check(nc_put_var_float(nc, wind_height, &ten), "wind_height");
     std::vector<int> channels(kChannels);
@@ -390,6 +394,8 @@ std::string write_flight_nc(const std::string& path, const std::vector<OutSecond
     return {};
   } catch (const NcFailure& failure) {
     return failure.what;
+  } catch (const std::runtime_error& failure) {
+    return failure.what();
   }
 }
 

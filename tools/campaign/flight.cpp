@@ -276,8 +276,10 @@ FlightResult run_flight(const Flight& f, const fs::path& outdir, const Tools& to
     }
     if (ok && !tools.sfmrplot.empty()) {
       const fs::path log = dir / "sfmrplot.log";
-      ok = step("sfmrplot", {tools.sfmrplot.string(), out, "-o", f.name}, {}, log, log,
-                {f.name + ".timeseries.png", f.name + ".map.png"});
+      // The flights of a campaign share one cache of map coastlines (most flights of a storm share regions).
+      ok = step("sfmrplot",
+                {tools.sfmrplot.string(), out, "-o", f.name, "--cache", (outdir / ".plot-cache").string()},
+                {}, log, log, {f.name + ".timeseries.png", f.name + ".map.png"});
     }
     if (ok && !tools.sfmrsummary.empty()) {
       step("sfmrsummary", {tools.sfmrsummary.string(), out, "--console", std::string(kConsoleFile), "--csv"},

@@ -1,5 +1,7 @@
 #include "campaign/report.hpp"
 
+#include "campaign/totals.hpp"
+
 #include <algorithm>
 #include <fstream>
 #include <sstream>
@@ -163,7 +165,23 @@ std::string report_csv(const std::vector<FlightReport>& rows) {
   return s;
 }
 
-std::string report_html(const std::vector<FlightReport>& rows, std::string_view title) {
+// Sorts the table by the column whose heading is clicked (again: the other way), numbers as numbers.
+constexpr const char* kSortScript = R"(<script>
+document.querySelectorAll("th").forEach((th, col) => th.addEventListener("click", () => {
+  const body = th.closest("table").tBodies[0], up = th.dataset.up !== "1";
+  th.dataset.up = up ? "1" : "0";
+  const key = r => { const t = r.cells[col].textContent.trim(), n = Number(t); return t !== "" && !isNaN(n) ? n : t; };
+  const rows = Array.from(body.rows).sort((a, b) => {
+    const x = key(a), y = key(b);
+    const c = typeof x === typeof y ? (x < y ? -1 : x > y ? 1 : 0) : typeof x === "number" ? -1 : 1;
+    return up ? c : -c;
+  });
+  rows.forEach(r => body.appendChild(r));
+}));
+</script>
+)";
+
+std::string report_html(const std::vector<FlightReport>& rows, std::string_view title, bool campaign_map) {
   int done = 0, failed = 0, pending = 0;
   for (const auto& row : rows) {
     const auto st = status_of(row);
@@ -175,26 +193,35 @@ std::string report_html(const std::vector<FlightReport>& rows, std::string_view 
   h += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n";
   h += "<title>" + html_escape(title) + "</title>\n";
   h += "<style>\n"
-       "body { font-family: sans-serif; margin: 1.5em; color: #222; }\n"
-       "table { border-collapse: collapse; }\n"
-       "th, td { border: 1px solid #bbb; padding: 0.3em 0.5em; vertical-align: top; }\n"
-       "th { background: #e8eef4; }\n"
+       "body { font-family: sans-serif; margin: 1em; color: #222; max-width: 1380px; }\n"
+       "table { border-collapse: collapse; font-size: 13px; }\n"
+       "th, td { border: 1px solid #bbb; padding: 0.2em 0.35em; vertical-align: top; }\n"
+       "th { background: #e8eef4; cursor: pointer; }\n"
+       "th:hover { background: #d4e0ec; }\n"
        "td.num { text-align: right; font-variant-numeric: tabular-nums; }\n"
        "tr.failed td { background: #fde8e8; }\n"
        "tr.pending td { background: #f4f4f4; color: #777; }\n"
        "td.files a { display: block; font-size: 0.85em; }\n"
-       "td.reason { min-width: 14em; max-width: 24em; overflow-wrap: break-word; }\n"
-       "img { width: 240px; border: 1px solid #ccc; display: block; }\n"
+       "td.reason { min-width: 8em; max-width: 16em; overflow-wrap: break-word; }\n"
+       "img { width: 150px; border: 1px solid #ccc; display: block; }\n"
+       "img.campaign { width: 100%; max-width: 1000px; }\n"
        "</style>\n</head>\n<body>\n";
   h += "<h1>" + html_escape(title) + "</h1>\n";
+  if (campaign_map) {
+    h += "<a href=\"campaign.map.png\"><img class=\"campaign\" src=\"campaign.map.png\" "
+         "alt=\"all tracks of the campaign\"></a>\n";
+  }
+  h += "<p>" + totals_html(campaign_totals(rows)) +
+       " Totals as CSV: <a href=\"campaign_summary.csv\">campaign_summary.csv</a>.</p>\n";
   h += "<p>" + std::to_string(rows.size()) + " flights: " + std::to_string(done) + " done, " +
        std::to_string(failed) + " failed, " + std::to_string(pending) +
        " not processed. Steps run: " + html_escape(steps.empty() ? "none" : steps) +
-       ". The same table as CSV: <a href=\"campaign.csv\">campaign.csv</a>.</p>\n";
+       ". The same table as CSV: <a href=\"campaign.csv\">campaign.csv</a>. Click a heading to sort.</p>\n";
   h += "<table>\n<thead><tr><th>Flight</th><th>Status</th><th>Exit status</th><th>Reason</th>"
        "<th>Seconds</th><th>Retrieved seconds</th><th>Retrieved share</th><th>Max wind (m/s)</th>"
-       "<th>Max rain (mm/h)</th><th>Damaged records</th><th>Time taken (s)</th><th>Files</th>"
-       "<th>Time series</th><th>Map</th></tr></thead>\n<tbody>\n";
+       "<th>Max rain (mm/h)</th><th>Damaged records</th><th>Time repaired</th><th>Time taken (s)</th>"
+       "<th>Files</th><th>Time series</th><th>Map</th></tr></thead>\n<tbody>\n";
+  constexpr std::size_t kTableColumns = 7;  // of kSummaryColumns; the place of the maximum is in the CSV
   for (const auto& row : rows) {
     const std::string dir = html_escape(row.name) + "/";
     const std::string st = status_of(row);
@@ -202,7 +229,7 @@ std::string report_html(const std::vector<FlightReport>& rows, std::string_view 
          "</td><td>" + st + "</td><td class=\"num\">" +
          (row.result ? std::to_string(row.result->exit_status) : "") + "</td><td class=\"reason\">" +
          (row.result ? html_escape(row.result->reason) : "") + "</td>";
-    for (std::size_t k = 0; k < kSummaryColumns.size(); ++k) {
+    for (std::size_t k = 0; k < kTableColumns; ++k) {
       h += "<td class=\"num\">" + (row.summary ? html_escape((*row.summary)[k]) : "") + "</td>";
     }
     h += "<td class=\"num\">" + (row.result ? seconds_text(row.result->seconds) : "") +
@@ -213,7 +240,6 @@ std::string report_html(const std::vector<FlightReport>& rows, std::string_view 
     for (const char* kind : {".timeseries.png", ".map.png"}) {
       const std::string image = row.name + kind;
       h += "<td>";
-      std::error_code ec;
       if (row.result && row.result->done &&
           std::any_of(row.result->steps.begin(), row.result->steps.end(),
                       [](const StepRecord& s) { return s.step == "sfmrplot"; })) {
@@ -224,14 +250,21 @@ std::string report_html(const std::vector<FlightReport>& rows, std::string_view 
     }
     h += "</tr>\n";
   }
-  h += "</tbody>\n</table>\n</body>\n</html>\n";
+  h += "</tbody>\n</table>\n";
+  h += kSortScript;
+  h += "</body>\n</html>\n";
   return h;
 }
 
 void write_report(const std::vector<FlightReport>& rows, const fs::path& outdir, std::string_view title) {
-  // Both files are the campaign's own, replaced at every report.
+  // The files are the campaign's own, replaced at every report.
   tool::publish_text(outdir / "campaign.csv", report_csv(rows), tool::Replace::kAlways);
-  tool::publish_text(outdir / "index.html", report_html(rows, title), tool::Replace::kAlways);
+  tool::publish_text(outdir / "campaign_summary.csv", totals_csv(campaign_totals(rows)),
+                     tool::Replace::kAlways);
+  std::error_code ec;
+  tool::publish_text(outdir / "index.html",
+                     report_html(rows, title, fs::is_regular_file(outdir / "campaign.map.png", ec)),
+                     tool::Replace::kAlways);
 }
 
 }  // namespace sfmr::campaign

@@ -14,10 +14,11 @@
 
 namespace sfmr::campaign {
 
-// The row of `sfmrsummary --csv`, its six values as text, in the order of kSummaryColumns.
-inline constexpr std::array<std::string_view, 6> kSummaryColumns = {
-    "seconds", "retrieved_seconds", "retrieved_share", "max_wind_speed", "max_rain_rate", "damaged_records"};
-using SummaryRow = std::array<std::string, 6>;
+// The row of `sfmrsummary --csv`, its values as text, in the order of kSummaryColumns.
+inline constexpr std::array<std::string_view, 10> kSummaryColumns = {
+    "seconds",         "retrieved_seconds", "retrieved_share", "max_wind_speed", "max_rain_rate",
+    "damaged_records", "time_repaired",     "max_wind_time",   "max_wind_lat",   "max_wind_lon"};
+using SummaryRow = std::array<std::string, kSummaryColumns.size()>;
 
 // Reads sfmrsummary's two lines (header and one row); nullopt when they are not that.
 std::optional<SummaryRow> parse_summary(std::string_view text);
@@ -38,9 +39,13 @@ std::vector<FlightReport> collect_report(const std::vector<Flight>& flights,
 std::vector<std::string> steps_run(const std::vector<FlightReport>& rows);
 
 std::string report_csv(const std::vector<FlightReport>& rows);
-std::string report_html(const std::vector<FlightReport>& rows, std::string_view title);
+// The page; `campaign_map`: OUTDIR/campaign.map.png exists and is shown at the top. Its headings sort the
+// table (a few lines of plain JavaScript).
+std::string report_html(const std::vector<FlightReport>& rows, std::string_view title,
+                        bool campaign_map = false);
 
-// Writes both report files into outdir (each through a temporary name).
+// Writes campaign.csv, campaign_summary.csv (campaign/totals.hpp) and index.html into outdir (each through a
+// temporary name).
 void write_report(const std::vector<FlightReport>& rows, const std::filesystem::path& outdir,
                   std::string_view title);
 

@@ -16,8 +16,6 @@ namespace sfmr::flight {
 namespace {
 
 constexpr float kMissing = std::numeric_limits<float>::quiet_NaN();
-// s: a smaller step back than this is not a midnight crossing.
-constexpr std::int32_t kHalfDay = kSecondsPerDay / 2;
 
 // 'text' in quotes, for messages.
 std::string quoted(std::string_view text) {
@@ -35,10 +33,6 @@ bool all_asterisks(std::string_view field) {
 bool right_justified(std::string_view field) {
   const std::size_t first = field.find_first_not_of(' ');
   return first != std::string_view::npos && field.find(' ', first) == std::string_view::npos;
-}
-
-std::string clock_text(std::int32_t sec) {
-  return format_I(sec / 3600, 2, 2) + ":" + format_I(sec % 3600 / 60, 2, 2) + ":" + format_I(sec % 60, 2, 2);
 }
 
 // Walks the columns of a data line in the order of the column table: each call takes the next column, of
@@ -230,29 +224,23 @@ std::string read_out(std::istream& in, std::string_view name, std::vector<OutSec
     return at(1) + "not the header line of an sfmrbatch output file";
 
   long lineno = 1;
-  std::int32_t last_clock = 0;
-  std::int64_t elapsed = 0;
+  std::string fault;
   while ((status = reader.read(line)) == 0) {
     ++lineno;
-    if (reader.last_length() != kOutLineWidth)
-      return at(lineno) + "line of " + std::to_string(reader.last_length()) + " characters, not " +
-             std::to_string(kOutLineWidth);
-    OutSecond s;
-    if (const std::string what = parse_out_line(line, s); !what.empty()) return at(lineno) + what;
-    if (!seconds.empty()) {
-      std::int32_t step = s.clock - last_clock;
-      if (step <= -kHalfDay) step += kSecondsPerDay;  // past midnight
-      if (step <= 0)
-        return at(lineno) + "time " + clock_text(s.clock) + " runs backwards from " + clock_text(last_clock) +
-               " of the line before";
-      elapsed += step;
-    } else {
-      elapsed = s.clock;
+    if (reader.last_length() != kOutLineWidth) {
+      fault = at(lineno) + "line of " + std::to_string(reader.last_length()) + " characters, not " +
+              std::to_string(kOutLineWidth);
+      break;
     }
-    s.elapsed = elapsed;
-    last_clock = s.clock;
+    OutSecond s;
+    if (const std::string what = parse_out_line(line, s); !what.empty()) {
+      fault = at(lineno) + what;
+      break;
+    }
     seconds.push_back(std::move(s));
   }
+  repair_clock(seconds);
+  if (!fault.empty()) return fault;
   if (status > 0) return read_failure(status);
   return {};
 }

@@ -7,9 +7,9 @@
 // free-format rules (read_value); a column written as asterisks (a value too wide for its column) is a
 // missing value, held as NaN. The two status texts are kept verbatim and classified.
 //
-// The time column holds only the time of day; the reader continues it across midnight, so `elapsed`
-// increases strictly from line to line. A time of day that is smaller than the previous line's by less
-// than 12 hours is a time running backwards and an error; by 12 hours or more it is the next day.
+// The time column holds only the time of day; the reader continues it across midnight (a step back by 12
+// hours or more is the next day) and repairs a run of lines whose times are out of sequence with their
+// neighbours (clock_repair.hpp), so `time` increases strictly from line to line.
 //
 // Nothing is printed: every failure comes back as one message naming the file and the line.
 #pragma once
@@ -24,6 +24,7 @@
 
 #include "core/state.hpp"
 #include "output/columns.hpp"
+#include "flight/clock_repair.hpp"
 
 namespace sfmr::flight {
 
@@ -75,12 +76,16 @@ struct OnboardStatus {
 struct OutSecond {
   std::int32_t clock = 0;     // time of day as written, s (0..86399)
   std::int64_t elapsed = 0;   // s since 00:00:00 of the first line's day: clock + 86400 per midnight passed
-  float Lat = 0, Lon = 0;     // deg
-  float RAlt = 0;             // radar altitude, whole metres
-  float TAmb = 0;             // air temperature, deg C
-  float AcftWS = 0;           // flight-level wind speed, as recorded
-  float Roll = 0, Pitch = 0;  // deg
-  float SST = 0;              // sea-surface temperature used, deg C
+                              // (the repaired second where the clock was out of sequence)
+  std::int64_t recorded = 0;  // s, the same for the time as written, out of sequence or not
+  double time = 0.0;          // s, the same as `elapsed`, strictly increasing (see clock_repair.hpp)
+  TimeQuality time_quality = TimeQuality::AsRecorded;
+  float Lat = 0, Lon = 0;                   // deg
+  float RAlt = 0;                           // radar altitude, whole metres
+  float TAmb = 0;                           // air temperature, deg C
+  float AcftWS = 0;                         // flight-level wind speed, as recorded
+  float Roll = 0, Pitch = 0;                // deg
+  float SST = 0;                            // sea-surface temperature used, deg C
   std::array<float, kChannels> Tb{};        // brightness temperatures, K
   std::array<float, kThermalColumns> Th{};  // instrument temperatures Th2..Th6, deg C
   float SFWS = 0, SFRR = 0, SFQF = 0;       // retrieved wind (m/s), rain (mm/h), rms misfit (K)
@@ -89,7 +94,7 @@ struct OutSecond {
   OnboardStatus PSErr;
 };
 
-// Reads one data line (without its line end) into `second`; `clock` is set, `elapsed` is not. Returns an
+// Reads one data line (without its line end) into `second`; `clock` is set, the times are not. Returns an
 // empty string on success, else what is wrong with the line (without file name or line number).
 std::string parse_out_line(std::string_view line, OutSecond& second);
 

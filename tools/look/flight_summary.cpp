@@ -132,6 +132,8 @@ FlightSummary summarise_flight(const std::vector<flight::OutSecond>& seconds) {
   std::map<std::string, int> statuses;
   PairStats ws, rr;
   for (const flight::OutSecond& o : seconds) {
+    s.time_repaired += o.time_quality == flight::TimeQuality::Repaired ? 1 : 0;
+    s.time_unverified += o.time_quality == flight::TimeQuality::Unverified ? 1 : 0;
     const bool fewer = band_of(o.Err) == Band::FewerChannels;
     int& count = statuses[fewer ? std::string(kFewerChannelsRow) : std::string(trimmed(o.Err.text))];
     ++count;
@@ -180,6 +182,10 @@ void print_flight_summary(std::ostream& os, std::string_view name, const FlightS
   if (midnights == 1) os << ", across midnight";
   if (midnights > 1) os << ", across midnight " << midnights << " times";
   os << '\n';
+  if (s.time_repaired + s.time_unverified > 0) {
+    label("Seconds with time repaired");
+    os << s.time_repaired + s.time_unverified << " (" << s.time_unverified << " unverified)\n";
+  }
   label("Seconds with a retrieval");
   os << s.retrieved << " (" << format_F(100.0 * s.retrieved / s.seconds, 5, 1) << " %)\n";
 
@@ -220,7 +226,8 @@ void print_flight_summary(std::ostream& os, std::string_view name, const FlightS
 }
 
 void print_flight_csv(std::ostream& os, const FlightSummary& s) {
-  os << "seconds,retrieved_seconds,retrieved_share,max_wind_speed,max_rain_rate,damaged_records\n";
+  os << "seconds,retrieved_seconds,retrieved_share,max_wind_speed,max_rain_rate,damaged_records,"
+        "time_repaired,max_wind_time,max_wind_lat,max_wind_lon\n";
   os << s.seconds << ',' << s.retrieved << ',';
   if (s.seconds > 0) os << trimmed_F(static_cast<double>(s.retrieved) / s.seconds, 4);
   os << ',';
@@ -229,6 +236,11 @@ void print_flight_csv(std::ostream& os, const FlightSummary& s) {
   if (s.max_rr) os << trimmed_F(s.max_rr->value, 2);
   os << ',';
   if (s.damaged) os << *s.damaged;
+  os << ',' << s.time_repaired + s.time_unverified << ',';
+  if (s.max_ws) os << clock_label(s.max_ws->elapsed);
+  os << ',';
+  if (s.max_ws && s.max_ws->position) os << trimmed_F(s.max_ws->lat, 3) << ',' << trimmed_F(s.max_ws->lon, 3);
+  if (!(s.max_ws && s.max_ws->position)) os << ',';
   os << '\n';
 }
 

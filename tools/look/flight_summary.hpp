@@ -68,9 +68,10 @@ struct FlightSummary {
   std::int64_t first = 0, last = 0;                   // elapsed of the first and last line
   std::vector<std::pair<std::string, int>> statuses;  // status text, seconds; most frequent first
   int retrieved = 0;
-  std::optional<Extreme> max_ws, max_rr;    // over the seconds with a retrieval
-  Comparison ws_vs_onboard, rr_vs_onboard;  // retrieved minus onboard
-  std::optional<int> damaged;               // console lines of rejected records, when a console was read
+  std::optional<Extreme> max_ws, max_rr;       // over the seconds with a retrieval
+  Comparison ws_vs_onboard, rr_vs_onboard;     // retrieved minus onboard
+  std::optional<int> damaged;                  // console lines of rejected records, when a console was read
+  int time_repaired = 0, time_unverified = 0;  // lines whose time was repaired (flight/clock_repair.hpp)
 };
 
 FlightSummary summarise_flight(const std::vector<flight::OutSecond>& seconds);
@@ -85,9 +86,11 @@ std::string clock_label(std::int64_t elapsed);
 void print_flight_summary(std::ostream& os, std::string_view name, const FlightSummary& s);
 
 // Two lines: the header
-//   seconds,retrieved_seconds,retrieved_share,max_wind_speed,max_rain_rate,damaged_records
-// and the values (share 0..1 with 4 decimals; speeds and rates as the output file writes them; a field is
-// empty when its value does not exist).
+//   seconds,retrieved_seconds,retrieved_share,max_wind_speed,max_rain_rate,damaged_records,
+//   time_repaired,max_wind_time,max_wind_lat,max_wind_lon
+// and the values (share 0..1 with 4 decimals; speeds and rates as the output file writes them; time_repaired
+// the lines whose time was repaired, verified or not; the time of the maximum wind as clock_label writes it,
+// its position in degrees; a field is empty when its value does not exist).
 void print_flight_csv(std::ostream& os, const FlightSummary& s);
 
 }  // namespace sfmr::look

@@ -3,10 +3,13 @@
 # carree scaled for the map's middle latitude. sfmrplot writes the variables first (settings.gp):
 #   trackfile   "lon lat sfws elapsed", sfws NaN without a retrieval
 #   coastfile   coastline segments "lon lat", separated by blank lines
-#   landfile    land raster (1 land, 0 water), land_nx x land_ny single-precision floats, south row first
+#   landfile    land raster, land_nx x land_ny nodes of four bytes (red, green, blue, alpha: land in its
+#               colour, water transparent), south row first
 #   mapout flightname timespan west east south north mapratio land_dx land_dy cbmax
 #   start_lon start_lat end_lon end_lat start_label end_label xtic_list ytic_list
 # Page height follows the map's aspect ratio: about 880 pixels of map width plus title, axes and margins.
+# Every setting from its default: sfmrplot runs both scripts in one gnuplot, one after the other.
+reset
 set terminal pngcairo size 1300, int(880 * mapratio + 190) font "sans,12" linewidth 1.2
 set output mapout
 set datafile missing "NaN"
@@ -38,9 +41,7 @@ set object 1 rectangle from graph 0, graph 0 to graph 1, graph 1 behind fc rgb "
 
 set key bottom left box lc rgb "#7f7f7f" opaque reverse Left samplen 1 spacing 1.3 width 1 font "sans,11"
 
-land(v) = v > 0.5
-plot landfile binary array=(land_nx, land_ny) format="%float" origin=(west, south) dx=land_dx dy=land_dy \
-         using (land($1) ? 0xf0 : 0):(land($1) ? 0xe9 : 0):(land($1) ? 0xd6 : 0):(land($1) ? 255 : 0) \
+plot landfile binary array=(land_nx, land_ny) format="%uchar" origin=(west, south) dx=land_dx dy=land_dy \
          with rgbalpha notitle, \
      coastfile using 1:2 with lines lw 1.0 lc rgb "#5a5a5a" notitle, \
      trackfile using 1:($3 == $3 ? NaN : $2) with points pt 5 ps 0.3 lc rgb "#9a9a9a" notitle, \

@@ -6,6 +6,8 @@
 #   bandfile    "start end band" runs, band 0..5
 #   band_name   the bands' legend labels, in the order of their numbers
 #   seriesout flightname timespan has_truth tmin tmax
+# Every setting from its default: sfmrplot runs both scripts in one gnuplot, one after the other.
+reset
 set terminal pngcairo size 1600,1000 font "sans,12" linewidth 1.2
 set output seriesout
 set datafile missing "NaN"

@@ -146,11 +146,12 @@ int write_flight(const FlightOptions& o, const Storm& storm, const Radiometer& r
   Rng binary_rng(o.seed ^ 0x9e3779b97f4a7c15u);
   std::ostringstream raw;  // the whole raw file, of which `o.keep` is written at the end
   auto write_record = [&](std::string line) {
+    std::string original = damaged ? line : std::string();
     const bool binary = o.binary_damage > 0.0 && binary_rng.chance(o.binary_damage);
     if (binary) damage_binary(line, binary_rng);
     const auto begin = static_cast<std::size_t>(raw.tellp());
     if (write_line(raw, std::move(line), o.damage, rng) || binary) {
-      if (damaged) damaged->push_back({begin, static_cast<std::size_t>(raw.tellp())});
+      if (damaged) damaged->push_back({begin, static_cast<std::size_t>(raw.tellp()), std::move(original)});
     }
   };
   const int seconds = static_cast<int>(std::lround(o.hours * 3600.0));
@@ -248,7 +249,8 @@ int write_flight(const FlightOptions& o, const Storm& storm, const Radiometer& r
   const std::string text = raw.str();
   const auto kept = static_cast<std::size_t>(std::clamp(o.keep, 0.0, 1.0) * static_cast<double>(text.size()));
   raw_file << std::string_view(text).substr(0, kept);
-  if (damaged && kept > 0 && kept < text.size()) damaged->push_back({kept - 1, kept});  // the line cut off
+  if (damaged && kept > 0 && kept < text.size())
+    damaged->push_back({kept - 1, kept, {}});  // the line cut off
   return seconds;
 }
 

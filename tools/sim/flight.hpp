@@ -58,9 +58,11 @@ std::array<std::int32_t, 3> counts_for_ratio(double ratio, std::int32_t hot);
 // Model wind speed U whose rain-corrected value U - (0.2035 - 0.0043 U) R is `wind`, for rain rate `rain`.
 double model_wind_for(double wind, double rain);
 
-// Bytes [begin, end) of the raw data file.
+// Bytes [begin, end) of the raw data file; `original` is the record as it was before the damage (empty for
+// the last byte of a file cut short).
 struct ByteRange {
   std::size_t begin = 0, end = 0;
+  std::string original;
 };
 
 // Writes the raw data file and the truth file (CSV: Sec,WS,RR,Lat,Lon,Land) of one flight. `field`, when
