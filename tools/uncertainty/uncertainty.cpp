@@ -14,6 +14,7 @@ constexpr double kWindStep = 0.1;        // m/s, half the central difference of 
 constexpr double kMinRainSpan = 0.05;    // mm/h, the narrowest secant of the rain column
 constexpr double kFirstRainSpan = 1.0;   // mm/h, the secant the iteration starts from
 constexpr int kRainIterations = 4;       // secant and rain error found together
+constexpr double kSolverStep = 1.0;      // the solver's difference step: 1 m/s and 1 mm/h
 constexpr double kPoolHalfWidth = 30.0;  // s: seconds on each side whose residuals are pooled
 // Rain correction of the reported wind (the solver's): ws = U - (0.2035 - 0.0043 U) R.
 constexpr double kRainWind0 = 0.2035;  // m/s per mm/h at zero wind
@@ -97,35 +98,40 @@ Linearisation linearise(const Conditions& c, double u, double r, double rain_spa
     lin.model[i] = m.tb(state(u, r));
     lin.J[i][0] = (static_cast<double>(m.tb(state(u_hi, r))) - m.tb(state(u_lo, r))) / (u_hi - u_lo);
     lin.J[i][1] = (static_cast<double>(m.tb(state(u, r_hi))) - m.tb(state(u, r_lo))) / (r_hi - r_lo);
+    lin.J_solver[i][0] = static_cast<double>(m.tb(state(u + kSolverStep, r))) - lin.model[i];
+    lin.J_solver[i][1] = static_cast<double>(m.tb(state(u, r + kSolverStep))) - lin.model[i];
   }
   return lin;
 }
 
 bool propagate(const Linearisation& lin, double u, double r, double noise_var, double ws_rate, double rr_rate,
                const Timing& timing, Covariance& cov) {
-  double m00 = 0.0, m01 = 0.0, m11 = 0.0;
+  // P = J_s^T J (not symmetric), its inverse, and the gain rows H_i = P^-1 J_s,i.
+  double p00 = 0.0, p01 = 0.0, p10 = 0.0, p11 = 0.0;
   for (std::size_t i = 0; i < static_cast<std::size_t>(lin.n); ++i) {
-    m00 += lin.J[i][0] * lin.J[i][0];
-    m01 += lin.J[i][0] * lin.J[i][1];
-    m11 += lin.J[i][1] * lin.J[i][1];
+    p00 += lin.J_solver[i][0] * lin.J[i][0];
+    p01 += lin.J_solver[i][0] * lin.J[i][1];
+    p10 += lin.J_solver[i][1] * lin.J[i][0];
+    p11 += lin.J_solver[i][1] * lin.J[i][1];
   }
-  const double det = m00 * m11 - m01 * m01;
-  if (!(det > 0.0)) return false;
-  const double i00 = m11 / det, i01 = -m01 / det, i11 = m00 / det;  // (J^T J)^-1
+  const double det = p00 * p11 - p01 * p10;
+  if (!(std::fabs(det) > 0.0) || !std::isfinite(det)) return false;
+  const double q00 = p11 / det, q01 = -p01 / det, q10 = -p10 / det, q11 = p00 / det;
   // Reported state (ws, R) from the fitted (U, R): A = d(ws, R) / d(U, R).
   const double a00 = 1.0 + kRainWind1 * r, a01 = kRainWind1 * u - kRainWind0;
-  // Instrument noise, in the fitted state: noise_var (J^T J)^-1.
-  double c00 = noise_var * i00, c01 = noise_var * i01, c11 = noise_var * i11;
-  // Channels of different age: s^2 G diag(v^2) G^T with v = J x' (K/s), G = (J^T J)^-1 J^T.
+  // Instrument noise noise_var H H^T, and the channels of different age s^2 H diag(v^2) H^T with v = J x'
+  // (K/s), in the fitted state.
   const double r_dot = rr_rate, u_dot = (ws_rate - a01 * r_dot) / a00;
   const double s2 = timing.lag_variance();
+  double c00 = 0.0, c01 = 0.0, c11 = 0.0;
   for (std::size_t i = 0; i < static_cast<std::size_t>(lin.n); ++i) {
     const double v = lin.J[i][0] * u_dot + lin.J[i][1] * r_dot;
-    const double g0 = i00 * lin.J[i][0] + i01 * lin.J[i][1];
-    const double g1 = i01 * lin.J[i][0] + i11 * lin.J[i][1];
-    c00 += s2 * g0 * g0 * v * v;
-    c01 += s2 * g0 * g1 * v * v;
-    c11 += s2 * g1 * g1 * v * v;
+    const double g0 = q00 * lin.J_solver[i][0] + q01 * lin.J_solver[i][1];
+    const double g1 = q10 * lin.J_solver[i][0] + q11 * lin.J_solver[i][1];
+    const double w = noise_var + s2 * v * v;
+    c00 += w * g0 * g0;
+    c01 += w * g0 * g1;
+    c11 += w * g1 * g1;
   }
   // A C A^T, then the lag of the whole state, L^2 x' x'^T in the reported state.
   const double l2 = timing.mean_lag() * timing.mean_lag();
@@ -181,11 +187,25 @@ std::vector<SecondError> estimate_errors(const std::vector<flight::OutSecond>& s
     ws.push_back(s.SFWS);
     rr.push_back(s.SFRR);
     index.push_back(i);
-    // Degrees of freedom of the fit: one parameter once the solver dropped the rain rate.
-    const int dof = c.n - (s.SFRR > 0.0f ? 2 : 1);
-    if (s.Err.kind == flight::RetrievalKind::ChannelList && !std::isnan(s.SFQF) && dof > 0) {
-      noise_t.push_back(static_cast<double>(s.elapsed));
-      noise_s2.push_back(static_cast<double>(s.SFQF) * s.SFQF * c.n / dof / chi2_median_over_k(dof));
+    // Noise sample: the residuals at the solution of every channel the driver offered to the filter
+    // (enabled, 0 < Tb <= 270 K), those the filter took out included: the filter removes the largest
+    // residuals, so the solve's own (SFQF) understate the noise. One degree of freedom less per parameter
+    // fitted (one once the solver dropped the rain rate).
+    if (s.Err.kind == flight::RetrievalKind::ChannelList) {
+      const std::array<float, 2> x = {static_cast<float>(model_wind(s.SFWS, s.SFRR)), s.SFRR};
+      double sum = 0.0;
+      int offered = 0;
+      for (std::size_t k = 0; k < kChannels; ++k) {
+        if (!(inputs.freq[k] > 0.0f && s.Tb[k] > 0.0f && s.Tb[k] <= 270.0f)) continue;
+        const double d = static_cast<double>(s.Tb[k]) - tbsfmr(inputs.freq[k], c.ts, c.h, c.ta, emis[k], x);
+        sum += d * d;
+        ++offered;
+      }
+      const int dof = offered - (s.SFRR > 0.0f ? 2 : 1);
+      if (dof > 0) {
+        noise_t.push_back(static_cast<double>(s.elapsed));
+        noise_s2.push_back(sum / dof / chi2_median_over_k(dof));
+      }
     }
   }
 

@@ -54,6 +54,9 @@ struct Linearisation {
   int n = 0;                                         // channels
   std::array<double, kChannels> model{};             // model Tb at the state, K
   std::array<std::array<double, 2>, kChannels> J{};  // dTb/dU (K per m/s), dTb/dR (K per mm/h)
+  // The solver's own one-sided differences of 1 m/s and 1 mm/h: its gain (J_s^T J)^-1 J_s^T is what
+  // carries a change of the measurements into its solution.
+  std::array<std::array<double, 2>, kChannels> J_solver{};
 };
 
 // Channels of one second: frequency and calm-sea emissivity, with the conditions.
@@ -65,7 +68,7 @@ struct Conditions {
 };
 
 // Linearises tbsfmr at (u, r): wind column by central differences of 0.1 m/s (one-sided at 0), rain column
-// as the secant over [max(r - rain_span, 0), r + rain_span].
+// as the secant over [max(r - rain_span, 0), r + rain_span]; and the solver's differences.
 Linearisation linearise(const Conditions& c, double u, double r, double rain_span);
 
 // Covariance (symmetric 2 x 2, [0] var, [1] cov, [2] var) of the reported wind speed and rain rate.
@@ -74,8 +77,9 @@ struct Covariance {
 };
 
 // The error propagation of one second: linearisation `lin` at the fitted (u, r), instrument noise variance
-// `noise_var` (K^2), rates of the reported wind and rain along the track (per s) and the timing. Returns
-// false when J^T J is singular.
+// `noise_var` (K^2), rates of the reported wind and rain along the track (per s) and the timing. The gain
+// is the solver's, H = (J_s^T J)^-1 J_s^T (its fixed point J_s^T (y - f(x)) = 0 perturbed), so the noise
+// covariance is noise_var H H^T. Returns false when J_s^T J is singular.
 bool propagate(const Linearisation& lin, double u, double r, double noise_var, double ws_rate, double rr_rate,
                const Timing& timing, Covariance& cov);
 
