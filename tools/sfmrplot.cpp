@@ -1,13 +1,15 @@
 // sfmrplot: quick-look plots of a processed flight, from its output file alone.
 //
-//   sfmrplot FLIGHT.OUT [--truth TRUTH.csv] [-o PREFIX] [--force]
+//   sfmrplot FLIGHT.OUT [--truth TRUTH.csv] [--setup SETUP] [-o PREFIX] [--force]
 //
 // Writes PREFIX.timeseries.png (retrieved and onboard wind speed, rain rate and a band of each second's
 // status against UTC time) and PREFIX.map.png (the track coloured by retrieved wind speed over the
 // coastlines); PREFIX defaults to the output file's path without its extension. The simulator's truth file,
-// when given, is drawn over the time series. The plots are drawn by gnuplot (tools/plot/*.gp, installed in
-// share/sfmrbatch), the coastlines and the land come from GMT's GSHHG shorelines. Existing PNG files are
-// kept unless --force is given; both files are written under temporary names and renamed at the end.
+// when given, is drawn over the time series; with the run's setup file (--setup, for its frequencies) a band
+// of one standard error is shaded around the retrieved wind speed and rain rate. The plots are drawn by
+// gnuplot (tools/plot/*.gp, installed in share/sfmrbatch), the coastlines and the land come from GMT's GSHHG
+// shorelines. Existing PNG files are kept unless --force is given; both files are written under temporary
+// names and renamed at the end.
 #include <unistd.h>
 
 #include <algorithm>
@@ -24,13 +26,15 @@
 #include "look/plot_data.hpp"
 #include "look/tool_support.hpp"
 #include "look/truth.hpp"
+#include "uncertainty/error_report.hpp"
 
 namespace {
 
 namespace fs = std::filesystem;
 using sfmr::look::gnuplot_string;
 
-constexpr const char* kUsage = "usage: sfmrplot FLIGHT.OUT [--truth TRUTH.csv] [-o PREFIX] [--force]";
+constexpr const char* kUsage =
+    "usage: sfmrplot FLIGHT.OUT [--truth TRUTH.csv] [--setup SETUP] [-o PREFIX] [--force]";
 // Nodes of the land raster under the map, along its longer side.
 constexpr int kLandNodes = 600;
 
@@ -45,7 +49,7 @@ int usage_error(const std::string& what) {
 }
 
 struct Options {
-  std::string flight, truth, prefix;
+  std::string flight, truth, prefix, setup;
   bool force = false;
 };
 
@@ -108,6 +112,11 @@ int plot(const Options& o) {
     truth = sfmr::look::read_truth(in);
   }
 
+  sfmr::uncertainty::FlightInputs inputs;
+  if (!o.setup.empty()) {
+    if (const std::string e = sfmr::uncertainty::read_inputs(o.setup, inputs); !e.empty()) return fail(e);
+  }
+
   const fs::path series_script = sfmr::look::find_shared_file("timeseries.gp", "tools/plot/timeseries.gp");
   const fs::path map_script = sfmr::look::find_shared_file("map.gp", "tools/plot/map.gp");
   if (series_script.empty() || map_script.empty())
@@ -147,6 +156,11 @@ int plot(const Options& o) {
       write_to(
           dir / "series.dat",
           [&](std::ostream& os) { sfmr::look::write_series(os, seconds, have_truth ? &truth : nullptr); }) &&
+      write_to(dir / "errors.dat",
+               [&](std::ostream& os) {
+                 sfmr::uncertainty::write_error_band(os, seconds,
+                                                     sfmr::uncertainty::estimate_errors(seconds, inputs));
+               }) &&
       write_to(dir / "bands.dat", [&](std::ostream& os) { sfmr::look::write_bands(os, seconds); }) &&
       write_to(dir / "track.dat", [&](std::ostream& os) { sfmr::look::write_track(os, seconds, f); });
   if (!written) return fail("cannot write the plot data in " + dir.string());
@@ -170,6 +184,8 @@ int plot(const Options& o) {
   const bool settings_ok = write_to(dir / "settings.gp", [&](std::ostream& os) {
     os << "seriesfile = " << gnuplot_string((dir / "series.dat").string()) << "\n"
        << "bandfile = " << gnuplot_string((dir / "bands.dat").string()) << "\n"
+       << "errorfile = " << gnuplot_string((dir / "errors.dat").string()) << "\n"
+       << "has_errors = " << (o.setup.empty() ? 0 : 1) << "\n"
        << "trackfile = " << gnuplot_string((dir / "track.dat").string()) << "\n"
        << "coastfile = " << gnuplot_string((dir / "coast.dat").string()) << "\n"
        << "landfile = " << gnuplot_string((dir / "land.bin").string()) << "\n"
@@ -235,6 +251,8 @@ int main(int argc, char** argv) {
           << "\nWrites PREFIX.timeseries.png (wind speed, rain rate and status against UTC time) and\n"
              "PREFIX.map.png (track coloured by retrieved wind speed, with coastlines). PREFIX defaults to\n"
              "FLIGHT without its extension; --truth draws the simulator's truth over the time series;\n"
+             "--setup SETUP (the run's setup file: its channel frequencies) shades one standard error\n"
+             "around the retrieved wind speed and rain rate (computed as sfmr2nc computes them);\n"
              "--force replaces existing PNG files.\n";
       return 0;
     }
@@ -244,9 +262,9 @@ int main(int argc, char** argv) {
     }
     if (a == "--force") {
       o.force = true;
-    } else if (a == "--truth" || a == "-o") {
+    } else if (a == "--truth" || a == "-o" || a == "--setup") {
       if (i + 1 >= args.size()) return usage_error(a + " needs a value");
-      (a == "-o" ? o.prefix : o.truth) = args[++i];
+      (a == "-o" ? o.prefix : a == "--setup" ? o.setup : o.truth) = args[++i];
     } else if (!a.empty() && a[0] == '-') {
       return usage_error("unknown option " + a);
     } else if (o.flight.empty()) {
