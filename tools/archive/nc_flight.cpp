@@ -137,7 +137,7 @@ Uncertainty define_uncertainty(int nc, int time_dim, int channel_dim, int wind_s
            std::string(model) +
                "It is propagated to the rain rate through the forward model linearised at the solution, its "
                "rain sensitivity taken as the secant over the interval of one standard error (cut at 0 mm/h, "
-               "where the model is steepest); _FillValue where no retrieval was made.");
+               "near which the model is far from linear); _FillValue where no retrieval was made.");
   u.correlation = define(nc, "wind_rain_error_correlation", NC_FLOAT, {time_dim}, nullptr,
                          "correlation of the errors of the retrieved wind speed and rain rate", "1");
   text_att(nc, u.correlation, "coordinates", coords);

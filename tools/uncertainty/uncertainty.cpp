@@ -71,8 +71,8 @@ Slope slope_of(const std::vector<double>& t, const std::vector<double>& v, std::
 }  // namespace
 
 double Timing::mean_lag() const {
-  // Ages (1/2 + delay + j) / rate for j = 0 .. sweep - 1.
-  return (0.5 + delay_records + 0.5 * (sweep - 1)) / records_per_second;
+  // Ages (1 + delay + j) / rate for j = 0 .. sweep - 1.
+  return (1.0 + delay_records + 0.5 * (sweep - 1)) / records_per_second;
 }
 
 double Timing::lag_variance() const {

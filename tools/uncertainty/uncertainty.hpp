@@ -17,8 +17,9 @@
 // The Jacobian J is the project's forward model (tbsfmr) linearised at the printed solution for the second's
 // altitude, SST and air temperature. Propagation is linear (Rodgers 2000, Inverse Methods for Atmospheric
 // Sounding, ch. 3): Cov(U, R) = sigma^2 (J^T J)^-1, mapped to the reported wind (rain-corrected) and rain.
-// The rain rate is bounded at 0 and the model's rain response is steepest there (R^0.87): its column of J
-// is the secant over the rain rate's own interval R - sigma_R .. R + sigma_R, cut at 0, found by iteration.
+// The rain rate is bounded at 0, and near 0 the model's rain response is far from linear (the absorption's
+// power laws R^0.87 and f^(2.63 R^0.06) both change fastest there): its column of J is the secant over the
+// rain rate's own interval R - sigma_R .. R + sigma_R, cut at 0, found by iteration.
 #pragma once
 
 #include <array>
@@ -43,8 +44,9 @@ struct Timing {
   double records_per_second = 2.0;  // the clock advances on every second brightness record
   int delay_records = 4;            // the delay line of four slots
   int sweep = kChannels;            // channels measured in turn
-  // Mean and variance of the age (s) of the measurements used at the step of a second: the newest record
-  // is half a record interval before the step, each older one a record interval more.
+  // Mean and variance of the age (s) of the measurements used at the step of a second: the step follows the
+  // record that advanced the clock, one record interval before the second's time; the newest measurement
+  // handed on is `delay_records` older, each further channel of the sweep one record interval more.
   double mean_lag() const;
   double lag_variance() const;
 };
