@@ -20,6 +20,13 @@
 //     --noise K        brightness temperature noise in K (default 0.2)
 //     --binary P       probability that a line gets a bit flip or is replaced by binary noise (default 0)
 //     --keep F         share of the raw file's bytes written, 0..1: a transfer cut short (default 1)
+//     --vmax MS, --rmw KM  the symmetric vortex's peak wind (default 50 m/s) and its radius (default 35 km)
+//     --asymmetry F    extra wind on the right of the motion as a share of Vmax (default 4 m/s)
+//     --storm-dir DEG, --storm-speed MS  direction the storm moves towards and its speed (default still)
+//     --miss KM        the legs pass KM right of the moving centre (default 0: through it)
+//   beside the flight: NAME.centre.csv (true centre every 10 s), NAME.storm_truth.csv (Vmax, RMW, motion,
+//   wind radii), NAME.bdeck and NAME.hurdat2 (the true track hourly, as ATCF b-deck and HURDAT2)
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -32,6 +39,7 @@
 #include "records/aircraft.hpp"
 #include "sim/flight.hpp"
 #include "sim/sst_grid.hpp"
+#include "sim/storm_truth.hpp"
 #include "sst/sst_field.hpp"
 
 namespace {
@@ -41,7 +49,9 @@ int usage() {
       << "usage: sfmrsim grid FILE\n"
          "       sfmrsim flight DIR [--name NAME] [--seed N] [--hours H] [--start HH:MM:SS]\n"
          "                          [--date DD/MM/YYYY] [--sst FILE] [--no-land] [--roll DEG] [--drop P]\n"
-         "                          [--gap S] [--damage P] [--noise K] [--binary P] [--keep F]\n";
+         "                          [--gap S] [--damage P] [--noise K] [--binary P] [--keep F]\n"
+         "                          [--vmax MS] [--rmw KM] [--asymmetry F] [--storm-dir DEG]\n"
+         "                          [--storm-speed MS] [--miss KM]\n";
   return 2;
 }
 
@@ -70,6 +80,8 @@ int make_grid(const std::string& path) {
 
 int make_flight(const std::string& dir, const std::vector<std::string>& args) {
   sfmr::sim::FlightOptions o;
+  sfmr::sim::Storm storm;
+  double asymmetry = -1.0, storm_dir = 0.0, storm_speed = 0.0;
   std::string name = "sample";
   std::string sst_file = "sfmr_sst.bin";
   bool use_sst = false;
@@ -119,6 +131,18 @@ int make_flight(const std::string& dir, const std::vector<std::string>& args) {
       ok = parse_real(value, o.binary_damage) && o.binary_damage >= 0.0 && o.binary_damage <= 1.0;
     } else if (a == "--keep") {
       ok = parse_real(value, o.keep) && o.keep >= 0.0 && o.keep <= 1.0;
+    } else if (a == "--vmax") {
+      ok = parse_real(value, storm.vmax) && storm.vmax > 10.0 && storm.vmax < 100.0;
+    } else if (a == "--rmw") {
+      ok = parse_real(value, storm.rmax) && storm.rmax >= 5.0 && storm.rmax <= 150.0;
+    } else if (a == "--asymmetry") {
+      ok = parse_real(value, asymmetry) && asymmetry >= 0.0 && asymmetry <= 0.5;
+    } else if (a == "--storm-dir") {
+      ok = parse_real(value, storm_dir) && storm_dir >= 0.0 && storm_dir <= 360.0;
+    } else if (a == "--storm-speed") {
+      ok = parse_real(value, storm_speed) && storm_speed >= 0.0 && storm_speed <= 20.0;
+    } else if (a == "--miss") {
+      ok = parse_real(value, o.miss_km) && std::fabs(o.miss_km) <= 100.0;
     } else {
       return usage();
     }
@@ -127,6 +151,10 @@ int make_flight(const std::string& dir, const std::vector<std::string>& args) {
       return 2;
     }
   }
+
+  if (asymmetry >= 0.0) storm.asymmetry = asymmetry * storm.vmax;
+  storm.motion_east = storm_speed * std::sin(storm_dir * 3.141592653589793 / 180.0);
+  storm.motion_north = storm_speed * std::cos(storm_dir * 3.141592653589793 / 180.0);
 
   std::unique_ptr<sfmr::SstField> field;
   if (use_sst) {
@@ -150,12 +178,20 @@ int make_flight(const std::string& dir, const std::vector<std::string>& args) {
   std::ofstream cal(base.string() + ".cal", std::ios::binary);
   std::ofstream setup(base.string() + ".setup", std::ios::binary);
   std::ofstream answers(base.string() + ".answers", std::ios::binary);
-  const int seconds = sfmr::sim::write_flight(o, sfmr::sim::Storm{}, radiometer, field.get(), raw, truth);
+  std::ofstream centre(base.string() + ".centre.csv", std::ios::binary);
+  std::ofstream facts(base.string() + ".storm_truth.csv", std::ios::binary);
+  std::ofstream bdeck(base.string() + ".bdeck", std::ios::binary);
+  std::ofstream hurdat(base.string() + ".hurdat2", std::ios::binary);
+  const int seconds = sfmr::sim::write_flight(o, storm, radiometer, field.get(), raw, truth);
+  sfmr::sim::write_centre_track(centre, o, storm, seconds);
+  sfmr::sim::write_storm_facts(facts, storm);
+  sfmr::sim::write_bdeck(bdeck, o, storm, seconds);
+  sfmr::sim::write_hurdat2(hurdat, o, storm, seconds);
   sfmr::sim::write_calibration_file(cal, radiometer);
   sfmr::sim::write_setup_file(setup, name + ".dat", name + ".cal",
                               std::filesystem::path(sst_file).filename().string(), radiometer);
   answers << name << ".setup\n";
-  for (std::ofstream* f : {&raw, &truth, &cal, &setup, &answers}) {
+  for (std::ofstream* f : {&raw, &truth, &cal, &setup, &answers, &centre, &facts, &bdeck, &hurdat}) {
     f->close();
     if (!*f) {
       std::cerr << "sfmrsim: cannot write the files in " << dir << '\n';
