@@ -5,11 +5,6 @@
 //
 // The file is written under a temporary name in the directory of the result and renamed at the end, so a
 // failure never leaves a partial file; an existing file is replaced only with --force.
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <iostream>
@@ -18,15 +13,11 @@
 
 #include "archive/flight_facts.hpp"
 #include "archive/nc_flight.hpp"
-#include "core/text.hpp"
+#include "common/cli.hpp"
+#include "common/publish.hpp"
 #include "flight/out_reader.hpp"
 
 namespace {
-
-constexpr const char* kVersion = SFMR2NC_VERSION;
-
-constexpr const char* kUsage =
-    "usage: sfmr2nc OUTFILE RAWFILE [--setup SETUPFILE] [-o FILE.nc] [--date YYYY-MM-DD] [--force]";
 
 constexpr const char* kHelp = R"(
 Converts a flight processed by sfmrbatch into one netCDF-4 file that follows the CF-1.8 conventions for a
@@ -41,7 +32,8 @@ single trajectory (one sample per second), with ACDD-1.3 global attributes.
   --date YYYY-MM-DD  the date of the first second, in place of the raw file's (needed when the raw file has
                      no decodable date)
   --force            replace FILE.nc when it exists (otherwise an existing file is an error)
-  --help, --version  this text, the version
+  -h, --help         this text
+  --version          the version
 
 Seconds without a retrieval (BigRoll, OverLand, NoData, NoSolution, RefTempErr) hold _FillValue in the
 retrieved wind speed, rain rate and quality, and so does the onboard solution before its first record; values
@@ -55,36 +47,20 @@ struct Options {
   bool force = false;
 };
 
-struct UsageError {
-  std::string what;
-};
+constexpr sfmr::tool::ToolSpec kSpec{
+    .name = "sfmr2nc",
+    .usage = "sfmr2nc OUTFILE RAWFILE [--setup SETUPFILE] [-o FILE.nc] [--date YYYY-MM-DD] [--force]",
+    .help = kHelp};
 
-Options parse_arguments(const std::vector<std::string>& args) {
-  Options o;
-  std::vector<std::string> positional;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    auto value = [&]() -> const std::string& {
-      if (i + 1 >= args.size()) throw UsageError{a + " needs a value"};
-      return args[++i];
-    };
-    if (a == "--setup") {
-      o.setup_file = value();
-    } else if (a == "-o") {
-      o.nc_file = value();
-    } else if (a == "--date") {
-      o.date = value();
-    } else if (a == "--force") {
-      o.force = true;
-    } else if (a.size() > 1 && a[0] == '-') {
-      throw UsageError{"unknown option " + a};
-    } else {
-      positional.push_back(a);
-    }
-  }
-  if (positional.size() != 2) throw UsageError{"needs OUTFILE and RAWFILE"};
-  o.out_file = positional[0];
-  o.raw_file = positional[1];
+Options parse_arguments(const std::vector<std::string>& words) {
+  const sfmr::tool::Args args(words, {{"--setup", true}, {"-o", true}, {"--date", true}, {"--force"}});
+  const auto& positional = args.positional(2, 2, "needs OUTFILE and RAWFILE");
+  Options o{.out_file = positional[0],
+            .raw_file = positional[1],
+            .setup_file = args.text("--setup", ""),
+            .nc_file = args.text("-o", ""),
+            .date = args.text("--date", ""),
+            .force = args.flag("--force")};
   if (o.nc_file.empty()) o.nc_file = std::filesystem::path(o.out_file).replace_extension(".nc").string();
   return o;
 }
@@ -98,30 +74,11 @@ std::string utc_now() {
   return text;
 }
 
-// Moves the finished temporary file to its name: with `force` replacing what is there, otherwise only when
-// the name is free (a hard link fails when it exists). Returns an empty string or the error.
-std::string publish(const std::string& temp, const std::string& name, bool force) {
-  if (force) {
-    if (std::rename(temp.c_str(), name.c_str()) == 0) return {};
-    const int e = errno;
-    std::remove(temp.c_str());
-    return name + ": cannot write (" + std::strerror(e) + ")";
-  }
-  if (::link(temp.c_str(), name.c_str()) != 0) {
-    const int e = errno;
-    std::remove(temp.c_str());
-    if (e == EEXIST) return name + ": exists (use --force to replace it)";
-    return name + ": cannot write (" + std::strerror(e) + ")";
-  }
-  std::remove(temp.c_str());
-  return {};
-}
-
 // The conversion; an empty string or the error message.
 std::string convert(const Options& o, const std::string& command_line) {
   namespace archive = sfmr::archive;
-  if (!o.force && std::filesystem::exists(o.nc_file))
-    return o.nc_file + ": exists (use --force to replace it)";
+  const auto replace = sfmr::tool::replace_if(o.force);
+  sfmr::tool::check_replaceable(o.nc_file, replace);
 
   std::int32_t date_day = -1;
   if (!o.date.empty()) {
@@ -151,42 +108,23 @@ std::string convert(const Options& o, const std::string& command_line) {
   meta.raw_file = o.raw_file;
   meta.date_created = utc_now();
   meta.history = meta.date_created + ": " + command_line;
-  meta.software_version = kVersion;
+  meta.software_version = sfmr::tool::version();
 
-  const std::string temp = o.nc_file + ".tmp" + std::to_string(::getpid());
-  if (std::string e = archive::write_flight_nc(temp, seconds, meta); !e.empty()) {
-    std::remove(temp.c_str());
+  sfmr::tool::Publisher nc(o.nc_file, replace);
+  if (std::string e = archive::write_flight_nc(nc.temp_path().string(), seconds, meta); !e.empty())
     return o.nc_file + ": cannot write (" + e + ")";
-  }
-  return publish(temp, o.nc_file, o.force);
+  nc.commit();
+  return {};
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::vector<std::string> args(argv + 1, argv + argc);
-  for (const std::string& a : args) {
-    if (a == "--help") {
-      std::cout << kUsage << '\n' << kHelp;
-      return 0;
-    }
-    if (a == "--version") {
-      std::cout << "sfmr2nc " << kVersion << '\n';
-      return 0;
-    }
-  }
-  Options options;
-  try {
-    options = parse_arguments(args);
-  } catch (const UsageError& e) {
-    std::cerr << "sfmr2nc: " << e.what << "; " << kUsage << '\n';
-    return 2;
-  }
-  std::string command_line = "sfmr2nc";
-  for (const std::string& a : args) command_line += " " + a;
-  if (const std::string error = convert(options, command_line); !error.empty()) {
-    std::cerr << "sfmr2nc: " << error << '\n';
-    return 1;
-  }
-  return 0;
+  return sfmr::tool::run_tool(argc, argv, kSpec, [](const std::vector<std::string>& args) {
+    const Options options = parse_arguments(args);
+    std::string command_line = "sfmr2nc";
+    for (const std::string& a : args) command_line += " " + a;
+    if (const std::string error = convert(options, command_line); !error.empty()) sfmr::tool::fail(error);
+    return 0;
+  });
 }

@@ -4,23 +4,45 @@
 # plots and the netCDF file (when sfmr2nc was built).
 #   sfmrdemo [PARENT]   (default: the working directory)
 # The programs are taken from the directory of this script (an installed bin/) or from PATH; the sample
-# flight from share/sfmrbatch/ beside that bin/, or from the source tree.
+# flight from share/sfmrbatch/ beside that bin/, or from the source tree (this script in its tools/).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 PATH="$here:$PATH"
-# Installed: share/sfmrbatch/sample/ and share/sfmrbatch/mwir_land.txt.gz; source tree: sample/flight/ and
-# sample/landmask/.
-flight="" mask=""
-if [ -f "$here/../share/sfmrbatch/sample/sample.dat" ]; then
-  flight="$here/../share/sfmrbatch/sample" mask="$here/../share/sfmrbatch/mwir_land.txt.gz"
-elif [ -f "$here/../sample/flight/sample.dat" ]; then
-  flight="$here/../sample/flight" mask="$here/../sample/landmask/mwir_land.txt.gz"
-else
-  echo "sfmrdemo: sample flight not found beside $here" >&2
+usage_line='sfmrdemo [PARENT]'
+die() {
+  echo "sfmrdemo: $1" >&2
   exit 1
-fi
+}
+# shared_file NAME SOURCE_RELATIVE: NAME in share/sfmrbatch beside the installed bin/, else SOURCE_RELATIVE
+# in the source tree (the rule of the compiled tools, tools/common/share.hpp).
+shared_file() {
+  local f
+  for f in "$here/../share/sfmrbatch/$1" "$here/../$2"; do [ -f "$f" ] && echo "$f" && return 0; done
+  return 1
+}
 
-work=$(mktemp -d "${1:-.}/run-XXXXXX")
+case "${1:-}" in
+  -h | --help)
+    printf 'usage: %s\nProcesses the bundled simulated flight in a new directory PARENT/run-XXXXXX (default: the\nworking directory) and shows the console, the summary, the plots and the netCDF header.\n' "$usage_line"
+    exit 0
+    ;;
+  --version)
+    # The version of the tools beside it: one definition, the build's.
+    echo "sfmrdemo $(sfmrsim --version | cut -d' ' -f2)"
+    exit 0
+    ;;
+  -?*)
+    echo "sfmrdemo: unknown option $1; usage: $usage_line" >&2
+    exit 2
+    ;;
+esac
+[ $# -le 1 ] || { echo "sfmrdemo: more than one PARENT; usage: $usage_line" >&2 && exit 2; }
+
+sample=$(shared_file sample/sample.dat sample/flight/sample.dat) || die "sample flight not found beside $here"
+flight=$(dirname "$sample")
+mask=$(shared_file mwir_land.txt.gz sample/landmask/mwir_land.txt.gz) || die "land mask not found beside $here"
+
+work=$(mktemp -d "${1:-.}/run-XXXXXX" 2>/dev/null) || die "cannot make a directory in ${1:-.}"
 work=$(cd "$work" && pwd)
 cp "$flight"/sample.* "$work/"
 gzip -dc "$mask" > "$work/mwir_land.txt"
@@ -34,10 +56,7 @@ sfmrbatch < sample.answers > console.txt || status=$?
 head -n 12 console.txt | tr -d '\r'
 lines=$(wc -l < console.txt)
 if [ "$lines" -gt 12 ]; then echo "... ($lines console lines in all, see $work/console.txt)"; fi
-if [ "$status" -ne 0 ]; then
-  echo "sfmrdemo: sfmrbatch ended with status $status" >&2
-  exit "$status"
-fi
+[ "$status" -eq 0 ] || die "sfmrbatch ended with status $status"
 
 echo
 echo "== Summary of $work/sample.OUT =="

@@ -10,8 +10,6 @@
 // gnuplot (tools/plot/*.gp, installed in share/sfmrbatch), the coastlines and the land come from GMT's GSHHG
 // shorelines. Existing PNG files are kept unless --force is given; both files are written under temporary
 // names and renamed at the end.
-#include <unistd.h>
-
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
@@ -20,11 +18,14 @@
 #include <string>
 #include <vector>
 
+#include "common/cli.hpp"
+#include "common/process.hpp"
+#include "common/publish.hpp"
+#include "common/share.hpp"
 #include "core/text.hpp"
 #include "flight/out_reader.hpp"
 #include "look/flight_summary.hpp"
 #include "look/plot_data.hpp"
-#include "look/tool_support.hpp"
 #include "look/truth.hpp"
 #include "uncertainty/error_report.hpp"
 
@@ -33,20 +34,20 @@ namespace {
 namespace fs = std::filesystem;
 using sfmr::look::gnuplot_string;
 
-constexpr const char* kUsage =
-    "usage: sfmrplot FLIGHT.OUT [--truth TRUTH.csv] [--setup SETUP] [-o PREFIX] [--force]";
+using sfmr::tool::fail;
+
+constexpr sfmr::tool::ToolSpec kSpec{
+    .name = "sfmrplot",
+    .usage = "sfmrplot FLIGHT.OUT [--truth TRUTH.csv] [--setup SETUP] [-o PREFIX] [--force]",
+    .help =
+        "Writes PREFIX.timeseries.png (wind speed, rain rate and status against UTC time) and\n"
+        "PREFIX.map.png (track coloured by retrieved wind speed, with coastlines). PREFIX defaults to\n"
+        "FLIGHT without its extension; --truth draws the simulator's truth over the time series;\n"
+        "--setup SETUP (the run's setup file: its channel frequencies) shades one standard error\n"
+        "around the retrieved wind speed and rain rate (computed as sfmr2nc computes them);\n"
+        "--force replaces existing PNG files.\n"};
 // Nodes of the land raster under the map, along its longer side.
 constexpr int kLandNodes = 600;
-
-int fail(const std::string& what) {
-  std::cerr << "sfmrplot: " << what << '\n';
-  return 1;
-}
-
-int usage_error(const std::string& what) {
-  std::cerr << "sfmrplot: " << what << '\n' << kUsage << '\n';
-  return 2;
-}
 
 struct Options {
   std::string flight, truth, prefix, setup;
@@ -67,83 +68,77 @@ std::string number(double v) {
   return text.substr(text.find_first_not_of(' '));
 }
 
-// A helper program's failure as one line naming the program and the first line of its error output.
-bool check_status(int status, const std::string& program, const fs::path& err, std::string& error) {
-  if (status == 0) return true;
-  const std::string detail = sfmr::look::first_line_of(err);
-  error = program + (status == 127 || status < 0 ? " could not be run (is it installed?)"
-                                                 : " failed" + (detail.empty() ? "" : ": " + detail));
-  return false;
+// A helper program run in `dir` (standard output into `out`, when given); a failure names the program and
+// the first line of its error output.
+sfmr::tool::ChildSpec helper(const std::vector<std::string>& argv, const fs::path& dir,
+                             const fs::path& out = {}) {
+  return {.argv = argv,
+          .dir = dir,
+          .out = out.empty() ? sfmr::tool::Sink::kDiscard : sfmr::tool::Sink::kFile,
+          .out_file = out};
 }
 
-// Runs a helper program in `dir`, standard output into `out`.
-bool run(const std::vector<std::string>& argv, const fs::path& dir, const fs::path& out, std::string& error) {
-  const fs::path err = dir / (argv[0] + ".err");
-  return check_status(sfmr::look::run_program(argv, dir, out, err), argv[0], err, error);
+void check(const sfmr::tool::ChildResult& r, const std::string& program) {
+  if (!r.started) fail(program + " could not be run (is it installed?)");
+  if (r.shell_status() == 0) return;
+  std::string detail = r.err.substr(0, r.err.find('\n'));
+  fail(program + " failed" + (detail.empty() ? " (" + r.failure() + ")" : ": " + detail));
+}
+
+void run(const std::vector<std::string>& argv, const fs::path& dir, const fs::path& out) {
+  check(sfmr::tool::run_child(helper(argv, dir, out)), argv[0]);
 }
 
 // Coastlines and a land raster of the map's region from GMT's low-resolution GSHHG shorelines.
-bool make_coast(const sfmr::look::MapFrame& f, const fs::path& dir, int nx, int ny, std::string& error) {
+void make_coast(const sfmr::look::MapFrame& f, const fs::path& dir, int nx, int ny) {
   const std::string region =
       "-R" + number(f.west) + "/" + number(f.east) + "/" + number(f.south) + "/" + number(f.north);
   const std::string quiet = "--GMT_HISTORY=false";
-  if (!run({"gmt", "coast", region, "-Dl", "-W", "-M", quiet}, dir, dir / "coast.gmt", error)) return false;
-  if (!run({"gmt", "grdlandmask", region, "-I" + std::to_string(nx) + "+n/" + std::to_string(ny) + "+n",
-            "-Dl", "-N0/1", "-Gland.nc", quiet},
-           dir, dir / "landmask.log", error))
-    return false;
-  if (!run({"gmt", "grd2xyz", "land.nc", "-ZBLf", quiet}, dir, dir / "land.bin", error)) return false;
+  run({"gmt", "coast", region, "-Dl", "-W", "-M", quiet}, dir, dir / "coast.gmt");
+  run({"gmt", "grdlandmask", region, "-I" + std::to_string(nx) + "+n/" + std::to_string(ny) + "+n", "-Dl",
+       "-N0/1", "-Gland.nc", quiet},
+      dir, dir / "landmask.log");
+  run({"gmt", "grd2xyz", "land.nc", "-ZBLf", quiet}, dir, dir / "land.bin");
   std::ifstream gmt(dir / "coast.gmt");
-  return write_to(dir / "coast.dat", [&](std::ostream& os) { sfmr::look::convert_segments(gmt, os); });
+  if (!write_to(dir / "coast.dat", [&](std::ostream& os) { sfmr::look::convert_segments(gmt, os); }))
+    fail("cannot write the coastlines in " + dir.string());
 }
 
 int plot(const Options& o) {
   std::vector<sfmr::flight::OutSecond> seconds;
   const std::string read_error = sfmr::flight::read_out_file(o.flight, seconds);
-  if (!read_error.empty()) return fail(read_error);
-  if (seconds.empty()) return fail(o.flight + ": no data lines");
+  if (!read_error.empty()) fail(read_error);
+  if (seconds.empty()) fail(o.flight + ": no data lines");
   const auto frame = sfmr::look::map_frame(seconds);
-  if (!frame) return fail(o.flight + ": no valid position in the flight");
+  if (!frame) fail(o.flight + ": no valid position in the flight");
 
   std::map<int, sfmr::look::TruthSecond> truth;
   if (!o.truth.empty()) {
     std::ifstream in(o.truth, std::ios::binary);
-    if (!in) return fail(o.truth + ": cannot open");
+    if (!in) fail(o.truth + ": cannot open");
     truth = sfmr::look::read_truth(in);
   }
 
   sfmr::uncertainty::FlightInputs inputs;
   if (!o.setup.empty()) {
-    if (const std::string e = sfmr::uncertainty::read_inputs(o.setup, inputs); !e.empty()) return fail(e);
+    if (const std::string e = sfmr::uncertainty::read_inputs(o.setup, inputs); !e.empty()) fail(e);
   }
 
-  const fs::path series_script = sfmr::look::find_shared_file("timeseries.gp", "tools/plot/timeseries.gp");
-  const fs::path map_script = sfmr::look::find_shared_file("map.gp", "tools/plot/map.gp");
-  if (series_script.empty() || map_script.empty())
-    return fail("plot scripts timeseries.gp and map.gp not found");
+  const fs::path series_script = sfmr::tool::find_shared_file("timeseries.gp", "tools/plot/timeseries.gp");
+  const fs::path map_script = sfmr::tool::find_shared_file("map.gp", "tools/plot/map.gp");
+  if (series_script.empty() || map_script.empty()) fail("plot scripts timeseries.gp and map.gp not found");
 
   const fs::path prefix = o.prefix.empty() ? fs::path(o.flight).replace_extension() : fs::path(o.prefix);
+  const auto replace = sfmr::tool::replace_if(o.force);
   const fs::path outputs[2] = {prefix.string() + ".timeseries.png", prefix.string() + ".map.png"};
-  fs::path partial[2];
-  for (int i = 0; i < 2; ++i) {
-    std::error_code ec;
-    if (!o.force && fs::exists(outputs[i], ec))
-      return fail(outputs[i].string() + " exists (--force replaces it)");
-    // Absolute: gnuplot runs in the scratch directory.
-    partial[i] = fs::absolute(outputs[i]).parent_path() /
-                 ("." + outputs[i].filename().string() + ".partial-" + std::to_string(getpid()));
-  }
-  // The partial files go when anything fails; after the renames there is nothing left to remove.
-  struct Cleanup {
-    fs::path* files;
-    ~Cleanup() {
-      std::error_code ec;
-      for (int i = 0; i < 2; ++i) fs::remove(files[i], ec);
-    }
-  } cleanup{partial};
+  for (const fs::path& output : outputs) sfmr::tool::check_replaceable(output, replace);
+  // gnuplot draws into the temporaries; they go when anything fails.
+  sfmr::tool::Publisher series_png(outputs[0], replace), map_png(outputs[1], replace);
+  sfmr::tool::Publisher* const pngs[2] = {&series_png, &map_png};
+  // Absolute: gnuplot runs in the scratch directory.
+  const fs::path partial[2] = {fs::absolute(series_png.temp_path()), fs::absolute(map_png.temp_path())};
 
-  sfmr::look::ScratchDir scratch(fs::temp_directory_path(), "sfmrplot");
-  if (!scratch.ok()) return fail("cannot make a scratch directory in " + fs::temp_directory_path().string());
+  const sfmr::tool::ScratchDir scratch(fs::temp_directory_path(), "sfmrplot");
   const fs::path dir = scratch.path();
   const bool have_truth = !o.truth.empty();
   const auto& f = *frame;
@@ -151,7 +146,6 @@ int plot(const Options& o) {
   const int nx = f.ratio <= 1.0 ? kLandNodes : static_cast<int>(kLandNodes / f.ratio);
   const int ny = f.ratio <= 1.0 ? static_cast<int>(kLandNodes * f.ratio) : kLandNodes;
 
-  std::string error;
   const bool written =
       write_to(
           dir / "series.dat",
@@ -163,8 +157,8 @@ int plot(const Options& o) {
                }) &&
       write_to(dir / "bands.dat", [&](std::ostream& os) { sfmr::look::write_bands(os, seconds); }) &&
       write_to(dir / "track.dat", [&](std::ostream& os) { sfmr::look::write_track(os, seconds, f); });
-  if (!written) return fail("cannot write the plot data in " + dir.string());
-  if (!make_coast(f, dir, nx, ny, error)) return fail(error);
+  if (!written) fail("cannot write the plot data in " + dir.string());
+  make_coast(f, dir, nx, ny);
 
   const sfmr::look::FlightSummary summary = sfmr::look::summarise_flight(seconds);
   const std::string name = fs::path(o.flight).filename().string();
@@ -208,71 +202,33 @@ int plot(const Options& o) {
        << "end_label = " << gnuplot_string("end " + sfmr::look::clock_label(last_pos->elapsed)) << "\n"
        << "xtic_list = " << gnuplot_string(f.xtics) << "\nytic_list = " << gnuplot_string(f.ytics) << "\n";
   });
-  if (!settings_ok) return fail("cannot write the plot settings in " + dir.string());
+  if (!settings_ok) fail("cannot write the plot settings in " + dir.string());
 
   // The two plots are drawn side by side.
-  int pids[2];
-  const fs::path scripts[2] = {series_script, map_script};
-  for (int i = 0; i < 2; ++i)
-    pids[i] = sfmr::look::start_program({"gnuplot", (dir / "settings.gp").string(), scripts[i].string()}, dir,
-                                        dir / ("gnuplot" + std::to_string(i) + ".log"),
-                                        dir / ("gnuplot" + std::to_string(i) + ".err"));
-  bool drawn = true;
-  for (int i = 0; i < 2; ++i)
-    drawn = check_status(sfmr::look::wait_program(pids[i]), "gnuplot",
-                         dir / ("gnuplot" + std::to_string(i) + ".err"), error) &&
-            drawn;
-  if (!drawn) return fail(error);
+  std::vector<sfmr::tool::ChildSpec> drawings;
+  for (const fs::path& script : {series_script, map_script})
+    drawings.push_back(helper({"gnuplot", (dir / "settings.gp").string(), script.string()}, dir));
+  for (const sfmr::tool::ChildResult& r : sfmr::tool::run_children(drawings)) check(r, "gnuplot");
   for (int i = 0; i < 2; ++i) {
     std::error_code ec;
-    if (!fs::is_regular_file(partial[i], ec) || fs::file_size(partial[i], ec) == 0)
-      return fail("gnuplot wrote no " + outputs[i].string());
+    if (fs::file_size(partial[i], ec) == 0 || ec) fail("gnuplot wrote no " + outputs[i].string());
   }
-  for (int i = 0; i < 2; ++i) {
-    std::error_code ec;
-    fs::rename(partial[i], outputs[i], ec);
-    if (ec)
-      return fail("cannot rename " + partial[i].string() + " to " + outputs[i].string() + ": " +
-                  ec.message());
-  }
+  for (sfmr::tool::Publisher* png : pngs) png->commit();
   return 0;
+}
+
+int plot_command(const std::vector<std::string>& words) {
+  const sfmr::tool::Args args(words, {{"--truth", true}, {"-o", true}, {"--setup", true}, {"--force"}});
+  if (args.positional().empty()) sfmr::tool::usage_error("no flight file");
+  return plot({.flight = args.positional(1, 1, "more than one flight file")[0],
+               .truth = args.text("--truth", ""),
+               .prefix = args.text("-o", ""),
+               .setup = args.text("--setup", ""),
+               .force = args.flag("--force")});
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::vector<std::string> args(argv + 1, argv + argc);
-  Options o;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--help" || a == "-h") {
-      std::cout
-          << kUsage
-          << "\nWrites PREFIX.timeseries.png (wind speed, rain rate and status against UTC time) and\n"
-             "PREFIX.map.png (track coloured by retrieved wind speed, with coastlines). PREFIX defaults to\n"
-             "FLIGHT without its extension; --truth draws the simulator's truth over the time series;\n"
-             "--setup SETUP (the run's setup file: its channel frequencies) shades one standard error\n"
-             "around the retrieved wind speed and rain rate (computed as sfmr2nc computes them);\n"
-             "--force replaces existing PNG files.\n";
-      return 0;
-    }
-    if (a == "--version") {
-      std::cout << "sfmrplot (sfmrbatch) " << SFMR_VERSION << '\n';
-      return 0;
-    }
-    if (a == "--force") {
-      o.force = true;
-    } else if (a == "--truth" || a == "-o" || a == "--setup") {
-      if (i + 1 >= args.size()) return usage_error(a + " needs a value");
-      (a == "-o" ? o.prefix : a == "--setup" ? o.setup : o.truth) = args[++i];
-    } else if (!a.empty() && a[0] == '-') {
-      return usage_error("unknown option " + a);
-    } else if (o.flight.empty()) {
-      o.flight = a;
-    } else {
-      return usage_error("more than one flight file");
-    }
-  }
-  if (o.flight.empty()) return usage_error("no flight file");
-  return plot(o);
+  return sfmr::tool::run_tool(argc, argv, kSpec, plot_command);
 }

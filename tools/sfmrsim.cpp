@@ -20,148 +20,175 @@
 //     --noise K        brightness temperature noise in K (default 0.2)
 //     --binary P       probability that a line gets a bit flip or is replaced by binary noise (default 0)
 //     --keep F         share of the raw file's bytes written, 0..1: a transfer cut short (default 1)
+//     --force          replace files that are there already
+// Every file is written under a temporary name and renamed when complete; existing files are kept unless
+// --force is given.
+#include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "common/cli.hpp"
+#include "common/publish.hpp"
 #include "core/console.hpp"
 #include "core/text.hpp"
 #include "records/aircraft.hpp"
 #include "sim/flight.hpp"
 #include "sim/sst_grid.hpp"
+#include "sim/storm_truth.hpp"
 #include "sst/sst_field.hpp"
 
 namespace {
 
-int usage() {
-  std::cerr
-      << "usage: sfmrsim grid FILE\n"
-         "       sfmrsim flight DIR [--name NAME] [--seed N] [--hours H] [--start HH:MM:SS]\n"
-         "                          [--date DD/MM/YYYY] [--sst FILE] [--no-land] [--roll DEG] [--drop P]\n"
-         "                          [--gap S] [--damage P] [--noise K] [--binary P] [--keep F]\n";
-  return 2;
-}
+namespace fs = std::filesystem;
+using sfmr::tool::Publisher;
+using sfmr::tool::Range;
 
-template <typename T>
-bool parse_number(const std::string& text, T& value) {
-  return sfmr::read_value(text, &value);
-}
+constexpr sfmr::tool::ToolSpec kSpec{
+    .name = "sfmrsim",
+    .usage = "sfmrsim grid FILE [--force] | sfmrsim flight DIR [OPTIONS] (sfmrsim --help lists them)",
+    .help = R"(Makes the inputs of a simulated research flight for sfmrbatch.
 
-bool parse_real(const std::string& text, double& value) {
-  float v = 0.0f;
-  if (!parse_number(text, v)) return false;
-  value = v;
-  return true;
-}
+  grid FILE           writes the SST grid file of a smooth climatology (2048 x 4096 bytes)
+  flight DIR          writes DIR/NAME.dat (raw data), NAME.cal (calibration), NAME.setup (setup file),
+                      NAME.answers (console answers) and NAME.truth.csv (wind and rain along the track)
+  --name NAME         file stem (default sample)
+  --seed N            random seed, a whole number from 0 (default 1); the same seed gives the same files
+  --hours H           length of the flight, above 0 and at most 23 (default 2)
+  --start HH:MM:SS    time of the first record (default 23:10:00, so the flight crosses midnight)
+  --date DD/MM/YYYY   date of the first record (default 07/12/2026)
+  --sst FILE          SST grid file, with the land mask in the working directory or its parent: marks the
+                      seconds over land; the setup file names this file
+  --no-land           start at the storm instead of ferrying in over land
+  --roll DEG          bank angle in turns, 0 to 60 (default 25; below 8 the turns pass the roll check)
+  --drop P            probability of a missing "%A" line, 0 to 1 (default 0.01)
+  --gap S             one gap of S seconds without "%A" lines, a whole number from 0 (default 40)
+  --damage P          probability of a damaged line, 0 to 1 (default 0.002)
+  --noise K           brightness temperature noise in K, at least 0 (default 0.2)
+  --binary P          probability that a line gets a bit flip or is replaced by binary noise (default 0)
+  --keep F            share of the raw file's bytes written, 0 to 1: a transfer cut short (default 1)
+  --force             replace files that are there already (otherwise an existing file is an error)
+  --help, --version   this text, the version
 
-int make_grid(const std::string& path) {
-  std::ofstream out(path, std::ios::binary);
-  sfmr::sim::write_sst_grid(out);
-  out.close();
-  if (!out) {
-    std::cerr << "sfmrsim: cannot write " << path << '\n';
-    return 1;
-  }
+Every file is written under a temporary name and renamed when complete.
+Exit status: 0 success, 1 error (one line on standard error, no file left behind), 2 usage error.
+)"};
+
+constexpr Range kHours{.min = 0.0, .max = 23.0, .min_open = true};
+// Bank angles an aircraft flies in a survey pattern, deg.
+constexpr Range kRoll{.min = 0.0, .max = 60.0};
+
+int make_grid(const std::vector<std::string>& words) {
+  const sfmr::tool::Args args(words, {{"--force"}});
+  const std::string& path = args.positional(2, 2, "grid needs FILE")[1];
+  Publisher grid(path, sfmr::tool::replace_if(args.flag("--force")));
+  sfmr::sim::write_sst_grid(grid.stream());
+  grid.commit();
   return 0;
 }
 
-int make_flight(const std::string& dir, const std::vector<std::string>& args) {
+sfmr::sim::FlightOptions flight_options(const sfmr::tool::Args& args) {
+  using sfmr::tool::kNonNegative;
+  using sfmr::tool::kProbability;
   sfmr::sim::FlightOptions o;
-  std::string name = "sample";
-  std::string sst_file = "sfmr_sst.bin";
-  bool use_sst = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    const bool has_value = i + 1 < args.size();
-    const std::string value = has_value ? args[i + 1] : std::string();
-    bool ok = true;
-    if (a == "--no-land") {
-      o.land_leg = false;
-      continue;
-    }
-    if (!has_value) return usage();
-    ++i;
-    if (a == "--name") {
-      name = value;
-    } else if (a == "--seed") {
-      std::int32_t seed = 0;
-      ok = parse_number(value, seed) && seed >= 0;
-      o.seed = static_cast<std::uint64_t>(seed);
-    } else if (a == "--hours") {
-      ok = parse_real(value, o.hours) && o.hours > 0.0 && o.hours <= 23.0;
-    } else if (a == "--start") {
-      std::int32_t sec = -1;
-      sfmr::decodetime(sfmr::fixed_text(value), sec);
-      ok = sec >= 0;
-      o.start_sec = sec;
-    } else if (a == "--date") {
-      std::int32_t day = -1;
-      sfmr::decodedate(sfmr::fixed_text(value), day);
-      ok = day > 0 && parse_number(value.substr(0, 2), o.day) && parse_number(value.substr(3, 2), o.month) &&
-           parse_number(value.substr(6, 4), o.year);
-    } else if (a == "--sst") {
-      sst_file = value;
-      use_sst = true;
-    } else if (a == "--roll") {
-      ok = parse_real(value, o.turn_roll);
-    } else if (a == "--drop") {
-      ok = parse_real(value, o.drop_acft);
-    } else if (a == "--gap") {
-      ok = parse_number(value, o.gap_seconds) && o.gap_seconds >= 0;
-    } else if (a == "--damage") {
-      ok = parse_real(value, o.damage);
-    } else if (a == "--noise") {
-      ok = parse_real(value, o.noise);
-    } else if (a == "--binary") {
-      ok = parse_real(value, o.binary_damage) && o.binary_damage >= 0.0 && o.binary_damage <= 1.0;
-    } else if (a == "--keep") {
-      ok = parse_real(value, o.keep) && o.keep >= 0.0 && o.keep <= 1.0;
-    } else {
-      return usage();
-    }
-    if (!ok) {
-      std::cerr << "sfmrsim: bad value for " << a << ": " << value << '\n';
-      return 2;
-    }
+  o.seed = static_cast<std::uint64_t>(args.integer("--seed", 1, kNonNegative));
+  o.hours = args.real("--hours", o.hours, kHours);
+  if (const auto start = args.text("--start")) {
+    std::int32_t sec = -1;
+    sfmr::decodetime(sfmr::fixed_text(*start), sec);
+    if (sec < 0) sfmr::tool::usage_error("--start " + *start + ": must be a time HH:MM:SS");
+    o.start_sec = sec;
   }
+  if (const auto date = args.text("--date")) {
+    std::int32_t day = -1;
+    sfmr::decodedate(sfmr::fixed_text(*date), day);
+    const bool ok = day > 0 && date->size() == 10 && sfmr::read_value(date->substr(0, 2), &o.day) &&
+                    sfmr::read_value(date->substr(3, 2), &o.month) &&
+                    sfmr::read_value(date->substr(6, 4), &o.year);
+    if (!ok) sfmr::tool::usage_error("--date " + *date + ": must be a date DD/MM/YYYY");
+  }
+  o.land_leg = !args.flag("--no-land");
+  o.turn_roll = args.real("--roll", o.turn_roll, kRoll);
+  o.drop_acft = args.real("--drop", o.drop_acft, kProbability);
+  o.gap_seconds = args.integer("--gap", o.gap_seconds, kNonNegative);
+  o.damage = args.real("--damage", o.damage, kProbability);
+  o.noise = args.real("--noise", o.noise, kNonNegative);
+  o.binary_damage = args.real("--binary", o.binary_damage, kProbability);
+  o.keep = args.real("--keep", o.keep, kProbability);
+  o.miss_km = args.real("--miss", o.miss_km, {.min = -100.0, .max = 100.0});
+  return o;
+}
+
+sfmr::sim::Storm storm_options(const sfmr::tool::Args& args) {
+  constexpr double kPi = 3.141592653589793;
+  sfmr::sim::Storm s;
+  s.vmax = args.real("--vmax", s.vmax, {.min = 10.0, .max = 100.0});
+  s.rmax = args.real("--rmw", s.rmax, {.min = 5.0, .max = 150.0});
+  if (args.text("--asymmetry"))
+    s.asymmetry = s.vmax * args.real("--asymmetry", 0.0, {.min = 0.0, .max = 0.5});
+  const double dir = args.real("--storm-dir", 0.0, {.min = 0.0, .max = 360.0}) * kPi / 180.0;
+  const double speed = args.real("--storm-speed", 0.0, {.min = 0.0, .max = 20.0});
+  s.motion_east = speed * std::sin(dir);
+  s.motion_north = speed * std::cos(dir);
+  return s;
+}
+
+int make_flight(const std::vector<std::string>& words) {
+  const sfmr::tool::Args args(words, {{"--name", true},        {"--seed", true},      {"--hours", true},
+                                      {"--start", true},       {"--date", true},      {"--sst", true},
+                                      {"--no-land"},           {"--roll", true},      {"--drop", true},
+                                      {"--gap", true},         {"--damage", true},    {"--noise", true},
+                                      {"--binary", true},      {"--keep", true},      {"--vmax", true},
+                                      {"--rmw", true},         {"--asymmetry", true}, {"--storm-dir", true},
+                                      {"--storm-speed", true}, {"--miss", true},      {"--force"}});
+  const fs::path dir = args.positional(2, 2, "flight needs DIR")[1];
+  const sfmr::sim::FlightOptions o = flight_options(args);
+  const std::string name = args.text("--name", "sample");
+  if (name.empty() || name.find('/') != std::string::npos)
+    sfmr::tool::usage_error("--name '" + name + "': must be a file stem without '/'");
+  const std::string sst_file = args.text("--sst", "sfmr_sst.bin");
 
   std::unique_ptr<sfmr::SstField> field;
-  if (use_sst) {
+  if (args.text("--sst")) {
     std::istringstream in;
     std::ostringstream discard;
     sfmr::Console quiet(in, discard);
     field = std::make_unique<sfmr::SstField>();
     float status = 0.0f;
     field->sst4main(quiet, sst_file, status);
-    if (status < 0.0f) {
-      std::cerr << "sfmrsim: SST grid " << sst_file << " or its land mask did not load\n";
-      return 1;
-    }
+    if (status < 0.0f) sfmr::tool::fail("SST grid " + sst_file + " or its land mask did not load");
   }
 
-  std::filesystem::create_directories(dir);
-  const std::filesystem::path base = std::filesystem::path(dir) / name;
+  std::error_code ec;
+  fs::create_directories(dir, ec);
+  if (ec) sfmr::tool::fail(dir.string() + ": cannot create the directory (" + ec.message() + ")");
+  const fs::path base = dir / name;
+  const auto replace = sfmr::tool::replace_if(args.flag("--force"));
+  // Every name is checked before any file is begun.
+  const char* const endings[] = {".dat",        ".truth.csv", ".cal",     ".setup",          ".answers",
+                                 ".centre.csv", ".bdeck",     ".hurdat2", ".storm_truth.csv"};
+  for (const char* ending : endings) sfmr::tool::check_replaceable(base.string() + ending, replace);
+  Publisher raw(base.string() + ".dat", replace), truth(base.string() + ".truth.csv", replace),
+      cal(base.string() + ".cal", replace), setup(base.string() + ".setup", replace),
+      answers(base.string() + ".answers", replace), centre(base.string() + ".centre.csv", replace),
+      facts(base.string() + ".storm_truth.csv", replace), bdeck(base.string() + ".bdeck", replace),
+      hurdat(base.string() + ".hurdat2", replace);
   const sfmr::sim::Radiometer radiometer = sfmr::sim::sample_radiometer();
-  std::ofstream raw(base.string() + ".dat", std::ios::binary);
-  std::ofstream truth(base.string() + ".truth.csv", std::ios::binary);
-  std::ofstream cal(base.string() + ".cal", std::ios::binary);
-  std::ofstream setup(base.string() + ".setup", std::ios::binary);
-  std::ofstream answers(base.string() + ".answers", std::ios::binary);
-  const int seconds = sfmr::sim::write_flight(o, sfmr::sim::Storm{}, radiometer, field.get(), raw, truth);
-  sfmr::sim::write_calibration_file(cal, radiometer);
-  sfmr::sim::write_setup_file(setup, name + ".dat", name + ".cal",
-                              std::filesystem::path(sst_file).filename().string(), radiometer);
-  answers << name << ".setup\n";
-  for (std::ofstream* f : {&raw, &truth, &cal, &setup, &answers}) {
-    f->close();
-    if (!*f) {
-      std::cerr << "sfmrsim: cannot write the files in " << dir << '\n';
-      return 1;
-    }
-  }
+  const sfmr::sim::Storm storm = storm_options(args);
+  const int seconds =
+      sfmr::sim::write_flight(o, storm, radiometer, field.get(), raw.stream(), truth.stream());
+  sfmr::sim::write_centre_track(centre.stream(), o, storm, seconds);
+  sfmr::sim::write_storm_facts(facts.stream(), storm);
+  sfmr::sim::write_bdeck(bdeck.stream(), o, storm, seconds);
+  sfmr::sim::write_hurdat2(hurdat.stream(), o, storm, seconds);
+  sfmr::sim::write_calibration_file(cal.stream(), radiometer);
+  sfmr::sim::write_setup_file(setup.stream(), name + ".dat", name + ".cal",
+                              fs::path(sst_file).filename().string(), radiometer);
+  answers.stream() << name << ".setup\n";
+  for (Publisher* f : {&raw, &truth, &cal, &setup, &answers, &centre, &facts, &bdeck, &hurdat}) f->commit();
   std::cout << "sfmrsim: " << seconds << " seconds of flight written to " << base.string() << ".*\n";
   return 0;
 }
@@ -169,8 +196,10 @@ int make_flight(const std::string& dir, const std::vector<std::string>& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::vector<std::string> args(argv + 1, argv + argc);
-  if (args.size() == 2 && args[0] == "grid") return make_grid(args[1]);
-  if (args.size() >= 2 && args[0] == "flight") return make_flight(args[1], {args.begin() + 2, args.end()});
-  return usage();
+  return sfmr::tool::run_tool(argc, argv, kSpec, [](const std::vector<std::string>& args) {
+    const std::string command = args.empty() ? "" : args[0];
+    if (command == "grid") return make_grid(args);
+    if (command == "flight") return make_flight(args);
+    sfmr::tool::usage_error(command.empty() ? "no command" : "unknown command " + command);
+  });
 }

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "common/cli.hpp"
 #include "flight/out_reader.hpp"
 #include "look/flight_summary.hpp"
 #include "look/truth.hpp"
@@ -22,80 +23,52 @@
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: sfmrsummary FLIGHT.OUT [--console CONSOLE.txt] [--truth TRUTH.csv] [--setup SETUP] [--csv]";
+constexpr sfmr::tool::ToolSpec kSpec{
+    .name = "sfmrsummary",
+    .usage = "sfmrsummary FLIGHT.OUT [--console CONSOLE.txt] [--truth TRUTH.csv] [--setup SETUP] [--csv]",
+    .help =
+        "Summary of a processed flight: seconds, time span, status texts, share of seconds with a\n"
+        "retrieval, maximum wind speed and rain rate, retrieval against the onboard solution.\n"
+        "--console counts the damaged records in the run's console transcript; --truth compares\n"
+        "with the simulator's truth file; --csv prints a header line and one line of values.\n"
+        "--setup SETUP (the run's setup file: its channel frequencies) adds the median standard errors\n"
+        "of wind speed and rain rate, computed as sfmr2nc computes them, and with --truth the share of\n"
+        "seconds whose truth lies within one and two standard errors.\n"};
 
-int usage_error(const std::string& what) {
-  std::cerr << "sfmrsummary: " << what << '\n' << kUsage << '\n';
-  return 2;
+// The file's stream, or a failure naming it.
+std::ifstream open_input(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) sfmr::tool::fail(path + ": cannot open");
+  return in;
 }
 
-int fail(const std::string& what) {
-  std::cerr << "sfmrsummary: " << what << '\n';
-  return 1;
-}
-
-}  // namespace
-
-int main(int argc, char** argv) {
-  const std::vector<std::string> args(argv + 1, argv + argc);
-  std::string flight, console, truth, setup;
-  bool csv = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--help" || a == "-h") {
-      std::cout
-          << kUsage
-          << "\nSummary of a processed flight: seconds, time span, status texts, share of seconds with a\n"
-             "retrieval, maximum wind speed and rain rate, retrieval against the onboard solution.\n"
-             "--console counts the damaged records in the run's console transcript; --truth compares\n"
-             "with the simulator's truth file; --csv prints a header line and one line of values.\n"
-             "--setup SETUP (the run's setup file: its channel frequencies) adds the median standard errors\n"
-             "of wind speed and rain rate, computed as sfmr2nc computes them, and with --truth the share of\n"
-             "seconds whose truth lies within one and two standard errors.\n";
-      return 0;
-    }
-    if (a == "--version") {
-      std::cout << "sfmrsummary (sfmrbatch) " << SFMR_VERSION << '\n';
-      return 0;
-    }
-    if (a == "--csv") {
-      csv = true;
-    } else if (a == "--console" || a == "--truth" || a == "--setup") {
-      if (i + 1 >= args.size()) return usage_error(a + " needs a value");
-      (a == "--console" ? console : a == "--truth" ? truth : setup) = args[++i];
-    } else if (!a.empty() && a[0] == '-') {
-      return usage_error("unknown option " + a);
-    } else if (flight.empty()) {
-      flight = a;
-    } else {
-      return usage_error("more than one flight file");
-    }
-  }
-  if (flight.empty()) return usage_error("no flight file");
+int summarise(const std::vector<std::string>& words) {
+  const sfmr::tool::Args args(words, {{"--console", true}, {"--truth", true}, {"--setup", true}, {"--csv"}});
+  if (args.positional().empty()) sfmr::tool::usage_error("no flight file");
+  const std::string& flight = args.positional(1, 1, "more than one flight file")[0];
+  const std::string console = args.text("--console", ""), truth = args.text("--truth", "");
+  const std::string setup = args.text("--setup", "");
 
   std::vector<sfmr::flight::OutSecond> seconds;
-  const std::string error = sfmr::flight::read_out_file(flight, seconds);
-  if (!error.empty()) return fail(error);
+  if (const std::string error = sfmr::flight::read_out_file(flight, seconds); !error.empty())
+    sfmr::tool::fail(error);
   sfmr::look::FlightSummary summary = sfmr::look::summarise_flight(seconds);
   if (!console.empty()) {
-    std::ifstream in(console, std::ios::binary);
-    if (!in) return fail(console + ": cannot open");
+    std::ifstream in = open_input(console);
     summary.damaged = sfmr::look::count_damaged_records(in);
   }
   std::map<int, sfmr::look::TruthSecond> truth_seconds;
   if (!truth.empty()) {
-    std::ifstream in(truth, std::ios::binary);
-    if (!in) return fail(truth + ": cannot open");
+    std::ifstream in = open_input(truth);
     truth_seconds = sfmr::look::read_truth(in);
   }
 
   sfmr::uncertainty::FlightInputs inputs;
   if (!setup.empty()) {
-    if (const std::string e = sfmr::uncertainty::read_inputs(setup, inputs); !e.empty()) return fail(e);
+    if (const std::string e = sfmr::uncertainty::read_inputs(setup, inputs); !e.empty()) sfmr::tool::fail(e);
   }
 
-  if (csv) {
+  if (args.flag("--csv")) {
     sfmr::look::print_flight_csv(std::cout, summary);
   } else {
     sfmr::look::print_flight_summary(std::cout, flight, summary);
@@ -108,7 +81,11 @@ int main(int argc, char** argv) {
                                               truth.empty() ? nullptr : &truth_seconds),
           !truth.empty());
   }
-  std::cout.flush();
-  if (!std::cout) return fail("cannot write the summary");
   return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  return sfmr::tool::run_tool(argc, argv, kSpec, summarise);
 }

@@ -7,18 +7,18 @@
 #include <filesystem>
 #include <vector>
 
-#include "support/child_process.hpp"
+#include "common/process.hpp"
 #include "support/flight_files.hpp"
 
 namespace sfmr {
 namespace {
 
-using sfmr::testing::ChildOptions;
-using sfmr::testing::ChildResult;
 using sfmr::testing::kFlightAnswers;
 using sfmr::testing::read_file;
-using sfmr::testing::run_child;
 using sfmr::testing::TempDir;
+using sfmr::tool::ChildResult;
+using sfmr::tool::run_child;
+using sfmr::tool::Sink;
 
 // The fault library in the child's environment, with ASan told that it may come first.
 std::vector<std::string> preload(std::string fault) {
@@ -65,7 +65,8 @@ TEST(FaultInjection, EndsWithMessageAndKeepsWhatWasWritten) {
   };
   TempDir dir;
   sfmr::testing::write_flight_files(short_flight());
-  const ChildResult undisturbed = run_child(SFMR_BINARY, {.input = std::string(kFlightAnswers), .env = {}});
+  const ChildResult undisturbed =
+      run_child({.argv = {SFMR_BINARY}, .in_text = std::string(kFlightAnswers), .err = Sink::kInherit});
   ASSERT_EQ(undisturbed.status, 0) << undisturbed.out;
   const std::string full = read_file("flight.OUT");
   ASSERT_GT(full.size(), 20000u);
@@ -73,9 +74,11 @@ TEST(FaultInjection, EndsWithMessageAndKeepsWhatWasWritten) {
 
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const ChildResult r =
-        run_child(SFMR_BINARY,
-                  {.input = std::string(kFlightAnswers), .env = c.env, .file_size_limit = c.file_size_limit});
+    const ChildResult r = run_child({.argv = {SFMR_BINARY},
+                                     .in_text = std::string(kFlightAnswers),
+                                     .err = Sink::kInherit,
+                                     .env = c.env,
+                                     .file_size_limit = c.file_size_limit});
     EXPECT_TRUE(r.exited) << "signal " << r.signal;
     EXPECT_EQ(r.status, c.status) << r.out;
     EXPECT_EQ(last_line(r.out), c.last);
@@ -121,7 +124,7 @@ TEST(FaultInjection, InputEndsAtEachPrompt) {
     SCOPED_TRACE(::testing::Message() << "input ends after " << k << " answers");
     std::string input;
     for (std::size_t i = 0; i < k; ++i) input += answers[i] + "\n";
-    const ChildResult r = run_child(SFMR_BINARY, {.input = input, .env = {}});
+    const ChildResult r = run_child({.argv = {SFMR_BINARY}, .in_text = input, .err = Sink::kInherit});
     EXPECT_TRUE(r.exited) << "signal " << r.signal;
     if (k == answers.size()) {
       EXPECT_EQ(r.status, 0) << r.out;
@@ -131,7 +134,7 @@ TEST(FaultInjection, InputEndsAtEachPrompt) {
     EXPECT_TRUE(r.out.ends_with(prompts[k] + "\r\nUnexpected EOF on console input\r\n")) << r.out;
     EXPECT_FALSE(std::filesystem::exists("flight.OUT"));
   }
-  const ChildResult closed = run_child(SFMR_BINARY, {.input = std::nullopt, .env = {}});
+  const ChildResult closed = run_child({.argv = {SFMR_BINARY}, .close_in = true, .err = Sink::kInherit});
   EXPECT_EQ(closed.status, 1);
   EXPECT_EQ(closed.out, prompts[0] + "\r\nUnexpected EOF on console input\r\n");
 }
@@ -156,7 +159,8 @@ TEST(FaultInjection, SstGridVanishesBetweenOpenAndRead) {
   std::size_t lines = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const ChildResult r = run_child(SFMR_BINARY, {.input = std::string(kFlightAnswers), .env = c.env});
+    const ChildResult r = run_child(
+        {.argv = {SFMR_BINARY}, .in_text = std::string(kFlightAnswers), .err = Sink::kInherit, .env = c.env});
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(r.out.find("SST field not loaded; using aircraft or default SST\r\n") == std::string::npos,
               c.loaded);

@@ -2,6 +2,7 @@
 // lines. Expected fits are exact rational evaluations of the least-squares formulas.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -13,18 +14,11 @@ namespace {
 
 using testing::TestConsole;
 
-// The console transcript as separate lines (without their CR LF).
-std::vector<std::string> lines_of(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    const std::size_t end = text.find("\r\n", start);
-    EXPECT_NE(end, std::string::npos) << "every line ends with CR LF";
-    if (end == std::string::npos) break;
-    lines.push_back(text.substr(start, end - start));
-    start = end + 2;
-  }
-  return lines;
+// The console transcript as separate lines, each of which must end with CR LF.
+std::vector<std::string> console_lines(const std::string& text) {
+  EXPECT_TRUE(text.empty() || text.ends_with("\r\n")) << "every line ends with CR LF";
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), std::count(text.begin(), text.end(), '\n'));
+  return testing::lines_of(text);
 }
 
 State state_with(const std::array<float, kChannels>& freq, const std::array<float, kChannels>& tb,
@@ -206,7 +200,7 @@ TEST(Checkoutlier, TakesOutFarthestChannels) {
       checkoutlier(s, tc.console, ok, c.once);
       EXPECT_EQ(ok, c.want);
       if (diag_on != 0) {
-        EXPECT_EQ(lines_of(tc.out.str()), c.diag);
+        EXPECT_EQ(console_lines(tc.out.str()), c.diag);
       } else {
         EXPECT_EQ(tc.out.str(), "");
       }
@@ -308,7 +302,7 @@ TEST(Checklinear, DiagnosticLines) {
     ChannelFlags ok = {1, 1, 1, 1, 1, 1};
     checklinear(s, tc.console, ok);
     EXPECT_EQ(ok, (ChannelFlags{1, 1, 1, 0, 1, 0}));
-    EXPECT_EQ(lines_of(tc.out.str()), c.lines);
+    EXPECT_EQ(console_lines(tc.out.str()), c.lines);
   }
 }
 

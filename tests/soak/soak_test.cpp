@@ -9,11 +9,11 @@
 #include <filesystem>
 #include <sstream>
 
+#include "common/process.hpp"
 #include "output/writer.hpp"
 #include "records/brightness.hpp"
 #include "records/thermal.hpp"
 #include "sim/random.hpp"
-#include "support/child_process.hpp"
 #include "support/flight_files.hpp"
 
 namespace sfmr {
@@ -94,10 +94,10 @@ TEST(Soak, HundredDamagedFlightsEndCleanly) {
     SCOPED_TRACE(::testing::Message() << "flight seed " << seed);
     std::vector<sim::ByteRange> damaged;
     sfmr::testing::write_flight_files(damaged_flight(seed), "5.0", &damaged);
-    const testing::ChildResult r =
-        testing::run_child(SFMR_BINARY, {.input = std::string(sfmr::testing::kFlightAnswers),
-                                         .env = {},
-                                         .timeout_seconds = kSecondsPerFlight});
+    const tool::ChildResult r = tool::run_child({.argv = {SFMR_BINARY},
+                                                 .in_text = std::string(sfmr::testing::kFlightAnswers),
+                                                 .err = tool::Sink::kInherit,
+                                                 .timeout_seconds = kSecondsPerFlight});
     ASSERT_FALSE(r.timed_out) << "still running after " << kSecondsPerFlight << " s";
     ASSERT_TRUE(r.exited) << "ended by signal " << r.signal;
     ASSERT_TRUE(r.status == 0 || r.status == 1) << "status " << r.status;

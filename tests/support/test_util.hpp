@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "core/console.hpp"
 #include "core/run_end.hpp"
@@ -68,6 +69,20 @@ inline std::string text_lines(std::initializer_list<std::string_view> lines) {
     s += '\n';
   }
   return s;
+}
+
+// The lines of `text`, split at each LF with a CR before it dropped; text after the last line end (an
+// unfinished prompt) is a last line of its own.
+inline std::vector<std::string> lines_of(std::string_view text) {
+  std::vector<std::string> lines;
+  while (!text.empty()) {
+    const std::size_t end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    if (end != std::string_view::npos && line.ends_with('\r')) line.remove_suffix(1);
+    lines.emplace_back(line);
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+  }
+  return lines;
 }
 
 // A console line as the program writes it.

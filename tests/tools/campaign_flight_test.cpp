@@ -148,9 +148,10 @@ TEST(CampaignFlight, RunsTheBuiltStepsAndRecordsTheOutcome) {
     EXPECT_NE(r.reason.find(c.reason_part), std::string::npos)
         << c.what << ": want '" << c.reason_part << "' in '" << r.reason << "'";
     // The reason names its step once, also when the tool's own line begins with its name.
-    if (!c.failed_step.empty())
+    if (!c.failed_step.empty()) {
       EXPECT_EQ(r.reason.find(c.failed_step + ": " + c.failed_step), std::string::npos)
           << c.what << ": " << r.reason;
+    }
     EXPECT_EQ(r.exit_status, c.exit_status) << c.what;
     // What result.txt holds is what the run returned.
     const auto recorded = read_result(out / "x");

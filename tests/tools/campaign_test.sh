@@ -55,7 +55,7 @@ expect_status 1 "$campaign" dup.csv out
 grep -q "line 7: flight name 'f1' already used on line 3" last.txt || fail "duplicate: $(cat last.txt)"
 [ ! -e out ] || fail "a rejected manifest created the output directory"
 expect_status 2 "$campaign" manifest.csv
-expect_status 1 "$campaign" manifest.csv out --jobs 0
+expect_status 2 "$campaign" manifest.csv out --jobs 0
 
 # First run: three flights done, the broken one failed with the console's reason.
 expect_status 1 "$campaign" manifest.csv out --jobs 2

@@ -21,6 +21,7 @@
 namespace sfmr::sim {
 namespace {
 
+using sfmr::testing::lines_of;
 using sfmr::testing::ScriptedConsole;
 
 // A brightness temperature turned into counts by the simulator comes back out of the processing's own
@@ -101,13 +102,6 @@ std::string flight_text(const FlightOptions& o) {
   return raw.str();
 }
 
-std::vector<std::string> lines_of(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
 TEST(Simulator, FlightIsDeterministicAndHasTheRecordCadence) {
   FlightOptions o;
   o.hours = 0.1;  // 360 s
@@ -124,8 +118,10 @@ TEST(Simulator, FlightIsDeterministicAndHasTheRecordCadence) {
   int a = 0, b = 0, t = 0, r = 0;
   int expected_channel = 0;
   bool saw_next_day = false;
+  ASSERT_TRUE(text.ends_with("\r\n"));
+  ASSERT_EQ(std::count(text.begin(), text.end(), '\r'), std::count(text.begin(), text.end(), '\n'))
+      << "every line ends with CR LF";
   for (const std::string& line : lines_of(text)) {
-    ASSERT_EQ(line.back(), '\r');
     const std::string tag = line.substr(0, 2);
     a += tag == "%A";
     t += tag == "%T";

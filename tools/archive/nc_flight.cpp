@@ -31,8 +31,9 @@ void check(int status, const std::string& what) {
 // The open file; closed (without error check) when destroyed before close().
 class NcFile {
  public:
+  // `path` is the caller's own temporary (made empty to reserve the name), so it is overwritten.
   explicit NcFile(const std::string& path) {
-    check(nc_create(path.c_str(), NC_NETCDF4 | NC_NOCLOBBER, &id_), "create");
+    check(nc_create(path.c_str(), NC_NETCDF4 | NC_CLOBBER, &id_), "create");
   }
   NcFile(const NcFile&) = delete;
   NcFile& operator=(const NcFile&) = delete;

@@ -45,8 +45,8 @@ std::int16_t onboard_flags(const flight::OnboardStatus& status);
 // (0.00, 0.00, 0.00, "F012345"); seconds.size() when there is none.
 std::size_t first_onboard_second(const std::vector<flight::OutSecond>& seconds);
 
-// Writes the file `path` (which must not exist). Returns an empty string or what went wrong (the netCDF
-// step and the library's message, without the file name).
+// Writes the file `path` (created, or overwritten: the caller's own temporary). Returns an empty string or
+// what went wrong (the netCDF step and the library's message, without the file name).
 std::string write_flight_nc(const std::string& path, const std::vector<flight::OutSecond>& seconds,
                             const FlightMetadata& meta);
 

@@ -1,17 +1,15 @@
 #include "campaign/flight.hpp"
 
 #include <fcntl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
-#include <csignal>
-#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
 
+#include "common/process.hpp"
+#include "common/publish.hpp"
 #include "core/text.hpp"
 
 namespace sfmr::campaign {
@@ -33,40 +31,17 @@ bool is_executable(const fs::path& path) {
   return fs::is_regular_file(path, ec) && ::access(path.c_str(), X_OK) == 0;
 }
 
-struct Outcome {
-  int status = 0;
-  double seconds = 0.0;
-};
-
-// Runs argv[0] with the given arguments in `cwd`: standard input from `in` (or /dev/null), standard output
-// and error into `out` and `err` (created or truncated; the same path for both shares one file).
-Outcome run_process(const std::vector<std::string>& argv, const fs::path& cwd, const fs::path& in,
-                    const fs::path& out, const fs::path& err) {
-  const auto start = std::chrono::steady_clock::now();
-  std::vector<char*> args;
-  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  const pid_t pid = ::fork();
-  if (pid < 0) throw std::runtime_error(std::string("cannot start a process: ") + std::strerror(errno));
-  if (pid == 0) {
-    // Child: only async-signal-safe calls until exec.
-    if (::chdir(cwd.c_str()) != 0) ::_exit(126);
-    const int in_fd = ::open(in.empty() ? "/dev/null" : in.c_str(), O_RDONLY);
-    const int out_fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int err_fd = err == out ? out_fd : ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (in_fd < 0 || out_fd < 0 || err_fd < 0) ::_exit(126);
-    if (::dup2(in_fd, 0) < 0 || ::dup2(out_fd, 1) < 0 || ::dup2(err_fd, 2) < 0) ::_exit(126);
-    ::execv(args[0], args.data());
-    ::_exit(127);
-  }
-  int wstatus = 0;
-  while (::waitpid(pid, &wstatus, 0) < 0) {
-    if (errno != EINTR) throw std::runtime_error(std::string("waitpid: ") + std::strerror(errno));
-  }
-  Outcome o;
-  o.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
-  o.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  return o;
+// Runs argv[0] in `cwd`: standard input from `in` (or /dev/null), standard output and error into `out` and
+// `err` (created or truncated; the same path for both shares one file).
+tool::ChildResult run_process(const std::vector<std::string>& argv, const fs::path& cwd, const fs::path& in,
+                              const fs::path& out, const fs::path& err) {
+  return tool::run_child({.argv = argv,
+                          .dir = cwd,
+                          .in_file = in,
+                          .out = tool::Sink::kFile,
+                          .err = tool::Sink::kFile,
+                          .out_file = out,
+                          .err_file = err});
 }
 
 // The last non-blank line of a transcript (without its CR), or `fallback` when there is none.
@@ -252,22 +227,22 @@ FlightResult run_flight(const Flight& f, const fs::path& outdir, const Tools& to
   auto step = [&](const std::string& name, const std::vector<std::string>& argv, const fs::path& in,
                   const fs::path& stdout_file, const fs::path& stderr_file,
                   const std::vector<std::string>& products) {
-    const Outcome o = run_process(argv, dir, in, stdout_file, stderr_file);
-    r.steps.push_back({name, o.status, o.seconds});
+    const tool::ChildResult o = run_process(argv, dir, in, stdout_file, stderr_file);
+    const int status = o.shell_status();
+    r.steps.push_back({name, status, o.seconds});
     std::error_code ec;
-    if (o.status != 0) {
+    if (status != 0) {
       std::string why = last_line(stderr_file, "no message");
-      if (o.status == 127) why = "cannot run " + argv[0];
-      if (o.status > 128) why = "ended by signal " + std::to_string(o.status - 128) + "; " + why;
+      if (!o.started) why = o.start_error;
+      if (o.started && !o.exited) why = "ended by signal " + std::to_string(o.signal) + "; " + why;
       // The companion tools begin their one error line with their own name already.
       if (!why.starts_with(name + ": ")) why = name + ": " + why;
-      fail(r, name, o.status, why);
+      fail(r, name, status, why);
       return false;
     }
     for (const auto& product : products) {
       if (!fs::is_regular_file(dir / product, ec)) {
-        fail(r, name, o.status,
-             name + ": no " + product + " written; " + last_line(stderr_file, "no message"));
+        fail(r, name, status, name + ": no " + product + " written; " + last_line(stderr_file, "no message"));
         return false;
       }
       sync_file(dir / product);
@@ -310,13 +285,8 @@ FlightResult run_flight(const Flight& f, const fs::path& outdir, const Tools& to
     }
   }
   r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  const fs::path tmp = dir / "result.txt.tmp";
-  write_text(tmp, format_result(r));
-  sync_file(tmp);
-  std::error_code ec;
-  fs::rename(tmp, dir / kResultFile, ec);
-  if (ec) throw std::runtime_error("cannot record the result in " + dir.string() + ": " + ec.message());
-  sync_file(dir);
+  // Replaces the result of an earlier run, which this campaign wrote.
+  tool::publish_text(dir / kResultFile, format_result(r), tool::Replace::kAlways);
   return r;
 }
 

@@ -5,6 +5,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "common/publish.hpp"
+
 namespace sfmr::campaign {
 namespace fs = std::filesystem;
 namespace {
@@ -72,19 +74,6 @@ std::string step_list(const FlightReport& row) {
   if (!row.result) return s;
   for (const auto& st : row.result->steps) s += (s.empty() ? "" : " ") + st.step;
   return s;
-}
-
-void write_atomically(const fs::path& path, const std::string& text) {
-  const fs::path tmp = path.string() + ".tmp";
-  {
-    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.close();
-    if (!out) throw std::runtime_error("cannot write " + tmp.string());
-  }
-  std::error_code ec;
-  fs::rename(tmp, path, ec);
-  if (ec) throw std::runtime_error("cannot write " + path.string() + ": " + ec.message());
 }
 
 // Files of a flight's directory that the page links, in this order, when they exist.
@@ -240,8 +229,9 @@ std::string report_html(const std::vector<FlightReport>& rows, std::string_view 
 }
 
 void write_report(const std::vector<FlightReport>& rows, const fs::path& outdir, std::string_view title) {
-  write_atomically(outdir / "campaign.csv", report_csv(rows));
-  write_atomically(outdir / "index.html", report_html(rows, title));
+  // Both files are the campaign's own, replaced at every report.
+  tool::publish_text(outdir / "campaign.csv", report_csv(rows), tool::Replace::kAlways);
+  tool::publish_text(outdir / "index.html", report_html(rows, title), tool::Replace::kAlways);
 }
 
 }  // namespace sfmr::campaign

@@ -161,4 +161,13 @@ int convert_segments(std::istream& gmt, std::ostream& out) {
   return points;
 }
 
+std::string gnuplot_string(const std::string& text) {
+  std::string s = "'";
+  for (char c : text) {
+    if (c == '\'') s += '\'';
+    s += c;
+  }
+  return s + "'";
+}
+
 }  // namespace sfmr::look

@@ -48,4 +48,7 @@ int convert_segments(std::istream& gmt, std::ostream& out);
 // labelled with the hemisphere (positive, negative); longitudes beyond 180 are labelled as their west value.
 std::string degree_tics(double lo, double hi, const char* positive, const char* negative);
 
+// A gnuplot string literal (single quotes, a quote doubled) of `text`.
+std::string gnuplot_string(const std::string& text);
+
 }  // namespace sfmr::look

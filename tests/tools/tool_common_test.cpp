@@ -1,0 +1,208 @@
+// The shared tool skeleton: the child-process runner, the publisher of result files, the option reader and
+// the main wrapper that turns every escaping exception into one line.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "common/cli.hpp"
+#include "common/process.hpp"
+#include "common/publish.hpp"
+#include "support/test_util.hpp"
+
+namespace sfmr::tool {
+namespace {
+
+namespace fs = std::filesystem;
+using sfmr::testing::read_file;
+using sfmr::testing::TempDir;
+using sfmr::testing::write_file;
+
+TEST(ToolCommon, ChildEndsAreReported) {
+  struct Case {
+    const char* name;
+    ChildSpec spec;
+    bool started;
+    int shell_status = 0;
+    std::string out{}, err{};
+  };
+  const auto sh = [](const char* script) { return std::vector<std::string>{"sh", "-c", script}; };
+  const Case cases[] = {
+      {.name = "exit status and both streams",
+       .spec = {.argv = sh("echo out; echo err >&2; exit 3")},
+       .started = true,
+       .shell_status = 3,
+       .out = "out\n",
+       .err = "err\n"},
+      {.name = "signal", .spec = {.argv = sh("kill -TERM $$")}, .started = true, .shell_status = 128 + 15},
+      {.name = "no such program",
+       .spec = {.argv = {"./no-such-program"}},
+       .started = false,
+       .shell_status = 127},
+      {.name = "input text", .spec = {.argv = {"cat"}, .in_text = "a\nb"}, .started = true, .out = "a\nb"},
+      {.name = "input /dev/null", .spec = {.argv = {"cat"}}, .started = true, .out = ""},
+      {.name = "environment",
+       .spec = {.argv = sh("printf %s \"$SFMR_X\""), .env = {"SFMR_X=y"}},
+       .started = true,
+       .out = "y"},
+      {.name = "working directory", .spec = {.argv = {"pwd"}, .dir = "/"}, .started = true, .out = "/\n"},
+      {.name = "missing working directory",
+       .spec = {.argv = {"pwd"}, .dir = "/no/such/dir"},
+       .started = false,
+       .shell_status = 127},
+      {.name = "time limit",
+       .spec = {.argv = {"sleep", "5"}, .timeout_seconds = 0.2},
+       .started = true,
+       .shell_status = 128 + 9},
+  };
+  for (const Case& c : cases) {
+    const ChildResult r = run_child(c.spec);
+    EXPECT_EQ(r.started, c.started) << c.name << ": " << r.start_error;
+    EXPECT_EQ(r.shell_status(), c.shell_status) << c.name;
+    EXPECT_EQ(r.out, c.out) << c.name;
+    EXPECT_EQ(r.err, c.err) << c.name;
+    EXPECT_EQ(r.failure().empty(), c.shell_status == 0) << c.name << ": " << r.failure();
+    EXPECT_LT(r.seconds, 3.0) << c.name;
+  }
+}
+
+TEST(ToolCommon, ChildrenRunSideBySideIntoFiles) {
+  TempDir dir;
+  const std::vector<ChildResult> r = run_children({{.argv = {"sh", "-c", "echo a; echo b >&2"},
+                                                    .out = Sink::kFile,
+                                                    .err = Sink::kFile,
+                                                    .out_file = "both.txt",
+                                                    .err_file = "both.txt"},
+                                                   {.argv = {"sh", "-c", "head -c 300000 /dev/zero"}}});
+  ASSERT_EQ(r.size(), 2u);
+  EXPECT_EQ(read_file("both.txt"), "a\nb\n");
+  EXPECT_EQ(r[1].out.size(), 300000u) << "a large capture does not hold up the other child";
+}
+
+TEST(ToolCommon, PublisherLeavesTheWholeFileOrNothing) {
+  struct Case {
+    const char* name;
+    const char* existing;  // content already at the target, or null
+    Replace replace;
+    bool commit;
+    const char* left;  // content of the target afterwards, or null for none
+    bool throws = false;
+  };
+  const Case cases[] = {
+      {.name = "new file", .existing = nullptr, .replace = Replace::kNever, .commit = true, .left = "new"},
+      {.name = "no commit",
+       .existing = nullptr,
+       .replace = Replace::kNever,
+       .commit = false,
+       .left = nullptr},
+      {.name = "kept",
+       .existing = "old",
+       .replace = Replace::kNever,
+       .commit = true,
+       .left = "old",
+       .throws = true},
+      {.name = "replaced", .existing = "old", .replace = Replace::kAlways, .commit = true, .left = "new"},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    if (c.existing) write_file("out.txt", c.existing);
+    bool threw = false;
+    try {
+      Publisher file("out.txt", c.replace);
+      file.stream() << "new";
+      if (c.commit) file.commit();
+    } catch (const ToolFailure& e) {
+      threw = true;
+      EXPECT_NE(std::string(e.what()).find("out.txt: exists"), std::string::npos)
+          << c.name << ": " << e.what();
+    }
+    EXPECT_EQ(threw, c.throws) << c.name;
+    if (c.left) {
+      EXPECT_EQ(read_file("out.txt"), c.left) << c.name;
+    } else {
+      EXPECT_FALSE(fs::exists("out.txt")) << c.name;
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator("."), fs::directory_iterator()), c.left ? 1 : 0)
+        << c.name << ": no temporary left";
+  }
+  TempDir dir;
+  write_file("plain", "");
+  EXPECT_THROW(publish_text("plain/out.txt", "x", Replace::kAlways), ToolFailure) << "directory not writable";
+}
+
+TEST(ToolCommon, OptionsAreReadOrRefused) {
+  struct Case {
+    std::vector<std::string> words;
+    std::string error;  // part of the usage error, empty when the words are good
+  };
+  const Case cases[] = {
+      {{"f.OUT", "--noise", "-1"}, "--noise -1: must be a number at least 0"},
+      {{"--drop", "7"}, "--drop 7: must be a number from 0 to 1"},
+      {{"--drop", "0.5,1"}, "--drop 0.5,1: must be a number from 0 to 1"},
+      {{"--hours", "0"}, "--hours 0: must be a number above 0"},
+      {{"--seed", "1.5"}, "--seed 1.5: must be a whole number at least 0"},
+      {{"--drop"}, "--drop needs a value"},
+      {{"--colour"}, "unknown option --colour"},
+      {{"a", "b", "c"}, "FILE [FILE]"},
+      {{"--drop", "0.25", "--noise", "0", "--hours", "2", "--seed", "3", "--", "-x"}, ""},
+  };
+  for (const Case& c : cases) {
+    std::string error;
+    try {
+      const Args args(c.words, {{"--noise", true}, {"--drop", true}, {"--hours", true}, {"--seed", true}});
+      args.real("--noise", 0.0, kNonNegative);
+      args.real("--drop", 0.0, kProbability);
+      args.real("--hours", 1.0, kPositive);
+      args.integer("--seed", 0, kNonNegative);
+      args.positional(1, 2, "FILE [FILE]");
+    } catch (const UsageError& e) {
+      error = e.what();
+    }
+    EXPECT_EQ(error.substr(0, c.error.size()), c.error) << c.words[0] << ": " << error;
+    EXPECT_EQ(error.empty(), c.error.empty()) << c.words[0];
+  }
+}
+
+TEST(ToolCommon, EveryEndOfTheBodyIsOneLineAndAStatus) {
+  struct Case {
+    const char* name;
+    ToolBody body;
+    int status;
+    std::string err;
+  };
+  const ToolSpec spec{.name = "tool", .usage = "tool FILE", .help = "help\n"};
+  const Case cases[] = {
+      {.name = "success", .body = [](const auto&) { return 0; }, .status = 0, .err = ""},
+      {.name = "usage",
+       .body = [](const auto&) -> int { usage_error("no file"); },
+       .status = 2,
+       .err = "tool: no file; usage: tool FILE\n"},
+      {.name = "failure",
+       .body = [](const auto&) -> int { fail("x: cannot open"); },
+       .status = 1,
+       .err = "tool: x: cannot open\n"},
+      {.name = "library error",
+       .body = [](const auto&) -> int { throw std::runtime_error("a\nb"); },
+       .status = 1,
+       .err = "tool: a b\n"},
+      {.name = "anything",
+       .body = [](const auto&) -> int { throw 42; },
+       .status = 1,
+       .err = "tool: unexpected error\n"},
+  };
+  for (const Case& c : cases) {
+    std::ostringstream err;
+    std::streambuf* const old = std::cerr.rdbuf(err.rdbuf());
+    char name[] = "tool", word[] = "FILE";
+    char* argv[] = {name, word, nullptr};
+    const int status = run_tool(2, argv, spec, c.body);
+    std::cerr.rdbuf(old);
+    EXPECT_EQ(status, c.status) << c.name;
+    EXPECT_EQ(err.str(), c.err) << c.name;
+  }
+}
+
+}  // namespace
+}  // namespace sfmr::tool

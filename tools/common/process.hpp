@@ -1,0 +1,70 @@
+// Running another program as a child process, the one way every companion tool and test does it: fork and
+// exec without a shell, standard input from a file, a text, /dev/null or closed, each output stream captured,
+// written to a file, passed through or discarded, and the end reported as an exit status or the signal that
+// ended it.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace sfmr::tool {
+
+// Where a child's standard output or standard error goes.
+enum class Sink {
+  kCapture,  // into ChildResult::out / ChildResult::err
+  kFile,     // into the file named in ChildSpec (created or truncated)
+  kInherit,  // to the caller's own stream
+  kDiscard,  // to /dev/null
+};
+
+struct ChildSpec {
+  // The program and its arguments; argv[0] is looked up in PATH when it holds no '/'.
+  std::vector<std::string> argv{};
+  // Working directory of the child; empty: the caller's.
+  std::filesystem::path dir{};
+  // Standard input: the text `in_text` when set, else the file `in_file` when set, else /dev/null, or
+  // closed altogether with `close_in`.
+  std::optional<std::string> in_text{};
+  std::filesystem::path in_file{};
+  bool close_in = false;
+  Sink out = Sink::kCapture;
+  Sink err = Sink::kCapture;
+  // The files for Sink::kFile; one path for both streams shares one file (the order of a terminal).
+  std::filesystem::path out_file{}, err_file{};
+  // NAME=VALUE entries added to (or replacing in) the caller's environment.
+  std::vector<std::string> env{};
+  // Limit on the size of a file the child writes, bytes (RLIMIT_FSIZE, with SIGXFSZ ignored); negative:
+  // none.
+  long file_size_limit = -1;
+  // Wall time after which the child is killed (SIGKILL), seconds; zero or negative: none.
+  double timeout_seconds = 0.0;
+};
+
+struct ChildResult {
+  bool started = false;       // the program was found and executed
+  std::string start_error{};  // why it was not, e.g. "cannot run gnuplot: No such file or directory"
+  bool exited = false;        // ended by exit with `status`; otherwise by `signal` (or never started)
+  int status = -1;            // exit status
+  int signal = 0;             // the signal that ended it, 0 when it exited
+  bool timed_out = false;     // killed at the time bound
+  std::string out, err;       // what Sink::kCapture collected
+  double seconds = 0.0;       // wall time
+
+  // The status as a shell reports it: the exit status, 128 + the signal number, or 127 when the program
+  // could not be run.
+  int shell_status() const;
+  // One line about a child that did not succeed: "cannot run ...", "ended by signal N", "exit status N"
+  // (empty when it exited with 0).
+  std::string failure() const;
+};
+
+// Runs one child and waits for its end. Throws std::runtime_error only when the caller's own resources fail
+// (no pipe, no fork); a program that cannot be run is a ChildResult with started == false.
+ChildResult run_child(const ChildSpec& spec);
+
+// Runs the children side by side and waits for them all; the results are in the order of `specs`.
+std::vector<ChildResult> run_children(const std::vector<ChildSpec>& specs);
+
+}  // namespace sfmr::tool
