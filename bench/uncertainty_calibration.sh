@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Calibration of the standard errors that sfmr2nc writes: simulated storm flights with differing instrument
-# noise (0.1 to 0.5 K), seeds, lengths, starts, bank angles and ferry legs, each processed by sfmrbatch and
+# noise (0.1 to 0.5 K), storms (intensity, size, asymmetry, motion), miss distances of the passes, seeds,
+# lengths, starts, bank angles and ferry legs, each processed by sfmrbatch and
 # converted by sfmr2nc, then the coverage of the truth by one and two standard errors, overall and per third
 # of the seconds sorted by wind speed and by rain rate (bench/uncertainty_check.py).
 #   bench/uncertainty_calibration.sh [measure|tune] [FLIGHTS]
@@ -38,17 +39,16 @@ gzip -dc sample/landmask/mwir_land.txt.gz >"$work/mwir_land.txt"
 cd "$work"
 "$bin/tools/sfmrsim" grid sfmr_sst.bin
 
-# Extra options of the simulator, when it offers them (storm intensity, size, motion, miss distance).
-storm_options() { :; }
-if "$bin/tools/sfmrsim" 2>&1 | grep -q -- '--vmax'; then
-  storm_options() {
-    local i=$1
-    echo "--vmax $((30 + (i * 7) % 40)) --rmax $((20 + (i * 11) % 40))"
-  }
-fi
+# The storm of flight i: intensity, size, motion asymmetry, motion and the passes' miss distance.
+storm_options() {
+  local i=$1
+  echo "--vmax $((30 + (i * 7) % 41)) --rmw $((15 + (i * 11) % 46))" \
+    "--asymmetry 0.$(((i * 3) % 4))" "--storm-speed $(((i * 5) % 9)) --storm-dir $(((i * 47) % 360))" \
+    "--miss $(((i * 13) % 81 - 40))"
+}
 
 pairs=()
-printf '%-8s %6s %6s %6s %8s %6s\n' flight noise hours roll start land
+printf '%-8s %6s %6s %6s %8s %9s  %s\n' flight noise hours roll start land storm
 for i in $(seq 0 $((flights - 1))); do
   seed=$((first_seed + i))
   # Noise 0.1 .. 0.5 K in steps of 0.1, the other settings cycling with different periods.
@@ -64,7 +64,8 @@ for i in $(seq 0 $((flights - 1))); do
     --roll "$roll" --start "$start" --sst sfmr_sst.bin "${land[@]}" "${extra[@]}" >/dev/null
   "$bin/sfmrbatch" <"$name.answers" >"$name.console"
   "$bin/tools/sfmr2nc" "$name.OUT" "$name.dat" --setup "$name.setup"
-  printf '%-8s %6s %6s %6s %8s %6s\n' "$name" "$noise" "$hours" "$roll" "$start" "${land[*]:-ferry}"
+  printf '%-8s %6s %6s %6s %8s %9s  %s\n' "$name" "$noise" "$hours" "$roll" "$start" "${land[*]:-ferry}" \
+    "${extra[*]}"
   pairs+=("$name.nc" "$name.truth.csv")
 done
 echo
