@@ -17,6 +17,8 @@ namespace {
 using flight::OutSecond;
 
 constexpr int kDeflateLevel = 4;
+constexpr int kErrorDigits = 3;        // significant digits kept of the standard errors and residuals
+constexpr int kErrorDeflateLevel = 1;  // their deflate level
 constexpr float kFill = NC_FILL_FLOAT;
 constexpr std::int32_t kDay = 86400;  // s
 
@@ -154,6 +156,12 @@ Uncertainty define_uncertainty(int nc, int time_dim, int channel_dim, int wind_s
       "The measured brightness temperature minus the forward model's at the printed wind speed (its rain "
       "correction undone) and rain rate, for the second's altitude, SST and air temperature. _FillValue "
       "for a channel not used in the solve and where no retrieval was made.");
+  // Three significant digits are more than the estimates hold: the rest of each value's mantissa is zeroed
+  // (bit grooming), and a light deflate suffices for what remains.
+  for (const int var : {u.ws_se, u.rr_se, u.correlation, u.residual}) {
+    check(nc_def_var_quantize(nc, var, NC_QUANTIZE_BITGROOM, kErrorDigits), "quantize");
+    check(nc_def_var_deflate(nc, var, 1, 1, kErrorDeflateLevel), "deflate");
+  }
   const std::string wind_ancillary = "wind_speed_standard_error wind_rain_error_correlation";
   const std::string rain_ancillary = "rain_rate_standard_error wind_rain_error_correlation";
   text_att(nc, wind_speed, "ancillary_variables", wind_ancillary);

@@ -13,7 +13,8 @@ constexpr double kKelvin = 273.146;      // K at 0 deg C, the processing's own o
 constexpr double kWindStep = 0.1;        // m/s, half the central difference of the wind column
 constexpr double kMinRainSpan = 0.05;    // mm/h, the narrowest secant of the rain column
 constexpr double kFirstRainSpan = 1.0;   // mm/h, the secant the iteration starts from
-constexpr int kRainIterations = 4;       // secant and rain error found together
+constexpr int kRainIterations = 6;       // secant and rain error found together, at most
+constexpr double kSpanTolerance = 0.1;   // relative change of the rain error that ends the iteration
 constexpr double kSolverStep = 1.0;      // the solver's difference step: 1 m/s and 1 mm/h
 constexpr double kPoolHalfWidth = 30.0;  // s: seconds on each side whose residuals are pooled
 // Rain correction of the reported wind (the solver's): ws = U - (0.2035 - 0.0043 U) R.
@@ -84,24 +85,44 @@ double model_wind(double ws, double r) {
   return (ws + kRainWind0 * r) / (1.0 + kRainWind1 * r);
 }
 
-Linearisation linearise(const Conditions& c, double u, double r, double rain_span) {
-  Linearisation lin;
-  lin.n = c.n;
+Linearizer::Linearizer(const Conditions& c, double u, double r, const Linearisation* base)
+    : n_(c.n), u_(u), r_(r) {
+  for (std::size_t i = 0; i < static_cast<std::size_t>(n_); ++i)
+    models_[i] = ChannelModel(c.freq[i], c.ts, c.h, c.ta, c.emis[i], &powers_);
+  if (base != nullptr) {
+    lin_ = *base;
+    return;
+  }
+  lin_.n = c.n;
   const auto state = [](double uu, double rr) {
     return std::array<float, 2>{static_cast<float>(uu), static_cast<float>(rr)};
   };
   const double u_lo = std::max(u - kWindStep, 0.0), u_hi = u_lo + 2.0 * kWindStep;
-  const double r_lo = std::max(r - rain_span, 0.0), r_hi = r + rain_span;
-  RainPowers powers;
-  for (std::size_t i = 0; i < static_cast<std::size_t>(c.n); ++i) {
-    ChannelModel m(c.freq[i], c.ts, c.h, c.ta, c.emis[i], &powers);
-    lin.model[i] = m.tb(state(u, r));
-    lin.J[i][0] = (static_cast<double>(m.tb(state(u_hi, r))) - m.tb(state(u_lo, r))) / (u_hi - u_lo);
-    lin.J[i][1] = (static_cast<double>(m.tb(state(u, r_hi))) - m.tb(state(u, r_lo))) / (r_hi - r_lo);
-    lin.J_solver[i][0] = static_cast<double>(m.tb(state(u + kSolverStep, r))) - lin.model[i];
-    lin.J_solver[i][1] = static_cast<double>(m.tb(state(u, r + kSolverStep))) - lin.model[i];
+  for (std::size_t i = 0; i < static_cast<std::size_t>(n_); ++i) {
+    ChannelModel& m = models_[i];
+    lin_.J_solver[i][1] = m.tb(state(u, r + kSolverStep));
+    lin_.model[i] = m.tb(state(u, r));
+    lin_.J[i][0] = (static_cast<double>(m.tb(state(u_hi, r))) - m.tb(state(u_lo, r))) / (u_hi - u_lo);
+    lin_.J_solver[i][0] = static_cast<double>(m.tb(state(u + kSolverStep, r))) - lin_.model[i];
+    lin_.J_solver[i][1] -= lin_.model[i];
   }
-  return lin;
+}
+
+const Linearisation& Linearizer::at(double rain_span) {
+  const double r_lo = std::max(r_ - rain_span, 0.0), r_hi = r_ + rain_span;
+  const auto u = static_cast<float>(u_);
+  for (std::size_t i = 0; i < static_cast<std::size_t>(n_); ++i) {
+    ChannelModel& m = models_[i];
+    lin_.J[i][1] =
+        (static_cast<double>(m.tb({u, static_cast<float>(r_hi)})) - m.tb({u, static_cast<float>(r_lo)})) /
+        (r_hi - r_lo);
+  }
+  return lin_;
+}
+
+Linearisation linearise(const Conditions& c, double u, double r, double rain_span) {
+  Linearizer lin(c, u, r);
+  return lin.at(rain_span);
 }
 
 bool propagate(const Linearisation& lin, double u, double r, double noise_var, double ws_rate, double rr_rate,
@@ -152,6 +173,7 @@ std::vector<SecondError> estimate_errors(const std::vector<flight::OutSecond>& s
   // Pass 1: which seconds have a usable retrieval, their conditions, residuals at the solution and noise
   // samples (squared residual per degree of freedom, scaled to the median of its chi-square).
   std::vector<Conditions> cond(n);
+  std::vector<Linearisation> base(n);
   std::vector<char> usable(n, 0);
   std::vector<double> t, ws, rr;          // the retrieved series
   std::vector<std::size_t> index;         // second of each series entry
@@ -191,13 +213,20 @@ std::vector<SecondError> estimate_errors(const std::vector<flight::OutSecond>& s
     // (enabled, 0 < Tb <= 270 K), those the filter took out included: the filter removes the largest
     // residuals, so the solve's own (SFQF) understate the noise. One degree of freedom less per parameter
     // fitted (one once the solver dropped the rain rate).
+    // The model at the solution, the wind and the solver's columns are kept for pass 2.
+    const double u = model_wind(s.SFWS, s.SFRR);
+    base[i] = Linearizer(c, u, s.SFRR).base();
     if (s.Err.kind == flight::RetrievalKind::ChannelList) {
-      const std::array<float, 2> x = {static_cast<float>(model_wind(s.SFWS, s.SFRR)), s.SFRR};
+      const std::array<float, 2> x = {static_cast<float>(u), s.SFRR};
       double sum = 0.0;
       int offered = 0;
+      std::size_t j = 0;  // entry of the next channel used
       for (std::size_t k = 0; k < kChannels; ++k) {
         if (!(inputs.freq[k] > 0.0f && s.Tb[k] > 0.0f && s.Tb[k] <= 270.0f)) continue;
-        const double d = static_cast<double>(s.Tb[k]) - tbsfmr(inputs.freq[k], c.ts, c.h, c.ta, emis[k], x);
+        const bool in_fit = j < static_cast<std::size_t>(c.n) && c.channel[j] == k;
+        const double model =
+            in_fit ? base[i].model[j++] : tbsfmr(inputs.freq[k], c.ts, c.h, c.ta, emis[k], x);
+        const double d = static_cast<double>(s.Tb[k]) - model;
         sum += d * d;
         ++offered;
       }
@@ -217,6 +246,8 @@ std::vector<SecondError> estimate_errors(const std::vector<flight::OutSecond>& s
   const double shared = timing.sweep / timing.records_per_second;
   std::size_t plo = 0, phi = 0, rlo = 0, rhi = 0;
   std::vector<double> window;
+  double last_rain_span = kFirstRainSpan;
+  double last_span_time = -1.0;  // elapsed of the second that last_rain_span belongs to
   for (std::size_t e = 0; e < index.size(); ++e) {
     const std::size_t i = index[e];
     const flight::OutSecond& s = seconds[i];
@@ -234,24 +265,36 @@ std::vector<SecondError> estimate_errors(const std::vector<flight::OutSecond>& s
     const double r = s.SFRR;
     const double u = model_wind(s.SFWS, r);
     const Slope sw = slope_of(t, ws, rlo, rhi), sr = slope_of(t, rr, rlo, rhi);
-    // Noise alone first (with the rain secant), then the rates with their expected noise part removed.
+    // Noise alone first (with the rain secant, started from the last second's rain error, which changes
+    // slowly along the track), then the rates with their expected noise part removed.
     Covariance cov;
-    double span = kFirstRainSpan;
-    Linearisation lin;
+    double span = last_rain_span;
+    Linearizer model(cond[i], u, r, &base[i]);
+    const Linearisation* lin = nullptr;
     bool ok = true;
-    for (int it = 0; it < kRainIterations && ok; ++it) {
-      lin = linearise(cond[i], u, r, span);
-      ok = propagate(lin, u, r, noise_var, 0.0, 0.0, timing, cov);
-      if (ok) span = std::max(std::sqrt(cov.rr), kMinRainSpan);
+    // Along a run of seconds the span is the previous second's rain error (it changes slowly along the
+    // track); after a gap the secant and the error are iterated together.
+    const bool continued = last_span_time >= 0.0 && t[e] - last_span_time <= 1.0;
+    const int iterations = continued ? 1 : kRainIterations;
+    for (int it = 0; it < iterations && ok; ++it) {
+      lin = &model.at(span);
+      ok = propagate(*lin, u, r, noise_var, 0.0, 0.0, timing, cov);
+      if (!ok) break;
+      const double next = std::max(std::sqrt(cov.rr), kMinRainSpan);
+      const bool settled = std::fabs(next - span) <= kSpanTolerance * span;
+      span = next;
+      if (settled) break;
     }
     if (!ok) continue;
+    last_rain_span = span;
+    last_span_time = t[e];
     const auto signal = [shared](const Slope& sl, double var) {
       if (sl.n < 3 || !(sl.stt > 0.0)) return 0.0;
       const double v2 = sl.slope * sl.slope - shared * var / sl.stt;
       return v2 > 0.0 ? std::copysign(std::sqrt(v2), sl.slope) : 0.0;
     };
     const double ws_rate = signal(sw, cov.ww), rr_rate = signal(sr, cov.rr);
-    if (!propagate(lin, u, r, noise_var, ws_rate, rr_rate, timing, cov)) continue;
+    if (!propagate(*lin, u, r, noise_var, ws_rate, rr_rate, timing, cov)) continue;
 
     SecondError& o = out[i];
     o.ws_se = static_cast<float>(std::sqrt(cov.ww));
@@ -262,7 +305,7 @@ std::vector<SecondError> estimate_errors(const std::vector<flight::OutSecond>& s
     // Residuals at the solution (the model values do not depend on the secant).
     for (std::size_t j = 0; j < static_cast<std::size_t>(cond[i].n); ++j) {
       const std::size_t k = cond[i].channel[j];
-      o.tb_residual[k] = static_cast<float>(static_cast<double>(s.Tb[k]) - lin.model[j]);
+      o.tb_residual[k] = static_cast<float>(static_cast<double>(s.Tb[k]) - lin->model[j]);
     }
   }
   return out;

@@ -29,6 +29,7 @@
 
 #include "core/state.hpp"
 #include "flight/out_reader.hpp"
+#include "retrieval/forward_model.hpp"
 
 namespace sfmr::uncertainty {
 
@@ -67,6 +68,23 @@ struct Conditions {
   std::array<float, kChannels> freq{}, emis{};
   std::array<std::size_t, kChannels> channel{};  // channel number (0..5) of each entry
   float ts = 0.0f, ta = 0.0f, h = 0.0f;          // SST and air temperature (K), altitude (m)
+};
+
+// The linearisation of one second at the fitted (u, r), its channel models built once: the model values,
+// the wind and the solver's columns do not depend on the rain secant's span, which `at` sets. `base`, when
+// given, holds them already (from an earlier Linearizer of the same second) and they are not evaluated.
+class Linearizer {
+ public:
+  Linearizer(const Conditions& c, double u, double r, const Linearisation* base = nullptr);
+  const Linearisation& base() const { return lin_; }
+  const Linearisation& at(double rain_span);
+
+ private:
+  int n_ = 0;
+  double u_ = 0.0, r_ = 0.0;
+  RainPowers powers_;
+  std::array<ChannelModel, kChannels> models_{};
+  Linearisation lin_;
 };
 
 // Linearises tbsfmr at (u, r): wind column by central differences of 0.1 m/s (one-sided at 0), rain column
