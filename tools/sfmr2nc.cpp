@@ -39,6 +39,11 @@ Seconds without a retrieval (BigRoll, OverLand, NoData, NoSolution, RefTempErr) 
 retrieved wind speed, rain rate and quality, and so does the onboard solution before its first record; values
 written as asterisks are _FillValue too. The status texts are kept both as CF flag variables and as text.
 
+Every second with a retrieval also gets the standard errors of wind speed and rain rate, their correlation
+and the brightness temperature residuals (wind_speed_standard_error, rain_rate_standard_error,
+wind_rain_error_correlation, tb_residual); they need the channel frequencies, so without --setup they are
+_FillValue throughout.
+
 Exit status: 0 success, 1 error (one line on standard error, no file left behind), 2 usage error.
 )";
 

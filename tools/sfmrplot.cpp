@@ -1,13 +1,16 @@
 // sfmrplot: quick-look plots of a processed flight, from its output file alone.
 //
-//   sfmrplot FLIGHT.OUT [--truth TRUTH.csv] [-o PREFIX] [--force]
+//   sfmrplot FLIGHT.OUT [--truth TRUTH.csv] [--setup SETUP] [-o PREFIX] [--cache DIR] [--force]
+//   sfmrplot --campaign LIST [--title TITLE] -o PREFIX [--cache DIR] [--force]
 //
 // Writes PREFIX.timeseries.png (retrieved and onboard wind speed, rain rate and a band of each second's
 // status against UTC time) and PREFIX.map.png (the track coloured by retrieved wind speed over the
 // coastlines); PREFIX defaults to the output file's path without its extension. The simulator's truth file,
-// when given, is drawn over the time series. The plots are drawn by gnuplot (tools/plot/*.gp, installed in
-// share/sfmrbatch), the coastlines and the land come from GMT's GSHHG shorelines. Existing PNG files are
-// kept unless --force is given; both files are written under temporary names and renamed at the end.
+// when given, is drawn over the time series; with the run's setup file (--setup, for its frequencies) a band
+// of one standard error is shaded around the retrieved wind speed and rain rate. The plots are drawn by
+// gnuplot (tools/plot/*.gp, installed in share/sfmrbatch), the coastlines and the land come from GMT's GSHHG
+// shorelines. Existing PNG files are kept unless --force is given; both files are written under temporary
+// names and renamed at the end.
 #include <unistd.h>
 
 #include <algorithm>
@@ -29,6 +32,7 @@
 #include "look/flight_summary.hpp"
 #include "look/plot_data.hpp"
 #include "look/truth.hpp"
+#include "uncertainty/error_report.hpp"
 
 namespace {
 
@@ -40,12 +44,14 @@ using sfmr::tool::fail;
 constexpr sfmr::tool::ToolSpec kSpec{
     .name = "sfmrplot",
     .usage =
-        "sfmrplot FLIGHT.OUT [--truth TRUTH.csv] [-o PREFIX] [--cache DIR] [--force] | "
+        "sfmrplot FLIGHT.OUT [--truth TRUTH.csv] [--setup SETUP] [-o PREFIX] [--cache DIR] [--force] | "
         "sfmrplot --campaign LIST [--title TITLE] -o PREFIX [--cache DIR] [--force]",
     .help =
         "Writes PREFIX.timeseries.png (wind speed, rain rate and status against UTC time) and\n"
         "PREFIX.map.png (track coloured by retrieved wind speed, with coastlines). PREFIX defaults to\n"
         "FLIGHT without its extension; --truth draws the simulator's truth over the time series;\n"
+        "--setup SETUP (the run's setup file: its channel frequencies) shades one standard error\n"
+        "around the retrieved wind speed and rain rate (computed as sfmr2nc computes them);\n"
         "--force replaces existing PNG files. --campaign LIST draws PREFIX.map.png alone: the tracks of\n"
         "every output file that LIST names (one a line) on one map, titled TITLE. --cache DIR keeps the\n"
         "coastlines and land of each map region in DIR and takes them from there next time.\n"};
@@ -53,7 +59,7 @@ constexpr sfmr::tool::ToolSpec kSpec{
 constexpr int kLandNodes = 600;
 
 struct Options {
-  std::string flight, truth, prefix;
+  std::string flight, truth, prefix, setup;
   std::string cache;            // --cache: directory of computed coastlines and land rasters
   std::string campaign, title;  // --campaign: a file listing output files, one a line; only the map is drawn
   bool force = false;
@@ -187,6 +193,11 @@ int plot(const Options& o) {
     truth = sfmr::look::read_truth(in);
   }
 
+  sfmr::uncertainty::FlightInputs inputs;
+  if (!o.setup.empty()) {
+    if (const std::string e = sfmr::uncertainty::read_inputs(o.setup, inputs); !e.empty()) fail(e);
+  }
+
   const fs::path series_script = sfmr::tool::find_shared_file("timeseries.gp", "tools/plot/timeseries.gp");
   const fs::path map_script = sfmr::tool::find_shared_file("map.gp", "tools/plot/map.gp");
   if (series_script.empty() || map_script.empty()) fail("plot scripts timeseries.gp and map.gp not found");
@@ -217,6 +228,11 @@ int plot(const Options& o) {
       write_to(
           dir / "series.dat",
           [&](std::ostream& os) { sfmr::look::write_series(os, seconds, have_truth ? &truth : nullptr); }) &&
+      write_to(dir / "errors.dat",
+               [&](std::ostream& os) {
+                 sfmr::uncertainty::write_error_band(os, seconds,
+                                                     sfmr::uncertainty::estimate_errors(seconds, inputs));
+               }) &&
       write_to(dir / "bands.dat", [&](std::ostream& os) { sfmr::look::write_bands(os, seconds); }) &&
       write_to(dir / "track.dat", [&](std::ostream& os) { sfmr::look::write_track(os, seconds, f); });
   if (!written) fail("cannot write the plot data in " + dir.string());
@@ -241,6 +257,8 @@ int plot(const Options& o) {
   const bool settings_ok = write_to(dir / "settings.gp", [&](std::ostream& os) {
     os << "seriesfile = " << gnuplot_string((dir / "series.dat").string()) << "\n"
        << "bandfile = " << gnuplot_string((dir / "bands.dat").string()) << "\n"
+       << "errorfile = " << gnuplot_string((dir / "errors.dat").string()) << "\n"
+       << "has_errors = " << (o.setup.empty() ? 0 : 1) << "\n"
        << "trackfile = " << gnuplot_string((dir / "track.dat").string()) << "\n"
        << "coastfile = " << gnuplot_string(fs::absolute(coast.coast).string()) << "\n"
        << "landfile = " << gnuplot_string(fs::absolute(coast.land).string()) << "\n"
@@ -288,16 +306,18 @@ int plot(const Options& o) {
 int plot_command(const std::vector<std::string>& words) {
   const sfmr::tool::Args args(words, {{"--truth", true},
                                       {"-o", true},
+                                      {"--setup", true},
                                       {"--force"},
                                       {"--campaign", true},
                                       {"--title", true},
                                       {"--cache", true}});
   if (const auto list = args.text("--campaign")) {
-    if (!args.positional().empty() || args.text("--truth") || !args.text("-o"))
-      sfmr::tool::usage_error("--campaign takes -o PREFIX and no flight file or truth");
+    if (!args.positional().empty() || args.text("--truth") || args.text("--setup") || !args.text("-o"))
+      sfmr::tool::usage_error("--campaign takes -o PREFIX and no flight file, truth or setup");
     return plot({.flight = "",
                  .truth = "",
                  .prefix = args.text("-o", ""),
+                 .setup = "",
                  .cache = args.text("--cache", ""),
                  .campaign = *list,
                  .title = args.text("--title", "campaign"),
@@ -307,6 +327,7 @@ int plot_command(const std::vector<std::string>& words) {
   return plot({.flight = args.positional(1, 1, "more than one flight file")[0],
                .truth = args.text("--truth", ""),
                .prefix = args.text("-o", ""),
+               .setup = args.text("--setup", ""),
                .cache = args.text("--cache", ""),
                .campaign = "",
                .title = "",

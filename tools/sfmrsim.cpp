@@ -24,6 +24,7 @@
 // Every file is written under a temporary name and renamed when complete; existing files are kept unless
 // --force is given.
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -38,6 +39,7 @@
 #include "records/aircraft.hpp"
 #include "sim/flight.hpp"
 #include "sim/sst_grid.hpp"
+#include "sim/storm_truth.hpp"
 #include "sst/sst_field.hpp"
 
 namespace {
@@ -72,6 +74,14 @@ constexpr sfmr::tool::ToolSpec kSpec{
   --damage-report FILE  also writes FILE: a header line "raw_line,original" and one line per damaged record,
                       its line number in the raw file (from 1) and the record as it was before the damage
                       (the rest of the line, commas and all)
+  --vmax V            the storm's maximum surface wind, 10 to 100 m/s (default 50)
+  --rmw R             its radius of maximum wind, 5 to 150 km (default 35)
+  --asymmetry A       extra wind on the stronger side of the storm, as a share of --vmax, 0 to 0.5
+  --storm-dir D       direction the centre moves toward, degrees clockwise from north (default 0)
+  --storm-speed S     speed of the centre, 0 to 20 m/s (default 0: a storm that stays put)
+  --miss KM           the legs pass this far right of the centre, -100 to 100 km (default 0)
+                      Also written: NAME.centre.csv (centre track), NAME.storm_truth.csv (Vmax, RMW,
+                      wind radii), NAME.bdeck (ATCF b-deck) and NAME.hurdat2 (HURDAT2) of the same storm.
   --force             replace files that are there already (otherwise an existing file is an error)
   --help, --version   this text, the version
 
@@ -120,7 +130,22 @@ sfmr::sim::FlightOptions flight_options(const sfmr::tool::Args& args) {
   o.noise = args.real("--noise", o.noise, kNonNegative);
   o.binary_damage = args.real("--binary", o.binary_damage, kProbability);
   o.keep = args.real("--keep", o.keep, kProbability);
+  o.miss_km = args.real("--miss", o.miss_km, {.min = -100.0, .max = 100.0});
   return o;
+}
+
+sfmr::sim::Storm storm_options(const sfmr::tool::Args& args) {
+  constexpr double kPi = 3.141592653589793;
+  sfmr::sim::Storm s;
+  s.vmax = args.real("--vmax", s.vmax, {.min = 10.0, .max = 100.0});
+  s.rmax = args.real("--rmw", s.rmax, {.min = 5.0, .max = 150.0});
+  if (args.text("--asymmetry"))
+    s.asymmetry = s.vmax * args.real("--asymmetry", 0.0, {.min = 0.0, .max = 0.5});
+  const double dir = args.real("--storm-dir", 0.0, {.min = 0.0, .max = 360.0}) * kPi / 180.0;
+  const double speed = args.real("--storm-speed", 0.0, {.min = 0.0, .max = 20.0});
+  s.motion_east = speed * std::sin(dir);
+  s.motion_north = speed * std::cos(dir);
+  return s;
 }
 
 int make_flight(const std::vector<std::string>& words) {
@@ -139,6 +164,12 @@ int make_flight(const std::vector<std::string>& words) {
                                       {"--binary", true},
                                       {"--keep", true},
                                       {"--damage-report", true},
+                                      {"--vmax", true},
+                                      {"--rmw", true},
+                                      {"--asymmetry", true},
+                                      {"--storm-dir", true},
+                                      {"--storm-speed", true},
+                                      {"--miss", true},
                                       {"--force"}});
   const fs::path dir = args.positional(2, 2, "flight needs DIR")[1];
   const sfmr::sim::FlightOptions o = flight_options(args);
@@ -165,18 +196,22 @@ int make_flight(const std::vector<std::string>& words) {
   const fs::path base = dir / name;
   const auto replace = sfmr::tool::replace_if(args.flag("--force"));
   // Every name is checked before any file is begun.
-  const char* const endings[] = {".dat", ".truth.csv", ".cal", ".setup", ".answers"};
+  const char* const endings[] = {".dat",        ".truth.csv", ".cal",     ".setup",          ".answers",
+                                 ".centre.csv", ".bdeck",     ".hurdat2", ".storm_truth.csv"};
   for (const char* ending : endings) sfmr::tool::check_replaceable(base.string() + ending, replace);
   Publisher raw(base.string() + ".dat", replace), truth(base.string() + ".truth.csv", replace),
       cal(base.string() + ".cal", replace), setup(base.string() + ".setup", replace),
-      answers(base.string() + ".answers", replace);
+      answers(base.string() + ".answers", replace), centre(base.string() + ".centre.csv", replace),
+      facts(base.string() + ".storm_truth.csv", replace), bdeck(base.string() + ".bdeck", replace),
+      hurdat(base.string() + ".hurdat2", replace);
   const sfmr::sim::Radiometer radiometer = sfmr::sim::sample_radiometer();
+  const sfmr::sim::Storm storm = storm_options(args);
   const auto damage_report = args.text("--damage-report");
   std::vector<sfmr::sim::ByteRange> damaged;
   std::ostringstream raw_text;
-  const int seconds = sfmr::sim::write_flight(o, sfmr::sim::Storm{}, radiometer, field.get(),
-                                              damage_report ? raw_text : raw.stream(), truth.stream(),
-                                              damage_report ? &damaged : nullptr);
+  const int seconds =
+      sfmr::sim::write_flight(o, storm, radiometer, field.get(), damage_report ? raw_text : raw.stream(),
+                              truth.stream(), damage_report ? &damaged : nullptr);
   if (damage_report) {
     const std::string text = raw_text.str();
     raw.stream() << text;
@@ -193,11 +228,15 @@ int make_flight(const std::vector<std::string>& words) {
     }
     sfmr::tool::publish_text(*damage_report, report, replace);
   }
+  sfmr::sim::write_centre_track(centre.stream(), o, storm, seconds);
+  sfmr::sim::write_storm_facts(facts.stream(), storm);
+  sfmr::sim::write_bdeck(bdeck.stream(), o, storm, seconds);
+  sfmr::sim::write_hurdat2(hurdat.stream(), o, storm, seconds);
   sfmr::sim::write_calibration_file(cal.stream(), radiometer);
   sfmr::sim::write_setup_file(setup.stream(), name + ".dat", name + ".cal",
                               fs::path(sst_file).filename().string(), radiometer);
   answers.stream() << name << ".setup\n";
-  for (Publisher* f : {&raw, &truth, &cal, &setup, &answers}) f->commit();
+  for (Publisher* f : {&raw, &truth, &cal, &setup, &answers, &centre, &facts, &bdeck, &hurdat}) f->commit();
   std::cout << "sfmrsim: " << seconds << " seconds of flight written to " << base.string() << ".*\n";
   return 0;
 }

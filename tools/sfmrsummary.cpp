@@ -1,11 +1,13 @@
 // sfmrsummary: summary of a processed flight, from its output file alone.
 //
-//   sfmrsummary FLIGHT.OUT [--console CONSOLE.txt] [--truth TRUTH.csv] [--csv]
+//   sfmrsummary FLIGHT.OUT [--console CONSOLE.txt] [--truth TRUTH.csv] [--setup SETUP] [--csv]
 //
 // Prints the seconds processed, the time span, the seconds per status text, the share of seconds with a
 // retrieval, the largest retrieved wind speed and rain rate with their time and position, and the retrieval
 // against the onboard solution. --console counts the damaged records that sfmrbatch reported in the console
-// transcript of the run; --truth compares with the simulator's truth file; --csv prints two machine-readable
+// transcript of the run; --truth compares with the simulator's truth file; --setup (the run's setup file, for
+// its frequencies) adds the median standard errors of wind and rain, and with --truth how often the truth
+// lies within one and two of them; --csv prints two machine-readable
 // lines instead:
 //   seconds,retrieved_seconds,retrieved_share,max_wind_speed,max_rain_rate,damaged_records
 #include <fstream>
@@ -18,23 +20,28 @@
 #include "flight/out_reader.hpp"
 #include "look/flight_summary.hpp"
 #include "look/truth.hpp"
+#include "uncertainty/error_report.hpp"
 
 namespace {
 
 constexpr sfmr::tool::ToolSpec kSpec{
     .name = "sfmrsummary",
-    .usage = "sfmrsummary FLIGHT.OUT [--console CONSOLE.txt] [--truth TRUTH.csv] [--csv]",
+    .usage = "sfmrsummary FLIGHT.OUT [--console CONSOLE.txt] [--truth TRUTH.csv] [--setup SETUP] [--csv]",
     .help =
         "Summary of a processed flight: seconds, time span, status texts, share of seconds with a\n"
         "retrieval, maximum wind speed and rain rate, retrieval against the onboard solution.\n"
         "--console counts the damaged records in the run's console transcript; --truth compares\n"
-        "with the simulator's truth file; --csv prints a header line and one line of values.\n"};
+        "with the simulator's truth file; --csv prints a header line and one line of values.\n"
+        "--setup SETUP (the run's setup file: its channel frequencies) adds the median standard errors\n"
+        "of wind speed and rain rate, computed as sfmr2nc computes them, and with --truth the share of\n"
+        "seconds whose truth lies within one and two standard errors.\n"};
 
 int summarise(const std::vector<std::string>& words) {
-  const sfmr::tool::Args args(words, {{"--console", true}, {"--truth", true}, {"--csv"}});
+  const sfmr::tool::Args args(words, {{"--console", true}, {"--truth", true}, {"--setup", true}, {"--csv"}});
   if (args.positional().empty()) sfmr::tool::usage_error("no flight file");
   const std::string& flight = args.positional(1, 1, "more than one flight file")[0];
   const std::string console = args.text("--console", ""), truth = args.text("--truth", "");
+  const std::string setup = args.text("--setup", "");
 
   std::vector<sfmr::flight::OutSecond> seconds;
   if (const std::string error = sfmr::flight::read_out_file(flight, seconds); !error.empty())
@@ -50,12 +57,23 @@ int summarise(const std::vector<std::string>& words) {
     truth_seconds = sfmr::look::read_truth(in);
   }
 
+  sfmr::uncertainty::FlightInputs inputs;
+  if (!setup.empty()) {
+    if (const std::string e = sfmr::uncertainty::read_inputs(setup, inputs); !e.empty()) sfmr::tool::fail(e);
+  }
+
   if (args.flag("--csv")) {
     sfmr::look::print_flight_csv(std::cout, summary);
   } else {
     sfmr::look::print_flight_summary(std::cout, flight, summary);
     if (!truth.empty())
       sfmr::look::print_truth_summary(std::cout, sfmr::look::compare_with_truth(seconds, truth_seconds));
+    if (!setup.empty())
+      sfmr::uncertainty::print_error_summary(
+          std::cout,
+          sfmr::uncertainty::summarise_errors(seconds, sfmr::uncertainty::estimate_errors(seconds, inputs),
+                                              truth.empty() ? nullptr : &truth_seconds),
+          !truth.empty());
   }
   return 0;
 }

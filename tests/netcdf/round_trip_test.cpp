@@ -9,6 +9,7 @@
 #include <set>
 #include <sstream>
 
+#include "core/state.hpp"
 #include "core/text.hpp"
 #include "netcdf/nc_support.hpp"
 
@@ -201,9 +202,14 @@ TEST(Sfmr2ncRoundTrip, StandardNamesAndUnitsAgreeWithTheCfTable) {
   for (int var = 0; var < f.nc.nvars(); ++var) {
     const std::string name = f.nc.name(var), units = f.nc.text(var, "units");
     EXPECT_FALSE(f.nc.text(var, "long_name").empty() || units.empty()) << name;
-    const std::string standard = f.nc.text(var, "standard_name");
+    std::string standard = f.nc.text(var, "standard_name");
     if (standard.empty()) continue;
     ++named;
+    // A standard-name modifier (CF Appendix C) keeps the units of its name.
+    if (const auto blank = standard.find(' '); blank != std::string::npos) {
+      EXPECT_EQ(standard.substr(blank + 1), "standard_error") << name;
+      standard.resize(blank);
+    }
     const auto found = canonical.find(standard);
     ASSERT_NE(found, canonical.end()) << name << ": " << standard << " is not a CF standard name";
     const std::string u = units.rfind("seconds since", 0) == 0 ? "seconds since" : units;
@@ -211,6 +217,76 @@ TEST(Sfmr2ncRoundTrip, StandardNamesAndUnitsAgreeWithTheCfTable) {
         << name << ": units " << units << " for " << standard << " (canonical " << found->second << ")";
   }
   EXPECT_GE(named, 15);
+}
+
+TEST(Sfmr2ncRoundTrip, StandardErrorsWhereTheRetrievalIsAndResidualsOfTheChannelsUsed) {
+  const Flight f;
+  const float fill = NC_FILL_FLOAT;
+  struct Case {
+    const char* var;
+    const char* of;  // the retrieved variable that names it, or nullptr
+    float lo, hi;    // range of its values
+  };
+  const Case cases[] = {
+      {"wind_speed_standard_error", "wind_speed", 0.0f, 100.0f},
+      {"rain_rate_standard_error", "rain_rate", 0.0f, 100.0f},
+      {"wind_rain_error_correlation", nullptr, -1.0f, 1.0f},
+  };
+  const std::vector<float> ws = f.nc.values<float>("wind_speed");
+  // A second whose altitude, air temperature or SST is written as asterisks has no known conditions.
+  const auto conditions_known = [&f](std::size_t i) {
+    for (std::size_t col : {3u, 4u, 8u})
+      if (f.rows[i][col].find('*') != std::string::npos) return false;
+    return true;
+  };
+  int unknown = 0;
+  for (std::size_t i = 0; i < f.rows.size(); ++i) unknown += ws[i] != fill && !conditions_known(i) ? 1 : 0;
+  EXPECT_GT(unknown, 0) << "the damaged fixture should have a retrieval with unreadable conditions";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.var);
+    const int var = f.nc.var(c.var);
+    EXPECT_EQ(f.nc.att<float>(var, "_FillValue"), std::vector<float>{fill});
+    const std::string comment = f.nc.text(var, "comment");
+    std::size_t sentences = comment.empty() || comment.back() != '.' ? 0 : 1;
+    for (std::size_t at = comment.find(". "); at != std::string::npos; at = comment.find(". ", at + 1))
+      ++sentences;
+    EXPECT_EQ(sentences, 2u) << comment;
+    if (c.of != nullptr) {
+      std::istringstream names(f.nc.text(f.nc.var(c.of), "ancillary_variables"));
+      std::set<std::string> named;
+      for (std::string n; names >> n;) named.insert(n);
+      EXPECT_TRUE(named.count(c.var)) << c.of << " names " << c.var;
+    }
+    const std::vector<float> v = f.nc.values<float>(c.var);
+    ASSERT_EQ(v.size(), ws.size());
+    int values = 0;
+    for (std::size_t i = 0; i < v.size(); ++i) {
+      // Every second with a retrieval has one, and no other second.
+      EXPECT_EQ(v[i] == fill, ws[i] == fill || !conditions_known(i)) << "line " << i + 2;
+      if (v[i] == fill) continue;
+      ++values;
+      EXPECT_TRUE(v[i] >= c.lo && v[i] <= c.hi) << v[i] << " line " << i + 2;
+    }
+    EXPECT_GT(values, 1000);
+  }
+  // Residuals: a value exactly for the channels of the status text's list.
+  const std::vector<float> residual = f.nc.values<float>("tb_residual");
+  ASSERT_EQ(residual.size(), f.rows.size() * kChannels);
+  double sum2 = 0.0;
+  int n = 0;
+  for (std::size_t i = 0; i < f.rows.size(); ++i) {
+    const std::string& err = f.rows[i][23];
+    if (err.rfind("ZeroWS&RR", 0) == 0) continue;  // calm sea: the channels are not listed
+    for (std::size_t k = 0; k < kChannels; ++k) {
+      const float r = residual[i * kChannels + k];
+      const bool used = err[0] == 'F' && err[k + 1] != '-' && ws[i] != fill && conditions_known(i);
+      EXPECT_EQ(r != fill, used) << "line " << i + 2 << " channel " << k << " " << err;
+      if (r != fill && used) sum2 += static_cast<double>(r) * r, ++n;
+    }
+  }
+  // The fixture's instrument noise is the simulator's default 0.2 K: the residuals are of that size.
+  ASSERT_GT(n, 0);
+  EXPECT_LT(std::sqrt(sum2 / n), 0.4);
 }
 
 }  // namespace

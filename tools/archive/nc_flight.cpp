@@ -11,6 +11,7 @@
 #include "archive/nc_clock.hpp"
 #include "core/constants.hpp"
 #include "core/text.hpp"
+#include "uncertainty/uncertainty.hpp"
 
 namespace sfmr::archive {
 
@@ -19,6 +20,8 @@ namespace {
 using flight::OutSecond;
 
 constexpr int kDeflateLevel = 4;
+constexpr int kErrorDigits = 3;        // significant digits kept of the standard errors and residuals
+constexpr int kErrorDeflateLevel = 1;  // their deflate level
 constexpr float kFill = NC_FILL_FLOAT;
 
 struct NcFailure {
@@ -109,6 +112,87 @@ struct Series {
   const char* coordinates;
   std::function<float(std::size_t)> value;
 };
+
+// The variables of the standard errors.
+struct Uncertainty {
+  int ws_se = -1, rr_se = -1, correlation = -1, residual = -1;
+};
+
+Uncertainty define_uncertainty(int nc, int time_dim, int channel_dim, int wind_speed, int rain_rate,
+                               const char* coords, const char* wind_coords) {
+  Uncertainty u;
+  const char* model =
+      "The error covariance of the channels' brightness temperatures holds the instrument noise, estimated "
+      "as the median of the squared fit residuals (column SFQF per degree of freedom) of the seconds within "
+      "30 s, and the timing error of measurements 2.5 to 5 s older than their second, from the rate at which "
+      "the retrieval changes along the track. ";
+  u.ws_se = define(nc, "wind_speed_standard_error", NC_FLOAT, {time_dim}, "wind_speed standard_error",
+                   "standard error of the retrieved surface wind speed", "m s-1");
+  text_att(nc, u.ws_se, "coordinates", wind_coords);
+  text_att(
+      nc, u.ws_se, "comment",
+      std::string(model) +
+          "It is propagated to the rain-corrected wind speed through the forward model linearised at the "
+          "solution for the second's altitude, SST, air temperature and the channels used; _FillValue "
+          "where no retrieval was made.");
+  u.rr_se = define(nc, "rain_rate_standard_error", NC_FLOAT, {time_dim}, "rainfall_rate standard_error",
+                   "standard error of the retrieved rain rate", "mm h-1");
+  text_att(nc, u.rr_se, "coordinates", coords);
+  text_att(nc, u.rr_se, "comment",
+           std::string(model) +
+               "It is propagated to the rain rate through the forward model linearised at the solution, its "
+               "rain sensitivity taken as the secant over the interval of one standard error (cut at 0 mm/h, "
+               "near which the model is far from linear); _FillValue where no retrieval was made.");
+  u.correlation = define(nc, "wind_rain_error_correlation", NC_FLOAT, {time_dim}, nullptr,
+                         "correlation of the errors of the retrieved wind speed and rain rate", "1");
+  text_att(nc, u.correlation, "coordinates", coords);
+  text_att(nc, u.correlation, "comment",
+           "The off-diagonal element of the same error covariance of wind speed and rain rate, divided by "
+           "the product of the two standard errors. Wind and rain trade off on the six channels, so it is "
+           "mostly negative; _FillValue where no retrieval was made.");
+  u.residual = define(nc, "tb_residual", NC_FLOAT, {time_dim, channel_dim}, nullptr,
+                      "measured minus modelled brightness temperature at the retrieved solution", "K");
+  text_att(nc, u.residual, "coordinates", "time lat lon height frequency");
+  text_att(
+      nc, u.residual, "comment",
+      "The measured brightness temperature minus the forward model's at the printed wind speed (its rain "
+      "correction undone) and rain rate, for the second's altitude, SST and air temperature. _FillValue "
+      "for a channel not used in the solve and where no retrieval was made.");
+  // Three significant digits are more than the estimates hold: the rest of each value's mantissa is zeroed
+  // (bit grooming), and a light deflate suffices for what remains.
+  for (const int var : {u.ws_se, u.rr_se, u.correlation, u.residual}) {
+    check(nc_def_var_quantize(nc, var, NC_QUANTIZE_BITGROOM, kErrorDigits), "quantize");
+    check(nc_def_var_deflate(nc, var, 1, 1, kErrorDeflateLevel), "deflate");
+  }
+  const std::string wind_ancillary = "wind_speed_standard_error wind_rain_error_correlation";
+  const std::string rain_ancillary = "rain_rate_standard_error wind_rain_error_correlation";
+  text_att(nc, wind_speed, "ancillary_variables", wind_ancillary);
+  text_att(nc, rain_rate, "ancillary_variables", rain_ancillary);
+  return u;
+}
+
+void write_uncertainty(int nc, const Uncertainty& u, const std::vector<OutSecond>& seconds,
+                       const FlightMetadata& meta) {
+  uncertainty::FlightInputs inputs;
+  if (meta.have_setup && meta.setup.have_freq) inputs.freq = meta.setup.freq;
+  inputs.serial = meta.serial;
+  const std::vector<uncertainty::SecondError> errors = uncertainty::estimate_errors(seconds, inputs);
+  const std::size_t n = seconds.size();
+  auto stored = [](float v) { return std::isnan(v) ? kFill : v; };
+  std::vector<float> values(n);
+  const std::pair<int, float uncertainty::SecondError::*> scalars[] = {
+      {u.ws_se, &uncertainty::SecondError::ws_se},
+      {u.rr_se, &uncertainty::SecondError::rr_se},
+      {u.correlation, &uncertainty::SecondError::correlation}};
+  for (const auto& [var, member] : scalars) {
+    for (std::size_t i = 0; i < n; ++i) values[i] = stored(errors[i].*member);
+    check(nc_put_var_float(nc, var, values.data()), "standard errors");
+  }
+  values.resize(n * kChannels);
+  for (std::size_t i = 0; i < n; ++i)
+    for (std::size_t k = 0; k < kChannels; ++k) values[i * kChannels + k] = stored(errors[i].tb_residual[k]);
+  check(nc_put_var_float(nc, u.residual, values.data()), "tb_residual");
+}
 
 }  // namespace
 
@@ -248,6 +332,10 @@ std::string write_flight_nc(const std::string& path, const std::vector<OutSecond
           nc, series_ids[v], "comment",
           "_FillValue before the first onboard solution record and where the output file shows asterisks");
 
+    // ---- Standard errors of the retrieval
+    const Uncertainty unc = define_uncertainty(nc, time_dim, channel_dim, series_ids[series.size() - 6],
+                                               series_ids[series.size() - 5], coords, wind_coords);
+
     const int tb = define(nc, "tb", NC_FLOAT, {time_dim, channel_dim}, "brightness_temperature",
                           "brightness temperature of the sea surface seen by the radiometer channel", "K");
     text_att(nc, tb, "coordinates", "time lat lon height frequency");
@@ -373,6 +461,8 @@ std::string write_flight_nc(const std::string& path, const std::vector<OutSecond
     for (std::size_t i = 0; i < n; ++i)
       for (std::size_t k = 0; k < kChannels; ++k) values[i * kChannels + k] = stored(seconds[i].Tb[k]);
     check(nc_put_var_float(nc, tb, values.data()), "tb");
+
+    write_uncertainty(nc, unc, seconds, meta);
 
     std::vector<std::int16_t> flags(n);
     std::string texts;

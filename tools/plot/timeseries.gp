@@ -5,7 +5,9 @@
 #               midnight, NaN where a value does not exist
 #   bandfile    "start end band" runs, band 0..5
 #   band_name   the bands' legend labels, in the order of their numbers
-#   seriesout flightname timespan has_truth tmin tmax
+#   errorfile   "elapsed ws_low ws_high rr_low rr_high": one standard error either side of the retrieval,
+#               drawn as a shaded band when has_errors is 1
+#   seriesout flightname timespan has_truth has_errors tmin tmax
 # Every setting from its default: sfmrplot runs both scripts in one gnuplot, one after the other.
 reset
 set terminal pngcairo size 1600,1000 font "sans,12" linewidth 1.2
@@ -14,6 +16,7 @@ set datafile missing "NaN"
 
 c_retrieved = "#0060b0"
 c_onboard = "#f08c00"
+c_error = "#a6c8e8"
 # Status colours: all channels, fewer channels, over land, big roll, no data, no solution.
 array band_colour[6] = [0x2c7fb8, 0x9ecae1, 0xa6761d, 0xe7298a, 0xbdbdbd, 0xd62728]
 
@@ -43,17 +46,27 @@ set key at screen 0.5, screen 0.925 center center horizontal Left reverse sample
 set style line 1 lc rgb c_onboard pt 5 ps 0.25
 set style line 2 lc rgb c_retrieved pt 5 ps 0.25
 set style line 3 lc rgb "black" lw 1.6
+# One standard error around the retrieval, under the points; nothing when has_errors is 0.
+set style fill transparent solid 0.6 noborder
+band_file = has_errors ? errorfile : seriesfile
+band_title = has_errors ? "one standard error" : ""
 if (has_truth) {
-  plot seriesfile using 1:4 with points ls 1 notitle, \
+  plot band_file using 1:(has_errors ? $2 : NaN):(has_errors ? $3 : NaN) with filledcurves \
+           lc rgb c_error notitle, \
+       seriesfile using 1:4 with points ls 1 notitle, \
        ""         using 1:2 with points ls 2 notitle, \
        ""         using 1:6 with lines ls 3 title "truth (simulation)", \
        keyentry with points ls 2 ps 1.5 title "retrieved (sfmrbatch)", \
-       keyentry with points ls 1 ps 1.5 title "onboard solution"
+       keyentry with points ls 1 ps 1.5 title "onboard solution", \
+       keyentry with boxes lc rgb (has_errors ? c_error : "white") title band_title
 } else {
-  plot seriesfile using 1:4 with points ls 1 notitle, \
+  plot band_file using 1:(has_errors ? $2 : NaN):(has_errors ? $3 : NaN) with filledcurves \
+           lc rgb c_error notitle, \
+       seriesfile using 1:4 with points ls 1 notitle, \
        ""         using 1:2 with points ls 2 notitle, \
        keyentry with points ls 2 ps 1.5 title "retrieved (sfmrbatch)", \
-       keyentry with points ls 1 ps 1.5 title "onboard solution"
+       keyentry with points ls 1 ps 1.5 title "onboard solution", \
+       keyentry with boxes lc rgb (has_errors ? c_error : "white") title band_title
 }
 unset key
 
@@ -63,9 +76,11 @@ set bmargin at screen 0.20
 set ylabel "rain rate (mm/h)"
 set yrange [0:*]
 if (has_truth) {
-  plot seriesfile using 1:5 with points ls 1, "" using 1:3 with points ls 2, "" using 1:7 with lines ls 3
+  plot band_file using 1:(has_errors ? $4 : NaN):(has_errors ? $5 : NaN) with filledcurves lc rgb c_error, \
+       seriesfile using 1:5 with points ls 1, "" using 1:3 with points ls 2, "" using 1:7 with lines ls 3
 } else {
-  plot seriesfile using 1:5 with points ls 1, "" using 1:3 with points ls 2
+  plot band_file using 1:(has_errors ? $4 : NaN):(has_errors ? $5 : NaN) with filledcurves lc rgb c_error, \
+       seriesfile using 1:5 with points ls 1, "" using 1:3 with points ls 2
 }
 
 # Bottom: the status band, one coloured box per run of seconds, its legend below.

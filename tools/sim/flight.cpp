@@ -138,6 +138,15 @@ double model_wind_for(double wind, double rain) {
   return (wind + 0.2035 * rain) / (1.0 + 0.0043 * rain);
 }
 
+AircraftState aircraft_at(const Track& track, const Storm& storm, double t) {
+  AircraftState a = track.at(t);
+  double lat = 0.0, lon = 0.0;
+  storm.centre(t, lat, lon);
+  a.lat += lat - storm.lat0;
+  a.lon += lon - storm.lon0;
+  return a;
+}
+
 int write_flight(const FlightOptions& o, const Storm& storm, const Radiometer& radiometer,
                  const SstField* field, std::ostream& raw_file, std::ostream& truth,
                  std::vector<ByteRange>* damaged) {
@@ -156,8 +165,11 @@ int write_flight(const FlightOptions& o, const Storm& storm, const Radiometer& r
   };
   const int seconds = static_cast<int>(std::lround(o.hours * 3600.0));
   const Waypoint base{27.98, -81.95};  // inland Florida
-  const Waypoint east{storm.lat0, storm.lon0 + 1.1}, west{storm.lat0, storm.lon0 - 1.1};
-  const Waypoint north{storm.lat0 + 1.0, storm.lon0}, south{storm.lat0 - 1.0, storm.lon0};
+  // East-west legs pass miss_km north of the centre, north-south legs miss_km west of it (to the right of
+  // a westbound and a southbound aircraft).
+  const double dlat = o.miss_km / 110.57, dlon = o.miss_km / (111.32 * std::cos(storm.lat0 * kPi / 180.0));
+  const Waypoint east{storm.lat0 + dlat, storm.lon0 + 1.1}, west{storm.lat0 + dlat, storm.lon0 - 1.1};
+  const Waypoint north{storm.lat0 + 1.0, storm.lon0 - dlon}, south{storm.lat0 - 1.0, storm.lon0 - dlon};
   std::vector<Waypoint> plan = {east, west, north, south};
   if (o.land_leg) plan.insert(plan.begin(), base);
   const Track track(plan, o.land_leg ? 1 : 0, seconds, 130.0, 3000.0, o.turn_roll);
@@ -187,10 +199,10 @@ int write_flight(const FlightOptions& o, const Storm& storm, const Radiometer& r
     const std::int32_t sec = (o.start_sec + t) % kSecondsPerDay;
     if (t > 0 && sec == 0) date.advance();
     const std::string stamp = date.text() + "," + clock_text(sec);
-    const AircraftState a = track.at(t);
+    const AircraftState a = aircraft_at(track, storm, t);
     const bool land = over_land(a.lat, a.lon);
-    const double wind = storm.wind(a.lat, a.lon);
-    const double rain = storm.rain(a.lat, a.lon);
+    const double wind = storm.wind(a.lat, a.lon, t);
+    const double rain = storm.rain(a.lat, a.lon, t);
     const double sst = sst_climatology(a.lat, a.lon);
     const double air_k = 283.15 - 0.0065 * (a.alt - 3000.0) + 0.4 * std::sin(t / 900.0);
     truth << sec << ',' << num(wind, 3) << ',' << num(rain, 3) << ',' << num(a.lat, 4) << ',' << num(a.lon, 4)
@@ -225,9 +237,9 @@ int write_flight(const FlightOptions& o, const Storm& storm, const Radiometer& r
     for (int half = 0; half < 2; ++half) {
       const int ch = (2 * t + half) % 6;
       const auto k = static_cast<std::size_t>(ch);
-      const AircraftState m = track.at(t + 0.5 * half);
-      const double w = storm.wind(m.lat, m.lon);
-      const double r = storm.rain(m.lat, m.lon);
+      const AircraftState m = aircraft_at(track, storm, t + 0.5 * half);
+      const double w = storm.wind(m.lat, m.lon, t + 0.5 * half);
+      const double r = storm.rain(m.lat, m.lon, t + 0.5 * half);
       const double s = sst_climatology(m.lat, m.lon);
       double tb = 0.0;
       if (over_land(m.lat, m.lon)) {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "sim/storm.hpp"
+#include "sim/track.hpp"
 
 namespace sfmr {
 class SstField;
@@ -44,7 +45,12 @@ struct FlightOptions {
   double binary_damage = 0.0;                // probability that a line gets a bit flip or turns into noise
   double keep = 1.0;                         // share of the raw file's bytes kept (a transfer cut short)
   double noise = 0.2;                        // brightness temperature noise, K
+  double miss_km = 0.0;                      // the legs pass this far right of the storm-relative centre, km
 };
+
+// Aircraft position at `t` seconds: the flight plan is laid out around the storm's centre at t = 0 and
+// carried along with the storm's motion, so every pass misses the moving centre by the same distance.
+AircraftState aircraft_at(const Track& track, const Storm& storm, double t);
 
 // Count ratio N for which the calibration formula gives `tb` (K) with the thermal values `th` (deg C):
 //   Tb = c1 + c3 N + (c2 Th4 + c4 N Th4 + c5 Th5 + c6 Th2 + c7 N Th3 + c8 Th3 + c9 Th6) / 35,

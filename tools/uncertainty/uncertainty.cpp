@@ -1,0 +1,314 @@
+#include "uncertainty/uncertainty.hpp"
+
+#include <algorithm>
+#include <bit>
+
+#include "retrieval/forward_model.hpp"
+
+namespace sfmr::uncertainty {
+
+namespace {
+
+constexpr double kKelvin = 273.146;      // K at 0 deg C, the processing's own offset
+constexpr double kWindStep = 0.1;        // m/s, half the central difference of the wind column
+constexpr double kMinRainSpan = 0.05;    // mm/h, the narrowest secant of the rain column
+constexpr double kFirstRainSpan = 1.0;   // mm/h, the secant the iteration starts from
+constexpr int kRainIterations = 6;       // secant and rain error found together, at most
+constexpr double kSpanTolerance = 0.1;   // relative change of the rain error that ends the iteration
+constexpr double kSolverStep = 1.0;      // the solver's difference step: 1 m/s and 1 mm/h
+constexpr double kPoolHalfWidth = 30.0;  // s: seconds on each side whose residuals are pooled
+// Rain correction of the reported wind (the solver's): ws = U - (0.2035 - 0.0043 U) R.
+constexpr double kRainWind0 = 0.2035;  // m/s per mm/h at zero wind
+constexpr double kRainWind1 = 0.0043;  // per mm/h, less for every m/s of wind
+
+// Median of a chi-square variable with k degrees of freedom divided by k (Wilson & Hilferty 1931).
+double chi2_median_over_k(double k) {
+  const double a = 1.0 - 2.0 / (9.0 * k);
+  return a * a * a;
+}
+
+// Channels of a second that took part in its solve, in channel order: the status text's channel list, or
+// for the calm-sea solution every enabled channel that the driver would have taken.
+bool channels_of(const flight::OutSecond& s, const FlightInputs& in, std::array<bool, kChannels>& used) {
+  using flight::RetrievalKind;
+  if (s.Err.kind == RetrievalKind::ChannelList) {
+    used = s.Err.channel_used;
+  } else if (s.Err.kind == RetrievalKind::Calm) {
+    for (std::size_t k = 0; k < kChannels; ++k) used[k] = s.Tb[k] > 0.0f && s.Tb[k] <= 270.0f;
+  } else {
+    return false;
+  }
+  int n = 0;
+  for (std::size_t k = 0; k < kChannels; ++k) {
+    used[k] = used[k] && in.freq[k] > 0.0f;
+    if (used[k] && std::isnan(s.Tb[k])) return false;
+    n += used[k] ? 1 : 0;
+  }
+  return n >= 3;
+}
+
+// Least-squares slope of (t, v) and the sum of squared time deviations.
+struct Slope {
+  double slope = 0.0, stt = 0.0;
+  int n = 0;
+};
+
+Slope slope_of(const std::vector<double>& t, const std::vector<double>& v, std::size_t lo, std::size_t hi) {
+  Slope s;
+  double st = 0.0, sv = 0.0;
+  for (std::size_t j = lo; j < hi; ++j) st += t[j], sv += v[j];
+  s.n = static_cast<int>(hi - lo);
+  if (s.n < 3) return s;
+  const double tm = st / s.n, vm = sv / s.n;
+  double stv = 0.0;
+  for (std::size_t j = lo; j < hi; ++j) {
+    s.stt += (t[j] - tm) * (t[j] - tm);
+    stv += (t[j] - tm) * (v[j] - vm);
+  }
+  if (s.stt > 0.0) s.slope = stv / s.stt;
+  return s;
+}
+
+}  // namespace
+
+double Timing::mean_lag() const {
+  // Ages (1 + delay + j) / rate for j = 0 .. sweep - 1.
+  return (1.0 + delay_records + 0.5 * (sweep - 1)) / records_per_second;
+}
+
+double Timing::lag_variance() const {
+  // Variance of a discrete uniform spread over `sweep` records.
+  return (static_cast<double>(sweep) * sweep - 1.0) / 12.0 / (records_per_second * records_per_second);
+}
+
+double model_wind(double ws, double r) {
+  return (ws + kRainWind0 * r) / (1.0 + kRainWind1 * r);
+}
+
+Linearizer::Linearizer(const Conditions& c, double u, double r, const Linearisation* base)
+    : n_(c.n), u_(u), r_(r) {
+  for (std::size_t i = 0; i < static_cast<std::size_t>(n_); ++i)
+    models_[i] = ChannelModel(c.freq[i], c.ts, c.h, c.ta, c.emis[i], &powers_);
+  if (base != nullptr) {
+    lin_ = *base;
+    return;
+  }
+  lin_.n = c.n;
+  const auto state = [](double uu, double rr) {
+    return std::array<float, 2>{static_cast<float>(uu), static_cast<float>(rr)};
+  };
+  const double u_lo = std::max(u - kWindStep, 0.0), u_hi = u_lo + 2.0 * kWindStep;
+  for (std::size_t i = 0; i < static_cast<std::size_t>(n_); ++i) {
+    ChannelModel& m = models_[i];
+    lin_.J_solver[i][1] = m.tb(state(u, r + kSolverStep));
+    lin_.model[i] = m.tb(state(u, r));
+    lin_.J[i][0] = (static_cast<double>(m.tb(state(u_hi, r))) - m.tb(state(u_lo, r))) / (u_hi - u_lo);
+    lin_.J_solver[i][0] = static_cast<double>(m.tb(state(u + kSolverStep, r))) - lin_.model[i];
+    lin_.J_solver[i][1] -= lin_.model[i];
+  }
+}
+
+const Linearisation& Linearizer::at(double rain_span) {
+  const double r_lo = std::max(r_ - rain_span, 0.0), r_hi = r_ + rain_span;
+  const auto u = static_cast<float>(u_);
+  for (std::size_t i = 0; i < static_cast<std::size_t>(n_); ++i) {
+    ChannelModel& m = models_[i];
+    lin_.J[i][1] =
+        (static_cast<double>(m.tb({u, static_cast<float>(r_hi)})) - m.tb({u, static_cast<float>(r_lo)})) /
+        (r_hi - r_lo);
+  }
+  return lin_;
+}
+
+Linearisation linearise(const Conditions& c, double u, double r, double rain_span) {
+  Linearizer lin(c, u, r);
+  return lin.at(rain_span);
+}
+
+bool propagate(const Linearisation& lin, double u, double r, double noise_var, double ws_rate, double rr_rate,
+               const Timing& timing, Covariance& cov) {
+  // P = J_s^T J (not symmetric), its inverse, and the gain rows H_i = P^-1 J_s,i.
+  double p00 = 0.0, p01 = 0.0, p10 = 0.0, p11 = 0.0;
+  for (std::size_t i = 0; i < static_cast<std::size_t>(lin.n); ++i) {
+    p00 += lin.J_solver[i][0] * lin.J[i][0];
+    p01 += lin.J_solver[i][0] * lin.J[i][1];
+    p10 += lin.J_solver[i][1] * lin.J[i][0];
+    p11 += lin.J_solver[i][1] * lin.J[i][1];
+  }
+  const double det = p00 * p11 - p01 * p10;
+  if (!(std::fabs(det) > 0.0) || !std::isfinite(det)) return false;
+  const double q00 = p11 / det, q01 = -p01 / det, q10 = -p10 / det, q11 = p00 / det;
+  // Reported state (ws, R) from the fitted (U, R): A = d(ws, R) / d(U, R).
+  const double a00 = 1.0 + kRainWind1 * r, a01 = kRainWind1 * u - kRainWind0;
+  // Instrument noise noise_var H H^T, and the channels of different age s^2 H diag(v^2) H^T with v = J x'
+  // (K/s), in the fitted state.
+  const double r_dot = rr_rate, u_dot = (ws_rate - a01 * r_dot) / a00;
+  const double s2 = timing.lag_variance();
+  double c00 = 0.0, c01 = 0.0, c11 = 0.0;
+  for (std::size_t i = 0; i < static_cast<std::size_t>(lin.n); ++i) {
+    const double v = lin.J[i][0] * u_dot + lin.J[i][1] * r_dot;
+    const double g0 = q00 * lin.J_solver[i][0] + q01 * lin.J_solver[i][1];
+    const double g1 = q10 * lin.J_solver[i][0] + q11 * lin.J_solver[i][1];
+    const double w = noise_var + s2 * v * v;
+    c00 += w * g0 * g0;
+    c01 += w * g0 * g1;
+    c11 += w * g1 * g1;
+  }
+  // A C A^T, then the lag of the whole state, L^2 x' x'^T in the reported state.
+  const double l2 = timing.mean_lag() * timing.mean_lag();
+  cov.ww = a00 * a00 * c00 + 2.0 * a00 * a01 * c01 + a01 * a01 * c11 + l2 * ws_rate * ws_rate;
+  cov.wr = a00 * c01 + a01 * c11 + l2 * ws_rate * rr_rate;
+  cov.rr = c11 + l2 * rr_rate * rr_rate;
+  return true;
+}
+
+std::vector<SecondError> estimate_errors(const std::vector<flight::OutSecond>& seconds,
+                                         const FlightInputs& inputs, const Timing& timing) {
+  const std::size_t n = seconds.size();
+  std::vector<SecondError> out(n);
+  bool any_channel = false;
+  for (float f : inputs.freq) any_channel = any_channel || f > 0.0f;
+  if (!any_channel) return out;
+
+  // Pass 1: which seconds have a usable retrieval, their conditions, residuals at the solution and noise
+  // samples (squared residual per degree of freedom, scaled to the median of its chi-square).
+  std::vector<Conditions> cond(n);
+  std::vector<Linearisation> base(n);
+  std::vector<char> usable(n, 0);
+  std::vector<double> t, ws, rr;          // the retrieved series
+  std::vector<std::size_t> index;         // second of each series entry
+  std::vector<double> noise_t, noise_s2;  // noise samples
+  std::array<float, kChannels> emis{};
+  bool have_emis = false;
+  float emis_sst = 0.0f;
+  for (std::size_t i = 0; i < n; ++i) {
+    const flight::OutSecond& s = seconds[i];
+    std::array<bool, kChannels> used{};
+    if (!channels_of(s, inputs, used)) continue;
+    if (std::isnan(s.SFWS) || std::isnan(s.SFRR) || std::isnan(s.SST) || std::isnan(s.TAmb) ||
+        std::isnan(s.RAlt))
+      continue;
+    if (!have_emis || std::bit_cast<std::uint32_t>(s.SST) != std::bit_cast<std::uint32_t>(emis_sst)) {
+      klsw_loop(inputs.freq, s.SST, emis, inputs.serial, kChannels);
+      have_emis = true;
+      emis_sst = s.SST;
+    }
+    Conditions& c = cond[i];
+    c.ts = static_cast<float>(s.SST + kKelvin);
+    c.ta = static_cast<float>(s.TAmb + kKelvin);
+    c.h = s.RAlt;
+    for (std::size_t k = 0; k < kChannels; ++k) {
+      if (!used[k]) continue;
+      const auto j = static_cast<std::size_t>(c.n++);
+      c.channel[j] = k;
+      c.freq[j] = inputs.freq[k];
+      c.emis[j] = emis[k];
+    }
+    usable[i] = 1;
+    t.push_back(static_cast<double>(s.elapsed));
+    ws.push_back(s.SFWS);
+    rr.push_back(s.SFRR);
+    index.push_back(i);
+    // Noise sample: the residuals at the solution of every channel the driver offered to the filter
+    // (enabled, 0 < Tb <= 270 K), those the filter took out included: the filter removes the largest
+    // residuals, so the solve's own (SFQF) understate the noise. One degree of freedom less per parameter
+    // fitted (one once the solver dropped the rain rate).
+    // The model at the solution, the wind and the solver's columns are kept for pass 2.
+    const double u = model_wind(s.SFWS, s.SFRR);
+    base[i] = Linearizer(c, u, s.SFRR).base();
+    if (s.Err.kind == flight::RetrievalKind::ChannelList) {
+      const std::array<float, 2> x = {static_cast<float>(u), s.SFRR};
+      double sum = 0.0;
+      int offered = 0;
+      std::size_t j = 0;  // entry of the next channel used
+      for (std::size_t k = 0; k < kChannels; ++k) {
+        if (!(inputs.freq[k] > 0.0f && s.Tb[k] > 0.0f && s.Tb[k] <= 270.0f)) continue;
+        const bool in_fit = j < static_cast<std::size_t>(c.n) && c.channel[j] == k;
+        const double model =
+            in_fit ? base[i].model[j++] : tbsfmr(inputs.freq[k], c.ts, c.h, c.ta, emis[k], x);
+        const double d = static_cast<double>(s.Tb[k]) - model;
+        sum += d * d;
+        ++offered;
+      }
+      const int dof = offered - (s.SFRR > 0.0f ? 2 : 1);
+      if (dof > 0) {
+        noise_t.push_back(static_cast<double>(s.elapsed));
+        noise_s2.push_back(sum / dof / chi2_median_over_k(dof));
+      }
+    }
+  }
+
+  // Pass 2: pooled noise, rates along the track, propagation.
+  const double max_lag = timing.mean_lag() + 0.5 * (timing.sweep - 1) / timing.records_per_second;
+  const double rate_half_width = std::round(max_lag);  // s: as long as the oldest measurement's age
+  // The retrieval of neighbouring seconds shares measurements for as long as one stays in use: the noise
+  // of the series is correlated over that time, which widens the variance of its slope by the same factor.
+  const double shared = timing.sweep / timing.records_per_second;
+  std::size_t plo = 0, phi = 0, rlo = 0, rhi = 0;
+  std::vector<double> window;
+  double last_rain_span = kFirstRainSpan;
+  double last_span_time = -1.0;  // elapsed of the second that last_rain_span belongs to
+  for (std::size_t e = 0; e < index.size(); ++e) {
+    const std::size_t i = index[e];
+    const flight::OutSecond& s = seconds[i];
+    while (plo < noise_t.size() && noise_t[plo] < t[e] - kPoolHalfWidth) ++plo;
+    while (phi < noise_t.size() && noise_t[phi] <= t[e] + kPoolHalfWidth) ++phi;
+    while (rlo < t.size() && t[rlo] < t[e] - rate_half_width) ++rlo;
+    while (rhi < t.size() && t[rhi] <= t[e] + rate_half_width) ++rhi;
+    if (phi <= plo) continue;  // no residual to learn the noise from
+    window.assign(noise_s2.begin() + static_cast<std::ptrdiff_t>(plo),
+                  noise_s2.begin() + static_cast<std::ptrdiff_t>(phi));
+    const auto mid = window.begin() + static_cast<std::ptrdiff_t>(window.size() / 2);
+    std::nth_element(window.begin(), mid, window.end());
+    const double noise_var = *mid;
+
+    const double r = s.SFRR;
+    const double u = model_wind(s.SFWS, r);
+    const Slope sw = slope_of(t, ws, rlo, rhi), sr = slope_of(t, rr, rlo, rhi);
+    // Noise alone first (with the rain secant, started from the last second's rain error, which changes
+    // slowly along the track), then the rates with their expected noise part removed.
+    Covariance cov;
+    double span = last_rain_span;
+    Linearizer model(cond[i], u, r, &base[i]);
+    const Linearisation* lin = nullptr;
+    bool ok = true;
+    // Along a run of seconds the span is the previous second's rain error (it changes slowly along the
+    // track); after a gap the secant and the error are iterated together.
+    const bool continued = last_span_time >= 0.0 && t[e] - last_span_time <= 1.0;
+    const int iterations = continued ? 1 : kRainIterations;
+    for (int it = 0; it < iterations && ok; ++it) {
+      lin = &model.at(span);
+      ok = propagate(*lin, u, r, noise_var, 0.0, 0.0, timing, cov);
+      if (!ok) break;
+      const double next = std::max(std::sqrt(cov.rr), kMinRainSpan);
+      const bool settled = std::fabs(next - span) <= kSpanTolerance * span;
+      span = next;
+      if (settled) break;
+    }
+    if (!ok) continue;
+    last_rain_span = span;
+    last_span_time = t[e];
+    const auto signal = [shared](const Slope& sl, double var) {
+      if (sl.n < 3 || !(sl.stt > 0.0)) return 0.0;
+      const double v2 = sl.slope * sl.slope - shared * var / sl.stt;
+      return v2 > 0.0 ? std::copysign(std::sqrt(v2), sl.slope) : 0.0;
+    };
+    const double ws_rate = signal(sw, cov.ww), rr_rate = signal(sr, cov.rr);
+    if (!propagate(*lin, u, r, noise_var, ws_rate, rr_rate, timing, cov)) continue;
+
+    SecondError& o = out[i];
+    o.ws_se = static_cast<float>(std::sqrt(cov.ww));
+    o.rr_se = static_cast<float>(std::sqrt(cov.rr));
+    const double denom = std::sqrt(cov.ww * cov.rr);
+    o.correlation = denom > 0.0 ? static_cast<float>(std::clamp(cov.wr / denom, -1.0, 1.0)) : 0.0f;
+    o.noise = static_cast<float>(std::sqrt(noise_var));
+    // Residuals at the solution (the model values do not depend on the secant).
+    for (std::size_t j = 0; j < static_cast<std::size_t>(cond[i].n); ++j) {
+      const std::size_t k = cond[i].channel[j];
+      o.tb_residual[k] = static_cast<float>(static_cast<double>(s.Tb[k]) - lin->model[j]);
+    }
+  }
+  return out;
+}
+
+}  // namespace sfmr::uncertainty
