@@ -19,7 +19,7 @@ constexpr std::size_t kWindow = 10;            // s: the running mean of peaks a
 constexpr std::size_t kWindowMin = 7;          // retrieved seconds a 10-s mean needs
 constexpr std::size_t kMinLeg = 60;            // s: shortest leg
 constexpr double kPassPeak = 15.0;             // m/s: least eyewall peak
-constexpr double kPassDip = 0.35;              // the dip lies this share of the lower peak below it
+constexpr double kPassDip = 0.15;              // the dip lies this share of the lower peak below it
 constexpr double kPassSigma = 0.3;       // km: assumed along-track error of a pass's time of closest approach
 constexpr double kPriorMotion = 5.0e-3;  // km/s: spread of the motion prior
 constexpr double kPriorCentre = 50.0;    // km: spread of the centre prior
@@ -181,7 +181,7 @@ void range_bearing(double clat, double clon, double lat, double lon, double& km,
   if (bearing >= 360.0) bearing -= 360.0;
 }
 
-Series series_of(const archive::ArchiveFlight& f) {
+Series series_of(const archive::ArchiveFlight& f, double lag) {
   Series s;
   s.name = f.flight;
   const std::size_t n = f.time.size();
@@ -191,11 +191,15 @@ Series series_of(const archive::ArchiveFlight& f) {
   s.wind.resize(n);
   s.rain.resize(n);
   s.turn.assign(n, 0);
+  const auto shift = static_cast<std::size_t>(std::lround(std::max(0.0, lag)));
   for (std::size_t i = 0; i < n; ++i) {
     s.lat[i] = f.lat[i];
     s.lon[i] = f.lon[i];
-    s.wind[i] = f.wind[i];
-    s.rain[i] = f.rain[i];
+    // The retrieval of the line `shift` seconds later describes the sea under this line's position.
+    const std::size_t j = i + shift;
+    const bool found = j < n && f.time[j] - f.time[i] == static_cast<double>(shift);
+    s.wind[i] = found ? f.wind[j] : kNaN;
+    s.rain[i] = found ? f.rain[j] : kNaN;
   }
   // Course over 10 s from the positions; a turn is a bank or a course change.
   std::vector<double> course(n, kNaN);
@@ -273,15 +277,28 @@ std::vector<Pass> find_passes(const std::vector<Series>& flights, const Plane& p
         Pass p;
         p.flight = f;
         p.time = symmetric_time(s, a, b, guess, reach_s, std::min(90.0, 0.5 * reach_s), p.gradient);
-        const double lat = value_at(s, s.lat, p.time), lon = value_at(s, s.lon, p.time);
-        plane.to_xy(lat, lon, p.x, p.y);
-        // Ground velocity over the straight part around the pass, km/s.
-        const double t1 = std::max(s.t[a], p.time - 60.0), t2 = std::min(s.t[b - 1], p.time + 60.0);
-        double x1 = 0.0, y1 = 0.0, x2 = 0.0, y2 = 0.0;
-        plane.to_xy(value_at(s, s.lat, t1), value_at(s, s.lon, t1), x1, y1);
-        plane.to_xy(value_at(s, s.lat, t2), value_at(s, s.lon, t2), x2, y2);
-        p.vx = (x2 - x1) / (t2 - t1);
-        p.vy = (y2 - y1) / (t2 - t1);
+        // Position and ground velocity at the pass from a straight line fitted to the positions of the
+        // 4 minutes around it (the archive's positions are rounded to 0.001 deg, about 110 m).
+        double st = 0.0, stt = 0.0, sx = 0.0, sy = 0.0, stx = 0.0, sty = 0.0, cnt = 0.0;
+        for (std::size_t j = a; j < b; ++j) {
+          const double dt = s.t[j] - p.time;
+          if (std::fabs(dt) > 120.0 || !std::isfinite(s.lat[j]) || !std::isfinite(s.lon[j])) continue;
+          double x = 0.0, y = 0.0;
+          plane.to_xy(s.lat[j], s.lon[j], x, y);
+          st += dt;
+          stt += dt * dt;
+          sx += x;
+          sy += y;
+          stx += dt * x;
+          sty += dt * y;
+          cnt += 1.0;
+        }
+        const double den = cnt * stt - st * st;
+        if (cnt < 10.0 || den <= 0.0) continue;
+        p.vx = (cnt * stx - st * sx) / den;
+        p.vy = (cnt * sty - st * sy) / den;
+        p.x = (sx - p.vx * st) / cnt;
+        p.y = (sy - p.vy * st) / cnt;
         passes.push_back(p);
       }
     }

@@ -6,7 +6,8 @@
 //   1. Seconds in banked turns (|roll| > 10 deg, or the course turning by more than 10 deg in 10 s) split
 //      the flight into straight segments; seconds without a retrieval take no part in any statistic.
 //   2. A centre pass is a dip of the 61-s mean wind in a straight segment between two peaks of the 10-s
-//      mean, each at least 15 m/s and at least 35 % above the dip (the calm eye between eyewall crossings).
+//      mean, each at least 15 m/s, the dip at least 15 % below the lower one (the calm eye between eyewall
+//      crossings).
 //   3. Along one pass the wind is modelled inside the eyewall as a symmetric profile about the point of
 //      closest approach plus a linear gradient across the eye:  V(t0 + tau) = S(|tau|) + g tau.  The
 //      aircraft's storm-relative velocity is constant on a straight leg, so S is symmetric in time about
@@ -31,7 +32,7 @@
 //      still at or above the threshold (the data end before the wind falls below it).
 // Limits: the storm's motion is taken as constant over the flights; the asymmetry as linear across the
 // eye; a pass is only found when the eye shows as a dip between two eyewall peaks (a miss smaller than
-// about half the RMW); positions use a local tangent plane (distance errors below 1 % within 200 km).
+// about 0.6 RMW); positions use a local tangent plane (distance errors below 1 % within 200 km).
 #pragma once
 
 #include <array>
@@ -65,7 +66,14 @@ struct Series {
   std::vector<char> turn;          // banked turn or no position
 };
 
-Series series_of(const archive::ArchiveFlight& f);
+// The retrieved wind of a line describes the sea some seconds before the line's position: the six
+// channels are measured two per second, so a full set takes 3 s, and the retrieval of a second uses the
+// latest value of each channel. Cross-correlating the retrieved wind with the simulator's truth shows the
+// wind 3 s behind the position of the same output line (4 s behind the truth, the position 1 s behind).
+// The analysis pairs each position with the retrieval `lag` seconds later.
+constexpr double kRetrievalLag = 3.0;  // s
+
+Series series_of(const archive::ArchiveFlight& f, double lag = kRetrievalLag);
 
 // The centre as a function of time (deg).
 using CentreFn = std::function<void(double t, double& lat, double& lon)>;
