@@ -15,7 +15,10 @@ if [ ! -f build/CMakeCache.txt ]; then
 fi
 cmake --build build -j 2 --target sfmrbatch sfmrsim sfmrsummary sfmrplot >/dev/null
 # The netCDF converter exists when CMake found the netCDF library; the demo says so when it is missing.
-cmake --build build -j 2 --target sfmr2nc >/dev/null 2>&1 || true
+cmake --build build -j 2 --target sfmr2nc sfmrstorm >/dev/null 2>&1 || true
 
 mkdir -p demo
 PATH="$root/build:$root/build/tools:$PATH" tools/sfmrdemo.sh "$root/demo"
+# Storm structure of the sample's hurricane passes (sfmrstorm, built with sfmr2nc): the report's head.
+nc=$(find demo -name sample.nc -newer build/CMakeCache.txt -printf '%T@ %p\n' | sort -n | tail -n 1 | cut -d' ' -f2)
+if [ -n "$nc" ] && [ -x build/tools/sfmrstorm ]; then build/tools/sfmrstorm "$nc" --force && head -n 12 "${nc%.nc}.storm.txt"; fi
