@@ -220,7 +220,10 @@ void write_fdeck(std::ostream& out, const Analysis& an, const Context& ctx) {
   auto line = [&](std::vector<std::string> f) {
     f.resize(56);
     std::string s;
-    for (std::size_t i = 0; i < f.size(); ++i) s += (i ? ", " : "") + f[i];
+    for (std::size_t i = 0; i < f.size(); ++i) {
+      if (i > 0) s += ", ";
+      s += f[i];
+    }
     out << s << ",\n";
   };
   auto stamp = [](double t) {
@@ -230,18 +233,14 @@ void write_fdeck(std::ostream& out, const Analysis& an, const Context& ctx) {
     return std::string(s);
   };
   for (const Pass& p : an.passes) {
-    std::vector<std::string> f(56);
-    f[0] = basin;
-    f[1] = number;
-    f[2] = stamp(p.time);
-    f[3] = "50";
-    f[4] = "AIRC";
-    f[5] = "C";
+    std::vector<std::string> f = {basin, number, stamp(p.time), "50", "AIRC", "C"};
+    f.resize(56);
     f[7] = atcf_lat(p.lat);
     f[8] = atcf_lon(p.lon);
-    f[10] = p.accuracy_km < 5.0 ? "1" : p.accuracy_km < 15.0 ? "2" : "3";
+    // Position confidence: 1 good (within 5 km), 2 fair (within 15 km), 3 poor.
+    f[10].assign(1, p.accuracy_km < 5.0 ? '1' : p.accuracy_km < 15.0 ? '2' : '3');
     if (const Leg* leg = inbound_leg_of(an, p)) {
-      f[5] = "CI";
+      f[5].push_back('I');
       f[9] = "10";  // the surface wind is the 10-m wind
       f[11] = std::to_string(std::lround(leg->peak / kMsPerKt));
       f[27] = nmi_int(leg->peak_radius_km);
@@ -257,13 +256,8 @@ void write_fdeck(std::ostream& out, const Analysis& an, const Context& ctx) {
   // Radii at the middle pass.
   const Pass& mid = an.passes[an.passes.size() / 2];
   for (std::size_t k = 0; k < 3; ++k) {
-    std::vector<std::string> f(56);
-    f[0] = basin;
-    f[1] = number;
-    f[2] = stamp(mid.time);
-    f[3] = "50";
-    f[4] = "AIRC";
-    f[5] = "R";
+    std::vector<std::string> f = {basin, number, stamp(mid.time), "50", "AIRC", "R"};
+    f.resize(56);
     f[7] = atcf_lat(mid.lat);
     f[8] = atcf_lon(mid.lon);
     f[16] = std::to_string(static_cast<int>(kRadiiThresholdsKt[k]));
