@@ -14,7 +14,7 @@ scripts/configure.sh sample build
 # Every tool of the demo must build; the netCDF converter too, as its packages are installed above.
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
-if ! cmake --build build -j 2 --target sfmrbatch sfmrsim sfmrsummary sfmrplot sfmr2nc >"$log" 2>&1; then
+if ! cmake --build build -j 2 --target sfmrbatch sfmrsim sfmrsummary sfmrplot sfmr2nc sfmrstorm >"$log" 2>&1; then
   cat "$log" >&2
   echo "run_sample.sh: the tools did not build" >&2
   exit 1
@@ -22,3 +22,6 @@ fi
 
 mkdir -p demo
 PATH="$root/build:$root/build/tools:$PATH" tools/sfmrdemo.sh "$root/demo"
+# Storm structure of the sample's hurricane passes (sfmrstorm, built with sfmr2nc): the report's head.
+nc=$(find demo -name sample.nc -newer build/CMakeCache.txt -printf '%T@ %p\n' | sort -n | tail -n 1 | cut -d' ' -f2)
+if [ -n "$nc" ] && [ -x build/tools/sfmrstorm ]; then build/tools/sfmrstorm "$nc" --force && head -n 12 "${nc%.nc}.storm.txt"; fi

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Test fixture of sfmrstorm: two simulated 1-hour flights converted to archive files, one through a moving
+# storm (pass.nc, with its b-deck and HURDAT2 track) and one that keeps 60 km from the centre (nopass.nc).
+#   make_flights.sh SFMRSIM SFMRBATCH SFMR2NC SOURCE_DIR WORK_DIR
+set -euo pipefail
+sim=$1
+batch=$2
+convert=$3
+src=$4
+work=$5
+
+rm -rf "$work"
+mkdir -p "$work"
+cd "$work"
+gzip -dc "$src/sample/landmask/mwir_land.txt.gz" >mwir_land.txt
+"$sim" grid sfmr_sst.bin
+"$sim" flight . --name pass --hours 1 --no-land --storm-dir 300 --storm-speed 5 --miss 5 --asymmetry 0.2 >/dev/null
+"$sim" flight . --name nopass --hours 1 --no-land --miss 60 >/dev/null
+for f in pass nopass; do
+  "$batch" <"$f.answers" >/dev/null
+  "$convert" "$f.OUT" "$f.dat" --setup "$f.setup" >/dev/null
+done

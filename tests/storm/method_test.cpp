@@ -1,0 +1,174 @@
+// The storm analysis on exact synthetic fields: straight passes through a Holland vortex (symmetric, with
+// a known miss distance, moving, asymmetric) flown in a storm-relative plane; the fixes, the motion, the
+// legs and the radii are checked against the field that made them.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "sim/storm.hpp"
+#include "storm/analysis.hpp"
+
+namespace sfmr::storm {
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+struct Field {
+  double miss_km = 0.0;                          // the legs pass this far right of the centre
+  double motion_east = 0.0, motion_north = 0.0;  // m/s
+  double asymmetry = 0.0;                        // m/s
+  int passes = 4;                                // alternately westbound and southbound
+};
+
+// A flight of straight 1600-s legs through the centre at 130 m/s (storm-relative), 120 s of banked turn
+// (positions unknown) between them; the wind is the model's at each second.
+Series synthetic_flight(const Field& f, sim::Storm& storm, const Plane& plane) {
+  storm.asymmetry = f.asymmetry;
+  storm.motion_east = f.motion_east;
+  storm.motion_north = f.motion_north;
+  Series s;
+  s.name = "synthetic";
+  const double t0 = 1.8e9;
+  double t = 0.0;
+  for (int p = 0; p < f.passes; ++p) {
+    const bool west = p % 2 == 0;
+    for (int k = 0; k < 1600; ++k, t += 1.0) {
+      const double along = 130.0 * (k - 800) / 1000.0;  // km past the closest approach
+      // Westbound: x = -along, y = miss (right of a westbound track is north); southbound: x = -miss.
+      double x = west ? -along : -f.miss_km, y = west ? f.miss_km : -along;
+      x += f.motion_east * t / 1000.0;
+      y += f.motion_north * t / 1000.0;
+      double lat = 0.0, lon = 0.0;
+      plane.to_latlon(x, y, lat, lon);
+      s.t.push_back(t0 + t);
+      s.lat.push_back(lat);
+      s.lon.push_back(lon);
+      s.wind.push_back(storm.wind_relative(x - f.motion_east * t / 1000.0, y - f.motion_north * t / 1000.0));
+      s.rain.push_back(1.0);
+      s.turn.push_back(0);
+    }
+    for (int k = 0; k < 120; ++k, t += 1.0) {
+      s.t.push_back(t0 + t);
+      s.lat.push_back(kNaN);
+      s.lon.push_back(kNaN);
+      s.wind.push_back(kNaN);
+      s.rain.push_back(kNaN);
+      s.turn.push_back(1);
+    }
+  }
+  return s;
+}
+
+TEST(StormMethod, FixesAndMotionOnExactFields) {
+  struct Case {
+    const char* name;
+    Field field;
+    double fix_km;     // largest fix error allowed
+    double motion_ms;  // largest motion error allowed
+  };
+  const Case cases[] = {
+      {.name = "symmetric vortex, through the centre", .field = {}, .fix_km = 0.05, .motion_ms = 0.05},
+      {.name = "symmetric, passes 8 km off", .field = {.miss_km = 8.0}, .fix_km = 0.05, .motion_ms = 0.05},
+      {.name = "moving 6 m/s north-west",
+       .field = {.motion_east = -4.2, .motion_north = 4.2},
+       .fix_km = 0.1,
+       .motion_ms = 0.05},
+      {.name = "moving, 12 km off, asymmetric 10 m/s",
+       .field = {.miss_km = 12.0, .motion_east = 5.0, .motion_north = 2.0, .asymmetry = 10.0},
+       .fix_km = 0.3,
+       .motion_ms = 0.1},
+  };
+  for (const Case& c : cases) {
+    sim::Storm storm;
+    const Plane plane = Plane::at(storm.lat0, storm.lon0);
+    const Series s = synthetic_flight(c.field, storm, plane);
+    const Analysis an = analyse({s}, {});
+    ASSERT_EQ(an.passes.size(), static_cast<std::size_t>(c.field.passes)) << c.name;
+    for (const Pass& p : an.passes) {
+      const double t = p.time - s.t.front();
+      double x = 0.0, y = 0.0, km = 0.0, bearing = 0.0;
+      x = c.field.motion_east * t / 1000.0;
+      y = c.field.motion_north * t / 1000.0;
+      double lat = 0.0, lon = 0.0;
+      plane.to_latlon(x, y, lat, lon);
+      range_bearing(lat, lon, p.lat, p.lon, km, bearing);
+      EXPECT_LT(km, c.fix_km) << c.name << ": fix at " << t << " s is " << km << " km off";
+    }
+    EXPECT_NEAR(an.motion.u * 1000.0, c.field.motion_east, c.motion_ms) << c.name;
+    EXPECT_NEAR(an.motion.v * 1000.0, c.field.motion_north, c.motion_ms) << c.name;
+  }
+}
+
+TEST(StormMethod, LegsPeakAtTheRadiusOfMaximumWind) {
+  struct Case {
+    const char* name;
+    Field field;
+  };
+  const Case cases[] = {{.name = "through", .field = {}}, {.name = "6 km off", .field = {.miss_km = 6.0}}};
+  for (const Case& c : cases) {
+    sim::Storm storm;
+    const Plane plane = Plane::at(storm.lat0, storm.lon0);
+    const Analysis an = analyse({synthetic_flight(c.field, storm, plane)}, {});
+    ASSERT_EQ(an.legs.size(), 8u) << c.name << ": an inbound and an outbound leg per pass";
+    for (const Leg& leg : an.legs) {
+      ASSERT_TRUE(leg.has_peak) << c.name;
+      // The Holland peak of the symmetric field, seen through a 10-s mean (1.3 km of track).
+      EXPECT_NEAR(leg.peak, storm.vmax, 0.1) << c.name << " leg " << leg.number;
+      EXPECT_NEAR(leg.peak_radius_km, storm.rmax, 0.7) << c.name << " leg " << leg.number;
+    }
+  }
+}
+
+TEST(StormMethod, PeakWindowNeedsSevenRetrievedSeconds) {
+  struct Case {
+    const char* name;
+    std::vector<double> wind;
+    std::size_t index;  // npos: none
+    double mean;
+  };
+  const double n = kNaN;
+  const Case cases[] = {
+      {.name = "too short", .wind = {1, 2, 3}, .index = std::string::npos, .mean = kNaN},
+      {.name = "plateau then rise", .wind = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 11}, .index = 1, .mean = 2.0},
+      {.name = "gaps count out", .wind = {1, n, n, n, 5, 5, 5, 5, 5, 5, 9}, .index = 1, .mean = 39.0 / 7.0},
+      {.name = "four gaps: no window",
+       .wind = {n, n, n, n, 9, 9, 9, 9, 9, 9},
+       .index = std::string::npos,
+       .mean = kNaN},
+  };
+  for (const Case& c : cases) {
+    double mean = 0.0;
+    const std::size_t i = peak_window(c.wind, 0, c.wind.size(), mean);
+    EXPECT_EQ(i, c.index) << c.name;
+    if (c.index != std::string::npos) EXPECT_NEAR(mean, c.mean, 1e-12) << c.name;
+  }
+}
+
+TEST(StormMethod, RadiiAndTheirLowerBounds) {
+  // Legs reach 104 km from the centre: the 64-kt radius (about 97 km east) is inside them, the 34-kt radius
+  // (over 200 km) is not, so it is the data's edge and flagged E.
+  sim::Storm storm;
+  const Plane plane = Plane::at(storm.lat0, storm.lon0);
+  const Analysis an = analyse({synthetic_flight({}, storm, plane)}, {});
+  const std::array<double, 4> r64 = storm.radii_km(64.0 * 0.514444);
+  struct Case {
+    std::size_t threshold, quadrant;
+    double km;  // NaN: at the data's edge
+    bool lower_bound;
+  };
+  const Case cases[] = {{0, 0, kNaN, true}, {0, 2, kNaN, true}, {2, 1, r64[1], false}, {2, 2, r64[2], false}};
+  for (const Case& c : cases) {
+    const std::string name = std::to_string(c.threshold) + "/" + std::to_string(c.quadrant);
+    EXPECT_TRUE(an.radii.has_data[c.quadrant]) << name;
+    EXPECT_EQ(an.radii.lower_bound[c.threshold][c.quadrant], c.lower_bound) << name;
+    if (std::isfinite(c.km))
+      EXPECT_NEAR(an.radii.km[c.threshold][c.quadrant], c.km, 1.5) << name;
+    else
+      EXPECT_GT(an.radii.km[c.threshold][c.quadrant], 100.0) << name;
+  }
+}
+
+}  // namespace
+}  // namespace sfmr::storm

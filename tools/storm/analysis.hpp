@@ -1,0 +1,153 @@
+// Storm structure from the surface winds of one or more flights through the same tropical cyclone: centre
+// passes, centre fixes from the flights' own data, the storm's motion, radial legs with their peak 10-s mean
+// wind and its radius (the leg's RMW), and the wind radii per quadrant.
+//
+// Method (the radiometer gives wind speed only, and the record carries no pressure):
+//   1. Seconds in banked turns (|roll| > 10 deg, or the course turning by more than 10 deg in 10 s) split
+//      the flight into straight segments; seconds without a retrieval take no part in any statistic.
+//   2. A centre pass is a dip of the 61-s mean wind in a straight segment between two peaks of the 10-s
+//      mean, each at least 15 m/s, the dip at least 15 % below the lower one (the calm eye between eyewall
+//      crossings).
+//   3. Along one pass the wind is modelled inside the eyewall as a symmetric profile about the point of
+//      closest approach plus a linear gradient across the eye:  V(t0 + tau) = S(|tau|) + g tau.  The
+//      aircraft's storm-relative velocity is constant on a straight leg, so S is symmetric in time about
+//      the time t0 of closest approach whatever the miss distance, and a wavenumber-1 asymmetry (the
+//      motion's, stronger on the right) is to first order the gradient g. t0 minimises
+//      sum over tau of (V(t0 + tau) - V(t0 - tau) - 2 g tau)^2 with g fitted for each t0, over tau up to
+//      the nearer eyewall peak: the symmetric-crossing argument (Willoughby and Chelmow 1982) with the
+//      eyewall's own asymmetry removed.
+//   4. The centre at t0 lies on the line through the aircraft perpendicular to its storm-relative
+//      velocity. The centre moves at a constant velocity over the flight: c(t) = c0 + U (t - tref). Every
+//      pass gives one linear equation in (c0, U); passes at two or more headings fix c0 and U by least
+//      squares, with weak priors (U: the track's motion or still, 5 m/s; c0: the passes' mean, 50 km)
+//      that only matter when the passes cannot decide (one heading, or fewer than four passes). The
+//      storm-relative velocity depends on U, so the fit is repeated three times.
+//   5. A fix's accuracy is the standard error of c(t0) from the fit's covariance, scaled by the misfit
+//      of the passes when there are more passes than unknowns.
+//   6. Legs: each straight segment is inbound up to the closest approach to the centre and outbound after
+//      it. A leg's peak is the largest 10-s mean of the retrieved wind (10 consecutive seconds, at least 7
+//      of them retrieved); its radius from the centre at the window's mid-time is the leg's RMW.
+//   7. Wind radii: over the 10-s means of all legs, per quadrant of bearing from the centre, the largest
+//      distance at which the mean reaches 34, 50 and 64 kt; E when the quadrant's outermost 10-s mean is
+//      still at or above the threshold (the data end before the wind falls below it).
+// Limits: the storm's motion is taken as constant over the flights; the asymmetry as linear across the
+// eye; a pass is only found when the eye shows as a dip between two eyewall peaks (a miss smaller than
+// about 0.6 RMW); positions use a local tangent plane (distance errors below 1 % within 200 km).
+#pragma once
+
+#include <array>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "archive/nc_reader.hpp"
+
+namespace sfmr::storm {
+
+// Local east/north kilometres about a reference point (WGS84 radii of curvature at its latitude).
+struct Plane {
+  double lat0 = 0.0, lon0 = 0.0;
+  double km_per_deg_lat = 111.0, km_per_deg_lon = 111.0;
+  static Plane at(double lat, double lon);
+  void to_xy(double lat, double lon, double& x, double& y) const;
+  void to_latlon(double x, double y, double& lat, double& lon) const;
+};
+
+// Distance (km) and bearing (deg clockwise from north) of (lat, lon) from (clat, clon), on the local scale
+// of their mean latitude.
+void range_bearing(double clat, double clon, double lat, double lon, double& km, double& bearing);
+
+// A flight as the analysis sees it.
+struct Series {
+  std::string name;
+  std::vector<double> t;           // s since 1970
+  std::vector<double> lat, lon;    // deg, NaN when unknown
+  std::vector<double> wind, rain;  // m/s, mm/h; NaN without a retrieval
+  std::vector<char> turn;          // banked turn or no position
+};
+
+// The retrieved wind of a line describes the sea some seconds before the line's position: the six
+// channels are measured two per second, so a full set takes 3 s, and the retrieval of a second uses the
+// latest value of each channel. Cross-correlating the retrieved wind with the simulator's truth shows the
+// wind 3 s behind the position of the same output line (4 s behind the truth, the position 1 s behind).
+// The analysis pairs each position with the retrieval `lag` seconds later.
+constexpr double kRetrievalLag = 3.0;  // s
+
+Series series_of(const archive::ArchiveFlight& f, double lag = kRetrievalLag);
+
+// The centre as a function of time (deg).
+using CentreFn = std::function<void(double t, double& lat, double& lon)>;
+
+struct Pass {
+  std::size_t flight = 0;
+  double time = 0.0;            // closest approach, s since 1970
+  double lat = 0.0, lon = 0.0;  // the fixed centre at `time`
+  double accuracy_km = 0.0;
+  double gradient = 0.0;  // m/s per s along the pass, the asymmetry across the eye
+  // Fit inputs: the aircraft's position at `time` in the plane, km, and the ground velocity, km/s.
+  double x = 0.0, y = 0.0, vx = 0.0, vy = 0.0;
+};
+
+struct Motion {
+  double t_ref = 0.0;         // s since 1970
+  double x0 = 0.0, y0 = 0.0;  // centre at t_ref in the plane, km
+  double u = 0.0, v = 0.0;    // km/s east, north
+};
+
+struct Leg {
+  std::size_t flight = 0;
+  int number = 0;  // 1.. per flight
+  bool inbound = true;
+  std::size_t begin = 0, end = 0;  // seconds [begin, end) of the flight
+  bool has_peak = false;
+  double peak = 0.0;  // m/s, largest 10-s mean
+  double peak_time = 0.0;
+  double peak_lat = 0.0, peak_lon = 0.0;
+  double peak_radius_km = 0.0, bearing_deg = 0.0;
+  double peak_rain = 0.0;  // mm/h, 10-s mean at the peak
+};
+
+// Wind radii, thresholds 34, 50, 64 kt by quadrant NE, SE, SW, NW.
+struct Radii {
+  std::array<std::array<double, 4>, 3> km{};  // 0 when never reached
+  std::array<std::array<bool, 4>, 3> lower_bound{};
+  std::array<bool, 4> has_data{};
+};
+
+constexpr std::array<double, 3> kRadiiThresholdsKt = {34.0, 50.0, 64.0};
+
+struct Analysis {
+  Plane plane;
+  std::vector<Pass> passes;
+  Motion motion;
+  bool centre_from_flight = false;  // the fitted centre (else the track's)
+  CentreFn centre;
+  std::vector<Leg> legs;
+  Radii radii;
+  // Per flight and second: distance (km) and bearing (deg) from the centre, and the leg (0: none).
+  std::vector<std::vector<double>> range_km, bearing_deg;
+  std::vector<std::vector<int>> leg_of;
+};
+
+// Passes found in the flights (their `time`, position and velocity), before the fit.
+std::vector<Pass> find_passes(const std::vector<Series>& flights, const Plane& plane);
+
+// Fits the motion to the passes (prior motion u_prior, v_prior km/s) and sets each pass's fix and accuracy.
+Motion fit_motion(std::vector<Pass>& passes, const Plane& plane, double u_prior, double v_prior);
+
+// Legs of every flight relative to `centre`, with their peaks from each Series' wind.
+std::vector<Leg> cut_legs(const std::vector<Series>& flights, const CentreFn& centre);
+
+// Sets the peak of `leg` from `flight.wind`.
+void leg_peak(const Series& flight, const CentreFn& centre, Leg& leg);
+
+Radii wind_radii(const std::vector<Series>& flights, const std::vector<Leg>& legs, const CentreFn& centre);
+
+// The whole analysis. `track` (may be empty) gives the centre when no pass is found and the prior motion.
+// Throws std::runtime_error when there is neither a pass nor a track.
+Analysis analyse(const std::vector<Series>& flights, const CentreFn& track);
+
+// Largest 10-s mean of `wind` over seconds [begin, end): the window's first index, or npos.
+std::size_t peak_window(const std::vector<double>& wind, std::size_t begin, std::size_t end, double& mean);
+
+}  // namespace sfmr::storm

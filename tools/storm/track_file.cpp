@@ -1,0 +1,278 @@
+#include "storm/track_file.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <map>
+#include <stdexcept>
+
+#include "archive/nc_reader.hpp"
+#include "core/text.hpp"
+
+namespace sfmr::storm {
+
+namespace {
+
+struct LineError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// Without the blanks and tabs that pad a field on either side.
+std::string_view strip(std::string_view s) {
+  const std::size_t a = s.find_first_not_of(" \t");
+  if (a == std::string_view::npos) return {};
+  return s.substr(a, s.find_last_not_of(" \t") - a + 1);
+}
+
+std::vector<std::string> split_fields(std::string_view line) {
+  std::vector<std::string> fields;
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t comma = line.find(',', start);
+    const std::string_view f =
+        line.substr(start, comma == std::string_view::npos ? line.npos : comma - start);
+    fields.emplace_back(strip(f));
+    if (comma == std::string_view::npos) break;
+    start = comma + 1;
+  }
+  // A trailing comma ends the record; it does not add a field.
+  if (fields.size() > 1 && fields.back().empty()) fields.pop_back();
+  return fields;
+}
+
+bool all_digits(std::string_view s) {
+  return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// A whole number (optionally signed) of the field `index` (1-based), or a fault naming it.
+std::int32_t integer_field(const std::vector<std::string>& f, std::size_t index, const char* what) {
+  const std::string& s = f.at(index - 1);
+  const std::string_view digits = !s.empty() && s[0] == '-' ? std::string_view(s).substr(1) : s;
+  std::int32_t v = 0;
+  if (!all_digits(digits) || !read_value(s, &v))
+    throw LineError("field " + std::to_string(index) + " (" + what + ") '" + s + "' is not a whole number");
+  return v;
+}
+
+// An optional whole number: NaN when blank or when it is a missing-value code.
+double optional_field(const std::vector<std::string>& f, std::size_t index, const char* what,
+                      bool zero_missing) {
+  if (index > f.size() || f[index - 1].empty()) return std::nan("");
+  const std::int32_t v = integer_field(f, index, what);
+  if (v == -999 || v < 0 || (zero_missing && v == 0)) return std::nan("");
+  return v;
+}
+
+// "245N" in tenths (scale 10) or hundredths (100); "24.5N" in degrees (scale 1, a decimal number).
+double coordinate(const std::vector<std::string>& f, std::size_t index, int scale, bool latitude) {
+  const std::string& s = f.at(index - 1);
+  const char* what = latitude ? "latitude" : "longitude";
+  auto bad = [&]() {
+    return LineError("field " + std::to_string(index) + " (" + what + ") '" + s + "' is not a " + what);
+  };
+  if (s.size() < 2) throw bad();
+  const char h = s.back();
+  const bool ok_h = latitude ? (h == 'N' || h == 'S') : (h == 'E' || h == 'W');
+  if (!ok_h) throw bad();
+  const std::string number = s.substr(0, s.size() - 1);
+  double value = 0.0;
+  if (scale == 1) {
+    float v = 0.0f;
+    const bool shape = number.find_first_not_of("0123456789.") == std::string::npos &&
+                       std::count(number.begin(), number.end(), '.') <= 1 && number != ".";
+    if (!shape || !read_value(number, &v)) throw bad();
+    // The decimal text as a double, not its single-precision rounding.
+    value = std::round(static_cast<double>(v) * 1000.0) / 1000.0;
+  } else {
+    std::int32_t v = 0;
+    if (!all_digits(number) || !read_value(number, &v)) throw bad();
+    value = static_cast<double>(v) / scale;
+  }
+  if (value > (latitude ? 90.0 : 180.0)) throw bad();
+  return (h == 'S' || h == 'W') ? -value : value;
+}
+
+// Seconds since 1970 of YYYYMMDDHH or YYYYMMDDHHMM (digits = 10 or 12) in field `index`.
+double date_time(const std::vector<std::string>& f, std::size_t index, std::size_t digits) {
+  const std::string& s = f.at(index - 1);
+  if (s.size() != digits || !all_digits(s))
+    throw LineError("field " + std::to_string(index) + " (date-time) '" + s + "' is not " +
+                    (digits == 10 ? "YYYYMMDDHH" : "YYYYMMDDHHMM"));
+  auto part = [&s](std::size_t at, std::size_t n) {
+    std::int32_t v = 0;
+    read_value(s.substr(at, n), &v);
+    return v;
+  };
+  const int y = part(0, 4), mo = part(4, 2), d = part(6, 2), h = part(8, 2),
+            mi = digits == 12 ? part(10, 2) : 0;
+  if (mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59)
+    throw LineError("field " + std::to_string(index) + " (date-time) '" + s + "' is not a valid time");
+  return 86400.0 * static_cast<double>(archive::days_from_civil(y, mo, d)) + 3600.0 * h + 60.0 * mi;
+}
+
+std::string atcf_id(const std::vector<std::string>& f) {
+  const std::string& basin = f[0];
+  if (basin.size() != 2 || !std::isupper(static_cast<unsigned char>(basin[0])) ||
+      !std::isupper(static_cast<unsigned char>(basin[1])))
+    throw LineError("field 1 (basin) '" + basin + "' is not a basin");
+  if (f[1].size() != 2 || !all_digits(f[1]))
+    throw LineError("field 2 (cyclone number) '" + f[1] + "' is not 01-99");
+  return basin + f[1] + f[2].substr(0, 4);
+}
+
+TrackFormat detect(const std::vector<std::string>& f) {
+  if (f.size() >= 3 && f.size() <= 4 && f[0].size() == 8 && all_digits(f[0].substr(2)))
+    return TrackFormat::kHurdat2;
+  if (f.size() >= 8 && all_digits(f[2]) && f[2].size() == 10) return TrackFormat::kBdeck;
+  if (f.size() >= 9 && all_digits(f[2]) && f[2].size() == 12 && all_digits(f[3])) return TrackFormat::kFdeck;
+  throw std::runtime_error("not an ATCF b-deck, f-deck or HURDAT2 file");
+}
+
+void add_point(std::map<std::string, StormTrack>& storms, std::vector<std::string>& order,
+               const std::string& id, const std::string& name, const TrackPoint& p) {
+  auto [it, fresh] = storms.try_emplace(id);
+  if (fresh) {
+    order.push_back(id);
+    it->second.id = id;
+  }
+  if (it->second.name.empty()) it->second.name = name;
+  it->second.points.push_back(p);
+}
+
+}  // namespace
+
+const char* format_name(TrackFormat format) {
+  switch (format) {
+    case TrackFormat::kBdeck:
+      return "ATCF b-deck";
+    case TrackFormat::kFdeck:
+      return "ATCF f-deck";
+    default:
+      return "HURDAT2";
+  }
+}
+
+TrackFile parse_track_file(std::string_view text) {
+  TrackFile file;
+  std::map<std::string, StormTrack> storms;
+  std::vector<std::string> order;
+  bool detected = false;
+  std::string hurdat_id, hurdat_name;
+  std::size_t line_no = 0, start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(start, end - start);
+    start = end + 1;
+    ++line_no;
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (strip(line).empty()) continue;
+    const std::vector<std::string> f = split_fields(line);
+    try {
+      if (!detected) {
+        try {
+          file.format = detect(f);
+        } catch (const std::runtime_error&) {
+          throw std::runtime_error("not an ATCF b-deck, f-deck or HURDAT2 file (line " +
+                                   std::to_string(line_no) + ")");
+        }
+        detected = true;
+      }
+      TrackPoint p;
+      switch (file.format) {
+        case TrackFormat::kBdeck: {
+          if (f.size() < 11)
+            throw LineError("has " + std::to_string(f.size()) + " fields, a b-deck line at least 11");
+          p.time = date_time(f, 3, 10);
+          p.lat = coordinate(f, 7, 10, true);
+          p.lon = coordinate(f, 8, 10, false);
+          p.vmax_kt = optional_field(f, 9, "Vmax", true);
+          p.rmw_nmi = optional_field(f, 20, "RMW", true);
+          add_point(storms, order, atcf_id(f), f.size() >= 28 ? f[27] : "", p);
+          break;
+        }
+        case TrackFormat::kFdeck: {
+          if (f.size() < 9)
+            throw LineError("has " + std::to_string(f.size()) + " fields, an f-deck line at least 9");
+          p.time = date_time(f, 3, 12);
+          if (f[5].find('C') == std::string::npos) continue;  // not a centre fix
+          p.lat = coordinate(f, 8, 100, true);
+          p.lon = coordinate(f, 9, 100, false);
+          p.vmax_kt = optional_field(f, 12, "wind speed", true);
+          p.rmw_nmi = optional_field(f, 28, "RMW", true);
+          add_point(storms, order, atcf_id(f), "", p);
+          break;
+        }
+        case TrackFormat::kHurdat2: {
+          if (f.size() <= 4 && f[0].size() == 8 && all_digits(f[0].substr(2))) {
+            hurdat_id = f[0];
+            hurdat_name = f.size() > 1 ? f[1] : "";
+            if (!std::isupper(static_cast<unsigned char>(f[0][0])) ||
+                !std::isupper(static_cast<unsigned char>(f[0][1])))
+              throw LineError("field 1 (storm id) '" + f[0] + "' is not a basin, number and year");
+            continue;
+          }
+          if (hurdat_id.empty()) throw LineError("a data line before any storm header");
+          if (f.size() != 20 && f.size() != 21)
+            throw LineError("has " + std::to_string(f.size()) + " fields, a HURDAT2 data line 20 or 21");
+          if (f[0].size() != 8 || !all_digits(f[0]))
+            throw LineError("field 1 (date) '" + f[0] + "' is not YYYYMMDD");
+          if (f[1].size() != 4 || !all_digits(f[1]))
+            throw LineError("field 2 (time) '" + f[1] + "' is not HHMM");
+          p.time = date_time({"", "", f[0] + f[1]}, 3, 12);
+          p.lat = coordinate(f, 5, 1, true);
+          p.lon = coordinate(f, 6, 1, false);
+          p.vmax_kt = optional_field(f, 7, "Vmax", false);
+          p.rmw_nmi = f.size() == 21 ? optional_field(f, 21, "RMW", false) : std::nan("");
+          add_point(storms, order, hurdat_id, hurdat_name, p);
+          break;
+        }
+      }
+    } catch (const LineError& e) {
+      throw std::runtime_error("line " + std::to_string(line_no) + ": " + e.what());
+    } catch (const std::out_of_range&) {
+      throw std::runtime_error("line " + std::to_string(line_no) + ": too few fields");
+    }
+  }
+  if (!detected) throw std::runtime_error("not an ATCF b-deck, f-deck or HURDAT2 file (no data line)");
+  for (const std::string& id : order) {
+    StormTrack s = std::move(storms[id]);
+    std::stable_sort(s.points.begin(), s.points.end(),
+                     [](const TrackPoint& a, const TrackPoint& b) { return a.time < b.time; });
+    // One point per time: the b-deck repeats a time for each wind threshold.
+    s.points.erase(std::unique(s.points.begin(), s.points.end(),
+                               [](const TrackPoint& a, const TrackPoint& b) { return a.time == b.time; }),
+                   s.points.end());
+    file.storms.push_back(std::move(s));
+  }
+  return file;
+}
+
+const StormTrack& choose_storm(const TrackFile& file, const std::string& id) {
+  std::string names;
+  for (const StormTrack& s : file.storms) names += (names.empty() ? "" : " ") + s.id;
+  if (file.storms.empty()) throw std::runtime_error("the track file holds no centre positions");
+  if (id.empty()) {
+    if (file.storms.size() == 1) return file.storms.front();
+    throw std::runtime_error("the track file holds several storms (" + names + "): choose one with --storm");
+  }
+  for (const StormTrack& s : file.storms)
+    if (s.id == id) return s;
+  throw std::runtime_error("storm " + id + " is not in the track file (it holds " + names + ")");
+}
+
+void track_position(const StormTrack& track, double time, double& lat, double& lon) {
+  const auto& p = track.points;
+  if (p.size() == 1) {
+    lat = p[0].lat;
+    lon = p[0].lon;
+    return;
+  }
+  std::size_t k = 1;
+  while (k + 1 < p.size() && p[k].time < time) ++k;
+  const double f = (time - p[k - 1].time) / (p[k].time - p[k - 1].time);
+  lat = p[k - 1].lat + f * (p[k].lat - p[k - 1].lat);
+  lon = p[k - 1].lon + f * (p[k].lon - p[k - 1].lon);
+}
+
+}  // namespace sfmr::storm

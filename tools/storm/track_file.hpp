@@ -1,0 +1,50 @@
+// Storm tracks from the three exchange formats: ATCF b-deck (best track), ATCF f-deck (fixes; the centre
+// fixes are read) and HURDAT2, recognised from their content. Storms are keyed by basin, number and year
+// (AL092024), never by name. Every fault names the file's line and the field.
+//
+// Positions: b-deck tenths of a degree (245N), f-deck hundredths (2441N), HURDAT2 degrees (24.5N). Zeros
+// (ATCF) and -999 (HURDAT2) in Vmax and RMW are missing (NaN), never zero.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sfmr::storm {
+
+enum class TrackFormat { kBdeck, kFdeck, kHurdat2 };
+
+struct TrackPoint {
+  double time = 0.0;  // s since 1970-01-01 UTC
+  double lat = 0.0;   // deg north
+  double lon = 0.0;   // deg east
+  double vmax_kt = 0.0;
+  double rmw_nmi = 0.0;
+};
+
+struct StormTrack {
+  std::string id;                  // basin, number and year: AL092024
+  std::string name;                // as written, may be empty
+  std::vector<TrackPoint> points;  // sorted by time, one per time
+};
+
+struct TrackFile {
+  TrackFormat format = TrackFormat::kBdeck;
+  std::vector<StormTrack> storms;  // in the order of their first line
+};
+
+// Parses the text of a track file. Throws std::runtime_error "line N: ..." for a malformed line, or
+// "not an ATCF b-deck, f-deck or HURDAT2 file" when the first data line fits none of them.
+TrackFile parse_track_file(std::string_view text);
+
+// The storm `id`, or the only storm when `id` is empty. Throws std::runtime_error naming the storms found
+// when the id is not there or a choice is needed.
+const StormTrack& choose_storm(const TrackFile& file, const std::string& id);
+
+// Position at `time` by linear interpolation in latitude and longitude between the two nearest points
+// (linear extrapolation from the end pair outside; the single point when there is one).
+void track_position(const StormTrack& track, double time, double& lat, double& lon);
+
+const char* format_name(TrackFormat format);
+
+}  // namespace sfmr::storm
