@@ -142,7 +142,9 @@ TEST(StormMethod, PeakWindowNeedsSevenRetrievedSeconds) {
     double mean = 0.0;
     const std::size_t i = peak_window(c.wind, 0, c.wind.size(), mean);
     EXPECT_EQ(i, c.index) << c.name;
-    if (c.index != std::string::npos) EXPECT_NEAR(mean, c.mean, 1e-12) << c.name;
+    if (c.index != std::string::npos) {
+      EXPECT_NEAR(mean, c.mean, 1e-12) << c.name;
+    }
   }
 }
 
