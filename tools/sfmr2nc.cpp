@@ -38,6 +38,9 @@ single trajectory (one sample per second), with ACDD-1.3 global attributes.
 Seconds without a retrieval (BigRoll, OverLand, NoData, NoSolution, RefTempErr) hold _FillValue in the
 retrieved wind speed, rain rate and quality, and so does the onboard solution before its first record; values
 written as asterisks are _FillValue too. The status texts are kept both as CF flag variables and as text.
+Lines whose recorded time is out of sequence with their neighbours (a damaged aircraft time) keep their
+place; `time` takes the time of the sequence, `time_recorded` the printed one, and `time_quality` says
+whether the sequence confirms it (time_repaired) or not (time_unverified). `time` always increases.
 
 Every second with a retrieval also gets the standard errors of wind speed and rain rate, their correlation
 and the brightness temperature residuals (wind_speed_standard_error, rain_rate_standard_error,

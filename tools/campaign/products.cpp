@@ -57,13 +57,13 @@ std::vector<std::string> write_products(const std::vector<FlightReport>& rows, c
     for (const auto& o : outs) out << o << '\n';
   }
   const fs::path log = outdir / "campaign.map.log";
-  const auto r =
-      tool::run_child({.argv = {tools.sfmrplot.string(), "--campaign", list.string(), "--title",
-                                std::string(title), "-o", (outdir / "campaign").string(), "--cache", (outdir / ".plot-cache").string(), "--force"},
-                       .out = tool::Sink::kFile,
-                       .err = tool::Sink::kFile,
-                       .out_file = log,
-                       .err_file = log});
+  const auto r = tool::run_child(
+      {.argv = {tools.sfmrplot.string(), "--campaign", list.string(), "--title", std::string(title), "-o",
+                (outdir / "campaign").string(), "--cache", (outdir / ".plot-cache").string(), "--force"},
+       .out = tool::Sink::kFile,
+       .err = tool::Sink::kFile,
+       .out_file = log,
+       .err_file = log});
   fs::remove(list, ec);
   if (r.shell_status() != 0) {
     std::string why = read_text(log);
