@@ -74,14 +74,15 @@ constexpr sfmr::tool::ToolSpec kSpec{
   --damage-report FILE  also writes FILE: a header line "raw_line,original" and one line per damaged record,
                       its line number in the raw file (from 1) and the record as it was before the damage
                       (the rest of the line, commas and all)
-  --vmax V            the storm's maximum surface wind, 10 to 100 m/s (default 50)
-  --rmw R             its radius of maximum wind, 5 to 150 km (default 35)
-  --asymmetry A       extra wind on the stronger side of the storm, as a share of --vmax, 0 to 0.5
-  --storm-dir D       direction the centre moves toward, degrees clockwise from north (default 0)
-  --storm-speed S     speed of the centre, 0 to 20 m/s (default 0: a storm that stays put)
-  --miss KM           the legs pass this far right of the centre, -100 to 100 km (default 0)
-                      Also written: NAME.centre.csv (centre track), NAME.storm_truth.csv (Vmax, RMW,
-                      wind radii), NAME.bdeck (ATCF b-deck) and NAME.hurdat2 (HURDAT2) of the same storm.
+  --vmax MS           peak wind of the symmetric vortex, 10 to 100 m/s (default 50)
+  --rmw KM            its radius of maximum wind, 5 to 150 km (default 35)
+  --asymmetry F       extra wind on the right of the motion, a share of --vmax, 0 to 0.5 (default 4 m/s)
+  --storm-dir DEG     direction the storm moves towards, 0 to 360 (default 0)
+  --storm-speed MS    its speed, 0 to 20 m/s (default 0: a still storm)
+  --miss KM           the legs pass KM right of the moving centre, -100 to 100 (default 0: through it)
+  --storm-truth       write the storm's truth (implied by the six storm options): NAME.centre.csv (the
+                      centre every 10 s), NAME.storm_truth.csv (Vmax, RMW, motion, wind radii), NAME.bdeck
+                      and NAME.hurdat2 (the track hourly)
   --force             replace files that are there already (otherwise an existing file is an error)
   --help, --version   this text, the version
 
@@ -170,6 +171,7 @@ int make_flight(const std::vector<std::string>& words) {
                                       {"--storm-dir", true},
                                       {"--storm-speed", true},
                                       {"--miss", true},
+                                      {"--storm-truth"},
                                       {"--force"}});
   const fs::path dir = args.positional(2, 2, "flight needs DIR")[1];
   const sfmr::sim::FlightOptions o = flight_options(args);
@@ -196,14 +198,17 @@ int make_flight(const std::vector<std::string>& words) {
   const fs::path base = dir / name;
   const auto replace = sfmr::tool::replace_if(args.flag("--force"));
   // Every name is checked before any file is begun.
-  const char* const endings[] = {".dat",        ".truth.csv", ".cal",     ".setup",          ".answers",
-                                 ".centre.csv", ".bdeck",     ".hurdat2", ".storm_truth.csv"};
-  for (const char* ending : endings) sfmr::tool::check_replaceable(base.string() + ending, replace);
+  // The storm's truth files only when the storm is asked for, so that the earlier options make the same
+  // files.
+  bool storm_truth = args.flag("--storm-truth");
+  for (const char* option : {"--vmax", "--rmw", "--asymmetry", "--storm-dir", "--storm-speed", "--miss"})
+    storm_truth = storm_truth || args.text(option).has_value();
+  std::vector<std::string> endings = {".dat", ".truth.csv", ".cal", ".setup", ".answers"};
+  if (storm_truth) endings.insert(endings.end(), {".centre.csv", ".bdeck", ".hurdat2", ".storm_truth.csv"});
+  for (const std::string& ending : endings) sfmr::tool::check_replaceable(base.string() + ending, replace);
   Publisher raw(base.string() + ".dat", replace), truth(base.string() + ".truth.csv", replace),
       cal(base.string() + ".cal", replace), setup(base.string() + ".setup", replace),
-      answers(base.string() + ".answers", replace), centre(base.string() + ".centre.csv", replace),
-      facts(base.string() + ".storm_truth.csv", replace), bdeck(base.string() + ".bdeck", replace),
-      hurdat(base.string() + ".hurdat2", replace);
+      answers(base.string() + ".answers", replace);
   const sfmr::sim::Radiometer radiometer = sfmr::sim::sample_radiometer();
   const sfmr::sim::Storm storm = storm_options(args);
   const auto damage_report = args.text("--damage-report");
@@ -228,15 +233,21 @@ int make_flight(const std::vector<std::string>& words) {
     }
     sfmr::tool::publish_text(*damage_report, report, replace);
   }
-  sfmr::sim::write_centre_track(centre.stream(), o, storm, seconds);
-  sfmr::sim::write_storm_facts(facts.stream(), storm);
-  sfmr::sim::write_bdeck(bdeck.stream(), o, storm, seconds);
-  sfmr::sim::write_hurdat2(hurdat.stream(), o, storm, seconds);
+  if (storm_truth) {
+    Publisher centre(base.string() + ".centre.csv", replace),
+        facts(base.string() + ".storm_truth.csv", replace), bdeck(base.string() + ".bdeck", replace),
+        hurdat(base.string() + ".hurdat2", replace);
+    sfmr::sim::write_centre_track(centre.stream(), o, storm, seconds);
+    sfmr::sim::write_storm_facts(facts.stream(), storm);
+    sfmr::sim::write_bdeck(bdeck.stream(), o, storm, seconds);
+    sfmr::sim::write_hurdat2(hurdat.stream(), o, storm, seconds);
+    for (Publisher* f : {&centre, &facts, &bdeck, &hurdat}) f->commit();
+  }
   sfmr::sim::write_calibration_file(cal.stream(), radiometer);
   sfmr::sim::write_setup_file(setup.stream(), name + ".dat", name + ".cal",
                               fs::path(sst_file).filename().string(), radiometer);
   answers.stream() << name << ".setup\n";
-  for (Publisher* f : {&raw, &truth, &cal, &setup, &answers, &centre, &facts, &bdeck, &hurdat}) f->commit();
+  for (Publisher* f : {&raw, &truth, &cal, &setup, &answers}) f->commit();
   std::cout << "sfmrsim: " << seconds << " seconds of flight written to " << base.string() << ".*\n";
   return 0;
 }

@@ -453,15 +453,13 @@ Radii wind_radii(const std::vector<Series>& flights, const std::vector<Leg>& leg
 
 Analysis analyse(const std::vector<Series>& flights, const CentreFn& track) {
   Analysis an;
-  // The plane about the flights' calmest 61-s stretch, near the storm's centre.
-  double best = std::numeric_limits<double>::infinity(), lat0 = kNaN, lon0 = kNaN;
+  // A first plane about the first position; then about the first pass, near the storm's centre.
+  double lat0 = kNaN, lon0 = kNaN;
   for (const Series& s : flights)
-    for (std::size_t i = 0; i < s.t.size(); ++i)
+    for (std::size_t i = 0; i < s.t.size() && !std::isfinite(lat0); ++i)
       if (std::isfinite(s.lat[i]) && std::isfinite(s.lon[i])) {
-        if (!std::isfinite(lat0)) {
-          lat0 = s.lat[i];
-          lon0 = s.lon[i];
-        }
+        lat0 = s.lat[i];
+        lon0 = s.lon[i];
       }
   if (!std::isfinite(lat0)) throw std::runtime_error("the flights have no positions");
   an.plane = Plane::at(lat0, lon0);
@@ -472,7 +470,6 @@ Analysis analyse(const std::vector<Series>& flights, const CentreFn& track) {
     an.plane = Plane::at(value_at(s, s.lat, first.front().time), value_at(s, s.lon, first.front().time));
     first = find_passes(flights, an.plane);
   }
-  (void)best;
   an.passes = std::move(first);
   double u_prior = 0.0, v_prior = 0.0;
   if (track && !an.passes.empty()) {
