@@ -203,7 +203,9 @@ TEST(StormTool, OutputsAndReplacing) {
     EXPECT_EQ(slurp(kDir + "/" + c.file).substr(0, std::string(c.head).size() + 1),
               std::string(c.head) + "\n")
         << c.file;
-    if (c.rows) EXPECT_EQ(rows.size(), c.rows) << c.file;
+    if (c.rows) {
+      EXPECT_EQ(rows.size(), c.rows) << c.file;
+    }
   }
   for (const auto& row : csv(kDir + "/out.fdeck"))
     EXPECT_EQ(row.size(), 57u) << "56 fields and the ending comma";

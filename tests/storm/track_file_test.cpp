@@ -105,9 +105,13 @@ TEST(TrackFile, ReadsTheThreeFormats) {
     EXPECT_NEAR(p.lat, c.lat, 1e-9) << c.name;
     EXPECT_NEAR(p.lon, c.lon, 1e-9) << c.name;
     EXPECT_EQ(std::isnan(p.vmax_kt), std::isnan(c.vmax_kt)) << c.name;
-    if (!std::isnan(c.vmax_kt)) EXPECT_EQ(p.vmax_kt, c.vmax_kt) << c.name;
+    if (!std::isnan(c.vmax_kt)) {
+      EXPECT_EQ(p.vmax_kt, c.vmax_kt) << c.name;
+    }
     EXPECT_EQ(std::isnan(p.rmw_nmi), std::isnan(c.rmw_nmi)) << c.name;
-    if (!std::isnan(c.rmw_nmi)) EXPECT_EQ(p.rmw_nmi, c.rmw_nmi) << c.name;
+    if (!std::isnan(c.rmw_nmi)) {
+      EXPECT_EQ(p.rmw_nmi, c.rmw_nmi) << c.name;
+    }
   }
 }
 
