@@ -14,4 +14,8 @@ constexpr double kKelvinOffset = 273.146;
 // Seconds in a day, s: the data clock runs 0..kSecondsPerDay - 1 and wraps at midnight.
 constexpr std::int32_t kSecondsPerDay = 86400;
 
+// Units of the storm exchange formats (ATCF, HURDAT2): winds in knots, distances in nautical miles.
+constexpr double kMsPerKt = 0.514444;  // m/s per knot
+constexpr double kKmPerNmi = 1.852;    // km per nautical mile (exact)
+
 }  // namespace sfmr

@@ -8,13 +8,14 @@
 #include <stdexcept>
 
 #include "archive/flight_facts.hpp"
+#include "core/constants.hpp"
 
 namespace sfmr::archive {
 
 namespace {
 
 constexpr int kDeflateLevel = 4;
-constexpr std::int64_t kDay = 86400;  // s
+constexpr std::int64_t kDay = kSecondsPerDay;  // s
 
 struct Failure {
   std::string what;

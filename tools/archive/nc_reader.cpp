@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <stdexcept>
 
+#include "core/constants.hpp"
 #include "core/text.hpp"
 
 namespace sfmr::archive {
@@ -75,19 +76,10 @@ double epoch_of_units(const std::string& units) {
   if (!digits || !read_value(date.substr(0, 4), &y) || !read_value(date.substr(5, 2), &m) ||
       !read_value(date.substr(8, 2), &d) || m < 1 || m > 12 || d < 1 || d > 31)
     throw Failure("time units '" + units + "' are not the converter's");
-  return 86400.0 * static_cast<double>(days_from_civil(y, m, d));
+  return double{kSecondsPerDay} * static_cast<double>(days_from_civil(y, m, d));
 }
 
 }  // namespace
-
-long days_from_civil(int y, int m, int d) {
-  y -= m <= 2;
-  const long era = (y >= 0 ? y : y - 399) / 400;
-  const long yoe = y - era * 400;
-  const long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468;
-}
 
 std::string read_archive_flight(const std::string& path, ArchiveFlight& out) {
   try {

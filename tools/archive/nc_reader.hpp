@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "core/calendar.hpp"
+
 namespace sfmr::archive {
 
 struct ArchiveFlight {
@@ -22,7 +24,6 @@ struct ArchiveFlight {
 // file name).
 std::string read_archive_flight(const std::string& path, ArchiveFlight& flight);
 
-// Days since 1970-01-01 of a proleptic Gregorian date (Hinnant's days_from_civil).
-long days_from_civil(int year, int month, int day);
+using sfmr::days_from_civil;  // days since 1970-01-01 of a civil date
 
 }  // namespace sfmr::archive

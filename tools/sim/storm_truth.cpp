@@ -6,42 +6,19 @@
 #include <string>
 #include <vector>
 
+#include "core/calendar.hpp"
+#include "core/constants.hpp"
 #include "core/text.hpp"
 
 namespace sfmr::sim {
 
 namespace {
 
-constexpr double kMsPerKt = 0.514444;  // m/s per knot
-constexpr double kKmPerNmi = 1.852;    // km per nautical mile
 constexpr std::array<double, 3> kThresholdsKt = {34.0, 50.0, 64.0};
 
 std::string num(double v, int decimals) {
   const std::string s = format_F(v, 24, decimals);
   return std::string(s.substr(s.find_first_not_of(' ')));
-}
-
-// Days since 1970-01-01 of a civil date, and back (Hinnant's algorithms for the proleptic Gregorian
-// calendar).
-long days_from_civil(int y, int m, int d) {
-  y -= m <= 2;
-  const long era = (y >= 0 ? y : y - 399) / 400;
-  const long yoe = y - era * 400;
-  const long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468;
-}
-
-void civil_from_days(long z, int& y, int& m, int& d) {
-  z += 719468;
-  const long era = (z >= 0 ? z : z - 146096) / 146097;
-  const long doe = z - era * 146097;
-  const long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const long mp = (5 * doy + 2) / 153;
-  d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-  m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  y = static_cast<int>(yoe + era * 400 + (m <= 2));
 }
 
 // One best-track time: hours since the flight's first midnight, and seconds from the flight's start.

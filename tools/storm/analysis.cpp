@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <stdexcept>
+#include "core/constants.hpp"
 
 namespace sfmr::storm {
 
@@ -12,7 +13,6 @@ namespace {
 constexpr double kPi = 3.141592653589793;
 constexpr double kWgs84A = 6378.137;           // WGS84 semi-major axis, km
 constexpr double kWgs84E2 = 6.69437999014e-3;  // WGS84 first eccentricity squared
-constexpr double kMsPerKt = 0.514444;          // m/s per knot
 constexpr double kTurnRoll = 10.0;             // deg: a banked turn
 constexpr double kTurnCourse = 10.0;           // deg of course change in 10 s: a turn
 constexpr std::size_t kWindow = 10;            // s: the running mean of peaks and radii

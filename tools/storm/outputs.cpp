@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "core/calendar.hpp"
+#include "core/constants.hpp"
 #include "core/text.hpp"
 
 namespace sfmr::storm {
@@ -23,25 +25,13 @@ std::string fixed(double v, int decimals) {
   return std::string(s.substr(s.find_first_not_of(' ')));
 }
 
-void civil_from_days(long z, int& y, int& m, int& d) {
-  z += 719468;
-  const long era = (z >= 0 ? z : z - 146096) / 146097;
-  const long doe = z - era * 146097;
-  const long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const long mp = (5 * doy + 2) / 153;
-  d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-  m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  y = static_cast<int>(yoe + era * 400 + (m <= 2));
-}
-
 struct Clock {
   int y, mo, d, h, mi, s;
 };
 Clock clock_of(double t) {
   const long sec = std::lround(t);
-  const long day = sec >= 0 ? sec / 86400 : (sec - 86399) / 86400;
-  const long in_day = sec - day * 86400;
+  const long day = sec >= 0 ? sec / kSecondsPerDay : (sec - kSecondsPerDay + 1) / kSecondsPerDay;
+  const long in_day = sec - day * kSecondsPerDay;
   Clock c{};
   civil_from_days(day, c.y, c.mo, c.d);
   c.h = static_cast<int>(in_day / 3600);

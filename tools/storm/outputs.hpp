@@ -6,13 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "core/constants.hpp"
 #include "storm/analysis.hpp"
 #include "storm/track_file.hpp"
 
 namespace sfmr::storm {
 
-constexpr double kMsPerKt = 0.514444;  // m/s per knot
-constexpr double kKmPerNmi = 1.852;    // km per nautical mile
+using sfmr::kKmPerNmi;
+using sfmr::kMsPerKt;
 
 // What the outputs need besides the analysis.
 struct Context {

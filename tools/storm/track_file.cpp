@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "archive/nc_reader.hpp"
+#include "core/constants.hpp"
 #include "core/text.hpp"
 
 namespace sfmr::storm {
@@ -107,7 +108,8 @@ double date_time(const std::vector<std::string>& f, std::size_t index, std::size
             mi = digits == 12 ? part(10, 2) : 0;
   if (mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59)
     throw LineError("field " + std::to_string(index) + " (date-time) '" + s + "' is not a valid time");
-  return 86400.0 * static_cast<double>(archive::days_from_civil(y, mo, d)) + 3600.0 * h + 60.0 * mi;
+  return double{kSecondsPerDay} * static_cast<double>(archive::days_from_civil(y, mo, d)) + 3600.0 * h +
+         60.0 * mi;
 }
 
 std::string atcf_id(const std::vector<std::string>& f) {

@@ -3,20 +3,21 @@
 #include <algorithm>
 #include <bit>
 
+#include "core/constants.hpp"
 #include "retrieval/forward_model.hpp"
 
 namespace sfmr::uncertainty {
 
 namespace {
 
-constexpr double kKelvin = 273.146;      // K at 0 deg C, the processing's own offset
-constexpr double kWindStep = 0.1;        // m/s, half the central difference of the wind column
-constexpr double kMinRainSpan = 0.05;    // mm/h, the narrowest secant of the rain column
-constexpr double kFirstRainSpan = 1.0;   // mm/h, the secant the iteration starts from
-constexpr int kRainIterations = 6;       // secant and rain error found together, at most
-constexpr double kSpanTolerance = 0.1;   // relative change of the rain error that ends the iteration
-constexpr double kSolverStep = 1.0;      // the solver's difference step: 1 m/s and 1 mm/h
-constexpr double kPoolHalfWidth = 30.0;  // s: seconds on each side whose residuals are pooled
+constexpr double kKelvin = kKelvinOffset;  // K at 0 deg C, the processing's own offset
+constexpr double kWindStep = 0.1;          // m/s, half the central difference of the wind column
+constexpr double kMinRainSpan = 0.05;      // mm/h, the narrowest secant of the rain column
+constexpr double kFirstRainSpan = 1.0;     // mm/h, the secant the iteration starts from
+constexpr int kRainIterations = 6;         // secant and rain error found together, at most
+constexpr double kSpanTolerance = 0.1;     // relative change of the rain error that ends the iteration
+constexpr double kSolverStep = 1.0;        // the solver's difference step: 1 m/s and 1 mm/h
+constexpr double kPoolHalfWidth = 30.0;    // s: seconds on each side whose residuals are pooled
 // Rain correction of the reported wind (the solver's): ws = U - (0.2035 - 0.0043 U) R.
 constexpr double kRainWind0 = 0.2035;  // m/s per mm/h at zero wind
 constexpr double kRainWind1 = 0.0043;  // per mm/h, less for every m/s of wind
