@@ -160,9 +160,9 @@ void wrsolv(std::span<float> tb, std::span<const float> freq, float& ws, float& 
   }
   set_bit(err, err_bit::kNoSolution, false);
   rr = x[1];
-  // Rain correction of the fitted wind: 0.2035 m/s per mm/h at zero wind, 0.0043 less per m/s of wind.
+  // Rain correction of the fitted wind (kRainWind0, kRainWind1).
   const double u = x[0];
-  const double corrected = u - (0.2035 - 0.0043 * u) * static_cast<double>(x[1]);
+  const double corrected = u - (kRainWind0 - kRainWind1 * u) * static_cast<double>(x[1]);
   ws = corrected < 0.0 ? 0.0f : static_cast<float>(corrected);
 }
 

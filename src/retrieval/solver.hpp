@@ -16,6 +16,10 @@ void invert2(int np, std::array<float, 4>& m);
 // Iterations the solver may take to converge: a solve that has not converged after this many runs one more
 // iteration and gives up ("NoSolution").
 constexpr int kMaxIterations = 20;
+// Rain correction of the fitted wind U, m/s, for the fitted rain rate R, mm/h:
+//   ws = U - (kRainWind0 - kRainWind1 * U) * R
+constexpr double kRainWind0 = 0.2035;  // m/s per mm/h at zero wind
+constexpr double kRainWind1 = 0.0043;  // per mm/h: the correction's decrease per m/s of wind
 
 // State after each iteration of a solve, for inspection by tests and tools.
 struct SolverTrace {

@@ -12,6 +12,7 @@
 #include "core/text.hpp"
 #include "records/thermal.hpp"
 #include "retrieval/forward_model.hpp"
+#include "retrieval/solver.hpp"
 #include "sim/random.hpp"
 #include "sim/sst_grid.hpp"
 #include "sim/track.hpp"
@@ -135,7 +136,7 @@ std::array<std::int32_t, 3> counts_for_ratio(double ratio, std::int32_t hot) {
 }
 
 double model_wind_for(double wind, double rain) {
-  return (wind + 0.2035 * rain) / (1.0 + 0.0043 * rain);
+  return (wind + kRainWind0 * rain) / (1.0 + kRainWind1 * rain);
 }
 
 AircraftState aircraft_at(const Track& track, const Storm& storm, double t) {

@@ -5,6 +5,7 @@
 
 #include "core/constants.hpp"
 #include "retrieval/forward_model.hpp"
+#include "retrieval/solver.hpp"
 
 namespace sfmr::uncertainty {
 
@@ -18,9 +19,9 @@ constexpr int kRainIterations = 6;         // secant and rain error found togeth
 constexpr double kSpanTolerance = 0.1;     // relative change of the rain error that ends the iteration
 constexpr double kSolverStep = 1.0;        // the solver's difference step: 1 m/s and 1 mm/h
 constexpr double kPoolHalfWidth = 30.0;    // s: seconds on each side whose residuals are pooled
-// Rain correction of the reported wind (the solver's): ws = U - (0.2035 - 0.0043 U) R.
-constexpr double kRainWind0 = 0.2035;  // m/s per mm/h at zero wind
-constexpr double kRainWind1 = 0.0043;  // per mm/h, less for every m/s of wind
+// Rain correction of the reported wind: the solver's, ws = U - (kRainWind0 - kRainWind1 U) R.
+using sfmr::kRainWind0;
+using sfmr::kRainWind1;
 
 // Median of a chi-square variable with k degrees of freedom divided by k (Wilson & Hilferty 1931).
 double chi2_median_over_k(double k) {
