@@ -153,7 +153,8 @@ double Args::real(std::string_view name, double fallback, Range range) const {
   const auto v = read_real(*value, range);
   if (!v) {
     const std::string what = range_text(range);
-    usage_error(std::string(name) + " " + *value + ": must be " + (what == "a number" ? what : "a number " + what));
+    usage_error(std::string(name) + " " + *value + ": must be " +
+                (what == "a number" ? what : "a number " + what));
   }
   return *v;
 }

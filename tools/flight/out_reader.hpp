@@ -23,8 +23,8 @@
 #include <vector>
 
 #include "core/state.hpp"
-#include "output/columns.hpp"
 #include "flight/clock_repair.hpp"
+#include "output/columns.hpp"
 
 namespace sfmr::flight {
 
