@@ -121,7 +121,9 @@ void write_radii_csv(std::ostream& out, const Analysis& an) {
   for (std::size_t k = 0; k < 3; ++k)
     for (std::size_t q = 0; q < 4; ++q) {
       out << static_cast<int>(kRadiiThresholdsKt[k]) << ',' << kQuadrants[q] << ',';
-      if (an.radii.has_data[q]) out << fixed(an.radii.km[k][q] / kKmPerNmi, 1);
+      // A threshold never reached in a quadrant with data is written as 0, as the exchange formats do.
+      if (an.radii.has_data[q])
+        out << (an.radii.km[k][q] > 0.0 ? fixed(an.radii.km[k][q] / kKmPerNmi, 1) : std::string("0"));
       out << ',' << (an.radii.lower_bound[k][q] ? "E" : "") << '\n';
     }
 }
