@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <netcdf.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -44,7 +45,8 @@ struct ToolRun {
 };
 
 ToolRun run(const std::string& args) {
-  const std::string err = kDir + "/stderr.txt";
+  // One file per test process: ctest runs the tests of this directory side by side.
+  const std::string err = kDir + "/stderr." + std::to_string(::getpid()) + ".txt";
   const int raw = std::system(
       ("cd " + kDir + " && " + SFMRSTORM_BINARY + " " + args + " 2>" + err + " >/dev/null").c_str());
   return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(err)};
