@@ -55,7 +55,7 @@ struct Options {
   bool force = false;
 };
 
-constexpr sfmr::tool::ToolSpec kSpec{
+constexpr sfmr::tool::ToolInfo kTool{
     .name = "sfmr2nc",
     .usage = "sfmr2nc OUTFILE RAWFILE [--setup SETUPFILE] [-o FILE.nc] [--date YYYY-MM-DD] [--force]",
     .help = kHelp};
@@ -128,7 +128,7 @@ std::string convert(const Options& o, const std::string& command_line) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  return sfmr::tool::run_tool(argc, argv, kSpec, [](const std::vector<std::string>& args) {
+  return sfmr::tool::run_tool(argc, argv, kTool, [](const std::vector<std::string>& args) {
     const Options options = parse_arguments(args);
     std::string command_line = "sfmr2nc";
     for (const std::string& a : args) command_line += " " + a;

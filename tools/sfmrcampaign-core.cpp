@@ -30,7 +30,7 @@ using namespace sfmr::campaign;
 using sfmr::tool::fail;
 using sfmr::tool::usage_error;
 
-constexpr sfmr::tool::ToolSpec kSpec{
+constexpr sfmr::tool::ToolInfo kTool{
     // Its messages reach the user through sfmrcampaign, whose name they carry.
     .name = "sfmrcampaign",
     .usage =
@@ -59,7 +59,7 @@ int report(const std::vector<Flight>& flights, const fs::path& manifest_path, co
   const auto rows = collect_report(flights, outdir);
   const std::string title = "Campaign " + manifest_path.filename().string();
   for (const std::string& problem : write_products(rows, outdir, title, find_tools(tool_dirs())))
-    std::cerr << kSpec.name << ": " << problem << '\n';
+    std::cerr << kTool.name << ": " << problem << '\n';
   write_report(rows, outdir, title);
   int done = 0, failed = 0;
   for (const auto& row : rows) {
@@ -95,7 +95,7 @@ int flight(const std::vector<Flight>& flights, const sfmr::tool::Args& args, boo
   }
   try {
     const auto result = run_flight(*flight, outdir, find_tools(tool_dirs()));
-    if (!result.done) std::cerr << kSpec.name << ": flight " << flight->name << ": " << result.reason << '\n';
+    if (!result.done) std::cerr << kTool.name << ": flight " << flight->name << ": " << result.reason << '\n';
     return result.done ? 0 : 1;
   } catch (const std::exception& e) {
     fail("flight " + flight->name + ": " + e.what());
@@ -138,5 +138,5 @@ int run(const std::vector<std::string>& words) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  return sfmr::tool::run_tool(argc, argv, kSpec, run);
+  return sfmr::tool::run_tool(argc, argv, kTool, run);
 }

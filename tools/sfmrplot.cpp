@@ -41,7 +41,7 @@ using sfmr::look::gnuplot_string;
 
 using sfmr::tool::fail;
 
-constexpr sfmr::tool::ToolSpec kSpec{
+constexpr sfmr::tool::ToolInfo kTool{
     .name = "sfmrplot",
     .usage =
         "sfmrplot FLIGHT.OUT [--truth TRUTH.csv] [--setup SETUP] [-o PREFIX] [--cache DIR] [--force] | "
@@ -94,8 +94,8 @@ std::string number(double v) {
 
 // A helper program run in `dir` (standard output into `out`, when given); a failure names the program and
 // the first line of its error output.
-sfmr::tool::ChildSpec helper(const std::vector<std::string>& argv, const fs::path& dir,
-                             const fs::path& out = {}) {
+sfmr::tool::ChildCommand helper(const std::vector<std::string>& argv, const fs::path& dir,
+                                const fs::path& out = {}) {
   return {.argv = argv,
           .dir = dir,
           .out = out.empty() ? sfmr::tool::Sink::kDiscard : sfmr::tool::Sink::kFile,
@@ -337,5 +337,5 @@ int plot_command(const std::vector<std::string>& words) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  return sfmr::tool::run_tool(argc, argv, kSpec, plot_command);
+  return sfmr::tool::run_tool(argc, argv, kTool, plot_command);
 }

@@ -48,7 +48,7 @@ namespace fs = std::filesystem;
 using sfmr::tool::Publisher;
 using sfmr::tool::Range;
 
-constexpr sfmr::tool::ToolSpec kSpec{
+constexpr sfmr::tool::ToolInfo kTool{
     .name = "sfmrsim",
     .usage = "sfmrsim grid FILE [--force] | sfmrsim flight DIR [OPTIONS] (sfmrsim --help lists them)",
     .help = R"(Makes the inputs of a simulated research flight for sfmrbatch.
@@ -255,7 +255,7 @@ int make_flight(const std::vector<std::string>& words) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  return sfmr::tool::run_tool(argc, argv, kSpec, [](const std::vector<std::string>& args) {
+  return sfmr::tool::run_tool(argc, argv, kTool, [](const std::vector<std::string>& args) {
     const std::string command = args.empty() ? "" : args[0];
     if (command == "grid") return make_grid(args);
     if (command == "flight") return make_flight(args);

@@ -22,7 +22,7 @@ namespace {
 namespace fs = std::filesystem;
 using sfmr::tool::Publisher;
 
-constexpr sfmr::tool::ToolSpec kSpec{
+constexpr sfmr::tool::ToolInfo kTool{
     .name = "sfmrstorm",
     .usage = "sfmrstorm FLIGHT.nc... [--track FILE] [--storm ID] [-o PREFIX] [--force]",
     .help = R"(Storm structure from the archive files (sfmr2nc) of flights through the same tropical cyclone.
@@ -178,7 +178,7 @@ int run(const std::vector<std::string>& words) {
       vmax = leg.peak;
       rmw = leg.peak_radius_km;
     }
-  sfmr::tool::ChildSpec g;
+  sfmr::tool::ChildCommand g;
   g.argv = {"gnuplot"};
   g.in_text = plot_script(dir, fs::absolute(radial.temp_path()).string(),
                           fs::absolute(plan.temp_path()).string(), an, rmw);
@@ -195,5 +195,5 @@ int run(const std::vector<std::string>& words) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  return sfmr::tool::run_tool(argc, argv, kSpec, run);
+  return sfmr::tool::run_tool(argc, argv, kTool, run);
 }

@@ -24,7 +24,7 @@
 
 namespace {
 
-constexpr sfmr::tool::ToolSpec kSpec{
+constexpr sfmr::tool::ToolInfo kTool{
     .name = "sfmrsummary",
     .usage = "sfmrsummary FLIGHT.OUT [--console CONSOLE.txt] [--truth TRUTH.csv] [--setup SETUP] [--csv]",
     .help =
@@ -81,5 +81,5 @@ int summarise(const std::vector<std::string>& words) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  return sfmr::tool::run_tool(argc, argv, kSpec, summarise);
+  return sfmr::tool::run_tool(argc, argv, kTool, summarise);
 }

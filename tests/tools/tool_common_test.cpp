@@ -23,7 +23,7 @@ using sfmr::testing::write_file;
 TEST(ToolCommon, ChildEndsAreReported) {
   struct Case {
     const char* name;
-    ChildSpec spec;
+    ChildCommand command;
     bool started;
     int shell_status = 0;
     std::string out{}, err{};
@@ -31,34 +31,34 @@ TEST(ToolCommon, ChildEndsAreReported) {
   const auto sh = [](const char* script) { return std::vector<std::string>{"sh", "-c", script}; };
   const Case cases[] = {
       {.name = "exit status and both streams",
-       .spec = {.argv = sh("echo out; echo err >&2; exit 3")},
+       .command = {.argv = sh("echo out; echo err >&2; exit 3")},
        .started = true,
        .shell_status = 3,
        .out = "out\n",
        .err = "err\n"},
-      {.name = "signal", .spec = {.argv = sh("kill -TERM $$")}, .started = true, .shell_status = 128 + 15},
+      {.name = "signal", .command = {.argv = sh("kill -TERM $$")}, .started = true, .shell_status = 128 + 15},
       {.name = "no such program",
-       .spec = {.argv = {"./no-such-program"}},
+       .command = {.argv = {"./no-such-program"}},
        .started = false,
        .shell_status = 127},
-      {.name = "input text", .spec = {.argv = {"cat"}, .in_text = "a\nb"}, .started = true, .out = "a\nb"},
-      {.name = "input /dev/null", .spec = {.argv = {"cat"}}, .started = true, .out = ""},
+      {.name = "input text", .command = {.argv = {"cat"}, .in_text = "a\nb"}, .started = true, .out = "a\nb"},
+      {.name = "input /dev/null", .command = {.argv = {"cat"}}, .started = true, .out = ""},
       {.name = "environment",
-       .spec = {.argv = sh("printf %s \"$SFMR_X\""), .env = {"SFMR_X=y"}},
+       .command = {.argv = sh("printf %s \"$SFMR_X\""), .env = {"SFMR_X=y"}},
        .started = true,
        .out = "y"},
-      {.name = "working directory", .spec = {.argv = {"pwd"}, .dir = "/"}, .started = true, .out = "/\n"},
+      {.name = "working directory", .command = {.argv = {"pwd"}, .dir = "/"}, .started = true, .out = "/\n"},
       {.name = "missing working directory",
-       .spec = {.argv = {"pwd"}, .dir = "/no/such/dir"},
+       .command = {.argv = {"pwd"}, .dir = "/no/such/dir"},
        .started = false,
        .shell_status = 127},
       {.name = "time limit",
-       .spec = {.argv = {"sleep", "5"}, .timeout_seconds = 0.2},
+       .command = {.argv = {"sleep", "5"}, .timeout_seconds = 0.2},
        .started = true,
        .shell_status = 128 + 9},
   };
   for (const Case& c : cases) {
-    const ChildResult r = run_child(c.spec);
+    const ChildResult r = run_child(c.command);
     EXPECT_EQ(r.started, c.started) << c.name << ": " << r.start_error;
     EXPECT_EQ(r.shell_status(), c.shell_status) << c.name;
     EXPECT_EQ(r.out, c.out) << c.name;
@@ -172,7 +172,7 @@ TEST(ToolCommon, EveryEndOfTheBodyIsOneLineAndAStatus) {
     int status;
     std::string err;
   };
-  const ToolSpec spec{.name = "tool", .usage = "tool FILE", .help = "help\n"};
+  const ToolInfo command{.name = "tool", .usage = "tool FILE", .help = "help\n"};
   const Case cases[] = {
       {.name = "success", .body = [](const auto&) { return 0; }, .status = 0, .err = ""},
       {.name = "usage",
@@ -197,7 +197,7 @@ TEST(ToolCommon, EveryEndOfTheBodyIsOneLineAndAStatus) {
     std::streambuf* const old = std::cerr.rdbuf(err.rdbuf());
     char name[] = "tool", word[] = "FILE";
     char* argv[] = {name, word, nullptr};
-    const int status = run_tool(2, argv, spec, c.body);
+    const int status = run_tool(2, argv, command, c.body);
     std::cerr.rdbuf(old);
     EXPECT_EQ(status, c.status) << c.name;
     EXPECT_EQ(err.str(), c.err) << c.name;

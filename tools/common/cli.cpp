@@ -54,34 +54,34 @@ void fail(const std::string& what) {
   throw ToolFailure(what);
 }
 
-int run_tool(int argc, char** argv, const ToolSpec& spec, const ToolBody& body) {
+int run_tool(int argc, char** argv, const ToolInfo& info, const ToolBody& body) {
   const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
   int status = 0;
   try {
     for (const std::string& a : args) {
       if (a == "--") break;
       if (a == "-h" || a == "--help") {
-        std::cout << "usage: " << spec.usage << '\n' << spec.help;
+        std::cout << "usage: " << info.usage << '\n' << info.help;
         return std::cout.flush() ? 0 : 1;
       }
       if (a == "--version") {
-        std::cout << spec.name << ' ' << version() << '\n';
+        std::cout << info.name << ' ' << version() << '\n';
         return std::cout.flush() ? 0 : 1;
       }
     }
     status = body(args);
     if (!std::cout.flush()) fail("cannot write to standard output");
   } catch (const UsageError& e) {
-    std::cerr << message(spec.name, e.what()) << "; usage: " << spec.usage << '\n';
+    std::cerr << message(info.name, e.what()) << "; usage: " << info.usage << '\n';
     return 2;
   } catch (const std::bad_alloc&) {
-    std::cerr << spec.name << ": out of memory\n";
+    std::cerr << info.name << ": out of memory\n";
     return 1;
   } catch (const std::exception& e) {
-    std::cerr << message(spec.name, e.what()) << '\n';
+    std::cerr << message(info.name, e.what()) << '\n';
     return 1;
   } catch (...) {
-    std::cerr << spec.name << ": unexpected error\n";
+    std::cerr << info.name << ": unexpected error\n";
     return 1;
   }
   return status;

@@ -3,7 +3,7 @@
 //   - a usage error prints one line "TOOL: what is wrong; usage: USAGE" and exits 2;
 //   - a failure prints one line "TOOL: what is wrong" and exits 1;
 //   - any exception escaping the tool's body becomes such a line (never an abort).
-// A tool's main is `return sfmr::tool::run_tool(argc, argv, kSpec, body);`; the body throws UsageError or
+// A tool's main is `return sfmr::tool::run_tool(argc, argv, kTool, body);`; the body throws UsageError or
 // ToolFailure (or returns an exit status) and reads its options through Args.
 #pragma once
 
@@ -23,7 +23,7 @@ namespace sfmr::tool {
 // The version of sfmrbatch and its tools, from the build's project(VERSION).
 std::string_view version();
 
-struct ToolSpec {
+struct ToolInfo {
   std::string_view name;   // the program's name, first word of every message
   std::string_view usage;  // one line: "TOOL ARGS [options]" (without "usage: ")
   std::string_view help;   // what --help prints after the usage line (ends with a line feed)
@@ -49,7 +49,7 @@ using ToolBody = std::function<int(const std::vector<std::string>& args)>;
 // UsageError into status 2, ToolFailure and every other exception into status 1, each with its one line on
 // standard error. Output to standard output that fails to be written (a full disk, a closed pipe) is a
 // failure too.
-int run_tool(int argc, char** argv, const ToolSpec& spec, const ToolBody& body);
+int run_tool(int argc, char** argv, const ToolInfo& info, const ToolBody& body);
 
 // The limits of a number option. Messages say "from MIN to MAX", "at least MIN", "above MIN", ...
 struct Range {

@@ -114,23 +114,24 @@ int sink_fd(Sink sink, const char* file, int pipe_write, int shared_fd) {
 }
 
 // The child's side, between fork and exec.
-[[noreturn]] void exec_child(const ChildSpec& spec, char* const* argv, char* const* envp, int in_fd,
+[[noreturn]] void exec_child(const ChildCommand& command, char* const* argv, char* const* envp, int in_fd,
                              int out_write, int err_write, int report_fd) {
-  if (!spec.dir.empty() && ::chdir(spec.dir.c_str()) != 0) child_fail(report_fd, kChdir);
-  if (spec.close_in) {
+  if (!command.dir.empty() && ::chdir(command.dir.c_str()) != 0) child_fail(report_fd, kChdir);
+  if (command.close_in) {
     ::close(0);
   } else {
-    if (in_fd < 0) in_fd = ::open(spec.in_file.empty() ? "/dev/null" : spec.in_file.c_str(), O_RDONLY);
+    if (in_fd < 0) in_fd = ::open(command.in_file.empty() ? "/dev/null" : command.in_file.c_str(), O_RDONLY);
     if (in_fd < 0 || ::dup2(in_fd, 0) < 0) child_fail(report_fd, kStdin);
   }
-  const int out_fd = sink_fd(spec.out, spec.out_file.c_str(), out_write, -1);
+  const int out_fd = sink_fd(command.out, command.out_file.c_str(), out_write, -1);
   if (out_fd == -1 || (out_fd >= 0 && ::dup2(out_fd, 1) < 0)) child_fail(report_fd, kStdout);
-  const bool shared = spec.out == Sink::kFile && spec.err == Sink::kFile && spec.out_file == spec.err_file;
-  const int err_fd = sink_fd(spec.err, spec.err_file.c_str(), err_write, shared ? 1 : -1);
+  const bool shared =
+      command.out == Sink::kFile && command.err == Sink::kFile && command.out_file == command.err_file;
+  const int err_fd = sink_fd(command.err, command.err_file.c_str(), err_write, shared ? 1 : -1);
   if (err_fd == -1 || (err_fd >= 0 && ::dup2(err_fd, 2) < 0)) child_fail(report_fd, kStderr);
-  if (spec.file_size_limit >= 0) {
+  if (command.file_size_limit >= 0) {
     ::signal(SIGXFSZ, SIG_IGN);
-    const rlim_t limit = static_cast<rlim_t>(spec.file_size_limit);
+    const rlim_t limit = static_cast<rlim_t>(command.file_size_limit);
     const rlimit r{limit, limit};
     ::setrlimit(RLIMIT_FSIZE, &r);
   }
@@ -138,20 +139,20 @@ int sink_fd(Sink sink, const char* file, int pipe_write, int shared_fd) {
   child_fail(report_fd, kExec);
 }
 
-std::string start_error(const ChildSpec& spec, const Report& r) {
+std::string start_error(const ChildCommand& command, const Report& r) {
   const std::string why = std::strerror(r.error);
   switch (r.stage) {
     case kChdir:
-      return "cannot enter " + spec.dir.string() + ": " + why;
+      return "cannot enter " + command.dir.string() + ": " + why;
     case kStdin:
-      return "cannot open " + (spec.in_file.empty() ? std::string("/dev/null") : spec.in_file.string()) +
-             ": " + why;
+      return "cannot open " +
+             (command.in_file.empty() ? std::string("/dev/null") : command.in_file.string()) + ": " + why;
     case kStdout:
-      return "cannot open " + spec.out_file.string() + ": " + why;
+      return "cannot open " + command.out_file.string() + ": " + why;
     case kStderr:
-      return "cannot open " + spec.err_file.string() + ": " + why;
+      return "cannot open " + command.err_file.string() + ": " + why;
     default:
-      return "cannot run " + spec.argv.front() + ": " + why;
+      return "cannot run " + command.argv.front() + ": " + why;
   }
 }
 
@@ -174,22 +175,23 @@ Fd text_input(const std::string& text) {
   return fd;
 }
 
-void start(const ChildSpec& spec, Running& run) {
-  if (spec.argv.empty() || spec.argv.front().empty()) throw std::invalid_argument("run_child: no program");
-  std::vector<std::string> words = spec.argv;
-  std::vector<std::string> env = environment_with(spec.env);
+void start(const ChildCommand& command, Running& run) {
+  if (command.argv.empty() || command.argv.front().empty())
+    throw std::invalid_argument("run_child: no program");
+  std::vector<std::string> words = command.argv;
+  std::vector<std::string> env = environment_with(command.env);
   const std::vector<char*> argv = pointers(words), envp = pointers(env);
   Fd input;
-  if (spec.in_text && !spec.close_in) input = text_input(*spec.in_text);
+  if (command.in_text && !command.close_in) input = text_input(*command.in_text);
   Fd out_write, err_write, report_read, report_write;
-  if (spec.out == Sink::kCapture) make_pipe(run.out, out_write);
-  if (spec.err == Sink::kCapture) make_pipe(run.err, err_write);
+  if (command.out == Sink::kCapture) make_pipe(run.out, out_write);
+  if (command.err == Sink::kCapture) make_pipe(run.err, err_write);
   make_pipe(report_read, report_write);
   run.start = Clock::now();
   run.pid = ::fork();
   if (run.pid < 0) throw std::runtime_error(std::string("fork: ") + std::strerror(errno));
   if (run.pid == 0) {
-    exec_child(spec, argv.data(), envp.data(), input.get(), out_write.get(), err_write.get(),
+    exec_child(command, argv.data(), envp.data(), input.get(), out_write.get(), err_write.get(),
                report_write.get());
   }
   report_write.reset();
@@ -198,11 +200,11 @@ void start(const ChildSpec& spec, Running& run) {
   while ((n = ::read(report_read.get(), &report, sizeof report)) < 0 && errno == EINTR) {
   }
   run.result.started = n != static_cast<ssize_t>(sizeof report);
-  if (!run.result.started) run.result.start_error = start_error(spec, report);
-  if (spec.timeout_seconds > 0.0) {
+  if (!run.result.started) run.result.start_error = start_error(command, report);
+  if (command.timeout_seconds > 0.0) {
     run.has_deadline = true;
     run.deadline = run.start + std::chrono::duration_cast<Clock::duration>(
-                                   std::chrono::duration<double>(spec.timeout_seconds));
+                                   std::chrono::duration<double>(command.timeout_seconds));
   }
 }
 
@@ -239,11 +241,11 @@ std::string ChildResult::failure() const {
   return status == 0 ? std::string() : "exit status " + std::to_string(status);
 }
 
-std::vector<ChildResult> run_children(const std::vector<ChildSpec>& specs) {
-  std::vector<Running> runs(specs.size());
-  for (std::size_t i = 0; i < specs.size(); ++i) {
+std::vector<ChildResult> run_children(const std::vector<ChildCommand>& commands) {
+  std::vector<Running> runs(commands.size());
+  for (std::size_t i = 0; i < commands.size(); ++i) {
     try {
-      start(specs[i], runs[i]);
+      start(commands[i], runs[i]);
     } catch (...) {
       // The children already under way are not left behind.
       for (std::size_t k = 0; k < i; ++k) {
@@ -308,8 +310,8 @@ std::vector<ChildResult> run_children(const std::vector<ChildSpec>& specs) {
   return results;
 }
 
-ChildResult run_child(const ChildSpec& spec) {
-  return std::move(run_children({spec}).front());
+ChildResult run_child(const ChildCommand& command) {
+  return std::move(run_children({command}).front());
 }
 
 }  // namespace sfmr::tool

@@ -14,12 +14,12 @@ namespace sfmr::tool {
 // Where a child's standard output or standard error goes.
 enum class Sink {
   kCapture,  // into ChildResult::out / ChildResult::err
-  kFile,     // into the file named in ChildSpec (created or truncated)
+  kFile,     // into the file named in ChildCommand (created or truncated)
   kInherit,  // to the caller's own stream
   kDiscard,  // to /dev/null
 };
 
-struct ChildSpec {
+struct ChildCommand {
   // The program and its arguments; argv[0] is looked up in PATH when it holds no '/'.
   std::vector<std::string> argv{};
   // Working directory of the child; empty: the caller's.
@@ -62,9 +62,9 @@ struct ChildResult {
 
 // Runs one child and waits for its end. Throws std::runtime_error only when the caller's own resources fail
 // (no pipe, no fork); a program that cannot be run is a ChildResult with started == false.
-ChildResult run_child(const ChildSpec& spec);
+ChildResult run_child(const ChildCommand& command);
 
-// Runs the children side by side and waits for them all; the results are in the order of `specs`.
-std::vector<ChildResult> run_children(const std::vector<ChildSpec>& specs);
+// Runs the children side by side and waits for them all; the results are in the order of `commands`.
+std::vector<ChildResult> run_children(const std::vector<ChildCommand>& commands);
 
 }  // namespace sfmr::tool
