@@ -5,7 +5,8 @@
 //   storm_eval PREFIX...   (PREFIX.nc, PREFIX.truth.csv, PREFIX.centre.csv)
 // Prints one line per flight, then the medians and 90th percentiles over all flights. With the environment
 // variable STORM_EVAL_TRUE_WIND set, the analysis runs on the true wind instead of the retrieved one (what
-// the method itself contributes, without the retrieval's noise).
+// the method itself contributes, without the retrieval's noise); with STORM_EVAL_LEGS set, it also prints
+// one line per leg (the analysed and true peak, the peak time's difference and the two RMWs).
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -181,8 +182,13 @@ int main(int argc, char** argv) {
         // A leg has an RMW when it crosses the wind maximum: the true peak lies inside the leg, not at
         // either end (a leg that stops short of the eyewall, or one that never nears it, has none).
         const double first = s.t[leg.begin] + 30.0, end = s.t[leg.end - 1] - 30.0;
-        if (truth_leg.peak_time > first && truth_leg.peak_time < end)
-          rmw_err.push_back(std::fabs(leg.peak_radius_km - truth_leg.peak_radius_km));
+        const bool crosses = truth_leg.peak_time > first && truth_leg.peak_time < end;
+        if (crosses) rmw_err.push_back(std::fabs(leg.peak_radius_km - truth_leg.peak_radius_km));
+        if (std::getenv("STORM_EVAL_LEGS"))
+          std::printf("%s leg %d %s: peak %.2f m/s (truth %.2f), time %+.1f s, RMW %.2f km (truth %.2f)%s\n",
+                      prefix.c_str(), leg.number, leg.inbound ? "in " : "out", leg.peak, truth_leg.peak,
+                      leg.peak_time - truth_leg.peak_time, leg.peak_radius_km, truth_leg.peak_radius_km,
+                      crosses ? "" : " (no maximum inside)");
         peak_sum += leg.peak - truth_leg.peak;
         ++legs;
       }

@@ -15,11 +15,16 @@ constexpr double kWgs84A = 6378.137;           // WGS84 semi-major axis, km
 constexpr double kWgs84E2 = 6.69437999014e-3;  // WGS84 first eccentricity squared
 constexpr double kTurnRoll = 10.0;             // deg: a banked turn
 constexpr double kTurnCourse = 10.0;           // deg of course change in 10 s: a turn
-constexpr std::size_t kWindow = 10;            // s: the running mean of peaks and radii
-constexpr std::size_t kWindowMin = 7;          // retrieved seconds a 10-s mean needs
-constexpr std::size_t kMinLeg = 60;            // s: shortest leg
-constexpr double kPassPeak = 15.0;             // m/s: least eyewall peak
-constexpr double kPassDip = 0.15;              // the dip lies this share of the lower peak below it
+constexpr double kPositionSpike = 1.0;     // km: a one-second position this far off its neighbours is garbled
+constexpr std::size_t kWindow = 10;        // s: the running mean of peaks and radii
+constexpr std::size_t kWindowMin = 7;      // retrieved seconds a 10-s mean needs
+constexpr std::size_t kMinLeg = 60;        // s: shortest leg
+constexpr double kPeakFitDrop = 0.04;      // the peak's fit spans the 10-s means this share below the peak
+constexpr double kPeakFitMinHalf = 15.0;   // s: least reach of the fit either side of the peak
+constexpr double kPeakFitMaxHalf = 200.0;  // s: largest reach (a flat peak far from the centre)
+constexpr std::size_t kPeakFitMinSeconds = 15;  // retrieved seconds the fit needs
+constexpr double kPassPeak = 15.0;              // m/s: least eyewall peak
+constexpr double kPassDip = 0.15;               // the dip lies this share of the lower peak below it
 constexpr double kPassSigma = 0.3;       // km: assumed along-track error of a pass's time of closest approach
 constexpr double kPriorMotion = 5.0e-3;  // km/s: spread of the motion prior
 constexpr double kPriorCentre = 50.0;    // km: spread of the centre prior
@@ -201,6 +206,25 @@ Series series_of(const archive::ArchiveFlight& f, double lag) {
     s.wind[i] = found ? f.wind[j] : kNaN;
     s.rain[i] = found ? f.rain[j] : kNaN;
   }
+  // A damaged record can carry a garbled position for one second (a digit of the latitude or longitude
+  // replaced, hundreds of metres to thousands of kilometres off). A position more than kPositionSpike from
+  // the midpoint of its two neighbours, which agree with each other, is replaced by that midpoint: the
+  // aircraft flies about 0.15 km in a second, so no real track bends that much in two.
+  const std::vector<double> lat = s.lat, lon = s.lon;
+  for (std::size_t i = 1; i + 1 < n; ++i) {
+    if (f.time[i + 1] - f.time[i - 1] != 2.0 || !std::isfinite(lat[i - 1]) || !std::isfinite(lat[i + 1]) ||
+        !std::isfinite(lon[i - 1]) || !std::isfinite(lon[i + 1]) || !std::isfinite(lat[i]) ||
+        !std::isfinite(lon[i]))
+      continue;
+    double gap = 0.0, off = 0.0, b = 0.0;
+    range_bearing(lat[i - 1], lon[i - 1], lat[i + 1], lon[i + 1], gap, b);
+    const double mid_lat = 0.5 * (lat[i - 1] + lat[i + 1]), mid_lon = 0.5 * (lon[i - 1] + lon[i + 1]);
+    range_bearing(mid_lat, mid_lon, lat[i], lon[i], off, b);
+    if (off > kPositionSpike && gap < kPositionSpike) {
+      s.lat[i] = mid_lat;
+      s.lon[i] = mid_lon;
+    }
+  }
   // Course over 10 s from the positions; a turn is a bank or a course change.
   std::vector<double> course(n, kNaN);
   for (std::size_t i = 0; i + 5 < n && n >= 6; ++i) {
@@ -373,6 +397,72 @@ Motion fit_motion(std::vector<Pass>& passes, const Plane& plane, double u_prior,
   return m;
 }
 
+double peak_fit_time(const std::vector<double>& t, const std::vector<double>& wind, std::size_t begin,
+                     std::size_t end, std::size_t window, double mean) {
+  if (window == std::string::npos || end < begin + kWindow || window + kWindow > end) return kNaN;
+  // The top of the peak: the 10-s means on either side of the largest one down to kPeakFitDrop below it.
+  const std::size_t last = end - kWindow;
+  const double floor = (1.0 - kPeakFitDrop) * mean;
+  std::size_t lo = window, hi = window;
+  while (lo > begin && !(nan_mean(wind, lo - 1, lo - 1 + kWindow, kWindowMin) < floor)) --lo;
+  while (hi < last && !(nan_mean(wind, hi + 1, hi + 1 + kWindow, kWindowMin) < floor)) ++hi;
+  const double t_peak = 0.5 * (t[window] + t[window + kWindow - 1]);
+  const double ta = std::max({std::min(t[lo], t_peak - kPeakFitMinHalf), t_peak - kPeakFitMaxHalf, t[begin]});
+  const double tb = std::min(
+      {std::max(t[hi + kWindow - 1], t_peak + kPeakFitMinHalf), t_peak + kPeakFitMaxHalf, t[end - 1]});
+  // Least-squares cubic in x = (t - tc) / h over the retrieved seconds of [ta, tb].
+  const double tc = 0.5 * (ta + tb), h = std::max(1.0, 0.5 * (tb - ta));
+  std::vector<std::vector<double>> m(4, std::vector<double>(4, 0.0));
+  std::vector<double> c(4, 0.0);
+  std::size_t n = 0;
+  for (std::size_t i = begin; i < end; ++i) {
+    if (t[i] < ta || t[i] > tb || !std::isfinite(wind[i])) continue;
+    const double x = (t[i] - tc) / h;
+    const std::array<double, 4> p = {1.0, x, x * x, x * x * x};
+    for (std::size_t j = 0; j < 4; ++j) {
+      for (std::size_t k = 0; k < 4; ++k) m[j][k] += p[j] * p[k];
+      c[j] += p[j] * wind[i];
+    }
+    ++n;
+  }
+  std::vector<std::vector<double>> inv;
+  if (n < kPeakFitMinSeconds || !solve(m, c, inv)) return kNaN;
+  // The local maximum: V'(x) = c1 + 2 c2 x + 3 c3 x^2 = 0 with V''(x) = 2 c2 + 6 c3 x < 0.
+  double x = kNaN;
+  if (std::fabs(c[3]) <= 1e-9 * std::fabs(c[2])) {
+    if (c[2] < 0.0) x = -c[1] / (2.0 * c[2]);
+  } else {
+    const double disc = c[2] * c[2] - 3.0 * c[1] * c[3];
+    if (disc > 0.0)
+      for (const double sign : {-1.0, 1.0}) {
+        const double root = (-c[2] + sign * std::sqrt(disc)) / (3.0 * c[3]);
+        if (c[2] + 3.0 * c[3] * root < 0.0) x = root;
+      }
+  }
+  const double vertex = tc + x * h;
+  return vertex >= ta && vertex <= tb ? vertex : kNaN;
+}
+
+void locate_peak(const Series& s, const CentreFn& centre, Leg& leg) {
+  if (!leg.has_peak) return;
+  double mean = 0.0;
+  const std::size_t w = peak_window(s.wind, leg.begin, leg.end, mean);
+  const double tv = peak_fit_time(s.t, s.wind, leg.begin, leg.end, w, mean);
+  if (!std::isfinite(tv)) return;
+  leg.peak_time = tv;
+  leg.peak_lat = value_at(s, s.lat, tv);
+  leg.peak_lon = value_at(s, s.lon, tv);
+  // The rain of the 10-s window centred on the fitted time.
+  const auto it = std::lower_bound(s.t.begin() + static_cast<long>(leg.begin),
+                                   s.t.begin() + static_cast<long>(leg.end), tv - 0.5 * (kWindow - 1));
+  const std::size_t a = std::min(static_cast<std::size_t>(it - s.t.begin()),
+                                 leg.end >= kWindow ? leg.end - kWindow : leg.begin);
+  leg.peak_rain = nan_mean(s.rain, a, std::min(leg.end, a + kWindow), kWindowMin);
+  double clat = 0.0, clon = 0.0;
+  centre(leg.peak_time, clat, clon);
+  range_bearing(clat, clon, leg.peak_lat, leg.peak_lon, leg.peak_radius_km, leg.bearing_deg);
+}
+
 void leg_peak(const Series& s, const CentreFn& centre, Leg& leg) {
   double mean = 0.0;
   const std::size_t w = peak_window(s.wind, leg.begin, leg.end, mean);
@@ -414,6 +504,7 @@ std::vector<Leg> cut_legs(const std::vector<Series>& flights, const CentreFn& ce
         leg.begin = lo;
         leg.end = hi;
         leg_peak(s, centre, leg);
+        locate_peak(s, centre, leg);
         legs.push_back(leg);
       }
     }

@@ -4,7 +4,9 @@
 //
 // Method (the radiometer gives wind speed only, and the record carries no pressure):
 //   1. Seconds in banked turns (|roll| > 10 deg, or the course turning by more than 10 deg in 10 s) split
-//      the flight into straight segments; seconds without a retrieval take no part in any statistic.
+//      the flight into straight segments; seconds without a retrieval take no part in any statistic. A
+//      one-second position more than 1 km off the midpoint of its neighbours (a garbled record) is replaced
+//      by that midpoint, so that it neither breaks a segment nor moves a pass.
 //   2. A centre pass is a dip of the 61-s mean wind in a straight segment between two peaks of the 10-s
 //      mean, each at least 15 m/s, the dip at least 15 % below the lower one (the calm eye between eyewall
 //      crossings).
@@ -26,7 +28,19 @@
 //      of the passes when there are more passes than unknowns.
 //   6. Legs: each straight segment is inbound up to the closest approach to the centre and outbound after
 //      it. A leg's peak is the largest 10-s mean of the retrieved wind (10 consecutive seconds, at least 7
-//      of them retrieved); its radius from the centre at the window's mid-time is the leg's RMW.
+//      of them retrieved). Where that peak lies is not taken from the largest window itself: the top of an
+//      eyewall peak is flat (the wind within 1 % of the peak spans 6-11 km of a radial leg for an RMW of
+//      25-45 km), so the retrieval's noise of a few tenths of a m/s moves the largest 10-s mean kilometres
+//      along the leg. The peak's time is instead the local maximum of a least-squares cubic in time fitted to
+//      the retrieved seconds where the 10-s mean lies within 4 % of the peak (at least 15 s and at most 200 s
+//      either side of the largest window; a flat peak far from the centre uses the longer reach). A cubic,
+//      not a parabola, because a radial wind profile is skewed about its maximum, steeper inside than
+//      outside: for a Holland (1980) profile V ~ Vmax (1 - (B^2/4) d^2 + (B^2/4 + B^3/12) d^3) in d = (r -
+//      RMW) / RMW, and a parabola over the same span places the maximum 0.46 w^2 RMW outwards (w the span's
+//      half-width in units of RMW; about 1 km for a 35-km RMW and the 4 % span), which a cubic takes up. The
+//      position, range and bearing of the peak, its RMW, are taken at that time; when the fit has no maximum
+//      inside its span (a leg whose wind still rises at its end, too few retrieved seconds) they stay at the
+//      largest window's mid-time. The peak wind itself stays the largest 10-s mean.
 //   7. Wind radii: over the 10-s means of all legs, per quadrant of bearing from the centre, the largest
 //      distance at which the mean reaches 34, 50 and 64 kt; E when the quadrant's outermost 10-s mean is
 //      still at or above the threshold (the data end before the wind falls below it).
@@ -138,8 +152,19 @@ Motion fit_motion(std::vector<Pass>& passes, const Plane& plane, double u_prior,
 // Legs of every flight relative to `centre`, with their peaks from each Series' wind.
 std::vector<Leg> cut_legs(const std::vector<Series>& flights, const CentreFn& centre);
 
-// Sets the peak of `leg` from `flight.wind`.
+// Sets the peak of `leg` from `flight.wind`: the largest 10-s mean, with its time, position, range and
+// bearing at the mid-time of that window (the statistic itself, as taken from a noise-free wind).
 void leg_peak(const Series& flight, const CentreFn& centre, Leg& leg);
+
+// Time (s since 1970) of the local maximum of the cubic fitted to `wind` at times `t` around the largest
+// 10-s mean (its first second `window`, its value `mean`) of seconds [begin, end) (method, step 6); NaN
+// when the fit has no maximum inside the seconds it spans.
+double peak_fit_time(const std::vector<double>& t, const std::vector<double>& wind, std::size_t begin,
+                     std::size_t end, std::size_t window, double mean);
+
+// Moves the time, position, range, bearing and rain of the peak set by leg_peak to the fitted time, when
+// there is one.
+void locate_peak(const Series& flight, const CentreFn& centre, Leg& leg);
 
 Radii wind_radii(const std::vector<Series>& flights, const std::vector<Leg>& legs, const CentreFn& centre);
 
