@@ -123,71 +123,47 @@ TEST(StormMethod, LegsPeakAtTheRadiusOfMaximumWind) {
   }
 }
 
-// A radial leg at 130 m/s through a Holland (1980) profile (Vmax 50 m/s) passing `miss_km` from the centre,
-// from 120 km out to the closest approach, plus noise uniform within +-noise m/s: the maximum of the fitted
-// peak lies where the exact profile peaks, within `km`, on every one of 20 noise draws. A parabola over the
-// same span would sit 0.46 w^2 RMW outwards (about 1 km for B = 2 and a 45-km RMW); the largest noisy 10-s
-// mean wanders several km along the flat top.
+// A radial leg at 130 m/s through a Holland (1980) profile (Vmax 50 m/s) to its closest approach `miss_km`
+// from the centre, noise uniform within +-noise m/s: the fitted maximum lies within `km` of the profile's on
+// 20 draws; a leg stopping outside the RMW, its wind still rising, has none.
 TEST(StormMethod, PeakFitFindsTheRadiusOfMaximumWind) {
   struct Case {
     const char* name;
-    double km;  // largest error allowed
-    double rmw_km = 35.0, holland_b = 1.6, miss_km = 0.0, noise = 0.0;
-    int gap_every = 0;          // every this many seconds one without a retrieval (0: none)
-    bool rises_to_end = false;  // the leg stops 10 km outside the RMW: no maximum inside it
+    double km, rmw_km = 35.0, holland_b = 1.6, miss_km = 0.0, noise = 0.0, stop_km = 0.0;
+    int gap_every = 0;  // every this many seconds one without a retrieval (0: none)
   };
   const Case cases[] = {
-      {.name = "exact, RMW 25 km", .km = 0.15, .rmw_km = 25.0},
-      {.name = "exact, skewed (B = 2), RMW 45 km", .km = 0.15, .rmw_km = 45.0, .holland_b = 2.0},
+      {.name = "exact, skewed (B 2, RMW 45)", .km = 0.15, .rmw_km = 45.0, .holland_b = 2.0},
       {.name = "exact, 12 km off the centre", .km = 0.15, .miss_km = 12.0},
       {.name = "noise 0.5 m/s", .km = 0.6, .noise = 0.5},
-      {.name = "noise 1 m/s, flat peak (B = 1.2, RMW 45 km)",
-       .km = 1.5,
-       .rmw_km = 45.0,
-       .holland_b = 1.2,
-       .noise = 1.0},
-      {.name = "noise 1 m/s, every fourth second without a retrieval",
-       .km = 1.5,
-       .rmw_km = 30.0,
-       .miss_km = 6.0,
-       .noise = 1.0,
-       .gap_every = 4},
-      {.name = "wind rising to the leg's end", .km = 0.0, .rises_to_end = true},
+      {.name = "noise 1, flat (B 1.2, RMW 45)", .km = 1.5, .rmw_km = 45.0, .holland_b = 1.2, .noise = 1.0},
+      {.name = "noise 1, gaps", .km = 1.5, .rmw_km = 30.0, .miss_km = 6.0, .noise = 1.0, .gap_every = 4},
+      {.name = "wind rising to the leg's end", .km = kNaN, .stop_km = 45.0},
   };
   for (const Case& c : cases) {
     sim::Rng rng(7);
     double worst = 0.0;
     for (int draw = 0; draw < 20; ++draw) {
-      std::vector<double> t, wind, range;
-      const double end_km = c.rises_to_end ? c.rmw_km + 10.0 : 0.0;
-      for (int k = 0; 0.13 * k <= 120.0 - end_km; ++k) {
-        const double along = 120.0 - 0.13 * k;
-        const double r = std::hypot(along, c.miss_km), p = std::pow(c.rmw_km / r, c.holland_b);
-        t.push_back(1.8e9 + k);
-        range.push_back(r);
+      std::vector<double> t, wind;
+      for (int k = 0; 0.13 * k <= 120.0 - c.stop_km; ++k) {
+        const double p = std::pow(c.rmw_km / std::hypot(120.0 - 0.13 * k, c.miss_km), c.holland_b);
+        t.push_back(k);
         wind.push_back(c.gap_every > 0 && k % c.gap_every == 0
                            ? kNaN
                            : 50.0 * std::sqrt(p * std::exp(1.0 - p)) + c.noise * (2.0 * rng.uniform() - 1.0));
       }
       double mean = 0.0;
-      const std::size_t w = peak_window(wind, 0, wind.size(), mean);
-      const double tv = peak_fit_time(t, wind, 0, wind.size(), w, mean);
-      if (c.rises_to_end) {
-        EXPECT_TRUE(std::isnan(tv)) << c.name << ": a maximum at " << tv - t.front() << " s";
-        continue;
-      }
-      ASSERT_TRUE(std::isfinite(tv)) << c.name << ", draw " << draw;
-      const auto k = static_cast<std::size_t>(tv - t.front());
-      const double r = range[k] + (tv - t[k]) * (range[k + 1] - range[k]);
-      worst = std::max(worst, std::fabs(r - c.rmw_km));
+      const std::size_t w = peak_window(wind, 0, t.size(), mean);
+      const double tv = peak_fit_time(t, wind, 0, t.size(), w, mean);
+      worst = std::max(worst, std::fabs(std::hypot(120.0 - 0.13 * tv, c.miss_km) - c.rmw_km));
+      EXPECT_TRUE(std::isfinite(c.km) || std::isnan(tv)) << c.name << ": a maximum at " << tv << " s";
     }
-    EXPECT_LE(worst, c.km) << c.name;
+    EXPECT_TRUE(std::isnan(c.km) || worst <= c.km) << c.name << ": " << worst << " km off";
   }
 }
 
-// A straight track east at 0.0013 deg/s with the latitude of second 20 moved by `dlat` (or of every second
-// from 20 on, a jump that stays): a one-second position far off its neighbours is garbled and replaced by
-// their midpoint (and breaks no segment); a small one, or a step the next seconds keep, is real.
+// A track east with the latitude of second 20 (or of all from 20 on) moved: only a one-second outlier
+// between agreeing neighbours is garbled, replaced by their midpoint, and breaks no segment.
 TEST(StormMethod, GarbledPositionIsReplaced) {
   struct Case {
     const char* name;
@@ -200,19 +176,15 @@ TEST(StormMethod, GarbledPositionIsReplaced) {
                         {.name = "a 5-km step", .dlat = 0.045f, .stays = true, .replaced = false}};
   for (const Case& c : cases) {
     archive::ArchiveFlight f;
+    f.wind = f.rain = f.roll = std::vector<float>(40, 1.0f);
     for (int i = 0; i < 40; ++i) {
       f.time.push_back(1.8e9 + i);
       f.lat.push_back(26.0f + (i == 20 || (c.stays && i > 20) ? c.dlat : 0.0f));
       f.lon.push_back(-85.0f + 0.0013f * static_cast<float>(i));
-      f.wind.push_back(40.0f);
-      f.rain.push_back(1.0f);
-      f.roll.push_back(0.0f);
     }
     const Series s = series_of(f, 0.0);
     EXPECT_NEAR(s.lat[20], c.replaced ? 26.0 : f.lat[20], 1e-5) << c.name;
-    if (c.replaced) {
-      EXPECT_EQ(std::count(s.turn.begin(), s.turn.end(), 1), 0) << c.name;
-    }
+    EXPECT_TRUE(!c.replaced || std::count(s.turn.begin(), s.turn.end(), 1) == 0) << c.name;
   }
 }
 
