@@ -115,6 +115,7 @@ struct Leg {
   std::size_t begin = 0, end = 0;  // seconds [begin, end) of the flight
   bool has_peak = false;
   double peak = 0.0;  // m/s, largest 10-s mean
+  // Where the peak lies: the fitted maximum (method, step 6), else the largest window's mid-time.
   double peak_time = 0.0;
   double peak_lat = 0.0, peak_lon = 0.0;
   double peak_radius_km = 0.0, bearing_deg = 0.0;
