@@ -6,7 +6,7 @@
 # Each flight is simulated, processed by sfmrbatch, converted by sfmr2nc and analysed by sfmrstorm;
 # storm_eval compares the analysis with the simulator's truth and prints the figures.
 #   bench/storm_accuracy.sh [FIRST_SEED [DAMAGE]]   (default 101 and the simulator's default; the method was
-#                                                    tuned on seeds 1-24 and 301-324; DAMAGE 0: clean records)
+#                                                    tuned on seeds 1-24, checked on 301-324; DAMAGE 0: clean records)
 # Builds in build-bench/ (Release), or in $SFMR_BUILD when set.
 set -euo pipefail
 cd "$(dirname "$0")/.."
