@@ -234,9 +234,28 @@ int plot(const Options& o) {
                                                      sfmr::uncertainty::estimate_errors(seconds, inputs));
                }) &&
       write_to(dir / "bands.dat", [&](std::ostream& os) { sfmr::look::write_bands(os, seconds); }) &&
-      write_to(dir / "track.dat", [&](std::ostream& os) { sfmr::look::write_track(os, seconds, f); });
+      write_to(dir / "track.dat", [&](std::ostream& os) {
+        std::ofstream grey(dir / "grey.dat", std::ios::binary);
+        sfmr::look::write_track(os, grey, seconds, f);
+        grey.close();
+        if (!grey) os.setstate(std::ios::failbit);
+      });
   if (!written) fail("cannot write the plot data in " + dir.string());
   const Coast coast = make_coast(f, dir, nx, ny, o.cache);
+  // The map draws the block of the raster that holds land, and no raster when there is none.
+  std::vector<unsigned char> land_rgba(static_cast<std::size_t>(nx) * ny * 4);
+  {
+    std::ifstream in(coast.land, std::ios::binary);
+    if (!in.read(reinterpret_cast<char*>(land_rgba.data()), static_cast<std::streamsize>(land_rgba.size())))
+      fail(coast.land.string() + ": land raster cut short");
+  }
+  const std::optional<sfmr::look::LandExtent> land = sfmr::look::land_extent(land_rgba, nx, ny);
+  const fs::path land_file = dir / "land.block.rgba";
+  if (land && !write_to(land_file, [&](std::ostream& os) {
+        const std::vector<unsigned char> block = sfmr::look::crop_land(land_rgba, nx, *land);
+        os.write(reinterpret_cast<const char*>(block.data()), static_cast<std::streamsize>(block.size()));
+      }))
+    fail("cannot write the land raster in " + dir.string());
 
   const sfmr::look::FlightSummary summary = sfmr::look::summarise_flight(seconds);
   const std::string name = campaign ? o.title : fs::path(o.flight).filename().string();
@@ -260,8 +279,10 @@ int plot(const Options& o) {
        << "errorfile = " << gnuplot_string((dir / "errors.dat").string()) << "\n"
        << "has_errors = " << (o.setup.empty() ? 0 : 1) << "\n"
        << "trackfile = " << gnuplot_string((dir / "track.dat").string()) << "\n"
+       << "greyfile = " << gnuplot_string((dir / "grey.dat").string()) << "\n"
        << "coastfile = " << gnuplot_string(fs::absolute(coast.coast).string()) << "\n"
-       << "landfile = " << gnuplot_string(fs::absolute(coast.land).string()) << "\n"
+       << "landfile = " << gnuplot_string(fs::absolute(land_file).string()) << "\n"
+       << "has_land = " << (land ? 1 : 0) << "\n"
        << "seriesout = " << gnuplot_string(partial[0].string()) << "\n"
        << "mapout = " << gnuplot_string(partial[1].string()) << "\n"
        << "flightname = " << gnuplot_string(name) << "\n"
@@ -271,7 +292,8 @@ int plot(const Options& o) {
        << "west = " << number(f.west) << "\neast = " << number(f.east) << "\n"
        << "south = " << number(f.south) << "\nnorth = " << number(f.north) << "\n"
        << "mapratio = " << number(f.ratio) << "\n"
-       << "land_nx = " << nx << "\nland_ny = " << ny << "\n"
+       << "land_nx = " << (land ? land->nx : 0) << "\nland_ny = " << (land ? land->ny : 0) << "\n"
+       << "land_x0 = " << (land ? land->x0 : 0) << "\nland_y0 = " << (land ? land->y0 : 0) << "\n"
        << "land_dx = " << number((f.east - f.west) / (nx - 1)) << "\n"
        << "land_dy = " << number((f.north - f.south) / (ny - 1)) << "\n"
        << "cbmax = " << number(cb_max) << "\n"

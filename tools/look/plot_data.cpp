@@ -46,7 +46,11 @@ void write_series(std::ostream& os, const std::vector<flight::OutSecond>& second
 }
 
 void write_bands(std::ostream& os, const std::vector<flight::OutSecond>& seconds) {
-  os << "# start_s end_s band\n";
+  // Half of a whole number of seconds, exactly: "n" or "n.5".
+  const auto half = [&os](std::int64_t twice) -> std::ostream& {
+    return os << twice / 2 << (twice % 2 != 0 ? ".5" : "");
+  };
+  os << "# middle_s y half_s half_y colour\n";
   std::size_t i = 0;
   while (i < seconds.size()) {
     const Band band = band_of(seconds[i].Err);
@@ -55,7 +59,9 @@ void write_bands(std::ostream& os, const std::vector<flight::OutSecond>& seconds
     while (j < seconds.size() && band_of(seconds[j].Err) == band &&
            seconds[j].elapsed == seconds[j - 1].elapsed + 1)
       ++j;
-    os << seconds[i].elapsed << ' ' << seconds[j - 1].elapsed + 1 << ' ' << static_cast<int>(band) << '\n';
+    const std::int64_t start = seconds[i].elapsed, end = seconds[j - 1].elapsed + 1;
+    half(start + end) << " 0.5 ";
+    half(end - start) << " 0.5 " << band_colour(band) << '\n';
     i = j;
   }
 }
@@ -64,6 +70,8 @@ void write_band_names(std::ostream& os) {
   os << "array band_name[" << kBands << "] = [";
   for (int b = 0; b < kBands; ++b)
     os << (b > 0 ? ", " : "") << gnuplot_string(std::string(band_label(static_cast<Band>(b))));
+  os << "]\narray band_colour[" << kBands << "] = [";
+  for (int b = 0; b < kBands; ++b) os << (b > 0 ? ", " : "") << band_colour(static_cast<Band>(b));
   os << "]\n";
 }
 
@@ -132,8 +140,10 @@ std::optional<MapFrame> map_frame(const std::vector<flight::OutSecond>& seconds)
   return f;
 }
 
-void write_track(std::ostream& os, const std::vector<flight::OutSecond>& seconds, const MapFrame& frame) {
-  os << "# lon lat sfws elapsed_s\n";
+void write_track(std::ostream& retrieved, std::ostream& unretrieved,
+                 const std::vector<flight::OutSecond>& seconds, const MapFrame& frame) {
+  retrieved << "# lon lat sfws elapsed_s\n";
+  unretrieved << "# lon lat elapsed_s\n";
   // A point that would land on the previous one (closer than kTrackStep of the map's width, same retrieval
   // state, wind within kTrackWind) adds nothing to the picture and is left out.
   const double step = kTrackStep * (frame.east - frame.west);
@@ -146,9 +156,36 @@ void write_track(std::ostream& os, const std::vector<flight::OutSecond>& seconds
         (!solved || std::fabs(o.SFWS - kept->SFWS) < kTrackWind))
       continue;
     kept = &o;
-    os << format_F(longitude(o, frame.shifted), 9, 3) << format_F(o.Lat, 8, 3) << value(solved, o.SFWS) << ' '
-       << o.elapsed << '\n';
+    std::ostream& os = solved ? retrieved : unretrieved;
+    os << format_F(longitude(o, frame.shifted), 9, 3) << format_F(o.Lat, 8, 3);
+    if (solved) os << format_F(o.SFWS, 10, 3);
+    os << ' ' << o.elapsed << '\n';
   }
+}
+
+std::optional<LandExtent> land_extent(const std::vector<unsigned char>& rgba, int nx, int ny) {
+  int x_lo = nx, x_hi = -1, y_lo = ny, y_hi = -1;
+  for (int y = 0; y < ny; ++y)
+    for (int x = 0; x < nx; ++x) {
+      const std::size_t alpha = (static_cast<std::size_t>(y) * nx + x) * 4 + 3;
+      if (alpha >= rgba.size() || rgba[alpha] == 0) continue;
+      x_lo = std::min(x_lo, x);
+      x_hi = std::max(x_hi, x);
+      y_lo = std::min(y_lo, y);
+      y_hi = std::max(y_hi, y);
+    }
+  if (x_hi < 0) return std::nullopt;
+  return LandExtent{.x0 = x_lo, .y0 = y_lo, .nx = x_hi - x_lo + 1, .ny = y_hi - y_lo + 1};
+}
+
+std::vector<unsigned char> crop_land(const std::vector<unsigned char>& rgba, int nx, const LandExtent& e) {
+  std::vector<unsigned char> out;
+  out.reserve(static_cast<std::size_t>(e.nx) * e.ny * 4);
+  for (int y = e.y0; y < e.y0 + e.ny; ++y) {
+    const auto row = rgba.begin() + (static_cast<std::ptrdiff_t>(y) * nx + e.x0) * 4;
+    out.insert(out.end(), row, row + static_cast<std::ptrdiff_t>(e.nx) * 4);
+  }
+  return out;
 }
 
 int convert_segments(std::istream& gmt, std::ostream& out) {

@@ -20,12 +20,15 @@ namespace sfmr::look {
 void write_series(std::ostream& os, const std::vector<flight::OutSecond>& seconds,
                   const std::map<int, TruthSecond>* truth);
 
-// Status band: one line per run of seconds in the same Band, "start end band" (start and end in elapsed
-// seconds, the run covering start..end; band the Band's number 0..5).
+// Status band: one box per run of seconds in the same Band, as gnuplot's boxxyerror columns
+// "x y x_half y_half colour": the run's middle and half length in elapsed seconds (the run covering
+// start..end), the box from 0 to 1 in height, and the Band's colour as a number 0xRRGGBB. Every column is a
+// plain value, so gnuplot evaluates no expression per box.
 void write_bands(std::ostream& os, const std::vector<flight::OutSecond>& seconds);
 
-// The bands' legend labels for the time-series plot, as the gnuplot line
+// The bands' legend for the time-series plot, as the gnuplot lines
 //   array band_name[6] = ['retrieved, all channels', ...]
+//   array band_colour[6] = [0x2c7fb8, ...]
 // in the order of the band numbers.
 void write_band_names(std::ostream& os);
 
@@ -41,9 +44,25 @@ struct MapFrame {
 // The frame of the track's valid positions; none when the flight has no valid position.
 std::optional<MapFrame> map_frame(const std::vector<flight::OutSecond>& seconds);
 
-// Track, one line per second with a valid position: "lon lat ws elapsed", ws NaN without a retrieval;
-// a second that would be drawn on the previous line's point (same state, wind within 0.5 m/s) is left out.
-void write_track(std::ostream& os, const std::vector<flight::OutSecond>& seconds, const MapFrame& frame);
+// Track, one line per second with a valid position, in two files: the seconds with a retrieval to
+// `retrieved` as "lon lat ws elapsed", the others to `unretrieved` as "lon lat elapsed", each in the
+// flight's order (the map draws them as they are, without an expression per line). A second that would
+// be drawn on the previous point of the track (same state, wind within 0.5 m/s) is left out.
+void write_track(std::ostream& retrieved, std::ostream& unretrieved,
+                 const std::vector<flight::OutSecond>& seconds, const MapFrame& frame);
+
+// The part of a land raster that holds land: its nodes x0..x0+nx-1, y0..y0+ny-1 of the whole raster.
+struct LandExtent {
+  int x0 = 0, y0 = 0, nx = 0, ny = 0;
+};
+
+// The smallest block of nodes of `rgba` (nx x ny nodes of four bytes, red, green, blue, alpha, a row after
+// the other) outside which every node is transparent; none when no node is opaque at all. The map draws
+// that block alone: gnuplot's cost grows with the nodes it draws, and a transparent node draws nothing.
+std::optional<LandExtent> land_extent(const std::vector<unsigned char>& rgba, int nx, int ny);
+
+// The nodes `e` of `rgba` (nx nodes a row) as a raster of their own, a row after the other.
+std::vector<unsigned char> crop_land(const std::vector<unsigned char>& rgba, int nx, const LandExtent& e);
 
 // GMT multi-segment text (segments headed by '>' lines) to gnuplot's form (segments separated by a blank
 // line). Returns the number of points.
