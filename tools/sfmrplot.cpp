@@ -225,14 +225,21 @@ int plot(const Options& o) {
   const int ny = f.ratio <= 1.0 ? static_cast<int>(kLandNodes * f.ratio) : kLandNodes;
 
   const bool written =
-      write_to(
-          dir / "series.dat",
-          [&](std::ostream& os) { sfmr::look::write_series(os, seconds, have_truth ? &truth : nullptr); }) &&
-      write_to(dir / "errors.dat",
+      write_to(dir / "retrieved.dat",
                [&](std::ostream& os) {
-                 sfmr::uncertainty::write_error_band(os, seconds,
-                                                     sfmr::uncertainty::estimate_errors(seconds, inputs));
+                 std::ofstream onboard(dir / "onboard.dat", std::ios::binary);
+                 std::ofstream truth_file;
+                 if (have_truth) truth_file.open(dir / "truth.dat", std::ios::binary);
+                 sfmr::look::write_series({os, onboard, have_truth ? &truth_file : nullptr}, seconds, truth);
+                 onboard.close();
+                 truth_file.close();
+                 if (!onboard || (have_truth && !truth_file)) os.setstate(std::ios::failbit);
                }) &&
+      (o.setup.empty() || write_to(dir / "errors.dat",
+                                   [&](std::ostream& os) {
+                                     sfmr::uncertainty::write_error_band(
+                                         os, seconds, sfmr::uncertainty::estimate_errors(seconds, inputs));
+                                   })) &&
       write_to(dir / "bands.dat", [&](std::ostream& os) { sfmr::look::write_bands(os, seconds); }) &&
       write_to(dir / "track.dat", [&](std::ostream& os) {
         std::ofstream grey(dir / "grey.dat", std::ios::binary);
@@ -274,7 +281,9 @@ int plot(const Options& o) {
   };
 
   const bool settings_ok = write_to(dir / "settings.gp", [&](std::ostream& os) {
-    os << "seriesfile = " << gnuplot_string((dir / "series.dat").string()) << "\n"
+    os << "retrievedfile = " << gnuplot_string((dir / "retrieved.dat").string()) << "\n"
+       << "onboardfile = " << gnuplot_string((dir / "onboard.dat").string()) << "\n"
+       << "truthfile = " << gnuplot_string((dir / "truth.dat").string()) << "\n"
        << "bandfile = " << gnuplot_string((dir / "bands.dat").string()) << "\n"
        << "errorfile = " << gnuplot_string((dir / "errors.dat").string()) << "\n"
        << "has_errors = " << (o.setup.empty() ? 0 : 1) << "\n"

@@ -328,12 +328,13 @@ TEST(PlotData, SeriesHasNoValueWhereNoneWasMade) {
   const std::vector<flight::OutSecond> seconds = {second(86399, 25, -80, 20, 4, "F012345", 21, 5),
                                                   second(86400, 25, -80, 20, 4, "BigRoll", 21, 5, " NoData")};
   const std::map<int, TruthSecond> truth = {{86399, {19.5, 4.5, false}}, {0, {19.0, 4.0, true}}};
-  std::ostringstream os;
-  write_series(os, seconds, &truth);
-  EXPECT_EQ(os.str(),
-            "# elapsed_s sfws sfrr psws psrr truth_ws truth_rr\n"
-            "86399    20.000     4.000    21.000     5.000    19.500     4.500\n"
-            "86400       NaN       NaN       NaN       NaN       NaN       NaN\n");
+  std::ostringstream retrieved, onboard, truth_series;
+  write_series({retrieved, onboard, &truth_series}, seconds, truth);
+  EXPECT_EQ(retrieved.str(), "# elapsed_s sfws sfrr\n86399    20.000     4.000\n");
+  EXPECT_EQ(onboard.str(), "# elapsed_s psws psrr\n86399    21.000     5.000\n");
+  // The truth keeps the second without a value (over land), so that its line breaks there.
+  EXPECT_EQ(truth_series.str(),
+            "# elapsed_s truth_ws truth_rr\n86399    19.500     4.500\n86400       NaN       NaN\n");
 }
 
 TEST(PlotData, CoastSegmentsBecomeGnuplotBlocks) {

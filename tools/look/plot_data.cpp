@@ -29,19 +29,18 @@ double longitude(const flight::OutSecond& s, bool shifted) {
 
 }  // namespace
 
-void write_series(std::ostream& os, const std::vector<flight::OutSecond>& seconds,
-                  const std::map<int, TruthSecond>* truth) {
-  os << "# elapsed_s sfws sfrr psws psrr truth_ws truth_rr\n";
+void write_series(const SeriesFiles& files, const std::vector<flight::OutSecond>& seconds,
+                  const std::map<int, TruthSecond>& truth) {
+  files.retrieved << "# elapsed_s sfws sfrr\n";
+  files.onboard << "# elapsed_s psws psrr\n";
+  if (files.truth) *files.truth << "# elapsed_s truth_ws truth_rr\n";
   for (const flight::OutSecond& o : seconds) {
-    const bool solved = has_retrieval(o);
-    const bool onboard = has_onboard(o);
-    const TruthSecond* t = nullptr;
-    if (truth) {
-      const auto it = truth->find(o.clock);
-      if (it != truth->end() && !it->second.land) t = &it->second;
-    }
-    os << o.elapsed << value(solved, o.SFWS) << value(solved, o.SFRR) << value(onboard, o.PSWS)
-       << value(onboard, o.PSRR) << value(t, t ? t->ws : 0.0) << value(t, t ? t->rr : 0.0) << '\n';
+    if (has_retrieval(o)) files.retrieved << o.elapsed << value(true, o.SFWS) << value(true, o.SFRR) << '\n';
+    if (has_onboard(o)) files.onboard << o.elapsed << value(true, o.PSWS) << value(true, o.PSRR) << '\n';
+    if (!files.truth) continue;
+    const auto it = truth.find(o.clock);
+    const TruthSecond* t = it != truth.end() && !it->second.land ? &it->second : nullptr;
+    *files.truth << o.elapsed << value(t, t ? t->ws : 0.0) << value(t, t ? t->rr : 0.0) << '\n';
   }
 }
 

@@ -14,11 +14,18 @@
 
 namespace sfmr::look {
 
-// Time series, one line per second: "elapsed sfws sfrr psws psrr truth_ws truth_rr", elapsed in s since
-// the first line's midnight, NaN where a value does not exist (no retrieval, no onboard solution, no truth
-// or truth over land). `truth` may be null.
-void write_series(std::ostream& os, const std::vector<flight::OutSecond>& seconds,
-                  const std::map<int, TruthSecond>* truth);
+// The streams of the time series, one file per kind of value, so that each of gnuplot's plots reads only
+// its own points; `truth` null when there is no truth.
+struct SeriesFiles {
+  std::ostream& retrieved;  // "elapsed sfws sfrr", the seconds with a retrieval
+  std::ostream& onboard;    // "elapsed psws psrr", the seconds with an onboard solution
+  std::ostream* truth;      // "elapsed truth_ws truth_rr", every second, NaN where there is no truth
+};
+
+// Writes the time series, elapsed in s since the first line's midnight. The truth keeps every second (with
+// NaN where it has no value, or over land), so that its line is broken where the truth is missing.
+void write_series(const SeriesFiles& files, const std::vector<flight::OutSecond>& seconds,
+                  const std::map<int, TruthSecond>& truth);
 
 // Status band: one box per run of seconds in the same Band, as gnuplot's boxxyerror columns
 // "x y x_half y_half colour": the run's middle and half length in elapsed seconds (the run covering

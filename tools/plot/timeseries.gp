@@ -1,8 +1,10 @@
 # Time series of a processed flight, drawn by sfmrplot: retrieved and onboard surface wind speed (top), rain
 # rate (middle) and a band of each second's retrieval status (bottom) against UTC time, the simulator's truth
 # over them when given. sfmrplot writes the variables first (settings.gp):
-#   seriesfile  "elapsed sfws sfrr psws psrr truth_ws truth_rr", elapsed in s since the first line's
-#               midnight, NaN where a value does not exist
+#   retrievedfile  "elapsed sfws sfrr", the seconds with a retrieval, elapsed in s since the first line's
+#               midnight
+#   onboardfile "elapsed psws psrr", the seconds with an onboard solution
+#   truthfile   "elapsed truth_ws truth_rr", every second, NaN where there is no truth (has_truth 1)
 #   bandfile    one box per run of seconds in one band: "middle y half_length half_height colour"
 #   band_name, band_colour   the bands' legend labels and colours, in the order of their numbers
 #   errorfile   "elapsed ws_low ws_high rr_low rr_high": one standard error either side of the retrieval,
@@ -52,16 +54,16 @@ ws_band = has_errors ? 'errorfile using 1:2:3 with filledcurves lc rgb c_error n
 rr_band = has_errors ? 'errorfile using 1:4:5 with filledcurves lc rgb c_error,' : ''
 if (has_truth) {
   plot @ws_band \
-       seriesfile using 1:4 with points ls 1 notitle, \
-       ""         using 1:2 with points ls 2 notitle, \
-       ""         using 1:6 with lines ls 3 title "truth (simulation)", \
+       onboardfile using 1:2 with points ls 1 notitle, \
+       retrievedfile using 1:2 with points ls 2 notitle, \
+       truthfile using 1:2 with lines ls 3 title "truth (simulation)", \
        keyentry with points ls 2 ps 1.5 title "retrieved (sfmrbatch)", \
        keyentry with points ls 1 ps 1.5 title "onboard solution", \
        keyentry with boxes lc rgb (has_errors ? c_error : "white") title band_title
 } else {
   plot @ws_band \
-       seriesfile using 1:4 with points ls 1 notitle, \
-       ""         using 1:2 with points ls 2 notitle, \
+       onboardfile using 1:2 with points ls 1 notitle, \
+       retrievedfile using 1:2 with points ls 2 notitle, \
        keyentry with points ls 2 ps 1.5 title "retrieved (sfmrbatch)", \
        keyentry with points ls 1 ps 1.5 title "onboard solution", \
        keyentry with boxes lc rgb (has_errors ? c_error : "white") title band_title
@@ -74,9 +76,10 @@ set bmargin at screen 0.20
 set ylabel "rain rate (mm/h)"
 set yrange [0:*]
 if (has_truth) {
-  plot @rr_band seriesfile using 1:5 with points ls 1, "" using 1:3 with points ls 2, "" using 1:7 with lines ls 3
+  plot @rr_band onboardfile using 1:3 with points ls 1, retrievedfile using 1:3 with points ls 2, \
+       truthfile using 1:3 with lines ls 3
 } else {
-  plot @rr_band seriesfile using 1:5 with points ls 1, "" using 1:3 with points ls 2
+  plot @rr_band onboardfile using 1:3 with points ls 1, retrievedfile using 1:3 with points ls 2
 }
 
 # Bottom: the status band, one coloured box per run of seconds, its legend below.
