@@ -225,11 +225,11 @@ int plot(const Options& o) {
   const int ny = f.ratio <= 1.0 ? static_cast<int>(kLandNodes * f.ratio) : kLandNodes;
 
   const bool written =
-      write_to(dir / "retrieved.dat",
+      write_to(dir / "retrieved.bin",
                [&](std::ostream& os) {
-                 std::ofstream onboard(dir / "onboard.dat", std::ios::binary);
+                 std::ofstream onboard(dir / "onboard.bin", std::ios::binary);
                  std::ofstream truth_file;
-                 if (have_truth) truth_file.open(dir / "truth.dat", std::ios::binary);
+                 if (have_truth) truth_file.open(dir / "truth.bin", std::ios::binary);
                  sfmr::look::write_series({os, onboard, have_truth ? &truth_file : nullptr}, seconds, truth);
                  onboard.close();
                  truth_file.close();
@@ -241,8 +241,8 @@ int plot(const Options& o) {
                                          os, seconds, sfmr::uncertainty::estimate_errors(seconds, inputs));
                                    })) &&
       write_to(dir / "bands.dat", [&](std::ostream& os) { sfmr::look::write_bands(os, seconds); }) &&
-      write_to(dir / "track.dat", [&](std::ostream& os) {
-        std::ofstream grey(dir / "grey.dat", std::ios::binary);
+      write_to(dir / "track.bin", [&](std::ostream& os) {
+        std::ofstream grey(dir / "grey.bin", std::ios::binary);
         sfmr::look::write_track(os, grey, seconds, f);
         grey.close();
         if (!grey) os.setstate(std::ios::failbit);
@@ -281,14 +281,14 @@ int plot(const Options& o) {
   };
 
   const bool settings_ok = write_to(dir / "settings.gp", [&](std::ostream& os) {
-    os << "retrievedfile = " << gnuplot_string((dir / "retrieved.dat").string()) << "\n"
-       << "onboardfile = " << gnuplot_string((dir / "onboard.dat").string()) << "\n"
-       << "truthfile = " << gnuplot_string((dir / "truth.dat").string()) << "\n"
+    os << "retrievedfile = " << gnuplot_string((dir / "retrieved.bin").string()) << "\n"
+       << "onboardfile = " << gnuplot_string((dir / "onboard.bin").string()) << "\n"
+       << "truthfile = " << gnuplot_string((dir / "truth.bin").string()) << "\n"
        << "bandfile = " << gnuplot_string((dir / "bands.dat").string()) << "\n"
        << "errorfile = " << gnuplot_string((dir / "errors.dat").string()) << "\n"
        << "has_errors = " << (o.setup.empty() ? 0 : 1) << "\n"
-       << "trackfile = " << gnuplot_string((dir / "track.dat").string()) << "\n"
-       << "greyfile = " << gnuplot_string((dir / "grey.dat").string()) << "\n"
+       << "trackfile = " << gnuplot_string((dir / "track.bin").string()) << "\n"
+       << "greyfile = " << gnuplot_string((dir / "grey.bin").string()) << "\n"
        << "coastfile = " << gnuplot_string(fs::absolute(coast.coast).string()) << "\n"
        << "landfile = " << gnuplot_string(fs::absolute(land_file).string()) << "\n"
        << "has_land = " << (land ? 1 : 0) << "\n"

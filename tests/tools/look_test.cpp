@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <sstream>
 #include <string>
@@ -314,6 +315,13 @@ TEST(PlotData, NoMapWithoutAValidPosition) {
     EXPECT_FALSE(map_frame(seconds).has_value()) << seconds.size() << " seconds";
 }
 
+// The native doubles of a binary plot data file.
+std::vector<double> doubles(const std::string& bytes) {
+  std::vector<double> v(bytes.size() / sizeof(double));
+  std::memcpy(v.data(), bytes.data(), v.size() * sizeof(double));
+  return v;
+}
+
 TEST(PlotData, StatusRunsEndAtAChangeOrAGap) {
   const std::vector<flight::OutSecond> seconds = {
       second(10, 25, -80, 1, 0, "F012345"),  second(11, 25, -80, 1, 0, "ZeroWS&RR"),
@@ -321,7 +329,11 @@ TEST(PlotData, StatusRunsEndAtAChangeOrAGap) {
       second(20, 25, -80, 1, 0, "OverLand"), second(21, 25, -80, 1, 0, "F-12345")};
   std::ostringstream os;
   write_bands(os, seconds);
-  EXPECT_EQ(os.str(), "# start_s end_s band\n10 12 0\n12 14 2\n20 21 2\n21 22 1\n");
+  // Each run as gnuplot's boxxyerror columns: middle, 0.5, half length, 0.5, colour.
+  const auto colour = [](Band b) { return " 0.5 " + std::to_string(band_colour(b)) + "\n"; };
+  EXPECT_EQ(os.str(), "# middle_s y half_s half_y colour\n11 0.5 1" + colour(Band::AllChannels) + "13 0.5 1" +
+                          colour(Band::OverLand) + "20.5 0.5 0.5" + colour(Band::OverLand) + "21.5 0.5 0.5" +
+                          colour(Band::FewerChannels));
 }
 
 TEST(PlotData, SeriesHasNoValueWhereNoneWasMade) {
@@ -330,11 +342,13 @@ TEST(PlotData, SeriesHasNoValueWhereNoneWasMade) {
   const std::map<int, TruthSecond> truth = {{86399, {19.5, 4.5, false}}, {0, {19.0, 4.0, true}}};
   std::ostringstream retrieved, onboard, truth_series;
   write_series({retrieved, onboard, &truth_series}, seconds, truth);
-  EXPECT_EQ(retrieved.str(), "# elapsed_s sfws sfrr\n86399    20.000     4.000\n");
-  EXPECT_EQ(onboard.str(), "# elapsed_s psws psrr\n86399    21.000     5.000\n");
+  EXPECT_EQ(doubles(retrieved.str()), (std::vector<double>{86399, 20, 4}));
+  EXPECT_EQ(doubles(onboard.str()), (std::vector<double>{86399, 21, 5}));
   // The truth keeps the second without a value (over land), so that its line breaks there.
-  EXPECT_EQ(truth_series.str(),
-            "# elapsed_s truth_ws truth_rr\n86399    19.500     4.500\n86400       NaN       NaN\n");
+  const std::vector<double> t = doubles(truth_series.str());
+  ASSERT_EQ(t.size(), 6u);
+  EXPECT_EQ((std::vector<double>(t.begin(), t.begin() + 4)), (std::vector<double>{86399, 19.5, 4.5, 86400}));
+  EXPECT_TRUE(std::isnan(t[4]) && std::isnan(t[5]));
 }
 
 TEST(PlotData, CoastSegmentsBecomeGnuplotBlocks) {

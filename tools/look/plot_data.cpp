@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
+#include <limits>
 
 #include "core/text.hpp"
 #include "look/flight_summary.hpp"
@@ -18,9 +20,17 @@ constexpr double kMaxRatio = 1.25;
 constexpr double kTrackStep = 1.0 / 1500.0;  // share of the map's width: about half a pixel
 constexpr double kTrackWind = 0.5;           // m/s
 
-// A value in 10 characters, or NaN.
-std::string value(bool ok, double v, int d = 3) {
-  return ok ? format_F(v, 10, d) : std::string("       NaN");
+constexpr double kNoValue = std::numeric_limits<double>::quiet_NaN();
+
+// A value to the millimetre (m/s, mm/h) or the thousandth of a degree the plots were drawn from when their
+// data went to gnuplot as text: far below a pixel, and the pictures stay exactly as they were.
+double milli(double v) {
+  return std::round(v * 1000.0) / 1000.0;
+}
+
+// One record of a binary data file: the values as native doubles.
+void put(std::ostream& os, std::initializer_list<double> values) {
+  for (const double v : values) os.write(reinterpret_cast<const char*>(&v), sizeof v);
 }
 
 double longitude(const flight::OutSecond& s, bool shifted) {
@@ -31,16 +41,14 @@ double longitude(const flight::OutSecond& s, bool shifted) {
 
 void write_series(const SeriesFiles& files, const std::vector<flight::OutSecond>& seconds,
                   const std::map<int, TruthSecond>& truth) {
-  files.retrieved << "# elapsed_s sfws sfrr\n";
-  files.onboard << "# elapsed_s psws psrr\n";
-  if (files.truth) *files.truth << "# elapsed_s truth_ws truth_rr\n";
   for (const flight::OutSecond& o : seconds) {
-    if (has_retrieval(o)) files.retrieved << o.elapsed << value(true, o.SFWS) << value(true, o.SFRR) << '\n';
-    if (has_onboard(o)) files.onboard << o.elapsed << value(true, o.PSWS) << value(true, o.PSRR) << '\n';
+    const auto t = static_cast<double>(o.elapsed);
+    if (has_retrieval(o)) put(files.retrieved, {t, milli(o.SFWS), milli(o.SFRR)});
+    if (has_onboard(o)) put(files.onboard, {t, milli(o.PSWS), milli(o.PSRR)});
     if (!files.truth) continue;
     const auto it = truth.find(o.clock);
-    const TruthSecond* t = it != truth.end() && !it->second.land ? &it->second : nullptr;
-    *files.truth << o.elapsed << value(t, t ? t->ws : 0.0) << value(t, t ? t->rr : 0.0) << '\n';
+    const bool known = it != truth.end() && !it->second.land;
+    put(*files.truth, {t, known ? milli(it->second.ws) : kNoValue, known ? milli(it->second.rr) : kNoValue});
   }
 }
 
@@ -141,8 +149,6 @@ std::optional<MapFrame> map_frame(const std::vector<flight::OutSecond>& seconds)
 
 void write_track(std::ostream& retrieved, std::ostream& unretrieved,
                  const std::vector<flight::OutSecond>& seconds, const MapFrame& frame) {
-  retrieved << "# lon lat sfws elapsed_s\n";
-  unretrieved << "# lon lat elapsed_s\n";
   // A point that would land on the previous one (closer than kTrackStep of the map's width, same retrieval
   // state, wind within kTrackWind) adds nothing to the picture and is left out.
   const double step = kTrackStep * (frame.east - frame.west);
@@ -155,10 +161,12 @@ void write_track(std::ostream& retrieved, std::ostream& unretrieved,
         (!solved || std::fabs(o.SFWS - kept->SFWS) < kTrackWind))
       continue;
     kept = &o;
-    std::ostream& os = solved ? retrieved : unretrieved;
-    os << format_F(longitude(o, frame.shifted), 9, 3) << format_F(o.Lat, 8, 3);
-    if (solved) os << format_F(o.SFWS, 10, 3);
-    os << ' ' << o.elapsed << '\n';
+    const double lon = milli(longitude(o, frame.shifted)), lat = milli(o.Lat);
+    const auto t = static_cast<double>(o.elapsed);
+    if (solved)
+      put(retrieved, {lon, lat, milli(o.SFWS), t});
+    else
+      put(unretrieved, {lon, lat, t});
   }
 }
 

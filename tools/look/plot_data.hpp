@@ -14,12 +14,16 @@
 
 namespace sfmr::look {
 
+// The plots' data files are binary: records of native doubles (gnuplot's binary format="%float64..."),
+// which gnuplot reads in a fraction of the time it takes to parse the same numbers as text. Values are
+// to the thousandth (m/s, mm/h, deg).
+
 // The streams of the time series, one file per kind of value, so that each of gnuplot's plots reads only
 // its own points; `truth` null when there is no truth.
 struct SeriesFiles {
-  std::ostream& retrieved;  // "elapsed sfws sfrr", the seconds with a retrieval
-  std::ostream& onboard;    // "elapsed psws psrr", the seconds with an onboard solution
-  std::ostream* truth;      // "elapsed truth_ws truth_rr", every second, NaN where there is no truth
+  std::ostream& retrieved;  // elapsed, sfws, sfrr: the seconds with a retrieval
+  std::ostream& onboard;    // elapsed, psws, psrr: the seconds with an onboard solution
+  std::ostream* truth;      // elapsed, truth_ws, truth_rr: every second, NaN where there is no truth
 };
 
 // Writes the time series, elapsed in s since the first line's midnight. The truth keeps every second (with
@@ -51,8 +55,8 @@ struct MapFrame {
 // The frame of the track's valid positions; none when the flight has no valid position.
 std::optional<MapFrame> map_frame(const std::vector<flight::OutSecond>& seconds);
 
-// Track, one line per second with a valid position, in two files: the seconds with a retrieval to
-// `retrieved` as "lon lat ws elapsed", the others to `unretrieved` as "lon lat elapsed", each in the
+// Track, one record per second with a valid position, in two files: the seconds with a retrieval to
+// `retrieved` as lon, lat, ws, elapsed, the others to `unretrieved` as lon, lat, elapsed, each in the
 // flight's order (the map draws them as they are, without an expression per line). A second that would
 // be drawn on the previous point of the track (same state, wind within 0.5 m/s) is left out.
 void write_track(std::ostream& retrieved, std::ostream& unretrieved,

@@ -1,8 +1,8 @@
 # Track map of a processed flight, drawn by sfmrplot: the track coloured by the retrieved surface wind speed,
 # seconds without a retrieval in grey, over the GSHHG coastlines and land, start and end marked. Plate
 # carree scaled for the map's middle latitude. sfmrplot writes the variables first (settings.gp):
-#   trackfile   "lon lat sfws elapsed", the seconds with a retrieval
-#   greyfile    "lon lat elapsed", the seconds without
+#   trackfile   lon, lat, sfws, elapsed: the seconds with a retrieval (binary, four native doubles a record)
+#   greyfile    lon, lat, elapsed: the seconds without (three native doubles a record)
 #   coastfile   coastline segments "lon lat", separated by blank lines
 #   landfile    land raster, land_nx x land_ny nodes of four bytes (red, green, blue, alpha: land in its
 #               colour, water transparent), south row first: the block of the whole raster (nodes land_dx
@@ -48,8 +48,8 @@ land_plot = has_land ? 'landfile binary array=(land_nx, land_ny) format="%uchar"
     origin=(west + land_x0 * land_dx, south + land_y0 * land_dy) dx=land_dx dy=land_dy with rgbalpha notitle,' : ''
 plot @land_plot \
      coastfile using 1:2 with lines lw 1.0 lc rgb "#5a5a5a" notitle, \
-     greyfile using 1:2 with points pt 5 ps 0.3 lc rgb "#9a9a9a" notitle, \
+     greyfile binary format="%float64%float64%float64" using 1:2 with points pt 5 ps 0.3 lc rgb "#9a9a9a" notitle, \
      keyentry with points pt 7 ps 1.2 lc rgb "#9a9a9a" title "no retrieval", \
-     trackfile using 1:2:3 with points pt 5 ps 0.4 lc palette notitle, \
+     trackfile binary format="%float64%float64%float64%float64" using 1:2:3 with points pt 5 ps 0.4 lc palette notitle, \
      "+" using (start_lon):(start_lat) every ::0::0 with points pt 9 ps 2.6 lc rgb "black" title start_label, \
      "+" using (end_lon):(end_lat) every ::0::0 with points pt 5 ps 2.0 lc rgb "black" title end_label

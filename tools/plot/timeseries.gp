@@ -1,10 +1,11 @@
 # Time series of a processed flight, drawn by sfmrplot: retrieved and onboard surface wind speed (top), rain
 # rate (middle) and a band of each second's retrieval status (bottom) against UTC time, the simulator's truth
 # over them when given. sfmrplot writes the variables first (settings.gp):
-#   retrievedfile  "elapsed sfws sfrr", the seconds with a retrieval, elapsed in s since the first line's
+#   retrievedfile  elapsed, sfws, sfrr: the seconds with a retrieval, elapsed in s since the first line's
 #               midnight
-#   onboardfile "elapsed psws psrr", the seconds with an onboard solution
-#   truthfile   "elapsed truth_ws truth_rr", every second, NaN where there is no truth (has_truth 1)
+#   onboardfile elapsed, psws, psrr: the seconds with an onboard solution
+#   truthfile   elapsed, truth_ws, truth_rr: every second, NaN where there is no truth (has_truth 1)
+#               (these three binary, records of three native doubles)
 #   bandfile    one box per run of seconds in one band: "middle y half_length half_height colour"
 #   band_name, band_colour   the bands' legend labels and colours, in the order of their numbers
 #   errorfile   "elapsed ws_low ws_high rr_low rr_high": one standard error either side of the retrieval,
@@ -17,6 +18,7 @@ set terminal pngcairo size 1600,1000 font "sans,12" linewidth 1.2
 set output seriesout
 set datafile missing "NaN"
 
+three = 'binary format="%float64%float64%float64"'
 c_retrieved = "#0060b0"
 c_onboard = "#f08c00"
 c_error = "#a6c8e8"
@@ -54,16 +56,16 @@ ws_band = has_errors ? 'errorfile using 1:2:3 with filledcurves lc rgb c_error n
 rr_band = has_errors ? 'errorfile using 1:4:5 with filledcurves lc rgb c_error,' : ''
 if (has_truth) {
   plot @ws_band \
-       onboardfile using 1:2 with points ls 1 notitle, \
-       retrievedfile using 1:2 with points ls 2 notitle, \
-       truthfile using 1:2 with lines ls 3 title "truth (simulation)", \
+       onboardfile @three using 1:2 with points ls 1 notitle, \
+       retrievedfile @three using 1:2 with points ls 2 notitle, \
+       truthfile @three using 1:2 with lines ls 3 title "truth (simulation)", \
        keyentry with points ls 2 ps 1.5 title "retrieved (sfmrbatch)", \
        keyentry with points ls 1 ps 1.5 title "onboard solution", \
        keyentry with boxes lc rgb (has_errors ? c_error : "white") title band_title
 } else {
   plot @ws_band \
-       onboardfile using 1:2 with points ls 1 notitle, \
-       retrievedfile using 1:2 with points ls 2 notitle, \
+       onboardfile @three using 1:2 with points ls 1 notitle, \
+       retrievedfile @three using 1:2 with points ls 2 notitle, \
        keyentry with points ls 2 ps 1.5 title "retrieved (sfmrbatch)", \
        keyentry with points ls 1 ps 1.5 title "onboard solution", \
        keyentry with boxes lc rgb (has_errors ? c_error : "white") title band_title
@@ -76,10 +78,10 @@ set bmargin at screen 0.20
 set ylabel "rain rate (mm/h)"
 set yrange [0:*]
 if (has_truth) {
-  plot @rr_band onboardfile using 1:3 with points ls 1, retrievedfile using 1:3 with points ls 2, \
-       truthfile using 1:3 with lines ls 3
+  plot @rr_band onboardfile @three using 1:3 with points ls 1, retrievedfile @three using 1:3 with points ls 2, \
+       truthfile @three using 1:3 with lines ls 3
 } else {
-  plot @rr_band onboardfile using 1:3 with points ls 1, retrievedfile using 1:3 with points ls 2
+  plot @rr_band onboardfile @three using 1:3 with points ls 1, retrievedfile @three using 1:3 with points ls 2
 }
 
 # Bottom: the status band, one coloured box per run of seconds, its legend below.
