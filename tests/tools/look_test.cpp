@@ -351,6 +351,88 @@ TEST(PlotData, SeriesHasNoValueWhereNoneWasMade) {
   EXPECT_TRUE(std::isnan(t[4]) && std::isnan(t[5]));
 }
 
+// The land outlines read back: polygons ("lon lat" lines, a blank line after each) per level of nesting
+// (two blank lines between levels).
+std::vector<std::vector<std::vector<std::pair<double, double>>>> outline_levels(const std::string& text) {
+  std::vector<std::vector<std::vector<std::pair<double, double>>>> levels;
+  std::istringstream in(text);
+  int blanks = 2;
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty()) {
+      ++blanks;
+      continue;
+    }
+    if (blanks >= 2) levels.emplace_back();
+    if (blanks >= 1) levels.back().emplace_back();
+    blanks = 0;
+    std::istringstream xy(line);
+    double x = 0, y = 0;
+    xy >> x >> y;
+    levels.back().back().emplace_back(x, y);
+  }
+  return levels;
+}
+
+// A point is inside a polygon when a ray from it crosses the polygon's sides an odd number of times.
+bool inside(const std::vector<std::pair<double, double>>& poly, double x, double y) {
+  bool in = false;
+  for (std::size_t a = 0; a < poly.size(); ++a) {
+    const auto [x1, y1] = poly[a];
+    const auto [x2, y2] = poly[(a + 1) % poly.size()];
+    if ((y1 < y) != (y2 < y) && x < x1 + (y - y1) * (x2 - x1) / (y2 - y1)) in = !in;
+  }
+  return in;
+}
+
+TEST(PlotData, LandOutlinesCoverTheLandCells) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> rows;  // northern row first; '#' land
+    std::vector<int> polygons;      // per level of nesting
+  };
+  const Case cases[] = {
+      {.name = "no land", .rows = {"...", "..."}, .polygons = {}},
+      {.name = "one cell", .rows = {"...", ".#.", "..."}, .polygons = {1}},
+      {.name = "all land to the edges", .rows = {"###", "###"}, .polygons = {1}},
+      {.name = "cells touching at a corner are apart", .rows = {"#.", ".#"}, .polygons = {2}},
+      {.name = "the other diagonal", .rows = {".#", "#."}, .polygons = {2}},
+      {.name = "a lake", .rows = {"####", "#..#", "####"}, .polygons = {1, 1}},
+      {.name = "an island in a lake",
+       .rows = {"#####", "#...#", "#.#.#", "#...#", "#####"},
+       .polygons = {1, 1, 1}},
+      {.name = "a lake touching the shore at a corner",
+       .rows = {"....", ".##.", ".#.#", ".##.", "...."},
+       .polygons = {1, 1}},
+      {.name = "a coast", .rows = {"..###", "...##", "#..##", "##.##"}, .polygons = {2}},
+  };
+  for (const Case& c : cases) {
+    const int ny = static_cast<int>(c.rows.size()), nx = static_cast<int>(c.rows[0].size());
+    std::vector<unsigned char> rgba(static_cast<std::size_t>(nx) * ny * 4, 0);
+    for (int j = 0; j < ny; ++j)
+      for (int i = 0; i < nx; ++i)
+        if (c.rows[ny - 1 - j][i] == '#') rgba[(static_cast<std::size_t>(j) * nx + i) * 4 + 3] = 255;
+    std::ostringstream os;
+    const LandGrid grid{.nx = nx, .ny = ny, .west = -80.0, .south = 20.0, .dx = 0.5, .dy = 0.25};
+    const int levels = write_land_outlines(os, rgba, grid);
+    const auto read = outline_levels(os.str());
+    ASSERT_EQ(levels, static_cast<int>(c.polygons.size())) << c.name;
+    ASSERT_EQ(read.size(), c.polygons.size()) << c.name;
+    for (std::size_t l = 0; l < read.size(); ++l)
+      EXPECT_EQ(read[l].size(), c.polygons[l]) << c.name << ", level " << l;
+    // Filled level after level (land, water, land, ...), the polygons paint land on every land cell and
+    // on nothing else: what the raster's image shows.
+    for (int j = 0; j < ny; ++j)
+      for (int i = 0; i < nx; ++i) {
+        const double x = grid.west + i * grid.dx, y = grid.south + j * grid.dy;
+        bool land = false;
+        for (std::size_t l = 0; l < read.size(); ++l)
+          for (const auto& poly : read[l])
+            if (inside(poly, x, y)) land = l % 2 == 0;
+        EXPECT_EQ(land, c.rows[ny - 1 - j][i] == '#') << c.name << ", cell " << i << ", " << j;
+      }
+  }
+}
+
 TEST(PlotData, CoastSegmentsBecomeGnuplotBlocks) {
   struct Case {
     const char* gmt;

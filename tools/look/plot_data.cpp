@@ -1,9 +1,11 @@
 #include "look/plot_data.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <initializer_list>
 #include <limits>
+#include <utility>
 
 #include "core/text.hpp"
 #include "look/flight_summary.hpp"
@@ -170,29 +172,112 @@ void write_track(std::ostream& retrieved, std::ostream& unretrieved,
   }
 }
 
-std::optional<LandExtent> land_extent(const std::vector<unsigned char>& rgba, int nx, int ny) {
-  int x_lo = nx, x_hi = -1, y_lo = ny, y_hi = -1;
-  for (int y = 0; y < ny; ++y)
-    for (int x = 0; x < nx; ++x) {
-      const std::size_t alpha = (static_cast<std::size_t>(y) * nx + x) * 4 + 3;
-      if (alpha >= rgba.size() || rgba[alpha] == 0) continue;
-      x_lo = std::min(x_lo, x);
-      x_hi = std::max(x_hi, x);
-      y_lo = std::min(y_lo, y);
-      y_hi = std::max(y_hi, y);
+namespace {
+
+// A closed loop of the land's outline, corners in lattice units (corner I, J of the cells is at
+// west + (I - 0.5) dx, south + (J - 0.5) dy), only where the outline turns.
+using Loop = std::vector<std::pair<int, int>>;
+
+// The outlines of the land cells, each loop with land on its left: every side of a land cell that faces
+// water (or the raster's edge) is a directed edge, and the edges are chained corner by corner. At a corner
+// where two land cells touch diagonally the loop turns left, round the cell it came along, so that cells
+// touching only at a corner belong to different loops (as their images do).
+std::vector<Loop> trace_outlines(const std::vector<unsigned char>& rgba, int nx, int ny) {
+  const auto land = [&](int i, int j) {
+    if (i < 0 || j < 0 || i >= nx || j >= ny) return false;
+    const std::size_t alpha = (static_cast<std::size_t>(j) * nx + i) * 4 + 3;
+    return alpha < rgba.size() && rgba[alpha] != 0;
+  };
+  // Directions 0 east, 1 north, 2 west, 3 south; up to two edges leave a corner (at a diagonal touch).
+  static constexpr int kStep[4][2] = {{1, 0}, {0, 1}, {-1, 0}, {0, -1}};
+  const int corners_x = nx + 1;
+  const auto corner = [&](int i, int j) { return static_cast<std::size_t>(j) * corners_x + i; };
+  std::vector<std::array<signed char, 2>> out(static_cast<std::size_t>(corners_x) * (ny + 1), {-1, -1});
+  const auto add = [&](int i, int j, int dir) {
+    auto& o = out[corner(i, j)];
+    o[o[0] < 0 ? 0 : 1] = static_cast<signed char>(dir);
+  };
+  std::size_t edges = 0;
+  for (int j = 0; j < ny; ++j)
+    for (int i = 0; i < nx; ++i) {
+      if (!land(i, j)) continue;
+      if (!land(i, j - 1)) add(i, j, 0), ++edges;          // bottom side, eastwards
+      if (!land(i + 1, j)) add(i + 1, j, 1), ++edges;      // right side, northwards
+      if (!land(i, j + 1)) add(i + 1, j + 1, 2), ++edges;  // top side, westwards
+      if (!land(i - 1, j)) add(i, j + 1, 3), ++edges;      // left side, southwards
     }
-  if (x_hi < 0) return std::nullopt;
-  return LandExtent{.x0 = x_lo, .y0 = y_lo, .nx = x_hi - x_lo + 1, .ny = y_hi - y_lo + 1};
+  std::vector<Loop> loops;
+  for (int j0 = 0; j0 <= ny && edges > 0; ++j0)
+    for (int i0 = 0; i0 <= nx; ++i0) {
+      while (out[corner(i0, j0)][0] >= 0) {
+        Loop loop;
+        int i = i0, j = j0, previous = -1;
+        do {
+          auto& o = out[corner(i, j)];
+          // Of two edges leaving the corner, the one turning left from the way we came.
+          int k = 0;
+          if (o[1] >= 0 && previous >= 0 && o[1] == (previous + 1) % 4) k = 1;
+          const int dir = o[k];
+          o[k] = o[1 - k];
+          o[1] = -1;
+          --edges;
+          if (dir != previous) loop.emplace_back(i, j);
+          i += kStep[dir][0];
+          j += kStep[dir][1];
+          previous = dir;
+        } while (i != i0 || j != j0);
+        loops.push_back(std::move(loop));
+      }
+    }
+  return loops;
 }
 
-std::vector<unsigned char> crop_land(const std::vector<unsigned char>& rgba, int nx, const LandExtent& e) {
-  std::vector<unsigned char> out;
-  out.reserve(static_cast<std::size_t>(e.nx) * e.ny * 4);
-  for (int y = e.y0; y < e.y0 + e.ny; ++y) {
-    const auto row = rgba.begin() + (static_cast<std::ptrdiff_t>(y) * nx + e.x0) * 4;
-    out.insert(out.end(), row, row + static_cast<std::ptrdiff_t>(e.nx) * 4);
+// How many of `loops` enclose loop `k`: a horizontal ray from the middle of one of its vertical sides
+// crosses the vertical sides of each loop around it an odd number of times. The ray runs half a cell
+// between corners, so it never meets a corner.
+int nesting(const std::vector<Loop>& loops, std::size_t k) {
+  const Loop& own = loops[k];
+  std::size_t v = 0;
+  while (own[v].first != own[(v + 1) % own.size()].first) ++v;
+  const int x = own[v].first;
+  const double y = std::min(own[v].second, own[(v + 1) % own.size()].second) + 0.5;
+  int depth = 0;
+  for (std::size_t m = 0; m < loops.size(); ++m) {
+    if (m == k) continue;
+    bool inside = false;
+    const Loop& l = loops[m];
+    for (std::size_t a = 0; a < l.size(); ++a) {
+      const auto& p = l[a];
+      const auto& q = l[(a + 1) % l.size()];
+      if (p.first != q.first || p.first <= x) continue;
+      if ((p.second < y) != (q.second < y)) inside = !inside;
+    }
+    depth += inside ? 1 : 0;
   }
-  return out;
+  return depth;
+}
+
+}  // namespace
+
+int write_land_outlines(std::ostream& os, const std::vector<unsigned char>& rgba, const LandGrid& grid) {
+  const std::vector<Loop> loops = trace_outlines(rgba, grid.nx, grid.ny);
+  std::vector<int> depth(loops.size());
+  int levels = 0;
+  for (std::size_t k = 0; k < loops.size(); ++k) {
+    depth[k] = nesting(loops, k);
+    levels = std::max(levels, depth[k] + 1);
+  }
+  for (int level = 0; level < levels; ++level) {
+    if (level > 0) os << "\n\n";
+    for (std::size_t k = 0; k < loops.size(); ++k) {
+      if (depth[k] != level) continue;
+      for (const auto& [i, j] : loops[k])
+        os << format_F(grid.west + (i - 0.5) * grid.dx, 14, 6)
+           << format_F(grid.south + (j - 0.5) * grid.dy, 14, 6) << '\n';
+      os << '\n';
+    }
+  }
+  return levels;
 }
 
 int convert_segments(std::istream& gmt, std::ostream& out) {

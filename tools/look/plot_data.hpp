@@ -62,18 +62,19 @@ std::optional<MapFrame> map_frame(const std::vector<flight::OutSecond>& seconds)
 void write_track(std::ostream& retrieved, std::ostream& unretrieved,
                  const std::vector<flight::OutSecond>& seconds, const MapFrame& frame);
 
-// The part of a land raster that holds land: its nodes x0..x0+nx-1, y0..y0+ny-1 of the whole raster.
-struct LandExtent {
-  int x0 = 0, y0 = 0, nx = 0, ny = 0;
+// The land of a raster as polygons: the outlines of its land nodes, each node the cell of dx by dy deg
+// around it (node i, j at west + i dx, south + j dy), so that the filled polygons cover what the raster's
+// image covers. Loops that lie inside others (a lake, an island in a lake) are nested one level deeper.
+// Written as gnuplot's "lon lat" lines, a blank line after each polygon, and the polygons of each level
+// of nesting as one data set (two blank lines between), from the outermost level on: level 0 is land,
+// level 1 water inside it, level 2 land again, and so on. `rgba` holds nx x ny nodes of four bytes (red,
+// green, blue, alpha: land opaque), a row after the other, the southern row first. Returns the number of
+// levels written, 0 when there is no land.
+struct LandGrid {
+  int nx = 0, ny = 0;
+  double west = 0, south = 0, dx = 0, dy = 0;
 };
-
-// The smallest block of nodes of `rgba` (nx x ny nodes of four bytes, red, green, blue, alpha, a row after
-// the other) outside which every node is transparent; none when no node is opaque at all. The map draws
-// that block alone: gnuplot's cost grows with the nodes it draws, and a transparent node draws nothing.
-std::optional<LandExtent> land_extent(const std::vector<unsigned char>& rgba, int nx, int ny);
-
-// The nodes `e` of `rgba` (nx nodes a row) as a raster of their own, a row after the other.
-std::vector<unsigned char> crop_land(const std::vector<unsigned char>& rgba, int nx, const LandExtent& e);
+int write_land_outlines(std::ostream& os, const std::vector<unsigned char>& rgba, const LandGrid& grid);
 
 // GMT multi-segment text (segments headed by '>' lines) to gnuplot's form (segments separated by a blank
 // line). Returns the number of points.
