@@ -400,8 +400,12 @@ TEST(PlotData, LandOutlinesCoverTheLandCells) {
       {.name = "an island in a lake",
        .rows = {"#####", "#...#", "#.#.#", "#...#", "#####"},
        .polygons = {1, 1, 1}},
-      {.name = "a lake touching the shore at a corner",
+      // Land cells touching at a corner are apart, so water cells touching at a corner are one water.
+      {.name = "water reaching in through corners",
        .rows = {"....", ".##.", ".#.#", ".##.", "...."},
+       .polygons = {2}},
+      {.name = "a lake with land touching it at a corner",
+       .rows = {"#####", "#...#", "#..##", "#.#.#", "#####"},
        .polygons = {1, 1}},
       {.name = "a coast", .rows = {"..###", "...##", "#..##", "##.##"}, .polygons = {2}},
   };
