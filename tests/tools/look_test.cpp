@@ -411,13 +411,13 @@ TEST(PlotData, LandOutlinesCoverTheLandCells) {
   };
   for (const Case& c : cases) {
     const int ny = static_cast<int>(c.rows.size()), nx = static_cast<int>(c.rows[0].size());
-    std::vector<unsigned char> rgba(static_cast<std::size_t>(nx) * ny * 4, 0);
+    std::vector<unsigned char> mask(static_cast<std::size_t>(nx) * ny, 0);
     for (int j = 0; j < ny; ++j)
       for (int i = 0; i < nx; ++i)
-        if (c.rows[ny - 1 - j][i] == '#') rgba[(static_cast<std::size_t>(j) * nx + i) * 4 + 3] = 255;
+        if (c.rows[ny - 1 - j][i] == '#') mask[static_cast<std::size_t>(j) * nx + i] = 1;
     std::ostringstream os;
     const LandGrid grid{.nx = nx, .ny = ny, .west = -80.0, .south = 20.0, .dx = 0.5, .dy = 0.25};
-    const int levels = write_land_outlines(os, rgba, grid);
+    const int levels = write_land_outlines(os, mask, grid);
     const auto read = outline_levels(os.str());
     ASSERT_EQ(levels, static_cast<int>(c.polygons.size())) << c.name;
     ASSERT_EQ(read.size(), c.polygons.size()) << c.name;

@@ -182,11 +182,11 @@ using Loop = std::vector<std::pair<int, int>>;
 // water (or the raster's edge) is a directed edge, and the edges are chained corner by corner. At a corner
 // where two land cells touch diagonally the loop turns left, round the cell it came along, so that cells
 // touching only at a corner belong to different loops (as their images do).
-std::vector<Loop> trace_outlines(const std::vector<unsigned char>& rgba, int nx, int ny) {
+std::vector<Loop> trace_outlines(const std::vector<unsigned char>& mask, int nx, int ny) {
   const auto land = [&](int i, int j) {
     if (i < 0 || j < 0 || i >= nx || j >= ny) return false;
-    const std::size_t alpha = (static_cast<std::size_t>(j) * nx + i) * 4 + 3;
-    return alpha < rgba.size() && rgba[alpha] != 0;
+    const std::size_t node = static_cast<std::size_t>(j) * nx + i;
+    return node < mask.size() && mask[node] != 0;
   };
   // Directions 0 east, 1 north, 2 west, 3 south; up to two edges leave a corner (at a diagonal touch).
   static constexpr int kStep[4][2] = {{1, 0}, {0, 1}, {-1, 0}, {0, -1}};
@@ -259,8 +259,8 @@ int nesting(const std::vector<Loop>& loops, std::size_t k) {
 
 }  // namespace
 
-int write_land_outlines(std::ostream& os, const std::vector<unsigned char>& rgba, const LandGrid& grid) {
-  const std::vector<Loop> loops = trace_outlines(rgba, grid.nx, grid.ny);
+int write_land_outlines(std::ostream& os, const std::vector<unsigned char>& mask, const LandGrid& grid) {
+  const std::vector<Loop> loops = trace_outlines(mask, grid.nx, grid.ny);
   std::vector<int> depth(loops.size());
   int levels = 0;
   for (std::size_t k = 0; k < loops.size(); ++k) {

@@ -67,14 +67,14 @@ void write_track(std::ostream& retrieved, std::ostream& unretrieved,
 // image covers. Loops that lie inside others (a lake, an island in a lake) are nested one level deeper.
 // Written as gnuplot's "lon lat" lines, a blank line after each polygon, and the polygons of each level
 // of nesting as one data set (two blank lines between), from the outermost level on: level 0 is land,
-// level 1 water inside it, level 2 land again, and so on. `rgba` holds nx x ny nodes of four bytes (red,
-// green, blue, alpha: land opaque), a row after the other, the southern row first. Returns the number of
-// levels written, 0 when there is no land.
+// level 1 water inside it, level 2 land again, and so on. `mask` holds nx x ny nodes of one byte (land not
+// 0), a row after the other, the southern row first. Returns the number of levels written, 0 when there is
+// no land.
 struct LandGrid {
   int nx = 0, ny = 0;
   double west = 0, south = 0, dx = 0, dy = 0;
 };
-int write_land_outlines(std::ostream& os, const std::vector<unsigned char>& rgba, const LandGrid& grid);
+int write_land_outlines(std::ostream& os, const std::vector<unsigned char>& mask, const LandGrid& grid);
 
 // GMT multi-segment text (segments headed by '>' lines) to gnuplot's form (segments separated by a blank
 // line). Returns the number of points.
