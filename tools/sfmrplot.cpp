@@ -269,25 +269,6 @@ int plot(const Options& o) {
         if (!grey) os.setstate(std::ios::failbit);
       });
   if (!written) fail("cannot write the plot data in " + dir.string());
-  const Coast coast = make_coast(f, dir, nx, ny, o.cache);
-  // The map fills the outlines of the raster's land cells: gnuplot draws a few thousand corners of
-  // polygons in a fraction of the time it takes to draw an image of a few hundred thousand nodes.
-  std::vector<unsigned char> land_mask(static_cast<std::size_t>(nx) * ny);
-  {
-    std::ifstream in(coast.land, std::ios::binary);
-    if (!in.read(reinterpret_cast<char*>(land_mask.data()), static_cast<std::streamsize>(land_mask.size())))
-      fail(coast.land.string() + ": land mask cut short");
-  }
-  const double land_dx = (f.east - f.west) / (nx - 1), land_dy = (f.north - f.south) / (ny - 1);
-  int land_levels = 0;
-  const fs::path land_file = dir / "land.dat";
-  if (!write_to(land_file, [&](std::ostream& os) {
-        land_levels = sfmr::look::write_land_outlines(
-            os, land_mask,
-            {.nx = nx, .ny = ny, .west = f.west, .south = f.south, .dx = land_dx, .dy = land_dy});
-      }))
-    fail("cannot write the land outlines in " + dir.string());
-
   const sfmr::look::FlightSummary summary = sfmr::look::summarise_flight(seconds);
   const std::string name = campaign ? o.title : fs::path(o.flight).filename().string();
   const std::string span = campaign ? std::to_string(flights) + " flights"
@@ -313,9 +294,6 @@ int plot(const Options& o) {
        << "has_errors = " << (o.setup.empty() ? 0 : 1) << "\n"
        << "trackfile = " << gnuplot_string((dir / "track.bin").string()) << "\n"
        << "greyfile = " << gnuplot_string((dir / "grey.bin").string()) << "\n"
-       << "coastfile = " << gnuplot_string(fs::absolute(coast.coast).string()) << "\n"
-       << "landfile = " << gnuplot_string(fs::absolute(land_file).string()) << "\n"
-       << "land_levels = " << land_levels << "\n"
        << "land_colour = " << gnuplot_string(colour_text(kLandColour)) << "\n"
        << "seriesout = " << gnuplot_string(partial[0].string()) << "\n"
        << "mapout = " << gnuplot_string(partial[1].string()) << "\n"
@@ -343,11 +321,36 @@ int plot(const Options& o) {
   });
   if (!settings_ok) fail("cannot write the plot settings in " + dir.string());
 
-  // One gnuplot draws both plots, one script after the other (each begins with reset).
+  // One gnuplot draws both plots, one script after the other (each begins with reset). It starts on the
+  // time series while GMT computes the map's coastlines and land (when they are not in the cache), and
+  // reads the map's last settings and script from its standard input once they exist.
   std::vector<std::string> gnuplot = {"gnuplot", (dir / "settings.gp").string()};
   if (!campaign) gnuplot.push_back(series_script.string());
-  gnuplot.push_back(map_script.string());
-  check(sfmr::tool::run_child(helper(gnuplot, dir)), "gnuplot");
+  gnuplot.push_back("-");
+  sfmr::tool::FedChild drawing(helper(gnuplot, dir));
+
+  const Coast coast = make_coast(f, dir, nx, ny, o.cache);
+  // The map fills the outlines of the raster's land cells: gnuplot draws a few thousand corners of
+  // polygons in a fraction of the time it takes to draw an image of a few hundred thousand nodes.
+  std::vector<unsigned char> land_mask(static_cast<std::size_t>(nx) * ny);
+  {
+    std::ifstream in(coast.land, std::ios::binary);
+    if (!in.read(reinterpret_cast<char*>(land_mask.data()), static_cast<std::streamsize>(land_mask.size())))
+      fail(coast.land.string() + ": land mask cut short");
+  }
+  const double land_dx = (f.east - f.west) / (nx - 1), land_dy = (f.north - f.south) / (ny - 1);
+  int land_levels = 0;
+  const fs::path land_file = dir / "land.dat";
+  if (!write_to(land_file, [&](std::ostream& os) {
+        land_levels = sfmr::look::write_land_outlines(
+            os, land_mask,
+            {.nx = nx, .ny = ny, .west = f.west, .south = f.south, .dx = land_dx, .dy = land_dy});
+      }))
+    fail("cannot write the land outlines in " + dir.string());
+  drawing.feed("coastfile = " + gnuplot_string(fs::absolute(coast.coast).string()) +
+               "\nlandfile = " + gnuplot_string(fs::absolute(land_file).string()) + "\nland_levels = " +
+               std::to_string(land_levels) + "\nload " + gnuplot_string(map_script.string()) + "\n");
+  check(drawing.wait(), "gnuplot");
   for (int i = first_plot; i < 2; ++i) {
     std::error_code ec;
     if (fs::file_size(partial[i], ec) == 0 || ec) fail("gnuplot wrote no " + outputs[i].string());
