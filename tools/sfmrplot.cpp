@@ -15,9 +15,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -109,56 +112,74 @@ void check(const sfmr::tool::ChildResult& r, const std::string& program) {
   fail(program + " failed" + (detail.empty() ? " (" + r.failure() + ")" : ": " + detail));
 }
 
-void run(const std::vector<std::string>& argv, const fs::path& dir, const fs::path& out) {
-  check(sfmr::tool::run_child(helper(argv, dir, out)), argv[0]);
+// Colour of land under the map (red, green, blue).
+constexpr unsigned char kLandColour[3] = {0xf0, 0xe9, 0xd6};
+
+// "#rrggbb" of a colour's red, green and blue bytes.
+std::string colour_text(const unsigned char (&rgb)[3]) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string text = "#";
+  for (const unsigned char c : rgb) text += {kHex[c >> 4], kHex[c & 15]};
+  return text;
 }
 
-// Colour of land under the map (red, green, blue, alpha); water stays transparent.
-constexpr unsigned char kLandColour[4] = {0xf0, 0xe9, 0xd6, 0xff};
-
-// The land raster as gnuplot draws it: GMT's mask (one float a node, 1 land, 0 water) turned into four
-// bytes a node, so that gnuplot draws the image without evaluating an expression per node (it spent
-// most of the map's time on that).
-bool write_land_colours(const fs::path& mask, const fs::path& rgba) {
-  std::ifstream in(mask, std::ios::binary);
-  std::ofstream out(rgba, std::ios::binary);
-  const unsigned char water[4] = {0, 0, 0, 0};
-  for (float v = 0.0f; in.read(reinterpret_cast<char*>(&v), sizeof v);)
-    out.write(reinterpret_cast<const char*>(v > 0.5f ? kLandColour : water), 4);
-  out.close();
-  return in.eof() && static_cast<bool>(out);
+// GMT's native byte grid (grdlandmask -G...=bb): a header of 892 bytes beginning with the numbers of
+// columns and rows (32-bit integers), then one byte a node, the northern row first. Returns the nodes with
+// the southern row first, or nothing when the file is not such a grid of nx x ny nodes.
+std::optional<std::vector<unsigned char>> read_byte_grid(const fs::path& path, int nx, int ny) {
+  constexpr std::size_t kHeader = 892;
+  std::ifstream in(path, std::ios::binary);
+  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::size_t nodes = static_cast<std::size_t>(nx) * ny;
+  std::int32_t size[2] = {0, 0};
+  if (bytes.size() != kHeader + nodes) return std::nullopt;
+  std::memcpy(size, bytes.data(), sizeof size);
+  if (size[0] != nx || size[1] != ny) return std::nullopt;
+  std::vector<unsigned char> south_first(nodes);
+  for (int j = 0; j < ny; ++j)
+    std::memcpy(south_first.data() + static_cast<std::size_t>(j) * nx,
+                bytes.data() + kHeader + static_cast<std::size_t>(ny - 1 - j) * nx,
+                static_cast<std::size_t>(nx));
+  return south_first;
 }
 
-// The coastline and land raster files of a map.
+// The coastline and land mask files of a map.
 struct Coast {
   fs::path coast, land;
 };
 
-// Coastlines and a land raster of the map's region from GMT's low-resolution GSHHG shorelines. With a
-// cache directory they are computed once per region and raster size (three GMT processes, most of a plot's
-// time) and taken from the cache afterwards: the files are named after the region and the raster and
-// published there whole (temporary name, rename), so plots running side by side may share the cache.
+// Coastlines and a land mask of the map's region from GMT's low-resolution GSHHG shorelines: the
+// coastlines from `gmt coast` and the mask (one byte a node, 1 land, 0 water, the southern row first) from
+// `gmt grdlandmask`, the two run side by side. With a cache directory they are computed once per region and
+// raster size and taken from the cache afterwards: the files are named after the region and the raster
+// and published there whole (temporary name, rename), so plots running side by side may share the cache.
 Coast make_coast(const sfmr::look::MapFrame& f, const fs::path& dir, int nx, int ny, const fs::path& cache) {
   const std::string bounds =
       number(f.west) + "/" + number(f.east) + "/" + number(f.south) + "/" + number(f.north);
   const std::string raster = std::to_string(nx) + "+n/" + std::to_string(ny) + "+n";
   std::string key = bounds + "_" + std::to_string(nx) + "x" + std::to_string(ny);
   std::replace(key.begin(), key.end(), '/', '_');
-  const Coast cached{cache / ("coast_" + key + ".dat"), cache / ("land_" + key + ".rgba")};
+  const Coast cached{cache / ("coast_" + key + ".dat"), cache / ("land_" + key + ".mask")};
   std::error_code ec;
   if (!cache.empty() && fs::is_regular_file(cached.coast, ec) && fs::is_regular_file(cached.land, ec))
     return cached;
   const std::string region = "-R" + bounds, quiet = "--GMT_HISTORY=false";
-  run({"gmt", "coast", region, "-Dl", "-W", "-M", quiet}, dir, dir / "coast.gmt");
-  run({"gmt", "grdlandmask", region, "-I" + raster, "-Dl", "-N0/1", "-Gland.nc", quiet}, dir,
-      dir / "landmask.log");
-  run({"gmt", "grd2xyz", "land.nc", "-ZBLf", quiet}, dir, dir / "land.bin");
+  const std::vector<sfmr::tool::ChildResult> results = sfmr::tool::run_children(
+      {helper({"gmt", "coast", region, "-Dl", "-W", "-M", quiet}, dir, dir / "coast.gmt"),
+       helper({"gmt", "grdlandmask", region, "-I" + raster, "-Dl", "-N0/1", "-Gland.grd=bb", quiet}, dir,
+              dir / "landmask.log")});
+  check(results[0], "gmt");
+  check(results[1], "gmt");
   std::ifstream gmt(dir / "coast.gmt");
   if (!write_to(dir / "coast.dat", [&](std::ostream& os) { sfmr::look::convert_segments(gmt, os); }))
     fail("cannot write the coastlines in " + dir.string());
-  if (!write_land_colours(dir / "land.bin", dir / "land.rgba"))
-    fail("cannot write the land raster in " + dir.string());
-  const Coast made{dir / "coast.dat", dir / "land.rgba"};
+  const auto mask = read_byte_grid(dir / "land.grd", nx, ny);
+  if (!mask) fail("gmt grdlandmask wrote no land mask of " + std::to_string(nx) + " x " + std::to_string(ny));
+  if (!write_to(dir / "land.mask", [&](std::ostream& os) {
+        os.write(reinterpret_cast<const char*>(mask->data()), static_cast<std::streamsize>(mask->size()));
+      }))
+    fail("cannot write the land mask in " + dir.string());
+  const Coast made{dir / "coast.dat", dir / "land.mask"};
   if (cache.empty()) return made;
   fs::create_directories(cache, ec);
   const std::string tag = ".tmp" + std::to_string(::getpid());
@@ -225,19 +246,29 @@ int plot(const Options& o) {
   const int ny = f.ratio <= 1.0 ? static_cast<int>(kLandNodes * f.ratio) : kLandNodes;
 
   const bool written =
-      write_to(
-          dir / "series.dat",
-          [&](std::ostream& os) { sfmr::look::write_series(os, seconds, have_truth ? &truth : nullptr); }) &&
-      write_to(dir / "errors.dat",
+      write_to(dir / "retrieved.bin",
                [&](std::ostream& os) {
-                 sfmr::uncertainty::write_error_band(os, seconds,
-                                                     sfmr::uncertainty::estimate_errors(seconds, inputs));
+                 std::ofstream onboard(dir / "onboard.bin", std::ios::binary);
+                 std::ofstream truth_file;
+                 if (have_truth) truth_file.open(dir / "truth.bin", std::ios::binary);
+                 sfmr::look::write_series({os, onboard, have_truth ? &truth_file : nullptr}, seconds, truth);
+                 onboard.close();
+                 truth_file.close();
+                 if (!onboard || (have_truth && !truth_file)) os.setstate(std::ios::failbit);
                }) &&
+      (o.setup.empty() || write_to(dir / "errors.dat",
+                                   [&](std::ostream& os) {
+                                     sfmr::uncertainty::write_error_band(
+                                         os, seconds, sfmr::uncertainty::estimate_errors(seconds, inputs));
+                                   })) &&
       write_to(dir / "bands.dat", [&](std::ostream& os) { sfmr::look::write_bands(os, seconds); }) &&
-      write_to(dir / "track.dat", [&](std::ostream& os) { sfmr::look::write_track(os, seconds, f); });
+      write_to(dir / "track.bin", [&](std::ostream& os) {
+        std::ofstream grey(dir / "grey.bin", std::ios::binary);
+        sfmr::look::write_track(os, grey, seconds, f);
+        grey.close();
+        if (!grey) os.setstate(std::ios::failbit);
+      });
   if (!written) fail("cannot write the plot data in " + dir.string());
-  const Coast coast = make_coast(f, dir, nx, ny, o.cache);
-
   const sfmr::look::FlightSummary summary = sfmr::look::summarise_flight(seconds);
   const std::string name = campaign ? o.title : fs::path(o.flight).filename().string();
   const std::string span = campaign ? std::to_string(flights) + " flights"
@@ -255,13 +286,15 @@ int plot(const Options& o) {
   };
 
   const bool settings_ok = write_to(dir / "settings.gp", [&](std::ostream& os) {
-    os << "seriesfile = " << gnuplot_string((dir / "series.dat").string()) << "\n"
+    os << "retrievedfile = " << gnuplot_string((dir / "retrieved.bin").string()) << "\n"
+       << "onboardfile = " << gnuplot_string((dir / "onboard.bin").string()) << "\n"
+       << "truthfile = " << gnuplot_string((dir / "truth.bin").string()) << "\n"
        << "bandfile = " << gnuplot_string((dir / "bands.dat").string()) << "\n"
        << "errorfile = " << gnuplot_string((dir / "errors.dat").string()) << "\n"
        << "has_errors = " << (o.setup.empty() ? 0 : 1) << "\n"
-       << "trackfile = " << gnuplot_string((dir / "track.dat").string()) << "\n"
-       << "coastfile = " << gnuplot_string(fs::absolute(coast.coast).string()) << "\n"
-       << "landfile = " << gnuplot_string(fs::absolute(coast.land).string()) << "\n"
+       << "trackfile = " << gnuplot_string((dir / "track.bin").string()) << "\n"
+       << "greyfile = " << gnuplot_string((dir / "grey.bin").string()) << "\n"
+       << "land_colour = " << gnuplot_string(colour_text(kLandColour)) << "\n"
        << "seriesout = " << gnuplot_string(partial[0].string()) << "\n"
        << "mapout = " << gnuplot_string(partial[1].string()) << "\n"
        << "flightname = " << gnuplot_string(name) << "\n"
@@ -271,9 +304,7 @@ int plot(const Options& o) {
        << "west = " << number(f.west) << "\neast = " << number(f.east) << "\n"
        << "south = " << number(f.south) << "\nnorth = " << number(f.north) << "\n"
        << "mapratio = " << number(f.ratio) << "\n"
-       << "land_nx = " << nx << "\nland_ny = " << ny << "\n"
-       << "land_dx = " << number((f.east - f.west) / (nx - 1)) << "\n"
-       << "land_dy = " << number((f.north - f.south) / (ny - 1)) << "\n"
+
        << "cbmax = " << number(cb_max) << "\n"
        << "start_lon = " << number(lon_of(*first_pos)) << "\nstart_lat = " << number(first_pos->Lat) << "\n"
        << "end_lon = " << number(lon_of(*last_pos)) << "\nend_lat = " << number(last_pos->Lat) << "\n"
@@ -290,11 +321,36 @@ int plot(const Options& o) {
   });
   if (!settings_ok) fail("cannot write the plot settings in " + dir.string());
 
-  // One gnuplot draws both plots, one script after the other (each begins with reset).
+  // One gnuplot draws both plots, one script after the other (each begins with reset). It starts on the
+  // time series while GMT computes the map's coastlines and land (when they are not in the cache), and
+  // reads the map's last settings and script from its standard input once they exist.
   std::vector<std::string> gnuplot = {"gnuplot", (dir / "settings.gp").string()};
   if (!campaign) gnuplot.push_back(series_script.string());
-  gnuplot.push_back(map_script.string());
-  check(sfmr::tool::run_child(helper(gnuplot, dir)), "gnuplot");
+  gnuplot.push_back("-");
+  sfmr::tool::FedChild drawing(helper(gnuplot, dir));
+
+  const Coast coast = make_coast(f, dir, nx, ny, o.cache);
+  // The map fills the outlines of the raster's land cells: gnuplot draws a few thousand corners of
+  // polygons in a fraction of the time it takes to draw an image of a few hundred thousand nodes.
+  std::vector<unsigned char> land_mask(static_cast<std::size_t>(nx) * ny);
+  {
+    std::ifstream in(coast.land, std::ios::binary);
+    if (!in.read(reinterpret_cast<char*>(land_mask.data()), static_cast<std::streamsize>(land_mask.size())))
+      fail(coast.land.string() + ": land mask cut short");
+  }
+  const double land_dx = (f.east - f.west) / (nx - 1), land_dy = (f.north - f.south) / (ny - 1);
+  int land_levels = 0;
+  const fs::path land_file = dir / "land.dat";
+  if (!write_to(land_file, [&](std::ostream& os) {
+        land_levels = sfmr::look::write_land_outlines(
+            os, land_mask,
+            {.nx = nx, .ny = ny, .west = f.west, .south = f.south, .dx = land_dx, .dy = land_dy});
+      }))
+    fail("cannot write the land outlines in " + dir.string());
+  drawing.feed("coastfile = " + gnuplot_string(fs::absolute(coast.coast).string()) +
+               "\nlandfile = " + gnuplot_string(fs::absolute(land_file).string()) + "\nland_levels = " +
+               std::to_string(land_levels) + "\nload " + gnuplot_string(map_script.string()) + "\n");
+  check(drawing.wait(), "gnuplot");
   for (int i = first_plot; i < 2; ++i) {
     std::error_code ec;
     if (fs::file_size(partial[i], ec) == 0 || ec) fail("gnuplot wrote no " + outputs[i].string());

@@ -97,7 +97,8 @@ TEST(CampaignFlight, RunsTheBuiltStepsAndRecordsTheOutcome) {
        .missing_raw = false,
        .broken_cal = false,
        .done = false,
-       .steps = {"sfmrbatch", "sfmr2nc"},
+       // The steps after sfmrbatch run side by side: the plots and the summary are made all the same.
+       .steps = {"sfmrbatch", "sfmr2nc", "sfmrplot", "sfmrsummary"},
        .failed_step = "sfmr2nc",
        .reason_part = "sfmr2nc: x.OUT line 3: cannot decode",
        .exit_status = 1},
@@ -108,7 +109,7 @@ TEST(CampaignFlight, RunsTheBuiltStepsAndRecordsTheOutcome) {
        .missing_raw = false,
        .broken_cal = false,
        .done = false,
-       .steps = {"sfmrbatch", "sfmrplot"},
+       .steps = {"sfmrbatch", "sfmrplot", "sfmrsummary"},
        .failed_step = "sfmrplot",
        .reason_part = "no x.map.png written",
        .exit_status = 0},

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <sstream>
 #include <string>
@@ -314,6 +315,13 @@ TEST(PlotData, NoMapWithoutAValidPosition) {
     EXPECT_FALSE(map_frame(seconds).has_value()) << seconds.size() << " seconds";
 }
 
+// The native doubles of a binary plot data file.
+std::vector<double> doubles(const std::string& bytes) {
+  std::vector<double> v(bytes.size() / sizeof(double));
+  std::memcpy(v.data(), bytes.data(), v.size() * sizeof(double));
+  return v;
+}
+
 TEST(PlotData, StatusRunsEndAtAChangeOrAGap) {
   const std::vector<flight::OutSecond> seconds = {
       second(10, 25, -80, 1, 0, "F012345"),  second(11, 25, -80, 1, 0, "ZeroWS&RR"),
@@ -321,19 +329,112 @@ TEST(PlotData, StatusRunsEndAtAChangeOrAGap) {
       second(20, 25, -80, 1, 0, "OverLand"), second(21, 25, -80, 1, 0, "F-12345")};
   std::ostringstream os;
   write_bands(os, seconds);
-  EXPECT_EQ(os.str(), "# start_s end_s band\n10 12 0\n12 14 2\n20 21 2\n21 22 1\n");
+  // Each run as gnuplot's boxxyerror columns: middle, 0.5, half length, 0.5, colour.
+  const auto colour = [](Band b) { return " 0.5 " + std::to_string(band_colour(b)) + "\n"; };
+  EXPECT_EQ(os.str(), "# middle_s y half_s half_y colour\n11 0.5 1" + colour(Band::AllChannels) + "13 0.5 1" +
+                          colour(Band::OverLand) + "20.5 0.5 0.5" + colour(Band::OverLand) + "21.5 0.5 0.5" +
+                          colour(Band::FewerChannels));
 }
 
 TEST(PlotData, SeriesHasNoValueWhereNoneWasMade) {
   const std::vector<flight::OutSecond> seconds = {second(86399, 25, -80, 20, 4, "F012345", 21, 5),
                                                   second(86400, 25, -80, 20, 4, "BigRoll", 21, 5, " NoData")};
   const std::map<int, TruthSecond> truth = {{86399, {19.5, 4.5, false}}, {0, {19.0, 4.0, true}}};
-  std::ostringstream os;
-  write_series(os, seconds, &truth);
-  EXPECT_EQ(os.str(),
-            "# elapsed_s sfws sfrr psws psrr truth_ws truth_rr\n"
-            "86399    20.000     4.000    21.000     5.000    19.500     4.500\n"
-            "86400       NaN       NaN       NaN       NaN       NaN       NaN\n");
+  std::ostringstream retrieved, onboard, truth_series;
+  write_series({retrieved, onboard, &truth_series}, seconds, truth);
+  EXPECT_EQ(doubles(retrieved.str()), (std::vector<double>{86399, 20, 4}));
+  EXPECT_EQ(doubles(onboard.str()), (std::vector<double>{86399, 21, 5}));
+  // The truth keeps the second without a value (over land), so that its line breaks there.
+  const std::vector<double> t = doubles(truth_series.str());
+  ASSERT_EQ(t.size(), 6u);
+  EXPECT_EQ((std::vector<double>(t.begin(), t.begin() + 4)), (std::vector<double>{86399, 19.5, 4.5, 86400}));
+  EXPECT_TRUE(std::isnan(t[4]) && std::isnan(t[5]));
+}
+
+// The land outlines read back: polygons ("lon lat" lines, a blank line after each) per level of nesting
+// (two blank lines between levels).
+std::vector<std::vector<std::vector<std::pair<double, double>>>> outline_levels(const std::string& text) {
+  std::vector<std::vector<std::vector<std::pair<double, double>>>> levels;
+  std::istringstream in(text);
+  int blanks = 2;
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty()) {
+      ++blanks;
+      continue;
+    }
+    if (blanks >= 2) levels.emplace_back();
+    if (blanks >= 1) levels.back().emplace_back();
+    blanks = 0;
+    std::istringstream xy(line);
+    double x = 0, y = 0;
+    xy >> x >> y;
+    levels.back().back().emplace_back(x, y);
+  }
+  return levels;
+}
+
+// A point is inside a polygon when a ray from it crosses the polygon's sides an odd number of times.
+bool inside(const std::vector<std::pair<double, double>>& poly, double x, double y) {
+  bool in = false;
+  for (std::size_t a = 0; a < poly.size(); ++a) {
+    const auto [x1, y1] = poly[a];
+    const auto [x2, y2] = poly[(a + 1) % poly.size()];
+    if ((y1 < y) != (y2 < y) && x < x1 + (y - y1) * (x2 - x1) / (y2 - y1)) in = !in;
+  }
+  return in;
+}
+
+TEST(PlotData, LandOutlinesCoverTheLandCells) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> rows;  // northern row first; '#' land
+    std::vector<int> polygons;      // per level of nesting
+  };
+  const Case cases[] = {
+      {.name = "no land", .rows = {"...", "..."}, .polygons = {}},
+      {.name = "one cell", .rows = {"...", ".#.", "..."}, .polygons = {1}},
+      {.name = "all land to the edges", .rows = {"###", "###"}, .polygons = {1}},
+      {.name = "cells touching at a corner are apart", .rows = {"#.", ".#"}, .polygons = {2}},
+      {.name = "the other diagonal", .rows = {".#", "#."}, .polygons = {2}},
+      {.name = "a lake", .rows = {"####", "#..#", "####"}, .polygons = {1, 1}},
+      {.name = "an island in a lake",
+       .rows = {"#####", "#...#", "#.#.#", "#...#", "#####"},
+       .polygons = {1, 1, 1}},
+      // Land cells touching at a corner are apart, so water cells touching at a corner are one water.
+      {.name = "water reaching in through corners",
+       .rows = {"....", ".##.", ".#.#", ".##.", "...."},
+       .polygons = {2}},
+      {.name = "a lake with land touching it at a corner",
+       .rows = {"#####", "#...#", "#..##", "#.#.#", "#####"},
+       .polygons = {1, 1}},
+      {.name = "a coast", .rows = {"..###", "...##", "#..##", "##.##"}, .polygons = {2}},
+  };
+  for (const Case& c : cases) {
+    const int ny = static_cast<int>(c.rows.size()), nx = static_cast<int>(c.rows[0].size());
+    std::vector<unsigned char> mask(static_cast<std::size_t>(nx) * ny, 0);
+    for (int j = 0; j < ny; ++j)
+      for (int i = 0; i < nx; ++i)
+        if (c.rows[ny - 1 - j][i] == '#') mask[static_cast<std::size_t>(j) * nx + i] = 1;
+    std::ostringstream os;
+    const LandGrid grid{.nx = nx, .ny = ny, .west = -80.0, .south = 20.0, .dx = 0.5, .dy = 0.25};
+    const int levels = write_land_outlines(os, mask, grid);
+    const auto read = outline_levels(os.str());
+    ASSERT_EQ(levels, static_cast<int>(c.polygons.size())) << c.name;
+    ASSERT_EQ(read.size(), c.polygons.size()) << c.name;
+    for (std::size_t l = 0; l < read.size(); ++l)
+      EXPECT_EQ(read[l].size(), c.polygons[l]) << c.name << ", level " << l;
+    // Filled level after level (land, water, land, ...), the polygons paint land on every land cell and
+    // on nothing else: what the raster's image shows.
+    for (int j = 0; j < ny; ++j)
+      for (int i = 0; i < nx; ++i) {
+        const double x = grid.west + i * grid.dx, y = grid.south + j * grid.dy;
+        bool land = false;
+        for (std::size_t l = 0; l < read.size(); ++l)
+          for (const auto& poly : read[l])
+            if (inside(poly, x, y)) land = l % 2 == 0;
+        EXPECT_EQ(land, c.rows[ny - 1 - j][i] == '#') << c.name << ", cell " << i << ", " << j;
+      }
+  }
 }
 
 TEST(PlotData, CoastSegmentsBecomeGnuplotBlocks) {

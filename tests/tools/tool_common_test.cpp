@@ -2,6 +2,7 @@
 // the main wrapper that turns every escaping exception into one line.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -79,6 +80,53 @@ TEST(ToolCommon, ChildrenRunSideBySideIntoFiles) {
   ASSERT_EQ(r.size(), 2u);
   EXPECT_EQ(read_file("both.txt"), "a\nb\n");
   EXPECT_EQ(r[1].out.size(), 300000u) << "a large capture does not hold up the other child";
+}
+
+// A fed child reads what it is given, in the pieces it is given them, until its input is closed; one that
+// has stopped reading makes feeding fail without ending this process by SIGPIPE; one not waited for is
+// killed, not waited out.
+TEST(ToolCommon, FedChildReadsItsInputUntilItIsClosed) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> argv;
+    std::vector<std::string> pieces;
+    bool fed;  // every piece was taken
+    std::string out;
+    int shell_status;
+  };
+  const Case cases[] = {
+      {.name = "cat",
+       .argv = {"cat"},
+       .pieces = {"one\n", "two\n"},
+       .fed = true,
+       .out = "one\ntwo\n",
+       .shell_status = 0},
+      {.name = "first line, then the rest",
+       .argv = {"sh", "-c", "read a; echo \"got $a\"; cat"},
+       .pieces = {"x\n", "y\n"},
+       .fed = true,
+       .out = "got x\ny\n",
+       .shell_status = 0},
+      {.name = "not reading",
+       .argv = {"sh", "-c", "exec 0<&-; sleep 0.2; exit 3"},
+       .pieces = {std::string(1 << 20, 'z')},
+       .fed = false,
+       .out = "",
+       .shell_status = 3},
+  };
+  for (const Case& c : cases) {
+    FedChild child({.argv = c.argv});
+    bool fed = true;
+    for (const std::string& piece : c.pieces) fed = child.feed(piece) && fed;
+    const ChildResult r = child.wait();
+    EXPECT_EQ(fed, c.fed) << c.name;
+    EXPECT_EQ(r.out, c.out) << c.name;
+    EXPECT_EQ(r.shell_status(), c.shell_status) << c.name;
+  }
+  const auto start = std::chrono::steady_clock::now();
+  { FedChild idle({.argv = {"sleep", "30"}}); }
+  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 10.0)
+      << "a child not waited for is killed";
 }
 
 TEST(ToolCommon, PublisherLeavesTheWholeFileOrNothing) {

@@ -31,19 +31,6 @@ bool is_executable(const fs::path& path) {
   return fs::is_regular_file(path, ec) && ::access(path.c_str(), X_OK) == 0;
 }
 
-// Runs argv[0] in `cwd`: standard input from `in` (or /dev/null), standard output and error into `out` and
-// `err` (created or truncated; the same path for both shares one file).
-tool::ChildResult run_process(const std::vector<std::string>& argv, const fs::path& cwd, const fs::path& in,
-                              const fs::path& out, const fs::path& err) {
-  return tool::run_child({.argv = argv,
-                          .dir = cwd,
-                          .in_file = in,
-                          .out = tool::Sink::kFile,
-                          .err = tool::Sink::kFile,
-                          .out_file = out,
-                          .err_file = err});
-}
-
 // The last non-blank line of a transcript (without its CR), or `fallback` when there is none.
 std::string last_line(const fs::path& path, std::string fallback) {
   const std::string text = read_text(path);
@@ -223,31 +210,54 @@ FlightResult run_flight(const Flight& f, const fs::path& outdir, const Tools& to
   const std::string sst = f.sst.empty() ? f.name + ".nogrid" : f.name + ".sst";
   const std::string out = out_name(f);
 
-  // Runs one step and records it; false (with the failure recorded) when it did not succeed.
-  auto step = [&](const std::string& name, const std::vector<std::string>& argv, const fs::path& in,
-                  const fs::path& stdout_file, const fs::path& stderr_file,
-                  const std::vector<std::string>& products) {
-    const tool::ChildResult o = run_process(argv, dir, in, stdout_file, stderr_file);
+  // A step: a tool run in the flight's directory, its standard streams in files, and the products it must
+  // leave there.
+  struct Step {
+    std::string name;
+    std::vector<std::string> argv;
+    fs::path in, stdout_file, stderr_file;
+    std::vector<std::string> products;
+  };
+  // Records a finished step; false when it did not succeed, with the failure recorded unless an earlier
+  // step's is (the flight's reason is the first failure).
+  auto record = [&](const Step& s, const tool::ChildResult& o) {
     const int status = o.shell_status();
-    r.steps.push_back({name, status, o.seconds});
-    std::error_code ec;
+    r.steps.push_back({s.name, status, o.seconds});
+    const auto failed = [&](const std::string& why) {
+      if (r.done) fail(r, s.name, status, why);
+      return false;
+    };
     if (status != 0) {
-      std::string why = last_line(stderr_file, "no message");
+      std::string why = last_line(s.stderr_file, "no message");
       if (!o.started) why = o.start_error;
       if (o.started && !o.exited) why = "ended by signal " + std::to_string(o.signal) + "; " + why;
       // The companion tools begin their one error line with their own name already.
-      if (!why.starts_with(name + ": ")) why = name + ": " + why;
-      fail(r, name, status, why);
-      return false;
+      if (!why.starts_with(s.name + ": ")) why = s.name + ": " + why;
+      return failed(why);
     }
-    for (const auto& product : products) {
-      if (!fs::is_regular_file(dir / product, ec)) {
-        fail(r, name, status, name + ": no " + product + " written; " + last_line(stderr_file, "no message"));
-        return false;
-      }
+    std::error_code ec;
+    for (const auto& product : s.products) {
+      if (!fs::is_regular_file(dir / product, ec))
+        return failed(s.name + ": no " + product + " written; " + last_line(s.stderr_file, "no message"));
       sync_file(dir / product);
     }
     return true;
+  };
+  // Runs the steps side by side and records them in their order; false when one did not succeed.
+  auto run_steps = [&](const std::vector<Step>& steps) {
+    std::vector<tool::ChildCommand> commands;
+    for (const Step& s : steps)
+      commands.push_back({.argv = s.argv,
+                          .dir = dir,
+                          .in_file = s.in,
+                          .out = tool::Sink::kFile,
+                          .err = tool::Sink::kFile,
+                          .out_file = s.stdout_file,
+                          .err_file = s.stderr_file});
+    const std::vector<tool::ChildResult> results = tool::run_children(commands);
+    bool ok = true;
+    for (std::size_t k = 0; k < steps.size(); ++k) ok = record(steps[k], results[k]) && ok;
+    return ok;
   };
 
   if (const std::string why = missing_input(f); !why.empty()) {
@@ -267,23 +277,42 @@ FlightResult run_flight(const Flight& f, const fs::path& outdir, const Tools& to
     write_text(dir / "answers.txt", f.name + ".setup\n");
 
     const fs::path console = dir / kConsoleFile;
-    bool ok = step("sfmrbatch", {tools.sfmrbatch.string()}, dir / "answers.txt", console, console, {out});
-    if (ok && !tools.sfmr2nc.empty()) {
-      const fs::path log = dir / "sfmr2nc.log";
-      ok = step("sfmr2nc",
-                {tools.sfmr2nc.string(), out, dat, "--setup", f.name + ".setup", "-o", f.name + ".nc"}, {},
-                log, log, {f.name + ".nc"});
-    }
-    if (ok && !tools.sfmrplot.empty()) {
-      const fs::path log = dir / "sfmrplot.log";
-      // The flights of a campaign share one cache of map coastlines (most flights of a storm share regions).
-      ok = step("sfmrplot",
-                {tools.sfmrplot.string(), out, "-o", f.name, "--cache", (outdir / ".plot-cache").string()},
-                {}, log, log, {f.name + ".timeseries.png", f.name + ".map.png"});
-    }
-    if (ok && !tools.sfmrsummary.empty()) {
-      step("sfmrsummary", {tools.sfmrsummary.string(), out, "--console", std::string(kConsoleFile), "--csv"},
-           {}, dir / kSummaryFile, dir / "sfmrsummary.log", {std::string(kSummaryFile)});
+    // The steps after sfmrbatch each read its output file alone, so they run side by side: on a machine
+    // of several cores a flight takes the time of its longest step, not of their sum.
+    if (run_steps(
+            {{"sfmrbatch", {tools.sfmrbatch.string()}, dir / "answers.txt", console, console, {out}}})) {
+      std::vector<Step> after;
+      if (!tools.sfmr2nc.empty()) {
+        const fs::path log = dir / "sfmr2nc.log";
+        after.push_back(
+            {"sfmr2nc",
+             {tools.sfmr2nc.string(), out, dat, "--setup", f.name + ".setup", "-o", f.name + ".nc"},
+             {},
+             log,
+             log,
+             {f.name + ".nc"}});
+      }
+      if (!tools.sfmrplot.empty()) {
+        const fs::path log = dir / "sfmrplot.log";
+        // The flights of a campaign share one cache of map coastlines (most flights of a storm share
+        // regions).
+        after.push_back(
+            {"sfmrplot",
+             {tools.sfmrplot.string(), out, "-o", f.name, "--cache", (outdir / ".plot-cache").string()},
+             {},
+             log,
+             log,
+             {f.name + ".timeseries.png", f.name + ".map.png"}});
+      }
+      if (!tools.sfmrsummary.empty()) {
+        after.push_back({"sfmrsummary",
+                         {tools.sfmrsummary.string(), out, "--console", std::string(kConsoleFile), "--csv"},
+                         {},
+                         dir / kSummaryFile,
+                         dir / "sfmrsummary.log",
+                         {std::string(kSummaryFile)}});
+      }
+      run_steps(after);
     }
   }
   r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

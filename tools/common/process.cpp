@@ -175,14 +175,18 @@ Fd text_input(const std::string& text) {
   return fd;
 }
 
-void start(const ChildCommand& command, Running& run) {
+// Starts the child; with `stdin_write` its standard input is a pipe whose write end is left there.
+void start(const ChildCommand& command, Running& run, Fd* stdin_write = nullptr) {
   if (command.argv.empty() || command.argv.front().empty())
     throw std::invalid_argument("run_child: no program");
   std::vector<std::string> words = command.argv;
   std::vector<std::string> env = environment_with(command.env);
   const std::vector<char*> argv = pointers(words), envp = pointers(env);
   Fd input;
-  if (command.in_text && !command.close_in) input = text_input(*command.in_text);
+  if (stdin_write != nullptr)
+    make_pipe(input, *stdin_write);
+  else if (command.in_text && !command.close_in)
+    input = text_input(*command.in_text);
   Fd out_write, err_write, report_read, report_write;
   if (command.out == Sink::kCapture) make_pipe(run.out, out_write);
   if (command.err == Sink::kCapture) make_pipe(run.err, err_write);
@@ -199,6 +203,7 @@ void start(const ChildCommand& command, Running& run) {
   ssize_t n;
   while ((n = ::read(report_read.get(), &report, sizeof report)) < 0 && errno == EINTR) {
   }
+  input.reset();  // the child's copy is its standard input now
   run.result.started = n != static_cast<ssize_t>(sizeof report);
   if (!run.result.started) run.result.start_error = start_error(command, report);
   if (command.timeout_seconds > 0.0) {
@@ -227,35 +232,8 @@ void reap(Running& run, int wait_status) {
   run.result.signal = WIFSIGNALED(wait_status) ? WTERMSIG(wait_status) : 0;
 }
 
-}  // namespace
-
-int ChildResult::shell_status() const {
-  if (!started) return 127;
-  return exited ? status : 128 + signal;
-}
-
-std::string ChildResult::failure() const {
-  if (!started) return start_error;
-  if (timed_out) return "killed after its time limit";
-  if (!exited) return "ended by signal " + std::to_string(signal) + " (" + strsignal(signal) + ")";
-  return status == 0 ? std::string() : "exit status " + std::to_string(status);
-}
-
-std::vector<ChildResult> run_children(const std::vector<ChildCommand>& commands) {
-  std::vector<Running> runs(commands.size());
-  for (std::size_t i = 0; i < commands.size(); ++i) {
-    try {
-      start(commands[i], runs[i]);
-    } catch (...) {
-      // The children already under way are not left behind.
-      for (std::size_t k = 0; k < i; ++k) {
-        ::kill(runs[k].pid, SIGKILL);
-        while (::waitpid(runs[k].pid, nullptr, 0) < 0 && errno == EINTR) {
-        }
-      }
-      throw;
-    }
-  }
+// Reads the children's captured streams until they close and waits for the children's ends.
+void finish(std::vector<Running>& runs) {
   for (;;) {
     std::vector<pollfd> fds;
     std::vector<std::pair<Fd*, std::string*>> streams;
@@ -305,6 +283,38 @@ std::vector<ChildResult> run_children(const std::vector<ChildCommand>& commands)
       if (fds[k].revents != 0) drain(*streams[k].first, *streams[k].second);
     }
   }
+}
+
+}  // namespace
+
+int ChildResult::shell_status() const {
+  if (!started) return 127;
+  return exited ? status : 128 + signal;
+}
+
+std::string ChildResult::failure() const {
+  if (!started) return start_error;
+  if (timed_out) return "killed after its time limit";
+  if (!exited) return "ended by signal " + std::to_string(signal) + " (" + strsignal(signal) + ")";
+  return status == 0 ? std::string() : "exit status " + std::to_string(status);
+}
+
+std::vector<ChildResult> run_children(const std::vector<ChildCommand>& commands) {
+  std::vector<Running> runs(commands.size());
+  for (std::size_t i = 0; i < commands.size(); ++i) {
+    try {
+      start(commands[i], runs[i]);
+    } catch (...) {
+      // The children already under way are not left behind.
+      for (std::size_t k = 0; k < i; ++k) {
+        ::kill(runs[k].pid, SIGKILL);
+        while (::waitpid(runs[k].pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+      }
+      throw;
+    }
+  }
+  finish(runs);
   std::vector<ChildResult> results;
   for (Running& run : runs) results.push_back(std::move(run.result));
   return results;
@@ -312,6 +322,57 @@ std::vector<ChildResult> run_children(const std::vector<ChildCommand>& commands)
 
 ChildResult run_child(const ChildCommand& command) {
   return std::move(run_children({command}).front());
+}
+
+struct FedChild::State {
+  std::vector<Running> runs = std::vector<Running>(1);
+  Fd in;
+  bool waited = false;
+};
+
+FedChild::FedChild(const ChildCommand& command) : state_(std::make_unique<State>()) {
+  start(command, state_->runs[0], &state_->in);
+}
+
+FedChild::~FedChild() {
+  if (state_->waited) return;
+  Running& run = state_->runs[0];
+  ::kill(run.pid, SIGKILL);
+  while (::waitpid(run.pid, nullptr, 0) < 0 && errno == EINTR) {
+  }
+}
+
+bool FedChild::feed(std::string_view text) {
+  // A child that has ended makes the write fail with EPIPE and raise SIGPIPE, which would end this
+  // process: the signal is blocked around the write and taken back if it came.
+  sigset_t pipe_signal, before;
+  sigemptyset(&pipe_signal);
+  sigaddset(&pipe_signal, SIGPIPE);
+  ::pthread_sigmask(SIG_BLOCK, &pipe_signal, &before);
+  bool ok = state_->in.get() >= 0;
+  for (std::size_t done = 0; ok && done < text.size();) {
+    const ssize_t n = ::write(state_->in.get(), text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = false;
+      if (errno == EPIPE) {
+        const timespec now{0, 0};
+        while (::sigtimedwait(&pipe_signal, nullptr, &now) < 0 && errno == EINTR) {
+        }
+      }
+      break;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+  return ok;
+}
+
+ChildResult FedChild::wait() {
+  state_->in.reset();
+  finish(state_->runs);
+  state_->waited = true;
+  return std::move(state_->runs[0].result);
 }
 
 }  // namespace sfmr::tool

@@ -5,8 +5,10 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace sfmr::tool {
@@ -66,5 +68,26 @@ ChildResult run_child(const ChildCommand& command);
 
 // Runs the children side by side and waits for them all; the results are in the order of `commands`.
 std::vector<ChildResult> run_children(const std::vector<ChildCommand>& commands);
+
+// A child started at once and waited for later, its standard input a pipe the caller writes to: an
+// interpreter given its first commands as it starts and the rest once their data exist (sfmrplot's gnuplot
+// draws the time series while GMT computes the map's coastlines). The standard input named in the command
+// is not used; the rest is as for run_child.
+class FedChild {
+ public:
+  explicit FedChild(const ChildCommand& command);
+  FedChild(const FedChild&) = delete;
+  FedChild& operator=(const FedChild&) = delete;
+  // A child that was not waited for is killed and reaped.
+  ~FedChild();
+  // Writes `text` to the child's standard input; false when the child no longer reads it.
+  bool feed(std::string_view text);
+  // Closes the child's standard input and waits for its end.
+  ChildResult wait();
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
 
 }  // namespace sfmr::tool

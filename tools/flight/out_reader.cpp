@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 
@@ -250,6 +251,11 @@ std::string read_out_file(const std::string& path, std::vector<OutSecond>& secon
   if (status != 0) return path + ": cannot open (" + std::strerror(status) + ")";
   std::ifstream in(path, std::ios::binary);
   if (!in) return path + ": cannot open";
+  // One second a line of kOutLineWidth characters and its line end: room for all of them at once, so that
+  // the seconds are not moved and their pages not touched again as the vector grows.
+  std::error_code ec;
+  if (const auto bytes = std::filesystem::file_size(path, ec); !ec)
+    seconds.reserve(seconds.size() + bytes / (kOutLineWidth + 1) + 1);
   return read_out(in, path, seconds);
 }
 

@@ -87,6 +87,11 @@ std::string_view band_label(Band band) {
   return "";
 }
 
+unsigned band_colour(Band band) {
+  static constexpr unsigned kColours[kBands] = {0x2c7fb8, 0x9ecae1, 0xa6761d, 0xe7298a, 0xbdbdbd, 0xd62728};
+  return kColours[static_cast<int>(band)];
+}
+
 bool has_retrieval(const flight::OutSecond& s) {
   return s.Err.retrieved() && finite(s.SFWS) && finite(s.SFRR);
 }

@@ -28,6 +28,9 @@ Band band_of(const flight::RetrievalStatus& status);
 // Label of a band for the plot's legend ("retrieved, all channels", ...); the one place the labels are
 // written.
 std::string_view band_label(Band band);
+// Colour of a band in the plot, 0xRRGGBB: all channels, fewer channels, over land, big roll, no data, no
+// solution; the one place the colours are written.
+unsigned band_colour(Band band);
 
 // A retrieval's wind speed and rain rate are this second's solution and can be read.
 bool has_retrieval(const flight::OutSecond& s);

@@ -1,7 +1,11 @@
 #include "look/plot_data.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <initializer_list>
+#include <limits>
+#include <utility>
 
 #include "core/text.hpp"
 #include "look/flight_summary.hpp"
@@ -18,9 +22,17 @@ constexpr double kMaxRatio = 1.25;
 constexpr double kTrackStep = 1.0 / 1500.0;  // share of the map's width: about half a pixel
 constexpr double kTrackWind = 0.5;           // m/s
 
-// A value in 10 characters, or NaN.
-std::string value(bool ok, double v, int d = 3) {
-  return ok ? format_F(v, 10, d) : std::string("       NaN");
+constexpr double kNoValue = std::numeric_limits<double>::quiet_NaN();
+
+// A value to the millimetre (m/s, mm/h) or the thousandth of a degree the plots were drawn from when their
+// data went to gnuplot as text: far below a pixel, and the pictures stay exactly as they were.
+double milli(double v) {
+  return std::round(v * 1000.0) / 1000.0;
+}
+
+// One record of a binary data file: the values as native doubles.
+void put(std::ostream& os, std::initializer_list<double> values) {
+  for (const double v : values) os.write(reinterpret_cast<const char*>(&v), sizeof v);
 }
 
 double longitude(const flight::OutSecond& s, bool shifted) {
@@ -29,24 +41,25 @@ double longitude(const flight::OutSecond& s, bool shifted) {
 
 }  // namespace
 
-void write_series(std::ostream& os, const std::vector<flight::OutSecond>& seconds,
-                  const std::map<int, TruthSecond>* truth) {
-  os << "# elapsed_s sfws sfrr psws psrr truth_ws truth_rr\n";
+void write_series(const SeriesFiles& files, const std::vector<flight::OutSecond>& seconds,
+                  const std::map<int, TruthSecond>& truth) {
   for (const flight::OutSecond& o : seconds) {
-    const bool solved = has_retrieval(o);
-    const bool onboard = has_onboard(o);
-    const TruthSecond* t = nullptr;
-    if (truth) {
-      const auto it = truth->find(o.clock);
-      if (it != truth->end() && !it->second.land) t = &it->second;
-    }
-    os << o.elapsed << value(solved, o.SFWS) << value(solved, o.SFRR) << value(onboard, o.PSWS)
-       << value(onboard, o.PSRR) << value(t, t ? t->ws : 0.0) << value(t, t ? t->rr : 0.0) << '\n';
+    const auto t = static_cast<double>(o.elapsed);
+    if (has_retrieval(o)) put(files.retrieved, {t, milli(o.SFWS), milli(o.SFRR)});
+    if (has_onboard(o)) put(files.onboard, {t, milli(o.PSWS), milli(o.PSRR)});
+    if (!files.truth) continue;
+    const auto it = truth.find(o.clock);
+    const bool known = it != truth.end() && !it->second.land;
+    put(*files.truth, {t, known ? milli(it->second.ws) : kNoValue, known ? milli(it->second.rr) : kNoValue});
   }
 }
 
 void write_bands(std::ostream& os, const std::vector<flight::OutSecond>& seconds) {
-  os << "# start_s end_s band\n";
+  // Half of a whole number of seconds, exactly: "n" or "n.5".
+  const auto half = [&os](std::int64_t twice) -> std::ostream& {
+    return os << twice / 2 << (twice % 2 != 0 ? ".5" : "");
+  };
+  os << "# middle_s y half_s half_y colour\n";
   std::size_t i = 0;
   while (i < seconds.size()) {
     const Band band = band_of(seconds[i].Err);
@@ -55,7 +68,9 @@ void write_bands(std::ostream& os, const std::vector<flight::OutSecond>& seconds
     while (j < seconds.size() && band_of(seconds[j].Err) == band &&
            seconds[j].elapsed == seconds[j - 1].elapsed + 1)
       ++j;
-    os << seconds[i].elapsed << ' ' << seconds[j - 1].elapsed + 1 << ' ' << static_cast<int>(band) << '\n';
+    const std::int64_t start = seconds[i].elapsed, end = seconds[j - 1].elapsed + 1;
+    half(start + end) << " 0.5 ";
+    half(end - start) << " 0.5 " << band_colour(band) << '\n';
     i = j;
   }
 }
@@ -64,6 +79,8 @@ void write_band_names(std::ostream& os) {
   os << "array band_name[" << kBands << "] = [";
   for (int b = 0; b < kBands; ++b)
     os << (b > 0 ? ", " : "") << gnuplot_string(std::string(band_label(static_cast<Band>(b))));
+  os << "]\narray band_colour[" << kBands << "] = [";
+  for (int b = 0; b < kBands; ++b) os << (b > 0 ? ", " : "") << band_colour(static_cast<Band>(b));
   os << "]\n";
 }
 
@@ -132,8 +149,8 @@ std::optional<MapFrame> map_frame(const std::vector<flight::OutSecond>& seconds)
   return f;
 }
 
-void write_track(std::ostream& os, const std::vector<flight::OutSecond>& seconds, const MapFrame& frame) {
-  os << "# lon lat sfws elapsed_s\n";
+void write_track(std::ostream& retrieved, std::ostream& unretrieved,
+                 const std::vector<flight::OutSecond>& seconds, const MapFrame& frame) {
   // A point that would land on the previous one (closer than kTrackStep of the map's width, same retrieval
   // state, wind within kTrackWind) adds nothing to the picture and is left out.
   const double step = kTrackStep * (frame.east - frame.west);
@@ -146,9 +163,121 @@ void write_track(std::ostream& os, const std::vector<flight::OutSecond>& seconds
         (!solved || std::fabs(o.SFWS - kept->SFWS) < kTrackWind))
       continue;
     kept = &o;
-    os << format_F(longitude(o, frame.shifted), 9, 3) << format_F(o.Lat, 8, 3) << value(solved, o.SFWS) << ' '
-       << o.elapsed << '\n';
+    const double lon = milli(longitude(o, frame.shifted)), lat = milli(o.Lat);
+    const auto t = static_cast<double>(o.elapsed);
+    if (solved)
+      put(retrieved, {lon, lat, milli(o.SFWS), t});
+    else
+      put(unretrieved, {lon, lat, t});
   }
+}
+
+namespace {
+
+// A closed loop of the land's outline, corners in lattice units (corner I, J of the cells is at
+// west + (I - 0.5) dx, south + (J - 0.5) dy), only where the outline turns.
+using Loop = std::vector<std::pair<int, int>>;
+
+// The outlines of the land cells, each loop with land on its left: every side of a land cell that faces
+// water (or the raster's edge) is a directed edge, and the edges are chained corner by corner. At a corner
+// where two land cells touch diagonally the loop turns left, round the cell it came along, so that cells
+// touching only at a corner belong to different loops (as their images do).
+std::vector<Loop> trace_outlines(const std::vector<unsigned char>& mask, int nx, int ny) {
+  const auto land = [&](int i, int j) {
+    if (i < 0 || j < 0 || i >= nx || j >= ny) return false;
+    const std::size_t node = static_cast<std::size_t>(j) * nx + i;
+    return node < mask.size() && mask[node] != 0;
+  };
+  // Directions 0 east, 1 north, 2 west, 3 south; up to two edges leave a corner (at a diagonal touch).
+  static constexpr int kStep[4][2] = {{1, 0}, {0, 1}, {-1, 0}, {0, -1}};
+  const int corners_x = nx + 1;
+  const auto corner = [&](int i, int j) { return static_cast<std::size_t>(j) * corners_x + i; };
+  std::vector<std::array<signed char, 2>> out(static_cast<std::size_t>(corners_x) * (ny + 1), {-1, -1});
+  const auto add = [&](int i, int j, int dir) {
+    auto& o = out[corner(i, j)];
+    o[o[0] < 0 ? 0 : 1] = static_cast<signed char>(dir);
+  };
+  std::size_t edges = 0;
+  for (int j = 0; j < ny; ++j)
+    for (int i = 0; i < nx; ++i) {
+      if (!land(i, j)) continue;
+      if (!land(i, j - 1)) add(i, j, 0), ++edges;          // bottom side, eastwards
+      if (!land(i + 1, j)) add(i + 1, j, 1), ++edges;      // right side, northwards
+      if (!land(i, j + 1)) add(i + 1, j + 1, 2), ++edges;  // top side, westwards
+      if (!land(i - 1, j)) add(i, j + 1, 3), ++edges;      // left side, southwards
+    }
+  std::vector<Loop> loops;
+  for (int j0 = 0; j0 <= ny && edges > 0; ++j0)
+    for (int i0 = 0; i0 <= nx; ++i0) {
+      while (out[corner(i0, j0)][0] >= 0) {
+        Loop loop;
+        int i = i0, j = j0, previous = -1;
+        do {
+          auto& o = out[corner(i, j)];
+          // Of two edges leaving the corner, the one turning left from the way we came.
+          int k = 0;
+          if (o[1] >= 0 && previous >= 0 && o[1] == (previous + 1) % 4) k = 1;
+          const int dir = o[k];
+          o[k] = o[1 - k];
+          o[1] = -1;
+          --edges;
+          if (dir != previous) loop.emplace_back(i, j);
+          i += kStep[dir][0];
+          j += kStep[dir][1];
+          previous = dir;
+        } while (i != i0 || j != j0);
+        loops.push_back(std::move(loop));
+      }
+    }
+  return loops;
+}
+
+// How many of `loops` enclose loop `k`: a horizontal ray from the middle of one of its vertical sides
+// crosses the vertical sides of each loop around it an odd number of times. The ray runs half a cell
+// between corners, so it never meets a corner.
+int nesting(const std::vector<Loop>& loops, std::size_t k) {
+  const Loop& own = loops[k];
+  std::size_t v = 0;
+  while (own[v].first != own[(v + 1) % own.size()].first) ++v;
+  const int x = own[v].first;
+  const double y = std::min(own[v].second, own[(v + 1) % own.size()].second) + 0.5;
+  int depth = 0;
+  for (std::size_t m = 0; m < loops.size(); ++m) {
+    if (m == k) continue;
+    bool inside = false;
+    const Loop& l = loops[m];
+    for (std::size_t a = 0; a < l.size(); ++a) {
+      const auto& p = l[a];
+      const auto& q = l[(a + 1) % l.size()];
+      if (p.first != q.first || p.first <= x) continue;
+      if ((p.second < y) != (q.second < y)) inside = !inside;
+    }
+    depth += inside ? 1 : 0;
+  }
+  return depth;
+}
+
+}  // namespace
+
+int write_land_outlines(std::ostream& os, const std::vector<unsigned char>& mask, const LandGrid& grid) {
+  const std::vector<Loop> loops = trace_outlines(mask, grid.nx, grid.ny);
+  std::vector<int> depth(loops.size());
+  int levels = 0;
+  for (std::size_t k = 0; k < loops.size(); ++k) {
+    depth[k] = nesting(loops, k);
+    levels = std::max(levels, depth[k] + 1);
+  }
+  for (int level = 0; level < levels; ++level) {
+    if (level > 0) os << "\n\n";
+    for (std::size_t k = 0; k < loops.size(); ++k) {
+      if (depth[k] != level) continue;
+      for (const auto& [i, j] : loops[k])
+        os << format_F(grid.west + (i - 0.5) * grid.dx, 14, 6)
+           << format_F(grid.south + (j - 0.5) * grid.dy, 14, 6) << '\n';
+      os << '\n';
+    }
+  }
+  return levels;
 }
 
 int convert_segments(std::istream& gmt, std::ostream& out) {

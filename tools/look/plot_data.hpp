@@ -14,18 +14,32 @@
 
 namespace sfmr::look {
 
-// Time series, one line per second: "elapsed sfws sfrr psws psrr truth_ws truth_rr", elapsed in s since
-// the first line's midnight, NaN where a value does not exist (no retrieval, no onboard solution, no truth
-// or truth over land). `truth` may be null.
-void write_series(std::ostream& os, const std::vector<flight::OutSecond>& seconds,
-                  const std::map<int, TruthSecond>* truth);
+// The plots' data files are binary: records of native doubles (gnuplot's binary format="%float64..."),
+// which gnuplot reads in a fraction of the time it takes to parse the same numbers as text. Values are
+// to the thousandth (m/s, mm/h, deg).
 
-// Status band: one line per run of seconds in the same Band, "start end band" (start and end in elapsed
-// seconds, the run covering start..end; band the Band's number 0..5).
+// The streams of the time series, one file per kind of value, so that each of gnuplot's plots reads only
+// its own points; `truth` null when there is no truth.
+struct SeriesFiles {
+  std::ostream& retrieved;  // elapsed, sfws, sfrr: the seconds with a retrieval
+  std::ostream& onboard;    // elapsed, psws, psrr: the seconds with an onboard solution
+  std::ostream* truth;      // elapsed, truth_ws, truth_rr: every second, NaN where there is no truth
+};
+
+// Writes the time series, elapsed in s since the first line's midnight. The truth keeps every second (with
+// NaN where it has no value, or over land), so that its line is broken where the truth is missing.
+void write_series(const SeriesFiles& files, const std::vector<flight::OutSecond>& seconds,
+                  const std::map<int, TruthSecond>& truth);
+
+// Status band: one box per run of seconds in the same Band, as gnuplot's boxxyerror columns
+// "x y x_half y_half colour": the run's middle and half length in elapsed seconds (the run covering
+// start..end), the box from 0 to 1 in height, and the Band's colour as a number 0xRRGGBB. Every column is a
+// plain value, so gnuplot evaluates no expression per box.
 void write_bands(std::ostream& os, const std::vector<flight::OutSecond>& seconds);
 
-// The bands' legend labels for the time-series plot, as the gnuplot line
+// The bands' legend for the time-series plot, as the gnuplot lines
 //   array band_name[6] = ['retrieved, all channels', ...]
+//   array band_colour[6] = [0x2c7fb8, ...]
 // in the order of the band numbers.
 void write_band_names(std::ostream& os);
 
@@ -41,9 +55,26 @@ struct MapFrame {
 // The frame of the track's valid positions; none when the flight has no valid position.
 std::optional<MapFrame> map_frame(const std::vector<flight::OutSecond>& seconds);
 
-// Track, one line per second with a valid position: "lon lat ws elapsed", ws NaN without a retrieval;
-// a second that would be drawn on the previous line's point (same state, wind within 0.5 m/s) is left out.
-void write_track(std::ostream& os, const std::vector<flight::OutSecond>& seconds, const MapFrame& frame);
+// Track, one record per second with a valid position, in two files: the seconds with a retrieval to
+// `retrieved` as lon, lat, ws, elapsed, the others to `unretrieved` as lon, lat, elapsed, each in the
+// flight's order (the map draws them as they are, without an expression per line). A second that would
+// be drawn on the previous point of the track (same state, wind within 0.5 m/s) is left out.
+void write_track(std::ostream& retrieved, std::ostream& unretrieved,
+                 const std::vector<flight::OutSecond>& seconds, const MapFrame& frame);
+
+// The land of a raster as polygons: the outlines of its land nodes, each node the cell of dx by dy deg
+// around it (node i, j at west + i dx, south + j dy), so that the filled polygons cover what the raster's
+// image covers. Loops that lie inside others (a lake, an island in a lake) are nested one level deeper.
+// Written as gnuplot's "lon lat" lines, a blank line after each polygon, and the polygons of each level
+// of nesting as one data set (two blank lines between), from the outermost level on: level 0 is land,
+// level 1 water inside it, level 2 land again, and so on. `mask` holds nx x ny nodes of one byte (land not
+// 0), a row after the other, the southern row first. Returns the number of levels written, 0 when there is
+// no land.
+struct LandGrid {
+  int nx = 0, ny = 0;
+  double west = 0, south = 0, dx = 0, dy = 0;
+};
+int write_land_outlines(std::ostream& os, const std::vector<unsigned char>& mask, const LandGrid& grid);
 
 // GMT multi-segment text (segments headed by '>' lines) to gnuplot's form (segments separated by a blank
 // line). Returns the number of points.

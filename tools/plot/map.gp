@@ -1,11 +1,13 @@
 # Track map of a processed flight, drawn by sfmrplot: the track coloured by the retrieved surface wind speed,
 # seconds without a retrieval in grey, over the GSHHG coastlines and land, start and end marked. Plate
 # carree scaled for the map's middle latitude. sfmrplot writes the variables first (settings.gp):
-#   trackfile   "lon lat sfws elapsed", sfws NaN without a retrieval
+#   trackfile   lon, lat, sfws, elapsed: the seconds with a retrieval (binary, four native doubles a record)
+#   greyfile    lon, lat, elapsed: the seconds without (three native doubles a record)
 #   coastfile   coastline segments "lon lat", separated by blank lines
-#   landfile    land raster, land_nx x land_ny nodes of four bytes (red, green, blue, alpha: land in its
-#               colour, water transparent), south row first
-#   mapout flightname timespan west east south north mapratio land_dx land_dy cbmax
+#   landfile    land polygons "lon lat", a blank line after each, in land_levels data sets of nesting:
+#               set 0 land, set 1 water inside it (lakes), set 2 land in those, ...; filled in land_colour
+#               and the sea's colour in turn, they cover what the land raster's cells cover
+#   mapout flightname timespan west east south north mapratio cbmax
 #   start_lon start_lat end_lon end_lat start_label end_label xtic_list ytic_list
 # Page height follows the map's aspect ratio: about 880 pixels of map width plus title, axes and margins.
 # Every setting from its default: sfmrplot runs both scripts in one gnuplot, one after the other.
@@ -37,15 +39,17 @@ set colorbox vertical default border
 set rmargin 14
 
 # Sea behind everything.
-set object 1 rectangle from graph 0, graph 0 to graph 1, graph 1 behind fc rgb "#dcebf7" fs solid 1.0 noborder
+sea_colour = "#dcebf7"
+set object 1 rectangle from graph 0, graph 0 to graph 1, graph 1 behind fc rgb sea_colour fs solid 1.0 noborder
 
 set key bottom left box lc rgb "#7f7f7f" opaque reverse Left samplen 1 spacing 1.3 width 1 font "sans,11"
 
-plot landfile binary array=(land_nx, land_ny) format="%uchar" origin=(west, south) dx=land_dx dy=land_dy \
-         with rgbalpha notitle, \
+land_plot = land_levels > 0 ? 'for [level = 0:land_levels - 1] landfile index level with filledcurves closed \
+    fc rgb (level % 2 ? sea_colour : land_colour) fs solid 1.0 noborder notitle,' : ''
+plot @land_plot \
      coastfile using 1:2 with lines lw 1.0 lc rgb "#5a5a5a" notitle, \
-     trackfile using 1:($3 == $3 ? NaN : $2) with points pt 5 ps 0.3 lc rgb "#9a9a9a" notitle, \
+     greyfile binary format="%float64%float64%float64" using 1:2 with points pt 5 ps 0.3 lc rgb "#9a9a9a" notitle, \
      keyentry with points pt 7 ps 1.2 lc rgb "#9a9a9a" title "no retrieval", \
-     trackfile using 1:2:3 with points pt 5 ps 0.4 lc palette notitle, \
+     trackfile binary format="%float64%float64%float64%float64" using 1:2:3 with points pt 5 ps 0.4 lc palette notitle, \
      "+" using (start_lon):(start_lat) every ::0::0 with points pt 9 ps 2.6 lc rgb "black" title start_label, \
      "+" using (end_lon):(end_lat) every ::0::0 with points pt 5 ps 2.0 lc rgb "black" title end_label

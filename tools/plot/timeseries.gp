@@ -1,24 +1,27 @@
 # Time series of a processed flight, drawn by sfmrplot: retrieved and onboard surface wind speed (top), rain
 # rate (middle) and a band of each second's retrieval status (bottom) against UTC time, the simulator's truth
 # over them when given. sfmrplot writes the variables first (settings.gp):
-#   seriesfile  "elapsed sfws sfrr psws psrr truth_ws truth_rr", elapsed in s since the first line's
-#               midnight, NaN where a value does not exist
-#   bandfile    "start end band" runs, band 0..5
-#   band_name   the bands' legend labels, in the order of their numbers
+#   retrievedfile  elapsed, sfws, sfrr: the seconds with a retrieval, elapsed in s since the first line's
+#               midnight
+#   onboardfile elapsed, psws, psrr: the seconds with an onboard solution
+#   truthfile   elapsed, truth_ws, truth_rr: every second, NaN where there is no truth (has_truth 1)
+#               (these three binary, records of three native doubles)
+#   bandfile    one box per run of seconds in one band: "middle y half_length half_height colour"
+#   band_name, band_colour   the bands' legend labels and colours, in the order of their numbers
 #   errorfile   "elapsed ws_low ws_high rr_low rr_high": one standard error either side of the retrieval,
 #               drawn as a shaded band when has_errors is 1
 #   seriesout flightname timespan has_truth has_errors tmin tmax
-# Every setting from its default: sfmrplot runs both scripts in one gnuplot, one after the other.
+# Every setting from its default: sfmrplot runs both scripts in one gnuplot, one after the other. The data
+# columns are plotted as they are: an expression in a `using` costs gnuplot several system calls a line.
 reset
 set terminal pngcairo size 1600,1000 font "sans,12" linewidth 1.2
 set output seriesout
 set datafile missing "NaN"
 
+three = 'binary format="%float64%float64%float64"'
 c_retrieved = "#0060b0"
 c_onboard = "#f08c00"
 c_error = "#a6c8e8"
-# Status colours: all channels, fewer channels, over land, big roll, no data, no solution.
-array band_colour[6] = [0x2c7fb8, 0x9ecae1, 0xa6761d, 0xe7298a, 0xbdbdbd, 0xd62728]
 
 set xdata time
 set timefmt "%s"
@@ -48,22 +51,21 @@ set style line 2 lc rgb c_retrieved pt 5 ps 0.25
 set style line 3 lc rgb "black" lw 1.6
 # One standard error around the retrieval, under the points; nothing when has_errors is 0.
 set style fill transparent solid 0.6 noborder
-band_file = has_errors ? errorfile : seriesfile
 band_title = has_errors ? "one standard error" : ""
+ws_band = has_errors ? 'errorfile using 1:2:3 with filledcurves lc rgb c_error notitle,' : ''
+rr_band = has_errors ? 'errorfile using 1:4:5 with filledcurves lc rgb c_error,' : ''
 if (has_truth) {
-  plot band_file using 1:(has_errors ? $2 : NaN):(has_errors ? $3 : NaN) with filledcurves \
-           lc rgb c_error notitle, \
-       seriesfile using 1:4 with points ls 1 notitle, \
-       ""         using 1:2 with points ls 2 notitle, \
-       ""         using 1:6 with lines ls 3 title "truth (simulation)", \
+  plot @ws_band \
+       onboardfile @three using 1:2 with points ls 1 notitle, \
+       retrievedfile @three using 1:2 with points ls 2 notitle, \
+       truthfile @three using 1:2 with lines ls 3 title "truth (simulation)", \
        keyentry with points ls 2 ps 1.5 title "retrieved (sfmrbatch)", \
        keyentry with points ls 1 ps 1.5 title "onboard solution", \
        keyentry with boxes lc rgb (has_errors ? c_error : "white") title band_title
 } else {
-  plot band_file using 1:(has_errors ? $2 : NaN):(has_errors ? $3 : NaN) with filledcurves \
-           lc rgb c_error notitle, \
-       seriesfile using 1:4 with points ls 1 notitle, \
-       ""         using 1:2 with points ls 2 notitle, \
+  plot @ws_band \
+       onboardfile @three using 1:2 with points ls 1 notitle, \
+       retrievedfile @three using 1:2 with points ls 2 notitle, \
        keyentry with points ls 2 ps 1.5 title "retrieved (sfmrbatch)", \
        keyentry with points ls 1 ps 1.5 title "onboard solution", \
        keyentry with boxes lc rgb (has_errors ? c_error : "white") title band_title
@@ -76,11 +78,10 @@ set bmargin at screen 0.20
 set ylabel "rain rate (mm/h)"
 set yrange [0:*]
 if (has_truth) {
-  plot band_file using 1:(has_errors ? $4 : NaN):(has_errors ? $5 : NaN) with filledcurves lc rgb c_error, \
-       seriesfile using 1:5 with points ls 1, "" using 1:3 with points ls 2, "" using 1:7 with lines ls 3
+  plot @rr_band onboardfile @three using 1:3 with points ls 1, retrievedfile @three using 1:3 with points ls 2, \
+       truthfile @three using 1:3 with lines ls 3
 } else {
-  plot band_file using 1:(has_errors ? $4 : NaN):(has_errors ? $5 : NaN) with filledcurves lc rgb c_error, \
-       seriesfile using 1:5 with points ls 1, "" using 1:3 with points ls 2
+  plot @rr_band onboardfile @three using 1:3 with points ls 1, retrievedfile @three using 1:3 with points ls 2
 }
 
 # Bottom: the status band, one coloured box per run of seconds, its legend below.
@@ -97,7 +98,6 @@ set label 1 "status" at screen 0.068, screen 0.15 right
 set key at screen 0.5, screen 0.03 center center horizontal Left reverse samplen 1.5 width 1.5 maxrows 1 \
     font "sans,11"
 set style fill solid 1.0 noborder
-plot bandfile using (($1 + $2) / 2):(0.5):(($2 - $1) / 2):(0.5):(band_colour[int($3) + 1]) \
-          with boxxyerror lc rgb variable notitle, \
+plot bandfile using 1:2:3:4:5 with boxxyerror lc rgb variable notitle, \
      for [i = 1:|band_name|] keyentry with boxes fs solid 1.0 lc rgb sprintf("#%06x", band_colour[i]) title band_name[i]
 unset multiplot
