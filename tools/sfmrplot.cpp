@@ -195,6 +195,15 @@ Coast make_coast(const sfmr::look::MapFrame& f, const fs::path& dir, int nx, int
 }
 
 int plot(const Options& o) {
+  // One gnuplot draws both plots, one script after the other (each begins with reset), reading its
+  // commands from its standard input as their data come to exist. It starts first and loads its PNG
+  // terminal (cairo, the fonts) while the output file is read; it draws the time series while GMT computes
+  // the map's coastlines and land (when they are not in the cache), and the map last.
+  const sfmr::tool::ScratchDir scratch(fs::temp_directory_path(), "sfmrplot");
+  const fs::path dir = scratch.path();
+  sfmr::tool::FedChild drawing(helper({"gnuplot", "-"}, dir));
+  drawing.feed("set terminal pngcairo\n");
+
   std::vector<sfmr::flight::OutSecond> seconds;
   const bool campaign = !o.campaign.empty();
   int flights = 0;
@@ -237,8 +246,6 @@ int plot(const Options& o) {
     partial[i] = fs::absolute(pngs[i]->temp_path());
   }
 
-  const sfmr::tool::ScratchDir scratch(fs::temp_directory_path(), "sfmrplot");
-  const fs::path dir = scratch.path();
   const bool have_truth = !o.truth.empty();
   const auto& f = *frame;
   // The land raster's nodes follow the page: kLandNodes along the longer side.
@@ -321,13 +328,8 @@ int plot(const Options& o) {
   });
   if (!settings_ok) fail("cannot write the plot settings in " + dir.string());
 
-  // One gnuplot draws both plots, one script after the other (each begins with reset). It starts on the
-  // time series while GMT computes the map's coastlines and land (when they are not in the cache), and
-  // reads the map's last settings and script from its standard input once they exist.
-  std::vector<std::string> gnuplot = {"gnuplot", (dir / "settings.gp").string()};
-  if (!campaign) gnuplot.push_back(series_script.string());
-  gnuplot.push_back("-");
-  sfmr::tool::FedChild drawing(helper(gnuplot, dir));
+  drawing.feed("load " + gnuplot_string((dir / "settings.gp").string()) + "\n" +
+               (campaign ? std::string() : "load " + gnuplot_string(series_script.string()) + "\n"));
 
   const Coast coast = make_coast(f, dir, nx, ny, o.cache);
   // The map fills the outlines of the raster's land cells: gnuplot draws a few thousand corners of
