@@ -87,10 +87,24 @@ double model_wind(double ws, double r) {
   return (ws + kRainWind0 * r) / (1.0 + kRainWind1 * r);
 }
 
-Linearizer::Linearizer(const Conditions& c, double u, double r, const Linearisation* base)
+ChannelModel& ChannelModels::of(std::size_t k, float f, float ts, float h, float ta, float e0) {
+  const std::array<std::uint32_t, 5> key = {std::bit_cast<std::uint32_t>(f), std::bit_cast<std::uint32_t>(ts),
+                                            std::bit_cast<std::uint32_t>(h), std::bit_cast<std::uint32_t>(ta),
+                                            std::bit_cast<std::uint32_t>(e0)};
+  Entry& e = entries_[k];
+  if (!e.set || e.key != key) {
+    e.model = ChannelModel(f, ts, h, ta, e0, &powers_);
+    e.key = key;
+    e.set = true;
+  }
+  return e.model;
+}
+
+Linearizer::Linearizer(const Conditions& c, double u, double r, ChannelModels& models,
+                       const Linearisation* base)
     : n_(c.n), u_(u), r_(r) {
   for (std::size_t i = 0; i < static_cast<std::size_t>(n_); ++i)
-    models_[i] = ChannelModel(c.freq[i], c.ts, c.h, c.ta, c.emis[i], &powers_);
+    models_[i] = &models.of(c.channel[i], c.freq[i], c.ts, c.h, c.ta, c.emis[i]);
   if (base != nullptr) {
     lin_ = *base;
     return;
@@ -101,7 +115,7 @@ Linearizer::Linearizer(const Conditions& c, double u, double r, const Linearisat
   };
   const double u_lo = std::max(u - kWindStep, 0.0), u_hi = u_lo + 2.0 * kWindStep;
   for (std::size_t i = 0; i < static_cast<std::size_t>(n_); ++i) {
-    ChannelModel& m = models_[i];
+    ChannelModel& m = *models_[i];
     lin_.J_solver[i][1] = m.tb(state(u, r + kSolverStep));
     lin_.model[i] = m.tb(state(u, r));
     lin_.J[i][0] = (static_cast<double>(m.tb(state(u_hi, r))) - m.tb(state(u_lo, r))) / (u_hi - u_lo);
@@ -114,7 +128,7 @@ const Linearisation& Linearizer::at(double rain_span) {
   const double r_lo = std::max(r_ - rain_span, 0.0), r_hi = r_ + rain_span;
   const auto u = static_cast<float>(u_);
   for (std::size_t i = 0; i < static_cast<std::size_t>(n_); ++i) {
-    ChannelModel& m = models_[i];
+    ChannelModel& m = *models_[i];
     lin_.J[i][1] =
         (static_cast<double>(m.tb({u, static_cast<float>(r_hi)})) - m.tb({u, static_cast<float>(r_lo)})) /
         (r_hi - r_lo);
@@ -123,7 +137,8 @@ const Linearisation& Linearizer::at(double rain_span) {
 }
 
 Linearisation linearise(const Conditions& c, double u, double r, double rain_span) {
-  Linearizer lin(c, u, r);
+  ChannelModels models;
+  Linearizer lin(c, u, r, models);
   return lin.at(rain_span);
 }
 
@@ -174,6 +189,7 @@ std::vector<SecondError> estimate_errors(const std::vector<flight::OutSecond>& s
 
   // Pass 1: which seconds have a usable retrieval, their conditions, residuals at the solution and noise
   // samples (squared residual per degree of freedom, scaled to the median of its chi-square).
+  ChannelModels models;
   std::vector<Conditions> cond(n);
   std::vector<Linearisation> base(n);
   std::vector<char> usable(n, 0);
@@ -217,7 +233,7 @@ std::vector<SecondError> estimate_errors(const std::vector<flight::OutSecond>& s
     // fitted (one once the solver dropped the rain rate).
     // The model at the solution, the wind and the solver's columns are kept for pass 2.
     const double u = model_wind(s.SFWS, s.SFRR);
-    base[i] = Linearizer(c, u, s.SFRR).base();
+    base[i] = Linearizer(c, u, s.SFRR, models).base();
     if (s.Err.kind == flight::RetrievalKind::ChannelList) {
       const std::array<float, 2> x = {static_cast<float>(u), s.SFRR};
       double sum = 0.0;
@@ -227,7 +243,7 @@ std::vector<SecondError> estimate_errors(const std::vector<flight::OutSecond>& s
         if (!(inputs.freq[k] > 0.0f && s.Tb[k] > 0.0f && s.Tb[k] <= 270.0f)) continue;
         const bool in_fit = j < static_cast<std::size_t>(c.n) && c.channel[j] == k;
         const double model =
-            in_fit ? base[i].model[j++] : tbsfmr(inputs.freq[k], c.ts, c.h, c.ta, emis[k], x);
+            in_fit ? base[i].model[j++] : models.of(k, inputs.freq[k], c.ts, c.h, c.ta, emis[k]).tb(x);
         const double d = static_cast<double>(s.Tb[k]) - model;
         sum += d * d;
         ++offered;
@@ -247,22 +263,22 @@ std::vector<SecondError> estimate_errors(const std::vector<flight::OutSecond>& s
   // of the series is correlated over that time, which widens the variance of its slope by the same factor.
   const double shared = timing.sweep / timing.records_per_second;
   std::size_t plo = 0, phi = 0, rlo = 0, rhi = 0;
+  // The pooled samples of the window [plo, phi), kept sorted as the window slides (one insertion and one
+  // removal per second instead of a selection over the whole window).
   std::vector<double> window;
   double last_rain_span = kFirstRainSpan;
   double last_span_time = -1.0;  // elapsed of the second that last_rain_span belongs to
   for (std::size_t e = 0; e < index.size(); ++e) {
     const std::size_t i = index[e];
     const flight::OutSecond& s = seconds[i];
-    while (plo < noise_t.size() && noise_t[plo] < t[e] - kPoolHalfWidth) ++plo;
-    while (phi < noise_t.size() && noise_t[phi] <= t[e] + kPoolHalfWidth) ++phi;
+    for (; phi < noise_t.size() && noise_t[phi] <= t[e] + kPoolHalfWidth; ++phi)
+      window.insert(std::upper_bound(window.begin(), window.end(), noise_s2[phi]), noise_s2[phi]);
+    for (; plo < phi && noise_t[plo] < t[e] - kPoolHalfWidth; ++plo)
+      window.erase(std::lower_bound(window.begin(), window.end(), noise_s2[plo]));
     while (rlo < t.size() && t[rlo] < t[e] - rate_half_width) ++rlo;
     while (rhi < t.size() && t[rhi] <= t[e] + rate_half_width) ++rhi;
-    if (phi <= plo) continue;  // no residual to learn the noise from
-    window.assign(noise_s2.begin() + static_cast<std::ptrdiff_t>(plo),
-                  noise_s2.begin() + static_cast<std::ptrdiff_t>(phi));
-    const auto mid = window.begin() + static_cast<std::ptrdiff_t>(window.size() / 2);
-    std::nth_element(window.begin(), mid, window.end());
-    const double noise_var = *mid;
+    if (window.empty()) continue;  // no residual to learn the noise from
+    const double noise_var = window[window.size() / 2];
 
     const double r = s.SFRR;
     const double u = model_wind(s.SFWS, r);
@@ -271,7 +287,7 @@ std::vector<SecondError> estimate_errors(const std::vector<flight::OutSecond>& s
     // slowly along the track), then the rates with their expected noise part removed.
     Covariance cov;
     double span = last_rain_span;
-    Linearizer model(cond[i], u, r, &base[i]);
+    Linearizer model(cond[i], u, r, models, &base[i]);
     const Linearisation* lin = nullptr;
     bool ok = true;
     // Along a run of seconds the span is the previous second's rain error (it changes slowly along the

@@ -70,20 +70,45 @@ struct Conditions {
   float ts = 0.0f, ta = 0.0f, h = 0.0f;          // SST and air temperature (K), altitude (m)
 };
 
-// The linearisation of one second at the fitted (u, r), its channel models built once: the model values,
-// the wind and the solver's columns do not depend on the rain secant's span, which `at` sets. `base`, when
-// given, holds them already (from an earlier Linearizer of the same second) and they are not evaluated.
+// The forward model of each channel of the run under the conditions it was last asked for. Consecutive
+// seconds mostly share their altitude, SST and air temperature (the output file prints them to whole metres
+// and tenths: on a 10-hour flight 93 % of the seconds repeat the previous second's), so a channel's
+// condition terms (a power and an exponential) are built once per change instead of once per second. The
+// rain rate's powers are shared by the channels. A model of the cache gives tbsfmr's values bit for bit.
+class ChannelModels {
+ public:
+  ChannelModels() = default;
+  ChannelModels(const ChannelModels&) = delete;  // the models point to powers_
+  ChannelModels& operator=(const ChannelModels&) = delete;
+  // The model of channel number k (0..5) for frequency f (GHz), SST ts and air temperature ta (K),
+  // altitude h (m) and calm-sea emissivity e0; valid until channel k is next asked for other conditions.
+  ChannelModel& of(std::size_t k, float f, float ts, float h, float ta, float e0);
+
+ private:
+  struct Entry {
+    bool set = false;
+    std::array<std::uint32_t, 5> key{};  // bit patterns of f, ts, h, ta, e0
+    ChannelModel model;
+  };
+  RainPowers powers_;
+  std::array<Entry, kChannels> entries_{};
+};
+
+// The linearisation of one second at the fitted (u, r) with the channel models of `models`: the model
+// values, the wind and the solver's columns do not depend on the rain secant's span, which `at` sets.
+// `base`, when given, holds them already (from an earlier Linearizer of the same second) and they are not
+// evaluated. Valid until `models` is asked for another second's conditions.
 class Linearizer {
  public:
-  Linearizer(const Conditions& c, double u, double r, const Linearisation* base = nullptr);
+  Linearizer(const Conditions& c, double u, double r, ChannelModels& models,
+             const Linearisation* base = nullptr);
   const Linearisation& base() const { return lin_; }
   const Linearisation& at(double rain_span);
 
  private:
   int n_ = 0;
   double u_ = 0.0, r_ = 0.0;
-  RainPowers powers_;
-  std::array<ChannelModel, kChannels> models_{};
+  std::array<ChannelModel*, kChannels> models_{};
   Linearisation lin_;
 };
 
