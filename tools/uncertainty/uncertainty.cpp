@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <deque>
 
 #include "core/constants.hpp"
 #include "retrieval/forward_model.hpp"
@@ -187,78 +188,26 @@ std::vector<SecondError> estimate_errors(const std::vector<flight::OutSecond>& s
   for (float f : inputs.freq) any_channel = any_channel || f > 0.0f;
   if (!any_channel) return out;
 
-  // Pass 1: which seconds have a usable retrieval, their conditions, residuals at the solution and noise
-  // samples (squared residual per degree of freedom, scaled to the median of its chi-square).
-  ChannelModels models;
-  std::vector<Conditions> cond(n);
-  std::vector<Linearisation> base(n);
-  std::vector<char> usable(n, 0);
+  // One walk through the flight in time order. Each second with a usable retrieval gets its conditions,
+  // its residuals at the solution and a noise sample (squared residual per degree of freedom, scaled to the
+  // median of its chi-square) at once; its propagation waits until the seconds up to the pool's half-width
+  // after it have given theirs, so only that stretch of the flight is held.
   std::vector<double> t, ws, rr;          // the retrieved series
-  std::vector<std::size_t> index;         // second of each series entry
   std::vector<double> noise_t, noise_s2;  // noise samples
+  struct Pending {
+    std::size_t entry = 0, second = 0;  // series entry, index of the second
+    Conditions cond;
+    Linearisation base;  // the model at the solution, the wind and the solver's columns
+  };
+  std::deque<Pending> pending;
+  ChannelModels models, later_models;  // of the newest second, of the one propagated
   std::array<float, kChannels> emis{};
   bool have_emis = false;
   float emis_sst = 0.0f;
-  for (std::size_t i = 0; i < n; ++i) {
-    const flight::OutSecond& s = seconds[i];
-    std::array<bool, kChannels> used{};
-    if (!channels_of(s, inputs, used)) continue;
-    if (std::isnan(s.SFWS) || std::isnan(s.SFRR) || std::isnan(s.SST) || std::isnan(s.TAmb) ||
-        std::isnan(s.RAlt))
-      continue;
-    if (!have_emis || std::bit_cast<std::uint32_t>(s.SST) != std::bit_cast<std::uint32_t>(emis_sst)) {
-      klsw_loop(inputs.freq, s.SST, emis, inputs.serial, kChannels);
-      have_emis = true;
-      emis_sst = s.SST;
-    }
-    Conditions& c = cond[i];
-    c.ts = static_cast<float>(s.SST + kKelvin);
-    c.ta = static_cast<float>(s.TAmb + kKelvin);
-    c.h = s.RAlt;
-    for (std::size_t k = 0; k < kChannels; ++k) {
-      if (!used[k]) continue;
-      const auto j = static_cast<std::size_t>(c.n++);
-      c.channel[j] = k;
-      c.freq[j] = inputs.freq[k];
-      c.emis[j] = emis[k];
-    }
-    usable[i] = 1;
-    t.push_back(static_cast<double>(s.elapsed));
-    ws.push_back(s.SFWS);
-    rr.push_back(s.SFRR);
-    index.push_back(i);
-    // Noise sample: the residuals at the solution of every channel the driver offered to the filter
-    // (enabled, 0 < Tb <= 270 K), those the filter took out included: the filter removes the largest
-    // residuals, so the solve's own (SFQF) understate the noise. One degree of freedom less per parameter
-    // fitted (one once the solver dropped the rain rate).
-    // The model at the solution, the wind and the solver's columns are kept for pass 2.
-    const double u = model_wind(s.SFWS, s.SFRR);
-    base[i] = Linearizer(c, u, s.SFRR, models).base();
-    if (s.Err.kind == flight::RetrievalKind::ChannelList) {
-      const std::array<float, 2> x = {static_cast<float>(u), s.SFRR};
-      double sum = 0.0;
-      int offered = 0;
-      std::size_t j = 0;  // entry of the next channel used
-      for (std::size_t k = 0; k < kChannels; ++k) {
-        if (!(inputs.freq[k] > 0.0f && s.Tb[k] > 0.0f && s.Tb[k] <= 270.0f)) continue;
-        const bool in_fit = j < static_cast<std::size_t>(c.n) && c.channel[j] == k;
-        const double model =
-            in_fit ? base[i].model[j++] : models.of(k, inputs.freq[k], c.ts, c.h, c.ta, emis[k]).tb(x);
-        const double d = static_cast<double>(s.Tb[k]) - model;
-        sum += d * d;
-        ++offered;
-      }
-      const int dof = offered - (s.SFRR > 0.0f ? 2 : 1);
-      if (dof > 0) {
-        noise_t.push_back(static_cast<double>(s.elapsed));
-        noise_s2.push_back(sum / dof / chi2_median_over_k(dof));
-      }
-    }
-  }
 
-  // Pass 2: pooled noise, rates along the track, propagation.
   const double max_lag = timing.mean_lag() + 0.5 * (timing.sweep - 1) / timing.records_per_second;
   const double rate_half_width = std::round(max_lag);  // s: as long as the oldest measurement's age
+  const double look_ahead = std::max(kPoolHalfWidth, rate_half_width);
   // The retrieval of neighbouring seconds shares measurements for as long as one stays in use: the noise
   // of the series is correlated over that time, which widens the variance of its slope by the same factor.
   const double shared = timing.sweep / timing.records_per_second;
@@ -268,16 +217,18 @@ std::vector<SecondError> estimate_errors(const std::vector<flight::OutSecond>& s
   std::vector<double> window;
   double last_rain_span = kFirstRainSpan;
   double last_span_time = -1.0;  // elapsed of the second that last_rain_span belongs to
-  for (std::size_t e = 0; e < index.size(); ++e) {
-    const std::size_t i = index[e];
-    const flight::OutSecond& s = seconds[i];
+
+  // Pooled noise, rates along the track and propagation of one waiting second.
+  const auto propagate_second = [&](const Pending& p) {
+    const std::size_t e = p.entry;
+    const flight::OutSecond& s = seconds[p.second];
     for (; phi < noise_t.size() && noise_t[phi] <= t[e] + kPoolHalfWidth; ++phi)
       window.insert(std::upper_bound(window.begin(), window.end(), noise_s2[phi]), noise_s2[phi]);
     for (; plo < phi && noise_t[plo] < t[e] - kPoolHalfWidth; ++plo)
       window.erase(std::lower_bound(window.begin(), window.end(), noise_s2[plo]));
     while (rlo < t.size() && t[rlo] < t[e] - rate_half_width) ++rlo;
     while (rhi < t.size() && t[rhi] <= t[e] + rate_half_width) ++rhi;
-    if (window.empty()) continue;  // no residual to learn the noise from
+    if (window.empty()) return;  // no residual to learn the noise from
     const double noise_var = window[window.size() / 2];
 
     const double r = s.SFRR;
@@ -287,7 +238,7 @@ std::vector<SecondError> estimate_errors(const std::vector<flight::OutSecond>& s
     // slowly along the track), then the rates with their expected noise part removed.
     Covariance cov;
     double span = last_rain_span;
-    Linearizer model(cond[i], u, r, models, &base[i]);
+    Linearizer model(p.cond, u, r, later_models, &p.base);
     const Linearisation* lin = nullptr;
     bool ok = true;
     // Along a run of seconds the span is the previous second's rain error (it changes slowly along the
@@ -303,7 +254,7 @@ std::vector<SecondError> estimate_errors(const std::vector<flight::OutSecond>& s
       span = next;
       if (settled) break;
     }
-    if (!ok) continue;
+    if (!ok) return;
     last_rain_span = span;
     last_span_time = t[e];
     const auto signal = [shared](const Slope& sl, double var) {
@@ -312,20 +263,84 @@ std::vector<SecondError> estimate_errors(const std::vector<flight::OutSecond>& s
       return v2 > 0.0 ? std::copysign(std::sqrt(v2), sl.slope) : 0.0;
     };
     const double ws_rate = signal(sw, cov.ww), rr_rate = signal(sr, cov.rr);
-    if (!propagate(*lin, u, r, noise_var, ws_rate, rr_rate, timing, cov)) continue;
+    if (!propagate(*lin, u, r, noise_var, ws_rate, rr_rate, timing, cov)) return;
 
-    SecondError& o = out[i];
+    SecondError& o = out[p.second];
     o.ws_se = static_cast<float>(std::sqrt(cov.ww));
     o.rr_se = static_cast<float>(std::sqrt(cov.rr));
     const double denom = std::sqrt(cov.ww * cov.rr);
     o.correlation = denom > 0.0 ? static_cast<float>(std::clamp(cov.wr / denom, -1.0, 1.0)) : 0.0f;
     o.noise = static_cast<float>(std::sqrt(noise_var));
     // Residuals at the solution (the model values do not depend on the secant).
-    for (std::size_t j = 0; j < static_cast<std::size_t>(cond[i].n); ++j) {
-      const std::size_t k = cond[i].channel[j];
+    for (std::size_t j = 0; j < static_cast<std::size_t>(p.cond.n); ++j) {
+      const std::size_t k = p.cond.channel[j];
       o.tb_residual[k] = static_cast<float>(static_cast<double>(s.Tb[k]) - lin->model[j]);
     }
+  };
+
+  for (std::size_t i = 0; i < n; ++i) {
+    const flight::OutSecond& s = seconds[i];
+    std::array<bool, kChannels> used{};
+    if (!channels_of(s, inputs, used)) continue;
+    if (std::isnan(s.SFWS) || std::isnan(s.SFRR) || std::isnan(s.SST) || std::isnan(s.TAmb) ||
+        std::isnan(s.RAlt))
+      continue;
+    if (!have_emis || std::bit_cast<std::uint32_t>(s.SST) != std::bit_cast<std::uint32_t>(emis_sst)) {
+      klsw_loop(inputs.freq, s.SST, emis, inputs.serial, kChannels);
+      have_emis = true;
+      emis_sst = s.SST;
+    }
+    Pending& p = pending.emplace_back();
+    p.entry = t.size();
+    p.second = i;
+    Conditions& c = p.cond;
+    c.ts = static_cast<float>(s.SST + kKelvin);
+    c.ta = static_cast<float>(s.TAmb + kKelvin);
+    c.h = s.RAlt;
+    for (std::size_t k = 0; k < kChannels; ++k) {
+      if (!used[k]) continue;
+      const auto j = static_cast<std::size_t>(c.n++);
+      c.channel[j] = k;
+      c.freq[j] = inputs.freq[k];
+      c.emis[j] = emis[k];
+    }
+    t.push_back(static_cast<double>(s.elapsed));
+    ws.push_back(s.SFWS);
+    rr.push_back(s.SFRR);
+    // Noise sample: the residuals at the solution of every channel the driver offered to the filter
+    // (enabled, 0 < Tb <= 270 K), those the filter took out included: the filter removes the largest
+    // residuals, so the solve's own (SFQF) understate the noise. One degree of freedom less per parameter
+    // fitted (one once the solver dropped the rain rate).
+    const double u = model_wind(s.SFWS, s.SFRR);
+    p.base = Linearizer(c, u, s.SFRR, models).base();
+    if (s.Err.kind == flight::RetrievalKind::ChannelList) {
+      const std::array<float, 2> x = {static_cast<float>(u), s.SFRR};
+      double sum = 0.0;
+      int offered = 0;
+      std::size_t j = 0;  // entry of the next channel used
+      for (std::size_t k = 0; k < kChannels; ++k) {
+        if (!(inputs.freq[k] > 0.0f && s.Tb[k] > 0.0f && s.Tb[k] <= 270.0f)) continue;
+        const bool in_fit = j < static_cast<std::size_t>(c.n) && c.channel[j] == k;
+        const double model =
+            in_fit ? p.base.model[j++] : models.of(k, inputs.freq[k], c.ts, c.h, c.ta, emis[k]).tb(x);
+        const double d = static_cast<double>(s.Tb[k]) - model;
+        sum += d * d;
+        ++offered;
+      }
+      const int dof = offered - (s.SFRR > 0.0f ? 2 : 1);
+      if (dof > 0) {
+        noise_t.push_back(static_cast<double>(s.elapsed));
+        noise_s2.push_back(sum / dof / chi2_median_over_k(dof));
+      }
+    }
+    // The times increase strictly: a second more than the look-ahead before this one has every noise
+    // sample and series entry of its windows.
+    while (t.back() - t[pending.front().entry] > look_ahead) {
+      propagate_second(pending.front());
+      pending.pop_front();
+    }
   }
+  for (; !pending.empty(); pending.pop_front()) propagate_second(pending.front());
   return out;
 }
 
