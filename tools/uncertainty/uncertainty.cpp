@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <deque>
+#include <numbers>
 
 #include "core/constants.hpp"
 #include "retrieval/forward_model.hpp"
@@ -20,6 +21,7 @@ constexpr int kRainIterations = 6;         // secant and rain error found togeth
 constexpr double kSpanTolerance = 0.1;     // relative change of the rain error that ends the iteration
 constexpr double kSolverStep = 1.0;        // the solver's difference step: 1 m/s and 1 mm/h
 constexpr double kPoolHalfWidth = 30.0;    // s: seconds on each side whose residuals are pooled
+constexpr int kReach = 5;                  // standard errors: the likelihood's reach over the rain grid
 // Rain correction of the reported wind: the solver's, ws = U - (kRainWind0 - kRainWind1 U) R.
 using sfmr::kRainWind0;
 using sfmr::kRainWind1;
@@ -180,6 +182,62 @@ bool propagate(const Linearisation& lin, double u, double r, double noise_var, d
   return true;
 }
 
+RainPrior::RainPrior(const std::vector<double>& t, const std::vector<double>& rr, double half_width) {
+  const std::size_t n = rr.size();
+  if (n == 0) return;
+  // Averages over the window by running sums, the window sliding with the second.
+  std::vector<double> mean(n);
+  double sum = 0.0, top = 0.0;
+  std::size_t lo = 0, hi = 0;
+  for (std::size_t e = 0; e < n; ++e) {
+    for (; hi < n && t[hi] <= t[e] + half_width; ++hi) sum += rr[hi];
+    for (; lo < hi && t[lo] < t[e] - half_width; ++lo) sum -= rr[lo];
+    mean[e] = std::max(sum / static_cast<double>(hi - lo), 0.0);
+    top = std::max(top, std::max(mean[e], rr[e]));
+  }
+  // Grid from 0 to the largest rain, retrieved or averaged.
+  const auto size = static_cast<std::size_t>(std::ceil(top / kStep)) + 1;
+  weight_.assign(size, 1.0 / static_cast<double>(size));
+  for (const double m : mean)
+    weight_[std::min(static_cast<std::size_t>(std::lround(m / kStep)), size - 1)] += 1.0;
+}
+
+double RainPrior::mean_square_error(double r, double sigma) const {
+  const double fallback = sigma * sigma;
+  if (weight_.empty() || !(sigma > 0.0) || !std::isfinite(sigma) || !(r >= 0.0)) return fallback;
+  const double reach = kReach * sigma;
+  double sw = 0.0, sq = 0.0;
+  if (r > 0.0) {
+    // Gaussian likelihood over the grid points within `reach` of r, by the recurrence of its ratios:
+    // L(z + h) / L(z) = exp(-(2 z h + h^2) / (2 sigma^2)), which itself changes by exp(-h^2 / sigma^2).
+    const auto first = static_cast<std::size_t>(std::max(std::ceil((r - reach) / kStep), 0.0));
+    const auto last = std::min(static_cast<std::size_t>(std::floor((r + reach) / kStep)), weight_.size() - 1);
+    if (first > last) return fallback;
+    const double s2 = 2.0 * sigma * sigma;
+    double z = static_cast<double>(first) * kStep - r;
+    double like = std::exp(-z * z / s2);
+    double ratio = std::exp(-(2.0 * z * kStep + kStep * kStep) / s2);
+    const double ratio_step = std::exp(-2.0 * kStep * kStep / s2);
+    for (std::size_t j = first; j <= last; ++j, z += kStep) {
+      const double w = weight_[j] * like;
+      sw += w;
+      sq += w * z * z;
+      like *= ratio;
+      ratio *= ratio_step;
+    }
+  } else {
+    // The rain was dropped: the true rain's unconstrained retrieval fell below the solver's limit.
+    const double limit = kLowRainLimit + reach;
+    for (std::size_t j = 0; j < weight_.size() && static_cast<double>(j) * kStep <= limit; ++j) {
+      const double R = static_cast<double>(j) * kStep;
+      const double w = weight_[j] * 0.5 * std::erfc((R - kLowRainLimit) / (sigma * std::numbers::sqrt2));
+      sw += w;
+      sq += w * R * R;
+    }
+  }
+  return sw > 0.0 ? sq / sw : fallback;
+}
+
 std::vector<SecondError> estimate_errors(const std::vector<flight::OutSecond>& seconds,
                                          const FlightInputs& inputs, const Timing& timing) {
   const std::size_t n = seconds.size();
@@ -194,6 +252,7 @@ std::vector<SecondError> estimate_errors(const std::vector<flight::OutSecond>& s
   // after it have given theirs, so only that stretch of the flight is held.
   std::vector<double> t, ws, rr;          // the retrieved series
   std::vector<double> noise_t, noise_s2;  // noise samples
+  std::vector<std::size_t> second_of;     // index of the second of each series entry
   struct Pending {
     std::size_t entry = 0, second = 0;  // series entry, index of the second
     Conditions cond;
@@ -307,6 +366,7 @@ std::vector<SecondError> estimate_errors(const std::vector<flight::OutSecond>& s
     t.push_back(static_cast<double>(s.elapsed));
     ws.push_back(s.SFWS);
     rr.push_back(s.SFRR);
+    second_of.push_back(i);
     // Noise sample: the residuals at the solution of every channel the driver offered to the filter
     // (enabled, 0 < Tb <= 270 K), those the filter took out included: the filter removes the largest
     // residuals, so the solve's own (SFQF) understate the noise. One degree of freedom less per parameter
@@ -341,6 +401,20 @@ std::vector<SecondError> estimate_errors(const std::vector<flight::OutSecond>& s
     }
   }
   for (; !pending.empty(); pending.pop_front()) propagate_second(pending.front());
+
+  // The rain rate's prior, from the whole flight, turns each second's linearised errors into the errors
+  // given its retrieval. Wind and rain errors are jointly normal with correlation rho, so the wind error's
+  // mean square given the rain error's is sigma_w^2 (1 - rho^2) + rho^2 sigma_w^2 E[e_r^2] / sigma_r^2.
+  const RainPrior prior(t, rr, kPoolHalfWidth);
+  for (std::size_t e = 0; e < t.size(); ++e) {
+    SecondError& o = out[second_of[e]];
+    if (!o.valid()) continue;
+    const double sr = o.rr_se, sw = o.ws_se, rho = o.correlation;
+    const double ratio = prior.mean_square_error(rr[e], sr) / (sr * sr);
+    if (!std::isfinite(ratio)) continue;
+    o.rr_se = static_cast<float>(sr * std::sqrt(ratio));
+    o.ws_se = static_cast<float>(sw * std::sqrt(1.0 - rho * rho + rho * rho * ratio));
+  }
   return out;
 }
 

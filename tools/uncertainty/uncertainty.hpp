@@ -131,6 +131,33 @@ bool propagate(const Linearisation& lin, double u, double r, double noise_var, d
 // Fitted model wind U of a reported (rain-corrected) wind speed ws at rain rate r.
 double model_wind(double ws, double r);
 
+// The rain rate of a flight before its measurements are looked at, from its own retrievals, and what it
+// adds to one second's error. A retrieval's error has the spread of the linearisation (sigma) whatever the
+// true rain; but seconds picked by their retrieved rain are also picked by their error: where the rain is
+// mostly near one value (the stratiform rain of about 1 mm/h around a storm), a retrieval near that value
+// is close to the truth and one well away from it mostly off by its distance, and a retrieval at 0 (the
+// solver drops the rain below kLowRainLimit) hides a truth of a fraction of a mm/h. The error of a second
+// given its retrieval is the posterior's (Robbins 1956; Efron 2011, J. Am. Stat. Assoc. 106, 1602-1614, on
+// the selection bias it removes): mean square of (true - reported) rain over
+//   p(R | r) ~ g(R) N(r; R, sigma^2)               for r > 0,
+//   p(R | 0) ~ g(R) Phi((kLowRainLimit - R) / sigma)  for r = 0 (a retrieval that fell below the limit).
+// The prior g is the histogram of the retrieved rain averaged over the seconds within `half_width` of each
+// second (the average's noise is a fraction of a single second's, and the rain field changes over
+// kilometres), plus one second's weight spread evenly (a retrieval far from every average is then judged by
+// its own likelihood).
+class RainPrior {
+ public:
+  static constexpr double kStep = 0.1;  // mm/h, spacing of the rain grid
+  // The retrieved series: elapsed times (s, increasing), rain rates (mm/h).
+  RainPrior(const std::vector<double>& t, const std::vector<double>& rr, double half_width);
+  // Posterior mean square of the true minus the reported rain rate r (mm/h) of a second whose linearised
+  // standard error is sigma (mm/h); sigma^2 where the posterior cannot be formed.
+  double mean_square_error(double r, double sigma) const;
+
+ private:
+  std::vector<double> weight_;  // prior weight of rain rate j kStep
+};
+
 // The estimate of one second; NaN members where there is no retrieval.
 struct SecondError {
   float ws_se = NAN, rr_se = NAN, correlation = NAN;                       // m/s, mm/h, 1
