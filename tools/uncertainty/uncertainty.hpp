@@ -20,6 +20,9 @@
 // The rain rate is bounded at 0, and near 0 the model's rain response is far from linear (the absorption's
 // power laws R^0.87 and f^(2.63 R^0.06) both change fastest there): its column of J is the secant over the
 // rain rate's own interval R - sigma_R .. R + sigma_R, cut at 0, found by iteration.
+// The standard errors reported are those of a second given its retrieval: the linearised errors weighed
+// against the flight's own distribution of rain (RainPrior), which matters where the rain is bounded at 0 and
+// concentrated near one value. The correlation reported is the linearised errors'.
 #pragma once
 
 #include <array>
