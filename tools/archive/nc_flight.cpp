@@ -144,7 +144,7 @@ Uncertainty define_uncertainty(int nc, int time_dim, int channel_dim, int wind_s
       std::string(model) +
           "It is propagated to the rain rate through the forward model linearised at the solution, its "
           "rain sensitivity taken as the secant over the interval of one standard error (cut at 0 mm/h, "
-          "near which the model is far from linear), and given as the error given the retrieval: the root "
+          "near which the model is far from linear), and reported as the error given the retrieval: the root "
           "mean square of true minus retrieved rain over the posterior with the flight's own distribution "
           "of rain (the histogram of the retrieved rain averaged over 30 s on either side) as the prior, "
           "and for a rain rate of 0 the likelihood of a retrieval below the solver's 0.4 mm/h; _FillValue "
