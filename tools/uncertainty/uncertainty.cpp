@@ -22,6 +22,11 @@ constexpr double kSpanTolerance = 0.1;     // relative change of the rain error 
 constexpr double kSolverStep = 1.0;        // the solver's difference step: 1 m/s and 1 mm/h
 constexpr double kPoolHalfWidth = 30.0;    // s: seconds on each side whose residuals are pooled
 constexpr int kReach = 5;                  // standard errors: the likelihood's reach over the rain grid
+constexpr double kSpreadFine = 0.25;       // mm/h, bins of the median standard error below kSpreadSplit
+constexpr double kSpreadSplit = 5.0;       // mm/h
+constexpr double kSpreadCoarse = 2.0;      // mm/h, bins above
+constexpr std::size_t kSpreadMin = 20;     // seconds a bin needs
+constexpr double kExpSteps = 32.0;         // entries per unit of the likelihood's exponential table
 // Rain correction of the reported wind: the solver's, ws = U - (kRainWind0 - kRainWind1 U) R.
 using sfmr::kRainWind0;
 using sfmr::kRainWind1;
@@ -182,7 +187,8 @@ bool propagate(const Linearisation& lin, double u, double r, double noise_var, d
   return true;
 }
 
-RainPrior::RainPrior(const std::vector<double>& t, const std::vector<double>& rr, double half_width) {
+RainPrior::RainPrior(const std::vector<double>& t, const std::vector<double>& rr, double half_width,
+                     const std::vector<double>& se) {
   const std::size_t n = rr.size();
   if (n == 0) return;
   // Averages over the window by running sums, the window sliding with the second.
@@ -200,34 +206,79 @@ RainPrior::RainPrior(const std::vector<double>& t, const std::vector<double>& rr
   weight_.assign(size, 1.0 / static_cast<double>(size));
   for (const double m : mean)
     weight_[std::min(static_cast<std::size_t>(std::lround(m / kStep)), size - 1)] += 1.0;
+
+  // Median standard error of the seconds retrieved in bins of kSpreadFine mm/h up to kSpreadSplit mm/h and
+  // kSpreadCoarse above (the rain above is rarer and its errors change more slowly), bins of at least
+  // kSpreadMin seconds; a rain of 0 is left out (its error is of a retrieval below the limit).
+  if (se.size() == n) {
+    const auto bin_of = [](double r) {
+      return r < kSpreadSplit ? static_cast<std::size_t>(r / kSpreadFine)
+                              : static_cast<std::size_t>(kSpreadSplit / kSpreadFine) +
+                                    static_cast<std::size_t>((r - kSpreadSplit) / kSpreadCoarse);
+    };
+    const auto centre_of = [](std::size_t b) {
+      const auto fine = static_cast<std::size_t>(kSpreadSplit / kSpreadFine);
+      return b < fine ? (static_cast<double>(b) + 0.5) * kSpreadFine
+                      : kSpreadSplit + (static_cast<double>(b - fine) + 0.5) * kSpreadCoarse;
+    };
+    std::vector<std::vector<double>> bins(bin_of(top) + 1);
+    for (std::size_t e = 0; e < n; ++e)
+      if (rr[e] > 0.0 && se[e] > 0.0 && std::isfinite(se[e])) bins[bin_of(rr[e])].push_back(se[e]);
+    for (std::size_t b = 0; b < bins.size(); ++b) {
+      std::vector<double>& v = bins[b];
+      if (v.size() < kSpreadMin) continue;
+      const auto mid = v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2);
+      std::nth_element(v.begin(), mid, v.end());
+      spread_r_.push_back(centre_of(b));
+      spread_s_.push_back(*mid);
+    }
+  }
+  inv_spread_.resize(size);
+  for (std::size_t j = 0; j < size; ++j) inv_spread_[j] = 1.0 / spread_at(static_cast<double>(j) * kStep);
+  neg_exp_.resize(static_cast<std::size_t>(0.5 * kReach * kReach * kExpSteps) + 2);
+  for (std::size_t k = 0; k < neg_exp_.size(); ++k)
+    neg_exp_[k] = std::exp(-static_cast<double>(k) / kExpSteps);
+}
+
+double RainPrior::spread_at(double r) const {
+  if (spread_r_.empty()) return 1.0;
+  if (r <= spread_r_.front()) return spread_s_.front();
+  if (r >= spread_r_.back()) return spread_s_.back();
+  const auto k =
+      static_cast<std::size_t>(std::upper_bound(spread_r_.begin(), spread_r_.end(), r) - spread_r_.begin());
+  const double f = (r - spread_r_[k - 1]) / (spread_r_[k] - spread_r_[k - 1]);
+  return spread_s_[k - 1] + f * (spread_s_[k] - spread_s_[k - 1]);
 }
 
 double RainPrior::mean_square_error(double r, double sigma) const {
   const double fallback = sigma * sigma;
   if (weight_.empty() || !(sigma > 0.0) || !std::isfinite(sigma) || !(r >= 0.0)) return fallback;
-  const double reach = kReach * sigma;
   double sw = 0.0, sq = 0.0;
   if (r > 0.0) {
-    // Gaussian likelihood over the grid points within `reach` of r, by the recurrence of its ratios:
-    // L(z + h) / L(z) = exp(-(2 z h + h^2) / (2 sigma^2)), which itself changes by exp(-h^2 / sigma^2).
-    const auto first = static_cast<std::size_t>(std::max(std::ceil((r - reach) / kStep), 0.0));
-    const auto last = std::min(static_cast<std::size_t>(std::floor((r + reach) / kStep)), weight_.size() - 1);
-    if (first > last) return fallback;
-    const double s2 = 2.0 * sigma * sigma;
-    double z = static_cast<double>(first) * kStep - r;
-    double like = std::exp(-z * z / s2);
-    double ratio = std::exp(-(2.0 * z * kStep + kStep * kStep) / s2);
-    const double ratio_step = std::exp(-2.0 * kStep * kStep / s2);
-    for (std::size_t j = first; j <= last; ++j, z += kStep) {
-      const double w = weight_[j] * like;
+    // Normal likelihood of r at each true rain R of the grid, its spread sigma s(R) / s(r), outwards from
+    // r until R is kReach spreads away.
+    const double inv_scale = spread_at(r) / sigma;
+    const auto centre = std::min(static_cast<std::size_t>(std::lround(r / kStep)), weight_.size() - 1);
+    const double cut = 0.5 * kReach * kReach;
+    const auto add = [&](std::size_t j) {
+      const double z = static_cast<double>(j) * kStep - r, inv_s = inv_scale * inv_spread_[j];
+      const double x = 0.5 * (z * inv_s) * (z * inv_s);
+      if (x > cut) return false;
+      // exp(-x) from the table at 1/kExpSteps and the cubic of exp(-d) for the rest d (error d^4 / 24).
+      const auto k = static_cast<std::size_t>(x * kExpSteps);
+      const double d = x - static_cast<double>(k) / kExpSteps;
+      const double w = weight_[j] * neg_exp_[k] * (1.0 - d * (1.0 - d * (0.5 - d / 6.0))) * inv_s;
       sw += w;
       sq += w * z * z;
-      like *= ratio;
-      ratio *= ratio_step;
+      return true;
+    };
+    for (std::size_t j = centre; j < weight_.size() && add(j); ++j) {
+    }
+    for (std::size_t j = centre; j-- > 0 && add(j);) {
     }
   } else {
     // The rain was dropped: the true rain's unconstrained retrieval fell below the solver's limit.
-    const double limit = kLowRainLimit + reach;
+    const double limit = kLowRainLimit + kReach * sigma;
     for (std::size_t j = 0; j < weight_.size() && static_cast<double>(j) * kStep <= limit; ++j) {
       const double R = static_cast<double>(j) * kStep;
       const double w = weight_[j] * 0.5 * std::erfc((R - kLowRainLimit) / (sigma * std::numbers::sqrt2));
@@ -405,7 +456,9 @@ std::vector<SecondError> estimate_errors(const std::vector<flight::OutSecond>& s
   // The rain rate's prior, from the whole flight, turns each second's linearised errors into the errors
   // given its retrieval. Wind and rain errors are jointly normal with correlation rho, so the wind error's
   // mean square given the rain error's is sigma_w^2 (1 - rho^2) + rho^2 sigma_w^2 E[e_r^2] / sigma_r^2.
-  const RainPrior prior(t, rr, kPoolHalfWidth);
+  std::vector<double> se(t.size(), NAN);
+  for (std::size_t e = 0; e < t.size(); ++e) se[e] = out[second_of[e]].rr_se;
+  const RainPrior prior(t, rr, kPoolHalfWidth, se);
   for (std::size_t e = 0; e < t.size(); ++e) {
     SecondError& o = out[second_of[e]];
     if (!o.valid()) continue;

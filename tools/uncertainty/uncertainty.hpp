@@ -147,18 +147,27 @@ double model_wind(double ws, double r);
 // The prior g is the histogram of the retrieved rain averaged over the seconds within `half_width` of each
 // second (the average's noise is a fraction of a single second's, and the rain field changes over
 // kilometres), plus one second's weight spread evenly (a retrieval far from every average is then judged by
-// its own likelihood).
+// its own likelihood). A retrieval's spread depends on the true rain (the model's sensitivity to rain
+// changes with the rain rate), so the likelihood of r at a true rain R takes sigma times s(R) / s(r), s the
+// flight's median standard error of the seconds retrieved near each rain rate.
 class RainPrior {
  public:
   static constexpr double kStep = 0.1;  // mm/h, spacing of the rain grid
-  // The retrieved series: elapsed times (s, increasing), rain rates (mm/h).
-  RainPrior(const std::vector<double>& t, const std::vector<double>& rr, double half_width);
+  // The retrieved series: elapsed times (s, increasing), rain rates (mm/h) and, when given, their
+  // linearised standard errors (mm/h, NaN where there is none).
+  RainPrior(const std::vector<double>& t, const std::vector<double>& rr, double half_width,
+            const std::vector<double>& se = {});
   // Posterior mean square of the true minus the reported rain rate r (mm/h) of a second whose linearised
   // standard error is sigma (mm/h); sigma^2 where the posterior cannot be formed.
   double mean_square_error(double r, double sigma) const;
 
  private:
-  std::vector<double> weight_;  // prior weight of rain rate j kStep
+  double spread_at(double r) const;  // s(r), by linear interpolation (1 without standard errors)
+
+  std::vector<double> weight_;               // prior weight of rain rate j kStep
+  std::vector<double> inv_spread_;           // 1 / s(j kStep)
+  std::vector<double> neg_exp_;              // exp(-k / kExpSteps)
+  std::vector<double> spread_r_, spread_s_;  // rain rates (mm/h) and medians of s's table
 };
 
 // The estimate of one second; NaN members where there is no retrieval.
