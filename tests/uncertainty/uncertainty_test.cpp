@@ -161,6 +161,7 @@ TEST(RainPrior, ErrorGivenTheRetrievalFollowsTheFlightsRain) {
     double r, sigma;   // a second's retrieved rain and linearised standard error (mm/h)
     double rms;        // expected root mean square error given the retrieval (mm/h)
     double tolerance;  // relative
+    double se = 0.0;   // the flight's standard error, the same for every second (mm/h; 0 none given)
   };
   const Case cases[] = {
       // One rain rate everywhere: a retrieval there is exact, one away from it off by the distance.
@@ -200,6 +201,15 @@ TEST(RainPrior, ErrorGivenTheRetrievalFollowsTheFlightsRain) {
        .sigma = 4.0,
        .rms = 4.0,
        .tolerance = 0.03},
+      // A spread the same at every rain leaves the second's own: only its ratio between rain rates counts.
+      {.name = "every rate, flight's errors all 2 mm/h",
+       .low = 0.0,
+       .high = 60.0,
+       .r = 30.0,
+       .sigma = 1.0,
+       .rms = 1.0,
+       .tolerance = 0.03,
+       .se = 2.0},
       // Not formed: the linearised error stands.
       {.name = "no error to weigh",
        .low = 0.0,
@@ -215,7 +225,8 @@ TEST(RainPrior, ErrorGivenTheRetrievalFollowsTheFlightsRain) {
       t.push_back(s);
       rr.push_back(c.low + (c.high - c.low) * s / 6000.0);
     }
-    const RainPrior prior(t, rr, 30.0);
+    const RainPrior prior(t, rr, 30.0,
+                          c.se > 0.0 ? std::vector<double>(t.size(), c.se) : std::vector<double>{});
     const double rms = std::sqrt(prior.mean_square_error(c.r, c.sigma));
     EXPECT_NEAR(rms, c.rms, c.tolerance * std::max(c.rms, c.sigma)) << c.name;
   }
