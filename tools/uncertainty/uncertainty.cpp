@@ -258,23 +258,32 @@ double RainPrior::mean_square_error(double r, double sigma) const {
     // Normal likelihood of r at each true rain R of the grid, its spread sigma s(R) / s(r), outwards from
     // r until R is kReach spreads away.
     const double inv_scale = spread_at(r) / sigma;
-    const auto centre = std::min(static_cast<std::size_t>(std::lround(r / kStep)), weight_.size() - 1);
+    const std::size_t size = weight_.size();
+    const auto centre = std::min(static_cast<std::size_t>(std::lround(r / kStep)), size - 1);
     const double cut = 0.5 * kReach * kReach;
-    const auto add = [&](std::size_t j) {
-      const double z = static_cast<double>(j) * kStep - r, inv_s = inv_scale * inv_spread_[j];
-      const double x = 0.5 * (z * inv_s) * (z * inv_s);
-      if (x > cut) return false;
-      // exp(-x) from the table at 1/kExpSteps and the cubic of exp(-d) for the rest d (error d^4 / 24).
-      const auto k = static_cast<std::size_t>(x * kExpSteps);
-      const double d = x - static_cast<double>(k) / kExpSteps;
-      const double w = weight_[j] * neg_exp_[k] * (1.0 - d * (1.0 - d * (0.5 - d / 6.0))) * inv_s;
+    const double* weight = weight_.data();
+    const double* inv_spread = inv_spread_.data();
+    const double* table = neg_exp_.data();
+    // Adds grid point j at z = j kStep - r; false once it lies more than kReach spreads from r.
+    const double cut_steps = cut * kExpSteps;
+    const auto add = [&](std::size_t j, double z) {
+      const double inv_s = inv_scale * inv_spread[j];
+      const double x = 0.5 * kExpSteps * (z * inv_s) * (z * inv_s);  // in table steps
+      if (x > cut_steps) return false;
+      // exp from the table at 1/kExpSteps and the cubic of exp(-d) for the rest d (error d^4 / 24).
+      const int k = static_cast<int>(x);
+      const double d = (x - k) * (1.0 / kExpSteps);
+      const double w = weight[j] * table[k] * (1.0 - d * (1.0 - d * (0.5 - d * (1.0 / 6.0)))) * inv_s;
       sw += w;
       sq += w * z * z;
       return true;
     };
-    for (std::size_t j = centre; j < weight_.size() && add(j); ++j) {
+    const double z0 = static_cast<double>(centre) * kStep - r;
+    double z = z0;
+    for (std::size_t j = centre; j < size && add(j, z); ++j, z += kStep) {
     }
-    for (std::size_t j = centre; j-- > 0 && add(j);) {
+    z = z0 - kStep;
+    for (std::size_t j = centre; j-- > 0 && add(j, z); z -= kStep) {
     }
   } else {
     // The rain was dropped: the true rain's unconstrained retrieval fell below the solver's limit.
