@@ -26,6 +26,7 @@ constexpr double kSpreadFine = 0.25;       // mm/h, bins of the median standard 
 constexpr double kSpreadSplit = 5.0;       // mm/h
 constexpr double kSpreadCoarse = 2.0;      // mm/h, bins above
 constexpr std::size_t kSpreadMin = 20;     // seconds a bin needs
+constexpr double kEvenShare = 0.01;        // share of the seconds' weight spread evenly over the rain grid
 constexpr double kExpSteps = 32.0;         // entries per unit of the likelihood's exponential table
 // Rain correction of the reported wind: the solver's, ws = U - (kRainWind0 - kRainWind1 U) R.
 using sfmr::kRainWind0;
@@ -203,7 +204,7 @@ RainPrior::RainPrior(const std::vector<double>& t, const std::vector<double>& rr
   }
   // Grid from 0 to the largest rain, retrieved or averaged.
   const auto size = static_cast<std::size_t>(std::ceil(top / kStep)) + 1;
-  weight_.assign(size, 1.0 / static_cast<double>(size));
+  weight_.assign(size, kEvenShare * static_cast<double>(n) / static_cast<double>(size));
   for (const double m : mean)
     weight_[std::min(static_cast<std::size_t>(std::lround(m / kStep)), size - 1)] += 1.0;
 

@@ -146,10 +146,11 @@ double model_wind(double ws, double r);
 //   p(R | 0) ~ g(R) Phi((kLowRainLimit - R) / sigma)  for r = 0 (a retrieval that fell below the limit).
 // The prior g is the histogram of the retrieved rain averaged over the seconds within `half_width` of each
 // second (the average's noise is a fraction of a single second's, and the rain field changes over
-// kilometres), plus one second's weight spread evenly (a retrieval far from every average is then judged by
-// its own likelihood). A retrieval's spread depends on the true rain (the model's sensitivity to rain
-// changes with the rain rate), so the likelihood of r at a true rain R takes sigma times s(R) / s(r), s the
-// flight's median standard error of the seconds retrieved near each rain rate.
+// kilometres), plus 1 % of the seconds' weight spread evenly (any rain rate is possible: a retrieval far from
+// every average is judged by its own likelihood, not by the tail of a distant peak). A retrieval's spread
+// depends on the true rain (the model's sensitivity to rain changes with the rain rate), so the likelihood of
+// r at a true rain R takes sigma times s(R) / s(r), s the flight's median standard error of the seconds
+// retrieved near each rain rate.
 class RainPrior {
  public:
   static constexpr double kStep = 0.1;  // mm/h, spacing of the rain grid
