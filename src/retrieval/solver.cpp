@@ -141,7 +141,7 @@ void wrsolv(std::span<float> tb, std::span<const float> freq, float& ws, float& 
 
     // Low-rain rule: below 0.4 mm/h for two iterations in a row, from the 4th iteration on, the rain rate is
     // set to zero and only the wind speed is fitted from then on.
-    if (!(static_cast<double>(x[1]) < 0.4)) low_rain = 0;
+    if (!(static_cast<double>(x[1]) < kLowRainLimit)) low_rain = 0;
     if (low_rain >= 2 && iteration >= 4) {
       x[1] = 0.0f;
       np = 1;

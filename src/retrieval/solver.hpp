@@ -16,6 +16,9 @@ void invert2(int np, std::array<float, 4>& m);
 // Iterations the solver may take to converge: a solve that has not converged after this many runs one more
 // iteration and gives up ("NoSolution").
 constexpr int kMaxIterations = 20;
+// Rain rate below which, for two iterations in a row from the 4th on, the rain is dropped from the fit and
+// set to 0, mm/h.
+constexpr double kLowRainLimit = 0.4;
 // Rain correction of the fitted wind U, m/s, for the fitted rain rate R, mm/h:
 //   ws = U - (kRainWind0 - kRainWind1 * U) * R
 constexpr double kRainWind0 = 0.2035;  // m/s per mm/h at zero wind

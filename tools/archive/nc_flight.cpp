@@ -133,16 +133,22 @@ Uncertainty define_uncertainty(int nc, int time_dim, int channel_dim, int wind_s
       nc, u.ws_se, "comment",
       std::string(model) +
           "It is propagated to the rain-corrected wind speed through the forward model linearised at the "
-          "solution for the second's altitude, SST, air temperature and the channels used; _FillValue "
-          "where no retrieval was made.");
+          "solution for the second's altitude, SST, air temperature and the channels used, then weighed, "
+          "through its correlation with the rain rate's error, against the flight's own distribution of "
+          "rain (see rain_rate_standard_error); _FillValue where no retrieval was made.");
   u.rr_se = define(nc, "rain_rate_standard_error", NC_FLOAT, {time_dim}, "rainfall_rate standard_error",
                    "standard error of the retrieved rain rate", "mm h-1");
   text_att(nc, u.rr_se, "coordinates", coords);
-  text_att(nc, u.rr_se, "comment",
-           std::string(model) +
-               "It is propagated to the rain rate through the forward model linearised at the solution, its "
-               "rain sensitivity taken as the secant over the interval of one standard error (cut at 0 mm/h, "
-               "near which the model is far from linear); _FillValue where no retrieval was made.");
+  text_att(
+      nc, u.rr_se, "comment",
+      std::string(model) +
+          "It is propagated to the rain rate through the forward model linearised at the solution, its "
+          "rain sensitivity taken as the secant over the interval of one standard error (cut at 0 mm/h, "
+          "near which the model is far from linear), and reported as the error given the retrieval: the root "
+          "mean square of true minus retrieved rain over the posterior with the flight's own distribution "
+          "of rain (the histogram of the retrieved rain averaged over 30 s on either side) as the prior, "
+          "and for a rain rate of 0 the likelihood of a retrieval below the solver's 0.4 mm/h; _FillValue "
+          "where no retrieval was made.");
   u.correlation = define(nc, "wind_rain_error_correlation", NC_FLOAT, {time_dim}, nullptr,
                          "correlation of the errors of the retrieved wind speed and rain rate", "1");
   text_att(nc, u.correlation, "coordinates", coords);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <bit>
+#include <deque>
+#include <numbers>
 
 #include "core/constants.hpp"
 #include "retrieval/forward_model.hpp"
@@ -19,6 +21,13 @@ constexpr int kRainIterations = 6;         // secant and rain error found togeth
 constexpr double kSpanTolerance = 0.1;     // relative change of the rain error that ends the iteration
 constexpr double kSolverStep = 1.0;        // the solver's difference step: 1 m/s and 1 mm/h
 constexpr double kPoolHalfWidth = 30.0;    // s: seconds on each side whose residuals are pooled
+constexpr int kReach = 5;                  // standard errors: the likelihood's reach over the rain grid
+constexpr double kSpreadFine = 0.25;       // mm/h, bins of the median standard error below kSpreadSplit
+constexpr double kSpreadSplit = 5.0;       // mm/h
+constexpr double kSpreadCoarse = 2.0;      // mm/h, bins above
+constexpr std::size_t kSpreadMin = 20;     // seconds a bin needs
+constexpr double kEvenShare = 0.01;        // share of the seconds' weight spread evenly over the rain grid
+constexpr double kExpSteps = 32.0;         // entries per unit of the likelihood's exponential table
 // Rain correction of the reported wind: the solver's, ws = U - (kRainWind0 - kRainWind1 U) R.
 using sfmr::kRainWind0;
 using sfmr::kRainWind1;
@@ -87,10 +96,24 @@ double model_wind(double ws, double r) {
   return (ws + kRainWind0 * r) / (1.0 + kRainWind1 * r);
 }
 
-Linearizer::Linearizer(const Conditions& c, double u, double r, const Linearisation* base)
+ChannelModel& ChannelModels::of(std::size_t k, float f, float ts, float h, float ta, float e0) {
+  const std::array<std::uint32_t, 5> key = {std::bit_cast<std::uint32_t>(f), std::bit_cast<std::uint32_t>(ts),
+                                            std::bit_cast<std::uint32_t>(h), std::bit_cast<std::uint32_t>(ta),
+                                            std::bit_cast<std::uint32_t>(e0)};
+  Entry& e = entries_[k];
+  if (!e.set || e.key != key) {
+    e.model = ChannelModel(f, ts, h, ta, e0, &powers_);
+    e.key = key;
+    e.set = true;
+  }
+  return e.model;
+}
+
+Linearizer::Linearizer(const Conditions& c, double u, double r, ChannelModels& models,
+                       const Linearisation* base)
     : n_(c.n), u_(u), r_(r) {
   for (std::size_t i = 0; i < static_cast<std::size_t>(n_); ++i)
-    models_[i] = ChannelModel(c.freq[i], c.ts, c.h, c.ta, c.emis[i], &powers_);
+    models_[i] = &models.of(c.channel[i], c.freq[i], c.ts, c.h, c.ta, c.emis[i]);
   if (base != nullptr) {
     lin_ = *base;
     return;
@@ -101,7 +124,7 @@ Linearizer::Linearizer(const Conditions& c, double u, double r, const Linearisat
   };
   const double u_lo = std::max(u - kWindStep, 0.0), u_hi = u_lo + 2.0 * kWindStep;
   for (std::size_t i = 0; i < static_cast<std::size_t>(n_); ++i) {
-    ChannelModel& m = models_[i];
+    ChannelModel& m = *models_[i];
     lin_.J_solver[i][1] = m.tb(state(u, r + kSolverStep));
     lin_.model[i] = m.tb(state(u, r));
     lin_.J[i][0] = (static_cast<double>(m.tb(state(u_hi, r))) - m.tb(state(u_lo, r))) / (u_hi - u_lo);
@@ -114,7 +137,7 @@ const Linearisation& Linearizer::at(double rain_span) {
   const double r_lo = std::max(r_ - rain_span, 0.0), r_hi = r_ + rain_span;
   const auto u = static_cast<float>(u_);
   for (std::size_t i = 0; i < static_cast<std::size_t>(n_); ++i) {
-    ChannelModel& m = models_[i];
+    ChannelModel& m = *models_[i];
     lin_.J[i][1] =
         (static_cast<double>(m.tb({u, static_cast<float>(r_hi)})) - m.tb({u, static_cast<float>(r_lo)})) /
         (r_hi - r_lo);
@@ -123,7 +146,8 @@ const Linearisation& Linearizer::at(double rain_span) {
 }
 
 Linearisation linearise(const Conditions& c, double u, double r, double rain_span) {
-  Linearizer lin(c, u, r);
+  ChannelModels models;
+  Linearizer lin(c, u, r, models);
   return lin.at(rain_span);
 }
 
@@ -164,6 +188,117 @@ bool propagate(const Linearisation& lin, double u, double r, double noise_var, d
   return true;
 }
 
+RainPrior::RainPrior(const std::vector<double>& t, const std::vector<double>& rr, double half_width,
+                     const std::vector<double>& se) {
+  const std::size_t n = rr.size();
+  if (n == 0) return;
+  // Averages over the window by running sums, the window sliding with the second.
+  std::vector<double> mean(n);
+  double sum = 0.0, top = 0.0;
+  std::size_t lo = 0, hi = 0;
+  for (std::size_t e = 0; e < n; ++e) {
+    for (; hi < n && t[hi] <= t[e] + half_width; ++hi) sum += rr[hi];
+    for (; lo < hi && t[lo] < t[e] - half_width; ++lo) sum -= rr[lo];
+    mean[e] = std::max(sum / static_cast<double>(hi - lo), 0.0);
+    top = std::max(top, std::max(mean[e], rr[e]));
+  }
+  // Grid from 0 to the largest rain, retrieved or averaged.
+  const auto size = static_cast<std::size_t>(std::ceil(top / kStep)) + 1;
+  weight_.assign(size, kEvenShare * static_cast<double>(n) / static_cast<double>(size));
+  for (const double m : mean)
+    weight_[std::min(static_cast<std::size_t>(std::lround(m / kStep)), size - 1)] += 1.0;
+
+  // Median standard error of the seconds retrieved in bins of kSpreadFine mm/h up to kSpreadSplit mm/h and
+  // kSpreadCoarse above (the rain above is rarer and its errors change more slowly), bins of at least
+  // kSpreadMin seconds; a rain of 0 is left out (its error is of a retrieval below the limit).
+  if (se.size() == n) {
+    const auto bin_of = [](double r) {
+      return r < kSpreadSplit ? static_cast<std::size_t>(r / kSpreadFine)
+                              : static_cast<std::size_t>(kSpreadSplit / kSpreadFine) +
+                                    static_cast<std::size_t>((r - kSpreadSplit) / kSpreadCoarse);
+    };
+    const auto centre_of = [](std::size_t b) {
+      const auto fine = static_cast<std::size_t>(kSpreadSplit / kSpreadFine);
+      return b < fine ? (static_cast<double>(b) + 0.5) * kSpreadFine
+                      : kSpreadSplit + (static_cast<double>(b - fine) + 0.5) * kSpreadCoarse;
+    };
+    std::vector<std::vector<double>> bins(bin_of(top) + 1);
+    for (std::size_t e = 0; e < n; ++e)
+      if (rr[e] > 0.0 && se[e] > 0.0 && std::isfinite(se[e])) bins[bin_of(rr[e])].push_back(se[e]);
+    for (std::size_t b = 0; b < bins.size(); ++b) {
+      std::vector<double>& v = bins[b];
+      if (v.size() < kSpreadMin) continue;
+      const auto mid = v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2);
+      std::nth_element(v.begin(), mid, v.end());
+      spread_r_.push_back(centre_of(b));
+      spread_s_.push_back(*mid);
+    }
+  }
+  inv_spread_.resize(size);
+  for (std::size_t j = 0; j < size; ++j) inv_spread_[j] = 1.0 / spread_at(static_cast<double>(j) * kStep);
+  neg_exp_.resize(static_cast<std::size_t>(0.5 * kReach * kReach * kExpSteps) + 2);
+  for (std::size_t k = 0; k < neg_exp_.size(); ++k)
+    neg_exp_[k] = std::exp(-static_cast<double>(k) / kExpSteps);
+}
+
+double RainPrior::spread_at(double r) const {
+  if (spread_r_.empty()) return 1.0;
+  if (r <= spread_r_.front()) return spread_s_.front();
+  if (r >= spread_r_.back()) return spread_s_.back();
+  const auto k =
+      static_cast<std::size_t>(std::upper_bound(spread_r_.begin(), spread_r_.end(), r) - spread_r_.begin());
+  const double f = (r - spread_r_[k - 1]) / (spread_r_[k] - spread_r_[k - 1]);
+  return spread_s_[k - 1] + f * (spread_s_[k] - spread_s_[k - 1]);
+}
+
+double RainPrior::mean_square_error(double r, double sigma) const {
+  const double fallback = sigma * sigma;
+  if (weight_.empty() || !(sigma > 0.0) || !std::isfinite(sigma) || !(r >= 0.0)) return fallback;
+  double sw = 0.0, sq = 0.0;
+  if (r > 0.0) {
+    // Normal likelihood of r at each true rain R of the grid, its spread sigma s(R) / s(r), outwards from
+    // r until R is kReach spreads away.
+    const double inv_scale = spread_at(r) / sigma;
+    const std::size_t size = weight_.size();
+    const auto centre = std::min(static_cast<std::size_t>(std::lround(r / kStep)), size - 1);
+    const double cut = 0.5 * kReach * kReach;
+    const double* weight = weight_.data();
+    const double* inv_spread = inv_spread_.data();
+    const double* table = neg_exp_.data();
+    // Adds grid point j at z = j kStep - r; false once it lies more than kReach spreads from r.
+    const double cut_steps = cut * kExpSteps;
+    const auto add = [&](std::size_t j, double z) {
+      const double inv_s = inv_scale * inv_spread[j];
+      const double x = 0.5 * kExpSteps * (z * inv_s) * (z * inv_s);  // in table steps
+      if (x > cut_steps) return false;
+      // exp from the table at 1/kExpSteps and the cubic of exp(-d) for the rest d (error d^4 / 24).
+      const int k = static_cast<int>(x);
+      const double d = (x - k) * (1.0 / kExpSteps);
+      const double w = weight[j] * table[k] * (1.0 - d * (1.0 - d * (0.5 - d * (1.0 / 6.0)))) * inv_s;
+      sw += w;
+      sq += w * z * z;
+      return true;
+    };
+    const double z0 = static_cast<double>(centre) * kStep - r;
+    double z = z0;
+    for (std::size_t j = centre; j < size && add(j, z); ++j, z += kStep) {
+    }
+    z = z0 - kStep;
+    for (std::size_t j = centre; j-- > 0 && add(j, z); z -= kStep) {
+    }
+  } else {
+    // The rain was dropped: the true rain's unconstrained retrieval fell below the solver's limit.
+    const double limit = kLowRainLimit + kReach * sigma;
+    for (std::size_t j = 0; j < weight_.size() && static_cast<double>(j) * kStep <= limit; ++j) {
+      const double R = static_cast<double>(j) * kStep;
+      const double w = weight_[j] * 0.5 * std::erfc((R - kLowRainLimit) / (sigma * std::numbers::sqrt2));
+      sw += w;
+      sq += w * R * R;
+    }
+  }
+  return sw > 0.0 ? sq / sw : fallback;
+}
+
 std::vector<SecondError> estimate_errors(const std::vector<flight::OutSecond>& seconds,
                                          const FlightInputs& inputs, const Timing& timing) {
   const std::size_t n = seconds.size();
@@ -172,97 +307,49 @@ std::vector<SecondError> estimate_errors(const std::vector<flight::OutSecond>& s
   for (float f : inputs.freq) any_channel = any_channel || f > 0.0f;
   if (!any_channel) return out;
 
-  // Pass 1: which seconds have a usable retrieval, their conditions, residuals at the solution and noise
-  // samples (squared residual per degree of freedom, scaled to the median of its chi-square).
-  std::vector<Conditions> cond(n);
-  std::vector<Linearisation> base(n);
-  std::vector<char> usable(n, 0);
+  // One walk through the flight in time order. Each second with a usable retrieval gets its conditions,
+  // its residuals at the solution and a noise sample (squared residual per degree of freedom, scaled to the
+  // median of its chi-square) at once; its propagation waits until the seconds up to the pool's half-width
+  // after it have given theirs, so only that stretch of the flight is held.
   std::vector<double> t, ws, rr;          // the retrieved series
-  std::vector<std::size_t> index;         // second of each series entry
   std::vector<double> noise_t, noise_s2;  // noise samples
+  std::vector<std::size_t> second_of;     // index of the second of each series entry
+  struct Pending {
+    std::size_t entry = 0, second = 0;  // series entry, index of the second
+    Conditions cond;
+    Linearisation base;  // the model at the solution, the wind and the solver's columns
+  };
+  std::deque<Pending> pending;
+  ChannelModels models, later_models;  // of the newest second, of the one propagated
   std::array<float, kChannels> emis{};
   bool have_emis = false;
   float emis_sst = 0.0f;
-  for (std::size_t i = 0; i < n; ++i) {
-    const flight::OutSecond& s = seconds[i];
-    std::array<bool, kChannels> used{};
-    if (!channels_of(s, inputs, used)) continue;
-    if (std::isnan(s.SFWS) || std::isnan(s.SFRR) || std::isnan(s.SST) || std::isnan(s.TAmb) ||
-        std::isnan(s.RAlt))
-      continue;
-    if (!have_emis || std::bit_cast<std::uint32_t>(s.SST) != std::bit_cast<std::uint32_t>(emis_sst)) {
-      klsw_loop(inputs.freq, s.SST, emis, inputs.serial, kChannels);
-      have_emis = true;
-      emis_sst = s.SST;
-    }
-    Conditions& c = cond[i];
-    c.ts = static_cast<float>(s.SST + kKelvin);
-    c.ta = static_cast<float>(s.TAmb + kKelvin);
-    c.h = s.RAlt;
-    for (std::size_t k = 0; k < kChannels; ++k) {
-      if (!used[k]) continue;
-      const auto j = static_cast<std::size_t>(c.n++);
-      c.channel[j] = k;
-      c.freq[j] = inputs.freq[k];
-      c.emis[j] = emis[k];
-    }
-    usable[i] = 1;
-    t.push_back(static_cast<double>(s.elapsed));
-    ws.push_back(s.SFWS);
-    rr.push_back(s.SFRR);
-    index.push_back(i);
-    // Noise sample: the residuals at the solution of every channel the driver offered to the filter
-    // (enabled, 0 < Tb <= 270 K), those the filter took out included: the filter removes the largest
-    // residuals, so the solve's own (SFQF) understate the noise. One degree of freedom less per parameter
-    // fitted (one once the solver dropped the rain rate).
-    // The model at the solution, the wind and the solver's columns are kept for pass 2.
-    const double u = model_wind(s.SFWS, s.SFRR);
-    base[i] = Linearizer(c, u, s.SFRR).base();
-    if (s.Err.kind == flight::RetrievalKind::ChannelList) {
-      const std::array<float, 2> x = {static_cast<float>(u), s.SFRR};
-      double sum = 0.0;
-      int offered = 0;
-      std::size_t j = 0;  // entry of the next channel used
-      for (std::size_t k = 0; k < kChannels; ++k) {
-        if (!(inputs.freq[k] > 0.0f && s.Tb[k] > 0.0f && s.Tb[k] <= 270.0f)) continue;
-        const bool in_fit = j < static_cast<std::size_t>(c.n) && c.channel[j] == k;
-        const double model =
-            in_fit ? base[i].model[j++] : tbsfmr(inputs.freq[k], c.ts, c.h, c.ta, emis[k], x);
-        const double d = static_cast<double>(s.Tb[k]) - model;
-        sum += d * d;
-        ++offered;
-      }
-      const int dof = offered - (s.SFRR > 0.0f ? 2 : 1);
-      if (dof > 0) {
-        noise_t.push_back(static_cast<double>(s.elapsed));
-        noise_s2.push_back(sum / dof / chi2_median_over_k(dof));
-      }
-    }
-  }
 
-  // Pass 2: pooled noise, rates along the track, propagation.
   const double max_lag = timing.mean_lag() + 0.5 * (timing.sweep - 1) / timing.records_per_second;
   const double rate_half_width = std::round(max_lag);  // s: as long as the oldest measurement's age
+  const double look_ahead = std::max(kPoolHalfWidth, rate_half_width);
   // The retrieval of neighbouring seconds shares measurements for as long as one stays in use: the noise
   // of the series is correlated over that time, which widens the variance of its slope by the same factor.
   const double shared = timing.sweep / timing.records_per_second;
   std::size_t plo = 0, phi = 0, rlo = 0, rhi = 0;
+  // The pooled samples of the window [plo, phi), kept sorted as the window slides (one insertion and one
+  // removal per second instead of a selection over the whole window).
   std::vector<double> window;
   double last_rain_span = kFirstRainSpan;
   double last_span_time = -1.0;  // elapsed of the second that last_rain_span belongs to
-  for (std::size_t e = 0; e < index.size(); ++e) {
-    const std::size_t i = index[e];
-    const flight::OutSecond& s = seconds[i];
-    while (plo < noise_t.size() && noise_t[plo] < t[e] - kPoolHalfWidth) ++plo;
-    while (phi < noise_t.size() && noise_t[phi] <= t[e] + kPoolHalfWidth) ++phi;
+
+  // Pooled noise, rates along the track and propagation of one waiting second.
+  const auto propagate_second = [&](const Pending& p) {
+    const std::size_t e = p.entry;
+    const flight::OutSecond& s = seconds[p.second];
+    for (; phi < noise_t.size() && noise_t[phi] <= t[e] + kPoolHalfWidth; ++phi)
+      window.insert(std::upper_bound(window.begin(), window.end(), noise_s2[phi]), noise_s2[phi]);
+    for (; plo < phi && noise_t[plo] < t[e] - kPoolHalfWidth; ++plo)
+      window.erase(std::lower_bound(window.begin(), window.end(), noise_s2[plo]));
     while (rlo < t.size() && t[rlo] < t[e] - rate_half_width) ++rlo;
     while (rhi < t.size() && t[rhi] <= t[e] + rate_half_width) ++rhi;
-    if (phi <= plo) continue;  // no residual to learn the noise from
-    window.assign(noise_s2.begin() + static_cast<std::ptrdiff_t>(plo),
-                  noise_s2.begin() + static_cast<std::ptrdiff_t>(phi));
-    const auto mid = window.begin() + static_cast<std::ptrdiff_t>(window.size() / 2);
-    std::nth_element(window.begin(), mid, window.end());
-    const double noise_var = *mid;
+    if (window.empty()) return;  // no residual to learn the noise from
+    const double noise_var = window[window.size() / 2];
 
     const double r = s.SFRR;
     const double u = model_wind(s.SFWS, r);
@@ -271,7 +358,7 @@ std::vector<SecondError> estimate_errors(const std::vector<flight::OutSecond>& s
     // slowly along the track), then the rates with their expected noise part removed.
     Covariance cov;
     double span = last_rain_span;
-    Linearizer model(cond[i], u, r, &base[i]);
+    Linearizer model(p.cond, u, r, later_models, &p.base);
     const Linearisation* lin = nullptr;
     bool ok = true;
     // Along a run of seconds the span is the previous second's rain error (it changes slowly along the
@@ -287,7 +374,7 @@ std::vector<SecondError> estimate_errors(const std::vector<flight::OutSecond>& s
       span = next;
       if (settled) break;
     }
-    if (!ok) continue;
+    if (!ok) return;
     last_rain_span = span;
     last_span_time = t[e];
     const auto signal = [shared](const Slope& sl, double var) {
@@ -296,19 +383,100 @@ std::vector<SecondError> estimate_errors(const std::vector<flight::OutSecond>& s
       return v2 > 0.0 ? std::copysign(std::sqrt(v2), sl.slope) : 0.0;
     };
     const double ws_rate = signal(sw, cov.ww), rr_rate = signal(sr, cov.rr);
-    if (!propagate(*lin, u, r, noise_var, ws_rate, rr_rate, timing, cov)) continue;
+    if (!propagate(*lin, u, r, noise_var, ws_rate, rr_rate, timing, cov)) return;
 
-    SecondError& o = out[i];
+    SecondError& o = out[p.second];
     o.ws_se = static_cast<float>(std::sqrt(cov.ww));
     o.rr_se = static_cast<float>(std::sqrt(cov.rr));
     const double denom = std::sqrt(cov.ww * cov.rr);
     o.correlation = denom > 0.0 ? static_cast<float>(std::clamp(cov.wr / denom, -1.0, 1.0)) : 0.0f;
     o.noise = static_cast<float>(std::sqrt(noise_var));
     // Residuals at the solution (the model values do not depend on the secant).
-    for (std::size_t j = 0; j < static_cast<std::size_t>(cond[i].n); ++j) {
-      const std::size_t k = cond[i].channel[j];
+    for (std::size_t j = 0; j < static_cast<std::size_t>(p.cond.n); ++j) {
+      const std::size_t k = p.cond.channel[j];
       o.tb_residual[k] = static_cast<float>(static_cast<double>(s.Tb[k]) - lin->model[j]);
     }
+  };
+
+  for (std::size_t i = 0; i < n; ++i) {
+    const flight::OutSecond& s = seconds[i];
+    std::array<bool, kChannels> used{};
+    if (!channels_of(s, inputs, used)) continue;
+    if (std::isnan(s.SFWS) || std::isnan(s.SFRR) || std::isnan(s.SST) || std::isnan(s.TAmb) ||
+        std::isnan(s.RAlt))
+      continue;
+    if (!have_emis || std::bit_cast<std::uint32_t>(s.SST) != std::bit_cast<std::uint32_t>(emis_sst)) {
+      klsw_loop(inputs.freq, s.SST, emis, inputs.serial, kChannels);
+      have_emis = true;
+      emis_sst = s.SST;
+    }
+    Pending& p = pending.emplace_back();
+    p.entry = t.size();
+    p.second = i;
+    Conditions& c = p.cond;
+    c.ts = static_cast<float>(s.SST + kKelvin);
+    c.ta = static_cast<float>(s.TAmb + kKelvin);
+    c.h = s.RAlt;
+    for (std::size_t k = 0; k < kChannels; ++k) {
+      if (!used[k]) continue;
+      const auto j = static_cast<std::size_t>(c.n++);
+      c.channel[j] = k;
+      c.freq[j] = inputs.freq[k];
+      c.emis[j] = emis[k];
+    }
+    t.push_back(static_cast<double>(s.elapsed));
+    ws.push_back(s.SFWS);
+    rr.push_back(s.SFRR);
+    second_of.push_back(i);
+    // Noise sample: the residuals at the solution of every channel the driver offered to the filter
+    // (enabled, 0 < Tb <= 270 K), those the filter took out included: the filter removes the largest
+    // residuals, so the solve's own (SFQF) understate the noise. One degree of freedom less per parameter
+    // fitted (one once the solver dropped the rain rate).
+    const double u = model_wind(s.SFWS, s.SFRR);
+    p.base = Linearizer(c, u, s.SFRR, models).base();
+    if (s.Err.kind == flight::RetrievalKind::ChannelList) {
+      const std::array<float, 2> x = {static_cast<float>(u), s.SFRR};
+      double sum = 0.0;
+      int offered = 0;
+      std::size_t j = 0;  // entry of the next channel used
+      for (std::size_t k = 0; k < kChannels; ++k) {
+        if (!(inputs.freq[k] > 0.0f && s.Tb[k] > 0.0f && s.Tb[k] <= 270.0f)) continue;
+        const bool in_fit = j < static_cast<std::size_t>(c.n) && c.channel[j] == k;
+        const double model =
+            in_fit ? p.base.model[j++] : models.of(k, inputs.freq[k], c.ts, c.h, c.ta, emis[k]).tb(x);
+        const double d = static_cast<double>(s.Tb[k]) - model;
+        sum += d * d;
+        ++offered;
+      }
+      const int dof = offered - (s.SFRR > 0.0f ? 2 : 1);
+      if (dof > 0) {
+        noise_t.push_back(static_cast<double>(s.elapsed));
+        noise_s2.push_back(sum / dof / chi2_median_over_k(dof));
+      }
+    }
+    // The times increase strictly: a second more than the look-ahead before this one has every noise
+    // sample and series entry of its windows.
+    while (t.back() - t[pending.front().entry] > look_ahead) {
+      propagate_second(pending.front());
+      pending.pop_front();
+    }
+  }
+  for (; !pending.empty(); pending.pop_front()) propagate_second(pending.front());
+
+  // The rain rate's prior, from the whole flight, turns each second's linearised errors into the errors
+  // given its retrieval. Wind and rain errors are jointly normal with correlation rho, so the wind error's
+  // mean square given the rain error's is sigma_w^2 (1 - rho^2) + rho^2 sigma_w^2 E[e_r^2] / sigma_r^2.
+  std::vector<double> se(t.size(), NAN);
+  for (std::size_t e = 0; e < t.size(); ++e) se[e] = out[second_of[e]].rr_se;
+  const RainPrior prior(t, rr, kPoolHalfWidth, se);
+  for (std::size_t e = 0; e < t.size(); ++e) {
+    SecondError& o = out[second_of[e]];
+    if (!o.valid()) continue;
+    const double sr = o.rr_se, sw = o.ws_se, rho = o.correlation;
+    const double ratio = prior.mean_square_error(rr[e], sr) / (sr * sr);
+    if (!std::isfinite(ratio)) continue;
+    o.rr_se = static_cast<float>(sr * std::sqrt(ratio));
+    o.ws_se = static_cast<float>(sw * std::sqrt(1.0 - rho * rho + rho * rho * ratio));
   }
   return out;
 }

@@ -20,6 +20,9 @@
 // The rain rate is bounded at 0, and near 0 the model's rain response is far from linear (the absorption's
 // power laws R^0.87 and f^(2.63 R^0.06) both change fastest there): its column of J is the secant over the
 // rain rate's own interval R - sigma_R .. R + sigma_R, cut at 0, found by iteration.
+// The standard errors reported are those of a second given its retrieval: the linearised errors weighed
+// against the flight's own distribution of rain (RainPrior), which matters where the rain is bounded at 0 and
+// concentrated near one value. The correlation reported is the linearised errors'.
 #pragma once
 
 #include <array>
@@ -70,20 +73,45 @@ struct Conditions {
   float ts = 0.0f, ta = 0.0f, h = 0.0f;          // SST and air temperature (K), altitude (m)
 };
 
-// The linearisation of one second at the fitted (u, r), its channel models built once: the model values,
-// the wind and the solver's columns do not depend on the rain secant's span, which `at` sets. `base`, when
-// given, holds them already (from an earlier Linearizer of the same second) and they are not evaluated.
+// The forward model of each channel of the run under the conditions it was last asked for. Consecutive
+// seconds mostly share their altitude, SST and air temperature (the output file prints them to whole metres
+// and tenths: on a 10-hour flight 93 % of the seconds repeat the previous second's), so a channel's
+// condition terms (a power and an exponential) are built once per change instead of once per second. The
+// rain rate's powers are shared by the channels. A model of the cache gives tbsfmr's values bit for bit.
+class ChannelModels {
+ public:
+  ChannelModels() = default;
+  ChannelModels(const ChannelModels&) = delete;  // the models point to powers_
+  ChannelModels& operator=(const ChannelModels&) = delete;
+  // The model of channel number k (0..5) for frequency f (GHz), SST ts and air temperature ta (K),
+  // altitude h (m) and calm-sea emissivity e0; valid until channel k is next asked for other conditions.
+  ChannelModel& of(std::size_t k, float f, float ts, float h, float ta, float e0);
+
+ private:
+  struct Entry {
+    bool set = false;
+    std::array<std::uint32_t, 5> key{};  // bit patterns of f, ts, h, ta, e0
+    ChannelModel model;
+  };
+  RainPowers powers_;
+  std::array<Entry, kChannels> entries_{};
+};
+
+// The linearisation of one second at the fitted (u, r) with the channel models of `models`: the model
+// values, the wind and the solver's columns do not depend on the rain secant's span, which `at` sets.
+// `base`, when given, holds them already (from an earlier Linearizer of the same second) and they are not
+// evaluated. Valid until `models` is asked for another second's conditions.
 class Linearizer {
  public:
-  Linearizer(const Conditions& c, double u, double r, const Linearisation* base = nullptr);
+  Linearizer(const Conditions& c, double u, double r, ChannelModels& models,
+             const Linearisation* base = nullptr);
   const Linearisation& base() const { return lin_; }
   const Linearisation& at(double rain_span);
 
  private:
   int n_ = 0;
   double u_ = 0.0, r_ = 0.0;
-  RainPowers powers_;
-  std::array<ChannelModel, kChannels> models_{};
+  std::array<ChannelModel*, kChannels> models_{};
   Linearisation lin_;
 };
 
@@ -105,6 +133,43 @@ bool propagate(const Linearisation& lin, double u, double r, double noise_var, d
 
 // Fitted model wind U of a reported (rain-corrected) wind speed ws at rain rate r.
 double model_wind(double ws, double r);
+
+// The rain rate of a flight before its measurements are looked at, from its own retrievals, and what it
+// adds to one second's error. A retrieval's error has the spread of the linearisation (sigma) whatever the
+// true rain; but seconds picked by their retrieved rain are also picked by their error: where the rain is
+// mostly near one value (the stratiform rain of about 1 mm/h around a storm), a retrieval near that value
+// is close to the truth and one well away from it mostly off by its distance, and a retrieval at 0 (the
+// solver drops the rain below kLowRainLimit) hides a truth of a fraction of a mm/h. The error of a second
+// given its retrieval is the posterior's (Robbins 1956; Efron 2011, J. Am. Stat. Assoc. 106, 1602-1614, on
+// the selection bias it removes): mean square of (true - reported) rain over
+//   p(R | r) ~ g(R) N(r; R, sigma^2)               for r > 0,
+//   p(R | 0) ~ g(R) Phi((kLowRainLimit - R) / sigma)  for r = 0 (a retrieval that fell below the limit).
+// The prior g is the histogram of the retrieved rain averaged over the seconds within `half_width` of each
+// second (the average's noise is a fraction of a single second's, and the rain field changes over
+// kilometres), plus 1 % of the seconds' weight spread evenly (any rain rate is possible: a retrieval far from
+// every average is judged by its own likelihood, not by the tail of a distant peak). A retrieval's spread
+// depends on the true rain (the model's sensitivity to rain changes with the rain rate), so the likelihood of
+// r at a true rain R takes sigma times s(R) / s(r), s the flight's median standard error of the seconds
+// retrieved near each rain rate.
+class RainPrior {
+ public:
+  static constexpr double kStep = 0.1;  // mm/h, spacing of the rain grid
+  // The retrieved series: elapsed times (s, increasing), rain rates (mm/h) and, when given, their
+  // linearised standard errors (mm/h, NaN where there is none).
+  RainPrior(const std::vector<double>& t, const std::vector<double>& rr, double half_width,
+            const std::vector<double>& se = {});
+  // Posterior mean square of the true minus the reported rain rate r (mm/h) of a second whose linearised
+  // standard error is sigma (mm/h); sigma^2 where the posterior cannot be formed.
+  double mean_square_error(double r, double sigma) const;
+
+ private:
+  double spread_at(double r) const;  // s(r), by linear interpolation (1 without standard errors)
+
+  std::vector<double> weight_;               // prior weight of rain rate j kStep
+  std::vector<double> inv_spread_;           // 1 / s(j kStep)
+  std::vector<double> neg_exp_;              // exp(-k / kExpSteps)
+  std::vector<double> spread_r_, spread_s_;  // rain rates (mm/h) and medians of s's table
+};
 
 // The estimate of one second; NaN members where there is no retrieval.
 struct SecondError {
