@@ -171,7 +171,8 @@ Coast make_coast(const sfmr::look::MapFrame& f, const fs::path& dir, int nx, int
   check(results[0], "gmt");
   check(results[1], "gmt");
   std::ifstream gmt(dir / "coast.gmt");
-  if (!write_to(dir / "coast.dat", [&](std::ostream& os) { sfmr::look::convert_segments(gmt, os); }))
+  if (!write_to(dir / "coast.dat",
+                [&](std::ostream& os) { sfmr::look::convert_segments(gmt, os, f.shifted); }))
     fail("cannot write the coastlines in " + dir.string());
   const auto mask = read_byte_grid(dir / "land.grd", nx, ny);
   if (!mask) fail("gmt grdlandmask wrote no land mask of " + std::to_string(nx) + " x " + std::to_string(ny));

@@ -305,6 +305,37 @@ TEST(PlotData, MapFrameHoldsTheTrackWithTheAspectOfItsLatitude) {
   }
 }
 
+TEST(PlotData, MapOfATrackRoundTheGlobeIsTheGlobeOnce) {
+  // Longitudes across the dateline and across 0: drawn in 0..360, with room for no margin.
+  const std::vector<flight::OutSecond> seconds = {second(0, 25, 0.5f, 1, 0, "F012345"),
+                                                  second(1, -30, 179.9f, 1, 0, "F012345"),
+                                                  second(2, 40, -0.5f, 1, 0, "F012345")};
+  const auto f = map_frame(seconds);
+  ASSERT_TRUE(f.has_value());
+  EXPECT_LE(f->east - f->west, 360.0 + 1e-9);
+  EXPECT_GE(f->south, -90.0);
+  EXPECT_LE(f->north, 90.0);
+  for (const flight::OutSecond& s : seconds) {
+    const double lon = f->shifted && s.Lon < 0 ? s.Lon + 360.0 : s.Lon;
+    EXPECT_LE(f->west, lon);
+    EXPECT_GE(f->east, lon);
+  }
+}
+
+TEST(PlotData, GarbledPositionDoesNotStretchTheMap) {
+  std::vector<flight::OutSecond> seconds;
+  for (int k = 0; k < 10; ++k) seconds.push_back(second(k, 25 + 0.01f * k, -80 + 0.01f * k, 1, 0, "F012345"));
+  const auto clean = map_frame(seconds);
+  seconds[4].Lat = -60;  // one record's latitude and another's longitude garbled
+  seconds[7].Lon = 100;
+  const auto garbled = map_frame(seconds);
+  ASSERT_TRUE(clean && garbled);
+  EXPECT_EQ(garbled->west, clean->west);
+  EXPECT_EQ(garbled->east, clean->east);
+  EXPECT_EQ(garbled->south, clean->south);
+  EXPECT_EQ(garbled->north, clean->north);
+}
+
 TEST(PlotData, NoMapWithoutAValidPosition) {
   const std::vector<flight::OutSecond> cases[] = {
       {},
@@ -442,8 +473,18 @@ TEST(PlotData, CoastSegmentsBecomeGnuplotBlocks) {
     const char* gmt;
     const char* gnuplot;
     int points;
+    bool shifted = false;  // a map across the dateline, in 0..360
   };
   const Case cases[] = {
+      {.gmt = "> Bin\n179.5\t-17\n-179.25\t-17.5\n",
+       .gnuplot = "179.5\t-17\n180.75000000\t-17.5\n",
+       .points = 2,
+       .shifted = true},
+      // Across 0 the shifted longitudes jump round the map: the segment breaks there.
+      {.gmt = "> Bin\n-0.5 51\n0.25 51.5\n",
+       .gnuplot = "359.50000000 51\n\n0.25 51.5\n",
+       .points = 2,
+       .shifted = true},
       {.gmt = "> Shore Bin # 207, Level 1\n1 2\n3 4\n> Shore Bin # 208, Level 1\n5 6\n",
        .gnuplot = "1 2\n3 4\n\n5 6\n",
        .points = 3},
@@ -453,7 +494,7 @@ TEST(PlotData, CoastSegmentsBecomeGnuplotBlocks) {
   for (const Case& c : cases) {
     std::istringstream in(c.gmt);
     std::ostringstream out;
-    EXPECT_EQ(convert_segments(in, out), c.points) << c.gmt;
+    EXPECT_EQ(convert_segments(in, out, c.shifted), c.points) << c.gmt;
     EXPECT_EQ(out.str(), c.gnuplot) << c.gmt;
   }
 }

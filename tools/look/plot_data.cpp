@@ -21,6 +21,7 @@ constexpr double kMinRatio = 0.6;  // height / width limits of the map: the shor
 constexpr double kMaxRatio = 1.25;
 constexpr double kTrackStep = 1.0 / 1500.0;  // share of the map's width: about half a pixel
 constexpr double kTrackWind = 0.5;           // m/s
+constexpr double kJump = 0.5;  // deg: farther than an aircraft flies between two lines of the output file
 
 constexpr double kNoValue = std::numeric_limits<double>::quiet_NaN();
 
@@ -107,23 +108,36 @@ std::string degree_tics(double lo, double hi, const char* positive, const char* 
 
 std::optional<MapFrame> map_frame(const std::vector<flight::OutSecond>& seconds) {
   MapFrame f;
+  // The positions the frame holds: each valid position next to a valid neighbour within kJump. A garbled
+  // record's position, far from both of its neighbours, would otherwise stretch the map round the globe;
+  // its point is still drawn when it lies on the map. No position has such a neighbour (a track of single
+  // seconds far apart): all of them.
+  std::vector<const flight::OutSecond*> valid, framed;
+  for (const flight::OutSecond& o : seconds)
+    if (has_position(o)) valid.push_back(&o);
+  const auto near = [](const flight::OutSecond* a, const flight::OutSecond* b) {
+    const double dlon = std::fabs(a->Lon - b->Lon);
+    return std::fabs(a->Lat - b->Lat) <= kJump && std::min(dlon, 360.0 - dlon) <= kJump;
+  };
+  for (std::size_t k = 0; k < valid.size(); ++k)
+    if ((k > 0 && near(valid[k], valid[k - 1])) || (k + 1 < valid.size() && near(valid[k], valid[k + 1])))
+      framed.push_back(valid[k]);
+  if (framed.empty()) framed = valid;
   double lon_min = 1e9, lon_max = -1e9;
-  for (const flight::OutSecond& o : seconds) {
-    if (!has_position(o)) continue;
-    lon_min = std::min<double>(lon_min, o.Lon);
-    lon_max = std::max<double>(lon_max, o.Lon);
+  for (const flight::OutSecond* o : framed) {
+    lon_min = std::min<double>(lon_min, o->Lon);
+    lon_max = std::max<double>(lon_max, o->Lon);
   }
   if (lon_min > lon_max) return std::nullopt;
   // A track across the dateline is drawn in 0..360.
   f.shifted = lon_max - lon_min > 180.0;
   double w = 1e9, e = -1e9, s = 1e9, n = -1e9;
-  for (const flight::OutSecond& o : seconds) {
-    if (!has_position(o)) continue;
-    const double lon = longitude(o, f.shifted);
+  for (const flight::OutSecond* o : framed) {
+    const double lon = longitude(*o, f.shifted);
     w = std::min(w, lon);
     e = std::max(e, lon);
-    s = std::min<double>(s, o.Lat);
-    n = std::max<double>(n, o.Lat);
+    s = std::min<double>(s, o->Lat);
+    n = std::max<double>(n, o->Lat);
   }
   const auto widen = [](double& lo, double& hi, double span) {
     const double mid = 0.5 * (lo + hi);
@@ -137,6 +151,9 @@ std::optional<MapFrame> map_frame(const std::vector<flight::OutSecond>& seconds)
   const double ratio = (n - s) / ((e - w) * scale);
   if (ratio < kMinRatio) widen(s, n, kMinRatio * (e - w) * scale);
   if (ratio > kMaxRatio) widen(w, e, (n - s) / (kMaxRatio * scale));
+  // A track (or a campaign's tracks, or a garbled position among them) spread round the globe: the map
+  // shows the whole of it once, GMT takes no region wider than that.
+  if (e - w > 360.0) widen(w, e, 360.0);
   if (s < -90.0) n -= s + 90.0, s = -90.0;
   if (n > 90.0) s -= n - 90.0, n = 90.0;
   f.west = w;
@@ -280,15 +297,29 @@ int write_land_outlines(std::ostream& os, const std::vector<unsigned char>& mask
   return levels;
 }
 
-int convert_segments(std::istream& gmt, std::ostream& out) {
+int convert_segments(std::istream& gmt, std::ostream& out, bool shifted) {
   int points = 0;
   bool started = false;
+  double previous = 0.0;  // the segment's last longitude, when shifted
   for (std::string line; std::getline(gmt, line);) {
     if (line.empty() || line[0] == '#') continue;
     if (line[0] == '>') {
       if (started) out << '\n';
       started = false;
       continue;
+    }
+    // GMT writes longitudes in -180..180 whatever the region; a map across the dateline is drawn in 0..360,
+    // and a segment is broken where it would jump round the map (across 0 then).
+    const std::size_t end = line.find_first_of(" \t");
+    float lon = 0.0f;  // to a metre or so, far below a pixel
+    if (shifted && end != std::string::npos && read_value(std::string_view(line).substr(0, end), &lon)) {
+      const double moved = lon < 0.0f ? lon + 360.0 : lon;
+      if (started && std::fabs(moved - previous) > 180.0) out << '\n';
+      previous = moved;
+      if (lon < 0.0f) {
+        const std::string text = format_F(moved, 16, 8);
+        line = text.substr(text.find_first_not_of(' ')) + line.substr(end);
+      }
     }
     out << line << '\n';
     started = true;

@@ -78,7 +78,7 @@ int write_land_outlines(std::ostream& os, const std::vector<unsigned char>& mask
 
 // GMT multi-segment text (segments headed by '>' lines) to gnuplot's form (segments separated by a blank
 // line). Returns the number of points.
-int convert_segments(std::istream& gmt, std::ostream& out);
+int convert_segments(std::istream& gmt, std::ostream& out, bool shifted = false);
 
 // The gnuplot tic list for lo..hi in degrees: a step of 0.25, 0.5, 1, 2, 5, 10 or 20 deg giving 3 to 8 tics,
 // labelled with the hemisphere (positive, negative); longitudes beyond 180 are labelled as their west value.
