@@ -3,21 +3,12 @@
 # with too much roll, a gap, damaged lines), processed by sfmrbatch and converted by sfmr2nc.
 #   make_flight.sh SFMRSIM SFMRBATCH SFMR2NC SOURCE_DIR WORK_DIR
 set -euo pipefail
-sim=$1
-batch=$2
-convert=$3
-src=$4
-work=$5
+# shellcheck source=tests/support/flight_fixture.sh
+. "$4/tests/support/flight_fixture.sh"
 
-rm -rf "$work"
-mkdir -p "$work"
-cd "$work"
-gzip -dc "$src/sample/landmask/mwir_land.txt.gz" > mwir_land.txt
-"$sim" grid sfmr_sst.bin
 "$sim" flight . --name rt --hours 0.5 --start 23:45:00 --date 31/12/2026 --sst sfmr_sst.bin --no-land \
   --damage 0.01 --gap 20 > /dev/null
-"$batch" < rt.answers > console.txt
-"$convert" rt.OUT rt.dat --setup rt.setup
+process_flight rt console.txt
 # Flights whose clock needs repair, with the simulator's report of the records it damaged: the campaign
 # benchmark's flight of seed 31 (a damaged aircraft time in its seventh hour) and a short flight with many
 # damaged lines.
@@ -25,7 +16,4 @@ gzip -dc "$src/sample/landmask/mwir_land.txt.gz" > mwir_land.txt
   > /dev/null
 "$sim" flight . --name glitch1 --seed 1 --hours 0.5 --start 23:45:00 --sst sfmr_sst.bin --no-land --damage 0.2 \
   --damage-report glitch1.damage.csv > /dev/null
-for f in glitch31 glitch1; do
-  "$batch" < "$f.answers" > "$f.console.txt"
-  "$convert" "$f.OUT" "$f.dat" --setup "$f.setup"
-done
+for f in glitch31 glitch1; do process_flight "$f" "$f.console.txt"; done

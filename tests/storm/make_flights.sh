@@ -3,20 +3,9 @@
 # storm (pass.nc, with its b-deck and HURDAT2 track) and one that keeps 60 km from the centre (nopass.nc).
 #   make_flights.sh SFMRSIM SFMRBATCH SFMR2NC SOURCE_DIR WORK_DIR
 set -euo pipefail
-sim=$1
-batch=$2
-convert=$3
-src=$4
-work=$5
+# shellcheck source=tests/support/flight_fixture.sh
+. "$4/tests/support/flight_fixture.sh"
 
-rm -rf "$work"
-mkdir -p "$work"
-cd "$work"
-gzip -dc "$src/sample/landmask/mwir_land.txt.gz" >mwir_land.txt
-"$sim" grid sfmr_sst.bin
 "$sim" flight . --name pass --hours 1 --no-land --storm-dir 300 --storm-speed 5 --miss 5 --asymmetry 0.2 >/dev/null
 "$sim" flight . --name nopass --hours 1 --no-land --miss 60 >/dev/null
-for f in pass nopass; do
-  "$batch" <"$f.answers" >/dev/null
-  "$convert" "$f.OUT" "$f.dat" --setup "$f.setup" >/dev/null
-done
+for f in pass nopass; do process_flight "$f"; done
