@@ -147,39 +147,54 @@ TEST(QuickLookTools, PlotsOfAFlightWithoutTruth) {
 }
 
 // With a cache the coastlines of a region come from GMT once: a second plot of the same region draws the
-// same pictures with no GMT to be found. --campaign draws the map alone, from a list of output files.
+// same pictures with no GMT to be found. --campaign draws the map alone, from a list of output files. One
+// gnuplot process draws a run's pictures (a wrapper in PATH counts them).
 TEST(QuickLookTools, CachedCoastlinesAndCampaignMap) {
   TempDir dir;
   make_processed_flight();
   ASSERT_EQ(run({SFMR_PLOT_BINARY, "f.OUT", "-o", "a", "--cache", "cache"}).status, 0);
   EXPECT_EQ(files_in("cache").size(), 2u);
   fs::create_directory("bin");
-  fs::create_symlink("/usr/bin/gnuplot", "bin/gnuplot");
+  const fs::path runs = fs::absolute("gnuplot.runs");
+  write_file("bin/gnuplot", "#!/bin/sh\necho run >> '" + runs.string() + "'\nexec /usr/bin/gnuplot \"$@\"\n");
+  fs::permissions("bin/gnuplot", fs::perms::owner_all);
   const std::string only_gnuplot = "PATH=" + fs::absolute("bin").string();
   struct Case {
     const char* what;
     std::vector<std::string> args;
     int status;
     std::vector<std::string> same;  // pictures equal to those of the first plot: name, first plot's name
+    int gnuplots;                   // gnuplot processes started; -1: not counted (one killed at once)
   };
   const Case cases[] = {
       {.what = "from the cache",
        .args = {"f.OUT", "-o", "b", "--cache", "cache"},
        .status = 0,
-       .same = {"b.map.png", "a.map.png", "b.timeseries.png", "a.timeseries.png"}},
-      {.what = "no cache, no GMT", .args = {"f.OUT", "-o", "c"}, .status = 1, .same = {}},
+       .same = {"b.map.png", "a.map.png", "b.timeseries.png", "a.timeseries.png"},
+       .gnuplots = 1},
+      {.what = "no cache, no GMT", .args = {"f.OUT", "-o", "c"}, .status = 1, .same = {}, .gnuplots = -1},
       {.what = "campaign of one flight",
        .args = {"--campaign", "list.txt", "-o", "camp", "--cache", "cache"},
        .status = 0,
-       .same = {}},
-      {.what = "campaign without -o", .args = {"--campaign", "list.txt"}, .status = 2, .same = {}},
+       .same = {},
+       .gnuplots = 1},
+      {.what = "campaign without -o",
+       .args = {"--campaign", "list.txt"},
+       .status = 2,
+       .same = {},
+       .gnuplots = 0},
   };
   write_file("list.txt", "f.OUT\n");
   for (const Case& c : cases) {
     std::vector<std::string> argv = {SFMR_PLOT_BINARY};
     argv.insert(argv.end(), c.args.begin(), c.args.end());
+    fs::remove(runs);
     const tool::ChildResult r = tool::run_child({.argv = argv, .env = {only_gnuplot}});
     EXPECT_EQ(r.shell_status(), c.status) << c.what << ": " << r.err;
+    if (c.gnuplots >= 0)
+      EXPECT_EQ(fs::exists(runs) ? lines_of(read_file(runs)).size() : 0u,
+                static_cast<std::size_t>(c.gnuplots))
+          << c.what;
     for (std::size_t k = 0; k + 1 < c.same.size(); k += 2)
       EXPECT_EQ(read_file(c.same[k]), read_file(c.same[k + 1])) << c.what << ": " << c.same[k];
   }
