@@ -191,10 +191,11 @@ TEST(QuickLookTools, CachedCoastlinesAndCampaignMap) {
     fs::remove(runs);
     const tool::ChildResult r = tool::run_child({.argv = argv, .env = {only_gnuplot}});
     EXPECT_EQ(r.shell_status(), c.status) << c.what << ": " << r.err;
-    if (c.gnuplots >= 0)
+    if (c.gnuplots >= 0) {
       EXPECT_EQ(fs::exists(runs) ? lines_of(read_file(runs)).size() : 0u,
                 static_cast<std::size_t>(c.gnuplots))
           << c.what;
+    }
     for (std::size_t k = 0; k + 1 < c.same.size(); k += 2)
       EXPECT_EQ(read_file(c.same[k]), read_file(c.same[k + 1])) << c.what << ": " << c.same[k];
   }
