@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "core/constants.hpp"
-#include "flight/out_reader.hpp"
 #include "fuzz_util.hpp"
+#include "out_file/out_reader.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text(sfmr::fuzz::as_text(data, size));

@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "archive/flight_facts.hpp"
 #include "archive/nc_flight.hpp"
 #include "common/cli.hpp"
 #include "common/publish.hpp"
-#include "flight/out_reader.hpp"
+#include "out_file/flight_facts.hpp"
+#include "out_file/out_reader.hpp"
 
 namespace {
 

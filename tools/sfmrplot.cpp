@@ -31,11 +31,11 @@
 #include "common/publish.hpp"
 #include "common/share.hpp"
 #include "core/text.hpp"
-#include "flight/out_reader.hpp"
+#include "look/error_report.hpp"
 #include "look/flight_summary.hpp"
 #include "look/plot_data.hpp"
 #include "look/truth.hpp"
-#include "uncertainty/error_report.hpp"
+#include "out_file/out_reader.hpp"
 
 namespace {
 

@@ -17,10 +17,10 @@
 
 #include "common/cli.hpp"
 #include "common/input.hpp"
-#include "flight/out_reader.hpp"
+#include "look/error_report.hpp"
 #include "look/flight_summary.hpp"
 #include "look/truth.hpp"
-#include "uncertainty/error_report.hpp"
+#include "out_file/out_reader.hpp"
 
 namespace {
 

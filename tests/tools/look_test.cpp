@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "core/text.hpp"
-#include "flight/out_reader.hpp"
 #include "look/flight_summary.hpp"
 #include "look/plot_data.hpp"
 #include "look/truth.hpp"
+#include "out_file/out_reader.hpp"
 
 namespace sfmr::look {
 namespace {

@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "archive/flight_facts.hpp"
 #include "core/constants.hpp"
+#include "out_file/flight_facts.hpp"
 
 namespace sfmr::archive {
 

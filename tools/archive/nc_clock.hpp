@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "flight/out_reader.hpp"
+#include "out_file/out_reader.hpp"
 
 namespace sfmr::archive {
 

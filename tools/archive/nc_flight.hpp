@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "archive/flight_facts.hpp"
-#include "flight/out_reader.hpp"
+#include "out_file/flight_facts.hpp"
+#include "out_file/out_reader.hpp"
 
 namespace sfmr::archive {
 

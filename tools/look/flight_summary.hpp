@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "flight/out_reader.hpp"
+#include "out_file/out_reader.hpp"
 
 namespace sfmr::look {
 

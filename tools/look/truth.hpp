@@ -9,7 +9,7 @@
 #include <ostream>
 #include <vector>
 
-#include "flight/out_reader.hpp"
+#include "out_file/out_reader.hpp"
 
 namespace sfmr::look {
 

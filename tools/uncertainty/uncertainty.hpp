@@ -31,7 +31,7 @@
 #include <vector>
 
 #include "core/state.hpp"
-#include "flight/out_reader.hpp"
+#include "out_file/out_reader.hpp"
 #include "retrieval/forward_model.hpp"
 
 namespace sfmr::uncertainty {

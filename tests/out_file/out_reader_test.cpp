@@ -1,4 +1,4 @@
-#include "flight/out_reader.hpp"
+#include "out_file/out_reader.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,13 @@
 // The data clock's repair: runs out of sequence as sfmrbatch writes them around a damaged aircraft record,
 // the seconds and the strictly increasing times they get, and whether the sequence confirms them.
-#include "flight/clock_repair.hpp"
+#include "out_file/clock_repair.hpp"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <vector>
 
-#include "flight/out_reader.hpp"
+#include "out_file/out_reader.hpp"
 
 namespace sfmr::flight {
 namespace {

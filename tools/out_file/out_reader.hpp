@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "core/state.hpp"
-#include "flight/clock_repair.hpp"
+#include "out_file/clock_repair.hpp"
 #include "output/columns.hpp"
 
 namespace sfmr::flight {

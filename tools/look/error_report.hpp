@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "flight/out_reader.hpp"
 #include "look/truth.hpp"
+#include "out_file/out_reader.hpp"
 #include "uncertainty/uncertainty.hpp"
 
 namespace sfmr::uncertainty {

@@ -1,10 +1,10 @@
-#include "uncertainty/error_report.hpp"
+#include "look/error_report.hpp"
 
 #include <algorithm>
 #include <cmath>
 
-#include "archive/flight_facts.hpp"
 #include "core/text.hpp"
+#include "out_file/flight_facts.hpp"
 
 namespace sfmr::uncertainty {
 

@@ -12,8 +12,8 @@
 #include "core/constants.hpp"
 #include "core/state.hpp"
 #include "core/text.hpp"
-#include "flight/out_reader.hpp"
 #include "netcdf/nc_support.hpp"
+#include "out_file/out_reader.hpp"
 #include "records/aircraft.hpp"
 
 namespace sfmr::testing {

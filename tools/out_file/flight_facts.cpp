@@ -1,4 +1,4 @@
-#include "archive/flight_facts.hpp"
+#include "out_file/flight_facts.hpp"
 
 #include <cstring>
 

@@ -1,9 +1,9 @@
-#include "flight/clock_repair.hpp"
+#include "out_file/clock_repair.hpp"
 
 #include <cmath>
 
 #include "core/constants.hpp"
-#include "flight/out_reader.hpp"
+#include "out_file/out_reader.hpp"
 
 namespace sfmr::flight {
 
