@@ -16,6 +16,8 @@
 #include "common/publish.hpp"
 #include "out_file/flight_facts.hpp"
 #include "out_file/out_reader.hpp"
+#include "out_file/raw_match.hpp"
+#include "uncertainty/setup_check.hpp"
 
 namespace {
 
@@ -25,9 +27,12 @@ single trajectory (one sample per second), with ACDD-1.3 global attributes.
 
   OUTFILE            the output file of sfmrbatch (FLIGHT.OUT)
   RAWFILE            the raw data file it was made from: the flight date comes from its first "%A" record
-                     with a decodable date, the radiometer's serial number from its first "%P" record
+                     with a decodable date, the radiometer's serial number from its first "%P" record; its
+                     aircraft records must share times and positions with OUTFILE's lines
   --setup SETUPFILE  the setup file of the run: channel frequencies, channel filter, default SST and the
-                     calibration and SST file names (without it the frequencies are unknown)
+                     calibration and SST file names (without it the frequencies are unknown); refused when
+                     its channels contradict OUTFILE (a disabled channel used, an enabled one never used,
+                     frequencies under which the printed solutions do not give the printed misfit SFQF)
   -o FILE.nc         the file to write (default: FLIGHT.nc beside OUTFILE)
   --date YYYY-MM-DD  the date of the first second, in place of the raw file's (needed when the raw file has
                      no decodable date)
@@ -82,6 +87,17 @@ std::string utc_now() {
   return text;
 }
 
+// "" when the setup's channels agree with the output file (uncertainty::setup_mismatch), else the message.
+std::string check_setup(const Options& o, const std::vector<sfmr::flight::OutSecond>& seconds,
+                        const sfmr::archive::SetupFacts& setup, std::int32_t serial) {
+  if (!setup.have_freq) return {};
+  namespace uncertainty = sfmr::uncertainty;
+  const uncertainty::FlightInputs inputs{.freq = setup.freq, .serial = serial};
+  const std::string why =
+      uncertainty::setup_mismatch(seconds, inputs.freq, uncertainty::estimate_errors(seconds, inputs));
+  return why.empty() ? why : o.setup_file + " is not the setup of " + o.out_file + " (" + why + ")";
+}
+
 // The conversion; an empty string or the error message.
 std::string convert(const Options& o, const std::string& command_line) {
   namespace archive = sfmr::archive;
@@ -99,10 +115,12 @@ std::string convert(const Options& o, const std::string& command_line) {
 
   archive::RawFacts raw;
   if (std::string e = archive::read_raw_facts(o.raw_file, raw); !e.empty()) return e;
+  if (std::string e = sfmr::flight::raw_mismatch(o.raw_file, o.out_file, seconds); !e.empty()) return e;
   archive::FlightMetadata meta;
   meta.have_setup = !o.setup_file.empty();
   if (meta.have_setup) {
     if (std::string e = archive::read_setup_facts(o.setup_file, meta.setup); !e.empty()) return e;
+    if (std::string e = check_setup(o, seconds, meta.setup, raw.serial); !e.empty()) return e;
   }
   if (date_day < 0) date_day = raw.day;
   if (date_day < 0)

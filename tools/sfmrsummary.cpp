@@ -21,6 +21,7 @@
 #include "look/flight_summary.hpp"
 #include "look/truth.hpp"
 #include "out_file/out_reader.hpp"
+#include "uncertainty/setup_check.hpp"
 
 namespace {
 
@@ -34,7 +35,9 @@ constexpr sfmr::tool::ToolInfo kTool{
         "with the simulator's truth file; --csv prints a header line and one line of values.\n"
         "--setup SETUP (the run's setup file: its channel frequencies) adds the median standard errors\n"
         "of wind speed and rain rate, computed as sfmr2nc computes them, and with --truth the share of\n"
-        "seconds whose truth lies within one and two standard errors.\n"};
+        "seconds whose truth lies within one and two standard errors.\n"
+        "A truth that does not overlap the flight in time or place (more than 5 km from its positions),\n"
+        "and a setup whose channels contradict the output file, are errors.\n"};
 
 int summarise(const std::vector<std::string>& words) {
   const sfmr::tool::Args args(words, {{"--console", true}, {"--truth", true}, {"--setup", true}, {"--csv"}});
@@ -55,11 +58,17 @@ int summarise(const std::vector<std::string>& words) {
   if (!truth.empty()) {
     std::ifstream in = sfmr::tool::open_input(truth);
     truth_seconds = sfmr::look::read_truth(in);
+    if (const std::string why = sfmr::look::truth_mismatch(seconds, truth_seconds); !why.empty())
+      sfmr::tool::fail(truth + ": " + why);
   }
 
-  sfmr::uncertainty::FlightInputs inputs;
+  std::vector<sfmr::uncertainty::SecondError> errors;
   if (!setup.empty()) {
+    sfmr::uncertainty::FlightInputs inputs;
     if (const std::string e = sfmr::uncertainty::read_inputs(setup, inputs); !e.empty()) sfmr::tool::fail(e);
+    errors = sfmr::uncertainty::estimate_errors(seconds, inputs);
+    if (const std::string why = sfmr::uncertainty::setup_mismatch(seconds, inputs.freq, errors); !why.empty())
+      sfmr::tool::fail(setup + " is not the setup of " + flight + " (" + why + ")");
   }
 
   if (args.flag("--csv")) {
@@ -71,8 +80,7 @@ int summarise(const std::vector<std::string>& words) {
     if (!setup.empty())
       sfmr::uncertainty::print_error_summary(
           std::cout,
-          sfmr::uncertainty::summarise_errors(seconds, sfmr::uncertainty::estimate_errors(seconds, inputs),
-                                              truth.empty() ? nullptr : &truth_seconds),
+          sfmr::uncertainty::summarise_errors(seconds, errors, truth.empty() ? nullptr : &truth_seconds),
           !truth.empty());
   }
   return 0;

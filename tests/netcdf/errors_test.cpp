@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <initializer_list>
+#include <string>
 
 #include "netcdf/nc_support.hpp"
 #include "output/writer.hpp"
@@ -32,11 +34,17 @@ TEST(Sfmr2ncErrors, StatusMessageAndNothingLeftBehind) {
   write_file("header.OUT", out_file("Time,Lat,Lon", {83400}));
   write_file("wide.OUT", out_file(Writer::kHeader, {83400}) + std::string(1, ' ').append(out_line(83401)));
   write_file("back.OUT", out_file(Writer::kHeader, {83405, 83404}));
-  write_file("good.dat",
-             text_lines({"%P 2 17 SFMR",
-                         "%A,07/12/2026,23:10:00,27.98,-81.95,3000.0,2.00,0.00,283.15,305.00,3015.0,"
-                         "221.5,129.0,701.0,16.7"}));
-  write_file("nodate.dat", text_lines({"%P 2 17 SFMR", "%A,7/12/2026,23:10:00,27.98,-81.95"}));
+  // Raw files with an aircraft record at each second of their output files, at the printed position.
+  const auto raw = [](const char* name, std::initializer_list<const char*> times) {
+    std::string text = "%P 2 17 SFMR\n";
+    for (const char* t : times)
+      text += std::string("%A,07/12/2026,") + t +
+              ",27.50,-81.25,3000.0,2.00,0.00,283.15,305.00,3015.0,221.5,129.0,701.0,16.7\n";
+    write_file(name, text);
+  };
+  raw("good.dat", {"23:10:00", "23:10:01", "23:10:02"});
+  raw("back.dat", {"23:10:05", "23:10:04"});
+  write_file("nodate.dat", text_lines({"%P 2 17 SFMR", "%A,7/12/2026,23:10:00,27.50,-81.25"}));
   write_file("existing.nc", "old");
   write_file("forced.nc", "old");
 
@@ -62,7 +70,7 @@ TEST(Sfmr2ncErrors, StatusMessageAndNothingLeftBehind) {
       {"date given", "good.OUT nodate.dat --date 2026-12-07 -o h.nc", 0, "", "h.nc"},
       {"date that does not exist", "good.OUT good.dat --date 2026-02-29 -o h2.nc", 1,
        "--date 2026-02-29: not a date", "h2.nc"},
-      {"time backwards: converted, the time unverified", "back.OUT good.dat -o i.nc", 0, "", "i.nc"},
+      {"time backwards: converted, the time unverified", "back.OUT back.dat -o i.nc", 0, "", "i.nc"},
       {"no data lines", "empty.OUT good.dat -o k.nc", 1, "empty.OUT: no data lines", "k.nc"},
       {"directory missing", "good.OUT good.dat -o nodir/j.nc", 1, "nodir/j.nc: cannot write", "nodir/j.nc"},
       {"existing file kept", "good.OUT good.dat -o existing.nc", 1,

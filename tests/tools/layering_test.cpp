@@ -15,7 +15,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Bottom up: common; out_file; sim, recon, sonde; uncertainty; look; archive; storm, campaign.
+// Bottom up: common; out_file; sim, recon, sonde; uncertainty; look; plot; archive; storm, campaign.
 const std::map<std::string, std::set<std::string>> kMayInclude = {
     {"common", {}},
     {"out_file", {"common"}},
@@ -24,6 +24,7 @@ const std::map<std::string, std::set<std::string>> kMayInclude = {
     {"sonde", {"common", "out_file"}},
     {"uncertainty", {"common", "out_file"}},
     {"look", {"common", "out_file", "uncertainty"}},
+    {"plot", {"common", "out_file", "uncertainty", "look"}},
     {"archive", {"common", "out_file", "recon", "sonde", "uncertainty"}},
     {"storm", {"common", "out_file", "recon", "sonde", "uncertainty", "archive"}},
     {"campaign", {"common", "out_file", "uncertainty", "look", "archive"}},

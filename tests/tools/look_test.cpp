@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 #include <sstream>
 #include <string>
@@ -12,12 +13,23 @@
 
 #include "core/text.hpp"
 #include "look/flight_summary.hpp"
-#include "look/plot_data.hpp"
 #include "look/truth.hpp"
 #include "out_file/out_reader.hpp"
+#include "plot/plot_data.hpp"
+#include "plot/quicklook.hpp"
+#include "support/test_util.hpp"
 
 namespace sfmr::look {
 namespace {
+
+using plot::convert_segments;
+using plot::degree_tics;
+using plot::LandGrid;
+using plot::map_frame;
+using plot::MapFrame;
+using plot::write_bands;
+using plot::write_land_outlines;
+using plot::write_series;
 
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 
@@ -497,6 +509,26 @@ TEST(PlotData, CoastSegmentsBecomeGnuplotBlocks) {
     EXPECT_EQ(convert_segments(in, out, c.shifted), c.points) << c.gmt;
     EXPECT_EQ(out.str(), c.gnuplot) << c.gmt;
   }
+}
+
+TEST(PlotData, PrefixThatIsADirectoryNamesTheFilesAfterTheFlight) {
+  const sfmr::testing::TempDir dir;
+  std::filesystem::create_directory("out");
+  struct Case {
+    const char *prefix, *named_after, *want;
+  };
+  const Case cases[] = {
+      {"", "data/f.OUT", "data/f"},
+      {"p", "data/f.OUT", "p"},
+      {"out", "data/f.OUT", "out/f"},
+      {"out/", "f.OUT", "out/f"},
+      {"new/", "f.OUT", "new/f"},
+      {"out/x", "f.OUT", "out/x"},
+      {"out/", "flights.txt", "out/flights"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(plot::output_prefix(c.prefix, c.named_after).string(), c.want)
+        << c.prefix << " " << c.named_after;
 }
 
 TEST(Truth, RetrievalAndOnboardAgainstTheTruth) {

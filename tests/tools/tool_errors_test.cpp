@@ -54,6 +54,7 @@ struct Case {
   std::vector<Bad> bad = {};      // the inputs the row runs with (none: once, as it stands)
   const char* cut = "";           // the good file that Bad::kCut cuts in the middle
   int status = 1;
+  const char* says = "";  // a part of the error line, when the row tests one refusal
 };
 
 // A directory that cannot be written, even by root: a read-only bind mount of itself, in a mount namespace
@@ -115,7 +116,10 @@ std::string bad_input(Bad bad, const std::string& cut) {
 }
 
 // A processed 2-minute flight (f.OUT, console.txt, f.dat, f.setup, f.truth.csv), an SST grid, a manifest,
-// and the bad inputs, in the working directory.
+// and the bad inputs, in the working directory; inputs that belong to another flight: the raw file and
+// truth of a flight at noon (g.dat, g.truth.csv), f's truth mirrored into the other hemisphere
+// (moved.truth.csv), f's setup with channel 1 shifted by 0.1 GHz (shifted.setup) and with channel 5 disabled
+// (disabled.setup); and a campaign list of one flight without a valid position (nowhere.list).
 void make_inputs() {
   const auto sim = [](std::vector<std::string> args) {
     args.insert(args.begin(), SFMR_SIM_BINARY);
@@ -123,13 +127,40 @@ void make_inputs() {
   };
   sim({"grid", "sst.bin"});
   sim({"flight", ".", "--name", "f", "--hours", "0.03", "--no-land"});
+  sim({"flight", ".", "--name", "g", "--hours", "0.03", "--no-land", "--start", "12:00:00"});
   write_file("nogrid", "");
-  write_file("f.setup",
-             sfmr::testing::text_lines({"&A", "f.dat", "&B", "f.cal", "&C", "nogrid", "&D",
-                                        "4.74 5.31 5.57 6.02 6.69 7.09", "&E", "25.0", "&F", "2.0"}));
+  const auto setup = [](const char* name, const char* freqs) {
+    write_file(name, sfmr::testing::text_lines({"&A", "f.dat", "&B", "f.cal", "&C", "nogrid", "&D", freqs,
+                                                "&E", "25.0", "&F", "2.0"}));
+  };
+  setup("f.setup", "4.74 5.31 5.57 6.02 6.69 7.09");
+  setup("shifted.setup", "4.74 5.41 5.57 6.02 6.69 7.09");
+  setup("disabled.setup", "4.74 5.31 5.57 6.02 6.69 0.0");
+  std::string moved;  // "Sec,WS,RR,Lat,Lon,Land" with the latitude's sign changed
+  for (const std::string& line : lines_of(read_file("f.truth.csv"))) {
+    std::vector<std::string> c(1);
+    for (const char ch : line) {
+      if (ch == ',') {
+        c.emplace_back();
+      } else {
+        c.back().push_back(ch);
+      }
+    }
+    if (c.size() == 6 && c[3] != "Lat") c[3] = c[3][0] == '-' ? c[3].substr(1) : "-" + c[3];
+    for (std::size_t k = 0; k < c.size(); ++k) moved += (k ? "," : "") + c[k];
+    moved += "\n";
+  }
+  write_file("moved.truth.csv", moved);
   const ChildResult batch = run_child({.argv = {SFMR_BINARY}, .in_file = "f.answers"});
   ASSERT_EQ(batch.shell_status(), 0) << batch.out;
   write_file("console.txt", batch.out);
+  std::string nowhere;  // f.OUT with every position 0, 0 (no valid position), listed as a campaign
+  for (std::string line : lines_of(read_file("f.OUT"))) {
+    if (line.rfind("Time", 0) != 0) line.replace(9, 16, "  0.000,   0.000");
+    nowhere += line + "\r\n";
+  }
+  write_file("nowhere.OUT", nowhere);
+  write_file("nowhere.list", "nowhere.OUT\n");
   write_file("manifest.csv",
              sfmr::testing::text_lines({"name,raw,cal,sst,f1,f2,f3,f4,f5,f6,default_sst,filter",
                                         "f,f.dat,f.cal,aircraft,4.74,5.31,5.57,6.02,6.69,7.09,25.0,2.0",
@@ -169,11 +200,25 @@ TEST(ToolErrors, OneLineAStatusAndNothingLeftBehind) {
       {.tool = "sfmrsummary", .args = {"IN"}, .bad = kAllBad, .cut = "f.OUT"},
       {.tool = "sfmrsummary", .args = {"f.OUT", "--console", "IN"}, .bad = kNotThere},
       {.tool = "sfmrsummary", .args = {"f.OUT", "--truth", "IN"}, .bad = kNotThere},
+      {.tool = "sfmrsummary", .args = {"f.OUT", "--truth", "g.truth.csv"}, .says = "does not overlap"},
+      {.tool = "sfmrsummary", .args = {"f.OUT", "--truth", "moved.truth.csv"}, .says = "km from the flight"},
+      {.tool = "sfmrsummary", .args = {"f.OUT", "--setup", "shifted.setup"}, .says = "misfit SFQF"},
+      {.tool = "sfmrsummary",
+       .args = {"f.OUT", "--setup", "disabled.setup"},
+       .says = "channel 5 is disabled"},
       {.tool = "sfmrsummary", .args = {"f.OUT", "--console"}, .status = 2},
       {.tool = "sfmrsummary", .args = {"f.OUT", "--bogus"}, .status = 2},
       {.tool = "sfmrplot", .args = {"IN"}, .bad = kAllBad, .cut = "f.OUT"},
       {.tool = "sfmrplot", .args = {"f.OUT", "--truth", "IN", "-o", "p"}, .bad = kNotThere},
       {.tool = "sfmrplot", .args = {"f.OUT", "-o", "RO/p"}},
+      {.tool = "sfmrplot",
+       .args = {"--campaign", "nowhere.list", "-o", "p"},
+       .says = "nowhere.list: no valid position in any flight"},
+      {.tool = "sfmrplot",
+       .args = {"f.OUT", "--truth", "g.truth.csv", "-o", "p"},
+       .says = "does not overlap"},
+      {.tool = "sfmrplot", .args = {"f.OUT", "--truth", "moved.truth.csv", "-o", "p"}, .says = "km from"},
+      {.tool = "sfmrplot", .args = {"f.OUT", "--setup", "shifted.setup", "-o", "p"}, .says = "misfit SFQF"},
       {.tool = "sfmrplot", .args = {"f.OUT", "-o"}, .status = 2},
       {.tool = "sfmrplot", .args = {"f.OUT", "--bogus"}, .status = 2},
       {.tool = "sfmr2nc", .args = {"IN", "f.dat", "-o", "f.nc"}, .bad = kAllBad, .cut = "f.OUT"},
@@ -181,6 +226,15 @@ TEST(ToolErrors, OneLineAStatusAndNothingLeftBehind) {
       {.tool = "sfmr2nc", .args = {"f.OUT", "IN", "-o", "f.nc"}, .bad = kNotWhole},
       {.tool = "sfmr2nc", .args = {"f.OUT", "f.dat", "--setup", "IN", "-o", "f.nc"}, .bad = kNotWhole},
       {.tool = "sfmr2nc", .args = {"f.OUT", "f.dat", "-o", "RO/f.nc"}},
+      {.tool = "sfmr2nc",
+       .args = {"f.OUT", "g.dat", "-o", "f.nc"},
+       .says = "g.dat is not the raw file of f.OUT"},
+      {.tool = "sfmr2nc",
+       .args = {"f.OUT", "f.dat", "--setup", "shifted.setup", "-o", "f.nc"},
+       .says = "shifted.setup is not the setup of f.OUT"},
+      {.tool = "sfmr2nc",
+       .args = {"f.OUT", "f.dat", "--setup", "disabled.setup", "-o", "f.nc"},
+       .says = "channel 5 is disabled"},
       {.tool = "sfmr2nc", .args = {"f.OUT", "f.dat", "-o", "f.nc", "--date", "2026-13-01"}},
       {.tool = "sfmr2nc", .args = {"f.OUT", "f.dat", "-o"}, .status = 2},
       {.tool = "sfmr2nc", .args = {"f.OUT"}, .status = 2},
@@ -216,6 +270,7 @@ TEST(ToolErrors, OneLineAStatusAndNothingLeftBehind) {
       EXPECT_EQ(r.shell_status(), c.status) << name << ": " << r.err;
       EXPECT_EQ(err.size(), 1u) << name << ": " << r.err;
       EXPECT_EQ(r.err.rfind(std::string(c.tool) + ": ", 0), 0u) << name << ": " << r.err;
+      EXPECT_NE(r.err.find(c.says), std::string::npos) << name << ": " << r.err;
       fs::remove("cut." + std::string(c.cut));
       EXPECT_EQ(tree(dir.path()), before) << name << ": the directory changed";
     }

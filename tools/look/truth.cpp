@@ -1,7 +1,9 @@
 #include "look/truth.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <iomanip>
+#include <numbers>
 #include <sstream>
 #include <string>
 
@@ -41,7 +43,54 @@ void finish(Stats& st) {
   st.rms = std::sqrt(st.rms / st.n);
 }
 
+// Distance between two positions (deg), km: the angle of arc in the local flat approximation, a minute of
+// arc a nautical mile.
+double distance_km(double lat1, double lon1, double lat2, double lon2) {
+  const double dlon = std::remainder(lon2 - lon1, 360.0);
+  const double coslat = std::cos(0.5 * (lat1 + lat2) * std::numbers::pi / 180.0);
+  return std::hypot(lat2 - lat1, dlon * coslat) * 60.0 * kKmPerNmi;
+}
+
+// A distance in km to one decimal, without leading blanks.
+std::string km_text(double km) {
+  const std::string text = format_F(km, 12, 1);
+  return text.substr(text.find_first_not_of(' '));
+}
+
+// "HH:MM:SS to HH:MM:SS" of a set of seconds of the day.
+std::string clock_span(int first, int last) {
+  return clock_label(first) + " to " + clock_label(last);
+}
+
 }  // namespace
+
+std::string truth_mismatch(const std::vector<flight::OutSecond>& seconds,
+                           const std::map<int, TruthSecond>& truth) {
+  if (truth.empty()) return "no truth line";
+  std::vector<double> distances;
+  int shared = 0, retrieved = 0;
+  for (const flight::OutSecond& o : seconds) {
+    const auto t = truth.find(o.clock);
+    if (t == truth.end()) continue;
+    ++shared;
+    if (has_retrieval(o)) ++retrieved;
+    if (has_position(o) && std::isfinite(t->second.lat) && std::isfinite(t->second.lon))
+      distances.push_back(distance_km(o.Lat, o.Lon, t->second.lat, t->second.lon));
+  }
+  if (shared == 0 && !seconds.empty())
+    return "does not overlap the flight in time (truth " +
+           clock_span(truth.begin()->first, truth.rbegin()->first) + ", flight " +
+           clock_span(seconds.front().clock, seconds.back().clock) + " UTC)";
+  if (!distances.empty()) {
+    std::nth_element(distances.begin(), distances.begin() + distances.size() / 2, distances.end());
+    const double median = distances[distances.size() / 2];
+    if (!(median <= kTruthDistanceKm))
+      return "lies " + km_text(median) + " km from the flight's positions (median over " +
+             std::to_string(distances.size()) + " seconds; at most " + km_text(kTruthDistanceKm) + " km)";
+  }
+  if (retrieved == 0) return "shares no second with a retrieval of the flight";
+  return {};
+}
 
 std::map<int, TruthSecond> read_truth(std::istream& in) {
   std::map<int, TruthSecond> truth;
@@ -54,6 +103,7 @@ std::map<int, TruthSecond> read_truth(std::istream& in) {
     double sec = 0.0, land = 0.0;
     TruthSecond t;
     if (!number(c[0], sec) || !number(c[1], t.ws) || !number(c[2], t.rr) || !number(c[5], land)) continue;
+    if (!number(c[3], t.lat) || !number(c[4], t.lon)) t.lat = t.lon = NAN;
     t.land = land != 0.0;
     truth[static_cast<int>(sec)] = t;
   }

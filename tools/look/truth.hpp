@@ -4,9 +4,11 @@
 // before its time).
 #pragma once
 
+#include <cmath>
 #include <istream>
 #include <map>
 #include <ostream>
+#include <string>
 #include <vector>
 
 #include "out_file/out_reader.hpp"
@@ -17,6 +19,7 @@ namespace sfmr::look {
 struct TruthSecond {
   double ws = 0.0, rr = 0.0;  // m/s, mm/h
   bool land = false;
+  double lat = NAN, lon = NAN;  // deg; NaN where the file gives none
 };
 
 // Parses the truth file; the key is the second of day. Lines that do not parse are skipped.
@@ -35,6 +38,18 @@ struct TruthSummary {
   int lag = 0;
   Stats ws_lagged, rr_lagged;
 };
+
+// Farthest the truth's positions may lie from the flight's (the median over their common seconds), km:
+// the simulator writes the positions of the aircraft it flew, which the output file repeats to 0.001 deg.
+constexpr double kTruthDistanceKm = 5.0;
+
+// Why `truth` is not the truth of this flight, or "" when it is: it shares no second of the day with the
+// flight, its positions lie more than kTruthDistanceKm from the flight's over the seconds they share (the
+// median of the distances, so a garbled position does not decide), or it shares no second with a
+// retrieval (a comparison over zero seconds). Distances on a sphere where a minute of arc is a nautical
+// mile, in the local flat approximation (the check needs kilometres, not metres).
+std::string truth_mismatch(const std::vector<flight::OutSecond>& seconds,
+                           const std::map<int, TruthSecond>& truth);
 
 TruthSummary compare_with_truth(const std::vector<flight::OutSecond>& seconds,
                                 const std::map<int, TruthSecond>& truth);

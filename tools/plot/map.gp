@@ -9,10 +9,11 @@
 #               and the sea's colour in turn, they cover what the land raster's cells cover
 #   mapout flightname timespan west east south north mapratio cbmax
 #   start_lon start_lat end_lon end_lat start_label end_label xtic_list ytic_list
-# Page height follows the map's aspect ratio: about 880 pixels of map width plus title, axes and margins.
+# Page height follows the map's aspect ratio: about 880 pixels of map width plus title, axes, the legend's
+# row below the frame and margins.
 # Every setting from its default: sfmrplot runs both scripts in one gnuplot, one after the other.
 reset
-set terminal pngcairo size 1300, int(880 * mapratio + 190) font "sans,12" linewidth 1.2
+set terminal pngcairo size 1300, int(880 * mapratio + 240) font "sans,12" linewidth 1.2
 set output mapout
 set datafile missing "NaN"
 
@@ -42,7 +43,9 @@ set rmargin 14
 sea_colour = "#dcebf7"
 set object 1 rectangle from graph 0, graph 0 to graph 1, graph 1 behind fc rgb sea_colour fs solid 1.0 noborder
 
-set key bottom left box lc rgb "#7f7f7f" opaque reverse Left samplen 1 spacing 1.3 width 1 font "sans,11"
+# The legend in one row below the frame, where it hides no part of the track or the coast.
+set key outside below center horizontal maxrows 1 box lc rgb "#7f7f7f" reverse Left samplen 1 width 2 \
+    font "sans,11"
 
 land_plot = land_levels > 0 ? 'for [level = 0:land_levels - 1] landfile index level with filledcurves closed \
     fc rgb (level % 2 ? sea_colour : land_colour) fs solid 1.0 noborder notitle,' : ''

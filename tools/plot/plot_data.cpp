@@ -1,4 +1,4 @@
-#include "look/plot_data.hpp"
+#include "plot/plot_data.hpp"
 
 #include <algorithm>
 #include <array>
@@ -10,7 +10,17 @@
 #include "core/text.hpp"
 #include "look/flight_summary.hpp"
 
-namespace sfmr::look {
+namespace sfmr::plot {
+
+using look::Band;
+using look::band_colour;
+using look::band_label;
+using look::band_of;
+using look::has_onboard;
+using look::has_position;
+using look::has_retrieval;
+using look::kBands;
+using look::TruthSecond;
 
 namespace {
 
@@ -337,4 +347,4 @@ std::string gnuplot_string(const std::string& text) {
   return s + "'";
 }
 
-}  // namespace sfmr::look
+}  // namespace sfmr::plot

@@ -12,7 +12,7 @@
 #include "look/truth.hpp"
 #include "out_file/out_reader.hpp"
 
-namespace sfmr::look {
+namespace sfmr::plot {
 
 // The plots' data files are binary: records of native doubles (gnuplot's binary format="%float64..."),
 // which gnuplot reads in a fraction of the time it takes to parse the same numbers as text. Values are
@@ -29,7 +29,7 @@ struct SeriesFiles {
 // Writes the time series, elapsed in s since the first line's midnight. The truth keeps every second (with
 // NaN where it has no value, or over land), so that its line is broken where the truth is missing.
 void write_series(const SeriesFiles& files, const std::vector<flight::OutSecond>& seconds,
-                  const std::map<int, TruthSecond>& truth);
+                  const std::map<int, look::TruthSecond>& truth);
 
 // Status band: one box per run of seconds in the same Band, as gnuplot's boxxyerror columns
 // "x y x_half y_half colour": the run's middle and half length in elapsed seconds (the run covering
@@ -87,4 +87,4 @@ std::string degree_tics(double lo, double hi, const char* positive, const char* 
 // A gnuplot string literal (single quotes, a quote doubled) of `text`.
 std::string gnuplot_string(const std::string& text);
 
-}  // namespace sfmr::look
+}  // namespace sfmr::plot
