@@ -91,10 +91,7 @@ std::string utc_now() {
 std::string check_setup(const Options& o, const std::vector<sfmr::flight::OutSecond>& seconds,
                         const sfmr::archive::SetupFacts& setup, std::int32_t serial) {
   if (!setup.have_freq) return {};
-  namespace uncertainty = sfmr::uncertainty;
-  const uncertainty::FlightInputs inputs{.freq = setup.freq, .serial = serial};
-  const std::string why =
-      uncertainty::setup_mismatch(seconds, inputs.freq, uncertainty::estimate_errors(seconds, inputs));
+  const std::string why = sfmr::uncertainty::setup_mismatch(seconds, {.freq = setup.freq, .serial = serial});
   return why.empty() ? why : o.setup_file + " is not the setup of " + o.out_file + " (" + why + ")";
 }
 

@@ -7,8 +7,9 @@
 // against the onboard solution. --console counts the damaged records that sfmrbatch reported in the console
 // transcript of the run; --truth compares with the simulator's truth file; --setup (the run's setup file, for
 // its frequencies) adds the median standard errors of wind and rain, and with --truth how often the truth
-// lies within one and two of them; --csv prints two machine-readable
-// lines instead:
+// lies within one and two of them. A truth that does not overlap the flight in time or place, and a setup
+// whose channels contradict the output file, are refused (look/truth.hpp, uncertainty/setup_check.hpp).
+// --csv prints two machine-readable lines instead:
 //   seconds,retrieved_seconds,retrieved_share,max_wind_speed,max_rain_rate,damaged_records
 #include <fstream>
 #include <iostream>
@@ -62,12 +63,10 @@ int summarise(const std::vector<std::string>& words) {
       sfmr::tool::fail(truth + ": " + why);
   }
 
-  std::vector<sfmr::uncertainty::SecondError> errors;
+  sfmr::uncertainty::FlightInputs inputs;
   if (!setup.empty()) {
-    sfmr::uncertainty::FlightInputs inputs;
     if (const std::string e = sfmr::uncertainty::read_inputs(setup, inputs); !e.empty()) sfmr::tool::fail(e);
-    errors = sfmr::uncertainty::estimate_errors(seconds, inputs);
-    if (const std::string why = sfmr::uncertainty::setup_mismatch(seconds, inputs.freq, errors); !why.empty())
+    if (const std::string why = sfmr::uncertainty::setup_mismatch(seconds, inputs); !why.empty())
       sfmr::tool::fail(setup + " is not the setup of " + flight + " (" + why + ")");
   }
 
@@ -80,7 +79,8 @@ int summarise(const std::vector<std::string>& words) {
     if (!setup.empty())
       sfmr::uncertainty::print_error_summary(
           std::cout,
-          sfmr::uncertainty::summarise_errors(seconds, errors, truth.empty() ? nullptr : &truth_seconds),
+          sfmr::uncertainty::summarise_errors(seconds, sfmr::uncertainty::estimate_errors(seconds, inputs),
+                                              truth.empty() ? nullptr : &truth_seconds),
           !truth.empty());
   }
   return 0;

@@ -63,9 +63,21 @@ void read_truth(const std::string& path, Flights& f) {
 void estimate_with_setup(const std::string& setup, const std::string& out_file, Flights& f) {
   uncertainty::FlightInputs inputs;
   if (const std::string e = uncertainty::read_inputs(setup, inputs); !e.empty()) tool::fail(e);
-  f.errors = uncertainty::estimate_errors(f.seconds, inputs);
-  if (const std::string why = uncertainty::setup_mismatch(f.seconds, inputs.freq, *f.errors); !why.empty())
+  if (const std::string why = uncertainty::setup_mismatch(f.seconds, inputs); !why.empty())
     tool::fail(setup + " is not the setup of " + out_file + " (" + why + ")");
+  f.errors = uncertainty::estimate_errors(f.seconds, inputs);
+}
+
+// The flight's seconds, or the campaign's.
+Flights read_flights(const QuickLook& q) {
+  Flights f;
+  if (!q.campaign.empty()) {
+    read_campaign(q.campaign, f);
+  } else if (const std::string e = flight::read_out_file(q.flight, f.seconds); !e.empty()) {
+    tool::fail(e);
+  }
+  if (f.seconds.empty()) tool::fail((q.campaign.empty() ? q.flight : q.campaign) + ": no data lines");
+  return f;
 }
 
 // The PNG files: their names, and the temporaries gnuplot draws into (removed when anything fails).
@@ -192,18 +204,11 @@ void draw_quicklook(const QuickLook& q) {
   drawing.feed("set terminal pngcairo\n");
 
   const bool campaign = !q.campaign.empty();
-  const std::string source = campaign ? q.campaign : q.flight;
-  Flights f;
-  if (campaign) {
-    read_campaign(q.campaign, f);
-  } else if (const std::string e = flight::read_out_file(q.flight, f.seconds); !e.empty()) {
-    tool::fail(e);
-  }
-  if (f.seconds.empty()) tool::fail(source + ": no data lines");
+  Flights f = read_flights(q);
   const auto frame = map_frame(f.seconds);
   if (!frame)
-    tool::fail(source +
-               (campaign ? ": no valid position in any flight" : ": no valid position in the flight"));
+    tool::fail(campaign ? q.campaign + ": no valid position in any flight"
+                        : q.flight + ": no valid position in the flight");
   if (!q.truth.empty()) read_truth(q.truth, f);
   if (!q.setup.empty()) estimate_with_setup(q.setup, q.flight, f);
 

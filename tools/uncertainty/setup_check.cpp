@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/constants.hpp"
 #include "core/text.hpp"
+#include "retrieval/forward_model.hpp"
 
 namespace sfmr::uncertainty {
 
@@ -48,19 +50,30 @@ std::string channel_mismatch(const std::vector<flight::OutSecond>& seconds,
 
 }  // namespace
 
-std::string setup_mismatch(const std::vector<flight::OutSecond>& seconds,
-                           const std::array<float, kChannels>& freq, const std::vector<SecondError>& errors) {
-  if (std::string why = channel_mismatch(seconds, freq); !why.empty()) return why;
+std::string setup_mismatch(const std::vector<flight::OutSecond>& seconds, const FlightInputs& inputs) {
+  if (std::string why = channel_mismatch(seconds, inputs.freq); !why.empty()) return why;
   std::vector<double> differences;
-  for (std::size_t i = 0; i < seconds.size() && i < errors.size(); ++i) {
-    const flight::OutSecond& s = seconds[i];
-    if (s.Err.kind != flight::RetrievalKind::ChannelList || std::isnan(s.SFQF)) continue;
+  ChannelModels models;
+  std::array<float, kChannels> emis{};
+  float emis_sst = NAN;
+  for (const flight::OutSecond& s : seconds) {
+    if (s.Err.kind != flight::RetrievalKind::ChannelList || std::isnan(s.SFQF) || std::isnan(s.SFWS) ||
+        std::isnan(s.SFRR) || std::isnan(s.SST) || std::isnan(s.TAmb) || std::isnan(s.RAlt))
+      continue;
+    if (!(s.SST == emis_sst)) {
+      klsw_loop(inputs.freq, s.SST, emis, inputs.serial, kChannels);
+      emis_sst = s.SST;
+    }
+    const auto ts = static_cast<float>(s.SST + kKelvinOffset),
+               ta = static_cast<float>(s.TAmb + kKelvinOffset);
+    const std::array<float, 2> x = {static_cast<float>(model_wind(s.SFWS, s.SFRR)), s.SFRR};
     double sum = 0.0;
     int n = 0;
     for (std::size_t k = 0; k < kChannels; ++k) {
-      const float r = errors[i].tb_residual[k];
-      if (!s.Err.channel_used[k] || std::isnan(r)) continue;
-      sum += static_cast<double>(r) * r;
+      if (!s.Err.channel_used[k] || std::isnan(s.Tb[k])) continue;
+      const double d =
+          static_cast<double>(s.Tb[k]) - models.of(k, inputs.freq[k], ts, s.RAlt, ta, emis[k]).tb(x);
+      sum += d * d;
       ++n;
     }
     if (n > 0) differences.push_back(std::fabs(std::sqrt(sum / n) - s.SFQF));

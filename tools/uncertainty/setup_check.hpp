@@ -29,12 +29,11 @@ constexpr int kMinSolves = 60;
 //     was in range (0 to 270 K): the channel filter drops a channel that disagrees with the others in a
 //     second, not in every second of a flight; the output shows a run with the channel disabled;
 //   - frequencies under which the printed solutions do not fit their own brightness temperatures: the rms
-//     of `errors`' residuals (measured minus model at the printed solution, over the channels that the
-//     status text lists) against SFQF, the solver's rms misfit of the same channels. With the run's
-//     frequencies the two agree to the rounding of the printed numbers; the median of their differences
-//     over the flight's solves must stay within kMisfitTolerance.
-// `errors` are estimate_errors' of `seconds` with these frequencies.
-std::string setup_mismatch(const std::vector<flight::OutSecond>& seconds,
-                           const std::array<float, kChannels>& freq, const std::vector<SecondError>& errors);
+//     of the residuals (printed brightness temperature minus the forward model at the printed solution,
+//     over the channels that the status text lists) against SFQF, the solver's rms misfit of the same
+//     channels. With the run's frequencies the two agree to the rounding of the printed numbers; the
+//     median of their differences over the flight's solves must stay within kMisfitTolerance.
+// The serial number of `inputs` chooses the polarisation of the calm-sea emissivity, as in the processing.
+std::string setup_mismatch(const std::vector<flight::OutSecond>& seconds, const FlightInputs& inputs);
 
 }  // namespace sfmr::uncertainty
