@@ -91,8 +91,7 @@ bool write_to(const fs::path& path, Writer&& writer) {
 }
 
 std::string number(double v) {
-  const std::string text = sfmr::format_F(v, 14, 4);
-  return text.substr(text.find_first_not_of(' '));
+  return sfmr::format_trimmed(v, 4);
 }
 
 // A helper program run in `dir` (standard output into `out`, when given); a failure names the program and
@@ -106,10 +105,7 @@ sfmr::tool::ChildCommand helper(const std::vector<std::string>& argv, const fs::
 }
 
 void check(const sfmr::tool::ChildResult& r, const std::string& program) {
-  if (!r.started) fail(program + " could not be run (is it installed?)");
-  if (r.shell_status() == 0) return;
-  std::string detail = r.err.substr(0, r.err.find('\n'));
-  fail(program + " failed" + (detail.empty() ? " (" + r.failure() + ")" : ": " + detail));
+  if (r.shell_status() != 0) fail(r.failure_line(program, r.err.substr(0, r.err.find('\n'))));
 }
 
 // Colour of land under the map (red, green, blue).

@@ -69,6 +69,39 @@ TEST(ToolCommon, ChildEndsAreReported) {
   }
 }
 
+TEST(ToolCommon, FailedChildIsOneLine) {
+  struct Case {
+    const char* name;
+    ChildResult result;
+    std::string detail, expected;
+  };
+  const Case cases[] = {
+      {"success", {.started = true, .exited = true, .status = 0}, "ignored", ""},
+      {"exit with its own line",
+       {.started = true, .exited = true, .status = 1},
+       "bad input",
+       "prog: bad input"},
+      {"already prefixed",
+       {.started = true, .exited = true, .status = 1},
+       "prog: bad input",
+       "prog: bad input"},
+      {"exit without a line", {.started = true, .exited = true, .status = 3}, "", "prog: exit status 3"},
+      {"signal",
+       {.started = true, .signal = 9},
+       "last words",
+       "prog: ended by signal 9 (Killed); last words"},
+      {"time limit",
+       {.started = true, .signal = 9, .timed_out = true},
+       "",
+       "prog: killed after its time limit"},
+      {"not started",
+       {.start_error = "cannot run prog: No such file"},
+       "x",
+       "prog: cannot run prog: No such file"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.result.failure_line("prog", c.detail), c.expected) << c.name;
+}
+
 TEST(ToolCommon, ChildrenRunSideBySideIntoFiles) {
   TempDir dir;
   const std::vector<ChildResult> r = run_children({{.argv = {"sh", "-c", "echo a; echo b >&2"},

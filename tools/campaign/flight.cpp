@@ -51,12 +51,6 @@ void sync_file(const fs::path& path) {
   ::close(fd);
 }
 
-// Seconds with millisecond resolution, without padding.
-std::string format_seconds(double s) {
-  std::string text = format_F(s, 14, 3);
-  return text.substr(text.find_first_not_of(' '));
-}
-
 void fail(FlightResult& r, std::string step, int status, std::string reason) {
   r.done = false;
   r.failed_step = std::move(step);
@@ -138,9 +132,9 @@ std::string format_result(const FlightResult& r) {
     if (c == '\n' || c == '\r') c = ' ';
   }
   s += "reason=" + reason + "\n";
-  s += "seconds=" + format_seconds(r.seconds) + "\n";
+  s += "seconds=" + format_trimmed(r.seconds, 3) + "\n";
   for (const auto& st : r.steps) {
-    s += "step=" + st.step + " " + std::to_string(st.status) + " " + format_seconds(st.seconds) + "\n";
+    s += "step=" + st.step + " " + std::to_string(st.status) + " " + format_trimmed(st.seconds, 3) + "\n";
   }
   return s;
 }
@@ -227,14 +221,7 @@ FlightResult run_flight(const Flight& f, const fs::path& outdir, const Tools& to
       if (r.done) fail(r, s.name, status, why);
       return false;
     };
-    if (status != 0) {
-      std::string why = last_line(s.stderr_file, "no message");
-      if (!o.started) why = o.start_error;
-      if (o.started && !o.exited) why = "ended by signal " + std::to_string(o.signal) + "; " + why;
-      // The companion tools begin their one error line with their own name already.
-      if (!why.starts_with(s.name + ": ")) why = s.name + ": " + why;
-      return failed(why);
-    }
+    if (status != 0) return failed(o.failure_line(s.name, last_line(s.stderr_file, "no message")));
     std::error_code ec;
     for (const auto& product : s.products) {
       if (!fs::is_regular_file(dir / product, ec))

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <numbers>
 #include <stdexcept>
 
 #include "core/calendar.hpp"
@@ -15,14 +16,10 @@ namespace sfmr::storm {
 namespace {
 
 const char* const kQuadrants[] = {"NE", "SE", "SW", "NW"};
-constexpr double kPi = 3.141592653589793;
 
 // Fixed decimals without padding; empty for NaN.
 std::string fixed(double v, int decimals) {
-  if (!std::isfinite(v)) return {};
-  if (decimals == 0) return std::to_string(std::lround(v));
-  const std::string s = format_F(v, 24, decimals);
-  return std::string(s.substr(s.find_first_not_of(' ')));
+  return format_trimmed(v, decimals);
 }
 
 struct Clock {
@@ -43,7 +40,7 @@ Clock clock_of(double t) {
 // The storm's motion from the centre: direction it moves towards (deg) and speed (m/s).
 void motion_of(const Analysis& an, double& dir, double& speed) {
   speed = std::hypot(an.motion.u, an.motion.v) * 1000.0;
-  dir = std::atan2(an.motion.u, an.motion.v) * 180.0 / kPi;
+  dir = std::atan2(an.motion.u, an.motion.v) * 180.0 / std::numbers::pi;
   if (dir < 0.0) dir += 360.0;
 }
 
@@ -278,7 +275,7 @@ void write_plan_data(std::ostream& out, const Analysis& an, const Context& ctx) 
   for (std::size_t f = 0; f < ctx.flights.size(); ++f) {
     const Series& s = ctx.flights[f];
     for (std::size_t i = 0; i < s.t.size(); ++i) {
-      const double r = an.range_km[f][i], b = an.bearing_deg[f][i] * kPi / 180.0;
+      const double r = an.range_km[f][i], b = an.bearing_deg[f][i] * std::numbers::pi / 180.0;
       if (!std::isfinite(r) || !std::isfinite(s.wind[i]) || r > 250.0) continue;
       out << fixed(r * std::sin(b), 2) << ' ' << fixed(r * std::cos(b), 2) << ' ' << fixed(s.wind[i], 2)
           << '\n';
