@@ -3,12 +3,12 @@
 namespace sfmr::nc {
 
 void check(int status, std::string_view what) {
-  if (status != NC_NOERR) throw Error(std::string(what) + ": " + nc_strerror(status));
+  if (status != NC_NOERR) throw Error(std::string(what) + ": " + nc_strerror(status), status);
 }
 
-File File::create(const std::string& path) {
+File File::create(const std::string& path, std::string_view what) {
   int id = -1;
-  check(nc_create(path.c_str(), NC_NETCDF4 | NC_CLOBBER, &id), "create");
+  check(nc_create(path.c_str(), NC_NETCDF4 | NC_CLOBBER, &id), what);
   return File(id, path);
 }
 

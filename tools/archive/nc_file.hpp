@@ -22,7 +22,8 @@
 namespace sfmr::nc {
 
 struct Error : std::runtime_error {
-  using std::runtime_error::runtime_error;
+  explicit Error(const std::string& what, int status = NC_NOERR) : std::runtime_error(what), status(status) {}
+  int status;  // the library's status, NC_NOERR for a failure found by the caller
 };
 
 // Throws Error("WHAT: message") unless `status` is NC_NOERR.
@@ -30,7 +31,8 @@ void check(int status, std::string_view what);
 
 class File {
  public:
-  static File create(const std::string& path);
+  // `what` names the step in the message of a failure.
+  static File create(const std::string& path, std::string_view what = "create");
   static File open(const std::string& path);
   File(File&& other) noexcept : id_(other.id_), path_(std::move(other.path_)) { other.id_ = -1; }
   File(const File&) = delete;
