@@ -1,7 +1,7 @@
-// The reader of sfmrbatch's output file (tools/flight/out_reader) over any bytes as the whole file.
+// The reader of sfmrbatch's output file (tools/out_file/out_reader) over any bytes as the whole file.
 // Properties: a failure is one message naming the file; the seconds read are at most the data lines, each
 // with a time of day 0..86399; `time` increases strictly, rounds to `elapsed`, the recorded time continues
-// the time of day, and a time kept as recorded is the recorded one (flight/clock_repair.hpp).
+// the time of day, and a time kept as recorded is the recorded one (out_file/clock_repair.hpp).
 #include <cmath>
 #include <sstream>
 #include <string>

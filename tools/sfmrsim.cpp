@@ -28,6 +28,7 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <numbers>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -136,13 +137,12 @@ sfmr::sim::FlightOptions flight_options(const sfmr::tool::Args& args) {
 }
 
 sfmr::sim::Storm storm_options(const sfmr::tool::Args& args) {
-  constexpr double kPi = 3.141592653589793;
   sfmr::sim::Storm s;
   s.vmax = args.real("--vmax", s.vmax, {.min = 10.0, .max = 100.0});
   s.rmax = args.real("--rmw", s.rmax, {.min = 5.0, .max = 150.0});
   if (args.text("--asymmetry"))
     s.asymmetry = s.vmax * args.real("--asymmetry", 0.0, {.min = 0.0, .max = 0.5});
-  const double dir = args.real("--storm-dir", 0.0, {.min = 0.0, .max = 360.0}) * kPi / 180.0;
+  const double dir = args.real("--storm-dir", 0.0, {.min = 0.0, .max = 360.0}) * std::numbers::pi / 180.0;
   const double speed = args.real("--storm-speed", 0.0, {.min = 0.0, .max = 20.0});
   s.motion_east = speed * std::sin(dir);
   s.motion_north = speed * std::cos(dir);

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <numbers>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -168,7 +169,7 @@ int run(const std::vector<std::string>& words) {
       double lat = 0.0, lon = 0.0, km = 0.0, b = 0.0;
       an.centre(pass.time, lat, lon);
       sfmr::storm::range_bearing(lat, lon, pass.lat, pass.lon, km, b);
-      x << km * std::sin(b * 3.141592653589793 / 180.0) << ' ' << km * std::cos(b * 3.141592653589793 / 180.0)
+      x << km * std::sin(b * std::numbers::pi / 180.0) << ' ' << km * std::cos(b * std::numbers::pi / 180.0)
         << '\n';
     }
   }
@@ -185,8 +186,7 @@ int run(const std::vector<std::string>& words) {
   g.out = sfmr::tool::Sink::kDiscard;
   const sfmr::tool::ChildResult result = sfmr::tool::run_child(g);
   if (!result.failure().empty())
-    sfmr::tool::fail("gnuplot: " + result.failure() +
-                     (result.err.empty() ? "" : ": " + result.err.substr(0, result.err.find('\n'))));
+    sfmr::tool::fail(result.failure_line("gnuplot", result.err.substr(0, result.err.find('\n'))));
 
   for (Publisher* f : {&centres, &legs, &radii, &report, &fdeck, &nc, &radial, &plan}) f->commit();
   return 0;

@@ -414,6 +414,15 @@ std::string format_F(double value, int w, int d) {
   return out;
 }
 
+std::string format_trimmed(double value, int d) {
+  if (!std::isfinite(value)) return {};
+  constexpr int kWidth = 48;  // room for any magnitude the tools write
+  std::string text = format_F(value, kWidth, d);
+  text.erase(0, text.find_first_not_of(' '));
+  if (d == 0 && !text.empty() && text.back() == '.') text.pop_back();
+  return text;
+}
+
 char* format_I_to(char* out, std::int64_t value, int w, int m) {
   const auto width = static_cast<std::size_t>(w);
   char text[48];

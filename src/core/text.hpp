@@ -113,6 +113,11 @@ std::string format_F(double value, int w, int d);
 // format_F into out[0, w) without allocating; returns out + w.
 char* format_F_to(char* out, double value, int w, int d);
 
+// `value` rounded to d decimals as format_F rounds it, without padding ("-0.5", "12.25"); d = 0 gives a whole
+// number without the decimal point ("10" for 9.5). Empty for NaN or an infinity: the text of a missing value
+// in the companion tools' CSV and reports.
+std::string format_trimmed(double value, int d);
+
 // iw and iw.m: the integer right-justified in w characters with at least m digits (leading zeros), minus sign
 // for negatives, w asterisks when it does not fit.
 std::string format_I(std::int64_t value, int w, int m = 1);

@@ -278,6 +278,27 @@ TEST(FormatF, HalfwayValuesRoundAwayFromZeroOnlyWhenExact) {
   EXPECT_EQ(format_F(9.5, 6, 0), "   10.");
 }
 
+TEST(FormatTrimmed, RoundedAsFormatFWithoutPadding) {
+  struct Case {
+    double value;
+    int d;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {-0.01, 1, "0.0"},
+      {0.125, 2, "0.13"},
+      {-2.625, 2, "-2.63"},
+      {9.5, 0, "10"},
+      {-0.4, 0, "0"},
+      {-0.6, 0, "-1"},
+      {123456.789, 3, "123456.789"},
+      {1.0e30, 0, "1000000000000000019884624838656"},
+      {std::numeric_limits<double>::quiet_NaN(), 2, ""},
+      {-std::numeric_limits<double>::infinity(), 1, ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(format_trimmed(c.value, c.d), c.expected) << c.value << " to " << c.d;
+}
+
 TEST(FormatI, WidthMinimumDigitsAndOverflow) {
   struct Case {
     std::int64_t value;

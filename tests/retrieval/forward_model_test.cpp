@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <numbers>
 #include <string>
 
 #include "retrieval/forward_model.hpp"
@@ -57,7 +58,7 @@ TEST(Rec2sph, MagnitudeAndAngle) {
     float x, y;
     float rho, phi;
   };
-  const float pi = 3.14159265358979f;
+  const float pi = std::numbers::pi_v<float>;
   const Case cases[] = {
       {"first quadrant", 3.0f, 4.0f, 5.0f, 0.92729522f},
       {"positive x axis", 2.0f, 0.0f, 2.0f, 0.0f},

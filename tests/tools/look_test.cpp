@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <numbers>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -310,7 +311,7 @@ TEST(PlotData, MapFrameHoldsTheTrackWithTheAspectOfItsLatitude) {
       EXPECT_LT(f->south, s.Lat);
       EXPECT_GT(f->north, s.Lat);
     }
-    const double mid = 0.5 * (f->south + f->north) * 3.14159265358979 / 180.0;
+    const double mid = 0.5 * (f->south + f->north) * std::numbers::pi / 180.0;
     EXPECT_NEAR(f->ratio, (f->north - f->south) / ((f->east - f->west) * std::cos(mid)), 1e-9);
     EXPECT_GE(f->ratio, 0.6 - 1e-9);
     EXPECT_LE(f->ratio, 1.25 + 1e-9);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/earth.hpp"
 #include "core/text.hpp"
 #include "records/brightness.hpp"
 #include "records/thermal.hpp"
@@ -73,7 +74,7 @@ TEST(Simulator, StormWindPeaksAtTheRadiusOfMaximumWind) {
   const Storm storm;
   double best = 0.0, best_r = 0.0;
   for (double r = 1.0; r < 200.0; r += 1.0) {
-    const double lon = storm.lon0 + r / (111.32 * std::cos(storm.lat0 * 3.141592653589793 / 180.0));
+    const double lon = storm.lon0 + r / earth::km_per_degree(storm.lat0).lon;
     const double w = storm.wind(storm.lat0, lon);  // due east: no asymmetry term
     if (w > best) best = w, best_r = r;
   }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/cli.hpp"
+#include "common/earth.hpp"
 #include "common/process.hpp"
 #include "common/publish.hpp"
 #include "support/test_util.hpp"
@@ -66,6 +67,68 @@ TEST(ToolCommon, ChildEndsAreReported) {
     EXPECT_EQ(r.err, c.err) << c.name;
     EXPECT_EQ(r.failure().empty(), c.shell_status == 0) << c.name << ": " << r.failure();
     EXPECT_LT(r.seconds, 3.0) << c.name;
+  }
+}
+
+TEST(ToolCommon, FailedChildIsOneLine) {
+  struct Case {
+    const char* name;
+    ChildResult result;
+    std::string detail, expected;
+  };
+  const Case cases[] = {
+      {"success", {.started = true, .exited = true, .status = 0}, "ignored", ""},
+      {"exit with its own line",
+       {.started = true, .exited = true, .status = 1},
+       "bad input",
+       "prog: bad input"},
+      {"already prefixed",
+       {.started = true, .exited = true, .status = 1},
+       "prog: bad input",
+       "prog: bad input"},
+      {"exit without a line", {.started = true, .exited = true, .status = 3}, "", "prog: exit status 3"},
+      {"signal",
+       {.started = true, .signal = 9},
+       "last words",
+       "prog: ended by signal 9 (Killed); last words"},
+      {"time limit",
+       {.started = true, .signal = 9, .timed_out = true},
+       "",
+       "prog: killed after its time limit"},
+      {"not started",
+       {.start_error = "cannot run prog: No such file"},
+       "x",
+       "prog: cannot run prog: No such file"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.result.failure_line("prog", c.detail), c.expected) << c.name;
+}
+
+TEST(ToolCommon, EarthModelIsWgs84) {
+  // Length of a degree on the WGS84 ellipsoid (the published table of the meridian arc and the parallel):
+  // equator 110.574 / 111.320 km, 45 deg 111.132 / 78.847 km, 60 deg 111.412 / 55.800 km.
+  struct Case {
+    double lat, km_lat, km_lon;
+  };
+  const Case cases[] = {{0.0, 110.574, 111.320}, {45.0, 111.132, 78.847}, {-60.0, 111.412, 55.800}};
+  for (const Case& c : cases) {
+    const earth::KmPerDegree k = earth::km_per_degree(c.lat);
+    EXPECT_NEAR(k.lat, c.km_lat, 0.001) << "latitude " << c.lat;
+    EXPECT_NEAR(k.lon, c.km_lon, 0.001) << "latitude " << c.lat;
+  }
+  // A degree due north, east, south and west of (20 N, 80 W): its length at the mean latitude, its bearing.
+  struct Leg {
+    const char* name;
+    double lat, lon, km, bearing;
+  };
+  const Leg legs[] = {{"north", 21.0, -80.0, earth::km_per_degree(20.5).lat, 0.0},
+                      {"east", 20.0, -79.0, earth::km_per_degree(20.0).lon, 90.0},
+                      {"south", 19.0, -80.0, earth::km_per_degree(19.5).lat, 180.0},
+                      {"west", 20.0, -81.0, earth::km_per_degree(20.0).lon, 270.0}};
+  for (const Leg& l : legs) {
+    double km = 0.0, bearing = 0.0;
+    earth::range_bearing(20.0, -80.0, l.lat, l.lon, km, bearing);
+    EXPECT_NEAR(km, l.km, 1e-9) << l.name;
+    EXPECT_NEAR(bearing, l.bearing, 1e-9) << l.name;
   }
 }
 

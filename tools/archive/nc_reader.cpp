@@ -1,11 +1,10 @@
 #include "archive/nc_reader.hpp"
 
-#include <netcdf.h>
-
 #include <cmath>
 #include <cstdint>
 #include <stdexcept>
 
+#include "archive/nc_file.hpp"
 #include "core/constants.hpp"
 #include "core/text.hpp"
 
@@ -17,50 +16,37 @@ struct Failure : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-class File {
- public:
-  explicit File(const std::string& path) {
-    const int status = nc_open(path.c_str(), NC_NOWRITE, &id_);
-    if (status != NC_NOERR) throw Failure(std::string("not a netCDF file (") + nc_strerror(status) + ")");
+// The archive file, opened read only; a file the library cannot open is not a netCDF file.
+nc::File open_archive(const std::string& path) {
+  try {
+    return nc::File::open(path);
+  } catch (const nc::Error& e) {
+    throw Failure(std::string("not a netCDF file (") + nc_strerror(e.status) + ")");
   }
-  File(const File&) = delete;
-  File& operator=(const File&) = delete;
-  ~File() { nc_close(id_); }
+}
 
-  std::string text(int var, const char* name) const {
-    std::size_t len = 0;
-    nc_type type = NC_NAT;
-    if (nc_inq_att(id_, var, name, &type, &len) != NC_NOERR || type != NC_CHAR) return {};
-    std::string s(len, '\0');
-    nc_get_att_text(id_, var, name, s.data());
-    while (!s.empty() && s.back() == '\0') s.pop_back();
-    return s;
-  }
-  int var(const char* name) const {
-    int v = -1;
-    if (nc_inq_varid(id_, name, &v) != NC_NOERR) throw Failure(std::string("no variable ") + name);
-    return v;
-  }
-  template <typename T>
-  std::vector<T> series(const char* name, std::size_t n) const {
-    const int v = var(name);
-    int ndims = 0, dim = -1;
-    nc_inq_varndims(id_, v, &ndims);
-    if (ndims != 1) throw Failure(std::string("variable ") + name + " is not a series along time");
-    nc_inq_vardimid(id_, v, &dim);
-    std::size_t len = 0;
-    nc_inq_dimlen(id_, dim, &len);
-    if (len != n) throw Failure(std::string("variable ") + name + " is not a series along time");
-    std::vector<T> out(n);
-    if (n > 0 && nc_get_var(id_, v, out.data()) != NC_NOERR)
-      throw Failure(std::string("cannot read variable ") + name);
-    return out;
-  }
-  int id() const { return id_; }
+int var(const nc::File& f, const char* name) {
+  const std::optional<int> v = f.find_var(name);
+  if (!v) throw Failure(std::string("no variable ") + name);
+  return *v;
+}
 
- private:
-  int id_ = -1;
-};
+// A variable along time of length n.
+template <typename T>
+std::vector<T> series(const nc::File& f, const char* name, std::size_t n) {
+  const int v = var(f, name);
+  int ndims = 0, dim = -1;
+  nc_inq_varndims(f.id(), v, &ndims);
+  if (ndims != 1) throw Failure(std::string("variable ") + name + " is not a series along time");
+  nc_inq_vardimid(f.id(), v, &dim);
+  std::size_t len = 0;
+  nc_inq_dimlen(f.id(), dim, &len);
+  if (len != n) throw Failure(std::string("variable ") + name + " is not a series along time");
+  std::vector<T> out(n);
+  if (n > 0 && nc_get_var(f.id(), v, out.data()) != NC_NOERR)
+    throw Failure(std::string("cannot read variable ") + name);
+  return out;
+}
 
 // "seconds since YYYY-MM-DD 00:00:00" -> seconds since 1970 of its midnight; throws otherwise.
 double epoch_of_units(const std::string& units) {
@@ -83,29 +69,28 @@ double epoch_of_units(const std::string& units) {
 
 std::string read_archive_flight(const std::string& path, ArchiveFlight& out) {
   try {
-    const File f(path);
+    const nc::File f = open_archive(path);
     if (f.text(NC_GLOBAL, "software_name") != "sfmr2nc" || f.text(NC_GLOBAL, "featureType") != "trajectory")
       return "not an archive file of sfmr2nc (software_name or featureType differ)";
-    int dim = -1;
-    std::size_t n = 0;
-    if (nc_inq_dimid(f.id(), "time", &dim) != NC_NOERR) return "no dimension time";
-    nc_inq_dimlen(f.id(), dim, &n);
+    const std::optional<int> dim = f.find_dim("time");
+    if (!dim) return "no dimension time";
+    const std::size_t n = f.dim_length(*dim);
     ArchiveFlight a;
     a.path = path;
-    const int traj = f.var("trajectory");
+    const int traj = var(f, "trajectory");
     char* name = nullptr;
     if (nc_get_var_string(f.id(), traj, &name) == NC_NOERR && name != nullptr) {
       a.flight = name;
       nc_free_string(1, &name);
     }
-    const double epoch = epoch_of_units(f.text(f.var("time"), "units"));
-    a.time = f.series<double>("time", n);
+    const double epoch = epoch_of_units(f.text(var(f, "time"), "units"));
+    a.time = series<double>(f, "time", n);
     for (double& t : a.time) {
       if (!std::isfinite(t)) return "a time is not a number";
       t += epoch;
     }
-    auto filled = [&f, n](const char* var) {
-      std::vector<float> v = f.series<float>(var, n);
+    auto filled = [&f, n](const char* name) {
+      std::vector<float> v = series<float>(f, name, n);
       for (float& x : v)
         if (x == NC_FILL_FLOAT) x = std::nanf("");
       return v;
@@ -117,7 +102,7 @@ std::string read_archive_flight(const std::string& path, ArchiveFlight& out) {
     a.roll = filled("roll");
     out = std::move(a);
     return {};
-  } catch (const Failure& e) {
+  } catch (const std::runtime_error& e) {  // Failure, nc::Error
     return e.what();
   }
 }

@@ -51,12 +51,6 @@ void sync_file(const fs::path& path) {
   ::close(fd);
 }
 
-// Seconds with millisecond resolution, without padding.
-std::string format_seconds(double s) {
-  std::string text = format_F(s, 14, 3);
-  return text.substr(text.find_first_not_of(' '));
-}
-
 void fail(FlightResult& r, std::string step, int status, std::string reason) {
   r.done = false;
   r.failed_step = std::move(step);
@@ -138,9 +132,9 @@ std::string format_result(const FlightResult& r) {
     if (c == '\n' || c == '\r') c = ' ';
   }
   s += "reason=" + reason + "\n";
-  s += "seconds=" + format_seconds(r.seconds) + "\n";
+  s += "seconds=" + format_trimmed(r.seconds, 3) + "\n";
   for (const auto& st : r.steps) {
-    s += "step=" + st.step + " " + std::to_string(st.status) + " " + format_seconds(st.seconds) + "\n";
+    s += "step=" + st.step + " " + std::to_string(st.status) + " " + format_trimmed(st.seconds, 3) + "\n";
   }
   return s;
 }
@@ -200,120 +194,137 @@ bool is_pending(const std::optional<FlightResult>& result, bool retry_failed) {
   return !result || (!result->done && retry_failed);
 }
 
+namespace {
+
+// The names of a flight's files in its directory.
+struct FlightFiles {
+  std::string dat, cal, sst, out;
+};
+
+FlightFiles files_of(const Flight& f) {
+  return {.dat = f.name + ".dat",
+          .cal = f.name + ".cal",
+          .sst = f.sst.empty() ? f.name + ".nogrid" : f.name + ".sst",
+          .out = out_name(f)};
+}
+
+// Links the flight's inputs into its directory and writes its setup file and console answers.
+void prepare_inputs(const Flight& f, const FlightFiles& files, const fs::path& dir) {
+  std::error_code ec;
+  fs::create_symlink(f.raw, dir / files.dat, ec);
+  if (!ec) fs::create_symlink(f.cal, dir / files.cal, ec);
+  if (!ec && !f.sst.empty()) fs::create_symlink(f.sst, dir / files.sst, ec);
+  if (ec) throw std::runtime_error("cannot link the inputs in " + dir.string() + ": " + ec.message());
+  // With the SST from the aircraft, the setup names an empty file: sfmrbatch's grid load fails silently
+  // and every second takes the aircraft's SST.
+  if (f.sst.empty()) write_text(dir / files.sst, "");
+  write_text(dir / (f.name + ".setup"), setup_text(f, files.dat, files.cal, files.sst));
+  write_text(dir / "answers.txt", f.name + ".setup\n");
+}
+
+// A step: a tool run in the flight's directory, its standard streams in files, and the products it must
+// leave there.
+struct Step {
+  std::string name;
+  std::vector<std::string> argv;
+  fs::path in, stdout_file, stderr_file;
+  std::vector<std::string> products;
+};
+
+// The steps after sfmrbatch, each reading its output file alone, for the tools that were found.
+std::vector<Step> steps_after(const Flight& f, const FlightFiles& files, const fs::path& dir,
+                              const fs::path& outdir, const Tools& tools) {
+  std::vector<Step> after;
+  if (!tools.sfmr2nc.empty()) {
+    const fs::path log = dir / "sfmr2nc.log";
+    after.push_back(
+        {"sfmr2nc",
+         {tools.sfmr2nc.string(), files.out, files.dat, "--setup", f.name + ".setup", "-o", f.name + ".nc"},
+         {},
+         log,
+         log,
+         {f.name + ".nc"}});
+  }
+  if (!tools.sfmrplot.empty()) {
+    const fs::path log = dir / "sfmrplot.log";
+    // The flights of a campaign share one cache of map coastlines (most flights of a storm share regions).
+    after.push_back(
+        {"sfmrplot",
+         {tools.sfmrplot.string(), files.out, "-o", f.name, "--cache", (outdir / ".plot-cache").string()},
+         {},
+         log,
+         log,
+         {f.name + ".timeseries.png", f.name + ".map.png"}});
+  }
+  if (!tools.sfmrsummary.empty()) {
+    after.push_back({"sfmrsummary",
+                     {tools.sfmrsummary.string(), files.out, "--console", std::string(kConsoleFile), "--csv"},
+                     {},
+                     dir / kSummaryFile,
+                     dir / "sfmrsummary.log",
+                     {std::string(kSummaryFile)}});
+  }
+  return after;
+}
+
+// Records a finished step in `r`; false when it did not succeed, with the failure recorded unless an
+// earlier step's is (the flight's reason is the first failure).
+bool record(const Step& s, const tool::ChildResult& o, const fs::path& dir, FlightResult& r) {
+  const int status = o.shell_status();
+  r.steps.push_back({s.name, status, o.seconds});
+  const auto failed = [&](const std::string& why) {
+    if (r.done) fail(r, s.name, status, why);
+    return false;
+  };
+  if (status != 0) return failed(o.failure_line(s.name, last_line(s.stderr_file, "no message")));
+  std::error_code ec;
+  for (const auto& product : s.products) {
+    if (!fs::is_regular_file(dir / product, ec))
+      return failed(s.name + ": no " + product + " written; " + last_line(s.stderr_file, "no message"));
+    sync_file(dir / product);
+  }
+  return true;
+}
+
+// Runs the steps side by side and records them in their order; false when one did not succeed.
+bool run_steps(const std::vector<Step>& steps, const fs::path& dir, FlightResult& r) {
+  std::vector<tool::ChildCommand> commands;
+  for (const Step& s : steps)
+    commands.push_back({.argv = s.argv,
+                        .dir = dir,
+                        .in_file = s.in,
+                        .out = tool::Sink::kFile,
+                        .err = tool::Sink::kFile,
+                        .out_file = s.stdout_file,
+                        .err_file = s.stderr_file});
+  const std::vector<tool::ChildResult> results = tool::run_children(commands);
+  bool ok = true;
+  for (std::size_t k = 0; k < steps.size(); ++k) ok = record(steps[k], results[k], dir, r) && ok;
+  return ok;
+}
+
+}  // namespace
+
 FlightResult run_flight(const Flight& f, const fs::path& outdir, const Tools& tools) {
   const auto start = std::chrono::steady_clock::now();
   const fs::path dir = outdir / f.name;
   fresh_directory(dir);
   FlightResult r;
   r.done = true;
-  const std::string dat = f.name + ".dat", cal = f.name + ".cal";
-  const std::string sst = f.sst.empty() ? f.name + ".nogrid" : f.name + ".sst";
-  const std::string out = out_name(f);
-
-  // A step: a tool run in the flight's directory, its standard streams in files, and the products it must
-  // leave there.
-  struct Step {
-    std::string name;
-    std::vector<std::string> argv;
-    fs::path in, stdout_file, stderr_file;
-    std::vector<std::string> products;
-  };
-  // Records a finished step; false when it did not succeed, with the failure recorded unless an earlier
-  // step's is (the flight's reason is the first failure).
-  auto record = [&](const Step& s, const tool::ChildResult& o) {
-    const int status = o.shell_status();
-    r.steps.push_back({s.name, status, o.seconds});
-    const auto failed = [&](const std::string& why) {
-      if (r.done) fail(r, s.name, status, why);
-      return false;
-    };
-    if (status != 0) {
-      std::string why = last_line(s.stderr_file, "no message");
-      if (!o.started) why = o.start_error;
-      if (o.started && !o.exited) why = "ended by signal " + std::to_string(o.signal) + "; " + why;
-      // The companion tools begin their one error line with their own name already.
-      if (!why.starts_with(s.name + ": ")) why = s.name + ": " + why;
-      return failed(why);
-    }
-    std::error_code ec;
-    for (const auto& product : s.products) {
-      if (!fs::is_regular_file(dir / product, ec))
-        return failed(s.name + ": no " + product + " written; " + last_line(s.stderr_file, "no message"));
-      sync_file(dir / product);
-    }
-    return true;
-  };
-  // Runs the steps side by side and records them in their order; false when one did not succeed.
-  auto run_steps = [&](const std::vector<Step>& steps) {
-    std::vector<tool::ChildCommand> commands;
-    for (const Step& s : steps)
-      commands.push_back({.argv = s.argv,
-                          .dir = dir,
-                          .in_file = s.in,
-                          .out = tool::Sink::kFile,
-                          .err = tool::Sink::kFile,
-                          .out_file = s.stdout_file,
-                          .err_file = s.stderr_file});
-    const std::vector<tool::ChildResult> results = tool::run_children(commands);
-    bool ok = true;
-    for (std::size_t k = 0; k < steps.size(); ++k) ok = record(steps[k], results[k]) && ok;
-    return ok;
-  };
-
   if (const std::string why = missing_input(f); !why.empty()) {
     fail(r, "inputs", 1, why);
   } else if (tools.sfmrbatch.empty()) {
     fail(r, "sfmrbatch", 1, "sfmrbatch not found");
   } else {
-    std::error_code ec;
-    fs::create_symlink(f.raw, dir / dat, ec);
-    if (!ec) fs::create_symlink(f.cal, dir / cal, ec);
-    if (!ec && !f.sst.empty()) fs::create_symlink(f.sst, dir / sst, ec);
-    if (ec) throw std::runtime_error("cannot link the inputs in " + dir.string() + ": " + ec.message());
-    // With the SST from the aircraft, the setup names an empty file: sfmrbatch's grid load fails silently
-    // and every second takes the aircraft's SST.
-    if (f.sst.empty()) write_text(dir / sst, "");
-    write_text(dir / (f.name + ".setup"), setup_text(f, dat, cal, sst));
-    write_text(dir / "answers.txt", f.name + ".setup\n");
-
+    const FlightFiles files = files_of(f);
+    prepare_inputs(f, files, dir);
     const fs::path console = dir / kConsoleFile;
     // The steps after sfmrbatch each read its output file alone, so they run side by side: on a machine
     // of several cores a flight takes the time of its longest step, not of their sum.
     if (run_steps(
-            {{"sfmrbatch", {tools.sfmrbatch.string()}, dir / "answers.txt", console, console, {out}}})) {
-      std::vector<Step> after;
-      if (!tools.sfmr2nc.empty()) {
-        const fs::path log = dir / "sfmr2nc.log";
-        after.push_back(
-            {"sfmr2nc",
-             {tools.sfmr2nc.string(), out, dat, "--setup", f.name + ".setup", "-o", f.name + ".nc"},
-             {},
-             log,
-             log,
-             {f.name + ".nc"}});
-      }
-      if (!tools.sfmrplot.empty()) {
-        const fs::path log = dir / "sfmrplot.log";
-        // The flights of a campaign share one cache of map coastlines (most flights of a storm share
-        // regions).
-        after.push_back(
-            {"sfmrplot",
-             {tools.sfmrplot.string(), out, "-o", f.name, "--cache", (outdir / ".plot-cache").string()},
-             {},
-             log,
-             log,
-             {f.name + ".timeseries.png", f.name + ".map.png"}});
-      }
-      if (!tools.sfmrsummary.empty()) {
-        after.push_back({"sfmrsummary",
-                         {tools.sfmrsummary.string(), out, "--console", std::string(kConsoleFile), "--csv"},
-                         {},
-                         dir / kSummaryFile,
-                         dir / "sfmrsummary.log",
-                         {std::string(kSummaryFile)}});
-      }
-      run_steps(after);
-    }
+            {{"sfmrbatch", {tools.sfmrbatch.string()}, dir / "answers.txt", console, console, {files.out}}},
+            dir, r))
+      run_steps(steps_after(f, files, dir, outdir, tools), dir, r);
   }
   r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   // Replaces the result of an earlier run, which this campaign wrote.

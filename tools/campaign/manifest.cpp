@@ -65,8 +65,7 @@ std::string check_number(std::string_view column, std::string_view text, InRange
 
 // A limit for messages, with one decimal ("4.0", "-40.0").
 std::string limit_text(float v) {
-  const std::string s = format_F(v, 12, 1);
-  return s.substr(s.find_first_not_of(' '));
+  return format_trimmed(v, 1);
 }
 
 std::filesystem::path resolve(const std::filesystem::path& base, std::string_view field) {

@@ -66,9 +66,8 @@ std::vector<std::string> write_products(const std::vector<FlightReport>& rows, c
        .err_file = log});
   fs::remove(list, ec);
   if (r.shell_status() != 0) {
-    std::string why = read_text(log);
-    why = why.substr(0, why.find('\n'));
-    problems.push_back("campaign.map.png: " + (why.empty() ? "sfmrplot failed" : why));
+    const std::string why = read_text(log);
+    problems.push_back("campaign.map.png: " + r.failure_line("sfmrplot", why.substr(0, why.find('\n'))));
   }
   return problems;
 }

@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "common/publish.hpp"
+#include "core/text.hpp"
 
 namespace sfmr::campaign {
 namespace fs = std::filesystem;
@@ -61,14 +62,6 @@ std::string html_escape(std::string_view s) {
 std::string status_of(const FlightReport& row) {
   if (!row.result) return "pending";
   return row.result->done ? "done" : "failed";
-}
-
-std::string seconds_text(double s) {
-  std::ostringstream os;
-  os.setf(std::ios::fixed);
-  os.precision(2);
-  os << s;
-  return os.str();
 }
 
 std::string step_list(const FlightReport& row) {
@@ -158,7 +151,7 @@ std::string report_csv(const std::vector<FlightReport>& rows) {
     }
     for (std::size_t k = 0; k < kSummaryColumns.size(); ++k)
       fields.push_back(row.summary ? (*row.summary)[k] : "");
-    fields.push_back(row.result ? seconds_text(row.result->seconds) : "");
+    fields.push_back(row.result ? format_trimmed(row.result->seconds, 2) : "");
     fields.push_back(step_list(row));
     put_line(fields);
   }
@@ -232,7 +225,7 @@ std::string report_html(const std::vector<FlightReport>& rows, std::string_view 
     for (std::size_t k = 0; k < kTableColumns; ++k) {
       h += "<td class=\"num\">" + (row.summary ? html_escape((*row.summary)[k]) : "") + "</td>";
     }
-    h += "<td class=\"num\">" + (row.result ? seconds_text(row.result->seconds) : "") +
+    h += "<td class=\"num\">" + (row.result ? format_trimmed(row.result->seconds, 2) : "") +
          "</td><td class=\"files\">";
     for (const auto& file : row.files)
       h += "<a href=\"" + dir + html_escape(file) + "\">" + html_escape(file) + "</a>";

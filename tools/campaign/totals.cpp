@@ -1,7 +1,6 @@
 #include "campaign/totals.hpp"
 
 #include <cstdint>
-#include <sstream>
 
 #include "core/text.hpp"
 
@@ -12,14 +11,6 @@ namespace {
 long long whole(const std::string& text) {
   std::int32_t v = 0;
   return read_value(text, &v) ? v : 0;
-}
-
-std::string fixed(double v, int decimals) {
-  std::ostringstream os;
-  os.setf(std::ios::fixed);
-  os.precision(decimals);
-  os << v;
-  return os.str();
 }
 
 }  // namespace
@@ -45,10 +36,10 @@ std::string totals_csv(const CampaignTotals& t) {
   std::string s =
       "flights,hours,seconds,retrieved_seconds,time_repaired,max_wind_speed,max_wind_flight,max_wind_time,"
       "max_wind_lat,max_wind_lon\n";
-  s += std::to_string(t.flights) + "," + fixed(t.hours(), 2) + "," + std::to_string(t.seconds) + "," +
-       std::to_string(t.retrieved) + "," + std::to_string(t.repaired) + ",";
+  s += std::to_string(t.flights) + "," + format_trimmed(t.hours(), 2) + "," + std::to_string(t.seconds) +
+       "," + std::to_string(t.retrieved) + "," + std::to_string(t.repaired) + ",";
   if (t.strongest)
-    s += fixed(t.strongest->speed, 2) + "," + t.strongest->flight + "," + t.strongest->time + "," +
+    s += format_trimmed(t.strongest->speed, 2) + "," + t.strongest->flight + "," + t.strongest->time + "," +
          t.strongest->lat + "," + t.strongest->lon;
   else
     s += ",,,,";
@@ -56,11 +47,12 @@ std::string totals_csv(const CampaignTotals& t) {
 }
 
 std::string totals_html(const CampaignTotals& t) {
-  std::string s = std::to_string(t.flights) + " flights done, " + fixed(t.hours(), 1) + " hours, " +
+  std::string s = std::to_string(t.flights) + " flights done, " + format_trimmed(t.hours(), 1) + " hours, " +
                   std::to_string(t.seconds) + " seconds, " + std::to_string(t.retrieved) +
                   " with a retrieval, " + std::to_string(t.repaired) + " with a repaired time.";
   if (t.strongest) {
-    s += " Strongest retrieved wind " + fixed(t.strongest->speed, 1) + " m/s, flight " + t.strongest->flight;
+    s += " Strongest retrieved wind " + format_trimmed(t.strongest->speed, 1) + " m/s, flight " +
+         t.strongest->flight;
     if (!t.strongest->time.empty()) s += " at " + t.strongest->time;
     if (!t.strongest->lat.empty()) s += ", latitude " + t.strongest->lat + ", longitude " + t.strongest->lon;
     s += ".";

@@ -299,6 +299,16 @@ std::string ChildResult::failure() const {
   return status == 0 ? std::string() : "exit status " + std::to_string(status);
 }
 
+std::string ChildResult::failure_line(std::string_view program, std::string_view detail) const {
+  const std::string what = failure();
+  if (what.empty()) return {};
+  std::string line = started && exited && !timed_out && !detail.empty() ? std::string(detail)
+                     : !started || detail.empty()                       ? what
+                                                                        : what + "; " + std::string(detail);
+  const std::string prefix = std::string(program) + ": ";
+  return line.starts_with(prefix) ? line : prefix + line;
+}
+
 std::vector<ChildResult> run_children(const std::vector<ChildCommand>& commands) {
   std::vector<Running> runs(commands.size());
   for (std::size_t i = 0; i < commands.size(); ++i) {

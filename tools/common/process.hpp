@@ -51,7 +51,7 @@ struct ChildResult {
   int status = -1;            // exit status
   int signal = 0;             // the signal that ended it, 0 when it exited
   bool timed_out = false;     // killed at the time bound
-  std::string out, err;       // what Sink::kCapture collected
+  std::string out{}, err{};   // what Sink::kCapture collected
   double seconds = 0.0;       // wall time
 
   // The status as a shell reports it: the exit status, 128 + the signal number, or 127 when the program
@@ -60,6 +60,11 @@ struct ChildResult {
   // One line about a child that did not succeed: "cannot run ...", "ended by signal N", "exit status N"
   // (empty when it exited with 0).
   std::string failure() const;
+  // The one line every tool gives about a child `program` that did not succeed (empty when it did):
+  // "PROGRAM: DETAIL" when it exited with a non-zero status and `detail` (its own error line) says why,
+  // else "PROGRAM: " and failure(), with "; DETAIL" after a signal or the time limit. DETAIL that already
+  // begins with "PROGRAM: " (a companion tool's own error line) is not prefixed again.
+  std::string failure_line(std::string_view program, std::string_view detail = {}) const;
 };
 
 // Runs one child and waits for its end. Throws std::runtime_error only when the caller's own resources fail

@@ -15,7 +15,7 @@
 
 namespace sfmr::uncertainty {
 
-// The frequencies of the run from its setup file (read by the converter's reader). Returns an empty string
+// The frequencies of the run from its setup file (read by out_file/flight_facts). Returns an empty string
 // or the error; a setup file without frequencies is an error here.
 std::string read_inputs(const std::string& setup_path, FlightInputs& inputs);
 

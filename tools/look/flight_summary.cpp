@@ -40,11 +40,6 @@ std::string duration_label(std::int64_t s) {
          " s";
 }
 
-std::string trimmed_F(double v, int d) {
-  const std::string t = format_F(v, 12, d);
-  return t.substr(t.find_first_not_of(' '));
-}
-
 }  // namespace
 
 Band band_of(const flight::RetrievalStatus& status) {
@@ -234,17 +229,18 @@ void print_flight_csv(std::ostream& os, const FlightSummary& s) {
   os << "seconds,retrieved_seconds,retrieved_share,max_wind_speed,max_rain_rate,damaged_records,"
         "time_repaired,max_wind_time,max_wind_lat,max_wind_lon\n";
   os << s.seconds << ',' << s.retrieved << ',';
-  if (s.seconds > 0) os << trimmed_F(static_cast<double>(s.retrieved) / s.seconds, 4);
+  if (s.seconds > 0) os << format_trimmed(static_cast<double>(s.retrieved) / s.seconds, 4);
   os << ',';
-  if (s.max_ws) os << trimmed_F(s.max_ws->value, 2);
+  if (s.max_ws) os << format_trimmed(s.max_ws->value, 2);
   os << ',';
-  if (s.max_rr) os << trimmed_F(s.max_rr->value, 2);
+  if (s.max_rr) os << format_trimmed(s.max_rr->value, 2);
   os << ',';
   if (s.damaged) os << *s.damaged;
   os << ',' << s.time_repaired + s.time_unverified << ',';
   if (s.max_ws) os << clock_label(s.max_ws->elapsed);
   os << ',';
-  if (s.max_ws && s.max_ws->position) os << trimmed_F(s.max_ws->lat, 3) << ',' << trimmed_F(s.max_ws->lon, 3);
+  if (s.max_ws && s.max_ws->position)
+    os << format_trimmed(s.max_ws->lat, 3) << ',' << format_trimmed(s.max_ws->lon, 3);
   if (!(s.max_ws && s.max_ws->position)) os << ',';
   os << '\n';
 }

@@ -74,7 +74,7 @@ struct FlightSummary {
   std::optional<Extreme> max_ws, max_rr;       // over the seconds with a retrieval
   Comparison ws_vs_onboard, rr_vs_onboard;     // retrieved minus onboard
   std::optional<int> damaged;                  // console lines of rejected records, when a console was read
-  int time_repaired = 0, time_unverified = 0;  // lines whose time was repaired (flight/clock_repair.hpp)
+  int time_repaired = 0, time_unverified = 0;  // lines whose time was repaired (out_file/clock_repair.hpp)
 };
 
 FlightSummary summarise_flight(const std::vector<flight::OutSecond>& seconds);

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <iomanip>
-#include <numbers>
 #include <sstream>
 #include <string>
 
+#include "common/earth.hpp"
 #include "core/constants.hpp"
 #include "core/text.hpp"
 #include "look/flight_summary.hpp"
@@ -43,18 +43,12 @@ void finish(Stats& st) {
   st.rms = std::sqrt(st.rms / st.n);
 }
 
-// Distance between two positions (deg), km: the angle of arc in the local flat approximation, a minute of
-// arc a nautical mile.
+// Distance between two positions (deg), km, by the tools' earth model (the longitudes' difference taken
+// across the dateline where that is shorter).
 double distance_km(double lat1, double lon1, double lat2, double lon2) {
-  const double dlon = std::remainder(lon2 - lon1, 360.0);
-  const double coslat = std::cos(0.5 * (lat1 + lat2) * std::numbers::pi / 180.0);
-  return std::hypot(lat2 - lat1, dlon * coslat) * 60.0 * kKmPerNmi;
-}
-
-// A distance in km to one decimal, without leading blanks.
-std::string km_text(double km) {
-  const std::string text = format_F(km, 12, 1);
-  return text.substr(text.find_first_not_of(' '));
+  double km = 0.0, bearing = 0.0;
+  earth::range_bearing(lat1, lon1, lat2, lon1 + std::remainder(lon2 - lon1, 360.0), km, bearing);
+  return km;
 }
 
 // "HH:MM:SS to HH:MM:SS" of a set of seconds of the day.
@@ -85,8 +79,9 @@ std::string truth_mismatch(const std::vector<flight::OutSecond>& seconds,
     std::nth_element(distances.begin(), distances.begin() + distances.size() / 2, distances.end());
     const double median = distances[distances.size() / 2];
     if (!(median <= kTruthDistanceKm))
-      return "lies " + km_text(median) + " km from the flight's positions (median over " +
-             std::to_string(distances.size()) + " seconds; at most " + km_text(kTruthDistanceKm) + " km)";
+      return "lies " + format_trimmed(median, 1) + " km from the flight's positions (median over " +
+             std::to_string(distances.size()) + " seconds; at most " + format_trimmed(kTruthDistanceKm, 1) +
+             " km)";
   }
   if (retrieved == 0) return "shares no second with a retrieval of the flight";
   return {};

@@ -46,8 +46,7 @@ constexpr double kTruthDistanceKm = 5.0;
 // Why `truth` is not the truth of this flight, or "" when it is: it shares no second of the day with the
 // flight, its positions lie more than kTruthDistanceKm from the flight's over the seconds they share (the
 // median of the distances, so a garbled position does not decide), or it shares no second with a
-// retrieval (a comparison over zero seconds). Distances on a sphere where a minute of arc is a nautical
-// mile, in the local flat approximation (the check needs kilometres, not metres).
+// retrieval (a comparison over zero seconds). Distances by the tools' earth model (common/earth.hpp).
 std::string truth_mismatch(const std::vector<flight::OutSecond>& seconds,
                            const std::map<int, TruthSecond>& truth);
 

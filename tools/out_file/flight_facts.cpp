@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "core/calendar.hpp"
 #include "core/files.hpp"
 #include "core/text.hpp"
 #include "records/aircraft.hpp"
@@ -15,15 +16,6 @@ namespace {
 constexpr std::int32_t kSerialMin = 1;
 constexpr std::int32_t kSerialMax = 255;
 
-bool is_leap(int year) {
-  return year % 4 == 0;  // exact for 2000..2050, the years decodedate accepts
-}
-
-int days_in_month(int year, int month) {
-  constexpr int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return days[month - 1] + (month == 2 && is_leap(year) ? 1 : 0);
-}
-
 std::string open_failure(const std::string& path, int status) {
   return path + ": cannot open (" + std::strerror(status) + ")";
 }
@@ -35,14 +27,8 @@ std::string read_failure(const std::string& path, int status) {
 }  // namespace
 
 CalendarDate date_of_day(std::int32_t day) {
-  CalendarDate d{2000, 1, 1};
-  std::int32_t left = day - 1;  // days after 1 January 2000
-  for (int len = is_leap(d.year) ? 366 : 365; left >= len; len = is_leap(d.year) ? 366 : 365) {
-    left -= len;
-    ++d.year;
-  }
-  while (left >= days_in_month(d.year, d.month)) left -= days_in_month(d.year, d.month++);
-  d.day = static_cast<int>(left) + 1;
+  CalendarDate d;
+  civil_from_days(days_from_civil(2000, 1, 1) + (day - 1), d.year, d.month, d.day);
   return d;
 }
 

@@ -20,8 +20,9 @@ struct CalendarDate {
   int year = 0, month = 0, day = 0;
 };
 
-// Calendar date of a day number as decodedate counts them (1 January 2000 is day 1; within 2000..2050 every
-// year divisible by 4 is a leap year, which the Gregorian calendar agrees with).
+// Calendar date of a day number as decodedate counts them (1 January 2000 is day 1), on the proleptic
+// Gregorian calendar of core/calendar.hpp (within 2000..2050, decodedate's years, every year divisible by 4
+// is a leap year, as decodedate counts).
 CalendarDate date_of_day(std::int32_t day);
 
 // "YYYY-MM-DD".

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <initializer_list>
 #include <limits>
+#include <numbers>
 #include <utility>
 
 #include "core/text.hpp"
@@ -24,7 +25,6 @@ using look::TruthSecond;
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 constexpr double kMinSpan = 1.0;   // deg: the smallest side of the map
 constexpr double kMargin = 0.08;   // share of the track's extent added on each side
 constexpr double kMinRatio = 0.6;  // height / width limits of the map: the shorter side is widened
@@ -106,9 +106,7 @@ std::string degree_tics(double lo, double hi, const char* positive, const char* 
   for (double v = std::ceil(lo / step - 1e-9) * step; v <= hi + 1e-9; v += step) {
     double shown = v > 180.0 ? v - 360.0 : v;
     const int decimals = step < 0.5 ? 2 : step < 1.0 ? 1 : 0;
-    std::string text = format_F(std::fabs(shown), 8, decimals);
-    text = text.substr(text.find_first_not_of(' '));
-    if (text.back() == '.') text.pop_back();
+    const std::string text = format_trimmed(std::fabs(shown), decimals);
     const char* hemisphere = shown > 0.0 ? positive : shown < 0.0 ? negative : "";
     if (list.size() > 1) list += ", ";
     list += "\"" + text + "°" + hemisphere + "\" " + format_F(v, 10, 3);
@@ -157,7 +155,7 @@ std::optional<MapFrame> map_frame(const std::vector<flight::OutSecond>& seconds)
   widen(w, e, std::max(kMinSpan, (e - w) * (1.0 + 2.0 * kMargin)));
   widen(s, n, std::max(kMinSpan, (n - s) * (1.0 + 2.0 * kMargin)));
   // Plate carree scaled for the middle latitude: a degree of longitude is cos(lat) degrees of latitude long.
-  const double scale = std::cos(std::clamp(0.5 * (s + n), -80.0, 80.0) * kPi / 180.0);
+  const double scale = std::cos(std::clamp(0.5 * (s + n), -80.0, 80.0) * std::numbers::pi / 180.0);
   const double ratio = (n - s) / ((e - w) * scale);
   if (ratio < kMinRatio) widen(s, n, kMinRatio * (e - w) * scale);
   if (ratio > kMaxRatio) widen(w, e, (n - s) / (kMaxRatio * scale));
@@ -327,8 +325,7 @@ int convert_segments(std::istream& gmt, std::ostream& out, bool shifted) {
       if (started && std::fabs(moved - previous) > 180.0) out << '\n';
       previous = moved;
       if (lon < 0.0f) {
-        const std::string text = format_F(moved, 16, 8);
-        line = text.substr(text.find_first_not_of(' ')) + line.substr(end);
+        line = format_trimmed(moved, 8) + line.substr(end);
       }
     }
     out << line << '\n';

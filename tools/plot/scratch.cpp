@@ -6,8 +6,7 @@
 namespace sfmr::plot {
 
 std::string number(double v) {
-  const std::string text = format_F(v, 14, 4);
-  return text.substr(text.find_first_not_of(' '));
+  return format_trimmed(v, 4);
 }
 
 tool::ChildCommand helper(const std::vector<std::string>& argv, const std::filesystem::path& dir,
@@ -19,10 +18,7 @@ tool::ChildCommand helper(const std::vector<std::string>& argv, const std::files
 }
 
 void check(const tool::ChildResult& r, const std::string& program) {
-  if (!r.started) tool::fail(program + " could not be run (is it installed?)");
-  if (r.shell_status() == 0) return;
-  std::string detail = r.err.substr(0, r.err.find('\n'));
-  tool::fail(program + " failed" + (detail.empty() ? " (" + r.failure() + ")" : ": " + detail));
+  if (r.shell_status() != 0) tool::fail(r.failure_line(program, r.err.substr(0, r.err.find('\n'))));
 }
 
 }  // namespace sfmr::plot

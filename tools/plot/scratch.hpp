@@ -28,8 +28,8 @@ std::string number(double v);
 tool::ChildCommand helper(const std::vector<std::string>& argv, const std::filesystem::path& dir,
                           const std::filesystem::path& out = {});
 
-// Ends the run (tool::fail) when the helper `program` could not be run or failed, naming it and the first
-// line of its error output.
+// Ends the run (tool::fail) with the one line about a failed child (ChildResult::failure_line) when the
+// helper `program` could not be run or failed, with the first line of its error output.
 void check(const tool::ChildResult& r, const std::string& program);
 
 }  // namespace sfmr::plot

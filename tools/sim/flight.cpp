@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <cmath>
 #include <initializer_list>
+#include <numbers>
 #include <sstream>
 #include <string_view>
 #include <vector>
 
+#include "common/earth.hpp"
+#include "core/calendar.hpp"
 #include "core/console.hpp"
 #include "core/constants.hpp"
 #include "core/text.hpp"
@@ -22,13 +25,11 @@ namespace sfmr::sim {
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
 constexpr std::int32_t kCountSpan = 20000;  // counts between the two references of a "%B" line
 
 // A number as the data system writes it: fixed decimals, no padding.
 std::string num(double v, int decimals) {
-  const std::string s = format_F(v, 24, decimals);
-  return std::string(s.substr(s.find_first_not_of(' ')));
+  return format_trimmed(v, decimals);
 }
 
 // Fields joined by commas, as the records are written.
@@ -43,18 +44,7 @@ std::string csv(std::initializer_list<std::string> fields) {
 
 struct Date {
   int day, month, year;
-  void advance() {
-    static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
-    const int length = month == 2 && leap ? 29 : kDays[month - 1];
-    if (++day > length) {
-      day = 1;
-      if (++month > 12) {
-        month = 1;
-        ++year;
-      }
-    }
-  }
+  void advance() { civil_from_days(days_from_civil(year, month, day) + 1, year, month, day); }
   std::string text() const {
     return format_I(day, 2, 2) + "/" + format_I(month, 2, 2) + "/" + format_I(year, 4);
   }
@@ -69,7 +59,8 @@ std::array<std::int32_t, 8> thermal_counts(double t) {
   static const double kWorkingPoint[8] = {35.0, 36.0, 38.5, 39.2, 40.1, 41.3, 42.0, 30.0};  // deg C
   std::array<std::int32_t, 8> counts{};
   for (std::size_t i = 0; i < counts.size(); ++i) {
-    const double temp = kWorkingPoint[i] + 0.5 * std::sin(2.0 * kPi * t / 3600.0 + static_cast<double>(i));
+    const double temp =
+        kWorkingPoint[i] + 0.5 * std::sin(2.0 * std::numbers::pi * t / 3600.0 + static_cast<double>(i));
     // Inverse of the sensor conversions: deg C = count x 0.102 - 41 (x 0.096 - 63 for sensors 5 and 6).
     counts[i] = static_cast<std::int32_t>(
         std::lround(i == 5 || i == 6 ? (temp + 63.0) / 0.096 : (temp + 41.0) / 0.102));
@@ -168,7 +159,8 @@ int write_flight(const FlightOptions& o, const Storm& storm, const Radiometer& r
   const Waypoint base{27.98, -81.95};  // inland Florida
   // East-west legs pass miss_km north of the centre, north-south legs miss_km west of it (to the right of
   // a westbound and a southbound aircraft).
-  const double dlat = o.miss_km / 110.57, dlon = o.miss_km / (111.32 * std::cos(storm.lat0 * kPi / 180.0));
+  const earth::KmPerDegree k = earth::km_per_degree(storm.lat0);
+  const double dlat = o.miss_km / k.lat, dlon = o.miss_km / k.lon;
   const Waypoint east{storm.lat0 + dlat, storm.lon0 + 1.1}, west{storm.lat0 + dlat, storm.lon0 - 1.1};
   const Waypoint north{storm.lat0 + 1.0, storm.lon0 - dlon}, south{storm.lat0 - 1.0, storm.lon0 - dlon};
   std::vector<Waypoint> plan = {east, west, north, south};

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <numbers>
 #include <random>
 
 namespace sfmr::sim {
@@ -19,7 +20,7 @@ class Rng {
   double normal() {
     const double u1 = 1.0 - uniform();  // (0, 1]
     const double u2 = uniform();
-    return std::sqrt(-2.0 * std::log(u1)) * std::cos(6.283185307179586 * u2);
+    return std::sqrt(-2.0 * std::log(u1)) * std::cos(2.0 * std::numbers::pi * u2);
   }
 
   bool chance(double p) { return uniform() < p; }

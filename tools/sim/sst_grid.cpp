@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <numbers>
 #include <stdexcept>
 #include <vector>
 
@@ -13,7 +14,7 @@ namespace sfmr::sim {
 double sst_climatology(double lat, double lon) {
   constexpr double kFreezing = -1.8;  // sea water, deg C
   const double a = std::max(std::fabs(lat) - 12.0, 0.0);
-  const double t = 29.5 - 0.008 * a * a + 0.5 * std::sin(3.0 * lon * 3.141592653589793 / 180.0);
+  const double t = 29.5 - 0.008 * a * a + 0.5 * std::sin(3.0 * lon * std::numbers::pi / 180.0);
   return std::max(t, kFreezing);
 }
 

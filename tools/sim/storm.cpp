@@ -2,25 +2,24 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
+
+#include "common/earth.hpp"
 
 namespace sfmr::sim {
 
-namespace {
-constexpr double kPi = 3.141592653589793;
-constexpr double kKmPerDegLat = 110.57;  // km per degree of latitude
-constexpr double kKmPerDegLon = 111.32;  // km per degree of longitude at the equator
-}  // namespace
-
 void Storm::centre(double t, double& lat, double& lon) const {
-  lat = lat0 + motion_north * t / 1000.0 / kKmPerDegLat;
-  lon = lon0 + motion_east * t / 1000.0 / (kKmPerDegLon * std::cos(lat0 * kPi / 180.0));
+  const earth::KmPerDegree k = earth::km_per_degree(lat0);
+  lat = lat0 + motion_north * t / 1000.0 / k.lat;
+  lon = lon0 + motion_east * t / 1000.0 / k.lon;
 }
 
 void Storm::offset_km(double lat, double lon, double& east, double& north, double t) const {
   double clat = 0.0, clon = 0.0;
   centre(t, clat, clon);
-  east = (lon - clon) * kKmPerDegLon * std::cos(lat0 * kPi / 180.0);
-  north = (lat - clat) * kKmPerDegLat;
+  const earth::KmPerDegree k = earth::km_per_degree(lat0);
+  east = (lon - clon) * k.lon;
+  north = (lat - clat) * k.lat;
 }
 
 // Holland (1980): V(r) = Vmax sqrt((Rmax/r)^B exp(1 - (Rmax/r)^B)), which peaks at r = Rmax. The asymmetry
@@ -50,8 +49,8 @@ double Storm::rain(double lat, double lon, double t) const {
   double rr = eyewall_rain * std::exp(-ring * ring);
   // A band spiralling outwards by 25 km per turn, starting at 2.5 Rmax.
   double theta = std::atan2(north, east);
-  if (theta < 0.0) theta += 2.0 * kPi;
-  const double band = (r - 2.5 * rmax - 25.0 * theta / (2.0 * kPi)) / 10.0;
+  if (theta < 0.0) theta += 2.0 * std::numbers::pi;
+  const double band = (r - 2.5 * rmax - 25.0 * theta / (2.0 * std::numbers::pi)) / 10.0;
   rr += band_rain * std::exp(-band * band);
   rr += 1.5 * std::exp(-r / 150.0);  // stratiform rain
   return rr;
@@ -60,7 +59,7 @@ double Storm::rain(double lat, double lon, double t) const {
 std::array<double, 4> Storm::radii_km(double threshold) const {
   std::array<double, 4> out{};
   for (int deg = 0; deg < 360; ++deg) {
-    const double b = (deg + 0.5) * kPi / 180.0;  // bearing clockwise from north
+    const double b = (deg + 0.5) * std::numbers::pi / 180.0;  // bearing clockwise from north
     for (int k = 5000; k > 0; --k) {
       const double r = 0.1 * k;
       if (wind_relative(r * std::sin(b), r * std::cos(b)) >= threshold) {

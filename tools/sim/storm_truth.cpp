@@ -17,8 +17,7 @@ namespace {
 constexpr std::array<double, 3> kThresholdsKt = {34.0, 50.0, 64.0};
 
 std::string num(double v, int decimals) {
-  const std::string s = format_F(v, 24, decimals);
-  return std::string(s.substr(s.find_first_not_of(' ')));
+  return format_trimmed(v, decimals);
 }
 
 // One best-track time: hours since the flight's first midnight, and seconds from the flight's start.

@@ -1,20 +1,22 @@
 #include "sim/track.hpp"
 
 #include <cmath>
+#include <numbers>
+
+#include "common/earth.hpp"
 
 namespace sfmr::sim {
 
 namespace {
-constexpr double kPi = 3.141592653589793;
 constexpr double kTurnRate = 3.0;  // standard-rate turn, deg/s
 }  // namespace
 
 void leg_geometry(const Waypoint& a, const Waypoint& b, double& km, double& heading) {
-  const double mid = 0.5 * (a.lat + b.lat) * kPi / 180.0;
-  const double east = (b.lon - a.lon) * 111.32 * std::cos(mid);
-  const double north = (b.lat - a.lat) * 110.57;
+  const earth::KmPerDegree k = earth::km_per_degree(0.5 * (a.lat + b.lat));
+  const double east = (b.lon - a.lon) * k.lon;
+  const double north = (b.lat - a.lat) * k.lat;
   km = std::hypot(east, north);
-  heading = std::atan2(east, north) * 180.0 / kPi;
+  heading = std::atan2(east, north) * 180.0 / std::numbers::pi;
   if (heading < 0.0) heading += 360.0;
 }
 

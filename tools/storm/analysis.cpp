@@ -4,17 +4,16 @@
 #include <cmath>
 #include <limits>
 #include <stdexcept>
+
+#include "common/earth.hpp"
 #include "core/constants.hpp"
 
 namespace sfmr::storm {
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
-constexpr double kWgs84A = 6378.137;           // WGS84 semi-major axis, km
-constexpr double kWgs84E2 = 6.69437999014e-3;  // WGS84 first eccentricity squared
-constexpr double kTurnRoll = 10.0;             // deg: a banked turn
-constexpr double kTurnCourse = 10.0;           // deg of course change in 10 s: a turn
+constexpr double kTurnRoll = 10.0;         // deg: a banked turn
+constexpr double kTurnCourse = 10.0;       // deg of course change in 10 s: a turn
 constexpr double kPositionSpike = 1.0;     // km: a one-second position this far off its neighbours is garbled
 constexpr std::size_t kWindow = 10;        // s: the running mean of peaks and radii
 constexpr std::size_t kWindowMin = 7;      // retrieved seconds a 10-s mean needs
@@ -160,10 +159,9 @@ Plane Plane::at(double lat, double lon) {
   Plane p;
   p.lat0 = lat;
   p.lon0 = lon;
-  const double s = std::sin(lat * kPi / 180.0);
-  const double w = 1.0 - kWgs84E2 * s * s;
-  p.km_per_deg_lat = kWgs84A * (1.0 - kWgs84E2) / std::pow(w, 1.5) * kPi / 180.0;
-  p.km_per_deg_lon = kWgs84A / std::sqrt(w) * std::cos(lat * kPi / 180.0) * kPi / 180.0;
+  const earth::KmPerDegree k = earth::km_per_degree(lat);
+  p.km_per_deg_lat = k.lat;
+  p.km_per_deg_lon = k.lon;
   return p;
 }
 
@@ -175,15 +173,6 @@ void Plane::to_xy(double lat, double lon, double& x, double& y) const {
 void Plane::to_latlon(double x, double y, double& lat, double& lon) const {
   lat = lat0 + y / km_per_deg_lat;
   lon = lon0 + x / km_per_deg_lon;
-}
-
-void range_bearing(double clat, double clon, double lat, double lon, double& km, double& bearing) {
-  const Plane p = Plane::at(0.5 * (clat + lat), clon);
-  const double x = (lon - clon) * p.km_per_deg_lon, y = (lat - clat) * p.km_per_deg_lat;
-  km = std::hypot(x, y);
-  bearing = std::atan2(x, y) * 180.0 / kPi;
-  if (bearing < 0.0) bearing += 360.0;
-  if (bearing >= 360.0) bearing -= 360.0;
 }
 
 Series series_of(const archive::ArchiveFlight& f, double lag) {

@@ -55,6 +55,7 @@
 #include <vector>
 
 #include "archive/nc_reader.hpp"
+#include "common/earth.hpp"
 
 namespace sfmr::storm {
 
@@ -67,9 +68,8 @@ struct Plane {
   void to_latlon(double x, double y, double& lat, double& lon) const;
 };
 
-// Distance (km) and bearing (deg clockwise from north) of (lat, lon) from (clat, clon), on the local scale
-// of their mean latitude.
-void range_bearing(double clat, double clon, double lat, double lon, double& km, double& bearing);
+// Distance (km) and bearing (deg clockwise from north) of (lat, lon) from (clat, clon): the earth model's.
+using earth::range_bearing;
 
 // A flight as the analysis sees it.
 struct Series {

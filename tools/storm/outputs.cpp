@@ -1,11 +1,11 @@
 #include "storm/outputs.hpp"
 
-#include <netcdf.h>
-
 #include <cmath>
 #include <cstdio>
+#include <numbers>
 #include <stdexcept>
 
+#include "archive/nc_file.hpp"
 #include "core/calendar.hpp"
 #include "core/constants.hpp"
 #include "core/text.hpp"
@@ -15,14 +15,10 @@ namespace sfmr::storm {
 namespace {
 
 const char* const kQuadrants[] = {"NE", "SE", "SW", "NW"};
-constexpr double kPi = 3.141592653589793;
 
 // Fixed decimals without padding; empty for NaN.
 std::string fixed(double v, int decimals) {
-  if (!std::isfinite(v)) return {};
-  if (decimals == 0) return std::to_string(std::lround(v));
-  const std::string s = format_F(v, 24, decimals);
-  return std::string(s.substr(s.find_first_not_of(' ')));
+  return format_trimmed(v, decimals);
 }
 
 struct Clock {
@@ -43,7 +39,7 @@ Clock clock_of(double t) {
 // The storm's motion from the centre: direction it moves towards (deg) and speed (m/s).
 void motion_of(const Analysis& an, double& dir, double& speed) {
   speed = std::hypot(an.motion.u, an.motion.v) * 1000.0;
-  dir = std::atan2(an.motion.u, an.motion.v) * 180.0 / kPi;
+  dir = std::atan2(an.motion.u, an.motion.v) * 180.0 / std::numbers::pi;
   if (dir < 0.0) dir += 360.0;
 }
 
@@ -74,9 +70,7 @@ const Leg* inbound_leg_of(const Analysis& an, const Pass& p) {
   return gap < 1800.0 ? best : nullptr;
 }
 
-void check(int status, const char* what) {
-  if (status != NC_NOERR) throw std::runtime_error(std::string(what) + ": " + nc_strerror(status));
-}
+using nc::check;
 
 }  // namespace
 
@@ -278,7 +272,7 @@ void write_plan_data(std::ostream& out, const Analysis& an, const Context& ctx) 
   for (std::size_t f = 0; f < ctx.flights.size(); ++f) {
     const Series& s = ctx.flights[f];
     for (std::size_t i = 0; i < s.t.size(); ++i) {
-      const double r = an.range_km[f][i], b = an.bearing_deg[f][i] * kPi / 180.0;
+      const double r = an.range_km[f][i], b = an.bearing_deg[f][i] * std::numbers::pi / 180.0;
       if (!std::isfinite(r) || !std::isfinite(s.wind[i]) || r > 250.0) continue;
       out << fixed(r * std::sin(b), 2) << ' ' << fixed(r * std::cos(b), 2) << ' ' << fixed(s.wind[i], 2)
           << '\n';
@@ -287,12 +281,8 @@ void write_plan_data(std::ostream& out, const Analysis& an, const Context& ctx) 
 }
 
 void write_storm_nc(const std::string& path, const Analysis& an, const Context& ctx) {
-  int nc = -1;
-  check(nc_create(path.c_str(), NC_NETCDF4 | NC_CLOBBER, &nc), "create");
-  struct Closer {
-    int id;
-    ~Closer() { nc_close(id); }
-  } closer{nc};
+  nc::File file = nc::File::create(path);
+  const int nc = file.id();
   std::size_t n = 0;
   for (const Series& s : ctx.flights) n += s.t.size();
   constexpr std::size_t kBins = 200;  // 1-km bins out to 200 km
@@ -302,19 +292,13 @@ void write_storm_nc(const std::string& path, const Analysis& an, const Context& 
   check(nc_def_dim(nc, "quadrant", 4, &dq), "quadrant");
   check(nc_def_dim(nc, "flight", ctx.flights.size(), &df), "flight");
   check(nc_def_dim(nc, "quadrant_name_length", 2, &ds), "quadrant_name_length");
-  auto att = [&](int var, const char* name, const std::string& v) {
-    check(nc_put_att_text(nc, var, name, v.size(), v.c_str()), name);
-  };
+  auto att = [&](int var, const char* name, const std::string& v) { file.text(var, name, v); };
   auto def = [&](const char* name, nc_type type, std::vector<int> dims, const char* long_name,
                  const char* units) {
-    int v = -1;
-    check(nc_def_var(nc, name, type, static_cast<int>(dims.size()), dims.data(), &v), name);
+    const int v = file.var(name, type, dims);
     att(v, "long_name", long_name);
     if (units) att(v, "units", units);
-    if (type == NC_FLOAT) {
-      const float fill = NC_FILL_FLOAT;
-      check(nc_def_var_fill(nc, v, 0, &fill), name);
-    }
+    if (type == NC_FLOAT) file.fill(v);
     return v;
   };
   const int vt = def("time", NC_DOUBLE, {dt}, "time of the second, UTC", "seconds since 1970-01-01 00:00:00");
@@ -402,6 +386,7 @@ void write_storm_nc(const std::string& path, const Analysis& an, const Context& 
   check(nc_put_var_float(nc, vwq, means(wq, wqc).data()), "wind_profile_quadrant");
   check(nc_put_var_float(nc, vrq, means(rq, rqc).data()), "rain_profile_quadrant");
   check(nc_put_var_int(nc, vcount, wcount.data()), "profile_count");
+  file.close();
 }
 
 }  // namespace sfmr::storm

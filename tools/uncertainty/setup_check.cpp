@@ -11,12 +11,6 @@ namespace sfmr::uncertainty {
 
 namespace {
 
-// A number to `decimals` without leading blanks.
-std::string plain(double v, int decimals) {
-  const std::string text = format_F(v, 16, decimals);
-  return text.substr(text.find_first_not_of(' '));
-}
-
 // "the solve at HH:MM:SS (F012345)".
 std::string solve_text(const flight::OutSecond& s) {
   const std::int32_t c = s.clock;
@@ -83,8 +77,8 @@ std::string setup_mismatch(const std::vector<flight::OutSecond>& seconds, const 
   std::nth_element(differences.begin(), middle, differences.end());
   if (!(*middle <= kMisfitTolerance))
     return "its frequencies do not reproduce the printed misfit SFQF: the median difference is " +
-           plain(*middle, 3) + " K over " + std::to_string(differences.size()) + " solves (at most " +
-           plain(kMisfitTolerance, 3) + " K)";
+           format_trimmed(*middle, 3) + " K over " + std::to_string(differences.size()) +
+           " solves (at most " + format_trimmed(kMisfitTolerance, 3) + " K)";
   return {};
 }
 

@@ -299,93 +299,175 @@ double RainPrior::mean_square_error(double r, double sigma) const {
   return sw > 0.0 ? sq / sw : fallback;
 }
 
-std::vector<SecondError> estimate_errors(const std::vector<flight::OutSecond>& seconds,
-                                         const FlightInputs& inputs, const Timing& timing) {
-  const std::size_t n = seconds.size();
-  std::vector<SecondError> out(n);
-  bool any_channel = false;
-  for (float f : inputs.freq) any_channel = any_channel || f > 0.0f;
-  if (!any_channel) return out;
+namespace {
 
-  // One walk through the flight in time order. Each second with a usable retrieval gets its conditions,
-  // its residuals at the solution and a noise sample (squared residual per degree of freedom, scaled to the
-  // median of its chi-square) at once; its propagation waits until the seconds up to the pool's half-width
-  // after it have given theirs, so only that stretch of the flight is held.
-  std::vector<double> t, ws, rr;          // the retrieved series
-  std::vector<double> noise_t, noise_s2;  // noise samples
-  std::vector<std::size_t> second_of;     // index of the second of each series entry
+// The estimate of a flight's standard errors, as one walk through the flight in time order. Each second with
+// a usable retrieval gets its conditions, its model at the solution and a noise sample (squared residual
+// per degree of freedom, scaled to the median of its chi-square) at once (add_second); its propagation
+// waits until the seconds up to the pool's half-width after it have given theirs (propagate_second), so
+// only that stretch of the flight is held. The rain prior of the whole flight then turns each second's
+// linearised errors into the errors given its retrieval (apply_prior).
+class ErrorEstimator {
+ public:
+  ErrorEstimator(const std::vector<flight::OutSecond>& seconds, const FlightInputs& inputs,
+                 const Timing& timing)
+      : seconds_(seconds), inputs_(inputs), timing_(timing), out_(seconds.size()) {
+    const double max_lag = timing.mean_lag() + 0.5 * (timing.sweep - 1) / timing.records_per_second;
+    rate_half_width_ = std::round(max_lag);  // s: as long as the oldest measurement's age
+    look_ahead_ = std::max(kPoolHalfWidth, rate_half_width_);
+    // The retrieval of neighbouring seconds shares measurements for as long as one stays in use: the noise
+    // of the series is correlated over that time, which widens the variance of its slope by that factor.
+    shared_ = timing.sweep / timing.records_per_second;
+  }
+
+  std::vector<SecondError> run() {
+    bool any_channel = false;
+    for (float f : inputs_.freq) any_channel = any_channel || f > 0.0f;
+    if (!any_channel) return std::move(out_);
+    for (std::size_t i = 0; i < seconds_.size(); ++i) {
+      if (!add_second(i)) continue;
+      // The times increase strictly: a second more than the look-ahead before this one has every noise
+      // sample and series entry of its windows.
+      while (t_.back() - t_[pending_.front().entry] > look_ahead_) {
+        propagate_second(pending_.front());
+        pending_.pop_front();
+      }
+    }
+    for (; !pending_.empty(); pending_.pop_front()) propagate_second(pending_.front());
+    apply_prior();
+    return std::move(out_);
+  }
+
+ private:
   struct Pending {
     std::size_t entry = 0, second = 0;  // series entry, index of the second
     Conditions cond;
     Linearisation base;  // the model at the solution, the wind and the solver's columns
   };
-  std::deque<Pending> pending;
-  ChannelModels models, later_models;  // of the newest second, of the one propagated
-  std::array<float, kChannels> emis{};
-  bool have_emis = false;
-  float emis_sst = 0.0f;
 
-  const double max_lag = timing.mean_lag() + 0.5 * (timing.sweep - 1) / timing.records_per_second;
-  const double rate_half_width = std::round(max_lag);  // s: as long as the oldest measurement's age
-  const double look_ahead = std::max(kPoolHalfWidth, rate_half_width);
-  // The retrieval of neighbouring seconds shares measurements for as long as one stays in use: the noise
-  // of the series is correlated over that time, which widens the variance of its slope by the same factor.
-  const double shared = timing.sweep / timing.records_per_second;
-  std::size_t plo = 0, phi = 0, rlo = 0, rhi = 0;
-  // The pooled samples of the window [plo, phi), kept sorted as the window slides (one insertion and one
-  // removal per second instead of a selection over the whole window).
-  std::vector<double> window;
-  double last_rain_span = kFirstRainSpan;
-  double last_span_time = -1.0;  // elapsed of the second that last_rain_span belongs to
+  // Enters second i into the series when its retrieval can be propagated; false when it cannot.
+  bool add_second(std::size_t i) {
+    const flight::OutSecond& s = seconds_[i];
+    std::array<bool, kChannels> used{};
+    if (!channels_of(s, inputs_, used)) return false;
+    if (std::isnan(s.SFWS) || std::isnan(s.SFRR) || std::isnan(s.SST) || std::isnan(s.TAmb) ||
+        std::isnan(s.RAlt))
+      return false;
+    if (!have_emis_ || std::bit_cast<std::uint32_t>(s.SST) != std::bit_cast<std::uint32_t>(emis_sst_)) {
+      klsw_loop(inputs_.freq, s.SST, emis_, inputs_.serial, kChannels);
+      have_emis_ = true;
+      emis_sst_ = s.SST;
+    }
+    Pending& p = pending_.emplace_back();
+    p.entry = t_.size();
+    p.second = i;
+    Conditions& c = p.cond;
+    c.ts = static_cast<float>(s.SST + kKelvin);
+    c.ta = static_cast<float>(s.TAmb + kKelvin);
+    c.h = s.RAlt;
+    for (std::size_t k = 0; k < kChannels; ++k) {
+      if (!used[k]) continue;
+      const auto j = static_cast<std::size_t>(c.n++);
+      c.channel[j] = k;
+      c.freq[j] = inputs_.freq[k];
+      c.emis[j] = emis_[k];
+    }
+    t_.push_back(static_cast<double>(s.elapsed));
+    ws_.push_back(s.SFWS);
+    rr_.push_back(s.SFRR);
+    second_of_.push_back(i);
+    p.base = Linearizer(c, model_wind(s.SFWS, s.SFRR), s.SFRR, models_).base();
+    if (s.Err.kind == flight::RetrievalKind::ChannelList) add_noise_sample(s, p);
+    return true;
+  }
 
-  // Pooled noise, rates along the track and propagation of one waiting second.
-  const auto propagate_second = [&](const Pending& p) {
-    const std::size_t e = p.entry;
-    const flight::OutSecond& s = seconds[p.second];
-    for (; phi < noise_t.size() && noise_t[phi] <= t[e] + kPoolHalfWidth; ++phi)
-      window.insert(std::upper_bound(window.begin(), window.end(), noise_s2[phi]), noise_s2[phi]);
-    for (; plo < phi && noise_t[plo] < t[e] - kPoolHalfWidth; ++plo)
-      window.erase(std::lower_bound(window.begin(), window.end(), noise_s2[plo]));
-    while (rlo < t.size() && t[rlo] < t[e] - rate_half_width) ++rlo;
-    while (rhi < t.size() && t[rhi] <= t[e] + rate_half_width) ++rhi;
-    if (window.empty()) return;  // no residual to learn the noise from
-    const double noise_var = window[window.size() / 2];
+  // Noise sample: the residuals at the solution of every channel the driver offered to the filter
+  // (enabled, 0 < Tb <= 270 K), those the filter took out included: the filter removes the largest
+  // residuals, so the solve's own (SFQF) understate the noise. One degree of freedom less per parameter
+  // fitted (one once the solver dropped the rain rate).
+  void add_noise_sample(const flight::OutSecond& s, const Pending& p) {
+    const Conditions& c = p.cond;
+    const double u = model_wind(s.SFWS, s.SFRR);
+    const std::array<float, 2> x = {static_cast<float>(u), s.SFRR};
+    double sum = 0.0;
+    int offered = 0;
+    std::size_t j = 0;  // entry of the next channel used
+    for (std::size_t k = 0; k < kChannels; ++k) {
+      if (!(inputs_.freq[k] > 0.0f && s.Tb[k] > 0.0f && s.Tb[k] <= 270.0f)) continue;
+      const bool in_fit = j < static_cast<std::size_t>(c.n) && c.channel[j] == k;
+      const double model =
+          in_fit ? p.base.model[j++] : models_.of(k, inputs_.freq[k], c.ts, c.h, c.ta, emis_[k]).tb(x);
+      const double d = static_cast<double>(s.Tb[k]) - model;
+      sum += d * d;
+      ++offered;
+    }
+    const int dof = offered - (s.SFRR > 0.0f ? 2 : 1);
+    if (dof > 0) {
+      noise_t_.push_back(static_cast<double>(s.elapsed));
+      noise_s2_.push_back(sum / dof / chi2_median_over_k(dof));
+    }
+  }
 
-    const double r = s.SFRR;
-    const double u = model_wind(s.SFWS, r);
-    const Slope sw = slope_of(t, ws, rlo, rhi), sr = slope_of(t, rr, rlo, rhi);
-    // Noise alone first (with the rain secant, started from the last second's rain error, which changes
-    // slowly along the track), then the rates with their expected noise part removed.
-    Covariance cov;
-    double span = last_rain_span;
-    Linearizer model(p.cond, u, r, later_models, &p.base);
+  // Moves the pool of noise samples and the rate window to series entry e. The pooled samples of the
+  // window [plo_, phi_) are kept sorted as it slides (one insertion and one removal per second instead of a
+  // selection over the whole window).
+  void slide_windows(std::size_t e) {
+    for (; phi_ < noise_t_.size() && noise_t_[phi_] <= t_[e] + kPoolHalfWidth; ++phi_)
+      window_.insert(std::upper_bound(window_.begin(), window_.end(), noise_s2_[phi_]), noise_s2_[phi_]);
+    for (; plo_ < phi_ && noise_t_[plo_] < t_[e] - kPoolHalfWidth; ++plo_)
+      window_.erase(std::lower_bound(window_.begin(), window_.end(), noise_s2_[plo_]));
+    while (rlo_ < t_.size() && t_[rlo_] < t_[e] - rate_half_width_) ++rlo_;
+    while (rhi_ < t_.size() && t_[rhi_] <= t_[e] + rate_half_width_) ++rhi_;
+  }
+
+  // Noise alone, with the rain secant started from the last second's rain error (it changes slowly along
+  // the track); after a gap the secant and the error are iterated together. Returns the linearisation at
+  // the settled span, or nullptr when the propagation fails.
+  const Linearisation* noise_alone(Linearizer& model, double e_time, double u, double r, double noise_var,
+                                   Covariance& cov) {
+    double span = last_rain_span_;
     const Linearisation* lin = nullptr;
-    bool ok = true;
-    // Along a run of seconds the span is the previous second's rain error (it changes slowly along the
-    // track); after a gap the secant and the error are iterated together.
-    const bool continued = last_span_time >= 0.0 && t[e] - last_span_time <= 1.0;
+    const bool continued = last_span_time_ >= 0.0 && e_time - last_span_time_ <= 1.0;
     const int iterations = continued ? 1 : kRainIterations;
-    for (int it = 0; it < iterations && ok; ++it) {
+    for (int it = 0; it < iterations; ++it) {
       lin = &model.at(span);
-      ok = propagate(*lin, u, r, noise_var, 0.0, 0.0, timing, cov);
-      if (!ok) break;
+      if (!propagate(*lin, u, r, noise_var, 0.0, 0.0, timing_, cov)) return nullptr;
       const double next = std::max(std::sqrt(cov.rr), kMinRainSpan);
       const bool settled = std::fabs(next - span) <= kSpanTolerance * span;
       span = next;
       if (settled) break;
     }
-    if (!ok) return;
-    last_rain_span = span;
-    last_span_time = t[e];
-    const auto signal = [shared](const Slope& sl, double var) {
-      if (sl.n < 3 || !(sl.stt > 0.0)) return 0.0;
-      const double v2 = sl.slope * sl.slope - shared * var / sl.stt;
-      return v2 > 0.0 ? std::copysign(std::sqrt(v2), sl.slope) : 0.0;
-    };
-    const double ws_rate = signal(sw, cov.ww), rr_rate = signal(sr, cov.rr);
-    if (!propagate(*lin, u, r, noise_var, ws_rate, rr_rate, timing, cov)) return;
+    last_rain_span_ = span;
+    last_span_time_ = e_time;
+    return lin;
+  }
 
-    SecondError& o = out[p.second];
+  // The rate of a series along the track without its expected noise part.
+  double rate_signal(const Slope& sl, double var) const {
+    if (sl.n < 3 || !(sl.stt > 0.0)) return 0.0;
+    const double v2 = sl.slope * sl.slope - shared_ * var / sl.stt;
+    return v2 > 0.0 ? std::copysign(std::sqrt(v2), sl.slope) : 0.0;
+  }
+
+  // Pooled noise, rates along the track and propagation of one waiting second.
+  void propagate_second(const Pending& p) {
+    const std::size_t e = p.entry;
+    const flight::OutSecond& s = seconds_[p.second];
+    slide_windows(e);
+    if (window_.empty()) return;  // no residual to learn the noise from
+    const double noise_var = window_[window_.size() / 2];
+
+    const double r = s.SFRR;
+    const double u = model_wind(s.SFWS, r);
+    const Slope sw = slope_of(t_, ws_, rlo_, rhi_), sr = slope_of(t_, rr_, rlo_, rhi_);
+    Covariance cov;
+    Linearizer model(p.cond, u, r, later_models_, &p.base);
+    const Linearisation* lin = noise_alone(model, t_[e], u, r, noise_var, cov);
+    if (lin == nullptr) return;
+    const double ws_rate = rate_signal(sw, cov.ww), rr_rate = rate_signal(sr, cov.rr);
+    if (!propagate(*lin, u, r, noise_var, ws_rate, rr_rate, timing_, cov)) return;
+
+    SecondError& o = out_[p.second];
     o.ws_se = static_cast<float>(std::sqrt(cov.ww));
     o.rr_se = static_cast<float>(std::sqrt(cov.rr));
     const double denom = std::sqrt(cov.ww * cov.rr);
@@ -396,89 +478,50 @@ std::vector<SecondError> estimate_errors(const std::vector<flight::OutSecond>& s
       const std::size_t k = p.cond.channel[j];
       o.tb_residual[k] = static_cast<float>(static_cast<double>(s.Tb[k]) - lin->model[j]);
     }
-  };
-
-  for (std::size_t i = 0; i < n; ++i) {
-    const flight::OutSecond& s = seconds[i];
-    std::array<bool, kChannels> used{};
-    if (!channels_of(s, inputs, used)) continue;
-    if (std::isnan(s.SFWS) || std::isnan(s.SFRR) || std::isnan(s.SST) || std::isnan(s.TAmb) ||
-        std::isnan(s.RAlt))
-      continue;
-    if (!have_emis || std::bit_cast<std::uint32_t>(s.SST) != std::bit_cast<std::uint32_t>(emis_sst)) {
-      klsw_loop(inputs.freq, s.SST, emis, inputs.serial, kChannels);
-      have_emis = true;
-      emis_sst = s.SST;
-    }
-    Pending& p = pending.emplace_back();
-    p.entry = t.size();
-    p.second = i;
-    Conditions& c = p.cond;
-    c.ts = static_cast<float>(s.SST + kKelvin);
-    c.ta = static_cast<float>(s.TAmb + kKelvin);
-    c.h = s.RAlt;
-    for (std::size_t k = 0; k < kChannels; ++k) {
-      if (!used[k]) continue;
-      const auto j = static_cast<std::size_t>(c.n++);
-      c.channel[j] = k;
-      c.freq[j] = inputs.freq[k];
-      c.emis[j] = emis[k];
-    }
-    t.push_back(static_cast<double>(s.elapsed));
-    ws.push_back(s.SFWS);
-    rr.push_back(s.SFRR);
-    second_of.push_back(i);
-    // Noise sample: the residuals at the solution of every channel the driver offered to the filter
-    // (enabled, 0 < Tb <= 270 K), those the filter took out included: the filter removes the largest
-    // residuals, so the solve's own (SFQF) understate the noise. One degree of freedom less per parameter
-    // fitted (one once the solver dropped the rain rate).
-    const double u = model_wind(s.SFWS, s.SFRR);
-    p.base = Linearizer(c, u, s.SFRR, models).base();
-    if (s.Err.kind == flight::RetrievalKind::ChannelList) {
-      const std::array<float, 2> x = {static_cast<float>(u), s.SFRR};
-      double sum = 0.0;
-      int offered = 0;
-      std::size_t j = 0;  // entry of the next channel used
-      for (std::size_t k = 0; k < kChannels; ++k) {
-        if (!(inputs.freq[k] > 0.0f && s.Tb[k] > 0.0f && s.Tb[k] <= 270.0f)) continue;
-        const bool in_fit = j < static_cast<std::size_t>(c.n) && c.channel[j] == k;
-        const double model =
-            in_fit ? p.base.model[j++] : models.of(k, inputs.freq[k], c.ts, c.h, c.ta, emis[k]).tb(x);
-        const double d = static_cast<double>(s.Tb[k]) - model;
-        sum += d * d;
-        ++offered;
-      }
-      const int dof = offered - (s.SFRR > 0.0f ? 2 : 1);
-      if (dof > 0) {
-        noise_t.push_back(static_cast<double>(s.elapsed));
-        noise_s2.push_back(sum / dof / chi2_median_over_k(dof));
-      }
-    }
-    // The times increase strictly: a second more than the look-ahead before this one has every noise
-    // sample and series entry of its windows.
-    while (t.back() - t[pending.front().entry] > look_ahead) {
-      propagate_second(pending.front());
-      pending.pop_front();
-    }
   }
-  for (; !pending.empty(); pending.pop_front()) propagate_second(pending.front());
 
   // The rain rate's prior, from the whole flight, turns each second's linearised errors into the errors
   // given its retrieval. Wind and rain errors are jointly normal with correlation rho, so the wind error's
   // mean square given the rain error's is sigma_w^2 (1 - rho^2) + rho^2 sigma_w^2 E[e_r^2] / sigma_r^2.
-  std::vector<double> se(t.size(), NAN);
-  for (std::size_t e = 0; e < t.size(); ++e) se[e] = out[second_of[e]].rr_se;
-  const RainPrior prior(t, rr, kPoolHalfWidth, se);
-  for (std::size_t e = 0; e < t.size(); ++e) {
-    SecondError& o = out[second_of[e]];
-    if (!o.valid()) continue;
-    const double sr = o.rr_se, sw = o.ws_se, rho = o.correlation;
-    const double ratio = prior.mean_square_error(rr[e], sr) / (sr * sr);
-    if (!std::isfinite(ratio)) continue;
-    o.rr_se = static_cast<float>(sr * std::sqrt(ratio));
-    o.ws_se = static_cast<float>(sw * std::sqrt(1.0 - rho * rho + rho * rho * ratio));
+  void apply_prior() {
+    std::vector<double> se(t_.size(), NAN);
+    for (std::size_t e = 0; e < t_.size(); ++e) se[e] = out_[second_of_[e]].rr_se;
+    const RainPrior prior(t_, rr_, kPoolHalfWidth, se);
+    for (std::size_t e = 0; e < t_.size(); ++e) {
+      SecondError& o = out_[second_of_[e]];
+      if (!o.valid()) continue;
+      const double sr = o.rr_se, sw = o.ws_se, rho = o.correlation;
+      const double ratio = prior.mean_square_error(rr_[e], sr) / (sr * sr);
+      if (!std::isfinite(ratio)) continue;
+      o.rr_se = static_cast<float>(sr * std::sqrt(ratio));
+      o.ws_se = static_cast<float>(sw * std::sqrt(1.0 - rho * rho + rho * rho * ratio));
+    }
   }
-  return out;
+
+  const std::vector<flight::OutSecond>& seconds_;
+  const FlightInputs& inputs_;
+  const Timing& timing_;
+  std::vector<SecondError> out_;
+  std::vector<double> t_, ws_, rr_;         // the retrieved series
+  std::vector<double> noise_t_, noise_s2_;  // noise samples
+  std::vector<std::size_t> second_of_;      // index of the second of each series entry
+  std::deque<Pending> pending_;             // seconds entered, not yet propagated
+  ChannelModels models_, later_models_;     // of the newest second, of the one propagated
+  std::array<float, kChannels> emis_{};     // emissivities at emis_sst_
+  bool have_emis_ = false;
+  float emis_sst_ = 0.0f;
+  double rate_half_width_ = 0.0, look_ahead_ = 0.0, shared_ = 0.0;  // s, s, 1
+  std::size_t plo_ = 0, phi_ = 0, rlo_ = 0, rhi_ = 0;
+  std::vector<double> window_;              // pooled noise samples, sorted
+  double last_rain_span_ = kFirstRainSpan;  // mm/h
+  double last_span_time_ = -1.0;            // elapsed of the second that last_rain_span_ belongs to
+};
+
+}  // namespace
+
+std::vector<SecondError> estimate_errors(const std::vector<flight::OutSecond>& seconds,
+                                         const FlightInputs& inputs, const Timing& timing) {
+  return ErrorEstimator(seconds, inputs, timing).run();
 }
 
 }  // namespace sfmr::uncertainty

@@ -1,0 +1,97 @@
+#include "archive/nc_file.hpp"
+
+namespace sfmr::nc {
+
+void check(int status, std::string_view what) {
+  if (status != NC_NOERR) throw Error(std::string(what) + ": " + nc_strerror(status), status);
+}
+
+File File::create(const std::string& path, std::string_view what) {
+  int id = -1;
+  check(nc_create(path.c_str(), NC_NETCDF4 | NC_CLOBBER, &id), what);
+  return File(id, path);
+}
+
+File File::open(const std::string& path) {
+  int id = -1;
+  check(nc_open(path.c_str(), NC_NOWRITE, &id), path);
+  return File(id, path);
+}
+
+File::~File() {
+  if (id_ >= 0) nc_close(id_);
+}
+
+void File::close() {
+  const int id = id_;
+  id_ = -1;
+  check(nc_close(id), "close");
+}
+
+int File::dim(const char* name, std::size_t length) {
+  int d = -1;
+  check(nc_def_dim(id_, name, length, &d), name);
+  return d;
+}
+
+int File::var(const char* name, nc_type type, std::initializer_list<int> dims, int deflate_level) {
+  return var(name, type, std::span<const int>(dims.begin(), dims.size()), deflate_level);
+}
+
+int File::var(const char* name, nc_type type, std::span<const int> dims, int deflate_level) {
+  int v = -1;
+  check(nc_def_var(id_, name, type, static_cast<int>(dims.size()), dims.data(), &v), name);
+  if (!dims.empty() && deflate_level > 0) check(nc_def_var_deflate(id_, v, 1, 1, deflate_level), name);
+  return v;
+}
+
+void File::fill(int var) {
+  const float fill = NC_FILL_FLOAT;
+  check(nc_def_var_fill(id_, var, 0, &fill), "_FillValue");
+}
+
+void File::text(int var, const char* name, std::string_view value) {
+  check(nc_put_att_text(id_, var, name, value.size(), value.data()), name);
+}
+
+void File::floats(int var, const char* name, std::span<const float> values) {
+  check(nc_put_att_float(id_, var, name, NC_FLOAT, values.size(), values.data()), name);
+}
+
+void File::ints(int var, const char* name, std::span<const int> values) {
+  check(nc_put_att_int(id_, var, name, NC_INT, values.size(), values.data()), name);
+}
+
+void File::end_define() {
+  check(nc_enddef(id_), "enddef");
+}
+
+std::string File::text(int var, const char* name) const {
+  std::size_t len = 0;
+  nc_type type = NC_NAT;
+  if (nc_inq_att(id_, var, name, &type, &len) != NC_NOERR || type != NC_CHAR) return {};
+  std::string s(len, '\0');
+  check(nc_get_att_text(id_, var, name, s.data()), name);
+  while (!s.empty() && s.back() == '\0') s.pop_back();
+  return s;
+}
+
+std::optional<int> File::find_var(const char* name) const {
+  int v = -1;
+  if (nc_inq_varid(id_, name, &v) != NC_NOERR) return std::nullopt;
+  return v;
+}
+
+std::optional<int> File::find_dim(const char* name) const {
+  int d = -1;
+  if (nc_inq_dimid(id_, name, &d) != NC_NOERR) return std::nullopt;
+  return d;
+}
+
+std::size_t File::dim_length(int dim) const {
+  std::size_t len = 0;
+  check(nc_inq_dimlen(id_, dim, &len), "dimension length");
+  return len;
+}
+
+}  // namespace sfmr::nc
