@@ -26,6 +26,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <memory>
 #include <sstream>
@@ -33,14 +34,18 @@
 #include <vector>
 
 #include "common/cli.hpp"
+#include "common/input.hpp"
 #include "common/publish.hpp"
+#include "core/calendar.hpp"
 #include "core/console.hpp"
 #include "core/text.hpp"
 #include "records/aircraft.hpp"
 #include "sim/flight.hpp"
 #include "sim/sst_grid.hpp"
 #include "sim/storm_truth.hpp"
+#include "sim/track_storm.hpp"
 #include "sst/sst_field.hpp"
+#include "storm/track_file.hpp"
 
 namespace {
 
@@ -139,6 +144,30 @@ int make_grid(const std::vector<std::string>& words) {
   return 0;
 }
 
+// A day that the calendar has (not 31/02).
+bool real_date(int y, int m, int d) {
+  int yy = 0, mm = 0, dd = 0;
+  sfmr::civil_from_days(sfmr::days_from_civil(y, m, d), yy, mm, dd);
+  return m >= 1 && m <= 12 && yy == y && mm == m && dd == d;
+}
+
+// Seconds since 1970 of YYYYMMDDHH or YYYYMMDDHHMM (UTC); a usage error naming the option otherwise.
+double stamp_seconds(const std::string& option, const std::string& text) {
+  auto part = [&](std::size_t at, std::size_t n) {
+    std::int32_t v = -1;
+    const std::string digits = text.substr(at, n);
+    const bool ok =
+        digits.find_first_not_of("0123456789") == std::string::npos && sfmr::read_value(digits, &v);
+    return ok ? v : -1;
+  };
+  const bool shape = text.size() == 10 || text.size() == 12;
+  const int y = shape ? part(0, 4) : -1, m = shape ? part(4, 2) : -1, d = shape ? part(6, 2) : -1;
+  const int h = shape ? part(8, 2) : -1, mi = text.size() == 12 ? part(10, 2) : 0;
+  if (y < 0 || m < 0 || d < 0 || h < 0 || h > 23 || mi < 0 || mi > 59 || !real_date(y, m, d))
+    sfmr::tool::usage_error(option + " " + text + ": must be a time YYYYMMDDHH or YYYYMMDDHHMM (UTC)");
+  return 86400.0 * static_cast<double>(sfmr::days_from_civil(y, m, d)) + 3600.0 * h + 60.0 * mi;
+}
+
 void pattern_options(const sfmr::tool::Args& args, sfmr::sim::FlightOptions& o) {
   using sfmr::sim::Pattern;
   static const std::pair<const char*, Pattern> kPatterns[] = {
@@ -172,7 +201,8 @@ sfmr::sim::FlightOptions flight_options(const sfmr::tool::Args& args) {
     const bool ok = day > 0 && date->size() == 10 && sfmr::read_value(date->substr(0, 2), &o.day) &&
                     sfmr::read_value(date->substr(3, 2), &o.month) &&
                     sfmr::read_value(date->substr(6, 4), &o.year);
-    if (!ok) sfmr::tool::usage_error("--date " + *date + ": must be a date DD/MM/YYYY");
+    if (!ok || !real_date(o.year, o.month, o.day))
+      sfmr::tool::usage_error("--date " + *date + ": must be a date DD/MM/YYYY");
   }
   o.land_leg = !args.flag("--no-land");
   o.turn_roll = args.real("--roll", o.turn_roll, kRoll);
@@ -241,6 +271,47 @@ sfmr::sim::Storm storm_options(const sfmr::tool::Args& args) {
   return s;
 }
 
+// Where the storm is in time: from a real track at --at (the flight starting then unless --date or --start
+// say otherwise), or at its starting position at --storm-time; either way the flight starting later finds
+// it moved along its motion.
+void place_storm(const sfmr::tool::Args& args, sfmr::sim::FlightOptions& o, sfmr::sim::Storm& storm) {
+  const auto track = args.text("--track");
+  const auto at = args.text("--at");
+  if (track && !at) sfmr::tool::usage_error("--track needs --at TIME");
+  if (!track && (at || args.text("--storm"))) sfmr::tool::usage_error("--at and --storm need --track FILE");
+  if (track && args.text("--storm-time"))
+    sfmr::tool::usage_error("--storm-time and --track exclude each other");
+  double reference = 0.0;
+  if (track) {
+    reference = stamp_seconds("--at", *at);
+    if (!args.text("--date") && !args.text("--start")) {
+      int y = 0, m = 0, d = 0;
+      sfmr::civil_from_days(static_cast<long>(std::floor(reference / 86400.0)), y, m, d);
+      o.year = y, o.month = m, o.day = d;
+      o.start_sec = static_cast<std::int32_t>(reference - 86400.0 * std::floor(reference / 86400.0));
+    }
+    std::ifstream in = sfmr::tool::open_input(*track);
+    std::ostringstream text;
+    text << in.rdbuf();
+    try {
+      const sfmr::storm::TrackFile file = sfmr::storm::parse_track_file(text.str());
+      const sfmr::storm::StormTrack& chosen = sfmr::storm::choose_storm(file, args.text("--storm", ""));
+      const sfmr::sim::RadiiFit fit = sfmr::sim::storm_from_track(chosen, reference, storm);
+      std::cout << "sfmrsim: storm " << chosen.id << " at " << *at << ": Holland B " << storm.holland_b
+                << ", wavenumber 1 of " << storm.wn1 << " m/s towards " << storm.wn1_dir
+                << " degrees, fitted to " << fit.radii << " wind radii (rms " << fit.rms_nmi << " n mi)\n";
+    } catch (const std::runtime_error& e) {
+      sfmr::tool::fail(*track + ": " + e.what());
+    }
+  } else if (const auto when = args.text("--storm-time")) {
+    reference = stamp_seconds("--storm-time", *when);
+  } else {
+    return;
+  }
+  storm.epoch = reference -
+                (86400.0 * static_cast<double>(sfmr::days_from_civil(o.year, o.month, o.day)) + o.start_sec);
+}
+
 // The options of `sfmrsim flight` (a table).
 sfmr::tool::Args flight_args(const std::vector<std::string>& words) {
   return sfmr::tool::Args(words, {{"--name", true},
@@ -282,6 +353,10 @@ sfmr::tool::Args flight_args(const std::vector<std::string>& words) {
                                   {"--pattern", true},
                                   {"--pattern-rotation", true},
                                   {"--misses", true},
+                                  {"--track", true},
+                                  {"--storm", true},
+                                  {"--at", true},
+                                  {"--storm-time", true},
                                   {"--storm-truth"},
                                   {"--force"}});
 }
@@ -289,10 +364,12 @@ sfmr::tool::Args flight_args(const std::vector<std::string>& words) {
 // The options that describe the storm: any of them writes the storm's truth files. The files of a flight
 // without them stay as they were before the storm could be chosen.
 constexpr const char* kStormOptions[] = {
-    "--vmax",         "--rmw",         "--asymmetry", "--storm-dir", "--storm-speed", "--miss",
-    "--profile",      "--holland-b",   "--wdr-n",     "--wdr-x1",    "--wdr-x2",      "--wdr-a",
-    "--outer-radius", "--outer-ratio", "--wn1",       "--wn1-dir",   "--wn2",         "--wn2-dir",
-    "--eye-wind",     "--rain-ring",   "--rain-dir"};
+    "--vmax",      "--rmw",     "--asymmetry",        "--storm-dir",   "--storm-speed",
+    "--miss",      "--profile", "--holland-b",        "--wdr-n",       "--wdr-x1",
+    "--wdr-x2",    "--wdr-a",   "--outer-radius",     "--outer-ratio", "--wn1",
+    "--wn1-dir",   "--wn2",     "--wn2-dir",          "--eye-wind",    "--rain-ring",
+    "--rain-dir",  "--pattern", "--pattern-rotation", "--misses",      "--track",
+    "--storm-time"};
 
 // The damage report: a header line and one line per damaged record, its line number in `text` (from 1) and
 // the record as it was before the damage.
@@ -341,13 +418,14 @@ std::unique_ptr<sfmr::SstField> load_sst(const std::string& sst_file) {
 int make_flight(const std::vector<std::string>& words) {
   const sfmr::tool::Args args = flight_args(words);
   const fs::path dir = args.positional(2, 2, "flight needs DIR")[1];
-  const sfmr::sim::FlightOptions o = flight_options(args);
+  sfmr::sim::FlightOptions o = flight_options(args);
+  sfmr::sim::Storm storm = storm_options(args);
+  place_storm(args, o, storm);
   const std::string name = args.text("--name", "sample");
   if (name.empty() || name.front() == '.' || name.find('/') != std::string::npos)
     sfmr::tool::usage_error("--name '" + name +
                             "': must be a file stem, not beginning with '.', without '/'");
   const std::string sst_file = args.text("--sst", "sfmr_sst.bin");
-  const sfmr::sim::Storm storm = storm_options(args);
   const std::unique_ptr<sfmr::SstField> field = args.text("--sst") ? load_sst(sst_file) : nullptr;
 
   std::error_code ec;

@@ -120,7 +120,7 @@ TEST(SimStorm, TruthIsTheFieldsOwnPeak) {
   for (const Case& c : cases) {
     const Peak peak = field_peak(c.storm);
     double best = 0.0, best_r = 0.0, best_b = 0.0;
-    for (double r = 0.2; r < 200.0; r += 0.2)
+    for (double r = 0.2; r < 130.0; r += 0.2)
       for (double b = 0.0; b < 360.0; b += 0.5) {
         const double w = c.storm.wind_relative(r * std::sin(b * kDeg), r * std::cos(b * kDeg));
         if (w > best) best = w, best_r = r, best_b = b;
@@ -144,7 +144,7 @@ TEST(SimStorm, TruthIsTheFieldsOwnPeak) {
     write_storm_facts(facts, c.storm);
     const std::string text = facts.str();
     const std::size_t at = text.find("vmax_ms,") + 8;
-    double stated = 0.0;
+    float stated = 0.0f;
     ASSERT_TRUE(read_value(text.substr(at, text.find('\r', at) - at), &stated)) << c.name;
     EXPECT_NEAR(stated, best, 0.02) << c.name << ": NAME.storm_truth.csv";
   }
