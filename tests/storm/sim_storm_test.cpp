@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <limits>
+#include <map>
 #include <sstream>
 #include <string>
 
@@ -83,6 +84,43 @@ TEST(SimStorm, MovesMissesAndWritesItsTrack) {
       }
     }
   }
+}
+
+// Flights at different times of one storm (its position fixed at one reference time) write b-decks that
+// agree wherever they overlap, and each flight's pattern is laid out about the centre of its own start.
+TEST(SimStorm, LaterFlightsContinueTheTrack) {
+  struct Case {
+    const char* name;
+    int day;
+    std::int32_t start_sec;
+  };
+  const Case cases[] = {{"the reference flight", 7, 23 * 3600 + 600},
+                        {"80 minutes later, next day", 8, 1800},
+                        {"a day later", 8, 23 * 3600 + 600}};
+  const double reference = 86400.0 * 20794.0 + 23 * 3600 + 600;  // 07/12/2026 23:10:00
+  std::map<double, std::pair<double, double>> seen;              // time: lat, lon
+  for (const Case& c : cases) {
+    FlightOptions o;
+    o.day = c.day, o.start_sec = c.start_sec, o.hours = 2.0, o.land_leg = false;
+    Storm storm;
+    storm.motion_east = -6.0, storm.motion_north = 3.0;
+    storm.epoch = reference - flight_start_seconds(o);
+    std::ostringstream bdeck;
+    write_bdeck(bdeck, o, storm, 7200);
+    const storm::TrackFile file = storm::parse_track_file(bdeck.str());
+    for (const storm::TrackPoint& p : file.storms.at(0).points) {
+      const auto [it, fresh] = seen.try_emplace(p.time, p.lat, p.lon);
+      EXPECT_EQ(it->second, std::make_pair(p.lat, p.lon)) << c.name << " at " << p.time;
+    }
+    double lat = 0.0, lon = 0.0;
+    storm.centre(0.0, lat, lon);
+    const double hours = (flight_start_seconds(o) - reference) / 3600.0;
+    EXPECT_NEAR(lat - storm.lat0, 3.0 * 3.6 * hours / 110.57, 1e-9) << c.name;
+    const Track track = plan_track(flight_plan(o, storm, 7200), o, 7200);
+    const AircraftState first = track.at(0.0);
+    EXPECT_NEAR(first.lat, lat, 1e-9) << c.name << ": the first pass starts due east of the centre";
+  }
+  EXPECT_GT(seen.size(), 6u);
 }
 
 // Every kind of storm: the peak the truth files state is the largest wind of the field found by an
@@ -252,8 +290,21 @@ TEST(SimStorm, TrackPutsTheStormWhereItWas) {
       "  250,  22\n"
       "AL, 09, 2024092612,   , BEST,   0, 245N,  852W, 105,  955, HU,  34, NEQ,  180,  160,  110,  150, 1006,"
       "  250,  20\n";
-  const storm::TrackFile file = storm::parse_track_file(bdeck);
+  // The same track in HURDAT2 (-999: no radius).
+  const std::string hurdat =
+      "AL092024,             SAMPLE,      2,\n"
+      "20240926, 0600,  , HU, 23.0N,  85.0W,  95,  960,  170,  150,  100,  140,   80,   70,   50,   60, -999,"
+      " -999, -999, -999,   22\n"
+      "20240926, 1200,  , HU, 24.5N,  85.2W, 105,  955,  180,  160,  110,  150, -999, -999, -999, -999, -999,"
+      " -999, -999, -999,   20\n";
+  const storm::TrackFile file = storm::parse_track_file(bdeck), other = storm::parse_track_file(hurdat);
   const storm::StormTrack& track = storm::choose_storm(file, "AL092024");
+  for (std::size_t p = 0; p < 2; ++p)
+    for (std::size_t k = 0; k < 12; ++k) {
+      const double b = track.points[p].radii_nmi[k], h = other.storms[0].points[p].radii_nmi[k];
+      EXPECT_TRUE(b == h || (std::isnan(b) && std::isnan(h))) << "point " << p << " radius " << k;
+    }
+  EXPECT_EQ(track.points[0].radii_nmi[5], 70.0) << "R50 SE of the b-deck's second line at 06 UTC";
   struct Case {
     const char* name;
     double hours;  // after 2024-09-26 06 UTC

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/calendar.hpp"
 #include "core/console.hpp"
 #include "core/constants.hpp"
 #include "core/text.hpp"
@@ -174,6 +175,10 @@ std::vector<double> pass_starts(Pattern pattern) {
 }
 
 }  // namespace
+
+double flight_start_seconds(const FlightOptions& o) {
+  return double{kSecondsPerDay} * static_cast<double>(days_from_civil(o.year, o.month, o.day)) + o.start_sec;
+}
 
 FlightPlan flight_plan(const FlightOptions& o, const Storm& storm, int seconds) {
   FlightPlan plan;
