@@ -138,13 +138,13 @@ constexpr sfmr::tool::ToolInfo kTool{
                       centre every 10 s), NAME.storm_truth.csv (Vmax: the largest wind of the field; RMW:
                       its distance from the centre; motion; wind radii of the field per quadrant),
                       NAME.storm_kind.csv (the profile and its parameters, the bearing of the largest wind,
-                      the symmetric Vmax and RMW), NAME.bdeck and NAME.hurdat2 (the track hourly), NAME.passes.csv (each pass: time of
-                      the closest approach, heading, planned and flown miss)
+                      the symmetric Vmax and RMW), NAME.passes.csv (each pass: time of the closest
+                      approach, heading, planned and flown miss), NAME.bdeck and NAME.hurdat2 (the track
+                      hourly)
   --force             replace files that are there already (otherwise an existing file is an error)
   --help, --version   this text, the version
 
-Every file is written under a temporary name and renamed when complete. Without the storm options the
-files are the same as those of the simulator before it had them.
+Every file is written under a temporary name and renamed when complete.
 Exit status: 0 success, 1 error (one line on standard error, no file left behind), 2 usage error.
 )"};
 
