@@ -16,7 +16,7 @@
 #include "common/publish.hpp"
 #include "storm/analysis.hpp"
 #include "storm/outputs.hpp"
-#include "storm/track_file.hpp"
+#include "tracks/track_file.hpp"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include "archive/nc_reader.hpp"
 #include "core/text.hpp"
 #include "storm/outputs.hpp"
-#include "storm/track_file.hpp"
+#include "tracks/track_file.hpp"
 
 namespace fs = std::filesystem;
 

@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "storm/track_file.hpp"
+#include "tracks/track_file.hpp"
 
 namespace sfmr::storm {
 namespace {

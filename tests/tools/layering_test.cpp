@@ -15,18 +15,19 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Bottom up: common; out_file; sim, recon, sonde; uncertainty; look; plot; archive; storm, campaign.
+// Bottom up: common; out_file, tracks; sim, recon, sonde; uncertainty; look; plot; archive; storm, campaign.
 const std::map<std::string, std::set<std::string>> kMayInclude = {
     {"common", {}},
     {"out_file", {"common"}},
-    {"sim", {"common"}},
+    {"tracks", {"common"}},
+    {"sim", {"common", "tracks"}},
     {"recon", {"common", "out_file"}},
     {"sonde", {"common", "out_file"}},
     {"uncertainty", {"common", "out_file"}},
     {"look", {"common", "out_file", "uncertainty"}},
     {"plot", {"common", "out_file", "uncertainty", "look"}},
     {"archive", {"common", "out_file", "recon", "sonde", "uncertainty"}},
-    {"storm", {"common", "out_file", "recon", "sonde", "uncertainty", "archive"}},
+    {"storm", {"common", "out_file", "tracks", "recon", "sonde", "uncertainty", "archive"}},
     {"campaign", {"common", "out_file", "uncertainty", "look", "archive"}},
 };
 

@@ -5,6 +5,8 @@
 
 #include "common/earth.hpp"
 
+#include "sim/storm.hpp"
+
 namespace sfmr::sim {
 
 namespace {

@@ -8,7 +8,7 @@
 
 #include "core/constants.hpp"
 #include "storm/analysis.hpp"
-#include "storm/track_file.hpp"
+#include "tracks/track_file.hpp"
 
 namespace sfmr::storm {
 
