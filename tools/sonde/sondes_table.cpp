@@ -40,10 +40,10 @@ std::string iso_time(double t) {
          ":" + format_I(sod / 60 % 60, 2, 2) + ":" + format_I(sod % 60, 2, 2) + "Z";
 }
 
-std::string sondes_csv(const std::vector<Sonde>& sondes, const ReductionTable& table) {
+std::string sondes_csv(const ReadResult& read, const ReductionTable& table) {
   std::string out(kSondesHeader);
   out += '\n';
-  for (const Sonde& s : sondes) {
+  for (const Sonde& s : read.sondes) {
     const SurfaceEstimate e = estimate_surface_wind(s, table);
     const LayerWind wl150 = either(s.wl150, e.wl150_profile), mbl = either(s.mbl, mbl_from_profile(s.levels));
     std::string note;
@@ -63,12 +63,14 @@ std::string sondes_csv(const std::vector<Sonde>& sondes, const ReductionTable& t
     for (std::size_t k = 0; k < fields.size(); ++k) out += (k == 0 ? "" : ",") + fields[k];
     out += '\n';
   }
+  for (const Skipped& k : read.skipped)
+    out += text_field(k.sonde) + std::string(17, ',') + text_field("skipped: " + k.reason) + "\n";
   return out;
 }
 
-void write_sondes_table(const std::string& prefix, const std::vector<Sonde>& sondes,
-                        const ReductionTable& table, tool::Replace replace) {
-  tool::publish_text(prefix + ".sondes.csv", sondes_csv(sondes, table), replace);
+void write_sondes_table(const std::string& prefix, const ReadResult& read, const ReductionTable& table,
+                        tool::Replace replace) {
+  tool::publish_text(prefix + ".sondes.csv", sondes_csv(read, table), replace);
 }
 
 }  // namespace sfmr::sonde

@@ -23,11 +23,12 @@ inline constexpr std::string_view kSondesHeader =
 // "YYYY-MM-DDTHH:MM:SSZ" of seconds since 1970 (rounded to the second); empty for NaN.
 std::string iso_time(double t);
 
-// The table's text: the header line and one line per sonde, each ending with a line feed.
-std::string sondes_csv(const std::vector<Sonde>& sondes, const ReductionTable& table);
+// The table's text: the header line, one line per sonde, then one per skipped bulletin (its name in
+// `sonde`, "skipped: REASON" in `note`, the rest empty); each line ends with a line feed.
+std::string sondes_csv(const ReadResult& read, const ReductionTable& table);
 
 // PREFIX.sondes.csv published under a temporary name (tools/common/publish.hpp).
-void write_sondes_table(const std::string& prefix, const std::vector<Sonde>& sondes,
-                        const ReductionTable& table, tool::Replace replace);
+void write_sondes_table(const std::string& prefix, const ReadResult& read, const ReductionTable& table,
+                        tool::Replace replace);
 
 }  // namespace sfmr::sonde

@@ -107,7 +107,7 @@ LayerWind layer_mean(const std::vector<Sample>& s, double top) {
 }
 
 std::string fixed(double value, int decimals) {
-  const std::string s = format_F(value, 12, decimals);
+  const std::string s = decimals == 0 ? format_I(std::lround(value), 12) : format_F(value, 12, decimals);
   return std::string(s.substr(s.find_first_not_of(' ')));
 }
 

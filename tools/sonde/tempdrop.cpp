@@ -72,9 +72,11 @@ std::vector<PartText> split_parts(const std::vector<std::string_view>& lines) {
     parts.push_back(std::move(p));
   };
   for (std::string_view line : lines) {
+    const std::string_view w = first_word(line);
+    const bool starts = w == "XXAA" || w == "XXBB" || w == "XXCC" || w == "XXDD";
+    if (in_part && starts) throw Malformed("part " + std::string(first_word(text)) + " does not end with '='");
     if (!in_part) {
-      const std::string_view w = first_word(line);
-      if (w != "XXAA" && w != "XXBB" && w != "XXCC" && w != "XXDD") continue;
+      if (!starts) continue;
       in_part = true, remarks = false, text.clear();
     }
     const std::size_t eq = line.find('=');

@@ -45,7 +45,8 @@ BulletinReader::BulletinReader(std::string_view heading, const DateContext& cont
 }
 
 std::string BulletinReader::name(const std::vector<std::string_view>& body) const {
-  if (sonde_.observation > 0) return heading_ + " OB " + std::to_string(sonde_.observation);
+  if (sonde_.observation > 0)
+    return heading_ + " OB " + (sonde_.observation < 10 ? "0" : "") + std::to_string(sonde_.observation);
   for (std::string_view line : body) {
     const std::size_t ob = line.find(" OB ");
     if (ob == std::string_view::npos) continue;
