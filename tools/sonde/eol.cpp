@@ -165,7 +165,12 @@ std::string write_eol(const Sonde& s) {
   const auto header = [](std::string_view key, const std::string& value) {
     return std::string(key) + ":" + std::string(key.size() < 42 ? 42 - key.size() : 1, ' ') + value + "\n";
   };
-  const auto number = [](double v, int w, int d) { return format_F(std::isfinite(v) ? v : kMissingValue, w, d); };
+  // Each number after a blank, so that a missing value filling its width stays apart from its neighbour.
+  const auto number = [](double v, int w, int d) {
+    std::string field(1, ' ');
+    field += format_F(std::isfinite(v) ? v : kMissingValue, w, d);
+    return field;
+  };
   const double t0 = s.release.time;
   int y = 0, mo = 0, d = 0;
   civil_from_days(static_cast<long>(std::floor(t0 / kSecondsPerDay)), y, mo, d);
@@ -187,6 +192,8 @@ std::string write_eol(const Sonde& s) {
          "         deg        deg        m\n";
   out += "------ -- -- ----- ------- ------- ------- ----- ------ ------ ------ ------ ------ ---------"
          " ----------- ---------- --------\n";
+  std::size_t last_row = 0;  // the splash point goes on the last row written
+  for (std::size_t k = 0; k < s.levels.size(); ++k) last_row = std::isfinite(s.levels[k].time) ? k : last_row;
   for (std::size_t k = 0; k < s.levels.size(); ++k) {
     const Level& l = s.levels[k];
     if (!std::isfinite(l.time)) continue;
@@ -199,7 +206,7 @@ std::string write_eol(const Sonde& s) {
     double dz = kNaN;
     if (k > 0 && std::isfinite(s.levels[k - 1].time) && l.time > s.levels[k - 1].time)
       dz = (l.height - s.levels[k - 1].height) / (l.time - s.levels[k - 1].time);
-    const bool last = k + 1 == s.levels.size();
+    const bool last = k == last_row;
     out += number(l.time, 6, 2) + " " + format_I(hms / 3600, 2, 2) + " " + format_I(hms / 60 % 60, 2, 2) + " " +
            number(tod - static_cast<double>(hms / 60 * 60), 5, 2) + number(l.pressure, 8, 2) +
            number(l.temperature, 8, 2) + number(l.temperature - l.dewpoint_depression, 8, 2) + number(kNaN, 6, 1) +

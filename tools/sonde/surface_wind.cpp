@@ -94,8 +94,9 @@ LayerWind layer_mean(const std::vector<Sample>& s, double top) {
     layer.push_back({top, kNaN, a.u + w * (s[i].u - a.u), a.v + w * (s[i].v - a.v)});
     break;
   }
+  // The winds themselves must span the share of the layer: a value interpolated at its top does not count.
   const double span = layer.back().z - layer.front().z;
-  if (measured < kLayerWinds || span < kLayerCover * (top - s[0].z)) return {};
+  if (measured < kLayerWinds || layer[measured - 1].z - layer.front().z < kLayerCover * (top - s[0].z)) return {};
   double su = 0.0, sv = 0.0;
   for (std::size_t i = 1; i < layer.size(); ++i) {
     const double dz = layer[i].z - layer[i - 1].z;
