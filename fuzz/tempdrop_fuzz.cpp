@@ -32,12 +32,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   sfmr::fuzz::check(!r.sondes.empty(), "a file that reads has a sonde");
   for (const Skipped& k : r.skipped)
-    sfmr::fuzz::check(one_line(k.sonde) && one_line(k.reason), "skipped bulletin named with its reason", k.reason);
+    sfmr::fuzz::check(one_line(k.sonde) && one_line(k.reason), "skipped bulletin named with its reason",
+                      k.reason);
   // 2017-07-31 .. 2017-10-02: the days a September bulletin can name, and half a day either side.
   constexpr double kFirst = 1501459200.0, kLast = 1506902400.0;
   for (const Sonde& s : r.sondes) {
     for (const Point& p : {s.release, s.splash}) {
-      sfmr::fuzz::check(missing_or_within(p.lat, -90, 90) && missing_or_within(p.lon, -180, 180), "position", s.id);
+      sfmr::fuzz::check(missing_or_within(p.lat, -90, 90) && missing_or_within(p.lon, -180, 180), "position",
+                        s.id);
       sfmr::fuzz::check(missing_or_within(p.time, kFirst, kLast), "time in the month", s.id);
     }
     for (const Level& l : s.levels) {

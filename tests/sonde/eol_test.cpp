@@ -83,7 +83,8 @@ TEST(SondeEol, BrokenHeaders) {
     const char* fault;
   } cases[] = {
       {"not an EOL file", "UZNT13 KNHC 020423\n", "line 1: not an EOL"},
-      {"bad launch time", replaced("2019, 09, 02, 04:20:10", "2019, 09, 02, 04:20"), "line 5: UTC Launch Time"},
+      {"bad launch time", replaced("2019, 09, 02, 04:20:10", "2019, 09, 02, 04:20"),
+       "line 5: UTC Launch Time"},
       {"bad location", replaced("-77.25000,", "-77.25000 X,"), "line 4: Launch Location"},
       {"no launch time", replaced("UTC Launch Time (y,m,d,h,m,s):", "UTC Launch Date:"), "line 8: no 'UTC"},
       {"no dashes", replaced("------ -- --", "====== == =="), "line 10: no line of dashes"},
@@ -109,7 +110,8 @@ TEST(SondeEol, SondesTableFromBothForms) {
   Sonde s = hand_made();
   s.surface_wind = s.levels.back().wind;
   Level surface;
-  surface.kind = LevelKind::kSurface, surface.pressure = 1010.0, surface.height = 0.0, surface.temperature = 28.0;
+  surface.kind = LevelKind::kSurface, surface.pressure = 1010.0, surface.height = 0.0,
+  surface.temperature = 28.0;
   s.levels.push_back(surface);
   std::ofstream(dir / "a.eol") << write_eol(s);
   std::ofstream(dir / "b.txt") << write_tempdrop(s);

@@ -119,7 +119,9 @@ TEST(SondeSurfaceWind, ReductionTableFile) {
 }
 
 TEST(SondeSurfaceWind, MonthOfTheBulletin) {
-  const auto day = [](int y, int m, int d) { return static_cast<double>(sfmr::days_from_civil(y, m, d)) * 86400; };
+  const auto day = [](int y, int m, int d) {
+    return static_cast<double>(sfmr::days_from_civil(y, m, d)) * 86400;
+  };
   struct Case {
     const char* name;
     std::optional<DateContext> context;

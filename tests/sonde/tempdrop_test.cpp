@@ -54,8 +54,8 @@ TEST(SondeTempDrop, GroupCodes) {
     const char* group;
     double temperature, depression;  // NaN: missing; a depression of -1: the group is malformed
   } cases[] = {
-      {"29456", 29.4, 6.0},  {"04759", -4.7, 9.0},   {"00000", 0.0, 0.0},      {"00150", -0.1, 5.0},
-      {"12399", -12.3, 49.0}, {"/////", NAN, NAN},    {"12451", 0.0, -1.0},     {"1234/", 0.0, -1.0},
+      {"29456", 29.4, 6.0},   {"04759", -4.7, 9.0}, {"00000", 0.0, 0.0},  {"00150", -0.1, 5.0},
+      {"12399", -12.3, 49.0}, {"/////", NAN, NAN},  {"12451", 0.0, -1.0}, {"1234/", 0.0, -1.0},
   };
   for (const Case& c : cases) {
     if (c.depression < 0) {
@@ -65,7 +65,8 @@ TEST(SondeTempDrop, GroupCodes) {
     const tempdrop::Temperature t = tempdrop::decode_temperature(c.group);
     EXPECT_TRUE(std::isnan(c.temperature) ? std::isnan(t.temperature) : t.temperature == c.temperature)
         << c.group << ": want " << c.temperature << " got " << t.temperature;
-    EXPECT_TRUE(std::isnan(c.depression) ? std::isnan(t.dewpoint_depression) : t.dewpoint_depression == c.depression)
+    EXPECT_TRUE(std::isnan(c.depression) ? std::isnan(t.dewpoint_depression)
+                                         : t.dewpoint_depression == c.depression)
         << c.group << ": want " << c.depression << " got " << t.dewpoint_depression;
     if (!std::isnan(c.temperature)) {
       EXPECT_EQ(tempdrop::encode_temperature(t.temperature, t.dewpoint_depression), c.group) << c.group;
@@ -139,8 +140,8 @@ TEST(SondeTempDrop, BulletinRules) {
        "dew-point depression"},
       {"unknown level", kMaria + replaced(replaced(kMaria, "OB 03", "OB 06"), "92755", "93755"), 1, 1,
        "level group"},
-      {"part without its end", kMaria + replaced(replaced(kMaria, "OB 03", "OB 07"), "024152 =", "024152"), 1, 1,
-       "does not end"},
+      {"part without its end", kMaria + replaced(replaced(kMaria, "OB 03", "OB 07"), "024152 =", "024152"), 1,
+       1, "does not end"},
       {"bad splash", kMaria + replaced(replaced(kMaria, "OB 03", "OB 08"), "1529N", "15X9N"), 1, 1, "SPG"},
   };
   for (const Case& c : cases) {
@@ -148,12 +149,14 @@ TEST(SondeTempDrop, BulletinRules) {
     EXPECT_EQ(r.sondes.size(), c.sondes) << c.name;
     ASSERT_EQ(r.skipped.size(), c.skipped) << c.name;
     if (c.skipped > 0) {
-      EXPECT_NE(r.skipped[0].reason.find(c.reason), std::string::npos) << c.name << ": " << r.skipped[0].reason;
+      EXPECT_NE(r.skipped[0].reason.find(c.reason), std::string::npos)
+          << c.name << ": " << r.skipped[0].reason;
       EXPECT_NE(r.skipped[0].sonde.find("UZNT13 KNHC 200250 OB 0"), std::string::npos) << r.skipped[0].sonde;
     }
   }
   EXPECT_THROW(read_tempdrop(kMaria, nullptr), SondeError) << "no month";
-  EXPECT_THROW(read_tempdrop(replaced(kMaria, "29456", "29451"), &kSeptember2017), SondeError) << "none reads";
+  EXPECT_THROW(read_tempdrop(replaced(kMaria, "29456", "29451"), &kSeptember2017), SondeError)
+      << "none reads";
   EXPECT_THROW(read_tempdrop("XXAA 70035", &kSeptember2017), SondeError) << "no bulletin";
 }
 
@@ -172,7 +175,8 @@ TEST(SondeTempDrop, WriterReadBack) {
   for (std::size_t k = 0; k < s.levels.size(); ++k) {
     const Level &a = first.levels[k], &b = s.levels[k];
     EXPECT_EQ(a.pressure, b.pressure) << "level " << k;
-    EXPECT_TRUE(a.temperature == b.temperature || (std::isnan(a.temperature) && std::isnan(b.temperature))) << k;
+    EXPECT_TRUE(a.temperature == b.temperature || (std::isnan(a.temperature) && std::isnan(b.temperature)))
+        << k;
     EXPECT_TRUE(a.wind.speed == b.wind.speed || (std::isnan(a.wind.speed) && std::isnan(b.wind.speed))) << k;
     EXPECT_NEAR(a.height, b.height, 1e-6) << "level " << k;
   }

@@ -55,7 +55,8 @@ std::optional<double> coordinate(std::string_view s) {
     s = strip(s.substr(0, s.size() - 1));
   }
   float v = 0.0f;
-  if (s.empty() || s.find_first_of(",/* \t") != std::string_view::npos || !read_value(s, &v)) return std::nullopt;
+  if (s.empty() || s.find_first_of(",/* \t") != std::string_view::npos || !read_value(s, &v))
+    return std::nullopt;
   return negate && v > 0.0f ? -v : v;
 }
 
@@ -83,9 +84,11 @@ void read_launch_time(std::string_view value, std::size_t line, Sonde& s) {
   int filled = 0;
   if (text.find_first_of("/*") != std::string::npos ||
       read_free(text, {&y, &m, &d, &hh, &mm, &ss}, &filled) > 0 || filled != 6 || y < 1900 || y > 2999 ||
-      m < 1 || m > 12 || d < 1 || d > 31 || hh > 23 || hh < 0 || mm < 0 || mm > 59 || !(ss >= 0.0f && ss < 61.0f))
+      m < 1 || m > 12 || d < 1 || d > 31 || hh > 23 || hh < 0 || mm < 0 || mm > 59 ||
+      !(ss >= 0.0f && ss < 61.0f))
     throw fault(line, std::string(kTimeKey) + ": not 'y, m, d, hh:mm:ss'");
-  s.release.time = static_cast<double>(days_from_civil(y, m, d)) * kSecondsPerDay + hh * 3600.0 + mm * 60.0 + ss;
+  s.release.time =
+      static_cast<double>(days_from_civil(y, m, d)) * kSecondsPerDay + hh * 3600.0 + mm * 60.0 + ss;
 }
 
 // The header up to and including the dashes line; returns with `lines` at the first row.
@@ -113,7 +116,8 @@ void read_header(Lines& lines, Sonde& s) {
   if (!location) throw fault(lines.number, "no '" + std::string(kLocationKey) + ":' in the header");
   if (!time) throw fault(lines.number, "no '" + std::string(kTimeKey) + ":' in the header");
   if (!lines.next(line) || strip(line).empty()) throw fault(lines.number, "no line of units");
-  if (!lines.next(line) || strip(line).empty() || strip(line).find_first_not_of("- ") != std::string_view::npos)
+  if (!lines.next(line) || strip(line).empty() ||
+      strip(line).find_first_not_of("- ") != std::string_view::npos)
     throw fault(lines.number, "no line of dashes under the column names and units");
 }
 
@@ -152,7 +156,8 @@ Sonde read_eol(std::string_view text, std::string_view name) {
     }
     l.height = std::isfinite(value_or_nan(v[13])) ? value_or_nan(v[13]) : value_or_nan(v[16]);
     const double lon = value_or_nan(v[14]), lat = value_or_nan(v[15]);
-    if (std::isfinite(lat) && std::isfinite(lon) && std::isfinite(l.time) && !(l.time < s.splash.time - s.release.time))
+    if (std::isfinite(lat) && std::isfinite(lon) && std::isfinite(l.time) &&
+        !(l.time < s.splash.time - s.release.time))
       s.splash = {.time = s.release.time + l.time, .lat = lat, .lon = lon};
     s.levels.push_back(l);
   }
@@ -186,12 +191,15 @@ std::string write_eol(const Sonde& s) {
                               format_I(whole % 60, 2, 2));
   out += header(kIdKey, s.id + "/");
   out += header("System Operator/Comments", s.where);
-  out += " Time  -- UTC  --   Press    Temp   Dewpt    RH   Uwind  Vwind   Wspd    Dir     dZ  GeoPoAlt"
-         "         Lon        Lat   GPSAlt\n";
-  out += "  sec  hh mm   ss     mb       C       C     %     m/s    m/s    m/s    deg    m/s         m"
-         "         deg        deg        m\n";
-  out += "------ -- -- ----- ------- ------- ------- ----- ------ ------ ------ ------ ------ ---------"
-         " ----------- ---------- --------\n";
+  out +=
+      " Time  -- UTC  --   Press    Temp   Dewpt    RH   Uwind  Vwind   Wspd    Dir     dZ  GeoPoAlt"
+      "         Lon        Lat   GPSAlt\n";
+  out +=
+      "  sec  hh mm   ss     mb       C       C     %     m/s    m/s    m/s    deg    m/s         m"
+      "         deg        deg        m\n";
+  out +=
+      "------ -- -- ----- ------- ------- ------- ----- ------ ------ ------ ------ ------ ---------"
+      " ----------- ---------- --------\n";
   std::size_t last_row = 0;  // the splash point goes on the last row written
   for (std::size_t k = 0; k < s.levels.size(); ++k) last_row = std::isfinite(s.levels[k].time) ? k : last_row;
   for (std::size_t k = 0; k < s.levels.size(); ++k) {
@@ -207,12 +215,13 @@ std::string write_eol(const Sonde& s) {
     if (k > 0 && std::isfinite(s.levels[k - 1].time) && l.time > s.levels[k - 1].time)
       dz = (l.height - s.levels[k - 1].height) / (l.time - s.levels[k - 1].time);
     const bool last = k == last_row;
-    out += number(l.time, 6, 2) + " " + format_I(hms / 3600, 2, 2) + " " + format_I(hms / 60 % 60, 2, 2) + " " +
-           number(tod - static_cast<double>(hms / 60 * 60), 5, 2) + number(l.pressure, 8, 2) +
-           number(l.temperature, 8, 2) + number(l.temperature - l.dewpoint_depression, 8, 2) + number(kNaN, 6, 1) +
-           number(u, 7, 2) + number(v, 7, 2) + number(l.wind.speed, 7, 2) + number(l.wind.from_deg, 7, 2) +
-           number(dz, 7, 2) + number(l.height, 10, 2) + number(last ? s.splash.lon : kNaN, 12, 6) +
-           number(last ? s.splash.lat : kNaN, 11, 6) + number(l.height, 9, 2) + "\n";
+    out += number(l.time, 6, 2) + " " + format_I(hms / 3600, 2, 2) + " " + format_I(hms / 60 % 60, 2, 2) +
+           " " + number(tod - static_cast<double>(hms / 60 * 60), 5, 2) + number(l.pressure, 8, 2) +
+           number(l.temperature, 8, 2) + number(l.temperature - l.dewpoint_depression, 8, 2) +
+           number(kNaN, 6, 1) + number(u, 7, 2) + number(v, 7, 2) + number(l.wind.speed, 7, 2) +
+           number(l.wind.from_deg, 7, 2) + number(dz, 7, 2) + number(l.height, 10, 2) +
+           number(last ? s.splash.lon : kNaN, 12, 6) + number(last ? s.splash.lat : kNaN, 11, 6) +
+           number(l.height, 9, 2) + "\n";
   }
   return out;
 }

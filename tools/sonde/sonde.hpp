@@ -65,11 +65,11 @@ struct Sonde {
   double release_altitude = kNaN;  // m (sounding files)
   std::vector<Level> levels;       // in the order the source gives them
   // The summary winds the message states; unknown when it states none.
-  Wind surface_wind;                // the surface wind of the message (TEMP DROP: at 10 m)
+  Wind surface_wind;                  // the surface wind of the message (TEMP DROP: at 10 m)
   double surface_wind_height = kNaN;  // m
-  LayerWind mbl;                    // mean wind of the lowest 500 m (MBL WND)
-  LayerWind wl150;                  // mean wind of the 150 m above the lowest wind (WL150)
-  double last_wind_height = kNaN;   // LST WND, m
+  LayerWind mbl;                      // mean wind of the lowest 500 m (MBL WND)
+  LayerWind wl150;                    // mean wind of the 150 m above the lowest wind (WL150)
+  double last_wind_height = kNaN;     // LST WND, m
 };
 
 // A bulletin that was skipped: the sonde named by its heading and observation number, and why.

@@ -8,15 +8,17 @@
 
 namespace sfmr::sonde {
 
-ReadResult read_sonde_text(const std::string& path, std::string_view text, const std::optional<DateContext>& month) {
+ReadResult read_sonde_text(const std::string& path, std::string_view text,
+                           const std::optional<DateContext>& month) {
   try {
     if (looks_like_eol(text)) return {{read_eol(text, path)}, {}};
     const std::optional<DateContext> context = month ? month : date_from_file_name(path);
     if (!has_tempdrop_heading(text))
       throw SondeError("neither an EOL sounding file nor TEMP DROP bulletins (UZNT13/UZPN13)");
     if (!context)
-      throw SondeError("TEMP DROP gives the day but not the month and year: give --month YYYY-MM, or a file "
-                       "name holding YYYYMMDDhhmm");
+      throw SondeError(
+          "TEMP DROP gives the day but not the month and year: give --month YYYY-MM, or a file "
+          "name holding YYYYMMDDhhmm");
     ReadResult r = read_tempdrop(text, &*context);
     for (Skipped& k : r.skipped) k.sonde = path + ": " + k.sonde;
     return r;

@@ -96,7 +96,8 @@ LayerWind layer_mean(const std::vector<Sample>& s, double top) {
   }
   // The winds themselves must span the share of the layer: a value interpolated at its top does not count.
   const double span = layer.back().z - layer.front().z;
-  if (measured < kLayerWinds || layer[measured - 1].z - layer.front().z < kLayerCover * (top - s[0].z)) return {};
+  if (measured < kLayerWinds || layer[measured - 1].z - layer.front().z < kLayerCover * (top - s[0].z))
+    return {};
   double su = 0.0, sv = 0.0;
   for (std::size_t i = 1; i < layer.size(); ++i) {
     const double dz = layer[i].z - layer[i - 1].z;
@@ -133,7 +134,8 @@ double ReductionTable::factor(double mean_height) const {
 
 const ReductionTable& default_reduction() {
   static const ReductionTable table{
-      kLogProfileFactors, "built-in: neutral log profile, z0 = 1e-4 m (Franklin, Black and Valde 2003 for MBL)"};
+      kLogProfileFactors,
+      "built-in: neutral log profile, z0 = 1e-4 m (Franklin, Black and Valde 2003 for MBL)"};
   return table;
 }
 
@@ -153,8 +155,8 @@ ReductionTable read_reduction_table(std::string_view text, std::string source) {
     float z = 0.0f, f = 0.0f, extra = 0.0f;
     int filled = 0;
     for (char& c : line) c = c == '\r' ? ' ' : c;
-    if (line.find_first_of(",/*") != std::string::npos ||
-        read_free(line, {&z, &f, &extra}, &filled) > 0 || filled != 2)
+    if (line.find_first_of(",/*") != std::string::npos || read_free(line, {&z, &f, &extra}, &filled) > 0 ||
+        filled != 2)
       throw fault("not 'MEAN_HEIGHT_M FACTOR'");
     if (!(z >= 0.0f && z <= 5000.0f)) throw fault("mean height not from 0 to 5000 m");
     if (!(f > 0.0f && f <= 1.5f)) throw fault("factor not above 0 and at most 1.5");
@@ -176,10 +178,14 @@ LayerWind mbl_from_profile(const std::vector<Level>& levels) {
 
 std::string_view method_name(Method method) {
   switch (method) {
-    case Method::kLowest: return "lowest";
-    case Method::kWl150: return "wl150";
-    case Method::kMbl: return "mbl";
-    case Method::kNone: break;
+    case Method::kLowest:
+      return "lowest";
+    case Method::kWl150:
+      return "wl150";
+    case Method::kMbl:
+      return "mbl";
+    case Method::kNone:
+      break;
   }
   return "";
 }
@@ -204,7 +210,8 @@ SurfaceEstimate estimate_surface_wind(const Sonde& sonde, const ReductionTable& 
     const double f = table.factor(layer.mean_height);
     e.wind = {.from_deg = layer.wind.from_deg, .speed = f * layer.wind.speed};
     e.method = m;
-    e.method_text = std::string(name) + " x " + fixed(f, 3) + " (mean height " + fixed(layer.mean_height, 0) + " m)";
+    e.method_text =
+        std::string(name) + " x " + fixed(f, 3) + " (mean height " + fixed(layer.mean_height, 0) + " m)";
     e.error = reduced_error(layer.wind.speed);
   };
   if (e.wl150_profile.wind.known()) {
@@ -216,7 +223,8 @@ SurfaceEstimate estimate_surface_wind(const Sonde& sonde, const ReductionTable& 
   } else if (sonde.mbl.wind.known()) {
     reduce(Method::kMbl, "message MBL", {sonde.mbl.wind, 0.5 * kMblTop});
   } else {
-    e.note = s.empty() ? "no wind with a height" : "lowest wind " + fixed(s[0].z, 0) + " m up, no WL150 or MBL";
+    e.note =
+        s.empty() ? "no wind with a height" : "lowest wind " + fixed(s[0].z, 0) + " m up, no WL150 or MBL";
   }
   return e;
 }

@@ -42,13 +42,13 @@ LayerWind mbl_from_profile(const std::vector<Level>& levels);
 enum class Method { kNone, kLowest, kWl150, kMbl };
 
 struct SurfaceEstimate {
-  Wind wind;                  // the 10-m wind, m/s
+  Wind wind;  // the 10-m wind, m/s
   Method method = Method::kNone;
-  std::string method_text;    // "lowest wind at 10 m", "WL150 x 0.851 (mean height 75 m)", ...
-  double error = kNaN;        // its standard error, m/s
-  std::string note;           // why there is none
-  LayerWind wl150_profile;    // WL150 computed from the profile (unknown when it cannot be)
-  std::string wl150_check;    // the profile's WL150 against the message's, when both are there
+  std::string method_text;  // "lowest wind at 10 m", "WL150 x 0.851 (mean height 75 m)", ...
+  double error = kNaN;      // its standard error, m/s
+  std::string note;         // why there is none
+  LayerWind wl150_profile;  // WL150 computed from the profile (unknown when it cannot be)
+  std::string wl150_check;  // the profile's WL150 against the message's, when both are there
 };
 
 SurfaceEstimate estimate_surface_wind(const Sonde& sonde, const ReductionTable& table);

@@ -74,7 +74,8 @@ std::vector<PartText> split_parts(const std::vector<std::string_view>& lines) {
   for (std::string_view line : lines) {
     const std::string_view w = first_word(line);
     const bool starts = w == "XXAA" || w == "XXBB" || w == "XXCC" || w == "XXDD";
-    if (in_part && starts) throw Malformed("part " + std::string(first_word(text)) + " does not end with '='");
+    if (in_part && starts)
+      throw Malformed("part " + std::string(first_word(text)) + " does not end with '='");
     if (!in_part) {
       if (!starts) continue;
       in_part = true, remarks = false, text.clear();
@@ -121,8 +122,9 @@ ReadResult read_tempdrop(std::string_view text, const DateContext* context) {
     while (end < lines.size() && !is_heading(lines[end])) ++end;
     ++bulletins;
     if (context == nullptr)
-      throw SondeError("no month and year for the TEMP DROP bulletins (give YYYY-MM, or a file name "
-                       "holding YYYYMMDDhhmm)");
+      throw SondeError(
+          "no month and year for the TEMP DROP bulletins (give YYYY-MM, or a file name "
+          "holding YYYYMMDDhhmm)");
     const std::vector<std::string_view> body(lines.begin() + static_cast<std::ptrdiff_t>(i) + 1,
                                              lines.begin() + static_cast<std::ptrdiff_t>(end));
     BulletinReader reader(lines[i], *context);

@@ -164,7 +164,8 @@ void BulletinReader::read_sections(const std::vector<std::string>& g, std::size_
         const std::string& lv = g[i++];
         expect_size(lv, "wind level group");
         if (lv[0] != lv[1] || digits(lv, 0, 2) < 0) throw Malformed("wind level group '" + lv + "'");
-        const Level l{.kind = LevelKind::kWind, .pressure = pressure_hpa(lv.substr(2)),
+        const Level l{.kind = LevelKind::kWind,
+                      .pressure = pressure_hpa(lv.substr(2)),
                       .wind = decode_wind(at(g, i++, "wind"), ident_.knots)};
         if (lv[0] == '0')
           surface_b_ = l.wind;
@@ -199,7 +200,8 @@ void BulletinReader::read_mission(const std::vector<std::string>& w) {
   for (; k < w.size() && w[k] != "OB"; ++k) sonde_.storm += (sonde_.storm.empty() ? "" : " ") + w[k];
   if (k + 1 < w.size()) {
     const int ob = digits(w[k + 1], 0, w[k + 1].size());
-    if (w[k + 1].empty() || w[k + 1].size() > 4 || ob < 0) throw Malformed("observation number '" + w[k + 1] + "'");
+    if (w[k + 1].empty() || w[k + 1].size() > 4 || ob < 0)
+      throw Malformed("observation number '" + w[k + 1] + "'");
     sonde_.observation = ob;
   }
   have_mission_ = true;
@@ -217,7 +219,8 @@ void BulletinReader::read_remarks(const std::vector<std::string>& w) {
     if (word == "REL" || word == "SPG" || word == "SPL") {
       Point& p = word == "REL" ? sonde_.release : sonde_.splash;
       int& t = word == "REL" ? release_ : splash_;
-      if (k + 2 >= w.size() || !decode_position(w[k + 1], p.lat, p.lon) || (t = decode_time_of_day(w[k + 2])) < 0)
+      if (k + 2 >= w.size() || !decode_position(w[k + 1], p.lat, p.lon) ||
+          (t = decode_time_of_day(w[k + 2])) < 0)
         throw Malformed(word + " point and time malformed");
       k += 2;
     } else if ((word == "MBL" || word == "DLM" || word == "LST") && k + 1 < w.size() && w[k + 1] == "WND") {
@@ -284,11 +287,14 @@ void BulletinReader::assign_heights() {
   for (const Level& l : sonde_.levels) {
     if (!std::isfinite(l.pressure) || !(l.pressure <= surface_pressure_)) continue;
     if (l.kind == LevelKind::kWind && !std::isfinite(l.temperature)) continue;
-    const double tv = std::isfinite(l.temperature) ? virtual_temperature(l.temperature, l.dewpoint_depression, l.pressure) : kNaN;
+    const double tv = std::isfinite(l.temperature)
+                          ? virtual_temperature(l.temperature, l.dewpoint_depression, l.pressure)
+                          : kNaN;
     nodes.push_back({l.pressure, l.kind == LevelKind::kSurface ? 0.0 : l.height, tv});
   }
   std::stable_sort(nodes.begin(), nodes.end(), [](const Node& a, const Node& b) { return a.p > b.p; });
-  if (nodes.empty() || nodes[0].p != surface_pressure_) nodes.insert(nodes.begin(), {surface_pressure_, 0.0, kNaN});
+  if (nodes.empty() || nodes[0].p != surface_pressure_)
+    nodes.insert(nodes.begin(), {surface_pressure_, 0.0, kNaN});
   const double scale = kDryAirGasConstant / kGravity;
   for (std::size_t k = 1; k < nodes.size(); ++k) {
     Node& n = nodes[k];
@@ -329,8 +335,10 @@ Sonde BulletinReader::finish() {
   sonde_.surface_wind = have_b_ && surface_b_.known() ? surface_b_ : surface_a_;
   if (sonde_.surface_wind.known()) {
     sonde_.surface_wind_height = std::isfinite(sonde_.last_wind_height) ? sonde_.last_wind_height : 10.0;
-    sonde_.levels.push_back({.kind = LevelKind::kWind, .pressure = surface_pressure_,
-                             .height = sonde_.surface_wind_height, .wind = sonde_.surface_wind});
+    sonde_.levels.push_back({.kind = LevelKind::kWind,
+                             .pressure = surface_pressure_,
+                             .height = sonde_.surface_wind_height,
+                             .wind = sonde_.surface_wind});
   }
   if (std::isfinite(surface_pressure_)) assign_heights();
   char ob[8];

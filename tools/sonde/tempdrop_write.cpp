@@ -32,7 +32,8 @@ class PartWriter {
   // The remarks wrapped at 65 characters wherever the limit falls; the part's `=` after them.
   void remarks(const std::string& line) {
     newline();
-    for (std::size_t at = 0; at < line.size(); at += kRemarkWidth) text_ += line.substr(at, kRemarkWidth) + "\n";
+    for (std::size_t at = 0; at < line.size(); at += kRemarkWidth)
+      text_ += line.substr(at, kRemarkWidth) + "\n";
   }
   std::string take() { return text_; }
 
@@ -140,11 +141,11 @@ std::string write_tempdrop(const Sonde& s) {
   for (const Level* l : standard) {
     if (l->wind.known() && !(l->pressure >= last)) last = l->pressure;
   }
-  const char digit = !std::isfinite(last)    ? '/'
-                     : last == 1000          ? '0'
-                     : last == 925           ? '9'
-                     : last == 850           ? '8'
-                                             : static_cast<char>('0' + static_cast<int>(last / 100) % 10);
+  const char digit = !std::isfinite(last) ? '/'
+                     : last == 1000       ? '0'
+                     : last == 925        ? '9'
+                     : last == 850        ? '8'
+                                          : static_cast<char>('0' + static_cast<int>(last / 100) % 10);
   PartWriter a;
   a.group("XXAA ");
   ident(a, s, digit);
@@ -155,7 +156,11 @@ std::string write_tempdrop(const Sonde& s) {
   }
   for (const Level* l : standard) {
     const double p = l->pressure;
-    a.group(format_I(p == 1000 ? 0 : p == 925 ? 92 : static_cast<long>(p / 10) % 100, 2, 2) + encode_height(p, l->height));
+    a.group(format_I(p == 1000  ? 0
+                     : p == 925 ? 92
+                                : static_cast<long>(p / 10) % 100,
+                     2, 2) +
+            encode_height(p, l->height));
     a.group(encode_temperature(l->temperature, l->dewpoint_depression));
     if (std::isfinite(last) && p >= last) a.group(encode_wind(l->wind));
   }
