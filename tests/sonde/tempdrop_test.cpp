@@ -133,6 +133,7 @@ TEST(SondeTempDrop, BulletinRules) {
     const char* reason;  // part of the first skip's reason
   } cases[] = {
       {"missing part B", part_a_only(), 1, 0, ""},
+      {"heading with a correction indicator", replaced(kMaria, "200250", "200250 RRA"), 1, 0, ""},
       {"two bulletins and a repeat", kMaria + "$$\n" + replaced(kMaria, "OB 03", "OB 04") + kMaria, 2, 1,
        "repeat"},
       {"unknown section skipped", replaced(kMaria, "51515 10190 40760", "41414 12345 99999 51515"), 1, 0, ""},

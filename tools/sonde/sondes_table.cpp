@@ -57,6 +57,7 @@ std::string sondes_csv(const ReadResult& read, const ReductionTable& table) {
     if (!e.wind.known()) add("no 10-m wind: " + e.note);
     if (!wl150.wind.known()) add("no WL150 in the message or from the profile");
     if (!mbl.wind.known()) add("no MBL in the message or from the profile");
+    if (!e.wl150_check.empty()) add(e.wl150_check);
     const std::vector<std::string> fields = {
         text_field(s.id),          text_field(s.aircraft),       text_field(s.mission),
         iso_time(s.release.time),  number(s.release.lat, 4),     number(s.release.lon, 4),

@@ -322,8 +322,13 @@ void BulletinReader::assign_heights() {
 
 Sonde BulletinReader::finish() {
   if (!have_a_ && !have_b_) throw Malformed("no part XXAA or XXBB");
-  const int sent = digits(heading_, heading_.size() >= 6 ? heading_.size() - 6 : 0, 6);
-  if (heading_.size() < 18 || sent < 0 || sent / 10000 < 1 || sent / 10000 > 31)
+  // `TTAAii CCCC ddhhmm`, perhaps followed by a correction or amendment indicator (RRA, CCA, AAA).
+  const std::size_t time_at =
+      heading_.find_first_not_of(' ', heading_.find(' ', heading_.find_first_not_of(' ', 6)));
+  const int sent = time_at == std::string::npos ? -1 : digits(heading_, time_at, 6);
+  const bool ends =
+      time_at != std::string::npos && (time_at + 6 == heading_.size() || heading_[time_at + 6] == ' ');
+  if (!ends || sent < 0 || sent / 10000 < 1 || sent / 10000 > 31)
     throw Malformed("heading '" + heading_ + "' is not 'TTAAii CCCC ddhhmm'");
   sent_day_ = sent / 10000;
   if (!std::isfinite(day_start(context_, sent_day_, ident_.day)))
