@@ -42,7 +42,9 @@ Sonde hand_made() {
 
 TEST(SondeEol, WriterReadBack) {
   const Sonde a = hand_made();
-  const Sonde b = read_eol(write_eol(a), "D20190902_042010_P.QC.eol");
+  std::string crlf;  // the file with CR LF line ends
+  for (char c : write_eol(a)) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  const Sonde b = read_eol(crlf, "D20190902_042010_P.QC.eol");
   EXPECT_EQ(b.id, a.id);
   EXPECT_EQ(b.aircraft, a.aircraft);
   EXPECT_EQ(b.mission, a.mission);

@@ -36,6 +36,7 @@ struct Lines {
     if (text.empty()) return false;
     const std::size_t end = text.find('\n');
     line = text.substr(0, end);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);  // CR LF line ends
     text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
     ++number;
     return true;
