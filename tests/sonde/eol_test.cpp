@@ -109,12 +109,8 @@ TEST(SondeEol, SondesTableFromBothForms) {
   const std::filesystem::path dir = std::filesystem::temp_directory_path() / "sfmrsonde_test";
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
-  Sonde s = hand_made();
-  s.surface_wind = s.levels.back().wind;
-  Level surface;
-  surface.kind = LevelKind::kSurface, surface.pressure = 1010.0, surface.height = 0.0,
-  surface.temperature = 28.0;
-  s.levels.push_back(surface);
+  // Samples only: the TEMP DROP writer makes the message (surface, levels, WL150, MBL) from them.
+  const Sonde s = hand_made();
   std::ofstream(dir / "a.eol") << write_eol(s);
   std::ofstream(dir / "b.txt") << write_tempdrop(s);
   const std::string command = std::string(SFMRSONDE_BINARY) + " " + (dir / "a.eol").string() + " " +

@@ -11,9 +11,6 @@ namespace sfmr::sonde {
 
 namespace {
 
-// A wind within this height of the sea is taken as the 10-m wind as it stands, m.
-constexpr double kLowestWindHeight = 15.0;
-
 // The WL150 rule: the layer's depth, the share of it the winds must span, the fewest winds and the longest
 // time between two winds inside the layer (m, -, -, s).
 constexpr double kWl150Depth = 150.0;

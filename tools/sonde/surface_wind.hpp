@@ -18,6 +18,9 @@
 
 namespace sfmr::sonde {
 
+// A wind within this height of the sea is taken as the 10-m wind as it stands, m.
+inline constexpr double kLowestWindHeight = 15.0;
+
 // Factors that reduce a layer-mean wind to 10 m, by the layer's mean height (m), interpolated linearly
 // between rows and held at the end rows.
 struct ReductionTable {

@@ -10,24 +10,6 @@ namespace sfmr::sonde::tempdrop {
 
 namespace {
 
-// Dry air's gas constant, J kg-1 K-1, and standard gravity, m s-2 (for the hypsometric equation).
-constexpr double kDryAirGasConstant = 287.05;
-constexpr double kGravity = 9.80665;
-// Ratio of the molar masses of water vapour and dry air.
-constexpr double kEpsilon = 0.622;
-
-// Virtual temperature, K, of air at `t` deg C with dew point `t - depression`, at `p` hPa: the vapour
-// pressure from the dew point after Bolton (1980, Mon. Wea. Rev. 108, eq. 10), the specific humidity
-// q = eps e / (p - (1 - eps) e) and Tv = T (1 + (1 - eps) / eps q); dry air when the dew point is missing.
-double virtual_temperature(double t, double depression, double p) {
-  const double tk = t + kKelvinOffset;
-  if (!std::isfinite(depression)) return tk;
-  const double td = t - depression;
-  const double e = 6.112 * std::exp(17.67 * td / (td + 243.5));
-  const double q = kEpsilon * e / (p - (1.0 - kEpsilon) * e);
-  return tk * (1.0 + (1.0 - kEpsilon) / kEpsilon * q);
-}
-
 const std::string& at(const std::vector<std::string>& g, std::size_t i, const char* what) {
   if (i >= g.size()) throw Malformed(std::string("part ends before its ") + what);
   return g[i];

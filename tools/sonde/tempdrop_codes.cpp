@@ -40,6 +40,18 @@ constexpr std::array<StandardLevel, 11> kStandardLevels{{{"00", 1000},
 
 }  // namespace
 
+// Ratio of the molar masses of water vapour and dry air.
+constexpr double kEpsilon = 0.622;
+
+double virtual_temperature(double t, double depression, double p) {
+  const double tk = t + kKelvinOffset;
+  if (!std::isfinite(depression)) return tk;
+  const double td = t - depression;
+  const double e = 6.112 * std::exp(17.67 * td / (td + 243.5));
+  const double q = kEpsilon * e / (p - (1.0 - kEpsilon) * e);
+  return tk * (1.0 + (1.0 - kEpsilon) / kEpsilon * q);
+}
+
 int digits(std::string_view g, std::size_t at, std::size_t n) {
   if (at + n > g.size()) return -1;
   int v = 0;

@@ -21,6 +21,15 @@ struct Malformed : std::runtime_error {
 // Remark lines wrap at this many characters.
 inline constexpr std::size_t kRemarkWidth = 65;
 
+// Dry air's gas constant, J kg-1 K-1, and standard gravity, m s-2 (the hypsometric equation).
+inline constexpr double kDryAirGasConstant = 287.05;
+inline constexpr double kGravity = 9.80665;
+
+// Virtual temperature, K, of air at `t` deg C with dew point `t - depression`, at `p` hPa: the vapour
+// pressure from the dew point after Bolton (1980, Mon. Wea. Rev. 108, eq. 10), the specific humidity
+// q = eps e / (p - (1 - eps) e) and Tv = T (1 + (1 - eps) / eps q); dry air when the dew point is missing.
+double virtual_temperature(double t, double depression, double p);
+
 // Digits g[at, at+n) as a number, or -1 when one of them is not a digit.
 int digits(std::string_view g, std::size_t at, std::size_t n);
 

@@ -1,12 +1,15 @@
 // The TEMP DROP writer (see tempdrop.hpp): one bulletin, parts XXAA and XXBB, winds in knots.
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <numbers>
 #include <string>
 #include <vector>
 
 #include "core/calendar.hpp"
 #include "core/constants.hpp"
 #include "core/text.hpp"
+#include "sonde/surface_wind.hpp"
 #include "sonde/tempdrop.hpp"
 #include "sonde/tempdrop_codes.hpp"
 
@@ -121,9 +124,99 @@ const Level* surface_level(const Sonde& s) {
   return nullptr;
 }
 
+// Pressure levels of a sounding's samples are kept this far apart in the message, hPa.
+constexpr double kLevelSpacing = 10.0;
+constexpr std::array<double, 11> kStandardPressures{1000, 925, 850, 700, 500, 400, 300, 250, 200, 150, 100};
+
+// The value at `p` between two samples, linear in ln p.
+double between(double p, const Level& a, const Level& b, double va, double vb) {
+  const double w = std::log(a.pressure / p) / std::log(a.pressure / b.pressure);
+  return std::isfinite(w) ? va + w * (vb - va) : va;
+}
+
+Level standard_level(double p, const Level& a, const Level& b) {
+  Level l;
+  l.kind = LevelKind::kStandard, l.pressure = p;
+  l.height = between(p, a, b, a.height, b.height);
+  l.temperature = between(p, a, b, a.temperature, b.temperature);
+  l.dewpoint_depression = between(p, a, b, a.dewpoint_depression, b.dewpoint_depression);
+  if (a.wind.known() && b.wind.known()) {
+    const double ra = a.wind.from_deg * std::numbers::pi / 180.0,
+                 rb = b.wind.from_deg * std::numbers::pi / 180.0;
+    const double u = between(p, a, b, a.wind.speed * std::sin(ra), b.wind.speed * std::sin(rb));
+    const double v = between(p, a, b, a.wind.speed * std::cos(ra), b.wind.speed * std::cos(rb));
+    double dir = std::atan2(u, v) * 180.0 / std::numbers::pi;
+    l.wind = {.from_deg = dir < 0.0 ? dir + 360.0 : dir, .speed = std::hypot(u, v)};
+  }
+  return l;
+}
+
+// A sounding (samples only) as a message would state it: the surface at 0 m (its pressure from the lowest
+// sample by the hypsometric equation, its temperature that sample's), the standard levels interpolated in
+// ln p, significant temperature and wind levels every kLevelSpacing hPa, the surface wind the lowest
+// sample's when within 15 m of the sea (else its height as LST WND), and WL150 and MBL from the samples.
+Sonde message_from_samples(const Sonde& in) {
+  Sonde s = in;
+  std::vector<Level> samples;
+  for (const Level& l : in.levels) {
+    if (std::isfinite(l.pressure) && std::isfinite(l.height)) samples.push_back(l);
+  }
+  std::stable_sort(samples.begin(), samples.end(),
+                   [](const Level& a, const Level& b) { return a.pressure > b.pressure; });
+  s.levels.clear();
+  if (samples.empty()) return s;
+  const Level& low = samples.front();
+  Level surface = low;
+  surface.kind = LevelKind::kSurface, surface.height = 0.0, surface.wind = {}, surface.time = kNaN;
+  const double tv = std::isfinite(low.temperature)
+                        ? virtual_temperature(low.temperature, low.dewpoint_depression, low.pressure)
+                        : 288.0;
+  surface.pressure = low.pressure * std::exp(low.height * kGravity / (kDryAirGasConstant * tv));
+  s.levels.push_back(surface);
+  for (double p : kStandardPressures) {
+    for (std::size_t k = 0; k + 1 < samples.size(); ++k) {
+      if (p <= samples[k].pressure && p >= samples[k + 1].pressure && p <= surface.pressure) {
+        s.levels.push_back(standard_level(p, samples[k], samples[k + 1]));
+        break;
+      }
+    }
+  }
+  double last_t = surface.pressure, last_w = surface.pressure;
+  for (const Level& l : samples) {
+    if (std::isfinite(l.temperature) && last_t - l.pressure >= kLevelSpacing) {
+      Level t = l;
+      t.kind = LevelKind::kSignificant, t.height = kNaN, t.time = kNaN, t.wind = {};
+      s.levels.push_back(t);
+      last_t = l.pressure;
+    }
+    if (l.wind.known() && last_w - l.pressure >= kLevelSpacing) {
+      Level w;
+      w.kind = LevelKind::kWind, w.pressure = l.pressure, w.wind = l.wind;
+      s.levels.push_back(w);
+      last_w = l.pressure;
+    }
+  }
+  const LayerWind wl150 = wl150_from_profile(in.levels), mbl = mbl_from_profile(in.levels);
+  if (!s.wl150.wind.known()) s.wl150 = wl150;
+  if (!s.mbl.wind.known()) s.mbl = mbl;
+  for (const Level& l : in.levels) {
+    if (!l.wind.known() || !std::isfinite(l.height) || l.height >= s.surface_wind_height) continue;
+    s.surface_wind_height = l.height;
+    if (!in.surface_wind.known()) s.surface_wind = l.wind;
+  }
+  if (std::isfinite(s.surface_wind_height) && s.surface_wind_height > kLowestWindHeight) {
+    s.last_wind_height = s.surface_wind_height;
+    if (!in.surface_wind.known()) s.surface_wind = {};
+  }
+  return s;
+}
+
 }  // namespace
 
-std::string write_tempdrop(const Sonde& s) {
+std::string write_tempdrop(const Sonde& record) {
+  const bool samples_only = std::all_of(record.levels.begin(), record.levels.end(),
+                                        [](const Level& l) { return l.kind == LevelKind::kSample; });
+  const Sonde s = samples_only && !record.levels.empty() ? message_from_samples(record) : record;
   const double t = observation_time(s);
   // Sent ten minutes after the splash.
   std::string out = "UZNT13 KNHC " + two(day_of_month(t + 600.0)) + hhmmss(t + 600.0).substr(0, 4) + "\n";
