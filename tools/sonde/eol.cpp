@@ -157,7 +157,8 @@ Sonde read_eol(std::string_view text, std::string_view name) {
     }
     l.height = std::isfinite(value_or_nan(v[13])) ? value_or_nan(v[13]) : value_or_nan(v[16]);
     const double lon = value_or_nan(v[14]), lat = value_or_nan(v[15]);
-    if (std::isfinite(lat) && std::isfinite(lon) && std::isfinite(l.time) &&
+    // Rows before the launch (negative times) are not the fall.
+    if (std::isfinite(lat) && std::isfinite(lon) && l.time >= 0.0 &&
         !(l.time < s.splash.time - s.release.time))
       s.splash = {.time = s.release.time + l.time, .lat = lat, .lon = lon};
     s.levels.push_back(l);

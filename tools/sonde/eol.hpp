@@ -7,8 +7,8 @@
 // row per half second of 17 numbers: time after launch s, UTC hour, minute, second, pressure hPa,
 // temperature C, dew point C, relative humidity %, u m/s, v m/s, speed m/s, direction deg, fall speed m/s,
 // geopotential altitude m, longitude, latitude, GPS altitude m; -999 (written -999.00) is missing.
-// The splash is the last row with a position; a row's height is its geopotential altitude, else its GPS
-// altitude.
+// The splash is the last row from the launch on (time 0 or later) with a position; a row's height is its
+// geopotential altitude, else its GPS altitude.
 #pragma once
 
 #include <string>

@@ -53,7 +53,7 @@ double virtual_temperature(double t, double depression, double p) {
 }
 
 int digits(std::string_view g, std::size_t at, std::size_t n) {
-  if (at + n > g.size()) return -1;
+  if (n > 9 || at + n > g.size()) return -1;  // nine digits at most: within an int
   int v = 0;
   for (std::size_t i = at; i < at + n; ++i) {
     if (g[i] < '0' || g[i] > '9') return -1;
