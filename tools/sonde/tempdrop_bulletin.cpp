@@ -308,8 +308,7 @@ Sonde BulletinReader::finish() {
   const std::size_t time_at =
       heading_.find_first_not_of(' ', heading_.find(' ', heading_.find_first_not_of(' ', 6)));
   const int sent = time_at == std::string::npos ? -1 : digits(heading_, time_at, 6);
-  const bool ends =
-      time_at != std::string::npos && (time_at + 6 == heading_.size() || heading_[time_at + 6] == ' ');
+  const bool ends = sent >= 0 && (time_at + 6 == heading_.size() || heading_[time_at + 6] == ' ');
   if (!ends || sent < 0 || sent / 10000 < 1 || sent / 10000 > 31)
     throw Malformed("heading '" + heading_ + "' is not 'TTAAii CCCC ddhhmm'");
   sent_day_ = sent / 10000;
