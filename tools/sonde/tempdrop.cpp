@@ -1,12 +1,9 @@
 #include "sonde/tempdrop.hpp"
 
 #include <algorithm>
-#include <array>
-#include <cmath>
 #include <set>
 #include <vector>
 
-#include "core/constants.hpp"
 #include "sonde/tempdrop_codes.hpp"
 
 namespace sfmr::sonde {
@@ -15,10 +12,7 @@ namespace {
 
 using namespace tempdrop;
 
-struct Line {
-  std::string_view text;  // without the line end and trailing blanks
-};
-
+// The lines of `text` without their line ends and trailing blanks.
 std::vector<std::string_view> split_lines(std::string_view text) {
   std::vector<std::string_view> lines;
   while (!text.empty()) {
