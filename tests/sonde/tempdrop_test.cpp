@@ -117,7 +117,8 @@ TEST(SondeTempDrop, MariaMessage) {
   // stated 1489 m.
   const std::string part_b = "UZNT13 KNHC 200250\n" + kMaria.substr(kMaria.find("XXBB"));
   std::size_t found = 0;
-  for (const Level& l : read_tempdrop(part_b, &kSeptember2017).sondes.at(0).levels) {
+  const ReadResult b_only = read_tempdrop(part_b, &kSeptember2017);
+  for (const Level& l : b_only.sondes.at(0).levels) {
     if (l.kind != LevelKind::kWind || l.pressure != 850) continue;
     EXPECT_NEAR(l.height, 1489.0, 10.0) << "850 hPa";
     ++found;
