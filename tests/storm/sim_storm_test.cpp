@@ -9,8 +9,8 @@
 #include <sstream>
 #include <string>
 
+#include "common/earth.hpp"
 #include "core/text.hpp"
-
 #include "sim/flight.hpp"
 #include "sim/storm.hpp"
 #include "sim/storm_truth.hpp"
@@ -115,7 +115,7 @@ TEST(SimStorm, LaterFlightsContinueTheTrack) {
     double lat = 0.0, lon = 0.0;
     storm.centre(0.0, lat, lon);
     const double hours = (flight_start_seconds(o) - reference) / 3600.0;
-    EXPECT_NEAR(lat - storm.lat0, 3.0 * 3.6 * hours / 110.57, 1e-9) << c.name;
+    EXPECT_NEAR(lat - storm.lat0, 3.0 * 3.6 * hours / earth::km_per_degree(storm.lat0).lat, 1e-9) << c.name;
     const Track track = plan_track(flight_plan(o, storm, 7200), o, 7200);
     const AircraftState first = track.at(0.0);
     EXPECT_NEAR(first.lat, lat, 1e-9) << c.name << ": the first pass starts due east of the centre";
@@ -319,7 +319,7 @@ TEST(SimStorm, TrackPutsTheStormWhereItWas) {
     const RadiiFit fit = storm_from_track(track, t0 + 3600.0 * c.hours, s);
     EXPECT_NEAR(s.lat0, c.lat, 1e-9) << c.name;
     EXPECT_NEAR(s.lon0, c.lon, 1e-9) << c.name;
-    EXPECT_NEAR(s.motion_north, 1.5 * 110.57e3 / 21600.0, 1e-6) << c.name;
+    EXPECT_NEAR(s.motion_north, 1.5 * earth::km_per_degree(s.lat0).lat * 1e3 / 21600.0, 1e-6) << c.name;
     EXPECT_NEAR(field_peak(s).wind, c.vmax_kt * 0.514444, 0.01) << c.name;
     EXPECT_NEAR(s.rmax, c.rmw_nmi * 1.852, 1e-9) << c.name;
     EXPECT_GT(fit.radii, 0) << c.name;
