@@ -214,9 +214,9 @@ make_flights commands.txt
 echo "analysis,flights,tags" >manifest.csv
 mapfile -t lines <flights.txt
 for ((j = 0; j < ${#lines[@]}; j++)); do
-  name=${lines[j]%% *} tags=${lines[j]#*|}
-  if [ "${lines[j + 1]:-}" != "${lines[j + 1]%|pair}" ]; then
-    second=${lines[j + 1]%% *}
+  name=${lines[j]%% *} tags=${lines[j]#*|} next=${lines[j + 1]:-}
+  if [[ "$next" == *"|pair" ]]; then
+    second=${next%% *}
     analyse "$name-$second" "$tags" "$name" "$second"
     j=$((j + 1))
   elif [[ "$tags" == *track=yes* ]]; then
