@@ -124,40 +124,49 @@ make_flights() {
 }
 
 # One line of the family's table: NAME, then sfmrsim's options, then "|" and the tags. Flight $1 of the set.
+# Each property cycles with its own period in i, so that the pairs of properties mix.
 family_flight() {
   local i=$1 seed=$((first + $1))
-  local profiles=(holland wdr concentric) bs=(1.0 1.3 1.6 2.0 2.4)
-  local asyms=(none motion wn1 wn2) patterns=(figure4 rotated4 alpha butterfly random single)
-  local misses=(0 3 -7 10 -14 rmw 0) speeds=(0 3 6 9 12) rmws=(10 20 30 45 60 80) vmaxes=(30 45 60 75)
-  local profile=${profiles[i % 3]} asym=${asyms[(i + i / 3) % 4]} pattern=${patterns[(i / 3) % 6]}
-  local miss=${misses[(3 * i + 1) % 7]} speed=${speeds[(2 * i + i / 5) % 5]} rmw=${rmws[(i + i / 2) % 6]}
+  local profiles=(holland wdr concentric) asyms=(none motion wn1 wn2)
+  local patterns=(figure4 rotated4 alpha butterfly random single) misses=(0 3 -7 10 -14 rmw mixed)
+  local speeds=(0 3 6 9 12) rmws=(10 20 30 45 60 80) vmaxes=(30 45 60 75)
+  local profile=${profiles[i % 3]} pattern=${patterns[(i / 3) % 6]} asym=${asyms[i % 4]}
+  local miss=${misses[i % 7]} speed=${speeds[i % 5]} rmw=${rmws[(3 * i + i / 4) % 6]}
   local vmax=${vmaxes[(i + i / 4) % 4]} share=0.$((1 + (i * 3) % 4))
   local opts=(--seed "$seed" --no-land --hours "$hours" --rmw "$rmw" --vmax "$vmax" --storm-speed "$speed"
     --storm-dir $(((i * 47) % 360)))
   has --profile || profile=holland
   has --wn1 || { [ "$asym" = none ] || asym=motion; }
   has --pattern || pattern=figure4
-  [ "$miss" = rmw ] && miss=$(awk -v r="$rmw" 'BEGIN { printf "%.1f", 0.4 * r }')
-  opts+=(--miss "$miss")
-  case "$profile" in
-    holland) has --holland-b && opts+=(--holland-b "${bs[i % 5]}") ;;
-    *) opts+=(--profile "$profile") ;;
+  has --misses || { [ "$miss" = mixed ] && miss=5; }
+  case "$miss" in
+    rmw) opts+=(--miss "$(awk -v r="$rmw" 'BEGIN { printf "%.1f", 0.4 * r }')") ;;
+    mixed) opts+=(--misses "0,$((4 + i % 5)),-$((8 + i % 7)),2") ;;
+    *) opts+=(--miss "$miss") ;;
   esac
-  [ "$profile" = concentric ] && has --outer-radius &&
-    opts+=(--outer-radius "$(awk -v i="$i" 'BEGIN { printf "%.1f", 2 + 0.25 * (i % 7) }')"
-      --outer-ratio "$(awk -v i="$i" 'BEGIN { printf "%.2f", 0.6 + 0.1 * (i % 6) }')")
+  case "$profile" in
+    holland) has --holland-b && opts+=(--holland-b "$(awk -v i="$i" 'BEGIN { printf "%.1f", 0.8 + 0.3 * (i % 6) }')") ;;
+    wdr) opts+=(--profile wdr --wdr-n "$(awk -v i="$i" 'BEGIN { printf "%.1f", 0.5 + 0.4 * (i % 5) }')") ;;
+    concentric)
+      opts+=(--profile concentric --outer-radius "$(awk -v i="$i" 'BEGIN { printf "%.2f", 2 + 0.25 * (i % 7) }')"
+        --outer-ratio "$(awk -v i="$i" 'BEGIN { printf "%.2f", 0.6 + 0.09 * (i % 6) }')")
+      ;;
+  esac
+  local amount
+  amount=$(awk -v s="$share" -v v="$vmax" 'BEGIN { printf "%.1f", s * v }')
   case "$asym" in
     none) opts+=(--asymmetry 0) ;;
     motion) opts+=(--asymmetry "$share") ;;
-    wn1 | wn2) opts+=(--wn1 "$share" --wn1-dir $(((i * 83) % 360))) ;;&
-    wn2) opts+=(--wn2 0.1 --wn2-dir $(((i * 29) % 180))) ;;
+    wn1) opts+=(--asymmetry 0 --wn1 "$amount" --wn1-dir $(((i * 83) % 360))) ;;
+    wn2) opts+=(--asymmetry 0 --wn1 "$amount" --wn1-dir $(((i * 83) % 360)) --wn2 "$(awk -v v="$vmax" \
+      'BEGIN { printf "%.1f", 0.1 * v }')" --wn2-dir $(((i * 29) % 180))) ;;
   esac
-  [ "$asym" != none ] && has --eye-wind && opts+=(--eye-wind 0.$((i % 3)))
+  has --eye-wind && [ $((i % 3)) -gt 0 ] && opts+=(--eye-wind $((5 * (i % 3))))
   has --rain-ring && opts+=(--rain-ring "$(awk -v i="$i" 'BEGIN { printf "%.2f", 0.8 + 0.1 * (i % 7) }')"
     --rain-dir $(((i * 131) % 360)))
   [ "$pattern" = figure4 ] || opts+=(--pattern "$pattern")
-  local miss_tag=through
-  case "$miss" in 0) ;; *.*) miss_tag=0.4rmw ;; 3 | -7) miss_tag=near ;; *) miss_tag=far ;; esac
+  local miss_tag=$miss
+  case "$miss" in 0) miss_tag=through ;; 3 | -7 | 5) miss_tag=near ;; 10 | -14) miss_tag=far ;; rmw) miss_tag=0.4rmw ;; esac
   local motion_tag=still
   [ "$speed" -gt 0 ] && motion_tag=slow
   [ "$speed" -gt 6 ] && motion_tag=fast
@@ -189,16 +198,21 @@ list_flights() {
   for ((i = 0; i < singles; i++)); do
     local line track=no
     line=$(family_flight "$i")
-    [ $((i % 3)) -eq 0 ] && track=yes
+    [ $(((i + 2 * (i / 3)) % 3)) -eq 0 ] && track=yes
     echo "$line;track=$track"
   done
-  # Two storms flown twice: the second flight of a storm three hours after the first, a new seed.
+  # Two storms flown twice: the second flight of a storm three hours after the first, a new seed. The storm
+  # keeps moving between them where sfmrsim has --storm-time (else it stands still).
   for ((i = singles; i + 1 < count; i += 2)); do
     local line opts
     line=$(family_flight "$i")
     opts=${line#* }
     opts=${opts% |*}
-    opts=$(sed -E 's/--storm-speed [0-9.]+/--storm-speed 0/' <<<"$opts")
+    if has --storm-time; then
+      opts="$opts --storm-time 2026120723"
+    else
+      opts=$(sed -E 's/--storm-speed [0-9.]+/--storm-speed 0/' <<<"$opts")
+    fi
     echo "f$((first + i)) $opts |${line#*|};track=no;flights=2"
     echo "f$((first + i + 1)) ${opts/--seed $((first + i))/--seed $((first + i + 1))}" \
       "--date 08/12/2026 --start 02:10:00 |pair"
