@@ -4,26 +4,27 @@
 # (sfmr2nc --setup) and analysed (sfmrstorm, some flights with --track NAME.bdeck, some storms from two
 # flights hours apart analysed together); bench/storm_eval.cpp then compares every analysis with the
 # simulator's truth and prints the figures overall, per kind of storm and per pattern, and a CSV summary
-# (also written to OUT/summary.csv when OUT is given).
+# (also written to $STORM_FAMILY_OUT/summary.csv when that is set).
 #   bench/storm_family.sh [tune|heldout|sample|legacy] [N]
 #     tune     N flights (default 36) of seeds 1001.. : the set the method is tuned on
 #     heldout  N flights (default 36) of seeds 5001.. : run once per version of the method, never tuned on
 #     sample   the sample flight (sfmrsim's defaults, seed 1) and its storm flown with seeds 2..N (default 8)
 #     legacy   the 24 flights of bench/storm_accuracy.sh 101 (seeds 101-124), analysed with --track
 # The family, flight i of a set (seed FIRST + i), takes each property from its own cycle over i:
-#   profile    Holland (B 1.0-2.4), power law inside the RMW with a dual-exponential decay outside,
-#              concentric eyewalls (second maximum at 2-3.5 RMW, 0.6-1.1 of the inner one)
-#   asymmetry  none; right of the motion (today's --asymmetry); wavenumber 1 in its own direction; wavenumber
-#              1 and 2; each 10-40 % of Vmax, with winds in the eye and an eyewall rain ring at 0.8-1.4 RMW
-#   pattern    figure-four, rotated figure-four, alpha, butterfly, a random sequence, a single pass
-#   miss       through the centre, 3-14 km right or left of it, or 0.4 RMW
-#   motion     0-12 m/s in any direction; RMW 10-80 km; Vmax 30-75 m/s
-# Profiles, own-direction asymmetry, eye winds, rain rings and patterns other than the figure-four are used
-# when sfmrsim offers their options (--profile, --wn1, --pattern, ...); until then those flights are
-# Holland figure-fours with the asymmetry right of the motion, and their tags say so. The last four flights of
-# a set are two storms flown twice, the second flight three hours after the first (a still storm until
-# sfmrsim can continue a track); each pair is analysed together. Every third single flight is analysed with
-# --track NAME.bdeck (the simulator's best track), the others without.
+#   profile    Holland (B 0.8-2.3), wdr (power law inside the RMW, dual exponential outside, n 0.5-2.1),
+#              concentric eyewalls (outer maximum at 2-3.5 RMW, 0.6-1.05 of the inner one)
+#   asymmetry  none; right of the motion (--asymmetry 10-40 % of Vmax); wavenumber 1 of 10-40 % of Vmax in
+#              its own direction; the same plus a wavenumber 2 of 10 % of Vmax; eye wind 0, 5 or 10 m/s;
+#              the eyewall rain ring at 0.8-1.4 RMW, heaviest in its own direction
+#   pattern    figure4, rotated4, alpha, butterfly, random, single
+#   miss       through the centre, 3 or 7 km (near), 10 or 14 km (far), 0.4 RMW, or a different miss per pass
+#              (0, 4-8, 8-14 km and 2 km in turn: mixed)
+#   motion     0, 3, 6, 9 or 12 m/s (still, slow up to 6, fast) in any direction; RMW 10-80 km; Vmax 30-75 m/s
+# An option that sfmrsim does not offer is left out and the flight's tags say what it was instead. The last
+# four flights of a set are two storms flown twice, the second flight three hours after the first (with
+# --storm-time when sfmrsim has it, so that the storm moves on between them; else a still storm); each pair
+# is analysed together (tag flights=2). About one single flight in three is analysed with --track NAME.bdeck
+# (the simulator's best track; tag track=yes), the others without. The tags name the groups of the figures.
 # Flights run two at a time. Definitions of the truth and of every figure: the header of bench/storm_eval.cpp.
 # Environment: SFMR_BUILD (build directory, default build-bench/), STORM_FAMILY_OUT (keep every file there
 # instead of a temporary directory), STORM_FAMILY_HOURS (hours per flight, default 3.5).
