@@ -16,7 +16,9 @@
 //     found when a fix lies within 2 minutes of it. Passes within 10 km count for "found"; passes within the
 //     inner core (0.5 RMW or 10 km) for the motion's condition below;
 //   - a fix's error: its distance from the true centre at its time; the pass goes through the centre when
-//     the aircraft came within 2 km of it within 2 minutes of the fix, else it misses;
+//     the aircraft came within 2 km of it within 2 minutes of the fix, else it misses. A fix more than 2
+//     minutes from every true pass within 1 RMW (or 10 km) of the centre is also counted as spurious (a dip
+//     of the wind that is not the eye: the moat of concentric eyewalls, a gap between rain bands);
 //   - a leg's peak: the largest 10-s mean of the true wind over the leg's seconds (at least 7 of the 10 with
 //     a retrieval); its RMW the distance of that window's mean position from the true centre at its
 //     mid-time, counted only when that window lies more than 30 s inside both ends of the leg;
@@ -381,6 +383,9 @@ void evaluate_fixes(const StormTruth& truth, const std::vector<Fix>& fixes, Figu
     for (std::size_t i = 0; i < f.s.t.size(); ++i)
       if (std::fabs(f.s.t[i] - x.t) < kMatchS) miss = std::min(miss, f.range_km[i]);
     (miss < kThroughKm ? fig.fix_through : fig.fix_miss).push_back(km);
+    const std::vector<double> passes = true_passes(f, std::max(kNearKm, f.rmw_km));
+    if (std::none_of(passes.begin(), passes.end(), [&x](double t) { return std::fabs(t - x.t) < kMatchS; }))
+      ++fig.fix_spurious;
     fig.fix_cov.add(km, x.accuracy_km);
   }
 }
@@ -605,15 +610,15 @@ Figures evaluate(const Item& item) {
   evaluate_motion(truth, item.analysis, fixes, fig);
   std::vector<double> errors = fig.fix_through;
   errors.insert(errors.end(), fig.fix_miss.begin(), fig.fix_miss.end());
+  char motion[64] = "";
+  if (!fig.motion.empty())
+    std::snprintf(motion, sizeof motion, ", motion error %.2f m/s", fig.motion.front());
   std::printf(
-      "%s: found %d of %d passes within 10 km, %zu fixes (error median %.2f km), %zu legs (peak "
-      "median %.2f m/s), RMW median %.2f km, radii within 5 n mi %d of %d%s\n",
+      "%s: found %d of %d passes within 10 km, %zu fixes (error median %.2f km, %d spurious), %zu legs "
+      "(peak median %.2f m/s), RMW median %.2f km, radii within 5 n mi %d of %d%s\n",
       item.analysis.c_str(), fig.passes_found, near, fixes.size(), sfmr::bench::quantile(errors, 0.5),
-      fig.peak.size(), sfmr::bench::quantile(fig.peak, 0.5), sfmr::bench::quantile(fig.rmw, 0.5),
-      fig.radii_ok, fig.radii_pairs,
-      fig.motion.empty()
-          ? ""
-          : (", motion error " + std::to_string(fig.motion.front()).substr(0, 4) + " m/s").c_str());
+      fig.fix_spurious, fig.peak.size(), sfmr::bench::quantile(fig.peak, 0.5),
+      sfmr::bench::quantile(fig.rmw, 0.5), fig.radii_ok, fig.radii_pairs, motion);
   return fig;
 }
 

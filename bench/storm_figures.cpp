@@ -68,6 +68,7 @@ void Figures::merge(const Figures& o) {
   passes_found += o.passes_found;
   append(fix_through, o.fix_through);
   append(fix_miss, o.fix_miss);
+  fix_spurious += o.fix_spurious;
   append(peak, o.peak);
   append(rmw, o.rmw);
   append(motion, o.motion);
@@ -92,11 +93,12 @@ Figures& group(Groups& groups, const std::string& name) {
 
 std::string summary_header() {
   return "group,analyses,refused,refused_with_pass,passes_near,passes_found,"
-         "fix_through_n,fix_through_median_km,fix_through_p90_km,fix_miss_n,fix_miss_median_km,fix_miss_p90_"
-         "km,"
-         "peak_n,peak_median_ms,rmw_n,rmw_median_km,rmw_p90_km,radii_pairs,radii_within_5nmi,radii_unseen,"
-         "radii_unjustified,fix_cov_n,fix_within1_pct,fix_within2_pct,peak_cov_n,peak_within1_pct,"
-         "peak_within2_pct,rmw_cov_n,rmw_within1_pct,rmw_within2_pct,motion_n,motion_median_ms";
+         "fix_through_n,fix_through_median_km,fix_through_p90_km,"
+         "fix_miss_n,fix_miss_median_km,fix_miss_p90_km,fix_spurious,"
+         "peak_n,peak_median_ms,rmw_n,rmw_median_km,rmw_p90_km,"
+         "radii_pairs,radii_within_5nmi,radii_unseen,radii_unjustified,"
+         "fix_cov_n,fix_within1_pct,fix_within2_pct,peak_cov_n,peak_within1_pct,peak_within2_pct,"
+         "rmw_cov_n,rmw_within1_pct,rmw_within2_pct,motion_n,motion_median_ms";
 }
 
 std::string summary_row(const std::string& name, const Figures& f) {
@@ -111,6 +113,7 @@ std::string summary_row(const std::string& name, const Figures& f) {
     value(quantile(*v, 0.5), 3);
     value(quantile(*v, 0.9), 3);
   }
+  count(static_cast<std::size_t>(f.fix_spurious));
   count(f.peak.size());
   value(quantile(f.peak, 0.5), 3);
   count(f.rmw.size());
@@ -130,12 +133,13 @@ std::string summary_row(const std::string& name, const Figures& f) {
 
 void print_table(std::ostream& out, const Groups& groups) {
   char line[512];
-  const char* const kFormat = "%-22s %9s %7s %-19s %-19s %-14s %-19s %-11s %-7s %-15s %-15s %-15s %-12s\n";
-  std::snprintf(line, sizeof line, kFormat, "group", "refused", "found", "fix thru km", "fix miss km",
+  const char* const kFormat =
+      "%-22s %9s %7s %-19s %-19s %5s %-14s %-19s %-11s %-7s %-15s %-15s %-15s %-12s\n";
+  std::snprintf(line, sizeof line, kFormat, "group", "refused", "found", "fix thru km", "fix miss km", "fix",
                 "peak m/s", "RMW km", "radii 5nmi", "unjust", "cov fix %", "cov peak %", "cov RMW %",
                 "motion m/s");
   out << line;
-  std::snprintf(line, sizeof line, kFormat, "", "(w/pass)", "of near", "med/p90 (n)", "med/p90 (n)",
+  std::snprintf(line, sizeof line, kFormat, "", "(w/pass)", "of near", "med/p90 (n)", "med/p90 (n)", "spur",
                 "med (n)", "med/p90 (n)", "ok/pairs", "/unseen", "1/2 err (n)", "1/2 err (n)", "1/2 err (n)",
                 "med (n)");
   out << line;
@@ -150,9 +154,10 @@ void print_table(std::ostream& out, const Groups& groups) {
     const std::string motion =
         number(quantile(f.motion, 0.5), 2, "-") + " (" + std::to_string(f.motion.size()) + ")";
     std::snprintf(line, sizeof line, kFormat, name.c_str(), refused.c_str(), found.c_str(),
-                  spread(f.fix_through, 2).c_str(), spread(f.fix_miss, 2).c_str(), peak.c_str(),
-                  spread(f.rmw, 2).c_str(), radii.c_str(), unjust.c_str(), covered(f.fix_cov).c_str(),
-                  covered(f.peak_cov).c_str(), covered(f.rmw_cov).c_str(), motion.c_str());
+                  spread(f.fix_through, 2).c_str(), spread(f.fix_miss, 2).c_str(),
+                  std::to_string(f.fix_spurious).c_str(), peak.c_str(), spread(f.rmw, 2).c_str(),
+                  radii.c_str(), unjust.c_str(), covered(f.fix_cov).c_str(), covered(f.peak_cov).c_str(),
+                  covered(f.rmw_cov).c_str(), motion.c_str());
     out << line;
   }
 }

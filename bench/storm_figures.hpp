@@ -31,6 +31,7 @@ struct Figures {
   int passes_found = 0;             // of them, with a fix within 2 minutes
   std::vector<double> fix_through;  // centre fix errors, km, passes through the centre (miss < 2 km)
   std::vector<double> fix_miss;     // the same for passes that miss it
+  int fix_spurious = 0;             // fixes with no true pass within 1 RMW (or 10 km) of the centre near them
   std::vector<double> peak;         // |leg peak 10-s mean - truth|, m/s
   std::vector<double> rmw;          // |leg RMW - truth|, km, legs whose true peak lies inside the leg
   std::vector<double> motion;       // |motion - truth|, m/s (vector difference)

@@ -77,6 +77,7 @@ TEST(StormFigures, GroupsMergeAndSummariseAsCsv) {
   b.passes_found = 2;
   b.fix_through = {0.2};
   b.fix_miss = {1.0, 3.0};
+  b.fix_spurious = 1;
   b.rmw = {0.5, 1.5};
   b.motion = {0.4};
   b.fix_cov.add(5.0, 1.0);
@@ -108,6 +109,7 @@ TEST(StormFigures, GroupsMergeAndSummariseAsCsv) {
       {"fix_through_n", "3"},
       {"fix_through_median_km", "0.200"},
       {"fix_miss_p90_km", "2.800"},
+      {"fix_spurious", "1"},
       {"peak_median_ms", "0.200"},
       {"rmw_median_km", "1.000"},
       {"radii_within_5nmi", "3"},
