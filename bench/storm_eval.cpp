@@ -17,8 +17,9 @@
 //     inner core (0.5 RMW or 10 km) for the motion's condition below;
 //   - a fix's error: its distance from the true centre at its time; the pass goes through the centre when
 //     the aircraft came within 2 km of it within 2 minutes of the fix, else it misses. A fix more than 2
-//     minutes from every true pass within 1 RMW (or 10 km) of the centre is also counted as spurious (a dip
-//     of the wind that is not the eye: the moat of concentric eyewalls, a gap between rain bands);
+//     minutes from every true pass within 1 RMW (or 10 km) of the centre, those near the ends of the record
+//     included, is also counted as spurious (a dip of the wind that is not the eye: the moat of concentric
+//     eyewalls, a gap between rain bands);
 //   - a leg's peak: the largest 10-s mean of the true wind over the leg's seconds (at least 7 of the 10 with
 //     a retrieval); its RMW the distance of that window's mean position from the true centre at its
 //     mid-time, counted only when that window lies more than 30 s inside both ends of the leg;
@@ -249,15 +250,17 @@ struct StormTruth {
 };
 
 // Times of the true passes closer than `limit_km` (km) to the centre: least distances over 5 minutes
-// either side.
-std::vector<double> true_passes(const FlightTruth& f, double limit_km) {
+// either side. With `clipped`, also those less than 5 minutes from either end of the record (the window cut
+// there), except at the very first or last second.
+std::vector<double> true_passes(const FlightTruth& f, double limit_km, bool clipped = false) {
   std::vector<double> out;
   const std::vector<double>& r = f.range_km;
-  for (std::size_t i = kPassReach; i + kPassReach < r.size(); ++i) {
+  const std::size_t from = clipped ? 1 : kPassReach;
+  for (std::size_t i = from; i + from < r.size(); ++i) {
     if (r[i] >= limit_km) continue;
     bool lowest = true;
-    for (std::size_t j = i - kPassReach; j <= i + kPassReach && lowest; ++j)
-      lowest = !(r[j] < r[i] || (r[j] == r[i] && j < i));
+    const std::size_t a = i >= kPassReach ? i - kPassReach : 0, b = std::min(r.size() - 1, i + kPassReach);
+    for (std::size_t j = a; j <= b && lowest; ++j) lowest = !(r[j] < r[i] || (r[j] == r[i] && j < i));
     if (lowest) out.push_back(f.s.t[i]);
   }
   return out;
@@ -383,7 +386,7 @@ void evaluate_fixes(const StormTruth& truth, const std::vector<Fix>& fixes, Figu
     for (std::size_t i = 0; i < f.s.t.size(); ++i)
       if (std::fabs(f.s.t[i] - x.t) < kMatchS) miss = std::min(miss, f.range_km[i]);
     (miss < kThroughKm ? fig.fix_through : fig.fix_miss).push_back(km);
-    const std::vector<double> passes = true_passes(f, std::max(kNearKm, f.rmw_km));
+    const std::vector<double> passes = true_passes(f, std::max(kNearKm, f.rmw_km), true);
     if (std::none_of(passes.begin(), passes.end(), [&x](double t) { return std::fabs(t - x.t) < kMatchS; }))
       ++fig.fix_spurious;
     fig.fix_cov.add(km, x.accuracy_km);
