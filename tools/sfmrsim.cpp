@@ -20,6 +20,8 @@
 //     --noise K        brightness temperature noise in K (default 0.2)
 //     --binary P       probability that a line gets a bit flip or is replaced by binary noise (default 0)
 //     --keep F         share of the raw file's bytes written, 0..1: a transfer cut short (default 1)
+//     and the storm's options (profile, asymmetries, rain ring, pattern, misses, a real track, the storm's
+//     epoch), which `sfmrsim --help` lists with their ranges and defaults
 //     --force          replace files that are there already
 // Every file is written under a temporary name and renamed when complete; existing files are kept unless
 // --force is given.
@@ -100,8 +102,8 @@ constexpr sfmr::tool::ToolInfo kTool{
   --wn2-dir DEG       bearing of one of its two maxima (the other opposite), 0 to 360 (default 0)
                       Every asymmetry is its full amount from the RMW outwards and fades linearly to 0
                       at the centre.
-  --eye-wind MS       least wind inside the RMW, 0 to 25 m/s (default 0: the profile's own, which falls
-                      to the 3 m/s background at the centre)
+  --eye-wind MS       least wind inside the RMW, 0 to 25 m/s and at most half of --vmax (default 0: the
+                      profile's own, which falls to the 3 m/s background at the centre)
   --rain-ring F       radius of the eyewall rain ring in RMWs, 0.8 to 1.4 (default 1.15)
   --rain-dir DEG      bearing of the ring's heaviest rain, 0 to 360; a quarter of it on the opposite side
                       (default: the same all round)
@@ -118,12 +120,27 @@ constexpr sfmr::tool::ToolInfo kTool{
                       with --pattern random each pass misses by a random distance from -KM to KM
   --misses KM,KM,...  the miss of each pass in turn, -100 to 100 km each, repeated when there are more
                       passes than values (replaces --miss)
+  --storm-time TIME   the time (YYYYMMDDHH or YYYYMMDDHHMM, UTC) at which the storm's centre is at its
+                      starting place, 26N 85W (default: the first record); a flight starting later finds the
+                      storm moved along its motion, so flights of one storm at different times share a track
+  --track FILE        a storm from a real track: an ATCF b-deck or HURDAT2 file (read as sfmrstorm reads
+                      --track); needs --at. The storm is put at the track's position at --at (interpolated)
+                      moving as the track does from 90 minutes before to 90 minutes after, with its Vmax
+                      (the field's largest wind) and RMW (--rmw when the track gives none), a Holland profile
+                      whose B and wavenumber-1 asymmetry (amplitude up to 30 % of Vmax, any direction) are
+                      fitted by least squares to the quadrant radii R34, R50, R64 of the nearest track time.
+                      The profile, asymmetry and intensity options are then ignored; the fit is printed.
+                      Far from Florida give --no-land too (the ferry starts inland Florida).
+  --storm ID          the storm in a track file with several (basin, number and year: AL092024)
+  --at TIME           the track time, YYYYMMDDHH or YYYYMMDDHHMM (UTC), within the track; the flight
+                      starts then unless --date or --start say otherwise, and the storm moves on from there
   --storm-truth       write the storm's truth (implied by every storm option above): NAME.centre.csv (the
                       centre every 10 s), NAME.storm_truth.csv (Vmax: the largest wind of the field; RMW:
                       its distance from the centre; motion; wind radii of the field per quadrant),
                       NAME.storm_kind.csv (the profile and its parameters, the bearing of the largest wind,
-                      the symmetric Vmax and RMW), NAME.bdeck and NAME.hurdat2 (the track hourly), NAME.passes.csv (each pass: time of
-                      the closest approach, heading, planned and flown miss)
+                      the symmetric Vmax and RMW), NAME.passes.csv (each pass: time of the closest
+                      approach, heading, planned and flown miss), NAME.bdeck and NAME.hurdat2 (the track
+                      hourly)
   --force             replace files that are there already (otherwise an existing file is an error)
   --help, --version   this text, the version
 
@@ -262,6 +279,8 @@ sfmr::sim::Storm storm_options(const sfmr::tool::Args& args) {
   s.wn2 = args.real("--wn2", s.wn2, {.min = 0.0, .max = 20.0});
   s.wn2_dir = args.real("--wn2-dir", s.wn2_dir, kDirection);
   s.eye_wind = args.real("--eye-wind", s.eye_wind, {.min = 0.0, .max = 25.0});
+  // Below the eyewall's wind, so that the largest wind stays on the eyewall.
+  if (s.eye_wind > 0.5 * s.vmax) sfmr::tool::usage_error("--eye-wind must be at most half of --vmax");
   s.rain_ring = args.real("--rain-ring", s.rain_ring, {.min = 0.8, .max = 1.4});
   s.rain_dir = args.real("--rain-dir", s.rain_dir, kDirection);
   const double dir = args.real("--storm-dir", 0.0, kDirection) * kPi / 180.0;
