@@ -26,7 +26,14 @@
 # pair is analysed together (tag flights=2). About one single flight in three is analysed with --track
 # NAME.bdeck (the simulator's best track; tag track=yes), the others without. The tags name the groups of the
 # figures.
-# Flights run two at a time. Definitions of the truth and of every figure: the header of bench/storm_eval.cpp.
+# Flights run two at a time. The truth of every figure is defined in the header of bench/storm_eval.cpp:
+# today's (a leg's peak is the largest 10-s mean of the true wind on the same leg, its RMW that window's
+# distance from the true centre; the radii the same statistic from the true wind) and the new ones: a fix
+# is spurious when no true pass within 1 RMW of the centre lies within 2 minutes of it; a quadrant's data
+# show a threshold's crossing when its outermost true 10-s mean is below the threshold and some mean reaches
+# it or lies inside the RMW (elsewhere a radius given without E or U is unjustified); coverage counts the
+# truth within one and two stated errors; the motion is scored where three or more passes within 0.5 RMW
+# (or 10 km) of the centre span an hour or more, against the true centre's mean velocity between them.
 # Environment: SFMR_BUILD (build directory, default build-bench/), STORM_FAMILY_OUT (keep every file there
 # instead of a temporary directory), STORM_FAMILY_HOURS (hours per flight, default 3.5).
 set -euo pipefail
