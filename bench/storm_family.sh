@@ -20,6 +20,8 @@
 #   miss       through the centre, 3 or 7 km (near), 10 or 14 km (far), 0.4 RMW, or a different miss per pass
 #              (0, 4-8, 8-14 km and 2 km in turn: mixed)
 #   motion     0, 3, 6, 9 or 12 m/s (still, slow up to 6, fast) in any direction; RMW 10-80 km; Vmax 30-75 m/s
+#   track      every eleventh flight flies into a storm from a HURDAT2 track instead (--track --at), its
+#              profile and asymmetry fitted by the simulator to the track's wind radii (tag profile=track)
 # An option that sfmrsim does not offer is left out and the flight's tags say what it was instead. The last
 # four flights of a set are two storms flown twice, the second flight starting five hours after the first
 # (with --storm-time when sfmrsim has it, so that the storm moves on between them; else a still storm); each
@@ -81,6 +83,12 @@ fi
 gzip -dc sample/landmask/mwir_land.txt.gz >"$work/mwir_land.txt"
 cd "$work"
 "$bin/tools/sfmrsim" grid sfmr_sst.bin
+# The storm of the tropical-cyclone format notes' HURDAT2 example, for the flights from a track.
+cat >family.hurdat2 <<'EOF'
+AL092024,             SAMPLE,      2,
+20240926, 1200,  , HU, 24.5N,  85.2W, 105,  955,  180,  160,  110,  150,   90,   80,   60,   70,   50,   45,   30,   40,   20
+20240927, 0310, L, HU, 30.1N,  83.9W, 120,  938,  200,  180,  120,  160,  100,   90,   70,   80,   60,   50,   40,   45,   25
+EOF
 sim_help=$("$bin/tools/sfmrsim" --help)
 # A number with $1 decimals: the arithmetic expression $2 (decimal fractions allowed).
 calc() { awk "BEGIN { printf \"%.$1f\", $2 }"; }
@@ -151,10 +159,15 @@ family_flight() {
   has --wn1 || { [ "$asym" = none ] || asym=motion; }
   has --pattern || pattern=figure4
   has --misses || { [ "$miss" = mixed ] && miss=5; }
+  # Every eleventh flight flies into a storm from a track file instead (family.hurdat2, the example of the
+  # format notes: 105 kt, RMW 20 n mi = 37 km, moving north-north-east at 12 m/s), whose profile and
+  # asymmetry the simulator fits to the track's wind radii.
+  local path=() from_track=no
+  [ $((i % 11)) -eq 10 ] && has --track && from_track=yes rmw=37
   case "$miss" in
-    rmw) opts+=(--miss "$(calc 1 "0.4 * $rmw")") ;;
-    mixed) opts+=(--misses "0,$((4 + i % 5)),-$((8 + i % 7)),2") ;;
-    *) opts+=(--miss "$miss") ;;
+    rmw) path+=(--miss "$(calc 1 "0.4 * $rmw")") ;;
+    mixed) path+=(--misses "0,$((4 + i % 5)),-$((8 + i % 7)),2") ;;
+    *) path+=(--miss "$miss") ;;
   esac
   case "$profile" in
     holland) has --holland-b && opts+=(--holland-b "$(calc 1 "0.8 + 0.3 * $((i % 6))")") ;;
@@ -177,7 +190,8 @@ family_flight() {
   esac
   has --eye-wind && [ $((i % 3)) -gt 0 ] && opts+=(--eye-wind $((5 * (i % 3))))
   has --rain-ring && opts+=(--rain-ring "$(calc 2 "0.8 + 0.1 * $((i % 7))")" --rain-dir $(((i * 131) % 360)))
-  [ "$pattern" = figure4 ] || opts+=(--pattern "$pattern")
+  [ "$pattern" = figure4 ] || path+=(--pattern "$pattern")
+  opts+=("${path[@]}")
   local miss_tag=$miss
   case "$miss" in
     0) miss_tag=through ;;
@@ -188,6 +202,10 @@ family_flight() {
   local motion_tag=still
   [ "$speed" -gt 0 ] && motion_tag=slow
   [ "$speed" -gt 6 ] && motion_tag=fast
+  if [ "$from_track" = yes ]; then
+    opts=(--seed "$seed" --no-land --hours "$hours" --track family.hurdat2 --at 2024092612 "${path[@]}")
+    profile=track asym=track motion_tag=fast
+  fi
   local tags="profile=$profile;asym=$asym;pattern=$pattern;miss=$miss_tag;motion=$motion_tag;rmw=$rmw"
   echo "f$seed ${opts[*]} |$tags"
 }
