@@ -238,21 +238,25 @@ list_flights() {
     [ $(((i + 2 * (i / 3)) % 3)) -eq 0 ] && track=yes
     echo "$line;track=$track"
   done
-  # Two storms flown twice: the second flight of a storm starting five hours after the first, a new seed. The
-  # storm keeps moving between them where sfmrsim has --storm-time (else it stands still).
+  # Two storms flown twice: the second flight of a storm starting five hours after the first, with a new
+  # seed. The storm keeps moving between them where sfmrsim has --storm-time (else it stands still); in a
+  # storm from the track file the second flight is at the track's position five hours on.
   for ((i = singles; i + 1 < count; i += 2)); do
     local line opts
     line=$(family_flight "$i")
     opts=${line#* }
     opts=${opts% |*}
-    if has --storm-time; then
+    local later="--date 08/12/2026 --start 04:10:00"
+    if [[ "$opts" == *--track* ]]; then
+      later=
+    elif has --storm-time; then
       opts="$opts --storm-time 2026120723"
     else
       opts=$(sed -E 's/--storm-speed [0-9.]+/--storm-speed 0/' <<<"$opts")
     fi
+    local second=${opts/--seed $((first + i))/--seed $((first + i + 1))}
     echo "f$((first + i)) $opts |${line#*|};track=no;flights=2"
-    echo "f$((first + i + 1)) ${opts/--seed $((first + i))/--seed $((first + i + 1))}" \
-      "--date 08/12/2026 --start 04:10:00 |pair"
+    echo "f$((first + i + 1)) ${second/--at 2024092612/--at 2024092617} $later |pair"
   done
 }
 
