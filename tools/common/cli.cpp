@@ -101,7 +101,10 @@ std::string range_text(Range r) {
 
 std::optional<double> read_real(std::string_view text, Range range) {
   float v = 0.0f;
-  if (!single_value(text) || !read_value(text, &v) || !in_range(v, range)) return std::nullopt;
+  // The value is read in single precision, so its limits are too: "1.1" within 0.6..1.1 reads as 1.10000002.
+  const Range limits{
+      .min = static_cast<float>(range.min), .max = static_cast<float>(range.max), .min_open = range.min_open};
+  if (!single_value(text) || !read_value(text, &v) || !in_range(v, limits)) return std::nullopt;
   return v;
 }
 
