@@ -87,6 +87,9 @@ struct Series {
 // The analysis pairs each position with the retrieval `lag` seconds later.
 constexpr double kRetrievalLag = 3.0;  // s
 
+// Standard error (km/s, each component) below which the passes are said to fix the storm's motion.
+constexpr double kMotionConstrained = 1.0e-3;
+
 Series series_of(const archive::ArchiveFlight& f, double lag = kRetrievalLag);
 
 // The centre as a function of time (deg).
@@ -96,8 +99,10 @@ struct Pass {
   std::size_t flight = 0;
   double time = 0.0;            // closest approach, s since 1970
   double lat = 0.0, lon = 0.0;  // the fixed centre at `time`
-  double accuracy_km = 0.0;
-  double gradient = 0.0;  // m/s per s along the pass, the asymmetry across the eye
+  double accuracy_km = 0.0;     // radius about the fix holding the true centre with about 68 % probability
+  double gradient = 0.0;        // m/s per s along the pass, the asymmetry across the eye
+  double time_sigma = 0.0;      // s, standard error of `time` from the symmetric fit (method, step 3)
+  bool seeded = false;          // found where the centre track predicted a pass (method, step 5)
   // Fit inputs: the aircraft's position at `time` in the plane, km, and the ground velocity, km/s.
   double x = 0.0, y = 0.0, vx = 0.0, vy = 0.0;
 };
@@ -106,7 +111,12 @@ struct Motion {
   double t_ref = 0.0;         // s since 1970
   double x0 = 0.0, y0 = 0.0;  // centre at t_ref in the plane, km
   double u = 0.0, v = 0.0;    // km/s east, north
+  // Covariance of (x0, y0, u, v), km and km/s; zero when the centre is the track's.
+  std::array<std::array<double, 4>, 4> cov{};
 };
+
+// Variance (km^2) of the centre at time t along unit vector (ex, ey) of the plane.
+double centre_variance(const Motion& m, double t, double ex, double ey);
 
 struct Leg {
   std::size_t flight = 0;
@@ -120,6 +130,8 @@ struct Leg {
   double peak_lat = 0.0, peak_lon = 0.0;
   double peak_radius_km = 0.0, bearing_deg = 0.0;
   double peak_rain = 0.0;  // mm/h, 10-s mean at the peak
+  // Standard errors (method, step 7): of the peak 10-s mean (m/s) and of its range from the centre (km).
+  double peak_error = 0.0, peak_radius_error_km = 0.0;
 };
 
 // Wind radii, thresholds 34, 50, 64 kt by quadrant NE, SE, SW, NW.
@@ -136,6 +148,11 @@ struct Analysis {
   std::vector<Pass> passes;
   Motion motion;
   bool centre_from_flight = false;  // the fitted centre (else the track's)
+  // Whether the passes fix the motion (its standard error below kMotionConstrained in both components);
+  // when not, `motion_note` says why (one pass, passes close in time, one heading) and where the motion
+  // comes from; the fixes' accuracy includes the motion's uncertainty either way.
+  bool motion_constrained = false;
+  std::string motion_note;
   CentreFn centre;
   std::vector<Leg> legs;
   Radii radii;
@@ -147,11 +164,24 @@ struct Analysis {
 // Passes found in the flights (their `time`, position and velocity), before the fit.
 std::vector<Pass> find_passes(const std::vector<Series>& flights, const Plane& plane);
 
-// Fits the motion to the passes (prior motion u_prior, v_prior km/s) and sets each pass's fix and accuracy.
-Motion fit_motion(std::vector<Pass>& passes, const Plane& plane, double u_prior, double v_prior);
+// Spread of the motion's prior (km/s): without a track, a still storm within the speeds tropical cyclones
+// move at (0-14 m/s at two standard errors); with one, the track's motion over the hour around the passes
+// (positions to 0.1 deg six-hourly, and the track's own wobble).
+constexpr double kPriorMotion = 7.0e-3;
+constexpr double kTrackMotion = 1.5e-3;
 
-// Legs of every flight relative to `centre`, with their peaks from each Series' wind.
-std::vector<Leg> cut_legs(const std::vector<Series>& flights, const CentreFn& centre);
+// Fits the motion to the passes (prior motion u_prior, v_prior km/s, each within motion_sigma) and sets
+// each pass's fix and accuracy; passes far off the others' solution are removed.
+Motion fit_motion(std::vector<Pass>& passes, const Plane& plane, double u_prior, double v_prior,
+                  double motion_sigma = kPriorMotion);
+
+// Variance (km^2) of the centre at time t along the bearing (deg) from it.
+using CentreVarFn = std::function<double(double t, double bearing_deg)>;
+
+// Legs of every flight relative to `centre`, with their peaks from each Series' wind and their errors
+// (`centre_var` the centre's, none when empty).
+std::vector<Leg> cut_legs(const std::vector<Series>& flights, const CentreFn& centre,
+                          const CentreVarFn& centre_var = {});
 
 // Sets the peak of `leg` from `flight.wind`: the largest 10-s mean, with its time, position, range and
 // bearing at the mid-time of that window (the statistic itself, as taken from a noise-free wind).
@@ -164,8 +194,8 @@ double peak_fit_time(const std::vector<double>& t, const std::vector<double>& wi
                      std::size_t end, std::size_t window, double mean);
 
 // Moves the time, position, range, bearing and rain of the peak set by leg_peak to the fitted time, when
-// there is one.
-void locate_peak(const Series& flight, const CentreFn& centre, Leg& leg);
+// there is one, and sets the peak's errors.
+void locate_peak(const Series& flight, const CentreFn& centre, Leg& leg, const CentreVarFn& centre_var = {});
 
 Radii wind_radii(const std::vector<Series>& flights, const std::vector<Leg>& legs, const CentreFn& centre);
 
