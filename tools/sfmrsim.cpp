@@ -76,13 +76,49 @@ constexpr sfmr::tool::ToolInfo kTool{
                       (the rest of the line, commas and all)
   --vmax MS           peak wind of the symmetric vortex, 10 to 100 m/s (default 50)
   --rmw KM            its radius of maximum wind, 5 to 150 km (default 35)
-  --asymmetry F       extra wind on the right of the motion, a share of --vmax, 0 to 0.5 (default 4 m/s)
+  --profile KIND      wind profile: holland (Holland 1980), wdr (Vmax (r/RMW)^n inside the RMW, a dual
+                      exponential outside, after Willoughby, Darling and Rahn 2006) or concentric (the
+                      Holland vortex plus a second, outer eyewall with a moat between) (default holland)
+  --holland-b B       Holland's shape parameter, 0.8 to 2.5 (default 1.6; also the outer ring's decay)
+  --wdr-n N           wdr: power of the inner profile, 0.3 to 3 (default 1)
+  --wdr-x1 KM         wdr: slow e-folding length outside the RMW, 50 to 500 km (default 250)
+  --wdr-x2 KM         wdr: fast e-folding length, 5 to 100 km (default 25)
+  --wdr-a A           wdr: share of the fast decay, 0 to 1 (default 0.15)
+  --outer-radius F    concentric: radius of the outer maximum in RMWs, 2 to 3.5 (default 2.5)
+  --outer-ratio R     concentric: outer maximum over the inner one, 0.6 to 1.1 (default 0.8)
+  --asymmetry F       extra wind, a share of --vmax, 0 to 0.5 (default 4 m/s), largest 90 degrees clockwise
+                      of the direction of motion (the right of the motion); for a still storm due north
+  --wn1 MS            wavenumber-1 asymmetry, 0 to 30 m/s, added to --asymmetry (default 0)
+  --wn1-dir DEG       bearing of its largest wind from the centre, clockwise from north, 0 to 360
+                      (default 0), whatever the motion
+  --wn2 MS            wavenumber-2 asymmetry, 0 to 20 m/s (default 0)
+  --wn2-dir DEG       bearing of one of its two maxima (the other opposite), 0 to 360 (default 0)
+                      Every asymmetry is its full amount from the RMW outwards and fades linearly to 0
+                      at the centre.
+  --eye-wind MS       least wind inside the RMW, 0 to 25 m/s (default 0: the profile's own, which falls
+                      to the 3 m/s background at the centre)
+  --rain-ring F       radius of the eyewall rain ring in RMWs, 0.8 to 1.4 (default 1.15)
+  --rain-dir DEG      bearing of the ring's heaviest rain, 0 to 360; a quarter of it on the opposite side
+                      (default: the same all round)
   --storm-dir DEG     direction the storm moves towards, 0 to 360 (default 0)
   --storm-speed MS    its speed, 0 to 20 m/s (default 0: a still storm)
-  --miss KM           the legs pass KM right of the moving centre, -100 to 100 (default 0: through it)
-  --storm-truth       write the storm's truth (implied by the six storm options): NAME.centre.csv (the
-                      centre every 10 s), NAME.storm_truth.csv (Vmax, RMW, motion, wind radii), NAME.bdeck
-                      and NAME.hurdat2 (the track hourly)
+  --pattern P         flight pattern round the centre, each pass from about 110 km out to the opposite side
+                      (default figure4): figure4 (passes heading west, then south, in turn), rotated4 (the
+                      figure-four turned 45 degrees clockwise), alpha (the cross legs always turn right:
+                      passes heading west, south, east, north), butterfly (three passes 60 degrees apart,
+                      heading south, north-east, north-west), random (passes of random heading and length,
+                      80 to 160 km each side) or single (one pass heading west, then straight on)
+  --pattern-rotation DEG  turns the pattern clockwise about the centre, 0 to 360 (default 0; rotated4 45)
+  --miss KM           the legs pass KM right of the moving centre, -100 to 100 (default 0: through it);
+                      with --pattern random each pass misses by a random distance from -KM to KM
+  --misses KM,KM,...  the miss of each pass in turn, -100 to 100 km each, repeated when there are more
+                      passes than values (replaces --miss)
+  --storm-truth       write the storm's truth (implied by every storm option above): NAME.centre.csv (the
+                      centre every 10 s), NAME.storm_truth.csv (Vmax: the largest wind of the field; RMW:
+                      its distance from the centre; motion; wind radii of the field per quadrant),
+                      NAME.storm_kind.csv (the profile and its parameters, the bearing of the largest wind,
+                      the symmetric Vmax and RMW), NAME.bdeck and NAME.hurdat2 (the track hourly), NAME.passes.csv (each pass: time of
+                      the closest approach, heading, planned and flown miss)
   --force             replace files that are there already (otherwise an existing file is an error)
   --help, --version   this text, the version
 
@@ -101,6 +137,21 @@ int make_grid(const std::vector<std::string>& words) {
   sfmr::sim::write_sst_grid(grid.stream());
   grid.commit();
   return 0;
+}
+
+void pattern_options(const sfmr::tool::Args& args, sfmr::sim::FlightOptions& o) {
+  using sfmr::sim::Pattern;
+  static const std::pair<const char*, Pattern> kPatterns[] = {
+      {"figure4", Pattern::kFigure4},     {"rotated4", Pattern::kRotated4}, {"alpha", Pattern::kAlpha},
+      {"butterfly", Pattern::kButterfly}, {"random", Pattern::kRandom},     {"single", Pattern::kSingle}};
+  const std::string pattern = args.text("--pattern", "figure4");
+  bool known = false;
+  for (const auto& [word, value] : kPatterns)
+    if (pattern == word) o.pattern = value, known = true;
+  if (!known)
+    sfmr::tool::usage_error("--pattern " + pattern +
+                            ": must be figure4, rotated4, alpha, butterfly, random or single");
+  o.pattern_rotation = args.real("--pattern-rotation", o.pattern_rotation, {.min = 0.0, .max = 360.0});
 }
 
 sfmr::sim::FlightOptions flight_options(const sfmr::tool::Args& args) {
@@ -131,48 +182,164 @@ sfmr::sim::FlightOptions flight_options(const sfmr::tool::Args& args) {
   o.noise = args.real("--noise", o.noise, kNonNegative);
   o.binary_damage = args.real("--binary", o.binary_damage, kProbability);
   o.keep = args.real("--keep", o.keep, kProbability);
-  o.miss_km = args.real("--miss", o.miss_km, {.min = -100.0, .max = 100.0});
+  constexpr sfmr::tool::Range kMiss{.min = -100.0, .max = 100.0};
+  o.miss_km = args.real("--miss", o.miss_km, kMiss);
+  pattern_options(args, o);
+  if (const auto misses = args.text("--misses")) {
+    std::size_t at = 0;
+    while (at <= misses->size()) {
+      const std::size_t comma = std::min(misses->find(',', at), misses->size());
+      const auto km = sfmr::tool::read_real(std::string_view(*misses).substr(at, comma - at), kMiss);
+      if (!km)
+        sfmr::tool::usage_error("--misses " + *misses + ": must be numbers from -100 to 100 km, KM,KM,...");
+      o.misses.push_back(*km);
+      at = comma + 1;
+    }
+  }
   return o;
+}
+
+// The wind profile and its shape parameters.
+void profile_options(const sfmr::tool::Args& args, sfmr::sim::Storm& s) {
+  const std::string profile = args.text("--profile", "holland");
+  if (profile == "wdr") {
+    s.profile = sfmr::sim::Profile::kWdr;
+  } else if (profile == "concentric") {
+    s.profile = sfmr::sim::Profile::kConcentric;
+  } else if (profile != "holland") {
+    sfmr::tool::usage_error("--profile " + profile + ": must be holland, wdr or concentric");
+  }
+  s.holland_b = args.real("--holland-b", s.holland_b, {.min = 0.8, .max = 2.5});
+  s.wdr_n = args.real("--wdr-n", s.wdr_n, {.min = 0.3, .max = 3.0});
+  s.wdr_x1 = args.real("--wdr-x1", s.wdr_x1, {.min = 50.0, .max = 500.0});
+  s.wdr_x2 = args.real("--wdr-x2", s.wdr_x2, {.min = 5.0, .max = 100.0});
+  s.wdr_a = args.real("--wdr-a", s.wdr_a, {.min = 0.0, .max = 1.0});
+  s.outer_radius = args.real("--outer-radius", s.outer_radius, {.min = 2.0, .max = 3.5});
+  s.outer_ratio = args.real("--outer-ratio", s.outer_ratio, {.min = 0.6, .max = 1.1});
 }
 
 sfmr::sim::Storm storm_options(const sfmr::tool::Args& args) {
   constexpr double kPi = 3.141592653589793;
+  constexpr sfmr::tool::Range kDirection{.min = 0.0, .max = 360.0};
   sfmr::sim::Storm s;
   s.vmax = args.real("--vmax", s.vmax, {.min = 10.0, .max = 100.0});
   s.rmax = args.real("--rmw", s.rmax, {.min = 5.0, .max = 150.0});
+  profile_options(args, s);
   if (args.text("--asymmetry"))
     s.asymmetry = s.vmax * args.real("--asymmetry", 0.0, {.min = 0.0, .max = 0.5});
-  const double dir = args.real("--storm-dir", 0.0, {.min = 0.0, .max = 360.0}) * kPi / 180.0;
+  s.wn1 = args.real("--wn1", s.wn1, {.min = 0.0, .max = 30.0});
+  s.wn1_dir = args.real("--wn1-dir", s.wn1_dir, kDirection);
+  s.wn2 = args.real("--wn2", s.wn2, {.min = 0.0, .max = 20.0});
+  s.wn2_dir = args.real("--wn2-dir", s.wn2_dir, kDirection);
+  s.eye_wind = args.real("--eye-wind", s.eye_wind, {.min = 0.0, .max = 25.0});
+  s.rain_ring = args.real("--rain-ring", s.rain_ring, {.min = 0.8, .max = 1.4});
+  s.rain_dir = args.real("--rain-dir", s.rain_dir, kDirection);
+  const double dir = args.real("--storm-dir", 0.0, kDirection) * kPi / 180.0;
   const double speed = args.real("--storm-speed", 0.0, {.min = 0.0, .max = 20.0});
   s.motion_east = speed * std::sin(dir);
   s.motion_north = speed * std::cos(dir);
   return s;
 }
 
+// The options of `sfmrsim flight` (a table).
+sfmr::tool::Args flight_args(const std::vector<std::string>& words) {
+  return sfmr::tool::Args(words, {{"--name", true},
+                                  {"--seed", true},
+                                  {"--hours", true},
+                                  {"--start", true},
+                                  {"--date", true},
+                                  {"--sst", true},
+                                  {"--no-land"},
+                                  {"--roll", true},
+                                  {"--drop", true},
+                                  {"--gap", true},
+                                  {"--damage", true},
+                                  {"--noise", true},
+                                  {"--binary", true},
+                                  {"--keep", true},
+                                  {"--damage-report", true},
+                                  {"--vmax", true},
+                                  {"--rmw", true},
+                                  {"--asymmetry", true},
+                                  {"--storm-dir", true},
+                                  {"--storm-speed", true},
+                                  {"--miss", true},
+                                  {"--profile", true},
+                                  {"--holland-b", true},
+                                  {"--wdr-n", true},
+                                  {"--wdr-x1", true},
+                                  {"--wdr-x2", true},
+                                  {"--wdr-a", true},
+                                  {"--outer-radius", true},
+                                  {"--outer-ratio", true},
+                                  {"--wn1", true},
+                                  {"--wn1-dir", true},
+                                  {"--wn2", true},
+                                  {"--wn2-dir", true},
+                                  {"--eye-wind", true},
+                                  {"--rain-ring", true},
+                                  {"--rain-dir", true},
+                                  {"--pattern", true},
+                                  {"--pattern-rotation", true},
+                                  {"--misses", true},
+                                  {"--storm-truth"},
+                                  {"--force"}});
+}
+
+// The options that describe the storm: any of them writes the storm's truth files. The files of a flight
+// without them stay as they were before the storm could be chosen.
+constexpr const char* kStormOptions[] = {
+    "--vmax",         "--rmw",         "--asymmetry", "--storm-dir", "--storm-speed", "--miss",
+    "--profile",      "--holland-b",   "--wdr-n",     "--wdr-x1",    "--wdr-x2",      "--wdr-a",
+    "--outer-radius", "--outer-ratio", "--wn1",       "--wn1-dir",   "--wn2",         "--wn2-dir",
+    "--eye-wind",     "--rain-ring",   "--rain-dir"};
+
+// The damage report: a header line and one line per damaged record, its line number in `text` (from 1) and
+// the record as it was before the damage.
+std::string damage_report_text(const std::string& text, const std::vector<sfmr::sim::ByteRange>& damaged) {
+  std::string report = "raw_line,original\n";
+  std::size_t line = 1, counted = 0;
+  for (const auto& d : damaged) {
+    if (d.original.empty() || d.end > text.size()) continue;
+    // The damaged record is the last line of its range (a stray line may come before it).
+    line += static_cast<std::size_t>(std::count(text.begin() + static_cast<std::ptrdiff_t>(counted),
+                                                text.begin() + static_cast<std::ptrdiff_t>(d.end - 1), '\n'));
+    counted = d.end - 1;
+    report += std::to_string(line) + "," + d.original + "\n";
+  }
+  return report;
+}
+
+const std::vector<std::string> kStormEndings = {".centre.csv",      ".bdeck",          ".hurdat2",
+                                                ".storm_truth.csv", ".storm_kind.csv", ".passes.csv"};
+
+void write_storm_truth(const std::string& base, sfmr::tool::Replace replace,
+                       const sfmr::sim::FlightOptions& o, const sfmr::sim::Storm& storm, int seconds) {
+  Publisher centre(base + ".centre.csv", replace), facts(base + ".storm_truth.csv", replace),
+      bdeck(base + ".bdeck", replace), hurdat(base + ".hurdat2", replace),
+      kind(base + ".storm_kind.csv", replace), passes(base + ".passes.csv", replace);
+  sfmr::sim::write_centre_track(centre.stream(), o, storm, seconds);
+  sfmr::sim::write_storm_facts(facts.stream(), storm);
+  sfmr::sim::write_bdeck(bdeck.stream(), o, storm, seconds);
+  sfmr::sim::write_hurdat2(hurdat.stream(), o, storm, seconds);
+  sfmr::sim::write_storm_kind(kind.stream(), storm);
+  sfmr::sim::write_passes(passes.stream(), o, storm, seconds);
+  for (Publisher* f : {&centre, &facts, &bdeck, &hurdat, &kind, &passes}) f->commit();
+}
+
+std::unique_ptr<sfmr::SstField> load_sst(const std::string& sst_file) {
+  std::istringstream in;
+  std::ostringstream discard;
+  sfmr::Console quiet(in, discard);
+  auto field = std::make_unique<sfmr::SstField>();
+  float status = 0.0f;
+  field->sst4main(quiet, sst_file, status);
+  if (status < 0.0f) sfmr::tool::fail("SST grid " + sst_file + " or its land mask did not load");
+  return field;
+}
+
 int make_flight(const std::vector<std::string>& words) {
-  const sfmr::tool::Args args(words, {{"--name", true},
-                                      {"--seed", true},
-                                      {"--hours", true},
-                                      {"--start", true},
-                                      {"--date", true},
-                                      {"--sst", true},
-                                      {"--no-land"},
-                                      {"--roll", true},
-                                      {"--drop", true},
-                                      {"--gap", true},
-                                      {"--damage", true},
-                                      {"--noise", true},
-                                      {"--binary", true},
-                                      {"--keep", true},
-                                      {"--damage-report", true},
-                                      {"--vmax", true},
-                                      {"--rmw", true},
-                                      {"--asymmetry", true},
-                                      {"--storm-dir", true},
-                                      {"--storm-speed", true},
-                                      {"--miss", true},
-                                      {"--storm-truth"},
-                                      {"--force"}});
+  const sfmr::tool::Args args = flight_args(words);
   const fs::path dir = args.positional(2, 2, "flight needs DIR")[1];
   const sfmr::sim::FlightOptions o = flight_options(args);
   const std::string name = args.text("--name", "sample");
@@ -180,17 +347,8 @@ int make_flight(const std::vector<std::string>& words) {
     sfmr::tool::usage_error("--name '" + name +
                             "': must be a file stem, not beginning with '.', without '/'");
   const std::string sst_file = args.text("--sst", "sfmr_sst.bin");
-
-  std::unique_ptr<sfmr::SstField> field;
-  if (args.text("--sst")) {
-    std::istringstream in;
-    std::ostringstream discard;
-    sfmr::Console quiet(in, discard);
-    field = std::make_unique<sfmr::SstField>();
-    float status = 0.0f;
-    field->sst4main(quiet, sst_file, status);
-    if (status < 0.0f) sfmr::tool::fail("SST grid " + sst_file + " or its land mask did not load");
-  }
+  const sfmr::sim::Storm storm = storm_options(args);
+  const std::unique_ptr<sfmr::SstField> field = args.text("--sst") ? load_sst(sst_file) : nullptr;
 
   std::error_code ec;
   fs::create_directories(dir, ec);
@@ -198,19 +356,15 @@ int make_flight(const std::vector<std::string>& words) {
   const fs::path base = dir / name;
   const auto replace = sfmr::tool::replace_if(args.flag("--force"));
   // Every name is checked before any file is begun.
-  // The storm's truth files only when the storm is asked for, so that the earlier options make the same
-  // files.
   bool storm_truth = args.flag("--storm-truth");
-  for (const char* option : {"--vmax", "--rmw", "--asymmetry", "--storm-dir", "--storm-speed", "--miss"})
-    storm_truth = storm_truth || args.text(option).has_value();
+  for (const char* option : kStormOptions) storm_truth = storm_truth || args.text(option).has_value();
   std::vector<std::string> endings = {".dat", ".truth.csv", ".cal", ".setup", ".answers"};
-  if (storm_truth) endings.insert(endings.end(), {".centre.csv", ".bdeck", ".hurdat2", ".storm_truth.csv"});
+  if (storm_truth) endings.insert(endings.end(), kStormEndings.begin(), kStormEndings.end());
   for (const std::string& ending : endings) sfmr::tool::check_replaceable(base.string() + ending, replace);
   Publisher raw(base.string() + ".dat", replace), truth(base.string() + ".truth.csv", replace),
       cal(base.string() + ".cal", replace), setup(base.string() + ".setup", replace),
       answers(base.string() + ".answers", replace);
   const sfmr::sim::Radiometer radiometer = sfmr::sim::sample_radiometer();
-  const sfmr::sim::Storm storm = storm_options(args);
   const auto damage_report = args.text("--damage-report");
   std::vector<sfmr::sim::ByteRange> damaged;
   std::ostringstream raw_text;
@@ -220,29 +374,9 @@ int make_flight(const std::vector<std::string>& words) {
   if (damage_report) {
     const std::string text = raw_text.str();
     raw.stream() << text;
-    std::string report = "raw_line,original\n";
-    std::size_t line = 1, counted = 0;
-    for (const auto& d : damaged) {
-      if (d.original.empty() || d.end > text.size()) continue;
-      // The damaged record is the last line of its range (a stray line may come before it).
-      line +=
-          static_cast<std::size_t>(std::count(text.begin() + static_cast<std::ptrdiff_t>(counted),
-                                              text.begin() + static_cast<std::ptrdiff_t>(d.end - 1), '\n'));
-      counted = d.end - 1;
-      report += std::to_string(line) + "," + d.original + "\n";
-    }
-    sfmr::tool::publish_text(*damage_report, report, replace);
+    sfmr::tool::publish_text(*damage_report, damage_report_text(text, damaged), replace);
   }
-  if (storm_truth) {
-    Publisher centre(base.string() + ".centre.csv", replace),
-        facts(base.string() + ".storm_truth.csv", replace), bdeck(base.string() + ".bdeck", replace),
-        hurdat(base.string() + ".hurdat2", replace);
-    sfmr::sim::write_centre_track(centre.stream(), o, storm, seconds);
-    sfmr::sim::write_storm_facts(facts.stream(), storm);
-    sfmr::sim::write_bdeck(bdeck.stream(), o, storm, seconds);
-    sfmr::sim::write_hurdat2(hurdat.stream(), o, storm, seconds);
-    for (Publisher* f : {&centre, &facts, &bdeck, &hurdat}) f->commit();
-  }
+  if (storm_truth) write_storm_truth(base.string(), replace, o, storm, seconds);
   sfmr::sim::write_calibration_file(cal.stream(), radiometer);
   sfmr::sim::write_setup_file(setup.stream(), name + ".dat", name + ".cal",
                               fs::path(sst_file).filename().string(), radiometer);

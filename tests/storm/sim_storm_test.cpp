@@ -84,5 +84,71 @@ TEST(SimStorm, MovesMissesAndWritesItsTrack) {
   }
 }
 
+// Every kind of storm: the peak the truth files state is the largest wind of the field found by an
+// independent scan (0.2 km, 0.5 degree), at its radius and bearing; concentric vortices have a moat below
+// both maxima; the rain ring peaks where it is put.
+TEST(SimStorm, TruthIsTheFieldsOwnPeak) {
+  struct Case {
+    const char* name;
+    Storm storm;
+    double bearing;  // expected bearing of the peak, deg (< 0: not checked)
+    double radius;   // expected radius of the peak, km
+  };
+  auto with = [](auto change) {
+    Storm s;
+    s.asymmetry = 0.0;
+    change(s);
+    return s;
+  };
+  const Case cases[] = {
+      {"Holland B 1.0", with([](Storm& s) { s.holland_b = 1.0, s.wn1 = 6.0, s.wn1_dir = 135.0; }), 135.0,
+       35.0},
+      {"Holland B 2.4, wn2", with([](Storm& s) { s.holland_b = 2.4, s.wn2 = 5.0, s.wn2_dir = 250.0; }), -1.0,
+       35.0},
+      {"wdr, wn1 west", with([](Storm& s) { s.profile = Profile::kWdr, s.wn1 = 8.0, s.wn1_dir = 270.0; }),
+       270.0, 35.0},
+      {"concentric 0.8 at 2.5", with([](Storm& s) { s.profile = Profile::kConcentric; }), -1.0, 35.0},
+      {"concentric 1.1 at 3", with([](Storm& s) {
+         s.profile = Profile::kConcentric, s.outer_ratio = 1.1, s.outer_radius = 3.0, s.wn1 = 3.0;
+         s.wn1_dir = 30.0;
+       }),
+       30.0, 105.0},
+      {"moving, right of motion", with([](Storm& s) { s.asymmetry = 5.0, s.motion_east = 5.0; }), 180.0,
+       35.0},
+  };
+  constexpr double kDeg = 3.141592653589793 / 180.0;
+  for (const Case& c : cases) {
+    const Peak peak = field_peak(c.storm);
+    double best = 0.0, best_r = 0.0, best_b = 0.0;
+    for (double r = 0.2; r < 200.0; r += 0.2)
+      for (double b = 0.0; b < 360.0; b += 0.5) {
+        const double w = c.storm.wind_relative(r * std::sin(b * kDeg), r * std::cos(b * kDeg));
+        if (w > best) best = w, best_r = r, best_b = b;
+      }
+    EXPECT_NEAR(peak.wind, best, 0.02) << c.name;
+    EXPECT_GE(peak.wind, best - 1e-9) << c.name << ": the stated peak is the largest";
+    EXPECT_NEAR(peak.radius, best_r, 0.3) << c.name;
+    EXPECT_NEAR(peak.radius, c.radius, 2.0) << c.name;
+    if (c.bearing >= 0.0) {
+      EXPECT_NEAR(peak.bearing, c.bearing, 0.6) << c.name;
+      EXPECT_NEAR(best_b, c.bearing, 0.6) << c.name;
+    }
+    if (c.storm.profile == Profile::kConcentric) {
+      const double inner = c.storm.symmetric(c.storm.rmax);
+      const double outer = c.storm.symmetric(c.storm.outer_radius * c.storm.rmax);
+      const double moat = c.storm.symmetric(0.5 * (1.0 + c.storm.outer_radius) * c.storm.rmax);
+      EXPECT_LT(moat, 0.7 * std::min(inner, outer)) << c.name;
+      EXPECT_NEAR(outer / inner, c.storm.outer_ratio, 0.03) << c.name;
+    }
+    std::ostringstream facts;
+    write_storm_facts(facts, c.storm);
+    const std::string text = facts.str();
+    const std::size_t at = text.find("vmax_ms,") + 8;
+    double stated = 0.0;
+    ASSERT_TRUE(read_value(text.substr(at, text.find('\r', at) - at), &stated)) << c.name;
+    EXPECT_NEAR(stated, best, 0.02) << c.name << ": NAME.storm_truth.csv";
+  }
+}
+
 }  // namespace
 }  // namespace sfmr::sim

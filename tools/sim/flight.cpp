@@ -141,11 +141,86 @@ double model_wind_for(double wind, double rain) {
 
 AircraftState aircraft_at(const Track& track, const Storm& storm, double t) {
   AircraftState a = track.at(t);
-  double lat = 0.0, lon = 0.0;
+  double lat = 0.0, lon = 0.0, lat_start = 0.0, lon_start = 0.0;
   storm.centre(t, lat, lon);
-  a.lat += lat - storm.lat0;
-  a.lon += lon - storm.lon0;
+  storm.centre(0.0, lat_start, lon_start);
+  a.lat += lat - lat_start;
+  a.lon += lon - lon_start;
   return a;
+}
+
+namespace {
+
+// The figure-four as first flown: east-west legs pass miss_km north of the centre, north-south legs miss_km
+// west of it (to the right of a westbound and a southbound aircraft), from end points 1.1 degrees of
+// longitude and 1 degree of latitude out; the plan repeats from its first pass.
+void classic_figure4(const FlightOptions& o, double clat, double clon, FlightPlan& plan) {
+  const double dlat = o.miss_km / 110.57, dlon = o.miss_km / (111.32 * std::cos(clat * kPi / 180.0));
+  const Waypoint east{clat + dlat, clon + 1.1}, west{clat + dlat, clon - 1.1};
+  const Waypoint north{clat + 1.0, clon - dlon}, south{clat - 1.0, clon - dlon};
+  plan.waypoints.insert(plan.waypoints.end(), {east, west, north, south});
+}
+
+// Bearings (deg clockwise from north) of the start points of a pattern's passes, in the order flown.
+std::vector<double> pass_starts(Pattern pattern) {
+  switch (pattern) {
+    case Pattern::kAlpha:
+      return {90.0, 0.0, 270.0, 180.0};
+    case Pattern::kButterfly:
+      return {0.0, 240.0, 120.0};
+    default:
+      return {90.0, 0.0};
+  }
+}
+
+}  // namespace
+
+FlightPlan flight_plan(const FlightOptions& o, const Storm& storm, int seconds) {
+  FlightPlan plan;
+  const Waypoint base{27.98, -81.95};  // inland Florida
+  if (o.land_leg) plan.waypoints.push_back(base);
+  plan.loop_from = plan.waypoints.size();
+  double clat = 0.0, clon = 0.0;
+  storm.centre(0.0, clat, clon);
+  const bool classic = o.pattern == Pattern::kFigure4 && o.pattern_rotation == 0.0 && o.misses.empty();
+  // Enough passes for the flight: each pass and cross leg together cover at least 250 km.
+  const int count = o.pattern == Pattern::kSingle ? 1 : static_cast<int>(seconds * 0.130 / 250.0) + 3;
+  const std::vector<double> starts = pass_starts(o.pattern);
+  Rng rng(o.seed ^ 0x5bd1e9955bd1e995u);  // its own sequence: the flight's draws stay as they are
+  for (int i = 0; i < count; ++i) {
+    double start = starts[static_cast<std::size_t>(i) % starts.size()], reach = 110.0;
+    double miss = o.misses.empty() ? o.miss_km : o.misses[static_cast<std::size_t>(i) % o.misses.size()];
+    if (o.pattern == Pattern::kRandom) {
+      start = 360.0 * rng.uniform();
+      reach = 80.0 + 80.0 * rng.uniform();
+      const double spread = (2.0 * rng.uniform() - 1.0) * std::fabs(o.miss_km);
+      if (o.misses.empty()) miss = spread;
+    }
+    start += o.pattern_rotation + (o.pattern == Pattern::kRotated4 && o.pattern_rotation == 0.0 ? 45.0 : 0.0);
+    const double heading = std::fmod(start + 180.0, 360.0);
+    plan.passes.push_back({0, heading, miss});
+    if (classic) continue;
+    // km east and north of the centre: the start point, the end point (far beyond for a single pass) and
+    // the miss, to the right of the heading.
+    const double s = start * kPi / 180.0, h = heading * kPi / 180.0;
+    const double right_e = miss * std::cos(h), right_n = -miss * std::sin(h);
+    const double beyond = o.pattern == Pattern::kSingle ? reach + seconds * 0.130 : reach;
+    auto point = [&](double e, double n) {
+      return Waypoint{clat + (n + right_n) / 110.57,
+                      clon + (e + right_e) / (111.32 * std::cos(clat * kPi / 180.0))};
+    };
+    plan.waypoints.push_back(point(reach * std::sin(s), reach * std::cos(s)));
+    plan.waypoints.push_back(point(-beyond * std::sin(s), -beyond * std::cos(s)));
+  }
+  // The classic plan repeats its four points (east, west, north, south), which fly the same legs.
+  if (classic) classic_figure4(o, clat, clon, plan);
+  // Pass k flies leg 2k after the ferry: every pass is followed by one cross leg.
+  for (std::size_t k = 0; k < plan.passes.size(); ++k) plan.passes[k].leg = plan.loop_from + 2 * k;
+  return plan;
+}
+
+Track plan_track(const FlightPlan& plan, const FlightOptions& o, int seconds) {
+  return Track(plan.waypoints, plan.loop_from, seconds, 130.0, 3000.0, o.turn_roll);
 }
 
 int write_flight(const FlightOptions& o, const Storm& storm, const Radiometer& radiometer,
@@ -165,15 +240,8 @@ int write_flight(const FlightOptions& o, const Storm& storm, const Radiometer& r
     }
   };
   const int seconds = static_cast<int>(std::lround(o.hours * 3600.0));
-  const Waypoint base{27.98, -81.95};  // inland Florida
-  // East-west legs pass miss_km north of the centre, north-south legs miss_km west of it (to the right of
-  // a westbound and a southbound aircraft).
-  const double dlat = o.miss_km / 110.57, dlon = o.miss_km / (111.32 * std::cos(storm.lat0 * kPi / 180.0));
-  const Waypoint east{storm.lat0 + dlat, storm.lon0 + 1.1}, west{storm.lat0 + dlat, storm.lon0 - 1.1};
-  const Waypoint north{storm.lat0 + 1.0, storm.lon0 - dlon}, south{storm.lat0 - 1.0, storm.lon0 - dlon};
-  std::vector<Waypoint> plan = {east, west, north, south};
-  if (o.land_leg) plan.insert(plan.begin(), base);
-  const Track track(plan, o.land_leg ? 1 : 0, seconds, 130.0, 3000.0, o.turn_roll);
+  const FlightPlan plan = flight_plan(o, storm, seconds);
+  const Track track = plan_track(plan, o, seconds);
 
   std::istringstream no_input;
   std::ostringstream discard;

@@ -32,6 +32,16 @@ struct Radiometer {
 
 Radiometer sample_radiometer();
 
+// Flight patterns round the storm's centre. Every pass crosses the centre (but for its miss distance) from an
+// end point about 110 km out to the opposite one; cross legs join the end of a pass to the start of the next.
+//   kFigure4    passes heading west and south in turn (the cross legs turn one way, then the other)
+//   kRotated4   the figure-four turned 45 degrees clockwise (unless --pattern-rotation says otherwise)
+//   kAlpha      the cross legs always turn right by 90 degrees: passes heading west, south, east, north
+//   kButterfly  three passes 60 degrees apart (headings south, north-east, north-west), short cross legs
+//   kRandom     passes of random heading and length (80 to 160 km each side); random misses (see miss_km)
+//   kSingle     one pass heading west, then straight on
+enum class Pattern { kFigure4, kRotated4, kAlpha, kButterfly, kRandom, kSingle };
+
 struct FlightOptions {
   std::uint64_t seed = 1;
   double hours = 2.0;                        // length of the record
@@ -46,7 +56,30 @@ struct FlightOptions {
   double keep = 1.0;                         // share of the raw file's bytes kept (a transfer cut short)
   double noise = 0.2;                        // brightness temperature noise, K
   double miss_km = 0.0;                      // the legs pass this far right of the storm-relative centre, km
+  Pattern pattern = Pattern::kFigure4;
+  double pattern_rotation = 0.0;  // the whole pattern turned clockwise about the centre, deg
+  std::vector<double> misses;  // miss of each pass in turn, km right of the pass (repeated); empty: miss_km
+  // kRandom: each pass misses by a random distance from -|miss_km| to |miss_km| unless `misses` is given.
 };
+
+// One pass of the plan through the storm's centre.
+struct PlannedPass {
+  std::size_t leg = 0;   // index of its leg in the track
+  double heading = 0.0;  // deg true
+  double miss = 0.0;     // planned miss, km right of the pass
+};
+
+// The waypoints of a flight (storm-relative, laid out about the centre at t = 0) and its passes.
+struct FlightPlan {
+  std::vector<Waypoint> waypoints;
+  std::size_t loop_from = 0;
+  std::vector<PlannedPass> passes;
+};
+
+FlightPlan flight_plan(const FlightOptions& options, const Storm& storm, int seconds);
+
+// The aircraft's track of a plan: 130 m/s at 3000 m.
+Track plan_track(const FlightPlan& plan, const FlightOptions& options, int seconds);
 
 // Aircraft position at `t` seconds: the flight plan is laid out around the storm's centre at t = 0 and
 // carried along with the storm's motion, so every pass misses the moving centre by the same distance.

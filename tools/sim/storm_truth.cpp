@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/calendar.hpp"
@@ -71,9 +72,10 @@ void write_centre_track(std::ostream& out, const FlightOptions& o, const Storm& 
 }
 
 void write_storm_facts(std::ostream& out, const Storm& storm) {
+  const Peak peak = field_peak(storm);
   out << "quantity,value\r\n";
-  out << "vmax_ms," << num(storm.vmax + storm.asymmetry, 3) << "\r\n";
-  out << "rmw_km," << num(storm.rmax, 3) << "\r\n";
+  out << "vmax_ms," << num(peak.wind, 3) << "\r\n";
+  out << "rmw_km," << num(peak.radius, 3) << "\r\n";
   out << "motion_east_ms," << num(storm.motion_east, 3) << "\r\n";
   out << "motion_north_ms," << num(storm.motion_north, 3) << "\r\n";
   out << "asymmetry_ms," << num(storm.asymmetry, 3) << "\r\n";
@@ -85,10 +87,68 @@ void write_storm_facts(std::ostream& out, const Storm& storm) {
   }
 }
 
+void write_storm_kind(std::ostream& out, const Storm& storm) {
+  static const char* const kProfile[] = {"holland", "wdr", "concentric"};
+  const Peak peak = field_peak(storm);
+  out << "quantity,value\r\n";
+  out << "profile," << kProfile[static_cast<int>(storm.profile)] << "\r\n";
+  const std::pair<const char*, double> rows[] = {{"holland_b", storm.holland_b},
+                                                 {"wdr_n", storm.wdr_n},
+                                                 {"wdr_x1_km", storm.wdr_x1},
+                                                 {"wdr_x2_km", storm.wdr_x2},
+                                                 {"wdr_a", storm.wdr_a},
+                                                 {"outer_radius_rmw", storm.outer_radius},
+                                                 {"outer_ratio", storm.outer_ratio},
+                                                 {"wn1_ms", storm.wn1},
+                                                 {"wn1_dir_deg", storm.wn1_dir},
+                                                 {"wn2_ms", storm.wn2},
+                                                 {"wn2_dir_deg", storm.wn2_dir},
+                                                 {"eye_wind_ms", storm.eye_wind},
+                                                 {"rain_ring_rmw", storm.rain_ring},
+                                                 {"rain_dir_deg", storm.rain_dir},
+                                                 {"vmax_dir_deg", peak.bearing},
+                                                 {"symmetric_vmax_ms", storm.vmax},
+                                                 {"symmetric_rmw_km", storm.rmax},
+                                                 {"epoch_s", storm.epoch},
+                                                 {"lat0_deg", storm.lat0},
+                                                 {"lon0_deg", storm.lon0}};
+  for (const auto& [name, value] : rows) out << name << ',' << num(value, 3) << "\r\n";
+}
+
+void write_passes(std::ostream& out, const FlightOptions& o, const Storm& storm, int seconds) {
+  constexpr double kRad = 3.141592653589793 / 180.0;
+  const FlightPlan plan = flight_plan(o, storm, seconds);
+  const Track track = plan_track(plan, o, seconds);
+  out << "pass,t_s,Sec,heading_deg,planned_miss_km,miss_km\r\n";
+  int number = 0;
+  for (const PlannedPass& p : plan.passes) {
+    if (p.leg >= track.leg_count()) break;
+    // Signed distance of the centre, right of the pass, and its absolute value, at time t.
+    auto miss_at = [&](double t) {
+      const AircraftState a = aircraft_at(track, storm, t);
+      double east = 0.0, north = 0.0;
+      storm.offset_km(a.lat, a.lon, east, north, t);
+      return std::pair{east * std::cos(p.heading * kRad) - north * std::sin(p.heading * kRad),
+                       std::hypot(east, north)};
+    };
+    const double start = track.leg_start(p.leg), end = start + track.leg_length(p.leg);
+    double best_t = start;
+    for (double t = start; t <= end; t += 1.0)
+      if (miss_at(t).second < miss_at(best_t).second) best_t = t;
+    const double coarse = best_t;
+    for (double t = coarse - 1.0; t <= coarse + 1.0; t += 0.1)
+      if (miss_at(t).second < miss_at(best_t).second) best_t = t;
+    if (best_t < 0.0 || best_t >= seconds) continue;
+    out << ++number << ',' << num(best_t, 1) << ',' << num(o.start_sec + best_t, 1) << ','
+        << num(p.heading, 1) << ',' << num(p.miss, 2) << ',' << num(miss_at(best_t).first, 2) << "\r\n";
+  }
+}
+
 void write_bdeck(std::ostream& out, const FlightOptions& o, const Storm& storm, int seconds) {
   const auto radii = radii_nmi(storm);
-  const long vmax = std::lround((storm.vmax + storm.asymmetry) / kMsPerKt);
-  const long rmw = std::lround(storm.rmax / kKmPerNmi);
+  const Peak peak = field_peak(storm);
+  const long vmax = std::lround(peak.wind / kMsPerKt);
+  const long rmw = std::lround(peak.radius / kKmPerNmi);
   for (const TrackTime& tt : track_times(o, seconds)) {
     double lat = 0.0, lon = 0.0;
     storm.centre(tt.t, lat, lon);
@@ -107,8 +167,9 @@ void write_bdeck(std::ostream& out, const FlightOptions& o, const Storm& storm, 
 
 void write_hurdat2(std::ostream& out, const FlightOptions& o, const Storm& storm, int seconds) {
   const auto radii = radii_nmi(storm);
-  const long vmax = std::lround((storm.vmax + storm.asymmetry) / kMsPerKt);
-  const long rmw = std::lround(storm.rmax / kKmPerNmi);
+  const Peak peak = field_peak(storm);
+  const long vmax = std::lround(peak.wind / kMsPerKt);
+  const long rmw = std::lround(peak.radius / kKmPerNmi);
   const std::vector<TrackTime> times = track_times(o, seconds);
   char line[256];
   std::snprintf(line, sizeof line, "AL99%04d,          SIMULATED,     %2zu,", o.year, times.size());

@@ -34,6 +34,11 @@ class Track {
 
   AircraftState at(double t) const;
 
+  // Start and length of leg k (s); the legs are numbered from the first waypoint on.
+  std::size_t leg_count() const { return legs_.size(); }
+  double leg_start(std::size_t k) const { return legs_[k].start; }
+  double leg_length(std::size_t k) const { return legs_[k].length; }
+
  private:
   struct Leg {
     Waypoint from, to;
