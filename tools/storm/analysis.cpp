@@ -31,6 +31,7 @@ constexpr double kSeekHump = 300.0;             // s: reach of the symmetric fit
 constexpr double kSeekSearch = 120.0;  // s: the closest approach lies this close to the predicted one
 constexpr double kSeekKm = 20.0;       // km: predicted closest approaches this near are searched
 constexpr double kTrackCentre = 10.0;  // km: error of a track's centre interpolated between fixes
+constexpr double kShortReach = 0.6;    // the symmetric fit's second reach, a share of the first
 constexpr double kLagSigma = 0.5;      // s: uncertainty of the retrieval's lag behind the position
 constexpr double kPassOutlier = 5.0;  // standard errors: a pass this far off the others' solution is left out
 constexpr double kPriorCentre = 50.0;  // km: spread of the centre prior
@@ -148,6 +149,27 @@ double symmetric_time(const Series& s, std::size_t a, std::size_t b, double gues
     sigma = std::min(search, std::sqrt(var));
   }
   return best_t;
+}
+
+// The pass's time from the symmetric fit over `reach`, its error from the noise and from the model: the
+// odd part of the wind across the eye is linear only near the centre (a wavenumber-2 field or a skewed
+// wavenumber-1 bends it), and what the linear term leaves moves t0. The fit repeated over 0.6 of the
+// reach shows how much; that shift joins the noise's error in quadrature.
+double pass_time(const Series& s, std::size_t a, std::size_t b, double guess, double reach, double search,
+                 double& gradient, double& sigma, double& shape) {
+  const double t = symmetric_time(s, a, b, guess, reach, search, gradient, sigma);
+  shape = 0.0;
+  if (!(sigma < search)) return t;
+  double g = 0.0, sigma_short = 0.0;
+  const double short_reach = kShortReach * reach;
+  const double t_short =
+      symmetric_time(s, a, b, t, short_reach, std::min(search, 0.5 * short_reach), g, sigma_short);
+  // The shorter fit's own noise is in the difference too: for nested fits var(t - t_short) is about
+  // sigma_short^2 - sigma^2, and only the excess is the model's.
+  if (sigma_short < search && short_reach >= 20.0)
+    shape =
+        std::sqrt(std::max(0.0, (t - t_short) * (t - t_short) - (sigma_short * sigma_short - sigma * sigma)));
+  return t;
 }
 
 // Position and ground velocity of the aircraft at `p.time` from a straight line fitted to the positions of
@@ -400,8 +422,8 @@ std::vector<Pass> find_passes(const std::vector<Series>& flights, const Plane& p
       const double reach_s = 0.95 * std::min(guess - s.t[d.left], s.t[d.right] - guess);
       Pass p;
       p.flight = f;
-      p.time =
-          symmetric_time(s, a, b, guess, reach_s, std::min(90.0, 0.5 * reach_s), p.gradient, p.time_sigma);
+      p.time = pass_time(s, a, b, guess, reach_s, std::min(90.0, 0.5 * reach_s), p.gradient, p.time_sigma,
+                         p.shape_sigma);
       if (locate_pass(s, a, b, plane, p)) passes.push_back(p);
     }
   }
@@ -420,17 +442,22 @@ double centre_variance(const Motion& m, double t, double ex, double ey) {
 
 namespace {
 
-// Standard error (km) of a pass's line across the track: its time's error at the storm-relative speed
-// `w` (km/s), and the retrieval's lag, known to about half a second (kLagSigma along the track).
-double pass_sigma(const Pass& p, double w) {
-  return std::hypot(w * p.time_sigma, w * kLagSigma);
+// Standard error (km) of a pass's line across the track: its time's noise at the storm-relative speed
+// `w` (km/s) and the retrieval's lag, known to about half a second (kLagSigma along the track), with the
+// model's share: `scatter` (km) when the passes' own scatter gives it (more passes than unknowns), else
+// the move of the time with the symmetric fit's reach (method, step 3).
+double pass_sigma(const Pass& p, double w, double scatter) {
+  const double model = scatter >= 0.0 ? scatter : w * p.shape_sigma;
+  return std::sqrt(w * w * (p.time_sigma * p.time_sigma + kLagSigma * kLagSigma) + model * model);
 }
 
 // One weighted least-squares solution of the passes' lines and the priors for (x0, y0, u, v) about
-// the motion `m` (which sets the storm-relative directions). Returns the normalised residual of each pass
-// and chi-square in `chi2`; false when the system is singular.
+// the motion `m` (which sets the storm-relative directions). Returns each pass's residual (km) and its
+// standard error without the model's share (`noise`) and with it (`sigma`), the normalised residuals' sum of
+// squares in `chi2`; false when the system is singular.
 bool solve_centre(const std::vector<Pass>& passes, const std::array<double, 4>& prior,
-                  const std::array<double, 4>& prior_sigma, Motion& m, std::vector<double>& resid,
+                  const std::array<double, 4>& prior_sigma, double scatter, Motion& m,
+                  std::vector<double>& resid, std::vector<double>& noise, std::vector<double>& sigma,
                   double& chi2) {
   std::vector<std::vector<double>> ata(4, std::vector<double>(4, 0.0));
   std::vector<double> atb(4, 0.0);
@@ -441,13 +468,17 @@ bool solve_centre(const std::vector<Pass>& passes, const std::array<double, 4>& 
     }
   };
   std::vector<std::array<double, 6>> rows;
+  noise.clear();
+  sigma.clear();
   for (const Pass& p : passes) {
     double wx = p.vx - m.u, wy = p.vy - m.v;
     const double w = std::hypot(wx, wy);
     wx /= w;
     wy /= w;
     const double dt = p.time - m.t_ref;
-    rows.push_back({wx, wy, wx * dt, wy * dt, wx * p.x + wy * p.y, pass_sigma(p, w)});
+    rows.push_back({wx, wy, wx * dt, wy * dt, wx * p.x + wy * p.y, pass_sigma(p, w, scatter)});
+    noise.push_back(pass_sigma(p, w, 0.0));
+    sigma.push_back(rows.back()[5]);
     row({wx, wy, wx * dt, wy * dt}, wx * p.x + wy * p.y, rows.back()[5]);
   }
   for (std::size_t k = 0; k < 4; ++k) {
@@ -467,8 +498,8 @@ bool solve_centre(const std::vector<Pass>& passes, const std::array<double, 4>& 
   chi2 = 0.0;
   resid.clear();
   for (const auto& r : rows) {
-    resid.push_back((r[0] * m.x0 + r[1] * m.y0 + r[2] * m.u + r[3] * m.v - r[4]) / r[5]);
-    chi2 += resid.back() * resid.back();
+    resid.push_back(r[0] * m.x0 + r[1] * m.y0 + r[2] * m.u + r[3] * m.v - r[4]);
+    chi2 += resid.back() * resid.back() / (r[5] * r[5]);
   }
   return true;
 }
@@ -489,7 +520,7 @@ Motion fit_motion(std::vector<Pass>& passes, const Plane& plane, double u_prior,
   m.t_ref = tsum / np;
   const std::array<double, 4> prior = {xs / np, ys / np, u_prior, v_prior};
   const std::array<double, 4> prior_sigma = {kPriorCentre, kPriorCentre, motion_sigma, motion_sigma};
-  std::vector<double> resid;
+  std::vector<double> resid, noise, sigma;
   double chi2 = 0.0;
   // The storm-relative directions depend on the motion: three rounds. Then a pass far off the others'
   // solution (a moat or a rain band taken for the eye) is left out, one at a time, while more than three
@@ -499,20 +530,37 @@ Motion fit_motion(std::vector<Pass>& passes, const Plane& plane, double u_prior,
     m.v = v_prior;
     bool ok = true;
     for (int iteration = 0; iteration < 3 && ok; ++iteration)
-      ok = solve_centre(passes, prior, prior_sigma, m, resid, chi2);
+      ok = solve_centre(passes, prior, prior_sigma, -1.0, m, resid, noise, sigma, chi2);
     if (!ok || passes.size() <= 3) break;
     std::size_t worst = 0;
-    for (std::size_t i = 1; i < resid.size(); ++i)
-      if (std::fabs(resid[i]) > std::fabs(resid[worst])) worst = i;
-    if (std::fabs(resid[worst]) < kPassOutlier) break;
+    std::vector<double> z(resid.size());
+    for (std::size_t i = 0; i < resid.size(); ++i) {
+      z[i] = std::fabs(resid[i]) / sigma[i];
+      if (z[i] > z[worst]) worst = i;
+    }
+    if (z[worst] < kPassOutlier) break;
     passes.erase(passes.begin() + static_cast<long>(worst));
   }
-  // More passes than unknowns: their scatter shows whether their stated errors hold; when it exceeds
-  // them, every error grows by the same factor.
-  const double n = static_cast<double>(passes.size());
-  const double scale = n > 4.0 ? std::max(1.0, chi2 / (n - 4.0)) : 1.0;
-  for (auto& r : m.cov)
-    for (double& c : r) c *= scale;
+  // More passes than unknowns: their scatter about the solution gives the model's share of each pass's
+  // error, a variance tau^2 common to all passes, such that the residuals normalised by
+  // sqrt(noise^2 + tau^2) have a mean square of one per degree of freedom (the method of moments for a
+  // variance component); tau = 0 when the noise alone explains the scatter.
+  const std::size_t n = passes.size();
+  if (n > 4) {
+    double tau = 0.0;
+    for (int iteration = 0; iteration < 4; ++iteration) {
+      if (!solve_centre(passes, prior, prior_sigma, tau, m, resid, noise, sigma, chi2)) break;
+      auto excess = [&](double t2) {
+        double sum = 0.0;
+        for (std::size_t i = 0; i < n; ++i) sum += resid[i] * resid[i] / (noise[i] * noise[i] + t2);
+        return sum - static_cast<double>(n - 4);
+      };
+      double lo = 0.0, hi = 1.0e4;
+      if (excess(0.0) <= 0.0) hi = 0.0;
+      for (int k = 0; k < 60 && hi > 0.0; ++k) (excess(0.5 * (lo + hi)) > 0.0 ? lo : hi) = 0.5 * (lo + hi);
+      tau = std::sqrt(hi);
+    }
+  }
   for (Pass& p : passes) {
     const double dt = p.time - m.t_ref;
     plane.to_latlon(m.x0 + m.u * dt, m.y0 + m.v * dt, p.lat, p.lon);
@@ -531,12 +579,16 @@ namespace {
 struct CubicPeak {
   double time = kNaN;
   double resid_var = 0.0, time_var = 0.0, curvature = 0.0;
+  double correlation = 1.0;  // (1 + rho) / (1 - rho) for the residuals' lag-1 correlation rho
+  double model_shift = 0.0;  // s, the model's error of the maximum's time (twice its move on half the span)
 };
+
+CubicPeak cubic_fit(const std::vector<double>& t, const std::vector<double>& wind, std::size_t begin,
+                    std::size_t end, double ta, double tb);
 
 CubicPeak cubic_peak(const std::vector<double>& t, const std::vector<double>& wind, std::size_t begin,
                      std::size_t end, std::size_t window, double mean) {
-  CubicPeak out;
-  if (window == std::string::npos || end < begin + kWindow || window + kWindow > end) return out;
+  if (window == std::string::npos || end < begin + kWindow || window + kWindow > end) return {};
   // The top of the peak: the 10-s means on either side of the largest one down to kPeakFitDrop below it.
   const std::size_t last = end - kWindow;
   const double floor = (1.0 - kPeakFitDrop) * mean;
@@ -547,7 +599,30 @@ CubicPeak cubic_peak(const std::vector<double>& t, const std::vector<double>& wi
   const double ta = std::max({std::min(t[lo], t_peak - kPeakFitMinHalf), t_peak - kPeakFitMaxHalf, t[begin]});
   const double tb = std::min(
       {std::max(t[hi + kWindow - 1], t_peak + kPeakFitMinHalf), t_peak + kPeakFitMaxHalf, t[end - 1]});
-  // Least-squares cubic in x = (t - tc) / h over the retrieved seconds of [ta, tb].
+  CubicPeak out = cubic_fit(t, wind, begin, end, ta, tb);
+  if (!std::isfinite(out.time)) return out;
+  // The profile is a cubic only near its maximum: the same fit over half the span about the maximum
+  // shows how far the shape beyond moves it. A fit's bias grows at least in proportion to its span, so the
+  // whole span's bias is at most twice that shift (Richardson's argument), which is taken as the model's
+  // error, added to the noise's.
+  const double half = std::max(kPeakFitMinHalf, 0.25 * (tb - ta));
+  const CubicPeak inner =
+      cubic_fit(t, wind, begin, end, std::max(ta, out.time - half), std::min(tb, out.time + half));
+  // As for the passes, the inner fit's extra noise is taken out of the shift.
+  if (std::isfinite(inner.time)) {
+    const double noise =
+        inner.time_var * inner.resid_var * inner.correlation - out.time_var * out.resid_var * out.correlation;
+    const double shift = out.time - inner.time;
+    out.model_shift = 2.0 * std::sqrt(std::max(0.0, shift * shift - std::max(0.0, noise)));
+  }
+  return out;
+}
+
+// The least-squares cubic in x = (t - tc) / h over the retrieved seconds of [ta, tb] of [begin, end),
+// with its maximum and the maximum's error terms.
+CubicPeak cubic_fit(const std::vector<double>& t, const std::vector<double>& wind, std::size_t begin,
+                    std::size_t end, double ta, double tb) {
+  CubicPeak out;
   const double tc = 0.5 * (ta + tb), h = std::max(1.0, 0.5 * (tb - ta));
   std::vector<std::vector<double>> m(4, std::vector<double>(4, 0.0));
   std::vector<double> c(4, 0.0);
@@ -579,14 +654,18 @@ CubicPeak cubic_peak(const std::vector<double>& t, const std::vector<double>& wi
   const double vertex = tc + x * h;
   if (!(vertex >= ta && vertex <= tb)) return out;
   out.time = vertex;
-  double rss = 0.0;
+  double rss = 0.0, lag1 = 0.0, previous = kNaN;
   for (std::size_t i = begin; i < end; ++i) {
     if (t[i] < ta || t[i] > tb || !std::isfinite(wind[i])) continue;
     const double xi = (t[i] - tc) / h;
     const double e = wind[i] - (c[0] + xi * (c[1] + xi * (c[2] + xi * c[3])));
     rss += e * e;
+    if (std::isfinite(previous)) lag1 += e * previous;
+    previous = e;
   }
   out.resid_var = rss / static_cast<double>(n - 4);
+  const double rho = std::clamp(rss > 0.0 ? lag1 / rss : 0.0, 0.0, 0.95);
+  out.correlation = (1.0 + rho) / (1.0 - rho);
   const double v2 = 2.0 * c[2] + 6.0 * c[3] * x;
   const std::array<double, 4> g = {0.0, 1.0, 2.0 * x, 3.0 * x * x};
   double gmg = 0.0;
@@ -632,14 +711,19 @@ void peak_errors(const Series& s, const CentreFn& centre, const CentreVarFn& cen
       }
     if (std::isfinite(first)) span = last - first + static_cast<double>(kWindow);
   }
-  const double windows = std::max(1.0, span / static_cast<double>(kWindow));
-  leg.peak_error = s10 * std::sqrt(1.0 + 2.0 * std::log(windows));
+  // The largest of K independent 10-s means over a flat top exceeds the true largest by the largest of K
+  // normal deviates: mean mu_K ~ sqrt(2 ln K) - 0.6 and spread s_K ~ 1 / (1 + 0.2 ln K) in units of the
+  // noise (within 0.1 of the exact order statistics for K = 2-20); the error stated is their root sum
+  // of squares, sqrt(mu_K^2 + s_K^2), which is 1 for K = 1.
+  const double log_k = std::log(std::max(1.0, span / static_cast<double>(kWindow)));
+  const double mu = std::max(0.0, std::sqrt(2.0 * log_k) - 0.6), spread = 1.0 / (1.0 + 0.2 * log_k);
+  leg.peak_error = s10 * std::hypot(mu, spread);
   // The maximum's time: from the cubic's covariance, its residual variance multiplied by the 10-s means'
   // noise over that of white noise (the retrieval's noise is correlated from second to second).
   double time_sigma = span / std::sqrt(12.0);
   if (std::isfinite(fit.time) && fit.resid_var > 0.0) {
-    const double inflation = std::clamp(s10 * s10 * static_cast<double>(kWindow) / fit.resid_var, 1.0, 10.0);
-    time_sigma = std::sqrt(fit.time_var * fit.resid_var * inflation);
+    time_sigma =
+        std::sqrt(fit.time_var * fit.resid_var * fit.correlation + fit.model_shift * fit.model_shift);
   }
   double r[2] = {0.0, 0.0};
   for (int k = 0; k < 2; ++k) {
@@ -786,7 +870,7 @@ bool seek_pass(const Series& s, std::size_t f, std::size_t a, std::size_t b, std
   p.flight = f;
   p.seeded = true;
   const double search = std::min(kSeekSearch, 0.5 * reach);
-  p.time = symmetric_time(s, a, b, s.t[c], reach, search, p.gradient, p.time_sigma);
+  p.time = pass_time(s, a, b, s.t[c], reach, search, p.gradient, p.time_sigma, p.shape_sigma);
   return p.time_sigma < search && locate_pass(s, a, b, plane, p);
 }
 
@@ -949,10 +1033,6 @@ Analysis analyse(const std::vector<Series>& flights, const CentreFn& track) {
         return x.flight != y.flight ? x.flight < y.flight : x.time < y.time;
       });
       if (!an.passes.empty()) an.motion = fit_motion(an.passes, an.plane, u_prior, v_prior, motion_sigma);
-      if (humps) {
-        confirm_humps(an.passes, an.motion);
-        if (!an.passes.empty()) an.motion = fit_motion(an.passes, an.plane, u_prior, v_prior, motion_sigma);
-      }
     }
   }
   CentreVarFn centre_var;

@@ -101,7 +101,8 @@ struct Pass {
   double lat = 0.0, lon = 0.0;  // the fixed centre at `time`
   double accuracy_km = 0.0;     // radius about the fix holding the true centre with about 68 % probability
   double gradient = 0.0;        // m/s per s along the pass, the asymmetry across the eye
-  double time_sigma = 0.0;      // s, standard error of `time` from the symmetric fit (method, step 3)
+  double time_sigma = 0.0;      // s, standard error of `time` from the symmetric fit's noise (method, step 3)
+  double shape_sigma = 0.0;     // s, its model error: the move of `time` with the fit's reach
   bool seeded = false;          // found where the centre track predicted a pass (method, step 5)
   // Fit inputs: the aircraft's position at `time` in the plane, km, and the ground velocity, km/s.
   double x = 0.0, y = 0.0, vx = 0.0, vy = 0.0;
