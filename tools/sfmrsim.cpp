@@ -20,12 +20,15 @@
 //     --noise K        brightness temperature noise in K (default 0.2)
 //     --binary P       probability that a line gets a bit flip or is replaced by binary noise (default 0)
 //     --keep F         share of the raw file's bytes written, 0..1: a transfer cut short (default 1)
+//     and the storm's options (profile, asymmetries, rain ring, pattern, misses, a real track, the storm's
+//     epoch), which `sfmrsim --help` lists with their ranges and defaults
 //     --force          replace files that are there already
 // Every file is written under a temporary name and renamed when complete; existing files are kept unless
 // --force is given.
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <memory>
 #include <sstream>
@@ -33,14 +36,18 @@
 #include <vector>
 
 #include "common/cli.hpp"
+#include "common/input.hpp"
 #include "common/publish.hpp"
+#include "core/calendar.hpp"
 #include "core/console.hpp"
 #include "core/text.hpp"
 #include "records/aircraft.hpp"
 #include "sim/flight.hpp"
 #include "sim/sst_grid.hpp"
 #include "sim/storm_truth.hpp"
+#include "sim/track_storm.hpp"
 #include "sst/sst_field.hpp"
+#include "storm/track_file.hpp"
 
 namespace {
 
@@ -95,8 +102,8 @@ constexpr sfmr::tool::ToolInfo kTool{
   --wn2-dir DEG       bearing of one of its two maxima (the other opposite), 0 to 360 (default 0)
                       Every asymmetry is its full amount from the RMW outwards and fades linearly to 0
                       at the centre.
-  --eye-wind MS       least wind inside the RMW, 0 to 25 m/s (default 0: the profile's own, which falls
-                      to the 3 m/s background at the centre)
+  --eye-wind MS       least wind inside the RMW, 0 to 25 m/s and at most half of --vmax (default 0: the
+                      profile's own, which falls to the 3 m/s background at the centre)
   --rain-ring F       radius of the eyewall rain ring in RMWs, 0.8 to 1.4 (default 1.15)
   --rain-dir DEG      bearing of the ring's heaviest rain, 0 to 360; a quarter of it on the opposite side
                       (default: the same all round)
@@ -113,12 +120,27 @@ constexpr sfmr::tool::ToolInfo kTool{
                       with --pattern random each pass misses by a random distance from -KM to KM
   --misses KM,KM,...  the miss of each pass in turn, -100 to 100 km each, repeated when there are more
                       passes than values (replaces --miss)
+  --storm-time TIME   the time (YYYYMMDDHH or YYYYMMDDHHMM, UTC) at which the storm's centre is at its
+                      starting place, 26N 85W (default: the first record); a flight starting later finds the
+                      storm moved along its motion, so flights of one storm at different times share a track
+  --track FILE        a storm from a real track: an ATCF b-deck or HURDAT2 file (read as sfmrstorm reads
+                      --track); needs --at. The storm is put at the track's position at --at (interpolated)
+                      moving as the track does from 90 minutes before to 90 minutes after, with its Vmax
+                      (the field's largest wind) and RMW (--rmw when the track gives none), a Holland profile
+                      whose B and wavenumber-1 asymmetry (amplitude up to 30 % of Vmax, any direction) are
+                      fitted by least squares to the quadrant radii R34, R50, R64 of the nearest track time.
+                      The profile, asymmetry and intensity options are then ignored; the fit is printed.
+                      Far from Florida give --no-land too (the ferry starts inland Florida).
+  --storm ID          the storm in a track file with several (basin, number and year: AL092024)
+  --at TIME           the track time, YYYYMMDDHH or YYYYMMDDHHMM (UTC), within the track; the flight
+                      starts then unless --date or --start say otherwise, and the storm moves on from there
   --storm-truth       write the storm's truth (implied by every storm option above): NAME.centre.csv (the
                       centre every 10 s), NAME.storm_truth.csv (Vmax: the largest wind of the field; RMW:
                       its distance from the centre; motion; wind radii of the field per quadrant),
                       NAME.storm_kind.csv (the profile and its parameters, the bearing of the largest wind,
-                      the symmetric Vmax and RMW), NAME.bdeck and NAME.hurdat2 (the track hourly), NAME.passes.csv (each pass: time of
-                      the closest approach, heading, planned and flown miss)
+                      the symmetric Vmax and RMW), NAME.passes.csv (each pass: time of the closest
+                      approach, heading, planned and flown miss), NAME.bdeck and NAME.hurdat2 (the track
+                      hourly)
   --force             replace files that are there already (otherwise an existing file is an error)
   --help, --version   this text, the version
 
@@ -137,6 +159,30 @@ int make_grid(const std::vector<std::string>& words) {
   sfmr::sim::write_sst_grid(grid.stream());
   grid.commit();
   return 0;
+}
+
+// A day that the calendar has (not 31/02).
+bool real_date(int y, int m, int d) {
+  int yy = 0, mm = 0, dd = 0;
+  sfmr::civil_from_days(sfmr::days_from_civil(y, m, d), yy, mm, dd);
+  return m >= 1 && m <= 12 && yy == y && mm == m && dd == d;
+}
+
+// Seconds since 1970 of YYYYMMDDHH or YYYYMMDDHHMM (UTC); a usage error naming the option otherwise.
+double stamp_seconds(const std::string& option, const std::string& text) {
+  auto part = [&](std::size_t at, std::size_t n) {
+    std::int32_t v = -1;
+    const std::string digits = text.substr(at, n);
+    const bool ok =
+        digits.find_first_not_of("0123456789") == std::string::npos && sfmr::read_value(digits, &v);
+    return ok ? v : -1;
+  };
+  const bool shape = text.size() == 10 || text.size() == 12;
+  const int y = shape ? part(0, 4) : -1, m = shape ? part(4, 2) : -1, d = shape ? part(6, 2) : -1;
+  const int h = shape ? part(8, 2) : -1, mi = text.size() == 12 ? part(10, 2) : 0;
+  if (y < 0 || m < 0 || d < 0 || h < 0 || h > 23 || mi < 0 || mi > 59 || !real_date(y, m, d))
+    sfmr::tool::usage_error(option + " " + text + ": must be a time YYYYMMDDHH or YYYYMMDDHHMM (UTC)");
+  return 86400.0 * static_cast<double>(sfmr::days_from_civil(y, m, d)) + 3600.0 * h + 60.0 * mi;
 }
 
 void pattern_options(const sfmr::tool::Args& args, sfmr::sim::FlightOptions& o) {
@@ -172,7 +218,8 @@ sfmr::sim::FlightOptions flight_options(const sfmr::tool::Args& args) {
     const bool ok = day > 0 && date->size() == 10 && sfmr::read_value(date->substr(0, 2), &o.day) &&
                     sfmr::read_value(date->substr(3, 2), &o.month) &&
                     sfmr::read_value(date->substr(6, 4), &o.year);
-    if (!ok) sfmr::tool::usage_error("--date " + *date + ": must be a date DD/MM/YYYY");
+    if (!ok || !real_date(o.year, o.month, o.day))
+      sfmr::tool::usage_error("--date " + *date + ": must be a date DD/MM/YYYY");
   }
   o.land_leg = !args.flag("--no-land");
   o.turn_roll = args.real("--roll", o.turn_roll, kRoll);
@@ -232,6 +279,8 @@ sfmr::sim::Storm storm_options(const sfmr::tool::Args& args) {
   s.wn2 = args.real("--wn2", s.wn2, {.min = 0.0, .max = 20.0});
   s.wn2_dir = args.real("--wn2-dir", s.wn2_dir, kDirection);
   s.eye_wind = args.real("--eye-wind", s.eye_wind, {.min = 0.0, .max = 25.0});
+  // Below the eyewall's wind, so that the largest wind stays on the eyewall.
+  if (s.eye_wind > 0.5 * s.vmax) sfmr::tool::usage_error("--eye-wind must be at most half of --vmax");
   s.rain_ring = args.real("--rain-ring", s.rain_ring, {.min = 0.8, .max = 1.4});
   s.rain_dir = args.real("--rain-dir", s.rain_dir, kDirection);
   const double dir = args.real("--storm-dir", 0.0, kDirection) * kPi / 180.0;
@@ -239,6 +288,47 @@ sfmr::sim::Storm storm_options(const sfmr::tool::Args& args) {
   s.motion_east = speed * std::sin(dir);
   s.motion_north = speed * std::cos(dir);
   return s;
+}
+
+// Where the storm is in time: from a real track at --at (the flight starting then unless --date or --start
+// say otherwise), or at its starting position at --storm-time; either way the flight starting later finds
+// it moved along its motion.
+void place_storm(const sfmr::tool::Args& args, sfmr::sim::FlightOptions& o, sfmr::sim::Storm& storm) {
+  const auto track = args.text("--track");
+  const auto at = args.text("--at");
+  if (track && !at) sfmr::tool::usage_error("--track needs --at TIME");
+  if (!track && (at || args.text("--storm"))) sfmr::tool::usage_error("--at and --storm need --track FILE");
+  if (track && args.text("--storm-time"))
+    sfmr::tool::usage_error("--storm-time and --track exclude each other");
+  double reference = 0.0;
+  if (track) {
+    reference = stamp_seconds("--at", *at);
+    if (!args.text("--date") && !args.text("--start")) {
+      int y = 0, m = 0, d = 0;
+      sfmr::civil_from_days(static_cast<long>(std::floor(reference / 86400.0)), y, m, d);
+      o.year = y, o.month = m, o.day = d;
+      o.start_sec = static_cast<std::int32_t>(reference - 86400.0 * std::floor(reference / 86400.0));
+    }
+    std::ifstream in = sfmr::tool::open_input(*track);
+    std::ostringstream text;
+    text << in.rdbuf();
+    try {
+      const sfmr::storm::TrackFile file = sfmr::storm::parse_track_file(text.str());
+      const sfmr::storm::StormTrack& chosen = sfmr::storm::choose_storm(file, args.text("--storm", ""));
+      const sfmr::sim::RadiiFit fit = sfmr::sim::storm_from_track(chosen, reference, storm);
+      std::cout << "sfmrsim: storm " << chosen.id << " at " << *at << ": Holland B " << storm.holland_b
+                << ", wavenumber 1 of " << storm.wn1 << " m/s towards " << storm.wn1_dir
+                << " degrees, fitted to " << fit.radii << " wind radii (rms " << fit.rms_nmi << " n mi)\n";
+    } catch (const std::runtime_error& e) {
+      sfmr::tool::fail(*track + ": " + e.what());
+    }
+  } else if (const auto when = args.text("--storm-time")) {
+    reference = stamp_seconds("--storm-time", *when);
+  } else {
+    return;
+  }
+  storm.epoch = reference -
+                (86400.0 * static_cast<double>(sfmr::days_from_civil(o.year, o.month, o.day)) + o.start_sec);
 }
 
 // The options of `sfmrsim flight` (a table).
@@ -282,6 +372,10 @@ sfmr::tool::Args flight_args(const std::vector<std::string>& words) {
                                   {"--pattern", true},
                                   {"--pattern-rotation", true},
                                   {"--misses", true},
+                                  {"--track", true},
+                                  {"--storm", true},
+                                  {"--at", true},
+                                  {"--storm-time", true},
                                   {"--storm-truth"},
                                   {"--force"}});
 }
@@ -289,10 +383,12 @@ sfmr::tool::Args flight_args(const std::vector<std::string>& words) {
 // The options that describe the storm: any of them writes the storm's truth files. The files of a flight
 // without them stay as they were before the storm could be chosen.
 constexpr const char* kStormOptions[] = {
-    "--vmax",         "--rmw",         "--asymmetry", "--storm-dir", "--storm-speed", "--miss",
-    "--profile",      "--holland-b",   "--wdr-n",     "--wdr-x1",    "--wdr-x2",      "--wdr-a",
-    "--outer-radius", "--outer-ratio", "--wn1",       "--wn1-dir",   "--wn2",         "--wn2-dir",
-    "--eye-wind",     "--rain-ring",   "--rain-dir"};
+    "--vmax",      "--rmw",     "--asymmetry",        "--storm-dir",   "--storm-speed",
+    "--miss",      "--profile", "--holland-b",        "--wdr-n",       "--wdr-x1",
+    "--wdr-x2",    "--wdr-a",   "--outer-radius",     "--outer-ratio", "--wn1",
+    "--wn1-dir",   "--wn2",     "--wn2-dir",          "--eye-wind",    "--rain-ring",
+    "--rain-dir",  "--pattern", "--pattern-rotation", "--misses",      "--track",
+    "--storm-time"};
 
 // The damage report: a header line and one line per damaged record, its line number in `text` (from 1) and
 // the record as it was before the damage.
@@ -341,13 +437,14 @@ std::unique_ptr<sfmr::SstField> load_sst(const std::string& sst_file) {
 int make_flight(const std::vector<std::string>& words) {
   const sfmr::tool::Args args = flight_args(words);
   const fs::path dir = args.positional(2, 2, "flight needs DIR")[1];
-  const sfmr::sim::FlightOptions o = flight_options(args);
+  sfmr::sim::FlightOptions o = flight_options(args);
+  sfmr::sim::Storm storm = storm_options(args);
+  place_storm(args, o, storm);
   const std::string name = args.text("--name", "sample");
   if (name.empty() || name.front() == '.' || name.find('/') != std::string::npos)
     sfmr::tool::usage_error("--name '" + name +
                             "': must be a file stem, not beginning with '.', without '/'");
   const std::string sst_file = args.text("--sst", "sfmr_sst.bin");
-  const sfmr::sim::Storm storm = storm_options(args);
   const std::unique_ptr<sfmr::SstField> field = args.text("--sst") ? load_sst(sst_file) : nullptr;
 
   std::error_code ec;

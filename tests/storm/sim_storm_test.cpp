@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <limits>
+#include <map>
 #include <sstream>
 #include <string>
 
@@ -13,6 +14,7 @@
 #include "sim/flight.hpp"
 #include "sim/storm.hpp"
 #include "sim/storm_truth.hpp"
+#include "sim/track_storm.hpp"
 #include "storm/analysis.hpp"
 #include "storm/track_file.hpp"
 
@@ -84,6 +86,43 @@ TEST(SimStorm, MovesMissesAndWritesItsTrack) {
   }
 }
 
+// Flights at different times of one storm (its position fixed at one reference time) write b-decks that
+// agree wherever they overlap, and each flight's pattern is laid out about the centre of its own start.
+TEST(SimStorm, LaterFlightsContinueTheTrack) {
+  struct Case {
+    const char* name;
+    int day;
+    std::int32_t start_sec;
+  };
+  const Case cases[] = {{"the reference flight", 7, 23 * 3600 + 600},
+                        {"80 minutes later, next day", 8, 1800},
+                        {"a day later", 8, 23 * 3600 + 600}};
+  const double reference = 86400.0 * 20794.0 + 23 * 3600 + 600;  // 07/12/2026 23:10:00
+  std::map<double, std::pair<double, double>> seen;              // time: lat, lon
+  for (const Case& c : cases) {
+    FlightOptions o;
+    o.day = c.day, o.start_sec = c.start_sec, o.hours = 2.0, o.land_leg = false;
+    Storm storm;
+    storm.motion_east = -6.0, storm.motion_north = 3.0;
+    storm.epoch = reference - flight_start_seconds(o);
+    std::ostringstream bdeck;
+    write_bdeck(bdeck, o, storm, 7200);
+    const storm::TrackFile file = storm::parse_track_file(bdeck.str());
+    for (const storm::TrackPoint& p : file.storms.at(0).points) {
+      const auto [it, fresh] = seen.try_emplace(p.time, p.lat, p.lon);
+      EXPECT_EQ(it->second, std::make_pair(p.lat, p.lon)) << c.name << " at " << p.time;
+    }
+    double lat = 0.0, lon = 0.0;
+    storm.centre(0.0, lat, lon);
+    const double hours = (flight_start_seconds(o) - reference) / 3600.0;
+    EXPECT_NEAR(lat - storm.lat0, 3.0 * 3.6 * hours / 110.57, 1e-9) << c.name;
+    const Track track = plan_track(flight_plan(o, storm, 7200), o, 7200);
+    const AircraftState first = track.at(0.0);
+    EXPECT_NEAR(first.lat, lat, 1e-9) << c.name << ": the first pass starts due east of the centre";
+  }
+  EXPECT_GT(seen.size(), 6u);
+}
+
 // Every kind of storm: the peak the truth files state is the largest wind of the field found by an
 // independent scan (0.2 km, 0.5 degree), at its radius and bearing; concentric vortices have a moat below
 // both maxima; the rain ring peaks where it is put.
@@ -120,7 +159,7 @@ TEST(SimStorm, TruthIsTheFieldsOwnPeak) {
   for (const Case& c : cases) {
     const Peak peak = field_peak(c.storm);
     double best = 0.0, best_r = 0.0, best_b = 0.0;
-    for (double r = 0.2; r < 200.0; r += 0.2)
+    for (double r = 0.2; r < 130.0; r += 0.2)
       for (double b = 0.0; b < 360.0; b += 0.5) {
         const double w = c.storm.wind_relative(r * std::sin(b * kDeg), r * std::cos(b * kDeg));
         if (w > best) best = w, best_r = r, best_b = b;
@@ -144,10 +183,159 @@ TEST(SimStorm, TruthIsTheFieldsOwnPeak) {
     write_storm_facts(facts, c.storm);
     const std::string text = facts.str();
     const std::size_t at = text.find("vmax_ms,") + 8;
-    double stated = 0.0;
+    float stated = 0.0f;
     ASSERT_TRUE(read_value(text.substr(at, text.find('\r', at) - at), &stated)) << c.name;
     EXPECT_NEAR(stated, best, 0.02) << c.name << ": NAME.storm_truth.csv";
   }
+}
+
+// Each pattern's passes, found in the flown track (truth file) as the closest approaches to the moving
+// centre: at the headings and misses that NAME.passes.csv states.
+TEST(SimStorm, PatternsPassWhereTheyAreSaidTo) {
+  struct Case {
+    const char* name;
+    Pattern pattern;
+    double rotation;
+    std::vector<double> misses;
+    double miss_km;
+    std::vector<double> headings;  // the first passes' headings, deg (empty: random)
+  };
+  const Case cases[] = {
+      {"figure-four turned 30", Pattern::kFigure4, 30.0, {}, 0.0, {300.0, 210.0, 300.0}},
+      {"rotated figure-four", Pattern::kRotated4, 0.0, {}, 4.0, {315.0, 225.0, 315.0}},
+      {"alpha", Pattern::kAlpha, 0.0, {-6.0, 3.0}, 0.0, {270.0, 180.0, 90.0, 0.0}},
+      {"butterfly", Pattern::kButterfly, 0.0, {}, 0.0, {180.0, 60.0, 300.0}},
+      {"random, misses to 12 km", Pattern::kRandom, 0.0, {}, 12.0, {}},
+      {"single", Pattern::kSingle, 0.0, {}, 2.0, {270.0}},
+  };
+  for (const Case& c : cases) {
+    Storm storm;
+    storm.motion_east = -3.0, storm.motion_north = 4.0;
+    FlightOptions o;
+    o.land_leg = false;
+    o.hours = 3.0;
+    o.pattern = c.pattern, o.pattern_rotation = c.rotation, o.misses = c.misses, o.miss_km = c.miss_km;
+    std::ostringstream raw, truth, passes;
+    const int seconds = write_flight(o, storm, sample_radiometer(), nullptr, raw, truth);
+    write_passes(passes, o, storm, seconds);
+    // The flown positions, one a second.
+    std::vector<std::pair<double, double>> flown;
+    std::istringstream lines(truth.str());
+    std::string line;
+    std::getline(lines, line);
+    while (std::getline(lines, line)) {
+      std::vector<std::string> f;
+      std::istringstream fields(line);
+      for (std::string x; std::getline(fields, x, ',');) f.push_back(x);
+      float lat = 0.0f, lon = 0.0f;
+      ASSERT_TRUE(read_value(f[3], &lat) && read_value(f[4], &lon)) << line;
+      flown.emplace_back(lat, lon);
+    }
+    std::istringstream rows(passes.str());
+    std::getline(rows, line);
+    std::size_t count = 0;
+    while (std::getline(rows, line)) {
+      if (line.ends_with('\r')) line.pop_back();
+      std::vector<double> v;
+      std::istringstream fields(line);
+      for (std::string x; std::getline(fields, x, ',');) {
+        float value = 0.0f;
+        ASSERT_TRUE(read_value(x, &value)) << line;
+        v.push_back(value);
+      }
+      const double t = v[1], heading = v[3], planned = v[4], miss = v[5];
+      if (count < c.headings.size()) {
+        EXPECT_NEAR(heading, c.headings[count], 1e-6) << c.name << " pass " << count;
+      }
+      const double want = c.misses.empty() ? (c.pattern == Pattern::kRandom ? planned : c.miss_km)
+                                           : c.misses[count % c.misses.size()];
+      EXPECT_NEAR(planned, want, 0.01) << c.name << " pass " << count;
+      EXPECT_LE(std::fabs(planned), std::fabs(c.miss_km) + std::fabs(want)) << c.name;
+      // Closest approach in the flown track within 3 s of the stated time, at the stated distance; the
+      // storm-relative heading there from the positions 20 s either side.
+      double best = 1e9, lat = 0.0, lon = 0.0, km = 0.0, bearing = 0.0;
+      for (int s = static_cast<int>(t) - 3; s <= static_cast<int>(t) + 3; ++s) {
+        if (s < 0 || s >= static_cast<int>(flown.size())) continue;
+        storm.centre(s, lat, lon);
+        storm::range_bearing(lat, lon, flown[s].first, flown[s].second, km, bearing);
+        best = std::min(best, km);
+      }
+      EXPECT_NEAR(best, std::fabs(miss), 0.15) << c.name << " pass " << count;
+      EXPECT_NEAR(miss, planned, 0.15) << c.name << " pass " << count;
+      const auto at = static_cast<std::size_t>(t);
+      if (at >= 20 && at + 20 < flown.size()) {
+        double e1 = 0.0, n1 = 0.0, e2 = 0.0, n2 = 0.0;
+        storm.offset_km(flown[at - 20].first, flown[at - 20].second, e1, n1, at - 20.0);
+        storm.offset_km(flown[at + 20].first, flown[at + 20].second, e2, n2, at + 20.0);
+        const double flown_heading =
+            std::fmod(std::atan2(e2 - e1, n2 - n1) * 180.0 / 3.141592653589793 + 360.0, 360.0);
+        EXPECT_NEAR(std::remainder(flown_heading - heading, 360.0), 0.0, 0.5) << c.name << " pass " << count;
+      }
+      ++count;
+    }
+    EXPECT_GE(count, c.pattern == Pattern::kSingle ? 1u : 3u) << c.name;
+    if (c.pattern == Pattern::kSingle) {
+      EXPECT_EQ(count, 1u) << c.name;
+    }
+  }
+}
+
+// A storm put at a real track's time: the track's position and motion there, its Vmax as the field's peak,
+// and radii that fit the track's better than the plain vortex does, the asymmetry towards the wide side.
+TEST(SimStorm, TrackPutsTheStormWhereItWas) {
+  const std::string bdeck =
+      "AL, 09, 2024092606,   , BEST,   0, 230N,  850W,  95,  960, HU,  34, NEQ,  170,  150,  100,  140, 1006,"
+      "  250,  22\n"
+      "AL, 09, 2024092606,   , BEST,   0, 230N,  850W,  95,  960, HU,  50, NEQ,   80,   70,   50,   60, 1006,"
+      "  250,  22\n"
+      "AL, 09, 2024092612,   , BEST,   0, 245N,  852W, 105,  955, HU,  34, NEQ,  180,  160,  110,  150, 1006,"
+      "  250,  20\n";
+  // The same track in HURDAT2 (-999: no radius).
+  const std::string hurdat =
+      "AL092024,             SAMPLE,      2,\n"
+      "20240926, 0600,  , HU, 23.0N,  85.0W,  95,  960,  170,  150,  100,  140,   80,   70,   50,   60, -999,"
+      " -999, -999, -999,   22\n"
+      "20240926, 1200,  , HU, 24.5N,  85.2W, 105,  955,  180,  160,  110,  150, -999, -999, -999, -999, -999,"
+      " -999, -999, -999,   20\n";
+  const storm::TrackFile file = storm::parse_track_file(bdeck), other = storm::parse_track_file(hurdat);
+  const storm::StormTrack& track = storm::choose_storm(file, "AL092024");
+  for (std::size_t p = 0; p < 2; ++p)
+    for (std::size_t k = 0; k < 12; ++k) {
+      const double b = track.points[p].radii_nmi[k], h = other.storms[0].points[p].radii_nmi[k];
+      EXPECT_TRUE(b == h || (std::isnan(b) && std::isnan(h))) << "point " << p << " radius " << k;
+    }
+  EXPECT_EQ(track.points[0].radii_nmi[5], 70.0) << "R50 SE of the b-deck's second line at 06 UTC";
+  struct Case {
+    const char* name;
+    double hours;  // after 2024-09-26 06 UTC
+    double lat, lon, vmax_kt, rmw_nmi;
+  };
+  const Case cases[] = {{"at the first fix", 0.0, 23.0, -85.0, 95.0, 22.0},
+                        {"halfway", 3.0, 23.75, -85.1, 100.0, 21.0},
+                        {"at the last fix", 6.0, 24.5, -85.2, 105.0, 20.0}};
+  const double t0 = 86400.0 * 19992.0 + 6 * 3600.0;  // 2024-09-26 06 UTC, s since 1970
+  for (const Case& c : cases) {
+    Storm s;
+    const RadiiFit fit = storm_from_track(track, t0 + 3600.0 * c.hours, s);
+    EXPECT_NEAR(s.lat0, c.lat, 1e-9) << c.name;
+    EXPECT_NEAR(s.lon0, c.lon, 1e-9) << c.name;
+    EXPECT_NEAR(s.motion_north, 1.5 * 110.57e3 / 21600.0, 1e-6) << c.name;
+    EXPECT_NEAR(field_peak(s).wind, c.vmax_kt * 0.514444, 0.01) << c.name;
+    EXPECT_NEAR(s.rmax, c.rmw_nmi * 1.852, 1e-9) << c.name;
+    EXPECT_GT(fit.radii, 0) << c.name;
+    Storm plain = s;
+    plain.holland_b = 1.6, plain.vmax += plain.wn1, plain.wn1 = 0.0;
+    double plain_sq = 0.0;
+    for (int k = 0; k < 8; ++k) {
+      const double r = fitted_radius_km(plain, (k < 4 ? 34.0 : 50.0) * 0.514444, k % 4) / 1.852;
+      const double observed = track.points[c.hours < 3.5 ? 0 : 1].radii_nmi[static_cast<std::size_t>(k)];
+      if (!std::isnan(observed)) plain_sq += (r - observed) * (r - observed);
+    }
+    EXPECT_LT(fit.rms_nmi, std::sqrt(plain_sq / fit.radii)) << c.name;
+    EXPECT_LT(std::fabs(std::remainder(s.wn1_dir - 45.0, 360.0)), 90.0) << c.name << ": towards the NE";
+  }
+  Storm s;
+  EXPECT_THROW(storm_from_track(track, t0 - 60.0, s), std::runtime_error) << "before the track";
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/calendar.hpp"
 #include "core/console.hpp"
 #include "core/constants.hpp"
 #include "core/text.hpp"
@@ -155,7 +156,8 @@ namespace {
 // west of it (to the right of a westbound and a southbound aircraft), from end points 1.1 degrees of
 // longitude and 1 degree of latitude out; the plan repeats from its first pass.
 void classic_figure4(const FlightOptions& o, double clat, double clon, FlightPlan& plan) {
-  const double dlat = o.miss_km / 110.57, dlon = o.miss_km / (111.32 * std::cos(clat * kPi / 180.0));
+  const double dlat = o.miss_km / kKmPerDegLat;
+  const double dlon = o.miss_km / (kKmPerDegLon * std::cos(clat * kPi / 180.0));
   const Waypoint east{clat + dlat, clon + 1.1}, west{clat + dlat, clon - 1.1};
   const Waypoint north{clat + 1.0, clon - dlon}, south{clat - 1.0, clon - dlon};
   plan.waypoints.insert(plan.waypoints.end(), {east, west, north, south});
@@ -175,6 +177,10 @@ std::vector<double> pass_starts(Pattern pattern) {
 
 }  // namespace
 
+double flight_start_seconds(const FlightOptions& o) {
+  return double{kSecondsPerDay} * static_cast<double>(days_from_civil(o.year, o.month, o.day)) + o.start_sec;
+}
+
 FlightPlan flight_plan(const FlightOptions& o, const Storm& storm, int seconds) {
   FlightPlan plan;
   const Waypoint base{27.98, -81.95};  // inland Florida
@@ -183,8 +189,8 @@ FlightPlan flight_plan(const FlightOptions& o, const Storm& storm, int seconds) 
   double clat = 0.0, clon = 0.0;
   storm.centre(0.0, clat, clon);
   const bool classic = o.pattern == Pattern::kFigure4 && o.pattern_rotation == 0.0 && o.misses.empty();
-  // Enough passes for the flight: each pass and cross leg together cover at least 250 km.
-  const int count = o.pattern == Pattern::kSingle ? 1 : static_cast<int>(seconds * 0.130 / 250.0) + 3;
+  // Enough passes for the flight at 130 m/s: each pass and cross leg together cover at least 160 km.
+  const int count = o.pattern == Pattern::kSingle ? 1 : static_cast<int>(seconds * 0.130 / 160.0) + 3;
   const std::vector<double> starts = pass_starts(o.pattern);
   Rng rng(o.seed ^ 0x5bd1e9955bd1e995u);  // its own sequence: the flight's draws stay as they are
   for (int i = 0; i < count; ++i) {
@@ -206,8 +212,8 @@ FlightPlan flight_plan(const FlightOptions& o, const Storm& storm, int seconds) 
     const double right_e = miss * std::cos(h), right_n = -miss * std::sin(h);
     const double beyond = o.pattern == Pattern::kSingle ? reach + seconds * 0.130 : reach;
     auto point = [&](double e, double n) {
-      return Waypoint{clat + (n + right_n) / 110.57,
-                      clon + (e + right_e) / (111.32 * std::cos(clat * kPi / 180.0))};
+      return Waypoint{clat + (n + right_n) / kKmPerDegLat,
+                      clon + (e + right_e) / (kKmPerDegLon * std::cos(clat * kPi / 180.0))};
     };
     plan.waypoints.push_back(point(reach * std::sin(s), reach * std::cos(s)));
     plan.waypoints.push_back(point(-beyond * std::sin(s), -beyond * std::cos(s)));

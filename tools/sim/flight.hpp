@@ -62,6 +62,9 @@ struct FlightOptions {
   // kRandom: each pass misses by a random distance from -|miss_km| to |miss_km| unless `misses` is given.
 };
 
+// Seconds since 1970-01-01 UTC of the flight's first record.
+double flight_start_seconds(const FlightOptions& options);
+
 // One pass of the plan through the storm's centre.
 struct PlannedPass {
   std::size_t leg = 0;   // index of its leg in the track

@@ -7,8 +7,6 @@ namespace sfmr::sim {
 
 namespace {
 constexpr double kPi = 3.141592653589793;
-constexpr double kKmPerDegLat = 110.57;  // km per degree of latitude
-constexpr double kKmPerDegLon = 111.32;  // km per degree of longitude at the equator
 
 // Holland (1980) shape: V / Vmax = sqrt((R/r)^B exp(1 - (R/r)^B)), which is 1 at r = R.
 double holland_shape(double r, double radius, double b) {

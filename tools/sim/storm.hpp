@@ -9,6 +9,10 @@
 
 namespace sfmr::sim {
 
+// The local flat approximation of the simulator's geometry.
+constexpr double kKmPerDegLat = 110.57;  // km per degree of latitude
+constexpr double kKmPerDegLon = 111.32;  // km per degree of longitude at the equator
+
 enum class Profile { kHolland, kWdr, kConcentric };
 
 struct Storm {

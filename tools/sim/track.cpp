@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "sim/storm.hpp"
+
 namespace sfmr::sim {
 
 namespace {
@@ -11,8 +13,8 @@ constexpr double kTurnRate = 3.0;  // standard-rate turn, deg/s
 
 void leg_geometry(const Waypoint& a, const Waypoint& b, double& km, double& heading) {
   const double mid = 0.5 * (a.lat + b.lat) * kPi / 180.0;
-  const double east = (b.lon - a.lon) * 111.32 * std::cos(mid);
-  const double north = (b.lat - a.lat) * 110.57;
+  const double east = (b.lon - a.lon) * kKmPerDegLon * std::cos(mid);
+  const double north = (b.lat - a.lat) * kKmPerDegLat;
   km = std::hypot(east, north);
   heading = std::atan2(east, north) * 180.0 / kPi;
   if (heading < 0.0) heading += 360.0;

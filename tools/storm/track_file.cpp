@@ -6,7 +6,7 @@
 #include <map>
 #include <stdexcept>
 
-#include "archive/nc_reader.hpp"
+#include "core/calendar.hpp"
 #include "core/constants.hpp"
 #include "core/text.hpp"
 
@@ -108,8 +108,7 @@ double date_time(const std::vector<std::string>& f, std::size_t index, std::size
             mi = digits == 12 ? part(10, 2) : 0;
   if (mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59)
     throw LineError("field " + std::to_string(index) + " (date-time) '" + s + "' is not a valid time");
-  return double{kSecondsPerDay} * static_cast<double>(archive::days_from_civil(y, mo, d)) + 3600.0 * h +
-         60.0 * mi;
+  return double{kSecondsPerDay} * static_cast<double>(days_from_civil(y, mo, d)) + 3600.0 * h + 60.0 * mi;
 }
 
 std::string atcf_id(const std::vector<std::string>& f) {
@@ -120,6 +119,17 @@ std::string atcf_id(const std::vector<std::string>& f) {
   if (f[1].size() != 2 || !all_digits(f[1]))
     throw LineError("field 2 (cyclone number) '" + f[1] + "' is not 01-99");
   return basin + f[1] + f[2].substr(0, 4);
+}
+
+// The four radii of a b-deck line with quadrant radii (code NEQ) of 34, 50 or 64 kt, in their places of
+// p.radii_nmi; other lines leave them missing.
+void bdeck_radii(const std::vector<std::string>& f, TrackPoint& p) {
+  if (f.size() < 17 || f[12] != "NEQ") return;
+  const double threshold = optional_field(f, 12, "wind threshold", true);
+  const std::size_t row = threshold == 34.0 ? 0 : threshold == 50.0 ? 1 : threshold == 64.0 ? 2 : 3;
+  if (row == 3) return;
+  for (std::size_t q = 0; q < 4; ++q)
+    p.radii_nmi[4 * row + q] = optional_field(f, 14 + q, "wind radius", true);
 }
 
 TrackFormat detect(const std::vector<std::string>& f) {
@@ -190,6 +200,7 @@ TrackFile parse_track_file(std::string_view text) {
           p.lon = coordinate(f, 8, 10, false);
           p.vmax_kt = optional_field(f, 9, "Vmax", true);
           p.rmw_nmi = optional_field(f, 20, "RMW", true);
+          bdeck_radii(f, p);
           add_point(storms, order, atcf_id(f), f.size() >= 28 ? f[27] : "", p);
           break;
         }
@@ -226,6 +237,8 @@ TrackFile parse_track_file(std::string_view text) {
           p.lon = coordinate(f, 6, 1, false);
           p.vmax_kt = optional_field(f, 7, "Vmax", false);
           p.rmw_nmi = f.size() == 21 ? optional_field(f, 21, "RMW", false) : std::nan("");
+          for (std::size_t k = 0; k < p.radii_nmi.size(); ++k)
+            p.radii_nmi[k] = optional_field(f, 9 + k, "wind radius", true);
           add_point(storms, order, hurdat_id, hurdat_name, p);
           break;
         }
@@ -241,10 +254,17 @@ TrackFile parse_track_file(std::string_view text) {
     StormTrack s = std::move(storms[id]);
     std::stable_sort(s.points.begin(), s.points.end(),
                      [](const TrackPoint& a, const TrackPoint& b) { return a.time < b.time; });
-    // One point per time: the b-deck repeats a time for each wind threshold.
-    s.points.erase(std::unique(s.points.begin(), s.points.end(),
-                               [](const TrackPoint& a, const TrackPoint& b) { return a.time == b.time; }),
-                   s.points.end());
+    // One point per time: the b-deck repeats a time for each wind threshold, each line with its radii.
+    std::vector<TrackPoint> merged;
+    for (const TrackPoint& p : s.points) {
+      if (merged.empty() || merged.back().time != p.time) {
+        merged.push_back(p);
+        continue;
+      }
+      for (std::size_t k = 0; k < p.radii_nmi.size(); ++k)
+        if (std::isnan(merged.back().radii_nmi[k])) merged.back().radii_nmi[k] = p.radii_nmi[k];
+    }
+    s.points = std::move(merged);
     file.storms.push_back(std::move(s));
   }
   return file;

@@ -6,6 +6,8 @@
 // (ATCF) and -999 (HURDAT2) in Vmax and RMW are missing (NaN), never zero.
 #pragma once
 
+#include <array>
+#include <cmath>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +22,9 @@ struct TrackPoint {
   double lon = 0.0;   // deg east
   double vmax_kt = 0.0;
   double rmw_nmi = 0.0;
+  // Wind radii, n mi: R34 NE SE SW NW, then R50 and R64 in the same order; NaN where the file gives none
+  // (b-deck lines without quadrant radii, zeros and -999; the f-deck's are not read).
+  std::array<double, 12> radii_nmi = {NAN, NAN, NAN, NAN, NAN, NAN, NAN, NAN, NAN, NAN, NAN, NAN};
 };
 
 struct StormTrack {
