@@ -25,4 +25,6 @@ check 2 ./run_tests.sh --sanitise
 check 2 ./run_tests.sh --sanitize extra
 check 2 scripts/configure.sh nosuchkind build-none
 check 2 env SFMR_WERROR=yes scripts/configure.sh tests build-none
+check 2 bench/storm_family.sh nosuchset
+check 2 bench/storm_family.sh tune 3x
 [ "$failures" -eq 0 ]

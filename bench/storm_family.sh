@@ -1,0 +1,247 @@
+#!/usr/bin/env bash
+# Accuracy of sfmrstorm across a family of simulated storms and flight patterns. Each flight is simulated
+# (sfmrsim), processed (sfmrbatch), converted with its setup file so that the standard errors exist
+# (sfmr2nc --setup) and analysed (sfmrstorm, some flights with --track NAME.bdeck, some storms from two
+# flights hours apart analysed together); bench/storm_eval.cpp then compares every analysis with the
+# simulator's truth and prints the figures overall, per kind of storm and per pattern, and a CSV summary
+# (also written to $STORM_FAMILY_OUT/summary.csv when that is set).
+#   bench/storm_family.sh [tune|heldout|sample|legacy] [N]
+#     tune     N flights (default 36) of seeds 1001.. : the set the method is tuned on
+#     heldout  N flights (default 36) of seeds 5001.. : run once per version of the method, never tuned on
+#     sample   the sample flight (sfmrsim's defaults, seed 1) and its storm flown with seeds 2..N (default 8)
+#     legacy   the 24 flights of bench/storm_accuracy.sh 101 (seeds 101-124), analysed with --track
+# The family, flight i of a set (seed FIRST + i), takes each property from its own cycle over i:
+#   profile    Holland (B 0.8-2.3), wdr (power law inside the RMW, dual exponential outside, n 0.5-2.1),
+#              concentric eyewalls (outer maximum at 2-3.5 RMW, 0.6-1.05 of the inner one)
+#   asymmetry  none; right of the motion (--asymmetry 10-40 % of Vmax); wavenumber 1 of 10-40 % of Vmax in
+#              its own direction; the same plus a wavenumber 2 of 10 % of Vmax; eye wind 0, 5 or 10 m/s;
+#              the eyewall rain ring at 0.8-1.4 RMW, heaviest in its own direction
+#   pattern    figure4, rotated4, alpha, butterfly, random, single
+#   miss       through the centre, 3 or 7 km (near), 10 or 14 km (far), 0.4 RMW, or a different miss per pass
+#              (0, 4-8, 8-14 km and 2 km in turn: mixed)
+#   motion     0, 3, 6, 9 or 12 m/s (still, slow up to 6, fast) in any direction; RMW 10-80 km; Vmax 30-75 m/s
+# An option that sfmrsim does not offer is left out and the flight's tags say what it was instead. The last
+# four flights of a set are two storms flown twice, the second flight three hours after the first (with
+# --storm-time when sfmrsim has it, so that the storm moves on between them; else a still storm); each pair
+# is analysed together (tag flights=2). About one single flight in three is analysed with --track NAME.bdeck
+# (the simulator's best track; tag track=yes), the others without. The tags name the groups of the figures.
+# Flights run two at a time. Definitions of the truth and of every figure: the header of bench/storm_eval.cpp.
+# Environment: SFMR_BUILD (build directory, default build-bench/), STORM_FAMILY_OUT (keep every file there
+# instead of a temporary directory), STORM_FAMILY_HOURS (hours per flight, default 3.5).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+bin=${SFMR_BUILD:-$root/build-bench}
+set_name=${1:-tune}
+case "$set_name" in
+  tune) first=1001 count=${2:-36} ;;
+  heldout) first=5001 count=${2:-36} ;;
+  sample) first=1 count=${2:-8} ;;
+  legacy) first=101 count=24 ;;
+  *)
+    echo "usage: bench/storm_family.sh [tune|heldout|sample|legacy] [N]" >&2
+    exit 2
+    ;;
+esac
+case "$count" in '' | *[!0-9]*)
+  echo "storm_family.sh: N must be a whole number, not '$count'" >&2
+  exit 2
+  ;;
+esac
+hours=${STORM_FAMILY_HOURS:-3.5}
+
+generator=()
+command -v ninja >/dev/null 2>&1 && generator=(-G Ninja)
+if [ ! -f "$bin/CMakeCache.txt" ]; then
+  cmake -S . -B "$bin" "${generator[@]}" -DCMAKE_BUILD_TYPE=Release -DSFMR_TESTS=OFF -DSFMR_BENCH=OFF >/dev/null
+fi
+cmake --build "$bin" -j 2 --target sfmrbatch sfmrsim sfmr2nc sfmrstorm storm_eval >/dev/null
+
+if [ -n "${STORM_FAMILY_OUT:-}" ]; then
+  work=$STORM_FAMILY_OUT
+  mkdir -p "$work"
+  [ -z "$(ls -A "$work")" ] || {
+    echo "storm_family.sh: $work is not empty" >&2
+    exit 1
+  }
+  work=$(cd "$work" && pwd)
+else
+  work=$(mktemp -d)
+  trap 'rm -rf "$work"' EXIT
+fi
+gzip -dc sample/landmask/mwir_land.txt.gz >"$work/mwir_land.txt"
+cd "$work"
+"$bin/tools/sfmrsim" grid sfmr_sst.bin
+sim_help=$("$bin/tools/sfmrsim" --help)
+# True when sfmrsim has the option $1.
+has() { grep -q -- "$1 " <<<"$sim_help"; }
+
+# Simulates, processes and converts one flight: make_flight NAME SFMRSIM-OPTIONS...
+make_flight() {
+  local name=$1
+  shift
+  {
+    "$bin/tools/sfmrsim" flight . --name "$name" --storm-truth "$@"
+    "$bin/sfmrbatch" <"$name.answers"
+    "$bin/tools/sfmr2nc" "$name.OUT" "$name.dat" --setup "$name.setup"
+  } >"$name.log" 2>&1 || {
+    echo "storm_family.sh: flight $name failed (see $work/$name.log)" >&2
+    return 1
+  }
+}
+
+# Analyses flights: analyse PREFIX TAGS FLIGHT... [-- SFMRSTORM-OPTIONS...]. A refusal is a result: its
+# message goes to PREFIX.refused and the evaluator counts it.
+analyse() {
+  local prefix=$1 tags=$2 flights=() options=()
+  shift 2
+  while [ $# -gt 0 ] && [ "$1" != -- ]; do
+    flights+=("$1")
+    shift
+  done
+  [ $# -gt 0 ] && shift && options=("$@")
+  local inputs=()
+  for f in "${flights[@]}"; do inputs+=("$f.nc"); done
+  "$bin/tools/sfmrstorm" "${inputs[@]}" -o "$prefix" "${options[@]}" >/dev/null 2>"$prefix.refused" &&
+    rm -f "$prefix.refused"
+  echo "$prefix,${flights[*]},$tags" >>manifest.csv
+}
+
+# Runs `make_flight` for each line of the file $1 (NAME OPTIONS...), two at a time.
+make_flights() {
+  local running=0 line
+  while read -r -a line; do
+    make_flight "${line[@]}" &
+    running=$((running + 1))
+    if [ "$running" -ge 2 ]; then
+      wait -n
+      running=$((running - 1))
+    fi
+  done <"$1"
+  while [ "$running" -gt 0 ]; do
+    wait -n
+    running=$((running - 1))
+  done
+}
+
+# One line of the family's table: NAME, then sfmrsim's options, then "|" and the tags. Flight $1 of the set.
+# Each property cycles with its own period in i, so that the pairs of properties mix.
+family_flight() {
+  local i=$1 seed=$((first + $1))
+  local profiles=(holland wdr concentric) asyms=(none motion wn1 wn2)
+  local patterns=(figure4 rotated4 alpha butterfly random single) misses=(0 3 -7 10 -14 rmw mixed)
+  local speeds=(0 3 6 9 12) rmws=(10 20 30 45 60 80) vmaxes=(30 45 60 75)
+  local profile=${profiles[i % 3]} pattern=${patterns[(i / 3) % 6]} asym=${asyms[i % 4]}
+  local miss=${misses[i % 7]} speed=${speeds[i % 5]} rmw=${rmws[(3 * i + i / 4) % 6]}
+  local vmax=${vmaxes[(i + i / 4) % 4]} share=0.$((1 + (i * 3) % 4))
+  local opts=(--seed "$seed" --no-land --hours "$hours" --rmw "$rmw" --vmax "$vmax" --storm-speed "$speed"
+    --storm-dir $(((i * 47) % 360)))
+  has --profile || profile=holland
+  has --wn1 || { [ "$asym" = none ] || asym=motion; }
+  has --pattern || pattern=figure4
+  has --misses || { [ "$miss" = mixed ] && miss=5; }
+  case "$miss" in
+    rmw) opts+=(--miss "$(awk -v r="$rmw" 'BEGIN { printf "%.1f", 0.4 * r }')") ;;
+    mixed) opts+=(--misses "0,$((4 + i % 5)),-$((8 + i % 7)),2") ;;
+    *) opts+=(--miss "$miss") ;;
+  esac
+  case "$profile" in
+    holland) has --holland-b && opts+=(--holland-b "$(awk -v i="$i" 'BEGIN { printf "%.1f", 0.8 + 0.3 * (i % 6) }')") ;;
+    wdr) opts+=(--profile wdr --wdr-n "$(awk -v i="$i" 'BEGIN { printf "%.1f", 0.5 + 0.4 * (i % 5) }')") ;;
+    concentric)
+      opts+=(--profile concentric --outer-radius "$(awk -v i="$i" 'BEGIN { printf "%.2f", 2 + 0.25 * (i % 7) }')"
+        --outer-ratio "$(awk -v i="$i" 'BEGIN { printf "%.2f", 0.6 + 0.09 * (i % 6) }')")
+      ;;
+  esac
+  local amount
+  amount=$(awk -v s="$share" -v v="$vmax" 'BEGIN { printf "%.1f", s * v }')
+  case "$asym" in
+    none) opts+=(--asymmetry 0) ;;
+    motion) opts+=(--asymmetry "$share") ;;
+    wn1) opts+=(--asymmetry 0 --wn1 "$amount" --wn1-dir $(((i * 83) % 360))) ;;
+    wn2) opts+=(--asymmetry 0 --wn1 "$amount" --wn1-dir $(((i * 83) % 360)) --wn2 "$(awk -v v="$vmax" \
+      'BEGIN { printf "%.1f", 0.1 * v }')" --wn2-dir $(((i * 29) % 180))) ;;
+  esac
+  has --eye-wind && [ $((i % 3)) -gt 0 ] && opts+=(--eye-wind $((5 * (i % 3))))
+  has --rain-ring && opts+=(--rain-ring "$(awk -v i="$i" 'BEGIN { printf "%.2f", 0.8 + 0.1 * (i % 7) }')"
+    --rain-dir $(((i * 131) % 360)))
+  [ "$pattern" = figure4 ] || opts+=(--pattern "$pattern")
+  local miss_tag=$miss
+  case "$miss" in 0) miss_tag=through ;; 3 | -7 | 5) miss_tag=near ;; 10 | -14) miss_tag=far ;; rmw) miss_tag=0.4rmw ;; esac
+  local motion_tag=still
+  [ "$speed" -gt 0 ] && motion_tag=slow
+  [ "$speed" -gt 6 ] && motion_tag=fast
+  echo "f$seed ${opts[*]} |profile=$profile;asym=$asym;pattern=$pattern;miss=$miss_tag;motion=$motion_tag;rmw=$rmw"
+}
+
+# The flights of the set, one line each (NAME OPTIONS... |TAGS), into flights.txt.
+list_flights() {
+  local i singles=$count
+  case "$set_name" in
+    sample)
+      for ((i = 0; i < count; i++)); do
+        echo "s$((first + i)) --seed $((first + i)) --sst sfmr_sst.bin |set=sample;track=no"
+      done
+      return
+      ;;
+    legacy)
+      local misses=(0 3 6 10 15 0 8 12) speeds=(0 2 4 6 8 5) asyms=(0 0.1 0.2 0.25 0.15) rmws=(25 35 45 30)
+      local vmaxes=(40 50 60)
+      for ((i = 0; i < count; i++)); do
+        echo "f$((first + i)) --seed $((first + i)) --no-land --hours 4.5 --miss ${misses[i % 8]}" \
+          "--storm-speed ${speeds[i % 6]} --storm-dir $(((i * 47) % 360)) --asymmetry ${asyms[i % 5]}" \
+          "--rmw ${rmws[i % 4]} --vmax ${vmaxes[i % 3]} |set=legacy;track=yes"
+      done
+      return
+      ;;
+  esac
+  [ "$count" -ge 8 ] && singles=$((count - 4))
+  for ((i = 0; i < singles; i++)); do
+    local line track=no
+    line=$(family_flight "$i")
+    [ $(((i + 2 * (i / 3)) % 3)) -eq 0 ] && track=yes
+    echo "$line;track=$track"
+  done
+  # Two storms flown twice: the second flight of a storm three hours after the first, a new seed. The storm
+  # keeps moving between them where sfmrsim has --storm-time (else it stands still).
+  for ((i = singles; i + 1 < count; i += 2)); do
+    local line opts
+    line=$(family_flight "$i")
+    opts=${line#* }
+    opts=${opts% |*}
+    if has --storm-time; then
+      opts="$opts --storm-time 2026120723"
+    else
+      opts=$(sed -E 's/--storm-speed [0-9.]+/--storm-speed 0/' <<<"$opts")
+    fi
+    echo "f$((first + i)) $opts |${line#*|};track=no;flights=2"
+    echo "f$((first + i + 1)) ${opts/--seed $((first + i))/--seed $((first + i + 1))}" \
+      "--date 08/12/2026 --start 02:10:00 |pair"
+  done
+}
+
+list_flights >flights.txt
+cut -d'|' -f1 flights.txt >commands.txt
+echo "flights of the '$set_name' set (sfmrsim options):"
+cat commands.txt
+make_flights commands.txt
+
+echo "analysis,flights,tags" >manifest.csv
+mapfile -t lines <flights.txt
+for ((j = 0; j < ${#lines[@]}; j++)); do
+  name=${lines[j]%% *} tags=${lines[j]#*|} next=${lines[j + 1]:-}
+  if [[ "$next" == *"|pair" ]]; then
+    second=${next%% *}
+    analyse "$name-$second" "$tags" "$name" "$second"
+    j=$((j + 1))
+  elif [[ "$tags" == *track=yes* ]]; then
+    analyse "$name" "$tags" "$name" -- --track "$name.bdeck"
+  else
+    analyse "$name" "$tags" "$name"
+  fi
+done
+
+summary=()
+[ -n "${STORM_FAMILY_OUT:-}" ] && summary=(--csv "$work/summary.csv")
+echo
+"$bin/tools/storm_eval" --manifest manifest.csv "${summary[@]}"
