@@ -15,6 +15,7 @@ constexpr double kWgs84A = 6378.137;           // WGS84 semi-major axis, km
 constexpr double kWgs84E2 = 6.69437999014e-3;  // WGS84 first eccentricity squared
 constexpr double kTurnRoll = 10.0;             // deg: a banked turn
 constexpr double kTurnCourse = 10.0;           // deg of course change in 10 s: a turn
+constexpr std::size_t kMinTurn = 5;            // s: a course change lasting less is the positions' rounding
 constexpr double kPositionSpike = 1.0;     // km: a one-second position this far off its neighbours is garbled
 constexpr std::size_t kWindow = 10;        // s: the running mean of peaks and radii
 constexpr std::size_t kWindowMin = 7;      // retrieved seconds a 10-s mean needs
@@ -314,15 +315,26 @@ Series series_of(const archive::ArchiveFlight& f, double lag) {
     range_bearing(s.lat[i - 5], s.lon[i - 5], s.lat[i + 5], s.lon[i + 5], km, b);
     if (km > 0.05) course[i] = b;
   }
+  // A course change alone marks a turn only when it lasts kMinTurn seconds: positions rounded to 0.001 deg
+  // (about 110 m) swing the course over 10 s (1.3 km) by several degrees on a heading just off north,
+  // east, south or west, where one coordinate steps by a single unit now and then.
+  std::vector<char> by_course(n, 0);
   for (std::size_t i = 0; i < n; ++i) {
-    bool turn = !std::isfinite(s.lat[i]) || !std::isfinite(s.lon[i]) ||
-                (std::isfinite(f.roll[i]) && std::fabs(f.roll[i]) > kTurnRoll);
+    const bool turn = !std::isfinite(s.lat[i]) || !std::isfinite(s.lon[i]) ||
+                      (std::isfinite(f.roll[i]) && std::fabs(f.roll[i]) > kTurnRoll);
     if (!turn && i >= 5 && i + 5 < n && std::isfinite(course[i - 5]) && std::isfinite(course[i + 5])) {
       double d = std::fabs(course[i + 5] - course[i - 5]);
       if (d > 180.0) d = 360.0 - d;
-      turn = d > kTurnCourse;
+      by_course[i] = d > kTurnCourse ? 1 : 0;
     }
     s.turn[i] = turn ? 1 : 0;
+  }
+  for (std::size_t i = 0; i < n;) {
+    std::size_t j = i;
+    while (j < n && by_course[j]) ++j;
+    if (j - i >= kMinTurn)
+      for (std::size_t k = i; k < j; ++k) s.turn[k] = 1;
+    i = j > i ? j : i + 1;
   }
   return s;
 }
@@ -572,7 +584,7 @@ Motion fit_motion(std::vector<Pass>& passes, const Plane& plane, double u_prior,
 
 namespace {
 
-// The fitted maximum of a leg's peak (method, step 6) with what its error needs: the residual variance
+// The fitted maximum of a leg's peak (method, step 7) with what its error needs: the residual variance
 // of the seconds about the cubic (m2/s2), the variance of the maximum's time per unit residual variance
 // (s^2 per m2/s2, from the cubic's covariance by the delta method: dx = -dV'(x)/V''(x), so var x =
 // g' M^-1 g / V''^2 with g = (0, 1, 2x, 3x^2) and M the normal matrix) and the curvature V'' (m/s per s^2).
