@@ -979,9 +979,11 @@ std::string motion_note(const std::vector<Pass>& passes, bool track) {
 
 }  // namespace
 
-Analysis analyse(const std::vector<Series>& flights, const CentreFn& track) {
-  Analysis an;
-  // A first plane about the first position; then about the first pass, near the storm's centre.
+namespace {
+
+// The local plane (about the first position, then about the first pass, near the storm's centre) and the
+// passes found in it: the eye dips, or without them and without a track the single maxima (`humps`).
+std::vector<Pass> first_passes(const std::vector<Series>& flights, bool track, Plane& plane, bool& humps) {
   double lat0 = kNaN, lon0 = kNaN;
   for (const Series& s : flights)
     for (std::size_t i = 0; i < s.t.size() && !std::isfinite(lat0); ++i)
@@ -990,17 +992,56 @@ Analysis analyse(const std::vector<Series>& flights, const CentreFn& track) {
         lon0 = s.lon[i];
       }
   if (!std::isfinite(lat0)) throw std::runtime_error("the flights have no positions");
-  an.plane = Plane::at(lat0, lon0);
-  std::vector<Pass> first = find_passes(flights, an.plane);
-  const bool humps = first.empty() && !track;
-  if (humps) first = hump_passes(flights, an.plane);
+  plane = Plane::at(lat0, lon0);
+  std::vector<Pass> first = find_passes(flights, plane);
+  humps = first.empty() && !track;
+  if (humps) first = hump_passes(flights, plane);
   if (!first.empty()) {
-    // Refine the plane's origin to the first pass, so that distances are measured near the storm.
     const Series& s = flights[first.front().flight];
-    an.plane = Plane::at(value_at(s, s.lat, first.front().time), value_at(s, s.lon, first.front().time));
-    first = humps ? hump_passes(flights, an.plane) : find_passes(flights, an.plane);
+    plane = Plane::at(value_at(s, s.lat, first.front().time), value_at(s, s.lon, first.front().time));
+    first = humps ? hump_passes(flights, plane) : find_passes(flights, plane);
   }
-  an.passes = std::move(first);
+  return first;
+}
+
+// How near a predicted closest approach must come to be searched for a pass: kSeekKm, or 0.7 of the
+// median RMW of the legs about `centre` when that is larger.
+double seek_radius(const std::vector<Series>& flights, const CentreFn& centre) {
+  std::vector<double> rmw;
+  for (const Leg& leg : cut_legs(flights, centre))
+    if (leg.has_peak) rmw.push_back(leg.peak_radius_km);
+  if (rmw.empty()) return kSeekKm;
+  std::nth_element(rmw.begin(), rmw.begin() + static_cast<long>(rmw.size() / 2), rmw.end());
+  return std::max(kSeekKm, 0.7 * rmw[rmw.size() / 2]);
+}
+
+// Every second's range and bearing from the centre, and its leg.
+void storm_relative(const std::vector<Series>& flights, Analysis& an) {
+  an.range_km.resize(flights.size());
+  an.bearing_deg.resize(flights.size());
+  an.leg_of.resize(flights.size());
+  for (std::size_t f = 0; f < flights.size(); ++f) {
+    const Series& s = flights[f];
+    an.range_km[f].assign(s.t.size(), kNaN);
+    an.bearing_deg[f].assign(s.t.size(), kNaN);
+    an.leg_of[f].assign(s.t.size(), 0);
+    for (std::size_t i = 0; i < s.t.size(); ++i) {
+      if (!std::isfinite(s.lat[i]) || !std::isfinite(s.lon[i])) continue;
+      double clat = 0.0, clon = 0.0;
+      an.centre(s.t[i], clat, clon);
+      range_bearing(clat, clon, s.lat[i], s.lon[i], an.range_km[f][i], an.bearing_deg[f][i]);
+    }
+  }
+  for (const Leg& leg : an.legs)
+    for (std::size_t i = leg.begin; i < leg.end; ++i) an.leg_of[leg.flight][i] = leg.number;
+}
+
+}  // namespace
+
+Analysis analyse(const std::vector<Series>& flights, const CentreFn& track) {
+  Analysis an;
+  bool humps = false;
+  an.passes = first_passes(flights, static_cast<bool>(track), an.plane, humps);
   double u_prior = 0.0, v_prior = 0.0;
   const double t_mid =
       an.passes.empty() ? flights.front().t[flights.front().t.size() / 2] : an.passes.front().time;
@@ -1030,16 +1071,8 @@ Analysis analyse(const std::vector<Series>& flights, const CentreFn& track) {
   // the legs' median RMW when that is larger.
   if (!an.passes.empty() || track) {
     const CentreFn guess = an.passes.empty() ? track : fitted();
-    std::vector<double> rmw;
-    for (const Leg& leg : cut_legs(flights, guess))
-      if (leg.has_peak) rmw.push_back(leg.peak_radius_km);
-    double seek = kSeekKm;
-    if (!rmw.empty()) {
-      std::nth_element(rmw.begin(), rmw.begin() + static_cast<long>(rmw.size() / 2), rmw.end());
-      seek = std::max(seek, 0.7 * rmw[rmw.size() / 2]);
-    }
     const std::size_t before = an.passes.size();
-    seek_passes(flights, an.plane, guess, seek, an.passes);
+    seek_passes(flights, an.plane, guess, seek_radius(flights, guess), an.passes);
     if (an.passes.size() > before || an.passes.empty()) {
       std::sort(an.passes.begin(), an.passes.end(), [](const Pass& x, const Pass& y) {
         return x.flight != y.flight ? x.flight < y.flight : x.time < y.time;
@@ -1066,23 +1099,7 @@ Analysis analyse(const std::vector<Series>& flights, const CentreFn& track) {
   }
   an.legs = cut_legs(flights, an.centre, centre_var);
   an.radii = wind_radii(flights, an.legs, an.centre);
-  an.range_km.resize(flights.size());
-  an.bearing_deg.resize(flights.size());
-  an.leg_of.resize(flights.size());
-  for (std::size_t f = 0; f < flights.size(); ++f) {
-    const Series& s = flights[f];
-    an.range_km[f].assign(s.t.size(), kNaN);
-    an.bearing_deg[f].assign(s.t.size(), kNaN);
-    an.leg_of[f].assign(s.t.size(), 0);
-    for (std::size_t i = 0; i < s.t.size(); ++i) {
-      if (!std::isfinite(s.lat[i]) || !std::isfinite(s.lon[i])) continue;
-      double clat = 0.0, clon = 0.0;
-      an.centre(s.t[i], clat, clon);
-      range_bearing(clat, clon, s.lat[i], s.lon[i], an.range_km[f][i], an.bearing_deg[f][i]);
-    }
-  }
-  for (const Leg& leg : an.legs)
-    for (std::size_t i = leg.begin; i < leg.end; ++i) an.leg_of[leg.flight][i] = leg.number;
+  storm_relative(flights, an);
   return an;
 }
 
