@@ -88,7 +88,7 @@ double value_at(const Series& s, const std::vector<double>& v, double tt) {
 }
 
 // Time of closest approach of a pass: the t0 minimising the misfit of the symmetric profile plus gradient
-// (see the header), scanned every 0.25 s within `search` s of `guess`, refined by a parabola. `sigma` is
+// (see the header), scanned within `search` s of `guess` to 0.25 s, refined by a parabola. `sigma` is
 // its standard error: for a least-squares misfit E(t0) = sum of N squared residuals, var t0 = 2 s2 / E''
 // with s2 the residual variance, and neighbouring residuals share the retrieval's correlated noise, so the
 // variance is multiplied by (1 + rho) / (1 - rho) for the residuals' lag-1 correlation rho (the variance
@@ -117,8 +117,19 @@ double symmetric_time(const Series& s, std::size_t a, std::size_t b, double gues
     return r / static_cast<double>(d.size());
   };
   double best = kNaN, best_t = guess, g = 0.0;
+  // Every 2 s over the search, then every 0.25 s within 2.5 s of the best (the misfit is smooth over
+  // seconds: the eye takes a minute or more to cross).
+  for (double t0 = guess - search; t0 <= guess + search; t0 += 2.0) {
+    const double m = misfit(t0, g);
+    if (std::isfinite(m) && !(m >= best)) {
+      best = m;
+      best_t = t0;
+    }
+  }
+  const double lo = std::max(guess - search, best_t - 2.5), hi = std::min(guess + search, best_t + 2.5);
+  best = kNaN;
   std::vector<double> ts, ms;
-  for (double t0 = guess - search; t0 <= guess + search; t0 += 0.25) {
+  for (double t0 = lo; t0 <= hi; t0 += 0.25) {
     const double m = misfit(t0, g);
     ts.push_back(t0);
     ms.push_back(m);
