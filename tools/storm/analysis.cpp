@@ -984,8 +984,9 @@ std::string motion_note(const std::vector<Pass>& passes, bool track) {
     why = "the passes span " + std::to_string(std::lround((last - first) / 60.0)) + " min";
   else if (spread > 0.97)
     why = "the passes run along one heading";
-  return why +
-         (track ? "; the motion is the track's" : "; the motion is taken as a still storm within 7 m/s");
+  return why + (track ? std::string("; the motion is the track's")
+                      : "; the motion is taken as a still storm within " +
+                            std::to_string(std::lround(kPriorMotion * 1000.0)) + " m/s");
 }
 
 }  // namespace
