@@ -64,7 +64,6 @@ constexpr std::size_t kWindowMin = 7;    // retrieved seconds a 10-s mean needs
 constexpr double kNearKm = 10.0;         // a true pass this close to the centre must be found, km
 constexpr double kThroughKm = 2.0;       // a pass closer than this goes through the centre, km
 constexpr double kMatchS = 120.0;        // a fix this close in time belongs to a true pass, s
-constexpr double kRadiusOkNmi = 5.0;     // wind radii agree within this, n mi
 constexpr std::size_t kPassReach = 300;  // s either side of a true pass's least distance
 
 const double kNaN = std::nan("");
@@ -250,20 +249,9 @@ struct StormTruth {
 };
 
 // Times of the true passes closer than `limit_km` (km) to the centre: least distances over 5 minutes
-// either side. With `clipped`, also those less than 5 minutes from either end of the record (the window cut
-// there), except at the very first or last second.
+// either side (with `clipped`, also those less than 5 minutes from either end of the record).
 std::vector<double> true_passes(const FlightTruth& f, double limit_km, bool clipped = false) {
-  std::vector<double> out;
-  const std::vector<double>& r = f.range_km;
-  const std::size_t from = clipped ? 1 : kPassReach;
-  for (std::size_t i = from; i + from < r.size(); ++i) {
-    if (r[i] >= limit_km) continue;
-    bool lowest = true;
-    const std::size_t a = i >= kPassReach ? i - kPassReach : 0, b = std::min(r.size() - 1, i + kPassReach);
-    for (std::size_t j = a; j <= b && lowest; ++j) lowest = !(r[j] < r[i] || (r[j] == r[i] && j < i));
-    if (lowest) out.push_back(f.s.t[i]);
-  }
-  return out;
+  return sfmr::bench::least_distance_times(f.s.t, f.range_km, limit_km, kPassReach, clipped);
 }
 
 // ---- What the analysis wrote
@@ -508,18 +496,9 @@ void evaluate_radii(const StormTruth& truth, const std::vector<Span>& spans, con
   for (const FlightTruth& f : truth.flights) rmw = std::isfinite(rmw) ? std::min(rmw, f.rmw_km) : f.rmw_km;
   for (std::size_t k = 0; k < 3; ++k)
     for (std::size_t q = 0; q < 4; ++q) {
-      const RadiusOut& r = radii[k][q];
-      const double threshold = sfmr::storm::kRadiiThresholdsKt[k] * sfmr::kMsPerKt;
-      const bool shown =
-          tr.has_data[q] && tr.outer_mean[q] < threshold && (tr.km[k][q] > 0.0 || tr.inner_km[q] < rmw);
-      const bool given = std::isfinite(r.nmi);
-      if (!shown) {
-        ++fig.radii_unseen;
-        if (given && r.flag != "E" && r.flag != "U") ++fig.radii_unjustified;
-      }
-      if (!given || !tr.has_data[q]) continue;
-      ++fig.radii_pairs;
-      if (std::fabs(r.nmi - tr.km[k][q] / sfmr::kKmPerNmi) <= kRadiusOkNmi) ++fig.radii_ok;
+      const sfmr::bench::RadiusTruth rt{tr.has_data[q], tr.outer_mean[q], tr.km[k][q], tr.inner_km[q]};
+      sfmr::bench::score_radius(rt, sfmr::storm::kRadiiThresholdsKt[k] * sfmr::kMsPerKt, rmw, radii[k][q].nmi,
+                                radii[k][q].flag, fig);
     }
 }
 

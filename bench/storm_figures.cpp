@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "core/constants.hpp"
+
 namespace sfmr::bench {
 
 namespace {
@@ -82,6 +84,35 @@ void Figures::merge(const Figures& o) {
   radii_ok += o.radii_ok;
   radii_unseen += o.radii_unseen;
   radii_unjustified += o.radii_unjustified;
+}
+
+std::vector<double> least_distance_times(const std::vector<double>& t, const std::vector<double>& r,
+                                         double limit_km, std::size_t reach, bool clipped) {
+  std::vector<double> out;
+  const std::size_t from = clipped ? 1 : reach;
+  for (std::size_t i = from; i + from < r.size(); ++i) {
+    if (!(r[i] < limit_km)) continue;
+    bool lowest = true;
+    const std::size_t a = i >= reach ? i - reach : 0, b = std::min(r.size() - 1, i + reach);
+    for (std::size_t j = a; j <= b && lowest; ++j) lowest = !(r[j] < r[i] || (r[j] == r[i] && j < i));
+    if (lowest) out.push_back(t[i]);
+  }
+  return out;
+}
+
+void score_radius(const RadiusTruth& truth, double threshold_ms, double rmw_km, double nmi,
+                  const std::string& flag, Figures& fig) {
+  constexpr double kAgreeNmi = 5.0;  // radii agree within this, n mi
+  const bool shown = truth.has_data && truth.outer_mean < threshold_ms &&
+                     (truth.reached_km > 0.0 || truth.inner_km < rmw_km);
+  const bool given = std::isfinite(nmi);
+  if (!shown) {
+    ++fig.radii_unseen;
+    if (given && flag != "E" && flag != "U") ++fig.radii_unjustified;
+  }
+  if (!given || !truth.has_data) return;
+  ++fig.radii_pairs;
+  if (std::fabs(nmi - truth.reached_km / sfmr::kKmPerNmi) <= kAgreeNmi) ++fig.radii_ok;
 }
 
 Figures& group(Groups& groups, const std::string& name) {

@@ -3,6 +3,7 @@
 // The comparison with the simulator's truth that fills them is in bench/storm_eval.cpp.
 #pragma once
 
+#include <cstddef>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -44,6 +45,28 @@ struct Figures {
   // Adds another group's figures to these.
   void merge(const Figures& other);
 };
+
+// Times t[i] of the least distances r[i] (km) below `limit_km`: the lowest of the samples within `reach`
+// either side (the first of equal ones). Without `clipped`, only where that whole window lies inside the
+// series; with it, the window is cut at the ends of the series, whose first and last samples never count.
+std::vector<double> least_distance_times(const std::vector<double>& t, const std::vector<double>& r,
+                                         double limit_km, std::size_t reach, bool clipped);
+
+// What the true 10-s means over an analysis's legs show in one quadrant for one threshold.
+struct RadiusTruth {
+  bool has_data = false;    // any mean in the quadrant
+  double outer_mean = 0.0;  // m/s, the mean farthest from the centre
+  double reached_km = 0.0;  // the farthest distance at which a mean reaches the threshold; 0 if none does
+  double inner_km = 1e9;    // the least distance of any mean
+};
+
+// Scores one analysed radius (`nmi`, NaN when empty, with its `flag`) for the threshold `threshold_ms` in a
+// storm of RMW `rmw_km`. The data show the crossing when the outermost mean is below the threshold and some
+// mean either reaches it or lies inside the RMW; elsewhere the radius counts in radii_unseen, and in
+// radii_unjustified when given without E or U. A radius given where the quadrant has data is a pair, which
+// agrees when within 5 n mi of reached_km.
+void score_radius(const RadiusTruth& truth, double threshold_ms, double rmw_km, double nmi,
+                  const std::string& flag, Figures& fig);
 
 // Named groups in the order they are printed; the first is usually "all".
 using Groups = std::vector<std::pair<std::string, Figures>>;

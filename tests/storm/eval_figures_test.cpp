@@ -60,6 +60,62 @@ TEST(StormFigures, CoverageCountsTruthWithinOneAndTwoStatedErrors) {
   EXPECT_DOUBLE_EQ(cov.percent2(), 75.0);
 }
 
+TEST(StormFigures, TruePassesAreLeastDistancesWithinTheirWindow) {
+  // Distances every second: a pass at 4 (1 km), one at 12 (3 km), one at 18 (0.5 km) too near the end for
+  // a whole window of 3 either side, and the series' last second lower still.
+  const std::vector<double> r = {9, 7, 5, 3, 1, 3, 5, 7, 9, 8, 6, 4, 3, 4, 6, 8, 6, 2, 0.5, 2, 0.2};
+  std::vector<double> t(r.size());
+  for (std::size_t i = 0; i < t.size(); ++i) t[i] = 100.0 + static_cast<double>(i);
+  struct Case {
+    const char* name;
+    double limit;
+    bool clipped;
+    std::vector<double> want;
+  } cases[] = {
+      {"whole windows", 10.0, false, {104, 112}},
+      {"within 2 km", 2.0, false, {104}},
+      {"windows cut at the ends", 10.0, true, {104, 112}},
+      {"none below the limit", 0.5, false, {}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(least_distance_times(t, r, c.limit, 3, c.clipped), c.want) << c.name;
+  // The last second (0.2 km) never counts, so the pass at 18 is hidden by it even with clipped windows;
+  // without that second it shows.
+  const std::vector<double> cut(r.begin(), r.end() - 1), tc(t.begin(), t.end() - 1);
+  const std::vector<double> want = {104, 112};
+  EXPECT_EQ(least_distance_times(tc, cut, 10.0, 3, false), want) << "whole windows, series cut";
+  const std::vector<double> want_clipped = {104, 112, 118};
+  EXPECT_EQ(least_distance_times(tc, cut, 10.0, 3, true), want_clipped) << "windows cut, series cut";
+}
+
+TEST(StormFigures, RadiiScoredOnlyWhereTheDataShowTheCrossing) {
+  const double nan = std::nan(""), threshold = 17.5, rmw = 30.0;
+  struct Case {
+    const char* name;
+    RadiusTruth truth;
+    double nmi;
+    const char* flag;
+    int pairs, ok, unseen, unjustified;
+  } cases[] = {
+      {"crossing shown, radius agrees", {true, 12.0, 92.6, 10.0}, 52.0, "", 1, 1, 0, 0},
+      {"crossing shown, radius 6 n mi off", {true, 12.0, 92.6, 10.0}, 56.0, "", 1, 0, 0, 0},
+      {"data end above the threshold, no E", {true, 20.0, 92.6, 10.0}, 50.0, "", 1, 1, 1, 1},
+      {"data end above the threshold, E", {true, 20.0, 92.6, 10.0}, 50.0, "E", 1, 1, 1, 0},
+      {"all below, none inside the RMW, 0", {true, 12.0, 0.0, 45.0}, 0.0, "", 1, 1, 1, 1},
+      {"all below, none inside the RMW, U", {true, 12.0, 0.0, 45.0}, nan, "U", 0, 0, 1, 0},
+      {"all below, one inside the RMW, 0", {true, 12.0, 0.0, 20.0}, 0.0, "", 1, 1, 0, 0},
+      {"no data, radius given", {false, 0.0, 0.0, 1e9}, 30.0, "", 0, 0, 1, 1},
+      {"no data, empty", {false, 0.0, 0.0, 1e9}, nan, "", 0, 0, 1, 0},
+  };
+  for (const Case& c : cases) {
+    Figures f;
+    score_radius(c.truth, threshold, rmw, c.nmi, c.flag, f);
+    EXPECT_EQ(f.radii_pairs, c.pairs) << c.name;
+    EXPECT_EQ(f.radii_ok, c.ok) << c.name;
+    EXPECT_EQ(f.radii_unseen, c.unseen) << c.name;
+    EXPECT_EQ(f.radii_unjustified, c.unjustified) << c.name;
+  }
+}
+
 TEST(StormFigures, GroupsMergeAndSummariseAsCsv) {
   Figures a, b;
   a.analyses = 2;
