@@ -194,7 +194,7 @@ TEST(StormTool, OutputsAndReplacing) {
       {"out.centres.csv", "time,lat,lon,source,accuracy_km", 0},
       {"out.legs.csv",
        "flight,leg,direction,start_time,end_time,bearing_deg,peak_wind_speed,peak_time,peak_lat,peak_lon,"
-       "peak_radius_km,peak_rain_rate",
+       "peak_radius_km,peak_rain_rate,peak_wind_speed_error,peak_radius_error_km",
        0},
       {"out.radii.csv", "threshold_kt,quadrant,radius_nmi,flag", 13},
       {"out.storm.txt", "Storm structure from 1 flight: pass", 0},

@@ -14,6 +14,7 @@ namespace {
 
 constexpr double kTurnRoll = 10.0;         // deg: a banked turn
 constexpr double kTurnCourse = 10.0;       // deg of course change in 10 s: a turn
+constexpr std::size_t kMinTurn = 5;        // s: a course change lasting less is the positions' rounding
 constexpr double kPositionSpike = 1.0;     // km: a one-second position this far off its neighbours is garbled
 constexpr std::size_t kWindow = 10;        // s: the running mean of peaks and radii
 constexpr std::size_t kWindowMin = 7;      // retrieved seconds a 10-s mean needs
@@ -24,9 +25,16 @@ constexpr double kPeakFitMaxHalf = 200.0;  // s: largest reach (a flat peak far 
 constexpr std::size_t kPeakFitMinSeconds = 15;  // retrieved seconds the fit needs
 constexpr double kPassPeak = 15.0;              // m/s: least eyewall peak
 constexpr double kPassDip = 0.15;               // the dip lies this share of the lower peak below it
-constexpr double kPassSigma = 0.3;       // km: assumed along-track error of a pass's time of closest approach
-constexpr double kPriorMotion = 5.0e-3;  // km/s: spread of the motion prior
-constexpr double kPriorCentre = 50.0;    // km: spread of the centre prior
+constexpr std::size_t kDipReach = 1200;         // s: the eyewall peaks of a dip lie this close to it
+constexpr std::size_t kSeekPeaks = 900;         // s: eyewall peaks of a predicted pass lie this close to it
+constexpr double kSeekHump = 300.0;             // s: reach of the symmetric fit about a single maximum
+constexpr double kSeekSearch = 120.0;  // s: the closest approach lies this close to the predicted one
+constexpr double kSeekKm = 20.0;       // km: predicted closest approaches this near are searched
+constexpr double kTrackCentre = 10.0;  // km: error of a track's centre interpolated between fixes
+constexpr double kShortReach = 0.6;    // the symmetric fit's second reach, a share of the first
+constexpr double kLagSigma = 0.5;      // s: uncertainty of the retrieval's lag behind the position
+constexpr double kPassOutlier = 5.0;  // standard errors: a pass this far off the others' solution is left out
+constexpr double kPriorCentre = 50.0;  // km: spread of the centre prior
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 double nan_mean(const std::vector<double>& v, std::size_t a, std::size_t b, std::size_t min_count) {
@@ -79,9 +87,14 @@ double value_at(const Series& s, const std::vector<double>& v, double tt) {
 }
 
 // Time of closest approach of a pass: the t0 minimising the misfit of the symmetric profile plus gradient
-// (see the header), scanned every 0.25 s within `search` s of `guess`, refined by a parabola.
+// (see the header), scanned within `search` s of `guess` to 0.25 s, refined by a parabola. `sigma` is
+// its standard error: for a least-squares misfit E(t0) = sum of N squared residuals, var t0 = 2 s2 / E''
+// with s2 the residual variance, and neighbouring residuals share the retrieval's correlated noise, so the
+// variance is multiplied by (1 + rho) / (1 - rho) for the residuals' lag-1 correlation rho (the variance
+// of a mean of an AR(1) series). A misfit without a minimum inside the scan gets `search` as its error.
 double symmetric_time(const Series& s, std::size_t a, std::size_t b, double guess, double reach,
-                      double search, double& gradient) {
+                      double search, double& gradient, double& sigma) {
+  std::vector<double> res;
   auto misfit = [&](double t0, double& g) {
     double sdt = 0.0, stt = 0.0;
     std::vector<std::pair<double, double>> d;
@@ -95,12 +108,27 @@ double symmetric_time(const Series& s, std::size_t a, std::size_t b, double gues
     if (d.size() < 10) return kNaN;
     g = sdt / (2.0 * stt);
     double r = 0.0;
-    for (const auto& [tau, diff] : d) r += (diff - 2.0 * g * tau) * (diff - 2.0 * g * tau);
+    res.clear();
+    for (const auto& [tau, diff] : d) {
+      res.push_back(diff - 2.0 * g * tau);
+      r += res.back() * res.back();
+    }
     return r / static_cast<double>(d.size());
   };
   double best = kNaN, best_t = guess, g = 0.0;
+  // Every 2 s over the search, then every 0.25 s within 2.5 s of the best (the misfit is smooth over
+  // seconds: the eye takes a minute or more to cross).
+  for (double t0 = guess - search; t0 <= guess + search; t0 += 2.0) {
+    const double m = misfit(t0, g);
+    if (std::isfinite(m) && !(m >= best)) {
+      best = m;
+      best_t = t0;
+    }
+  }
+  const double lo = std::max(guess - search, best_t - 2.5), hi = std::min(guess + search, best_t + 2.5);
+  best = kNaN;
   std::vector<double> ts, ms;
-  for (double t0 = guess - search; t0 <= guess + search; t0 += 0.25) {
+  for (double t0 = lo; t0 <= hi; t0 += 0.25) {
     const double m = misfit(t0, g);
     ts.push_back(t0);
     ms.push_back(m);
@@ -109,13 +137,77 @@ double symmetric_time(const Series& s, std::size_t a, std::size_t b, double gues
       best_t = t0;
     }
   }
+  sigma = search;
+  double curvature = 0.0;  // E'' / N, per s^2
   const std::size_t k = static_cast<std::size_t>(std::find(ts.begin(), ts.end(), best_t) - ts.begin());
   if (k > 0 && k + 1 < ts.size() && std::isfinite(ms[k - 1]) && std::isfinite(ms[k + 1])) {
     const double den = ms[k - 1] - 2.0 * ms[k] + ms[k + 1];
-    if (den > 0.0) best_t += 0.125 * (ms[k - 1] - ms[k + 1]) / den * 2.0;
+    if (den > 0.0) {
+      best_t += 0.125 * (ms[k - 1] - ms[k + 1]) / den * 2.0;
+      curvature = den / (0.25 * 0.25);
+    }
   }
-  misfit(best_t, gradient);
+  const double m = misfit(best_t, gradient);
+  if (curvature > 0.0 && std::isfinite(m) && res.size() > 2) {
+    double c1 = 0.0, c0 = 0.0;
+    for (std::size_t i = 0; i < res.size(); ++i) {
+      c0 += res[i] * res[i];
+      if (i > 0) c1 += res[i] * res[i - 1];
+    }
+    const double rho = std::clamp(c0 > 0.0 ? c1 / c0 : 0.0, 0.0, 0.95);
+    const double n = static_cast<double>(res.size());
+    const double var = 2.0 * m * n / (n - 2.0) / (n * curvature) * (1.0 + rho) / (1.0 - rho);
+    sigma = std::min(search, std::sqrt(var));
+  }
   return best_t;
+}
+
+// The pass's time from the symmetric fit over `reach`, its error from the noise and from the model: the
+// odd part of the wind across the eye is linear only near the centre (a wavenumber-2 field or a skewed
+// wavenumber-1 bends it), and what the linear term leaves moves t0. The fit repeated over 0.6 of the
+// reach shows how much; that shift joins the noise's error in quadrature.
+double pass_time(const Series& s, std::size_t a, std::size_t b, double guess, double reach, double search,
+                 double& gradient, double& sigma, double& shape) {
+  const double t = symmetric_time(s, a, b, guess, reach, search, gradient, sigma);
+  shape = 0.0;
+  if (!(sigma < search)) return t;
+  double g = 0.0, sigma_short = 0.0;
+  const double short_reach = kShortReach * reach;
+  const double t_short =
+      symmetric_time(s, a, b, t, short_reach, std::min(search, 0.5 * short_reach), g, sigma_short);
+  // The shorter fit's own noise is in the difference too: for nested fits var(t - t_short) is about
+  // sigma_short^2 - sigma^2, and only the excess is the model's.
+  if (sigma_short < search && short_reach >= 20.0)
+    shape =
+        std::sqrt(std::max(0.0, (t - t_short) * (t - t_short) - (sigma_short * sigma_short - sigma * sigma)));
+  return t;
+}
+
+// Position and ground velocity of the aircraft at `p.time` from a straight line fitted to the positions of
+// the 4 minutes around it on seconds [a, b) (the archive's positions are rounded to 0.001 deg, about
+// 110 m). False when fewer than 10 positions are there.
+bool locate_pass(const Series& s, std::size_t a, std::size_t b, const Plane& plane, Pass& p) {
+  double st = 0.0, stt = 0.0, sx = 0.0, sy = 0.0, stx = 0.0, sty = 0.0, cnt = 0.0;
+  for (std::size_t j = a; j < b; ++j) {
+    const double dt = s.t[j] - p.time;
+    if (std::fabs(dt) > 120.0 || !std::isfinite(s.lat[j]) || !std::isfinite(s.lon[j])) continue;
+    double x = 0.0, y = 0.0;
+    plane.to_xy(s.lat[j], s.lon[j], x, y);
+    st += dt;
+    stt += dt * dt;
+    sx += x;
+    sy += y;
+    stx += dt * x;
+    sty += dt * y;
+    cnt += 1.0;
+  }
+  const double den = cnt * stt - st * st;
+  if (cnt < 10.0 || den <= 0.0) return false;
+  p.vx = (cnt * stx - st * sx) / den;
+  p.vy = (cnt * sty - st * sy) / den;
+  p.x = (sx - p.vx * st) / cnt;
+  p.y = (sy - p.vy * st) / cnt;
+  return true;
 }
 
 // Solves the n x n system m x = r in place (Gauss-Jordan with partial pivoting); also returns the inverse.
@@ -223,15 +315,26 @@ Series series_of(const archive::ArchiveFlight& f, double lag) {
     range_bearing(s.lat[i - 5], s.lon[i - 5], s.lat[i + 5], s.lon[i + 5], km, b);
     if (km > 0.05) course[i] = b;
   }
+  // A course change alone marks a turn only when it lasts kMinTurn seconds: positions rounded to 0.001 deg
+  // (about 110 m) swing the course over 10 s (1.3 km) by several degrees on a heading just off north,
+  // east, south or west, where one coordinate steps by a single unit now and then.
+  std::vector<char> by_course(n, 0);
   for (std::size_t i = 0; i < n; ++i) {
-    bool turn = !std::isfinite(s.lat[i]) || !std::isfinite(s.lon[i]) ||
-                (std::isfinite(f.roll[i]) && std::fabs(f.roll[i]) > kTurnRoll);
+    const bool turn = !std::isfinite(s.lat[i]) || !std::isfinite(s.lon[i]) ||
+                      (std::isfinite(f.roll[i]) && std::fabs(f.roll[i]) > kTurnRoll);
     if (!turn && i >= 5 && i + 5 < n && std::isfinite(course[i - 5]) && std::isfinite(course[i + 5])) {
       double d = std::fabs(course[i + 5] - course[i - 5]);
       if (d > 180.0) d = 360.0 - d;
-      turn = d > kTurnCourse;
+      by_course[i] = d > kTurnCourse ? 1 : 0;
     }
     s.turn[i] = turn ? 1 : 0;
+  }
+  for (std::size_t i = 0; i < n;) {
+    std::size_t j = i;
+    while (j < n && by_course[j]) ++j;
+    if (j - i >= kMinTurn)
+      for (std::size_t k = i; k < j; ++k) s.turn[k] = 1;
+    i = j > i ? j : i + 1;
   }
   return s;
 }
@@ -249,6 +352,73 @@ std::size_t peak_window(const std::vector<double>& wind, std::size_t begin, std:
   return best;
 }
 
+namespace {
+
+// Running means of a segment's wind: 61 s (at least 20 retrieved seconds) and 10 s (kWindowMin).
+void running_means(const Series& s, std::size_t a, std::size_t b, std::vector<double>& w60,
+                   std::vector<double>& w10) {
+  for (std::size_t i = a; i < b; ++i) {
+    const std::size_t lo60 = i >= a + 30 ? i - 30 : a, hi60 = std::min(b, i + 31);
+    w60[i] = nan_mean(s.wind, lo60, hi60, 20);
+    const std::size_t lo10 = i >= a + 5 ? i - 5 : a, hi10 = std::min(b, i + 5);
+    w10[i] = nan_mean(s.wind, lo10, hi10, kWindowMin);
+  }
+}
+
+struct Dip {
+  std::size_t at, left, right;  // the dip's second and its flanking peaks'
+  double depth;                 // 61-s mean at the dip over the lower peak
+};
+
+// Dips of one segment: the lowest 61-s mean within 60 s either side, the deepest between the highest
+// 10-s means within kDipReach either side, at least kPassDip below the lower of them, which reaches
+// kPassPeak.
+std::vector<Dip> segment_dips(std::size_t a, std::size_t b, const std::vector<double>& w60,
+                              const std::vector<double>& w10) {
+  std::vector<Dip> dips;
+  for (std::size_t i = a + 60; i + 60 < b; ++i) {
+    if (!std::isfinite(w60[i])) continue;
+    bool lowest = true;
+    for (std::size_t j = i - 60; j <= i + 60 && lowest; ++j)
+      if (std::isfinite(w60[j]) && (w60[j] < w60[i] || (w60[j] == w60[i] && j < i))) lowest = false;
+    if (!lowest) continue;
+    std::size_t pl = i, pr = i;
+    for (std::size_t j = (i > a + kDipReach ? i - kDipReach : a); j < i; ++j)
+      if (std::isfinite(w10[j]) && (!std::isfinite(w10[pl]) || w10[j] > w10[pl])) pl = j;
+    for (std::size_t j = i + 1; j < std::min(b, i + kDipReach); ++j)
+      if (std::isfinite(w10[j]) && (!std::isfinite(w10[pr]) || w10[j] > w10[pr])) pr = j;
+    if (pl == i || pr == i || !std::isfinite(w10[pl]) || !std::isfinite(w10[pr])) continue;
+    const double lower = std::min(w10[pl], w10[pr]);
+    if (lower < kPassPeak || w60[i] > (1.0 - kPassDip) * lower) continue;
+    bool deepest = true;
+    for (std::size_t j = pl; j <= pr && deepest; ++j)
+      if (std::isfinite(w60[j]) && w60[j] < w60[i]) deepest = false;
+    if (deepest) dips.push_back({i, pl, pr, w60[i] / lower});
+  }
+  return dips;
+}
+
+// The eye among a segment's dips. A straight leg crosses the storm's core once (the aircraft flies 20-40
+// times faster than the storm moves), so a segment holds at most one pass. Around concentric eyewalls the
+// moat shows as a dip on either side of the eye, at the same distance: of three dips whose middle one lies
+// halfway between the others (within 15 % of their spacing), the middle one is the eye. Otherwise the
+// deepest dip relative to its eyewall peaks is.
+std::size_t eye_of(const std::vector<Dip>& dips) {
+  for (std::size_t i = 0; i < dips.size(); ++i)
+    for (std::size_t k = i + 2; k < dips.size(); ++k)
+      for (std::size_t j = i + 1; j < k; ++j) {
+        const double half = 0.5 * static_cast<double>(dips[k].at - dips[i].at);
+        const double mid = 0.5 * static_cast<double>(dips[i].at + dips[k].at);
+        if (std::fabs(static_cast<double>(dips[j].at) - mid) < 0.15 * half) return j;
+      }
+  std::size_t best = 0;
+  for (std::size_t i = 1; i < dips.size(); ++i)
+    if (dips[i].depth < dips[best].depth) best = i;
+  return best;
+}
+
+}  // namespace
+
 std::vector<Pass> find_passes(const std::vector<Series>& flights, const Plane& plane) {
   std::vector<Pass> passes;
   for (std::size_t f = 0; f < flights.size(); ++f) {
@@ -256,70 +426,100 @@ std::vector<Pass> find_passes(const std::vector<Series>& flights, const Plane& p
     const std::size_t n = s.t.size();
     std::vector<double> w60(n, kNaN), w10(n, kNaN);
     for (const auto& [a, b] : segments(s)) {
-      for (std::size_t i = a; i < b; ++i) {
-        const std::size_t lo60 = i >= a + 30 ? i - 30 : a, hi60 = std::min(b, i + 31);
-        w60[i] = nan_mean(s.wind, lo60, hi60, 20);
-        const std::size_t lo10 = i >= a + 5 ? i - 5 : a, hi10 = std::min(b, i + 5);
-        w10[i] = nan_mean(s.wind, lo10, hi10, kWindowMin);
-      }
-      // Dips: the lowest 61-s mean within 60 s either side, between two peaks in the same segment.
-      const std::size_t reach = 1200;
-      std::size_t last_accepted = std::string::npos;
-      for (std::size_t i = a + 60; i + 60 < b; ++i) {
-        if (!std::isfinite(w60[i])) continue;
-        bool lowest = true;
-        for (std::size_t j = i - 60; j <= i + 60 && lowest; ++j)
-          if (std::isfinite(w60[j]) && (w60[j] < w60[i] || (w60[j] == w60[i] && j < i))) lowest = false;
-        if (!lowest) continue;
-        std::size_t pl = i, pr = i;
-        for (std::size_t j = (i > a + reach ? i - reach : a); j < i; ++j)
-          if (std::isfinite(w10[j]) && (!std::isfinite(w10[pl]) || w10[j] > w10[pl])) pl = j;
-        for (std::size_t j = i + 1; j < std::min(b, i + reach); ++j)
-          if (std::isfinite(w10[j]) && (!std::isfinite(w10[pr]) || w10[j] > w10[pr])) pr = j;
-        if (pl == i || pr == i || !std::isfinite(w10[pl]) || !std::isfinite(w10[pr])) continue;
-        const double lower = std::min(w10[pl], w10[pr]);
-        if (lower < kPassPeak || w60[i] > (1.0 - kPassDip) * lower) continue;
-        // The dip must be the lowest 61-s mean between the peaks.
-        bool deepest = true;
-        for (std::size_t j = pl; j <= pr && deepest; ++j)
-          if (std::isfinite(w60[j]) && w60[j] < w60[i]) deepest = false;
-        if (!deepest || (last_accepted != std::string::npos && i - last_accepted < 300)) continue;
-        last_accepted = i;
-        const double guess = 0.5 * (s.t[pl] + s.t[pr]);
-        const double reach_s = 0.95 * std::min(guess - s.t[pl], s.t[pr] - guess);
-        Pass p;
-        p.flight = f;
-        p.time = symmetric_time(s, a, b, guess, reach_s, std::min(90.0, 0.5 * reach_s), p.gradient);
-        // Position and ground velocity at the pass from a straight line fitted to the positions of the
-        // 4 minutes around it (the archive's positions are rounded to 0.001 deg, about 110 m).
-        double st = 0.0, stt = 0.0, sx = 0.0, sy = 0.0, stx = 0.0, sty = 0.0, cnt = 0.0;
-        for (std::size_t j = a; j < b; ++j) {
-          const double dt = s.t[j] - p.time;
-          if (std::fabs(dt) > 120.0 || !std::isfinite(s.lat[j]) || !std::isfinite(s.lon[j])) continue;
-          double x = 0.0, y = 0.0;
-          plane.to_xy(s.lat[j], s.lon[j], x, y);
-          st += dt;
-          stt += dt * dt;
-          sx += x;
-          sy += y;
-          stx += dt * x;
-          sty += dt * y;
-          cnt += 1.0;
-        }
-        const double den = cnt * stt - st * st;
-        if (cnt < 10.0 || den <= 0.0) continue;
-        p.vx = (cnt * stx - st * sx) / den;
-        p.vy = (cnt * sty - st * sy) / den;
-        p.x = (sx - p.vx * st) / cnt;
-        p.y = (sy - p.vy * st) / cnt;
-        passes.push_back(p);
-      }
+      running_means(s, a, b, w60, w10);
+      const std::vector<Dip> dips = segment_dips(a, b, w60, w10);
+      if (dips.empty()) continue;
+      const Dip& d = dips[eye_of(dips)];
+      const double guess = 0.5 * (s.t[d.left] + s.t[d.right]);
+      const double reach_s = 0.95 * std::min(guess - s.t[d.left], s.t[d.right] - guess);
+      Pass p;
+      p.flight = f;
+      p.time = pass_time(s, a, b, guess, reach_s, std::min(90.0, 0.5 * reach_s), p.gradient, p.time_sigma,
+                         p.shape_sigma);
+      if (locate_pass(s, a, b, plane, p)) passes.push_back(p);
     }
   }
   return passes;
 }
 
-Motion fit_motion(std::vector<Pass>& passes, const Plane& plane, double u_prior, double v_prior) {
+double centre_variance(const Motion& m, double t, double ex, double ey) {
+  // c(t) = (x0 + u dt, y0 + v dt): its component along e is a . p with a = (ex, ey, ex dt, ey dt).
+  const double dt = t - m.t_ref;
+  const std::array<double, 4> a = {ex, ey, ex * dt, ey * dt};
+  double var = 0.0;
+  for (std::size_t i = 0; i < 4; ++i)
+    for (std::size_t j = 0; j < 4; ++j) var += a[i] * m.cov[i][j] * a[j];
+  return std::max(0.0, var);
+}
+
+namespace {
+
+// Standard error (km) of a pass's line across the track: its time's noise at the storm-relative speed
+// `w` (km/s) and the retrieval's lag, known to about half a second (kLagSigma along the track), with the
+// model's share: `scatter` (km) when the passes' own scatter gives it (more passes than unknowns), else
+// the move of the time with the symmetric fit's reach (method, step 3).
+double pass_sigma(const Pass& p, double w, double scatter) {
+  const double model = scatter >= 0.0 ? scatter : w * p.shape_sigma;
+  return std::sqrt(w * w * (p.time_sigma * p.time_sigma + kLagSigma * kLagSigma) + model * model);
+}
+
+// One weighted least-squares solution of the passes' lines and the priors for (x0, y0, u, v) about
+// the motion `m` (which sets the storm-relative directions). Returns each pass's residual (km) and its
+// standard error without the model's share (`noise`) and with it (`sigma`), the normalised residuals' sum of
+// squares in `chi2`; false when the system is singular.
+bool solve_centre(const std::vector<Pass>& passes, const std::array<double, 4>& prior,
+                  const std::array<double, 4>& prior_sigma, double scatter, Motion& m,
+                  std::vector<double>& resid, std::vector<double>& noise, std::vector<double>& sigma,
+                  double& chi2) {
+  std::vector<std::vector<double>> ata(4, std::vector<double>(4, 0.0));
+  std::vector<double> atb(4, 0.0);
+  auto row = [&](const std::array<double, 4>& a, double b, double sigma) {
+    for (std::size_t i = 0; i < 4; ++i) {
+      for (std::size_t j = 0; j < 4; ++j) ata[i][j] += a[i] * a[j] / (sigma * sigma);
+      atb[i] += a[i] * b / (sigma * sigma);
+    }
+  };
+  std::vector<std::array<double, 6>> rows;
+  noise.clear();
+  sigma.clear();
+  for (const Pass& p : passes) {
+    double wx = p.vx - m.u, wy = p.vy - m.v;
+    const double w = std::hypot(wx, wy);
+    wx /= w;
+    wy /= w;
+    const double dt = p.time - m.t_ref;
+    rows.push_back({wx, wy, wx * dt, wy * dt, wx * p.x + wy * p.y, pass_sigma(p, w, scatter)});
+    noise.push_back(pass_sigma(p, w, 0.0));
+    sigma.push_back(rows.back()[5]);
+    row({wx, wy, wx * dt, wy * dt}, wx * p.x + wy * p.y, rows.back()[5]);
+  }
+  for (std::size_t k = 0; k < 4; ++k) {
+    std::array<double, 4> a{};
+    a[k] = 1.0;
+    row(a, prior[k], prior_sigma[k]);
+  }
+  std::vector<double> x = atb;
+  std::vector<std::vector<double>> inv;
+  if (!solve(ata, x, inv)) return false;
+  m.x0 = x[0];
+  m.y0 = x[1];
+  m.u = x[2];
+  m.v = x[3];
+  for (std::size_t i = 0; i < 4; ++i)
+    for (std::size_t j = 0; j < 4; ++j) m.cov[i][j] = inv[i][j];
+  chi2 = 0.0;
+  resid.clear();
+  for (const auto& r : rows) {
+    resid.push_back(r[0] * m.x0 + r[1] * m.y0 + r[2] * m.u + r[3] * m.v - r[4]);
+    chi2 += resid.back() * resid.back() / (r[5] * r[5]);
+  }
+  return true;
+}
+
+}  // namespace
+
+Motion fit_motion(std::vector<Pass>& passes, const Plane& plane, double u_prior, double v_prior,
+                  double motion_sigma) {
   Motion m;
   if (passes.empty()) return m;
   double tsum = 0.0, xs = 0.0, ys = 0.0;
@@ -330,65 +530,77 @@ Motion fit_motion(std::vector<Pass>& passes, const Plane& plane, double u_prior,
   }
   const double np = static_cast<double>(passes.size());
   m.t_ref = tsum / np;
-  m.u = u_prior;
-  m.v = v_prior;
-  std::vector<std::vector<double>> inv;
+  const std::array<double, 4> prior = {xs / np, ys / np, u_prior, v_prior};
+  const std::array<double, 4> prior_sigma = {kPriorCentre, kPriorCentre, motion_sigma, motion_sigma};
+  std::vector<double> resid, noise, sigma;
   double chi2 = 0.0;
-  for (int iteration = 0; iteration < 3; ++iteration) {
-    // Normal equations of the weighted rows: passes, then the priors. Unknowns x0, y0, u, v.
-    std::vector<std::vector<double>> ata(4, std::vector<double>(4, 0.0));
-    std::vector<double> atb(4, 0.0);
-    auto row = [&](const std::array<double, 4>& a, double b, double sigma) {
-      for (std::size_t i = 0; i < 4; ++i) {
-        for (std::size_t j = 0; j < 4; ++j) ata[i][j] += a[i] * a[j] / (sigma * sigma);
-        atb[i] += a[i] * b / (sigma * sigma);
-      }
-    };
-    std::vector<std::array<double, 5>> rows;
-    for (const Pass& p : passes) {
-      double wx = p.vx - m.u, wy = p.vy - m.v;
-      const double w = std::hypot(wx, wy);
-      wx /= w;
-      wy /= w;
-      const double dt = p.time - m.t_ref;
-      rows.push_back({wx, wy, wx * dt, wy * dt, wx * p.x + wy * p.y});
-      row({wx, wy, wx * dt, wy * dt}, wx * p.x + wy * p.y, kPassSigma);
+  // The storm-relative directions depend on the motion: three rounds. Then a pass far off the others'
+  // solution (a moat or a rain band taken for the eye) is left out, one at a time, while more than three
+  // remain and its residual exceeds kPassOutlier standard errors.
+  for (int round = 0; round < 12; ++round) {
+    m.u = u_prior;
+    m.v = v_prior;
+    bool ok = true;
+    for (int iteration = 0; iteration < 3 && ok; ++iteration)
+      ok = solve_centre(passes, prior, prior_sigma, -1.0, m, resid, noise, sigma, chi2);
+    if (!ok || passes.size() <= 3) break;
+    std::size_t worst = 0;
+    std::vector<double> z(resid.size());
+    for (std::size_t i = 0; i < resid.size(); ++i) {
+      z[i] = std::fabs(resid[i]) / sigma[i];
+      if (z[i] > z[worst]) worst = i;
     }
-    row({1, 0, 0, 0}, xs / np, kPriorCentre);
-    row({0, 1, 0, 0}, ys / np, kPriorCentre);
-    row({0, 0, 1, 0}, u_prior, kPriorMotion);
-    row({0, 0, 0, 1}, v_prior, kPriorMotion);
-    std::vector<double> x = atb;
-    if (!solve(ata, x, inv)) break;
-    m.x0 = x[0];
-    m.y0 = x[1];
-    m.u = x[2];
-    m.v = x[3];
-    chi2 = 0.0;
-    for (const auto& r : rows) {
-      const double e = r[0] * m.x0 + r[1] * m.y0 + r[2] * m.u + r[3] * m.v - r[4];
-      chi2 += e * e / (kPassSigma * kPassSigma);
+    if (z[worst] < kPassOutlier) break;
+    passes.erase(passes.begin() + static_cast<long>(worst));
+  }
+  // More passes than unknowns: their scatter about the solution gives the model's share of each pass's
+  // error, a variance tau^2 common to all passes, such that the residuals normalised by
+  // sqrt(noise^2 + tau^2) have a mean square of one per degree of freedom (the method of moments for a
+  // variance component); tau = 0 when the noise alone explains the scatter.
+  const std::size_t n = passes.size();
+  if (n > 4) {
+    double tau = 0.0;
+    for (int iteration = 0; iteration < 4; ++iteration) {
+      if (!solve_centre(passes, prior, prior_sigma, tau, m, resid, noise, sigma, chi2)) break;
+      auto excess = [&](double t2) {
+        double sum = 0.0;
+        for (std::size_t i = 0; i < n; ++i) sum += resid[i] * resid[i] / (noise[i] * noise[i] + t2);
+        return sum - static_cast<double>(n - 4);
+      };
+      double lo = 0.0, hi = 1.0e4;
+      if (excess(0.0) <= 0.0) hi = 0.0;
+      for (int k = 0; k < 60 && hi > 0.0; ++k) (excess(0.5 * (lo + hi)) > 0.0 ? lo : hi) = 0.5 * (lo + hi);
+      tau = std::sqrt(hi);
     }
   }
-  const double scale = passes.size() > 4 ? std::max(1.0, chi2 / (np - 4.0)) : 1.0;
   for (Pass& p : passes) {
     const double dt = p.time - m.t_ref;
-    const double cx = m.x0 + m.u * dt, cy = m.y0 + m.v * dt;
-    plane.to_latlon(cx, cy, p.lat, p.lon);
-    // Variance of c(t) = J p with J = [[1, 0, dt, 0], [0, 1, 0, dt]].
-    double var = 0.0;
-    if (!inv.empty()) {
-      var = inv[0][0] + 2.0 * dt * inv[0][2] + dt * dt * inv[2][2] + inv[1][1] + 2.0 * dt * inv[1][3] +
-            dt * dt * inv[3][3];
-    }
-    p.accuracy_km = std::sqrt(std::max(0.0, var * scale));
+    plane.to_latlon(m.x0 + m.u * dt, m.y0 + m.v * dt, p.lat, p.lon);
+    // sqrt of the trace: a circle holding about 63 % of a round error, 68 % of a long one.
+    p.accuracy_km = std::sqrt(centre_variance(m, p.time, 1.0, 0.0) + centre_variance(m, p.time, 0.0, 1.0));
   }
   return m;
 }
 
-double peak_fit_time(const std::vector<double>& t, const std::vector<double>& wind, std::size_t begin,
+namespace {
+
+// The fitted maximum of a leg's peak (method, step 7) with what its error needs: the residual variance
+// of the seconds about the cubic (m2/s2), the variance of the maximum's time per unit residual variance
+// (s^2 per m2/s2, from the cubic's covariance by the delta method: dx = -dV'(x)/V''(x), so var x =
+// g' M^-1 g / V''^2 with g = (0, 1, 2x, 3x^2) and M the normal matrix) and the curvature V'' (m/s per s^2).
+struct CubicPeak {
+  double time = kNaN;
+  double resid_var = 0.0, time_var = 0.0, curvature = 0.0;
+  double correlation = 1.0;  // (1 + rho) / (1 - rho) for the residuals' lag-1 correlation rho
+  double model_shift = 0.0;  // s, the model's error of the maximum's time (twice its move on half the span)
+};
+
+CubicPeak cubic_fit(const std::vector<double>& t, const std::vector<double>& wind, std::size_t begin,
+                    std::size_t end, double ta, double tb);
+
+CubicPeak cubic_peak(const std::vector<double>& t, const std::vector<double>& wind, std::size_t begin,
                      std::size_t end, std::size_t window, double mean) {
-  if (window == std::string::npos || end < begin + kWindow || window + kWindow > end) return kNaN;
+  if (window == std::string::npos || end < begin + kWindow || window + kWindow > end) return {};
   // The top of the peak: the 10-s means on either side of the largest one down to kPeakFitDrop below it.
   const std::size_t last = end - kWindow;
   const double floor = (1.0 - kPeakFitDrop) * mean;
@@ -399,7 +611,30 @@ double peak_fit_time(const std::vector<double>& t, const std::vector<double>& wi
   const double ta = std::max({std::min(t[lo], t_peak - kPeakFitMinHalf), t_peak - kPeakFitMaxHalf, t[begin]});
   const double tb = std::min(
       {std::max(t[hi + kWindow - 1], t_peak + kPeakFitMinHalf), t_peak + kPeakFitMaxHalf, t[end - 1]});
-  // Least-squares cubic in x = (t - tc) / h over the retrieved seconds of [ta, tb].
+  CubicPeak out = cubic_fit(t, wind, begin, end, ta, tb);
+  if (!std::isfinite(out.time)) return out;
+  // The profile is a cubic only near its maximum: the same fit over half the span about the maximum
+  // shows how far the shape beyond moves it. A fit's bias grows at least in proportion to its span, so the
+  // whole span's bias is at most twice that shift (Richardson's argument), which is taken as the model's
+  // error, added to the noise's.
+  const double half = std::max(kPeakFitMinHalf, 0.25 * (tb - ta));
+  const CubicPeak inner =
+      cubic_fit(t, wind, begin, end, std::max(ta, out.time - half), std::min(tb, out.time + half));
+  // As for the passes, the inner fit's extra noise is taken out of the shift.
+  if (std::isfinite(inner.time)) {
+    const double noise =
+        inner.time_var * inner.resid_var * inner.correlation - out.time_var * out.resid_var * out.correlation;
+    const double shift = out.time - inner.time;
+    out.model_shift = 2.0 * std::sqrt(std::max(0.0, shift * shift - std::max(0.0, noise)));
+  }
+  return out;
+}
+
+// The least-squares cubic in x = (t - tc) / h over the retrieved seconds of [ta, tb] of [begin, end),
+// with its maximum and the maximum's error terms.
+CubicPeak cubic_fit(const std::vector<double>& t, const std::vector<double>& wind, std::size_t begin,
+                    std::size_t end, double ta, double tb) {
+  CubicPeak out;
   const double tc = 0.5 * (ta + tb), h = std::max(1.0, 0.5 * (tb - ta));
   std::vector<std::vector<double>> m(4, std::vector<double>(4, 0.0));
   std::vector<double> c(4, 0.0);
@@ -415,7 +650,7 @@ double peak_fit_time(const std::vector<double>& t, const std::vector<double>& wi
     ++n;
   }
   std::vector<std::vector<double>> inv;
-  if (n < kPeakFitMinSeconds || !solve(m, c, inv)) return kNaN;
+  if (n < kPeakFitMinSeconds || !solve(m, c, inv)) return out;
   // The local maximum: V'(x) = c1 + 2 c2 x + 3 c3 x^2 = 0 with V''(x) = 2 c2 + 6 c3 x < 0.
   double x = kNaN;
   if (std::fabs(c[3]) <= 1e-9 * std::fabs(c[2])) {
@@ -429,27 +664,119 @@ double peak_fit_time(const std::vector<double>& t, const std::vector<double>& wi
       }
   }
   const double vertex = tc + x * h;
-  return vertex >= ta && vertex <= tb ? vertex : kNaN;
+  if (!(vertex >= ta && vertex <= tb)) return out;
+  out.time = vertex;
+  double rss = 0.0, lag1 = 0.0, previous = kNaN;
+  for (std::size_t i = begin; i < end; ++i) {
+    if (t[i] < ta || t[i] > tb || !std::isfinite(wind[i])) continue;
+    const double xi = (t[i] - tc) / h;
+    const double e = wind[i] - (c[0] + xi * (c[1] + xi * (c[2] + xi * c[3])));
+    rss += e * e;
+    if (std::isfinite(previous)) lag1 += e * previous;
+    previous = e;
+  }
+  out.resid_var = rss / static_cast<double>(n - 4);
+  const double rho = std::clamp(rss > 0.0 ? lag1 / rss : 0.0, 0.0, 0.95);
+  out.correlation = (1.0 + rho) / (1.0 - rho);
+  const double v2 = 2.0 * c[2] + 6.0 * c[3] * x;
+  const std::array<double, 4> g = {0.0, 1.0, 2.0 * x, 3.0 * x * x};
+  double gmg = 0.0;
+  for (std::size_t j = 0; j < 4; ++j)
+    for (std::size_t k = 0; k < 4; ++k) gmg += g[j] * inv[j][k] * g[k];
+  out.time_var = h * h * gmg / (v2 * v2);
+  out.curvature = v2 / (h * h);
+  return out;
 }
 
-void locate_peak(const Series& s, const CentreFn& centre, Leg& leg) {
+// Noise of one 10-s mean of the leg's retrieved wind (m/s): from the second differences of consecutive
+// non-overlapping 10-s means, D = m(k+1) - 2 m(k) + m(k-1), whose variance is 6 times a mean's when the
+// true wind is straight over 30 s; the median absolute D (times 1.4826, a normal spread) keeps the
+// eyewall's bends out.
+double ten_second_noise(const Series& s, const Leg& leg) {
+  std::vector<double> means, d;
+  for (std::size_t i = leg.begin; i + kWindow <= leg.end; i += kWindow)
+    means.push_back(nan_mean(s.wind, i, i + kWindow, kWindowMin));
+  for (std::size_t k = 1; k + 1 < means.size(); ++k)
+    if (std::isfinite(means[k - 1] + means[k] + means[k + 1]))
+      d.push_back(std::fabs(means[k + 1] - 2.0 * means[k] + means[k - 1]));
+  if (d.size() < 3) return kNaN;
+  std::nth_element(d.begin(), d.begin() + static_cast<long>(d.size() / 2), d.end());
+  return 1.4826 * d[d.size() / 2] / std::sqrt(6.0);
+}
+
+// Standard errors of a leg's peak 10-s mean and of its range (method, step 7).
+void peak_errors(const Series& s, const CentreFn& centre, const CentreVarFn& centre_var, const CubicPeak& fit,
+                 double mean, Leg& leg) {
+  double s10 = ten_second_noise(s, leg);
+  if (!std::isfinite(s10)) s10 = std::sqrt(fit.resid_var / static_cast<double>(kWindow));
+  // How long the wind stays within one noise of its maximum: from the cubic's curvature, else from the
+  // 10-s means themselves.
+  double span = static_cast<double>(kWindow);
+  if (std::isfinite(fit.time) && fit.curvature < 0.0) {
+    span = 2.0 * std::sqrt(2.0 * s10 / -fit.curvature);
+  } else {
+    double first = kNaN, last = kNaN;
+    for (std::size_t i = leg.begin; i + kWindow <= leg.end; ++i)
+      if (nan_mean(s.wind, i, i + kWindow, kWindowMin) >= mean - s10) {
+        if (!std::isfinite(first)) first = s.t[i];
+        last = s.t[i];
+      }
+    if (std::isfinite(first)) span = last - first + static_cast<double>(kWindow);
+  }
+  // The largest of K independent 10-s means over a flat top exceeds the true largest by the largest of K
+  // normal deviates: mean mu_K ~ sqrt(2 ln K) - 0.6 and spread s_K ~ 1 / (1 + 0.2 ln K) in units of the
+  // noise (within 0.1 of the exact order statistics for K = 2-20); the error stated is their root sum
+  // of squares, sqrt(mu_K^2 + s_K^2), which is 1 for K = 1.
+  const double log_k = std::log(std::max(1.0, span / static_cast<double>(kWindow)));
+  const double mu = std::max(0.0, std::sqrt(2.0 * log_k) - 0.6), spread = 1.0 / (1.0 + 0.2 * log_k);
+  leg.peak_error = s10 * std::hypot(mu, spread);
+  // The maximum's time: from the cubic's covariance, its residual variance multiplied by the 10-s means'
+  // noise over that of white noise (the retrieval's noise is correlated from second to second).
+  double time_sigma = span / std::sqrt(12.0);
+  if (std::isfinite(fit.time) && fit.resid_var > 0.0) {
+    time_sigma =
+        std::sqrt(fit.time_var * fit.resid_var * fit.correlation + fit.model_shift * fit.model_shift);
+  }
+  double r[2] = {0.0, 0.0};
+  for (int k = 0; k < 2; ++k) {
+    const double tt = leg.peak_time + (k == 0 ? -5.0 : 5.0);
+    double clat = 0.0, clon = 0.0, b = 0.0;
+    centre(tt, clat, clon);
+    range_bearing(clat, clon, value_at(s, s.lat, tt), value_at(s, s.lon, tt), r[k], b);
+  }
+  const double along = time_sigma * std::fabs(r[1] - r[0]) / 10.0;
+  const double across = centre_var ? centre_var(leg.peak_time, leg.bearing_deg) : 0.0;
+  leg.peak_radius_error_km = std::sqrt(along * along + across);
+}
+
+}  // namespace
+
+double peak_fit_time(const std::vector<double>& t, const std::vector<double>& wind, std::size_t begin,
+                     std::size_t end, std::size_t window, double mean) {
+  return cubic_peak(t, wind, begin, end, window, mean).time;
+}
+
+void locate_peak(const Series& s, const CentreFn& centre, Leg& leg, const CentreVarFn& centre_var) {
   if (!leg.has_peak) return;
   double mean = 0.0;
   const std::size_t w = peak_window(s.wind, leg.begin, leg.end, mean);
-  const double tv = peak_fit_time(s.t, s.wind, leg.begin, leg.end, w, mean);
-  if (!std::isfinite(tv)) return;
-  leg.peak_time = tv;
-  leg.peak_lat = value_at(s, s.lat, tv);
-  leg.peak_lon = value_at(s, s.lon, tv);
-  // The rain of the 10-s window centred on the fitted time.
-  const auto it = std::lower_bound(s.t.begin() + static_cast<long>(leg.begin),
-                                   s.t.begin() + static_cast<long>(leg.end), tv - 0.5 * (kWindow - 1));
-  const std::size_t a = std::min(static_cast<std::size_t>(it - s.t.begin()),
-                                 leg.end >= kWindow ? leg.end - kWindow : leg.begin);
-  leg.peak_rain = nan_mean(s.rain, a, std::min(leg.end, a + kWindow), kWindowMin);
-  double clat = 0.0, clon = 0.0;
-  centre(leg.peak_time, clat, clon);
-  range_bearing(clat, clon, leg.peak_lat, leg.peak_lon, leg.peak_radius_km, leg.bearing_deg);
+  const CubicPeak fit = cubic_peak(s.t, s.wind, leg.begin, leg.end, w, mean);
+  const double tv = fit.time;
+  if (std::isfinite(tv)) {
+    leg.peak_time = tv;
+    leg.peak_lat = value_at(s, s.lat, tv);
+    leg.peak_lon = value_at(s, s.lon, tv);
+    // The rain of the 10-s window centred on the fitted time.
+    const auto it = std::lower_bound(s.t.begin() + static_cast<long>(leg.begin),
+                                     s.t.begin() + static_cast<long>(leg.end), tv - 0.5 * (kWindow - 1));
+    const std::size_t a = std::min(static_cast<std::size_t>(it - s.t.begin()),
+                                   leg.end >= kWindow ? leg.end - kWindow : leg.begin);
+    leg.peak_rain = nan_mean(s.rain, a, std::min(leg.end, a + kWindow), kWindowMin);
+    double clat = 0.0, clon = 0.0;
+    centre(leg.peak_time, clat, clon);
+    range_bearing(clat, clon, leg.peak_lat, leg.peak_lon, leg.peak_radius_km, leg.bearing_deg);
+  }
+  peak_errors(s, centre, centre_var, fit, mean, leg);
 }
 
 void leg_peak(const Series& s, const CentreFn& centre, Leg& leg) {
@@ -467,7 +794,8 @@ void leg_peak(const Series& s, const CentreFn& centre, Leg& leg) {
   range_bearing(clat, clon, leg.peak_lat, leg.peak_lon, leg.peak_radius_km, leg.bearing_deg);
 }
 
-std::vector<Leg> cut_legs(const std::vector<Series>& flights, const CentreFn& centre) {
+std::vector<Leg> cut_legs(const std::vector<Series>& flights, const CentreFn& centre,
+                          const CentreVarFn& centre_var) {
   std::vector<Leg> legs;
   for (std::size_t f = 0; f < flights.size(); ++f) {
     const Series& s = flights[f];
@@ -493,7 +821,7 @@ std::vector<Leg> cut_legs(const std::vector<Series>& flights, const CentreFn& ce
         leg.begin = lo;
         leg.end = hi;
         leg_peak(s, centre, leg);
-        locate_peak(s, centre, leg);
+        locate_peak(s, centre, leg, centre_var);
         legs.push_back(leg);
       }
     }
@@ -531,9 +859,132 @@ Radii wind_radii(const std::vector<Series>& flights, const std::vector<Leg>& leg
   return out;
 }
 
-Analysis analyse(const std::vector<Series>& flights, const CentreFn& track) {
-  Analysis an;
-  // A first plane about the first position; then about the first pass, near the storm's centre.
+namespace {
+
+// A pass on segment [a, b) of flight f near second c, where a centre predicts the closest approach
+// (method, step 5): the eyewall peaks are the highest 10-s means within kSeekPeaks either side; without
+// two (a miss beyond the eyewall leaves one maximum at the closest approach) the symmetric fit reaches
+// kSeekHump either side.
+bool seek_pass(const Series& s, std::size_t f, std::size_t a, std::size_t b, std::size_t c,
+               const Plane& plane, std::vector<double>& w60, std::vector<double>& w10, Pass& p) {
+  running_means(s, a, b, w60, w10);
+  std::size_t pl = c, pr = c;
+  for (std::size_t j = (c > a + kSeekPeaks ? c - kSeekPeaks : a); j < c; ++j)
+    if (std::isfinite(w10[j]) && !(w10[j] <= w10[pl])) pl = j;
+  for (std::size_t j = c + 1; j < std::min(b, c + kSeekPeaks); ++j)
+    if (std::isfinite(w10[j]) && !(w10[j] <= w10[pr])) pr = j;
+  const double top = std::max(std::isfinite(w10[pl]) ? w10[pl] : 0.0, std::isfinite(w10[pr]) ? w10[pr] : 0.0);
+  if (top < kPassPeak) return false;
+  double reach = 0.95 * std::min(s.t[c] - s.t[pl], s.t[pr] - s.t[c]);
+  if (reach < 60.0) reach = kSeekHump;
+  reach = std::min({reach, s.t[c] - s.t[a], s.t[b - 1] - s.t[c]});
+  if (reach < 60.0) return false;
+  p.flight = f;
+  p.seeded = true;
+  const double search = std::min(kSeekSearch, 0.5 * reach);
+  p.time = pass_time(s, a, b, s.t[c], reach, search, p.gradient, p.time_sigma, p.shape_sigma);
+  return p.time_sigma < search && locate_pass(s, a, b, plane, p);
+}
+
+// Adds the passes that `centre` predicts on the straight segments without one: those whose closest
+// approach lies within seek_km of it.
+void seek_passes(const std::vector<Series>& flights, const Plane& plane, const CentreFn& centre,
+                 double seek_km, std::vector<Pass>& passes) {
+  const std::vector<Pass> known = passes;
+  for (std::size_t f = 0; f < flights.size(); ++f) {
+    const Series& s = flights[f];
+    std::vector<double> w60(s.t.size(), kNaN), w10(s.t.size(), kNaN);
+    for (const auto& [a, b] : segments(s)) {
+      const bool has = std::any_of(known.begin(), known.end(), [&](const Pass& p) {
+        return p.flight == f && p.time >= s.t[a] && p.time <= s.t[b - 1];
+      });
+      if (has) continue;
+      std::size_t c = a;
+      double best = std::numeric_limits<double>::infinity();
+      for (std::size_t i = a; i < b; ++i) {
+        double clat = 0.0, clon = 0.0, km = 0.0, bearing = 0.0;
+        centre(s.t[i], clat, clon);
+        range_bearing(clat, clon, s.lat[i], s.lon[i], km, bearing);
+        if (km < best) {
+          best = km;
+          c = i;
+        }
+      }
+      Pass p;
+      if (best <= seek_km && seek_pass(s, f, a, b, c, plane, w60, w10, p)) passes.push_back(p);
+    }
+  }
+}
+
+// The last resort when no eye shows and no track is given: each straight segment's highest 61-s mean away
+// from its ends, where a pass that misses the eye by more than the eye's radius comes closest.
+std::vector<Pass> hump_passes(const std::vector<Series>& flights, const Plane& plane) {
+  std::vector<Pass> passes;
+  for (std::size_t f = 0; f < flights.size(); ++f) {
+    const Series& s = flights[f];
+    std::vector<double> w60(s.t.size(), kNaN), w10(s.t.size(), kNaN);
+    for (const auto& [a, b] : segments(s)) {
+      running_means(s, a, b, w60, w10);
+      std::size_t c = std::string::npos;
+      for (std::size_t i = a + 120; i + 120 < b; ++i)
+        if (std::isfinite(w60[i]) && (c == std::string::npos || w60[i] > w60[c])) c = i;
+      Pass p;
+      if (c != std::string::npos && seek_pass(s, f, a, b, c, plane, w60, w10, p)) passes.push_back(p);
+    }
+  }
+  return passes;
+}
+
+// Keeps the single-maximum passes whose closest approach to the centre fitted to them lies within kSeekKm,
+// when at least two of them cross at more than 30 degrees: beyond that a maximum is a pass far outside
+// the eye, too broad to fix the centre, and one heading leaves the distance across the track unknown.
+void confirm_humps(std::vector<Pass>& passes, const Motion& m) {
+  std::vector<Pass> kept;
+  for (const Pass& p : passes) {
+    const double dt = p.time - m.t_ref;
+    if (std::hypot(p.x - m.x0 - m.u * dt, p.y - m.y0 - m.v * dt) <= kSeekKm) kept.push_back(p);
+  }
+  bool crossing = false;
+  for (std::size_t i = 0; i < kept.size(); ++i)
+    for (std::size_t j = i + 1; j < kept.size(); ++j) {
+      const double cross = kept[i].vx * kept[j].vy - kept[i].vy * kept[j].vx;
+      crossing = crossing || std::fabs(cross) > 0.5 * std::hypot(kept[i].vx, kept[i].vy) *
+                                                    std::hypot(kept[j].vx, kept[j].vy);
+    }
+  passes = crossing ? kept : std::vector<Pass>{};
+}
+
+// Why the passes do not fix the motion, and where it comes from then.
+std::string motion_note(const std::vector<Pass>& passes, bool track) {
+  std::string why = "the passes do not fix it";
+  double first = passes.front().time, last = first;
+  double c = 0.0, sn = 0.0;
+  for (const Pass& p : passes) {
+    first = std::min(first, p.time);
+    last = std::max(last, p.time);
+    const double h = 2.0 * std::atan2(p.vy, p.vx);  // heading doubled: a pass and its reverse agree
+    c += std::cos(h);
+    sn += std::sin(h);
+  }
+  const double spread = std::hypot(c, sn) / static_cast<double>(passes.size());
+  if (passes.size() == 1)
+    why = "one centre pass";
+  else if (last - first < 3600.0)
+    why = "the passes span " + std::to_string(std::lround((last - first) / 60.0)) + " min";
+  else if (spread > 0.97)
+    why = "the passes run along one heading";
+  return why + (track ? std::string("; the motion is the track's")
+                      : "; the motion is taken as a still storm within " +
+                            std::to_string(std::lround(kPriorMotion * 1000.0)) + " m/s");
+}
+
+}  // namespace
+
+namespace {
+
+// The local plane (about the first position, then about the first pass, near the storm's centre) and the
+// passes found in it: the eye dips, or without them and without a track the single maxima (`humps`).
+std::vector<Pass> first_passes(const std::vector<Series>& flights, bool track, Plane& plane, bool& humps) {
   double lat0 = kNaN, lon0 = kNaN;
   for (const Series& s : flights)
     for (std::size_t i = 0; i < s.t.size() && !std::isfinite(lat0); ++i)
@@ -542,41 +993,31 @@ Analysis analyse(const std::vector<Series>& flights, const CentreFn& track) {
         lon0 = s.lon[i];
       }
   if (!std::isfinite(lat0)) throw std::runtime_error("the flights have no positions");
-  an.plane = Plane::at(lat0, lon0);
-  std::vector<Pass> first = find_passes(flights, an.plane);
+  plane = Plane::at(lat0, lon0);
+  std::vector<Pass> first = find_passes(flights, plane);
+  humps = first.empty() && !track;
+  if (humps) first = hump_passes(flights, plane);
   if (!first.empty()) {
-    // Refine the plane's origin to the first pass, so that distances are measured near the storm.
     const Series& s = flights[first.front().flight];
-    an.plane = Plane::at(value_at(s, s.lat, first.front().time), value_at(s, s.lon, first.front().time));
-    first = find_passes(flights, an.plane);
+    plane = Plane::at(value_at(s, s.lat, first.front().time), value_at(s, s.lon, first.front().time));
+    first = humps ? hump_passes(flights, plane) : find_passes(flights, plane);
   }
-  an.passes = std::move(first);
-  double u_prior = 0.0, v_prior = 0.0;
-  if (track && !an.passes.empty()) {
-    const double t = an.passes.front().time;
-    double la1 = 0.0, lo1 = 0.0, la2 = 0.0, lo2 = 0.0, x1 = 0.0, y1 = 0.0, x2 = 0.0, y2 = 0.0;
-    track(t - 1800.0, la1, lo1);
-    track(t + 1800.0, la2, lo2);
-    an.plane.to_xy(la1, lo1, x1, y1);
-    an.plane.to_xy(la2, lo2, x2, y2);
-    u_prior = (x2 - x1) / 3600.0;
-    v_prior = (y2 - y1) / 3600.0;
-  }
-  if (!an.passes.empty()) {
-    an.motion = fit_motion(an.passes, an.plane, u_prior, v_prior);
-    an.centre_from_flight = true;
-    const Motion m = an.motion;
-    const Plane plane = an.plane;
-    an.centre = [m, plane](double t, double& lat, double& lon) {
-      plane.to_latlon(m.x0 + m.u * (t - m.t_ref), m.y0 + m.v * (t - m.t_ref), lat, lon);
-    };
-  } else if (track) {
-    an.centre = track;
-  } else {
-    throw std::runtime_error("no centre pass found in the flights (and no --track to place the centre)");
-  }
-  an.legs = cut_legs(flights, an.centre);
-  an.radii = wind_radii(flights, an.legs, an.centre);
+  return first;
+}
+
+// How near a predicted closest approach must come to be searched for a pass: kSeekKm, or 0.7 of the
+// median RMW of the legs about `centre` when that is larger.
+double seek_radius(const std::vector<Series>& flights, const CentreFn& centre) {
+  std::vector<double> rmw;
+  for (const Leg& leg : cut_legs(flights, centre))
+    if (leg.has_peak) rmw.push_back(leg.peak_radius_km);
+  if (rmw.empty()) return kSeekKm;
+  std::nth_element(rmw.begin(), rmw.begin() + static_cast<long>(rmw.size() / 2), rmw.end());
+  return std::max(kSeekKm, 0.7 * rmw[rmw.size() / 2]);
+}
+
+// Every second's range and bearing from the centre, and its leg.
+void storm_relative(const std::vector<Series>& flights, Analysis& an) {
   an.range_km.resize(flights.size());
   an.bearing_deg.resize(flights.size());
   an.leg_of.resize(flights.size());
@@ -594,6 +1035,72 @@ Analysis analyse(const std::vector<Series>& flights, const CentreFn& track) {
   }
   for (const Leg& leg : an.legs)
     for (std::size_t i = leg.begin; i < leg.end; ++i) an.leg_of[leg.flight][i] = leg.number;
+}
+
+}  // namespace
+
+Analysis analyse(const std::vector<Series>& flights, const CentreFn& track) {
+  Analysis an;
+  bool humps = false;
+  an.passes = first_passes(flights, static_cast<bool>(track), an.plane, humps);
+  double u_prior = 0.0, v_prior = 0.0;
+  const double t_mid =
+      an.passes.empty() ? flights.front().t[flights.front().t.size() / 2] : an.passes.front().time;
+  if (track) {
+    double la1 = 0.0, lo1 = 0.0, la2 = 0.0, lo2 = 0.0, x1 = 0.0, y1 = 0.0, x2 = 0.0, y2 = 0.0;
+    track(t_mid - 1800.0, la1, lo1);
+    track(t_mid + 1800.0, la2, lo2);
+    an.plane.to_xy(la1, lo1, x1, y1);
+    an.plane.to_xy(la2, lo2, x2, y2);
+    u_prior = (x2 - x1) / 3600.0;
+    v_prior = (y2 - y1) / 3600.0;
+  }
+  const double motion_sigma = track ? kTrackMotion : kPriorMotion;
+  auto fitted = [&an]() -> CentreFn {
+    const Motion m = an.motion;
+    const Plane plane = an.plane;
+    return [m, plane](double t, double& lat, double& lon) {
+      plane.to_latlon(m.x0 + m.u * (t - m.t_ref), m.y0 + m.v * (t - m.t_ref), lat, lon);
+    };
+  };
+  if (!an.passes.empty()) an.motion = fit_motion(an.passes, an.plane, u_prior, v_prior, motion_sigma);
+  if (humps) {
+    confirm_humps(an.passes, an.motion);
+    if (!an.passes.empty()) an.motion = fit_motion(an.passes, an.plane, u_prior, v_prior, motion_sigma);
+  }
+  // Passes the eye-dip search missed, where the centre so far predicts them: within kSeekKm, or 0.7 of
+  // the legs' median RMW when that is larger.
+  if (!an.passes.empty() || track) {
+    const CentreFn guess = an.passes.empty() ? track : fitted();
+    const std::size_t before = an.passes.size();
+    seek_passes(flights, an.plane, guess, seek_radius(flights, guess), an.passes);
+    if (an.passes.size() > before || an.passes.empty()) {
+      std::sort(an.passes.begin(), an.passes.end(), [](const Pass& x, const Pass& y) {
+        return x.flight != y.flight ? x.flight < y.flight : x.time < y.time;
+      });
+      if (!an.passes.empty()) an.motion = fit_motion(an.passes, an.plane, u_prior, v_prior, motion_sigma);
+    }
+  }
+  CentreVarFn centre_var;
+  if (!an.passes.empty()) {
+    an.centre_from_flight = true;
+    an.centre = fitted();
+    const Motion m = an.motion;
+    centre_var = [m](double t, double bearing) {
+      return centre_variance(m, t, std::sin(bearing * kPi / 180.0), std::cos(bearing * kPi / 180.0));
+    };
+    an.motion_constrained = std::max(m.cov[2][2], m.cov[3][3]) < kMotionConstrained * kMotionConstrained;
+    if (!an.motion_constrained) an.motion_note = motion_note(an.passes, static_cast<bool>(track));
+  } else if (track) {
+    an.centre = track;
+    centre_var = [](double, double) { return kTrackCentre * kTrackCentre; };
+    an.motion_note = "no centre pass; the centre and motion are the track's";
+  } else {
+    throw std::runtime_error("no centre pass found in the flights (and no --track to place the centre)");
+  }
+  an.legs = cut_legs(flights, an.centre, centre_var);
+  an.radii = wind_radii(flights, an.legs, an.centre);
+  storm_relative(flights, an);
   return an;
 }
 

@@ -8,25 +8,49 @@
 //      one-second position more than 1 km off the midpoint of its neighbours (a garbled record) is replaced
 //      by that midpoint, so that it neither breaks a segment nor moves a pass.
 //   2. A centre pass is a dip of the 61-s mean wind in a straight segment between two peaks of the 10-s
-//      mean, each at least 15 m/s, the dip at least 15 % below the lower one (the calm eye between eyewall
-//      crossings).
+//      mean within 1200 s, each at least 15 m/s, the dip at least 15 % below the lower one (the calm eye
+//      between eyewall crossings). A straight leg crosses the storm's core once (the aircraft flies 20-40
+//      times faster than the storm moves), so a segment gives at most one pass: around concentric eyewalls
+//      the moat shows as a dip on either side of the eye at the same distance, and of three dips whose
+//      middle one lies halfway between the others the middle one is the eye; otherwise the deepest dip
+//      relative to its peaks is.
 //   3. Along one pass the wind is modelled inside the eyewall as a symmetric profile about the point of
 //      closest approach plus a linear gradient across the eye:  V(t0 + tau) = S(|tau|) + g tau.  The
 //      aircraft's storm-relative velocity is constant on a straight leg, so S is symmetric in time about
-//      the time t0 of closest approach whatever the miss distance, and a wavenumber-1 asymmetry (the
-//      motion's, stronger on the right) is to first order the gradient g. t0 minimises
+//      the time t0 of closest approach whatever the miss distance, and a wavenumber-1 asymmetry (in any
+//      direction) is to first order the gradient g. t0 minimises
 //      sum over tau of (V(t0 + tau) - V(t0 - tau) - 2 g tau)^2 with g fitted for each t0, over tau up to
 //      the nearer eyewall peak: the symmetric-crossing argument (Willoughby and Chelmow 1982) with the
-//      eyewall's own asymmetry removed.
+//      eyewall's own asymmetry removed. Its error has two parts: the noise's, 2 s2 / E'' for the misfit's
+//      curvature E'' and residual variance s2, multiplied by (1 + rho) / (1 - rho) for the residuals'
+//      lag-1 correlation rho; and the model's, the move of t0 when the fit reaches only 0.6 as far (less
+//      the shorter fit's extra noise), since the odd part of the wind is linear only near the centre.
 //   4. The centre at t0 lies on the line through the aircraft perpendicular to its storm-relative
 //      velocity. The centre moves at a constant velocity over the flight: c(t) = c0 + U (t - tref). Every
-//      pass gives one linear equation in (c0, U); passes at two or more headings fix c0 and U by least
-//      squares, with weak priors (U: the track's motion or still, 5 m/s; c0: the passes' mean, 50 km)
-//      that only matter when the passes cannot decide (one heading, or fewer than four passes). The
-//      storm-relative velocity depends on U, so the fit is repeated three times.
-//   5. A fix's accuracy is the standard error of c(t0) from the fit's covariance, scaled by the misfit
-//      of the passes when there are more passes than unknowns.
-//   6. Legs: each straight segment is inbound up to the closest approach to the centre and outbound after
+//      pass gives one linear equation in (c0, U) with its standard error across the line: the time's
+//      noise and the retrieval's lag (known to 0.5 s) at the storm-relative speed, and the model's share.
+//      Passes at two or more headings fix c0 and U by weighted least squares, with priors (U: a still
+//      storm within 7 m/s, or the track's motion within 1.5 m/s; c0: the passes' mean, 50 km) that decide
+//      only what the passes cannot (one heading, passes close in time). The storm-relative velocity
+//      depends on U, so the fit is repeated three times. A pass more than 5 standard errors off the
+//      others' solution is left out while more than three remain. With more than four passes their
+//      scatter gives the model's share instead: a variance tau^2 common to every pass such that the
+//      residuals normalised by sqrt(noise^2 + tau^2) have a mean square of one per degree of freedom (the
+//      method of moments for a variance component; 0 when the noise explains the scatter).
+//   5. Passes the dip search missed (a miss beyond about 0.6 RMW leaves no dip; rain or an eye's winds
+//      can fill it): the fitted centre, or the track when no dip was found, predicts each straight
+//      segment's closest approach, and where that lies within 20 km, or 0.7 of the legs' median RMW when
+//      larger, the symmetric fit of step 3 about it (between the highest 10-s means within 900 s either
+//      side, or over 300 s either side of a single maximum) gives the pass; the fit of step 4 is repeated.
+//      Without a dip and without a track, each segment's highest 61-s mean is taken as a single-maximum
+//      pass, and these stand when their closest approach to the centre fitted to them lies within 20 km
+//      and two of them cross at more than 30 degrees; else the flights are refused.
+//   6. A fix's accuracy_km is sqrt of the trace of the covariance of c(t0), which includes the motion's
+//      uncertainty: a circle holding about 63 % of a round error and 68 % of an error along one line
+//      (twice it: 98 % and 95 %). The motion is fixed by the passes when its standard error is below
+//      1 m/s in both components; otherwise the analysis says why (one pass, passes within an hour, one
+//      heading) and where the motion comes from (the track, or the still-storm prior).
+//   7. Legs: each straight segment is inbound up to the closest approach to the centre and outbound after
 //      it. A leg's peak is the largest 10-s mean of the retrieved wind (10 consecutive seconds, at least 7
 //      of them retrieved). Where that peak lies is not taken from the largest window itself: the top of an
 //      eyewall peak is flat (the wind within 1 % of the peak spans 6-11 km of a radial leg for an RMW of
@@ -41,12 +65,24 @@
 //      position, range and bearing of the peak, its RMW, are taken at that time; when the fit has no maximum
 //      inside its span (a leg whose wind still rises at its end, too few retrieved seconds) they stay at the
 //      largest window's mid-time. The peak wind itself stays the largest 10-s mean.
-//   7. Wind radii: over the 10-s means of all legs, per quadrant of bearing from the centre, the largest
+//      Errors: the noise s10 of one 10-s mean comes from the second differences of consecutive
+//      non-overlapping 10-s means along the leg (1.4826 times their median absolute value over sqrt 6).
+//      Over a flat top the largest of K independent 10-s means exceeds the true largest by the largest of
+//      K normal deviates, K the time within s10 of the maximum over 10 s: peak_error = s10 sqrt(mu_K^2 +
+//      s_K^2) with mu_K ~ sqrt(2 ln K) - 0.6 and s_K ~ 1 / (1 + 0.2 ln K). The maximum's time has the
+//      cubic's error by the delta method (var x* = g' M^-1 g s2 / V''^2 with g = (0, 1, 2x, 3x^2)),
+//      multiplied by the residuals' (1 + rho) / (1 - rho), and the model's: twice the move of the maximum
+//      when the fit spans half as much (a fit's bias grows at least in proportion to its span). At the
+//      range rate of the leg that is the RMW's error along the leg; the centre's variance along the
+//      peak's bearing adds to it (peak_radius_error_km).
+//   8. Wind radii: over the 10-s means of all legs, per quadrant of bearing from the centre, the largest
 //      distance at which the mean reaches 34, 50 and 64 kt; E when the quadrant's outermost 10-s mean is
 //      still at or above the threshold (the data end before the wind falls below it).
 // Limits: the storm's motion is taken as constant over the flights; the asymmetry as linear across the
-// eye; a pass is only found when the eye shows as a dip between two eyewall peaks (a miss smaller than
-// about 0.6 RMW); positions use a local tangent plane (distance errors below 1 % within 200 km).
+// eye, so a wavenumber 2 oblique to the passes biases a pass that misses the centre by a little (0.6 km
+// for 8 m/s at 30 degrees and a 5-km miss) in a way that mimics a shift, unseen by the errors; a pass that
+// misses beyond the eyewall by more than 20 km, found without a track, fixes the centre poorly and is
+// left out; positions use a local tangent plane (distance errors below 1 % within 200 km).
 #pragma once
 
 #include <array>
@@ -87,6 +123,9 @@ struct Series {
 // The analysis pairs each position with the retrieval `lag` seconds later.
 constexpr double kRetrievalLag = 3.0;  // s
 
+// Standard error (km/s, each component) below which the passes are said to fix the storm's motion.
+constexpr double kMotionConstrained = 1.0e-3;
+
 Series series_of(const archive::ArchiveFlight& f, double lag = kRetrievalLag);
 
 // The centre as a function of time (deg).
@@ -96,8 +135,11 @@ struct Pass {
   std::size_t flight = 0;
   double time = 0.0;            // closest approach, s since 1970
   double lat = 0.0, lon = 0.0;  // the fixed centre at `time`
-  double accuracy_km = 0.0;
-  double gradient = 0.0;  // m/s per s along the pass, the asymmetry across the eye
+  double accuracy_km = 0.0;     // radius about the fix holding the true centre with about 68 % probability
+  double gradient = 0.0;        // m/s per s along the pass, the asymmetry across the eye
+  double time_sigma = 0.0;      // s, standard error of `time` from the symmetric fit's noise (method, step 3)
+  double shape_sigma = 0.0;     // s, its model error: the move of `time` with the fit's reach
+  bool seeded = false;          // found where the centre track predicted a pass (method, step 5)
   // Fit inputs: the aircraft's position at `time` in the plane, km, and the ground velocity, km/s.
   double x = 0.0, y = 0.0, vx = 0.0, vy = 0.0;
 };
@@ -106,7 +148,12 @@ struct Motion {
   double t_ref = 0.0;         // s since 1970
   double x0 = 0.0, y0 = 0.0;  // centre at t_ref in the plane, km
   double u = 0.0, v = 0.0;    // km/s east, north
+  // Covariance of (x0, y0, u, v), km and km/s; zero when the centre is the track's.
+  std::array<std::array<double, 4>, 4> cov{};
 };
+
+// Variance (km^2) of the centre at time t along unit vector (ex, ey) of the plane.
+double centre_variance(const Motion& m, double t, double ex, double ey);
 
 struct Leg {
   std::size_t flight = 0;
@@ -115,11 +162,13 @@ struct Leg {
   std::size_t begin = 0, end = 0;  // seconds [begin, end) of the flight
   bool has_peak = false;
   double peak = 0.0;  // m/s, largest 10-s mean
-  // Where the peak lies: the fitted maximum (method, step 6), else the largest window's mid-time.
+  // Where the peak lies: the fitted maximum (method, step 7), else the largest window's mid-time.
   double peak_time = 0.0;
   double peak_lat = 0.0, peak_lon = 0.0;
   double peak_radius_km = 0.0, bearing_deg = 0.0;
   double peak_rain = 0.0;  // mm/h, 10-s mean at the peak
+  // Standard errors (method, step 7): of the peak 10-s mean (m/s) and of its range from the centre (km).
+  double peak_error = 0.0, peak_radius_error_km = 0.0;
 };
 
 // Wind radii, thresholds 34, 50, 64 kt by quadrant NE, SE, SW, NW.
@@ -136,6 +185,11 @@ struct Analysis {
   std::vector<Pass> passes;
   Motion motion;
   bool centre_from_flight = false;  // the fitted centre (else the track's)
+  // Whether the passes fix the motion (its standard error below kMotionConstrained in both components);
+  // when not, `motion_note` says why (one pass, passes close in time, one heading) and where the motion
+  // comes from; the fixes' accuracy includes the motion's uncertainty either way.
+  bool motion_constrained = false;
+  std::string motion_note;
   CentreFn centre;
   std::vector<Leg> legs;
   Radii radii;
@@ -147,25 +201,38 @@ struct Analysis {
 // Passes found in the flights (their `time`, position and velocity), before the fit.
 std::vector<Pass> find_passes(const std::vector<Series>& flights, const Plane& plane);
 
-// Fits the motion to the passes (prior motion u_prior, v_prior km/s) and sets each pass's fix and accuracy.
-Motion fit_motion(std::vector<Pass>& passes, const Plane& plane, double u_prior, double v_prior);
+// Spread of the motion's prior (km/s): without a track, a still storm within the speeds tropical cyclones
+// move at (0-14 m/s at two standard errors); with one, the track's motion over the hour around the passes
+// (positions to 0.1 deg six-hourly, and the track's own wobble).
+constexpr double kPriorMotion = 7.0e-3;
+constexpr double kTrackMotion = 1.5e-3;
 
-// Legs of every flight relative to `centre`, with their peaks from each Series' wind.
-std::vector<Leg> cut_legs(const std::vector<Series>& flights, const CentreFn& centre);
+// Fits the motion to the passes (prior motion u_prior, v_prior km/s, each within motion_sigma) and sets
+// each pass's fix and accuracy; passes far off the others' solution are removed.
+Motion fit_motion(std::vector<Pass>& passes, const Plane& plane, double u_prior, double v_prior,
+                  double motion_sigma = kPriorMotion);
+
+// Variance (km^2) of the centre at time t along the bearing (deg) from it.
+using CentreVarFn = std::function<double(double t, double bearing_deg)>;
+
+// Legs of every flight relative to `centre`, with their peaks from each Series' wind and their errors
+// (`centre_var` the centre's, none when empty).
+std::vector<Leg> cut_legs(const std::vector<Series>& flights, const CentreFn& centre,
+                          const CentreVarFn& centre_var = {});
 
 // Sets the peak of `leg` from `flight.wind`: the largest 10-s mean, with its time, position, range and
 // bearing at the mid-time of that window (the statistic itself, as taken from a noise-free wind).
 void leg_peak(const Series& flight, const CentreFn& centre, Leg& leg);
 
 // Time (s since 1970) of the local maximum of the cubic fitted to `wind` at times `t` around the largest
-// 10-s mean (its first second `window`, its value `mean`) of seconds [begin, end) (method, step 6); NaN
+// 10-s mean (its first second `window`, its value `mean`) of seconds [begin, end) (method, step 7); NaN
 // when the fit has no maximum inside the seconds it spans.
 double peak_fit_time(const std::vector<double>& t, const std::vector<double>& wind, std::size_t begin,
                      std::size_t end, std::size_t window, double mean);
 
 // Moves the time, position, range, bearing and rain of the peak set by leg_peak to the fitted time, when
-// there is one.
-void locate_peak(const Series& flight, const CentreFn& centre, Leg& leg);
+// there is one, and sets the peak's errors.
+void locate_peak(const Series& flight, const CentreFn& centre, Leg& leg, const CentreVarFn& centre_var = {});
 
 Radii wind_radii(const std::vector<Series>& flights, const std::vector<Leg>& legs, const CentreFn& centre);
 

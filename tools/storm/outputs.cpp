@@ -96,7 +96,7 @@ void write_centres_csv(std::ostream& out, const Analysis& an, const Context& ctx
 
 void write_legs_csv(std::ostream& out, const Analysis& an, const Context& ctx) {
   out << "flight,leg,direction,start_time,end_time,bearing_deg,peak_wind_speed,peak_time,peak_lat,peak_lon,"
-         "peak_radius_km,peak_rain_rate\n";
+         "peak_radius_km,peak_rain_rate,peak_wind_speed_error,peak_radius_error_km\n";
   for (const Leg& leg : an.legs) {
     const Series& s = ctx.flights[leg.flight];
     out << s.name << ',' << leg.number << ',' << (leg.inbound ? "inbound" : "outbound") << ','
@@ -104,9 +104,10 @@ void write_legs_csv(std::ostream& out, const Analysis& an, const Context& ctx) {
     if (leg.has_peak)
       out << fixed(leg.bearing_deg, 1) << ',' << fixed(leg.peak, 2) << ',' << iso_time(leg.peak_time) << ','
           << fixed(leg.peak_lat, 4) << ',' << fixed(leg.peak_lon, 4) << ',' << fixed(leg.peak_radius_km, 2)
-          << ',' << fixed(leg.peak_rain, 2) << '\n';
+          << ',' << fixed(leg.peak_rain, 2) << ',' << fixed(leg.peak_error, 2) << ','
+          << fixed(leg.peak_radius_error_km, 2) << '\n';
     else
-      out << ",,,,,,\n";
+      out << ",,,,,,,,\n";
   }
 }
 
