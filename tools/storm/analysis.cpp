@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <numbers>
 #include <stdexcept>
 
 #include "common/earth.hpp"
@@ -1087,7 +1088,8 @@ Analysis analyse(const std::vector<Series>& flights, const CentreFn& track) {
     an.centre = fitted();
     const Motion m = an.motion;
     centre_var = [m](double t, double bearing) {
-      return centre_variance(m, t, std::sin(bearing * kPi / 180.0), std::cos(bearing * kPi / 180.0));
+      return centre_variance(m, t, std::sin(bearing * std::numbers::pi / 180.0),
+                             std::cos(bearing * std::numbers::pi / 180.0));
     };
     an.motion_constrained = std::max(m.cov[2][2], m.cov[3][3]) < kMotionConstrained * kMotionConstrained;
     if (!an.motion_constrained) an.motion_note = motion_note(an.passes, static_cast<bool>(track));
