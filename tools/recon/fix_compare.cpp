@@ -14,6 +14,7 @@ constexpr double kRadPerDeg = 3.14159265358979323846 / 180.0;
 // Fixed decimals without padding; empty for NaN.
 std::string fixed(double v, int decimals) {
   if (!std::isfinite(v)) return {};
+  if (decimals == 0) return std::to_string(std::lround(v));  // Fw.0 would end in a point
   const std::string s = format_F(v, 24, decimals);
   return s.substr(s.find_first_not_of(' '));
 }

@@ -106,9 +106,13 @@ HdobRaw observation_line(const TextLine& l) {
   r.peak_wind_kt = coded(f[9], 3, 10, l.number);
   r.sfmr_wind_kt = coded(f[10], 3, 11, l.number);
   r.rain_mmh = coded(f[11], 3, 12, l.number);
-  if (f[12].size() != 2) throw Fault(l.number, "field 13 " + quoted(f[12]) + " is not two quality flags");
-  r.flag_position = coded(f[12].substr(0, 1), 1, 13, l.number);
-  r.flag_met = coded(f[12].substr(1), 1, 13, l.number);
+  const std::string_view ff = f[12];
+  const auto flag = [](char c) { return c == '/' ? kMissing : c - '0'; };
+  if (ff.size() != 2 || !(ff[0] == '/' || (ff[0] >= '0' && ff[0] <= '9')) ||
+      !(ff[1] == '/' || (ff[1] >= '0' && ff[1] <= '9')))
+    throw Fault(l.number, "field 13 " + quoted(ff) + " is not two quality flags");
+  r.flag_position = flag(ff[0]);
+  r.flag_met = flag(ff[1]);
   return r;
 }
 

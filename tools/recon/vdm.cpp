@@ -312,10 +312,10 @@ VortexFix parse_message(const Message& m) {
       throw Fault(l.number, std::string("item ") + t[0] + ". repeated");
     seen += t[0];
     try {
-      read_item(t[0], t.substr(2), f);
+      read_item(t[0], trimmed_text(t.substr(2)), f);
     } catch (const BadItem&) {
-      throw Fault(l.number,
-                  std::string("item ") + t[0] + ". '" + std::string(t.substr(2)) + "' does not parse");
+      throw Fault(l.number, std::string("item ") + t[0] + ". '" + std::string(trimmed_text(t.substr(2))) +
+                                "' does not parse");
     } catch (const Fault& e) {
       throw Fault(l.number, e.what());
     }
