@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <stdexcept>
 
 #include "core/calendar.hpp"
 #include "core/constants.hpp"
@@ -106,6 +107,22 @@ MessageKind kind_of(const Message& m) {
   }
   if (m.body.empty()) return MessageKind::kOther;
   return words(m.body.front().text)[0] == "VORTEX" ? MessageKind::kVortex : MessageKind::kHdob;
+}
+
+ReconFile recon_file_kind(std::string_view text) {
+  for (const Message& m : split_messages(text)) {
+    const MessageKind k = kind_of(m);
+    if (k == MessageKind::kHdob) return ReconFile::kHdob;
+    if (k == MessageKind::kVortex) return ReconFile::kVortex;
+  }
+  return ReconFile::kNone;
+}
+
+ReconFile require_recon_file(std::string_view text, std::string_view file) {
+  const ReconFile k = recon_file_kind(text);
+  if (k == ReconFile::kNone)
+    throw std::runtime_error(std::string(file) + ": not an HDOB archive or a file of vortex data messages");
+  return k;
 }
 
 std::vector<std::string_view> words(std::string_view line) {

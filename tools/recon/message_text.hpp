@@ -41,6 +41,14 @@ std::vector<Message> split_messages(std::string_view text);
 // line), or any other.
 MessageKind kind_of(const Message& m);
 
+// What a file holds, from its content: HDOB messages (an archive), vortex data messages, or neither. A file
+// of both is taken by the kind of its first such message.
+enum class ReconFile { kHdob, kVortex, kNone };
+ReconFile recon_file_kind(std::string_view text);
+
+// Throws std::runtime_error "FILE: not an HDOB archive or a file of vortex data messages" for kNone.
+ReconFile require_recon_file(std::string_view text, std::string_view file);
+
 // The whitespace-separated words of a line.
 std::vector<std::string_view> words(std::string_view line);
 
