@@ -46,43 +46,48 @@ TEST(Hdob, ReadsEachOddityOfAnArchive) {
     int HdobCounts::*counter;  // a count the case must move, with its value
     int count;
     std::size_t faults;
+    double window;  // seconds the last observation's peaks cover (NaN: no line of its mission just before)
   };
+  const double none = std::nan("");
   const Case cases[] = {
       {"the real message: the flagged SFMR values counted", kDorian51, "", 4, "2019-09-02T04:14:00Z",
-       "2019-09-02T04:23:30Z", &HdobCounts::suspect_sfmr, 2, 0},
+       "2019-09-02T04:23:30Z", &HdobCounts::suspect_sfmr, 2, 0, 30},
       {"communications lines around it",
        "000 \n255 \n" + kDorian51.substr(0, 19) + "AHONT1\n" + kDorian51.substr(19) + "NNNN\n", "", 4,
-       "2019-09-02T04:14:00Z", "2019-09-02T04:23:30Z", &HdobCounts::repeated_messages, 0, 0},
+       "2019-09-02T04:14:00Z", "2019-09-02T04:23:30Z", &HdobCounts::repeated_messages, 0, 0, 30},
       {"the message sent twice", kDorian51 + kDorian51, "", 4, "2019-09-02T04:14:00Z", "2019-09-02T04:23:30Z",
-       &HdobCounts::repeated_messages, 1, 0},
+       &HdobCounts::repeated_messages, 1, 0, 30},
       {"messages out of order", message(52, "20190902", {line("042400"), line("042430")}) + kDorian51, "", 6,
-       "2019-09-02T04:14:00Z", "2019-09-02T04:24:30Z", &HdobCounts::missing_messages, 0, 0},
+       "2019-09-02T04:14:00Z", "2019-09-02T04:24:30Z", &HdobCounts::missing_messages, 0, 0, 30},
       {"a message missing", kDorian51 + message(53, "20190902", {line("043000")}), "", 5,
-       "2019-09-02T04:14:00Z", "2019-09-02T04:30:00Z", &HdobCounts::missing_messages, 1, 0},
+       "2019-09-02T04:14:00Z", "2019-09-02T04:30:00Z", &HdobCounts::missing_messages, 1, 0, none},
       {"an observation in two messages",
        kDorian51 + message(52, "20190902", {line("042330"), line("042400")}), "", 5, "2019-09-02T04:14:00Z",
-       "2019-09-02T04:24:00Z", &HdobCounts::duplicate_observations, 1, 0},
+       "2019-09-02T04:24:00Z", &HdobCounts::duplicate_observations, 1, 0, 30},
       {"across midnight", message(80, "20190902", {line("235930"), line("000000"), line("000030")}), "", 3,
-       "2019-09-02T23:59:30Z", "2019-09-03T00:00:30Z", &HdobCounts::missing_messages, 0, 0},
+       "2019-09-02T23:59:30Z", "2019-09-03T00:00:30Z", &HdobCounts::missing_messages, 0, 0, 30},
       {"position flagged suspect", message(1, "20190902", {line("041400", "10"), line("041430")}), "", 2,
-       "2019-09-02T04:14:00Z", "2019-09-02T04:14:30Z", &HdobCounts::suspect_position, 1, 0},
+       "2019-09-02T04:14:00Z", "2019-09-02T04:14:30Z", &HdobCounts::suspect_position, 1, 0, 30},
       {"all meteorological values suspect", message(1, "20190902", {line("041400", "09")}), "", 1,
-       "2019-09-02T04:14:00Z", "2019-09-02T04:14:00Z", &HdobCounts::suspect_wind, 1, 0},
+       "2019-09-02T04:14:00Z", "2019-09-02T04:14:00Z", &HdobCounts::suspect_wind, 1, 0, none},
       {"a peak above 300 kt dropped",
        message(1, "20190902",
                {line("041400"), "041430 2752N 07716W 6963 03152 0051 +090 +036 115050 051 390 004 00"}),
-       "", 1, "2019-09-02T04:14:00Z", "2019-09-02T04:14:00Z", &HdobCounts::fault_peak, 1, 0},
+       "", 1, "2019-09-02T04:14:00Z", "2019-09-02T04:14:00Z", &HdobCounts::fault_peak, 1, 0, none},
       {"a 0/0 position dropped",
        message(1, "20190902",
                {line("041400"), "041430 0000N 00000W 6963 03152 0051 +090 +036 115050 051 039 004 00"}),
-       "", 1, "2019-09-02T04:14:00Z", "2019-09-02T04:14:00Z", &HdobCounts::fault_zero_position, 1, 0},
+       "", 1, "2019-09-02T04:14:00Z", "2019-09-02T04:14:00Z", &HdobCounts::fault_zero_position, 1, 0, none},
       {"one faulty message among sound ones",
        kDorian51 + message(52, "20190902", {"042400 2752N 07714W 6967"}), "", 4, "2019-09-02T04:14:00Z",
-       "2019-09-02T04:23:30Z", &HdobCounts::repeated_messages, 0, 1},
+       "2019-09-02T04:23:30Z", &HdobCounts::repeated_messages, 0, 1, 30},
       {"a storm chosen by name among two", kDorian51 + message(7, "20190902", {line("050000")}, "0606A ERIN"),
-       "erin", 1, "2019-09-02T05:00:00Z", "2019-09-02T05:00:00Z", &HdobCounts::other_storm_messages, 1, 0},
+       "erin", 1, "2019-09-02T05:00:00Z", "2019-09-02T05:00:00Z", &HdobCounts::other_storm_messages, 1, 0,
+       none},
       {"a file without headings", kDorian51.substr(19), "", 4, "2019-09-02T04:14:00Z", "2019-09-02T04:23:30Z",
-       &HdobCounts::repeated_messages, 0, 0},
+       &HdobCounts::repeated_messages, 0, 0, 30},
+      {"60-s spacing", message(1, "20190902", {line("041400"), line("041500"), line("041600")}), "", 3,
+       "2019-09-02T04:14:00Z", "2019-09-02T04:16:00Z", &HdobCounts::missing_messages, 0, 0, 60},
   };
   for (const Case& c : cases) {
     const HdobArchive a = read_hdob(c.text, "f.txt", c.storm);
@@ -91,6 +96,8 @@ TEST(Hdob, ReadsEachOddityOfAnArchive) {
     EXPECT_EQ(iso_time(a.observations.back().time), c.last) << c.name;
     EXPECT_EQ(a.counts.*c.counter, c.count) << c.name;
     EXPECT_EQ(a.faults.size(), c.faults) << c.name;
+    const double w = a.observations.back().window_s;
+    EXPECT_TRUE(std::isnan(c.window) ? std::isnan(w) : w == c.window) << c.name << ": window " << w;
     for (std::size_t i = 1; i < a.observations.size(); ++i)
       EXPECT_LT(a.observations[i - 1].time, a.observations[i].time) << c.name << ", observation " << i;
   }

@@ -1,6 +1,10 @@
 // What a file holds, told from its content (the storm tool takes HDOB archives in place of flight files).
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 #include <stdexcept>
 #include <string>
 
@@ -29,6 +33,22 @@ TEST(ReconFileKind, TellsAFileFromItsContent) {
     EXPECT_EQ(recon_file_kind(c.text), c.kind) << c.name;
     if (c.kind == ReconFile::kNone) {
       EXPECT_THROW(require_recon_file(c.text, "x"), std::runtime_error) << c.name;
+    }
+  }
+}
+
+TEST(ReconFileKind, ReadsAFileOrNamesItInTheFault) {
+  const std::filesystem::path dir = std::filesystem::temp_directory_path();
+  const std::filesystem::path file = dir / ("recon_text_" + std::to_string(::getpid()) + ".txt");
+  std::ofstream(file, std::ios::binary) << "AF304 3005A DORIAN HDOB 51 20190902\r\n";
+  EXPECT_EQ(recon_file_kind(read_message_file(file)), ReconFile::kHdob);
+  std::filesystem::remove(file);
+  for (const std::filesystem::path& bad : {file, dir}) {
+    try {
+      read_message_file(bad);
+      ADD_FAILURE() << bad << ": read";
+    } catch (const std::runtime_error& e) {
+      EXPECT_EQ(std::string(e.what()).rfind(bad.string() + ": ", 0), 0u) << e.what();
     }
   }
 }

@@ -3,8 +3,11 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <iterator>
 #include <stdexcept>
 
+#include "common/cli.hpp"
+#include "common/input.hpp"
 #include "core/calendar.hpp"
 #include "core/constants.hpp"
 
@@ -43,6 +46,13 @@ bool starts_headless(std::string_view line) {
 }
 
 }  // namespace
+
+std::string read_message_file(const std::filesystem::path& path) {
+  std::ifstream in = tool::open_input(path);
+  std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  if (in.bad()) tool::fail(path.string() + ": read error");
+  return text;
+}
 
 std::vector<TextLine> split_lines(std::string_view text) {
   std::vector<TextLine> lines;

@@ -8,6 +8,7 @@
 // stand on the line after the heading, and is then not part of the body.
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,6 +30,10 @@ struct Message {
 
 // The kinds of message a heading or a first body line tells.
 enum class MessageKind { kHdob, kVortex, kOther };
+
+// The whole text of a message file (opened with tools/common/input: a missing or unreadable file, or a
+// directory, is a ToolFailure naming it; so is a read that fails half way).
+std::string read_message_file(const std::filesystem::path& path);
 
 std::vector<TextLine> split_lines(std::string_view text);
 
