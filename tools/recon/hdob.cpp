@@ -302,7 +302,6 @@ std::string hdob_detail(const Message& m) {
 HdobArchive read_hdob(std::string_view text, std::string_view file, std::string_view storm) {
   HdobArchive a;
   std::vector<Parsed> parsed;
-  std::string first_fault;
   for (const Message& m : split_messages(text)) {
     if (kind_of(m) != MessageKind::kHdob) continue;
     try {
@@ -351,10 +350,13 @@ std::string write_hdob(const HdobMessage& m, const std::vector<HdobRaw>& lines) 
     put(out, m.date % 100, 2);
     put(out, lines.empty() ? 0 : lines.front().time_hhmmss / 100, 4);
   }
-  char name[64];
-  std::snprintf(name, sizeof name, "\n%s %s %-18s HDOB %02d %08d\n", m.aircraft.c_str(), m.mission.c_str(),
-                m.storm_name.c_str(), m.number, m.date);
-  out += name;
+  std::string name = m.storm_name;
+  if (name.size() < 18) name.resize(18, ' ');
+  out += "\n" + m.aircraft + " " + m.mission + " " + name + " HDOB ";
+  put(out, m.number, 2);
+  out += ' ';
+  put(out, m.date, 8);
+  out += '\n';
   for (const HdobRaw& r : lines) {
     put(out, r.time_hhmmss, 6);
     out += ' ';
@@ -392,30 +394,34 @@ std::string write_hdob(const HdobMessage& m, const std::vector<HdobRaw>& lines) 
 
 HdobRaw hdob_raw_from(const HdobObservation& o) {
   HdobRaw r;
-  const auto whole = [](double v) {
-    return std::isfinite(v) ? static_cast<std::int32_t>(std::lround(v)) : kMissing;
+  // Whole units; a value that does not fit its field (negative, or more digits) is sent as missing.
+  const auto fit = [](double v, std::int32_t max, std::int32_t min = 0) {
+    if (!std::isfinite(v)) return kMissing;
+    const long w = std::lround(v);
+    return w >= min && w <= max ? static_cast<std::int32_t>(w) : kMissing;
   };
   const long sod = std::lround(o.time) % kSecondsPerDay;
   r.time_hhmmss = static_cast<std::int32_t>(sod / 3600 * 10000 + sod % 3600 / 60 * 100 + sod % 60);
-  if (std::isfinite(o.lat) && std::isfinite(o.lon)) {
-    const std::int32_t lat_min = whole(std::fabs(o.lat) * 60.0), lon_min = whole(std::fabs(o.lon) * 60.0);
+  if (std::fabs(o.lat) <= 90.0 && std::fabs(o.lon) <= 180.0) {
+    const std::int32_t lat_min = fit(std::fabs(o.lat) * 60.0, 90 * 60),
+                       lon_min = fit(std::fabs(o.lon) * 60.0, 180 * 60);
     r.lat_deg = lat_min / 60, r.lat_min = lat_min % 60, r.lat_south = o.lat < 0.0;
     r.lon_deg = lon_min / 60, r.lon_min = lon_min % 60, r.lon_west = o.lon < 0.0;
   }
   const auto coded_pressure = [&](double pa) {
-    const std::int32_t tenths = whole(pa / kPaPerHpa / kHpaPerTenth);
+    const std::int32_t tenths = fit(pa / kPaPerHpa / kHpaPerTenth, 19999);
     return tenths == kMissing ? kMissing : tenths % 10000;
   };
   r.pressure = coded_pressure(o.static_pressure_pa);
-  r.height_m = whole(o.geopotential_height_m);
+  r.height_m = fit(o.geopotential_height_m, 99999);
   r.extrap = coded_pressure(o.surface_pressure_pa);
-  r.temperature = whole(o.air_temperature_c * 10.0);
-  r.dew_point = whole(o.dew_point_c * 10.0);
-  r.wind_dir_deg = whole(o.wind_from_deg);
-  r.wind_kt = whole(o.wind_speed_ms / kMsPerKt);
-  r.peak_wind_kt = whole(o.peak_wind_ms / kMsPerKt);
-  r.sfmr_wind_kt = whole(o.sfmr_wind_ms / kMsPerKt);
-  r.rain_mmh = whole(o.rain_rate_mmh);
+  r.temperature = fit(o.air_temperature_c * 10.0, 999, -999);
+  r.dew_point = fit(o.dew_point_c * 10.0, 999, -999);
+  r.wind_dir_deg = fit(o.wind_from_deg, 360);
+  r.wind_kt = fit(o.wind_speed_ms / kMsPerKt, 999);
+  r.peak_wind_kt = fit(o.peak_wind_ms / kMsPerKt, 999);
+  r.sfmr_wind_kt = fit(o.sfmr_wind_ms / kMsPerKt, 999);
+  r.rain_mmh = fit(o.rain_rate_mmh, 999);
   r.flag_position = r.flag_met = 0;
   return r;
 }

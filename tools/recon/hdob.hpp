@@ -110,11 +110,13 @@ struct HdobArchive {
 HdobArchive read_hdob(std::string_view text, std::string_view file, std::string_view storm = {});
 
 // The text of one HDOB message (heading, mission line, the observation lines, "$$"), each line ending in a
-// line feed. The observations' raw fields are written; `date` and `number` come from `message`.
+// line feed. The observations' raw fields are written; `date` (that of the first line) and `number` (0 to
+// 999) come from `message`; without a heading in `message` one is made from the date and the first line.
 std::string write_hdob(const HdobMessage& message, const std::vector<HdobRaw>& lines);
 
 // The raw fields of an observation given in SI units (NaN for missing), rounded as the code transmits them:
-// positions to whole minutes, pressures to 0.1 hPa, winds to whole kt. Flags 0 (fine).
+// positions to whole minutes, pressures to 0.1 hPa, winds to whole kt; a value that does not fit its field
+// (a negative height, a wind of 1000 kt) becomes missing. Flags 0 (fine).
 HdobRaw hdob_raw_from(const HdobObservation& obs);
 
 }  // namespace sfmr::recon
