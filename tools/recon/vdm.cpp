@@ -189,6 +189,7 @@ void accuracy_item(const Words& w, VortexFix& f) {
 }
 
 void mission_item(const Words& w, VortexFix& f) {
+  if (is_na(w)) return;
   if (w.size() < 4 || w[w.size() - 2] != "OB") throw BadItem{};
   f.aircraft = w[0];
   f.mission = w[1];
@@ -383,6 +384,13 @@ std::string num(double v, int decimals = 0) {
   return s;
 }
 
+// Degrees to 0.01 with `digits` whole digits, as item B writes them: 29.63, 092.45.
+std::string degrees(double v, int digits) {
+  char s[48];
+  std::snprintf(s, sizeof s, "%0*.2f", digits + 3, std::fabs(v));
+  return s;
+}
+
 std::string clock(double second_of_day) {
   const long s = std::lround(second_of_day);
   char out[64];
@@ -422,7 +430,7 @@ std::string write_vdm(const VortexFix& f) {
   std::snprintf(a, sizeof a, "%02d/", f.day);
   const std::array<std::string, 21> items = {
       a + clock(f.second_of_day),
-      num(std::fabs(f.lat), 2) + " deg " + (f.lat < 0 ? "S " : "N ") + num(std::fabs(f.lon), 2) + " deg " +
+      degrees(f.lat, 2) + " deg " + (f.lat < 0 ? "S " : "N ") + degrees(f.lon, 3) + " deg " +
           (f.lon < 0 ? "W" : "E"),
       std::isfinite(f.flight_level_hpa)
           ? num(f.flight_level_hpa) + " mb" +
@@ -448,7 +456,9 @@ std::string write_vdm(const VortexFix& f) {
           : "NA",
       f.fix_method.empty() ? "NA" : f.fix_method,
       num(f.navigational_accuracy_nmi, 2) + " / " + num(f.meteorological_accuracy_nmi, 1) + " nm",
-      f.aircraft + " " + f.mission + " " + f.storm_name + " OB " + std::to_string(f.observation)};
+      f.aircraft.empty()
+          ? "NA"
+          : f.aircraft + " " + f.mission + " " + f.storm_name + " OB " + std::to_string(f.observation)};
   for (std::size_t i = 0; i < items.size(); ++i)
     out += std::string(1, static_cast<char>('A' + i)) + ". " + items[i] + "\n";
   for (const std::string& r : f.remarks) out += r + "\n";
