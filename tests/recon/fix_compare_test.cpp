@@ -102,5 +102,31 @@ TEST(FixCompare, DistancesEqualAnIndependentComputationFromTheFiles) {
   }
 }
 
+TEST(FixCompare, SummaryOfTheReport) {
+  // Operational fixes on the equator 1 h apart; the tool's fixes east of them by a given distance.
+  const double km_per_deg = 6371.0088 * 3.14159265358979323846 / 180.0;
+  const std::vector<OperationalFix> ops = {{0.0, 0.0, 0.0, 990.0, 1.0}, {3600.0, 0.0, 0.0, 985.0, kNotGiven}};
+  struct Case {
+    const char* name;
+    std::vector<double> times, km;
+    std::size_t compared;
+    double median_km;
+    std::vector<std::size_t> beyond;
+  };
+  const Case cases[] = {
+      {"odd count, one beyond three times 1 n mi", {60, 100, 3700}, {1, 6, 2}, 3, 2, {1}},
+      {"even count: the middle two; no accuracy given, never beyond", {-60, 3650}, {4, 9}, 2, 6.5, {}},
+      {"a pair 30 min apart not compared", {1800, 10}, {2, 1}, 1, 1, {}},
+  };
+  for (const Case& c : cases) {
+    std::vector<CentreFix> tool;
+    for (std::size_t i = 0; i < c.times.size(); ++i) tool.push_back({c.times[i], 0.0, c.km[i] / km_per_deg});
+    const FixSummary s = summarise_fixes(compare_fixes(tool, ops), ops);
+    EXPECT_EQ(s.compared, c.compared) << c.name;
+    EXPECT_NEAR(s.median_distance_km, c.median_km, 1e-9) << c.name;
+    EXPECT_EQ(s.beyond_accuracy, c.beyond) << c.name;
+  }
+}
+
 }  // namespace
 }  // namespace sfmr::recon

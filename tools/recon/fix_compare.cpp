@@ -1,7 +1,9 @@
 #include "recon/fix_compare.hpp"
 
+#include <algorithm>
 #include <cmath>
 
+#include "core/constants.hpp"
 #include "core/text.hpp"
 #include "recon/message_text.hpp"
 
@@ -67,6 +69,25 @@ FixComparison compare_fixes(const std::vector<CentreFix>& tool,
     if (!near) c.unmatched.push_back(k);
   }
   return c;
+}
+
+FixSummary summarise_fixes(const FixComparison& c, const std::vector<OperationalFix>& operational,
+                           double window_s) {
+  FixSummary s;
+  std::vector<double> km;
+  for (std::size_t i = 0; i < c.pairs.size(); ++i) {
+    const FixPair& p = c.pairs[i];
+    if (p.operational < 0 || !(std::fabs(p.time_difference_s) <= window_s)) continue;
+    km.push_back(p.distance_km);
+    const double accuracy_km = operational[p.operational].accuracy_nmi * kKmPerNmi;
+    if (p.distance_km > 3.0 * accuracy_km) s.beyond_accuracy.push_back(i);  // false for a NaN accuracy
+  }
+  s.compared = km.size();
+  if (km.empty()) return s;
+  std::sort(km.begin(), km.end());
+  const std::size_t h = km.size() / 2;
+  s.median_distance_km = km.size() % 2 ? km[h] : 0.5 * (km[h - 1] + km[h]);
+  return s;
 }
 
 std::vector<OperationalFix> operational_fixes(const std::vector<VortexFix>& fixes) {

@@ -50,6 +50,17 @@ double great_circle_km(double lat1, double lon1, double lat2, double lon2);
 FixComparison compare_fixes(const std::vector<CentreFix>& tool,
                             const std::vector<OperationalFix>& operational);
 
+// What the report says of a comparison: the median distance of the pairs within `window_s` of each other in
+// time (pairs further apart compare two moments of a moving storm), and the pairs (indices into
+// FixComparison::pairs) more than three times the crew's meteorological accuracy apart.
+struct FixSummary {
+  std::size_t compared = 0;               // pairs within the window
+  double median_distance_km = kNotGiven;  // of those; the mean of the middle two for an even count
+  std::vector<std::size_t> beyond_accuracy;
+};
+FixSummary summarise_fixes(const FixComparison& comparison, const std::vector<OperationalFix>& operational,
+                           double window_s = kUnmatchedWindowS);
+
 // The operational fixes of vortex data messages read with a reference time (VortexFix::time finite).
 std::vector<OperationalFix> operational_fixes(const std::vector<VortexFix>& fixes);
 
