@@ -1,0 +1,142 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "core/constants.hpp"
+#include "recon/hdob.hpp"
+#include "sim/balance.hpp"
+#include "sim/recon_messages.hpp"
+#include "sim/sonde_drops.hpp"
+#include "sonde/eol.hpp"
+#include "sonde/surface_wind.hpp"
+#include "sonde/tempdrop.hpp"
+
+namespace sfmr::sim {
+namespace {
+
+struct Case {
+  const char* name;
+  Pattern pattern;
+  Profile profile;
+  double lat0;       // deg
+  double motion;     // northward, m/s
+  double asymmetry;  // m/s
+};
+
+constexpr Case kCases[] = {
+    {"figure-four, still Holland vortex", Pattern::kFigure4, Profile::kHolland, 26.0, 0.0, 4.0},
+    {"alpha, moving wdr vortex", Pattern::kAlpha, Profile::kWdr, 18.0, 5.0, 8.0},
+    {"butterfly, concentric, southern hemisphere", Pattern::kButterfly, Profile::kConcentric, -15.0, 0.0,
+     0.0},
+};
+
+struct Flight {
+  FlightOptions o;
+  Storm storm;
+  std::vector<FlightSecond> s;
+};
+
+Flight flight_of(const Case& c) {
+  Flight f;
+  f.o.hours = 1.5, f.o.land_leg = false, f.o.pattern = c.pattern;
+  f.storm.profile = c.profile, f.storm.lat0 = c.lat0, f.storm.motion_north = c.motion;
+  f.storm.asymmetry = c.asymmetry;
+  f.s = flight_seconds(f.o, f.storm, nullptr, static_cast<int>(f.o.hours * 3600.0));
+  return f;
+}
+
+// The HDOB read back by the recon reader: an observation every 30 s at its second's position (to the
+// minute), with the peak of the 10-s means of the radiometer-like wind over its 30 s (to the knot).
+TEST(SimulatorMessages, HdobReadBackGivesThePositionsAndPeaks) {
+  for (const Case& c : kCases) {
+    const Flight f = flight_of(c);
+    const recon::HdobArchive a = recon::read_hdob(hdob_text(f.o, f.s), c.name);
+    EXPECT_TRUE(a.faults.empty()) << c.name;
+    const double start = flight_start_seconds(f.o);
+    std::size_t times = 0;  // the half minutes whose 30 s and their 10-s means lie within the flight
+    for (std::size_t k = 23; k + 15 < f.s.size(); ++k) times += (f.o.start_sec + k) % 30 == 0 ? 1 : 0;
+    EXPECT_EQ(a.observations.size(), times) << c.name;
+    for (const recon::HdobObservation& obs : a.observations) {
+      const auto k = static_cast<std::size_t>(std::lround(obs.time - start));
+      ASSERT_LT(k + 15, f.s.size()) << c.name;
+      EXPECT_NEAR(obs.lat, f.s[k].lat, 0.5 / 60.0 + 1e-9) << c.name << " at " << k;
+      EXPECT_NEAR(obs.lon, f.s[k].lon, 0.5 / 60.0 + 1e-9) << c.name << " at " << k;
+      double peak = 0.0;
+      for (std::size_t j = k - 14; j <= k + 15; ++j) {
+        double sum = 0.0;
+        for (std::size_t i = j - 9; i <= j; ++i) sum += f.s[i].sfmr_wind;
+        peak = std::max(peak, sum / 10.0);
+      }
+      EXPECT_NEAR(obs.sfmr_wind_ms, peak, 0.5 * kMsPerKt + 1e-9) << c.name << " at " << k;
+    }
+  }
+}
+
+// The least extrapolated sea-level pressure and static pressure of the HDOBs lie where the aircraft came
+// nearest the centre (within the 30 s between observations), and the balanced pressure rises outwards.
+TEST(SimulatorMessages, PressureMinimumLiesAtTheCentre) {
+  for (const Case& c : kCases) {
+    const Flight f = flight_of(c);
+    const recon::HdobArchive a = recon::read_hdob(hdob_text(f.o, f.s), c.name);
+    const double start = flight_start_seconds(f.o);
+    auto radius = [&](const recon::HdobObservation& obs) {
+      const FlightSecond& s = f.s[static_cast<std::size_t>(std::lround(obs.time - start))];
+      return std::hypot(s.east, s.north);
+    };
+    for (const auto field :
+         {&recon::HdobObservation::surface_pressure_pa, &recon::HdobObservation::static_pressure_pa}) {
+      const auto least = std::min_element(a.observations.begin(), a.observations.end(),
+                                          [&](const auto& x, const auto& y) { return x.*field < y.*field; });
+      EXPECT_LT(radius(*least), 130.0 * 30.0 / 1000.0) << c.name;
+    }
+    const Balance balance(f.storm);
+    for (double r = 0.0; r < 400.0; r += 0.5) {
+      EXPECT_LE(balance.surface_hpa(r), balance.surface_hpa(r + 0.5)) << c.name << " at " << r << " km";
+      EXPECT_LE(balance.flight_hpa(r), balance.flight_hpa(r + 0.5)) << c.name << " at " << r << " km";
+    }
+  }
+}
+
+// Each sonde's 10-m wind, estimated by the sonde library from its TEMP DROP bulletin and from its EOL file,
+// is the truth's at its splash within each form's rounding; it fell faster aloft than near the sea.
+TEST(SimulatorMessages, SondeSurfaceWindFromBothFormsIsTheTruth) {
+  for (const Case& c : kCases) {
+    const Flight f = flight_of(c);
+    const std::vector<Drop> drops = drop_sondes(f.o, f.storm, f.s, 9);
+    ASSERT_EQ(drops.size(), 9u) << c.name;
+    const sonde::DateContext december{.year = 2026, .month = 12};
+    for (const Drop& d : drops) {
+      const sonde::ReadResult temp = sonde::read_tempdrop(sonde::write_tempdrop(d.sonde), &december);
+      ASSERT_EQ(temp.sondes.size(), 1u) << c.name << " " << d.sonde.id;
+      const sonde::Sonde eol = sonde::read_eol(sonde::write_eol(d.sonde), eol_file_name(d.sonde));
+      struct Form {
+        const char* name;
+        const sonde::Sonde& sonde;
+        double speed, direction, position;  // the form's rounding: m/s, deg, deg
+      };
+      const Form forms[] = {{"TEMP DROP", temp.sondes[0], 0.5 * kMsPerKt, 2.5, 0.005},
+                            {"EOL", eol, 0.005, 0.005, 1e-6}};
+      for (const Form& form : forms) {
+        const sonde::SurfaceEstimate e = sonde::estimate_surface_wind(form.sonde, sonde::default_reduction());
+        const std::string what = std::string(c.name) + " " + d.sonde.id + " " + form.name;
+        EXPECT_EQ(e.method, sonde::Method::kLowest) << what;
+        EXPECT_NEAR(e.wind.speed, d.truth.speed, form.speed + 1e-9) << what;
+        const double turn = std::remainder(e.wind.from_deg - d.truth.from_deg, 360.0);
+        EXPECT_LE(std::fabs(turn), form.direction + 1e-9) << what;
+        EXPECT_NEAR(form.sonde.splash.lat, d.sonde.splash.lat, form.position + 1e-9) << what;
+        EXPECT_NEAR(form.sonde.splash.lon, d.sonde.splash.lon, form.position + 1e-9) << what;
+      }
+      const auto& l = d.sonde.levels;
+      const double top = (l[0].height - l[1].height) / 0.5,
+                   low = (l[l.size() - 3].height - l[l.size() - 2].height) / 0.5;
+      EXPECT_GT(top, low) << c.name << " " << d.sonde.id;
+      EXPECT_NEAR(low, kSurfaceFallSpeed, 0.3) << c.name << " " << d.sonde.id;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace sfmr::sim
