@@ -22,6 +22,8 @@
 //     --keep F         share of the raw file's bytes written, 0..1: a transfer cut short (default 1)
 //     and the storm's options (profile, asymmetries, rain ring, pattern, misses, a real track, the storm's
 //     epoch), which `sfmrsim --help` lists with their ranges and defaults
+//     --hdob, --vdm, --sondes N  the flight's HDOBs, vortex data messages and dropsondes (sim/recon_messages,
+//                      sim/sonde_drops)
 //     --force          replace files that are there already
 // Every file is written under a temporary name and renamed when complete; existing files are kept unless
 // --force is given.
@@ -145,6 +147,14 @@ constexpr sfmr::tool::ToolInfo kTool{
                       the symmetric Vmax and RMW), NAME.passes.csv (each pass: time of the closest
                       approach, heading, planned and flown miss), NAME.bdeck and NAME.hurdat2 (the track
                       hourly)
+  --hdob              write NAME.hdob: HDOB messages of the flight (an observation every 30 s: flight-level
+                      air of a storm in gradient-wind balance, the peak 10-s radiometer wind, the truth's
+                      plus 1 m/s of retrieval-like noise, and its rain rate)
+  --vdm               write NAME.vdm, a vortex data message per centre pass (the centre within its stated
+                      2 n mi accuracy), and NAME.vdm_truth.csv (each fix's true and written centre)
+  --sondes N          drop N sondes, 1 to 99, at the passes' eye, eyewall and outer points: NAME.tempdrop
+                      (TEMP DROP bulletins), NAME.sondes/D*.eol (EOL files) and NAME.sonde_truth.csv (the
+                      truth's 10-m wind at each splash)
   --force             replace files that are there already (otherwise an existing file is an error)
   --help, --version   this text, the version
 
