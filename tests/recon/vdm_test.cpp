@@ -48,6 +48,8 @@ TEST(Vdm, ReadsTheMessagesOfAFile) {
        -10.5, 160.25, 999, 3, 15},
       {"a fix on the first of the next month", vdm("01/00:40:00Z"), k20260723T12 + 8 * 86400.0, 1,
        "2026-08-01T00:40:00Z", 29.63, -92.45, 999, 3, 15},
+      {"the same fix sent twice, corrected", vdm() + vdm("23/11:36:40Z", "29.64 deg N 092.45 deg W"),
+       k20260723T12, 1, "2026-07-23T11:36:40Z", 29.64, -92.45, 999, 3, 15},
       {"pressure not given", vdm("23/11:36:40Z", "29.63 deg N 092.45 deg W", "NA"), k20260723T12, 1,
        "2026-07-23T11:36:40Z", 29.63, -92.45, std::nan(""), 3, 15},
   };

@@ -113,12 +113,17 @@ TEST(SondeEol, SondesTableFromBothForms) {
   const Sonde s = hand_made();
   std::ofstream(dir / "a.eol") << write_eol(s);
   std::ofstream(dir / "b.txt") << write_tempdrop(s);
+  // The bulletin twice: read once, the repeat skipped.
   const std::string command = std::string(SFMRSONDE_BINARY) + " " + (dir / "a.eol").string() + " " +
-                              (dir / "b.txt").string() + " --month 2019-09 -o " + (dir / "t").string();
+                              (dir / "b.txt").string() + " " + (dir / "b.txt").string() +
+                              " --month 2019-09 -o " + (dir / "t").string();
   ASSERT_EQ(std::system(command.c_str()), 0) << command;
   std::ifstream in(dir / "t.sondes.csv");
-  std::string header, eol_row, tempdrop_row;
+  std::string header, eol_row, tempdrop_row, repeat_row, end;
   std::getline(in, header), std::getline(in, eol_row), std::getline(in, tempdrop_row);
+  std::getline(in, repeat_row);
+  EXPECT_NE(repeat_row.find("skipped: a repeat"), std::string::npos) << repeat_row;
+  EXPECT_FALSE(std::getline(in, end)) << end;
   EXPECT_EQ(header, kSondesHeader);
   const auto field = [](const std::string& row, int n) {
     std::stringstream ss(row);

@@ -117,7 +117,8 @@ TEST(SondeTempDrop, MariaMessage) {
   // stated 1489 m.
   const std::string part_b = "UZNT13 KNHC 200250\n" + kMaria.substr(kMaria.find("XXBB"));
   std::size_t found = 0;
-  for (const Level& l : read_tempdrop(part_b, &kSeptember2017).sondes.at(0).levels) {
+  const ReadResult b_only = read_tempdrop(part_b, &kSeptember2017);
+  for (const Level& l : b_only.sondes.at(0).levels) {
     if (l.kind != LevelKind::kWind || l.pressure != 850) continue;
     EXPECT_NEAR(l.height, 1489.0, 10.0) << "850 hPa";
     ++found;
@@ -126,28 +127,40 @@ TEST(SondeTempDrop, MariaMessage) {
 }
 
 TEST(SondeTempDrop, BulletinRules) {
+  const double kt21 = 21 * sfmr::kMsPerKt;
   struct Case {
     const char* name;
     std::string text;
     std::size_t sondes, skipped;
-    const char* reason;  // part of the first skip's reason
+    const char* reason;      // part of the first skip's reason
+    double surface, splash;  // the first sonde's surface wind, m/s, and splash latitude
   } cases[] = {
-      {"missing part B", part_a_only(), 1, 0, ""},
-      {"heading with a correction indicator", replaced(kMaria, "200250", "200250 RRA"), 1, 0, ""},
+      {"missing part B", part_a_only(), 1, 0, "", kt21, 15.29},
+      {"winds in m/s (day not + 50)", replaced(replaced(kMaria, "70035", "20035"), "70038", "20038"), 1, 0,
+       "", 21.0, 15.29},
+      {"115 kt in the direction group", replaced(kMaria, "00007 28521", "00007 28615"), 1, 0, "",
+       115 * sfmr::kMsPerKt, 15.29},
+      {"older SPL", replaced(kMaria, "SPG", "SPL"), 1, 0, "", kt21, 15.29},
+      {"heading with a correction indicator", replaced(kMaria, "200250", "200250 RRA"), 1, 0, "", kt21,
+       15.29},
       {"two bulletins and a repeat", kMaria + "$$\n" + replaced(kMaria, "OB 03", "OB 04") + kMaria, 2, 1,
-       "repeat"},
-      {"unknown section skipped", replaced(kMaria, "51515 10190 40760", "41414 12345 99999 51515"), 1, 0, ""},
+       "repeat", kt21, 15.29},
+      {"unknown section skipped", replaced(kMaria, "51515 10190 40760", "41414 12345 99999 51515"), 1, 0, "",
+       kt21, 15.29},
       {"malformed temperature", kMaria + replaced(replaced(kMaria, "OB 03", "OB 05"), "29456", "29451"), 1, 1,
-       "dew-point depression"},
+       "dew-point depression", kt21, 15.29},
       {"unknown level", kMaria + replaced(replaced(kMaria, "OB 03", "OB 06"), "92755", "93755"), 1, 1,
-       "level group"},
+       "level group", kt21, 15.29},
       {"part without its end", kMaria + replaced(replaced(kMaria, "OB 03", "OB 07"), "024152 =", "024152"), 1,
-       1, "does not end"},
-      {"bad splash", kMaria + replaced(replaced(kMaria, "OB 03", "OB 08"), "1529N", "15X9N"), 1, 1, "SPG"},
+       1, "does not end", kt21, 15.29},
+      {"bad splash", kMaria + replaced(replaced(kMaria, "OB 03", "OB 08"), "1529N", "15X9N"), 1, 1, "SPG",
+       kt21, 15.29},
   };
   for (const Case& c : cases) {
     const ReadResult r = read_tempdrop(c.text, &kSeptember2017);
-    EXPECT_EQ(r.sondes.size(), c.sondes) << c.name;
+    ASSERT_EQ(r.sondes.size(), c.sondes) << c.name;
+    EXPECT_NEAR(r.sondes[0].surface_wind.speed, c.surface, 1e-9) << c.name;
+    EXPECT_NEAR(r.sondes[0].splash.lat, c.splash, 1e-9) << c.name;
     ASSERT_EQ(r.skipped.size(), c.skipped) << c.name;
     if (c.skipped > 0) {
       EXPECT_NE(r.skipped[0].reason.find(c.reason), std::string::npos)

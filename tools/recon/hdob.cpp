@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <initializer_list>
 #include <map>
 #include <set>
 #include <stdexcept>
@@ -183,19 +184,22 @@ HdobObservation decode(const HdobRaw& r, double time, HdobCounts& c) {
   o.peak_wind_ms = or_nan(r.peak_wind_kt, kMsPerKt);
   o.sfmr_wind_ms = or_nan(r.sfmr_wind_kt, kMsPerKt);
   o.rain_rate_mmh = r.rain_mmh == kRainNotGiven ? nan : or_nan(r.rain_mmh);
+  // Position digit: 1 latitude and longitude, 2 pressure and height, 3 both. Meteorological digit: 1 T/Td,
+  // 2 wind, 3 SFMR, 4 T/Td and wind, 5 T/Td and SFMR, 6 wind and SFMR, 9 all (7 and 8 are not defined and
+  // are taken as all).
   const int fp = r.flag_position, fm = r.flag_met;
-  if (fp == 1 || fp == 3) o.lat = o.lon = nan, ++c.suspect_position;
+  const auto blank = [&](std::initializer_list<double*> values, int& count) {
+    for (double* v : values) *v = nan;
+    ++count;
+  };
+  if (fp == 1 || fp == 3) blank({&o.lat, &o.lon}, c.suspect_position);
   if (fp == 2 || fp == 3)
-    o.static_pressure_pa = o.geopotential_height_m = o.surface_pressure_pa = nan, ++c.suspect_pressure;
-  // Meteorological digit: 1 T/Td, 2 wind, 3 SFMR, 4 T/Td and wind, 5 T/Td and SFMR, 6 wind and SFMR,
-  // 9 all (7 and 8 are not defined and are taken as all).
-  const bool t = fm == 1 || fm == 4 || fm == 5 || fm >= 7;
-  const bool w = fm == 2 || fm == 4 || fm == 6 || fm >= 7;
-  const bool s = fm == 3 || fm == 5 || fm == 6 || fm >= 7;
-  if (fm == kMissing) return o;
-  if (t) o.air_temperature_c = o.dew_point_c = nan, ++c.suspect_temperature;
-  if (w) o.wind_from_deg = o.wind_speed_ms = o.peak_wind_ms = nan, ++c.suspect_wind;
-  if (s) o.sfmr_wind_ms = o.rain_rate_mmh = nan, ++c.suspect_sfmr;
+    blank({&o.static_pressure_pa, &o.geopotential_height_m, &o.surface_pressure_pa}, c.suspect_pressure);
+  if (fm == 1 || fm == 4 || fm == 5 || fm >= 7)
+    blank({&o.air_temperature_c, &o.dew_point_c}, c.suspect_temperature);
+  if (fm == 2 || fm == 4 || fm == 6 || fm >= 7)
+    blank({&o.wind_from_deg, &o.wind_speed_ms, &o.peak_wind_ms}, c.suspect_wind);
+  if (fm == 3 || fm == 5 || fm == 6 || fm >= 7) blank({&o.sfmr_wind_ms, &o.rain_rate_mmh}, c.suspect_sfmr);
   return o;
 }
 

@@ -365,6 +365,16 @@ std::vector<VortexFix> read_vdm(std::string_view text, std::string_view file, do
     VortexFix& f = fixes.back();
     f.time =
         std::isfinite(reference_time) ? nearest_time(f.day, f.second_of_day, reference_time) : std::nan("");
+    // A message sent again (or corrected) for the same fix: the later one stands.
+    const auto same = [&f](const VortexFix& g) {
+      return g.storm_id == f.storm_id && g.mission == f.mission && g.observation == f.observation &&
+             g.day == f.day && g.second_of_day == f.second_of_day;
+    };
+    const auto earlier = std::find_if(fixes.begin(), fixes.end() - 1, same);
+    if (earlier != fixes.end() - 1) {
+      *earlier = std::move(fixes.back());
+      fixes.pop_back();
+    }
   }
   if (fixes.empty()) throw std::runtime_error(std::string(file) + ": holds no vortex data message");
   if (std::isfinite(reference_time)) {

@@ -63,7 +63,8 @@ struct VortexFix {
 };
 
 // The fixes of every vortex data message of a file's text, in time order (in file order without a
-// reference time). Other messages are skipped. Throws std::runtime_error with one line naming the file,
+// reference time); a fix sent twice (same storm, mission, observation number and time) once, as last sent.
+// Other messages are skipped. Throws std::runtime_error with one line naming the file,
 // the message and the line of the first item that does not parse, a message of the earlier layout, or
 // "FILE: holds no vortex data message".
 std::vector<VortexFix> read_vdm(std::string_view text, std::string_view file, double reference_time);

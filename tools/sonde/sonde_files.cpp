@@ -1,6 +1,7 @@
 #include "sonde/sonde_files.hpp"
 
 #include <iterator>
+#include <set>
 
 #include "common/input.hpp"
 #include "sonde/eol.hpp"
@@ -29,12 +30,23 @@ ReadResult read_sonde_text(const std::string& path, std::string_view text,
 
 ReadResult read_sonde_files(const std::vector<std::string>& paths, const std::optional<DateContext>& month) {
   ReadResult all;
+  std::set<std::string> seen;
   for (const std::string& path : paths) {
     std::ifstream in = tool::open_input(path);
     const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     if (!in.good() && !in.eof()) throw SondeError(path + ": cannot read");
     ReadResult r = read_sonde_text(path, text, month);
-    for (Sonde& s : r.sondes) all.sondes.push_back(std::move(s));
+    const bool bulletins = !looks_like_eol(text);
+    for (Sonde& s : r.sondes) {
+      // A bulletin archived in more than one file is read once (the EOL form of a sonde is kept beside it).
+      if (bulletins && !seen.insert(s.id + "@" + std::to_string(s.release.time)).second) {
+        all.skipped.push_back({path + ": " + s.heading + " OB " + (s.observation < 10 ? "0" : "") +
+                                   std::to_string(s.observation),
+                               "a repeat of a bulletin already read"});
+        continue;
+      }
+      all.sondes.push_back(std::move(s));
+    }
     for (Skipped& k : r.skipped) all.skipped.push_back(std::move(k));
   }
   return all;

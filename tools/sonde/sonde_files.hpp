@@ -17,7 +17,8 @@ namespace sfmr::sonde {
 ReadResult read_sonde_text(const std::string& path, std::string_view text,
                            const std::optional<DateContext>& month);
 
-// Every file in turn, the sondes in the files' order; the first file that cannot be read ends the reading.
+// Every file in turn, the sondes in the files' order; a TEMP DROP bulletin already read from an earlier
+// file is skipped as a repeat; the first file that cannot be read ends the reading.
 ReadResult read_sonde_files(const std::vector<std::string>& paths, const std::optional<DateContext>& month);
 
 }  // namespace sfmr::sonde
