@@ -446,9 +446,8 @@ std::vector<std::pair<fs::path, std::string>> message_files(const sfmr::tool::Ar
                                                             const fs::path& base,
                                                             const sfmr::sim::FlightOptions& o,
                                                             const sfmr::sim::Storm& storm,
-                                                            const sfmr::SstField* field) {
+                                                            const sfmr::SstField* field, int sondes) {
   std::vector<std::pair<fs::path, std::string>> files;
-  const int sondes = args.integer("--sondes", 0, {.min = 1.0, .max = 99.0});
   if (!args.flag("--hdob") && !args.flag("--vdm") && sondes == 0) return files;
   const int seconds = static_cast<int>(std::lround(o.hours * 3600.0));
   const std::vector<sfmr::sim::FlightSecond> s = sfmr::sim::flight_seconds(o, storm, field, seconds);
@@ -494,6 +493,7 @@ int make_flight(const std::vector<std::string>& words) {
   if (name.empty() || name.front() == '.' || name.find('/') != std::string::npos)
     sfmr::tool::usage_error("--name '" + name +
                             "': must be a file stem, not beginning with '.', without '/'");
+  const int sondes = args.integer("--sondes", 0, {.min = 1.0, .max = 99.0});
   const std::string sst_file = args.text("--sst", "sfmr_sst.bin");
   const std::unique_ptr<sfmr::SstField> field = args.text("--sst") ? load_sst(sst_file) : nullptr;
 
@@ -508,7 +508,7 @@ int make_flight(const std::vector<std::string>& words) {
   std::vector<std::string> endings = {".dat", ".truth.csv", ".cal", ".setup", ".answers"};
   if (storm_truth) endings.insert(endings.end(), kStormEndings.begin(), kStormEndings.end());
   for (const std::string& ending : endings) sfmr::tool::check_replaceable(base.string() + ending, replace);
-  const auto messages = message_files(args, base, o, storm, field.get());
+  const auto messages = message_files(args, base, o, storm, field.get(), sondes);
   for (const auto& [path, text] : messages) sfmr::tool::check_replaceable(path, replace);
   Publisher raw(base.string() + ".dat", replace), truth(base.string() + ".truth.csv", replace),
       cal(base.string() + ".cal", replace), setup(base.string() + ".setup", replace),

@@ -7,9 +7,11 @@
 
 #include "core/constants.hpp"
 #include "recon/hdob.hpp"
+#include "recon/vdm.hpp"
 #include "sim/balance.hpp"
 #include "sim/recon_messages.hpp"
 #include "sim/sonde_drops.hpp"
+#include "sim/storm_truth.hpp"
 #include "sonde/eol.hpp"
 #include "sonde/surface_wind.hpp"
 #include "sonde/tempdrop.hpp"
@@ -103,6 +105,31 @@ TEST(SimulatorMessages, PressureMinimumLiesAtTheCentre) {
     for (double r = 0.0; r < 400.0; r += 0.5) {
       EXPECT_LE(balance.surface_hpa(r), balance.surface_hpa(r + 0.5)) << c.name << " at " << r << " km";
       EXPECT_LE(balance.flight_hpa(r), balance.flight_hpa(r + 0.5)) << c.name << " at " << r << " km";
+    }
+  }
+}
+
+// One vortex data message per pass, read back by the recon reader: the fix at the pass's closest approach,
+// within the stated accuracy of the truth's centre then (as recorded in the truth), the least pressure the
+// balanced storm's.
+TEST(SimulatorMessages, VortexMessagesFixTheTruthsCentreWithinTheirAccuracy) {
+  for (const Case& c : kCases) {
+    const Flight f = flight_of(c);
+    std::string truth;
+    const double start = flight_start_seconds(f.o);
+    const auto fixes = recon::read_vdm(vdm_text(f.o, f.storm, f.s, truth), c.name, start);
+    const auto passes = flown_passes(f.o, f.storm, static_cast<int>(f.s.size()));
+    ASSERT_EQ(fixes.size(), passes.size()) << c.name;
+    EXPECT_EQ(std::count(truth.begin(), truth.end(), '\n'), static_cast<long>(passes.size()) + 1) << c.name;
+    for (std::size_t k = 0; k < fixes.size(); ++k) {
+      EXPECT_NEAR(fixes[k].time, start + passes[k].closest, 0.5) << c.name << " fix " << k;
+      double lat = 0.0, lon = 0.0;
+      f.storm.centre(passes[k].closest, lat, lon);
+      const double km =
+          std::hypot((fixes[k].lat - lat) * kKmPerDegLat,
+                     (fixes[k].lon - lon) * kKmPerDegLon * std::cos(lat * 3.141592653589793 / 180.0));
+      EXPECT_LE(km, fixes[k].meteorological_accuracy_nmi * kKmPerNmi) << c.name << " fix " << k;
+      EXPECT_NEAR(fixes[k].pressure_hpa, Balance(f.storm).surface_hpa(0.0), 0.5) << c.name << " fix " << k;
     }
   }
 }
