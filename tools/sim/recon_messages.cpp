@@ -7,7 +7,6 @@
 
 #include "core/calendar.hpp"
 #include "core/constants.hpp"
-#include "core/text.hpp"
 #include "recon/hdob.hpp"
 #include "recon/vdm.hpp"
 #include "sim/random.hpp"
@@ -120,10 +119,11 @@ recon::HdobObservation observation(const FlightOptions& o, const std::vector<Fli
   return obs;
 }
 
-std::string date_text(double time) {
+// YYYYMMDD of a time, s since 1970.
+int date_number(double time) {
   int y = 0, m = 0, d = 0;
   civil_from_days(static_cast<long>(std::floor(time / kSecondsPerDay)), y, m, d);
-  return std::to_string(y * 10000 + m * 100 + d);
+  return y * 10000 + m * 100 + d;
 }
 
 }  // namespace
@@ -142,9 +142,7 @@ std::string hdob_text(const FlightOptions& o, const std::vector<FlightSecond>& s
     m.aircraft = mission.aircraft, m.mission = mission.mission;
     m.storm_id = mission.storm_id, m.storm_name = mission.storm_name;
     m.number = static_cast<int>(first / kPerMessage) + 1;
-    int date = 0;
-    read_value(date_text(observations[first].time), &date);
-    m.date = date;
+    m.date = date_number(observations[first].time);
     std::vector<recon::HdobRaw> lines;
     for (std::size_t k = first; k < std::min(first + kPerMessage, observations.size()); ++k)
       lines.push_back(recon::hdob_raw_from(observations[k]));

@@ -50,9 +50,10 @@ std::string where_text(double east, double north, double rmw) {
   return "RAINBAND";
 }
 
-// The sonde released at second k: its fall, sample by sample, to 10 m.
-Drop fall(const FlightOptions& o, const Storm& storm, const Balance& balance, const FlightSecond& f,
-          int number) {
+// The sonde released from the aircraft at second `f` (rmw: the field's radius of maximum wind, km): its fall,
+// sample by sample, to 10 m.
+Drop fall(const FlightOptions& o, const Storm& storm, const Balance& balance, double rmw,
+          const FlightSecond& f, int number) {
   const Mission mission;
   Drop d;
   sonde::Sonde& s = d.sonde;
@@ -60,7 +61,7 @@ Drop fall(const FlightOptions& o, const Storm& storm, const Balance& balance, co
   std::snprintf(id, sizeof id, "%s-%s-OB%02d", mission.aircraft, mission.mission, number);
   s.id = id, s.aircraft = mission.aircraft, s.mission = mission.mission, s.storm = mission.storm_name;
   s.observation = number;
-  s.where = where_text(f.east, f.north, field_peak(storm).radius);
+  s.where = where_text(f.east, f.north, rmw);
   const double start = flight_start_seconds(o);
   s.release = {.time = start + f.t, .lat = f.lat, .lon = f.lon};
   s.release_altitude = f.alt;
@@ -146,9 +147,10 @@ std::vector<Drop> drop_sondes(const FlightOptions& o, const Storm& storm, const 
     chosen.assign(all.begin(), all.end());
   }
   const Balance balance(storm);
+  const double rmw = field_peak(storm).radius;
   std::vector<Drop> drops;
   for (std::size_t k : chosen)
-    drops.push_back(fall(o, storm, balance, s[k], static_cast<int>(drops.size()) + 1));
+    drops.push_back(fall(o, storm, balance, rmw, s[k], static_cast<int>(drops.size()) + 1));
   return drops;
 }
 
