@@ -147,6 +147,8 @@ TEST(Hdob, RefusesAFileNamingTheFault) {
       {"a heading without a body", "URNT15 KNHC 020423\n$$\n", "", "line 1: heading without a body"},
       {"a date that does not parse", message(51, "20190931", {line("041400")}), "",
        "line 2: date '20190931' is not a date YYYYMMDD"},
+      {"a latitude past the pole", message(51, "20190902", {"041400 9001N" + line("041400").substr(12)}), "",
+       "line 3: field 2 '9001N' is not a latitude"},
       {"a time that does not parse", message(51, "20190902", {line("046100")}), "", "is not a time hhmmss"},
       {"none of the formats", "hello\nworld\n", "", "f.txt: holds no HDOB message"},
       {"missions of two storms", kDorian51 + message(7, "20190902", {line("050000")}, "0606A ERIN"), "",

@@ -75,7 +75,7 @@ void position_field(std::string_view f, bool latitude, HdobRaw& r, int line) {
   const bool ok_h = latitude ? (h == 'N' || h == 'S') : (h == 'E' || h == 'W');
   const auto deg = f.size() == deg_width + 3 ? digits_value(f.substr(0, deg_width)) : std::nullopt;
   const auto min = f.size() == deg_width + 3 ? digits_value(f.substr(deg_width, 2)) : std::nullopt;
-  if (!ok_h || !deg || !min || *min >= 60 || *deg > (latitude ? 90 : 180))
+  if (!ok_h || !deg || !min || *min >= 60 || *deg * 60 + *min > (latitude ? 90 : 180) * 60)
     throw Fault(line, "field " + std::to_string(index) + " " + quoted(f) + " is not a " +
                           (latitude ? "latitude" : "longitude"));
   if (latitude) {
