@@ -22,6 +22,8 @@
 //     --keep F         share of the raw file's bytes written, 0..1: a transfer cut short (default 1)
 //     and the storm's options (profile, asymmetries, rain ring, pattern, misses, a real track, the storm's
 //     epoch), which `sfmrsim --help` lists with their ranges and defaults
+//     --hdob, --vdm, --sondes N  the flight's HDOBs, vortex data messages and dropsondes (sim/recon_messages,
+//                      sim/sonde_drops)
 //     --force          replace files that are there already
 // Every file is written under a temporary name and renamed when complete; existing files are kept unless
 // --force is given.
@@ -44,9 +46,13 @@
 #include "core/text.hpp"
 #include "records/aircraft.hpp"
 #include "sim/flight.hpp"
+#include "sim/recon_messages.hpp"
+#include "sim/sonde_drops.hpp"
 #include "sim/sst_grid.hpp"
 #include "sim/storm_truth.hpp"
 #include "sim/track_storm.hpp"
+#include "sonde/eol.hpp"
+#include "sonde/tempdrop.hpp"
 #include "sst/sst_field.hpp"
 #include "tracks/track_file.hpp"
 
@@ -142,6 +148,14 @@ constexpr sfmr::tool::ToolInfo kTool{
                       the symmetric Vmax and RMW), NAME.passes.csv (each pass: time of the closest
                       approach, heading, planned and flown miss), NAME.bdeck and NAME.hurdat2 (the track
                       hourly)
+  --hdob              write NAME.hdob: HDOB messages of the flight (an observation every 30 s: flight-level
+                      air of a storm in gradient-wind balance, the peak 10-s radiometer wind, the truth's
+                      plus 1 m/s of retrieval-like noise, and its rain rate)
+  --vdm               write NAME.vdm, a vortex data message per centre pass (the centre within its stated
+                      2 n mi accuracy), and NAME.vdm_truth.csv (each fix's true and written centre)
+  --sondes N          drop N sondes, 1 to 99, at the passes' eye, eyewall and outer points: NAME.tempdrop
+                      (TEMP DROP bulletins), NAME.sondes/D*.eol (EOL files) and NAME.sonde_truth.csv (the
+                      truth's 10-m wind at each splash)
   --force             replace files that are there already (otherwise an existing file is an error)
   --help, --version   this text, the version
 
@@ -377,6 +391,9 @@ sfmr::tool::Args flight_args(const std::vector<std::string>& words) {
                                   {"--at", true},
                                   {"--storm-time", true},
                                   {"--storm-truth"},
+                                  {"--hdob"},
+                                  {"--vdm"},
+                                  {"--sondes", true},
                                   {"--force"}});
 }
 
@@ -423,6 +440,38 @@ void write_storm_truth(const std::string& base, sfmr::tool::Replace replace,
   for (Publisher* f : {&centre, &facts, &bdeck, &hurdat, &kind, &passes}) f->commit();
 }
 
+// The reconnaissance messages and sondes the options ask for, each a file name and its text; the EOL files
+// of the sondes under NAME.sondes/.
+std::vector<std::pair<fs::path, std::string>> message_files(const sfmr::tool::Args& args,
+                                                            const fs::path& base,
+                                                            const sfmr::sim::FlightOptions& o,
+                                                            const sfmr::sim::Storm& storm,
+                                                            const sfmr::SstField* field, int sondes) {
+  std::vector<std::pair<fs::path, std::string>> files;
+  if (!args.flag("--hdob") && !args.flag("--vdm") && sondes == 0) return files;
+  const int seconds = static_cast<int>(std::lround(o.hours * 3600.0));
+  const std::vector<sfmr::sim::FlightSecond> s = sfmr::sim::flight_seconds(o, storm, field, seconds);
+  const std::string stem = base.string();
+  if (args.flag("--hdob")) files.emplace_back(stem + ".hdob", sfmr::sim::hdob_text(o, s));
+  if (args.flag("--vdm")) {
+    std::string truth;
+    files.emplace_back(stem + ".vdm", sfmr::sim::vdm_text(o, storm, s, truth));
+    files.emplace_back(stem + ".vdm_truth.csv", truth);
+  }
+  if (sondes > 0) {
+    const std::vector<sfmr::sim::Drop> drops = sfmr::sim::drop_sondes(o, storm, s, sondes);
+    std::string tempdrop;
+    for (const sfmr::sim::Drop& d : drops) {
+      tempdrop += sfmr::sonde::write_tempdrop(d.sonde);
+      files.emplace_back(fs::path(stem + ".sondes") / sfmr::sim::eol_file_name(d.sonde),
+                         sfmr::sonde::write_eol(d.sonde));
+    }
+    files.emplace_back(stem + ".tempdrop", tempdrop);
+    files.emplace_back(stem + ".sonde_truth.csv", sfmr::sim::sonde_truth_csv(o, drops));
+  }
+  return files;
+}
+
 std::unique_ptr<sfmr::SstField> load_sst(const std::string& sst_file) {
   std::istringstream in;
   std::ostringstream discard;
@@ -444,6 +493,7 @@ int make_flight(const std::vector<std::string>& words) {
   if (name.empty() || name.front() == '.' || name.find('/') != std::string::npos)
     sfmr::tool::usage_error("--name '" + name +
                             "': must be a file stem, not beginning with '.', without '/'");
+  const int sondes = args.integer("--sondes", 0, {.min = 1.0, .max = 99.0});
   const std::string sst_file = args.text("--sst", "sfmr_sst.bin");
   const std::unique_ptr<sfmr::SstField> field = args.text("--sst") ? load_sst(sst_file) : nullptr;
 
@@ -458,6 +508,8 @@ int make_flight(const std::vector<std::string>& words) {
   std::vector<std::string> endings = {".dat", ".truth.csv", ".cal", ".setup", ".answers"};
   if (storm_truth) endings.insert(endings.end(), kStormEndings.begin(), kStormEndings.end());
   for (const std::string& ending : endings) sfmr::tool::check_replaceable(base.string() + ending, replace);
+  const auto messages = message_files(args, base, o, storm, field.get(), sondes);
+  for (const auto& [path, text] : messages) sfmr::tool::check_replaceable(path, replace);
   Publisher raw(base.string() + ".dat", replace), truth(base.string() + ".truth.csv", replace),
       cal(base.string() + ".cal", replace), setup(base.string() + ".setup", replace),
       answers(base.string() + ".answers", replace);
@@ -478,6 +530,12 @@ int make_flight(const std::vector<std::string>& words) {
   sfmr::sim::write_setup_file(setup.stream(), name + ".dat", name + ".cal",
                               fs::path(sst_file).filename().string(), radiometer);
   answers.stream() << name << ".setup\n";
+  for (const auto& [path, text] : messages) {
+    fs::create_directories(path.parent_path(), ec);
+    if (ec)
+      sfmr::tool::fail(path.parent_path().string() + ": cannot create the directory (" + ec.message() + ")");
+    sfmr::tool::publish_text(path, text, replace);
+  }
   for (Publisher* f : {&raw, &truth, &cal, &setup, &answers}) f->commit();
   std::cout << "sfmrsim: " << seconds << " seconds of flight written to " << base.string() << ".*\n";
   return 0;

@@ -20,7 +20,7 @@ const std::map<std::string, std::set<std::string>> kMayInclude = {
     {"common", {}},
     {"out_file", {"common"}},
     {"tracks", {"common"}},
-    {"sim", {"common", "tracks"}},
+    {"sim", {"common", "tracks", "recon", "sonde"}},
     {"recon", {"common", "out_file"}},
     {"sonde", {"common", "out_file"}},
     {"uncertainty", {"common", "out_file"}},

@@ -200,6 +200,8 @@ TEST(ToolErrors, OneLineAStatusAndNothingLeftBehind) {
       {.tool = "sfmrsim", .args = {"flight", "out", "--misses", "3,,4"}, .status = 2},
       {.tool = "sfmrsim", .args = {"flight", "out", "--track", "t.bdeck"}, .status = 2},
       {.tool = "sfmrsim", .args = {"flight", "out", "--storm-time", "2026023012"}, .status = 2},
+      {.tool = "sfmrsim", .args = {"flight", "out", "--sondes", "0"}, .status = 2},
+      {.tool = "sfmrsim", .args = {"flight", "out", "--sondes", "100"}, .status = 2},
       {.tool = "sfmrsim", .args = {"flight", "out", "--name", "a/b"}, .status = 2},
       {.tool = "sfmrsim", .args = {"flight", "out", "--name", ".."}, .status = 2},
       {.tool = "sfmrsim", .args = {"flight", "out", "--seed"}, .status = 2},

@@ -231,6 +231,16 @@ Track plan_track(const FlightPlan& plan, const FlightOptions& o, int seconds) {
   return Track(plan.waypoints, plan.loop_from, seconds, 130.0, 3000.0, o.turn_roll);
 }
 
+bool over_land(const SstField* field, double lat, double lon) {
+  if (field == nullptr) return false;
+  State probe;
+  probe.acft.Lat = static_cast<float>(lat);
+  probe.acft.Lon = static_cast<float>(lon);
+  float sst = 0.0f;
+  field->getsst(probe, sst);
+  return sst == -1.0f;
+}
+
 int write_flight(const FlightOptions& o, const Storm& storm, const Radiometer& radiometer,
                  const SstField* field, std::ostream& raw_file, std::ostream& truth,
                  std::vector<ByteRange>* damaged) {
@@ -262,22 +272,12 @@ int write_flight(const FlightOptions& o, const Storm& storm, const Radiometer& r
   raw << "%I SFMR simulated flight, seed " << o.seed << "\r\n";
   raw << "%P 2 " << radiometer.serial << " SFMR\r\n";
 
-  auto over_land = [&](double lat, double lon) {
-    if (field == nullptr) return false;
-    State probe;
-    probe.acft.Lat = static_cast<float>(lat);
-    probe.acft.Lon = static_cast<float>(lon);
-    float sst = 0.0f;
-    field->getsst(probe, sst);
-    return sst == -1.0f;
-  };
-
   for (int t = 0; t < seconds; ++t) {
     const std::int32_t sec = (o.start_sec + t) % kSecondsPerDay;
     if (t > 0 && sec == 0) date.advance();
     const std::string stamp = date.text() + "," + clock_text(sec);
     const AircraftState a = aircraft_at(track, storm, t);
-    const bool land = over_land(a.lat, a.lon);
+    const bool land = over_land(field, a.lat, a.lon);
     const double wind = storm.wind(a.lat, a.lon, t);
     const double rain = storm.rain(a.lat, a.lon, t);
     const double sst = sst_climatology(a.lat, a.lon);
@@ -319,7 +319,7 @@ int write_flight(const FlightOptions& o, const Storm& storm, const Radiometer& r
       const double r = storm.rain(m.lat, m.lon, t + 0.5 * half);
       const double s = sst_climatology(m.lat, m.lon);
       double tb = 0.0;
-      if (over_land(m.lat, m.lon)) {
+      if (over_land(field, m.lat, m.lon)) {
         tb = 276.0 + 3.0 * std::sin(t / 97.0);  // land: emissivity near 0.92 at 300 K
       } else {
         std::array<float, 6> emis{};

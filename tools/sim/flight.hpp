@@ -100,6 +100,9 @@ std::array<std::int32_t, 3> counts_for_ratio(double ratio, std::int32_t hot);
 // Model wind speed U whose rain-corrected value U - (0.2035 - 0.0043 U) R is `wind`, for rain rate `rain`.
 double model_wind_for(double wind, double rain);
 
+// True when `field` (may be null: never) marks the point as land.
+bool over_land(const SstField* field, double lat, double lon);
+
 // Bytes [begin, end) of the raw data file; `original` is the record as it was before the damage (empty for
 // the last byte of a file cut short).
 struct ByteRange {

@@ -114,12 +114,11 @@ void write_storm_kind(std::ostream& out, const Storm& storm) {
   for (const auto& [name, value] : rows) out << name << ',' << num(value, 3) << "\r\n";
 }
 
-void write_passes(std::ostream& out, const FlightOptions& o, const Storm& storm, int seconds) {
+std::vector<FlownPass> flown_passes(const FlightOptions& o, const Storm& storm, int seconds) {
   constexpr double kRad = 3.141592653589793 / 180.0;
   const FlightPlan plan = flight_plan(o, storm, seconds);
   const Track track = plan_track(plan, o, seconds);
-  out << "pass,t_s,Sec,heading_deg,planned_miss_km,miss_km\r\n";
-  int number = 0;
+  std::vector<FlownPass> flown;
   for (const PlannedPass& p : plan.passes) {
     if (p.leg >= track.leg_count()) break;
     // Signed distance of the centre, right of the pass, and its absolute value, at time t.
@@ -138,8 +137,17 @@ void write_passes(std::ostream& out, const FlightOptions& o, const Storm& storm,
     for (double t = coarse - 1.0; t <= coarse + 1.0; t += 0.1)
       if (miss_at(t).second < miss_at(best_t).second) best_t = t;
     if (best_t < 0.0 || best_t >= seconds) continue;
-    out << ++number << ',' << num(best_t, 1) << ',' << num(o.start_sec + best_t, 1) << ','
-        << num(p.heading, 1) << ',' << num(p.miss, 2) << ',' << num(miss_at(best_t).first, 2) << "\r\n";
+    flown.push_back({p, start, end, best_t, miss_at(best_t).first});
+  }
+  return flown;
+}
+
+void write_passes(std::ostream& out, const FlightOptions& o, const Storm& storm, int seconds) {
+  out << "pass,t_s,Sec,heading_deg,planned_miss_km,miss_km\r\n";
+  int number = 0;
+  for (const FlownPass& f : flown_passes(o, storm, seconds)) {
+    out << ++number << ',' << num(f.closest, 1) << ',' << num(o.start_sec + f.closest, 1) << ','
+        << num(f.plan.heading, 1) << ',' << num(f.plan.miss, 2) << ',' << num(f.miss, 2) << "\r\n";
   }
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <ostream>
+#include <vector>
 
 #include "sim/flight.hpp"
 #include "sim/storm.hpp"
@@ -24,6 +25,18 @@ void write_storm_facts(std::ostream& out, const Storm& storm);
 // centre), symmetric_vmax_ms, symmetric_rmw_km, epoch_s (seconds after the first record at which the
 // centre is at lat0_deg, lon0_deg), lat0_deg, lon0_deg.
 void write_storm_kind(std::ostream& out, const Storm& storm);
+
+// A pass of the plan as flown: its leg's start and end and the closest approach to the moving centre
+// (seconds after the first record) and the miss there (km, positive with the centre on the left).
+struct FlownPass {
+  PlannedPass plan;
+  double start = 0.0, end = 0.0;
+  double closest = 0.0;
+  double miss = 0.0;
+};
+
+// The passes whose closest approach falls within the flight, in order (to 0.1 s).
+std::vector<FlownPass> flown_passes(const FlightOptions& o, const Storm& storm, int seconds);
 
 // CSV pass,t_s,Sec,heading_deg,planned_miss_km,miss_km: each pass of the flight plan whose closest approach
 // to the moving centre falls within the flight: its time (t_s seconds after the first record; Sec the second

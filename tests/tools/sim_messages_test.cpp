@@ -1,0 +1,176 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "core/constants.hpp"
+#include "recon/hdob.hpp"
+#include "recon/vdm.hpp"
+#include "sim/balance.hpp"
+#include "sim/recon_messages.hpp"
+#include "sim/sonde_drops.hpp"
+#include "sim/storm_truth.hpp"
+#include "sonde/eol.hpp"
+#include "sonde/surface_wind.hpp"
+#include "sonde/tempdrop.hpp"
+
+namespace sfmr::sim {
+namespace {
+
+struct Case {
+  const char* name;
+  Pattern pattern;
+  Profile profile;
+  double lat0;       // deg
+  double motion;     // northward, m/s
+  double asymmetry;  // m/s
+};
+
+constexpr Case kCases[] = {
+    {"figure-four, still Holland vortex", Pattern::kFigure4, Profile::kHolland, 26.0, 0.0, 4.0},
+    {"alpha, moving wdr vortex", Pattern::kAlpha, Profile::kWdr, 18.0, 5.0, 8.0},
+    {"butterfly, concentric, southern hemisphere", Pattern::kButterfly, Profile::kConcentric, -15.0, 0.0,
+     0.0},
+};
+
+struct Flight {
+  FlightOptions o;
+  Storm storm;
+  std::vector<FlightSecond> s;
+};
+
+Flight flight_of(const Case& c) {
+  Flight f;
+  f.o.hours = 1.5, f.o.land_leg = false, f.o.pattern = c.pattern;
+  f.storm.profile = c.profile, f.storm.lat0 = c.lat0, f.storm.motion_north = c.motion;
+  f.storm.asymmetry = c.asymmetry;
+  f.s = flight_seconds(f.o, f.storm, nullptr, static_cast<int>(f.o.hours * 3600.0));
+  return f;
+}
+
+// The HDOB read back by the recon reader: an observation every 30 s at its second's position (to the
+// minute), with the peak of the 10-s means of the radiometer-like wind over its 30 s (to the knot).
+TEST(SimulatorMessages, HdobReadBackGivesThePositionsAndPeaks) {
+  for (const Case& c : kCases) {
+    const Flight f = flight_of(c);
+    const recon::HdobArchive a = recon::read_hdob(hdob_text(f.o, f.s), c.name);
+    EXPECT_TRUE(a.faults.empty()) << c.name;
+    const double start = flight_start_seconds(f.o);
+    std::size_t times = 0;  // the half minutes whose 30 s and their 10-s means lie within the flight
+    for (std::size_t k = 23; k + 15 < f.s.size(); ++k) times += (f.o.start_sec + k) % 30 == 0 ? 1 : 0;
+    EXPECT_EQ(a.observations.size(), times) << c.name;
+    for (const recon::HdobObservation& obs : a.observations) {
+      const auto k = static_cast<std::size_t>(std::lround(obs.time - start));
+      ASSERT_LT(k + 15, f.s.size()) << c.name;
+      EXPECT_NEAR(obs.lat, f.s[k].lat, 0.5 / 60.0 + 1e-9) << c.name << " at " << k;
+      EXPECT_NEAR(obs.lon, f.s[k].lon, 0.5 / 60.0 + 1e-9) << c.name << " at " << k;
+      double peak = 0.0;
+      for (std::size_t j = k - 14; j <= k + 15; ++j) {
+        double sum = 0.0;
+        for (std::size_t i = j - 9; i <= j; ++i) sum += f.s[i].sfmr_wind;
+        peak = std::max(peak, sum / 10.0);
+      }
+      EXPECT_NEAR(obs.sfmr_wind_ms, peak, 0.5 * kMsPerKt + 1e-9) << c.name << " at " << k;
+    }
+  }
+}
+
+// The least extrapolated sea-level pressure of the HDOBs lies in the eye (every observation at it, to the
+// message's 0.1 hPa), the observation nearest the centre has it, and the balanced pressures rise outwards.
+TEST(SimulatorMessages, PressureMinimumLiesAtTheCentre) {
+  for (const Case& c : kCases) {
+    const Flight f = flight_of(c);
+    const recon::HdobArchive a = recon::read_hdob(hdob_text(f.o, f.s), c.name);
+    const double start = flight_start_seconds(f.o);
+    auto radius = [&](const recon::HdobObservation& obs) {
+      const FlightSecond& s = f.s[static_cast<std::size_t>(std::lround(obs.time - start))];
+      return std::hypot(s.east, s.north);
+    };
+    double least = a.observations[0].surface_pressure_pa;
+    const recon::HdobObservation* nearest = &a.observations[0];
+    for (const auto& obs : a.observations) {
+      least = std::min(least, obs.surface_pressure_pa);
+      if (radius(obs) < radius(*nearest)) nearest = &obs;
+    }
+    EXPECT_LT(radius(*nearest), 130.0 * 15.0 / 1000.0) << c.name;
+    EXPECT_NEAR(nearest->surface_pressure_pa, least, 0.5) << c.name;
+    for (const auto& obs : a.observations) {
+      if (obs.surface_pressure_pa < least + 0.5) {
+        EXPECT_LT(radius(obs), 0.5 * f.storm.rmax) << c.name;
+      }
+    }
+    const Balance balance(f.storm);
+    for (double r = 0.0; r < 400.0; r += 0.5) {
+      EXPECT_LE(balance.surface_hpa(r), balance.surface_hpa(r + 0.5)) << c.name << " at " << r << " km";
+      EXPECT_LE(balance.flight_hpa(r), balance.flight_hpa(r + 0.5)) << c.name << " at " << r << " km";
+    }
+  }
+}
+
+// One vortex data message per pass, read back by the recon reader: the fix at the pass's closest approach,
+// within the stated accuracy of the truth's centre then (as recorded in the truth), the least pressure the
+// balanced storm's.
+TEST(SimulatorMessages, VortexMessagesFixTheTruthsCentreWithinTheirAccuracy) {
+  for (const Case& c : kCases) {
+    const Flight f = flight_of(c);
+    std::string truth;
+    const double start = flight_start_seconds(f.o);
+    const auto fixes = recon::read_vdm(vdm_text(f.o, f.storm, f.s, truth), c.name, start);
+    const auto passes = flown_passes(f.o, f.storm, static_cast<int>(f.s.size()));
+    ASSERT_EQ(fixes.size(), passes.size()) << c.name;
+    EXPECT_EQ(std::count(truth.begin(), truth.end(), '\n'), static_cast<long>(passes.size()) + 1) << c.name;
+    for (std::size_t k = 0; k < fixes.size(); ++k) {
+      EXPECT_NEAR(fixes[k].time, start + passes[k].closest, 0.5) << c.name << " fix " << k;
+      double lat = 0.0, lon = 0.0;
+      f.storm.centre(passes[k].closest, lat, lon);
+      const double km =
+          std::hypot((fixes[k].lat - lat) * kKmPerDegLat,
+                     (fixes[k].lon - lon) * kKmPerDegLon * std::cos(lat * 3.141592653589793 / 180.0));
+      EXPECT_LE(km, fixes[k].meteorological_accuracy_nmi * kKmPerNmi) << c.name << " fix " << k;
+      EXPECT_NEAR(fixes[k].pressure_hpa, Balance(f.storm).surface_hpa(0.0), 0.5) << c.name << " fix " << k;
+    }
+  }
+}
+
+// Each sonde's 10-m wind, estimated by the sonde library from its TEMP DROP bulletin and from its EOL file,
+// is the truth's at its splash within each form's rounding; it fell faster aloft than near the sea.
+TEST(SimulatorMessages, SondeSurfaceWindFromBothFormsIsTheTruth) {
+  for (const Case& c : kCases) {
+    const Flight f = flight_of(c);
+    const std::vector<Drop> drops = drop_sondes(f.o, f.storm, f.s, 9);
+    ASSERT_EQ(drops.size(), 9u) << c.name;
+    const sonde::DateContext december{.year = 2026, .month = 12};
+    for (const Drop& d : drops) {
+      const sonde::ReadResult temp = sonde::read_tempdrop(sonde::write_tempdrop(d.sonde), &december);
+      ASSERT_EQ(temp.sondes.size(), 1u) << c.name << " " << d.sonde.id;
+      const sonde::Sonde eol = sonde::read_eol(sonde::write_eol(d.sonde), eol_file_name(d.sonde));
+      struct Form {
+        const char* name;
+        const sonde::Sonde& sonde;
+        double speed, direction, position;  // the form's rounding: m/s, deg, deg
+      };
+      const Form forms[] = {{"TEMP DROP", temp.sondes[0], 0.5 * kMsPerKt, 2.5, 0.005},
+                            {"EOL", eol, 0.005, 0.005, 1e-5}};
+      for (const Form& form : forms) {
+        const sonde::SurfaceEstimate e = sonde::estimate_surface_wind(form.sonde, sonde::default_reduction());
+        const std::string what = std::string(c.name) + " " + d.sonde.id + " " + form.name;
+        EXPECT_EQ(e.method, sonde::Method::kLowest) << what;
+        EXPECT_NEAR(e.wind.speed, d.truth.speed, form.speed + 1e-9) << what;
+        const double turn = std::remainder(e.wind.from_deg - d.truth.from_deg, 360.0);
+        EXPECT_LE(std::fabs(turn), form.direction + 1e-9) << what;
+        EXPECT_NEAR(form.sonde.splash.lat, d.sonde.splash.lat, form.position + 1e-9) << what;
+        EXPECT_NEAR(form.sonde.splash.lon, d.sonde.splash.lon, form.position + 1e-9) << what;
+      }
+      const auto& l = d.sonde.levels;
+      const double top = (l[0].height - l[1].height) / 0.5,
+                   low = (l[l.size() - 3].height - l[l.size() - 2].height) / 0.5;
+      EXPECT_GT(top, low) << c.name << " " << d.sonde.id;
+      EXPECT_NEAR(low, kSurfaceFallSpeed, 0.3) << c.name << " " << d.sonde.id;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace sfmr::sim
