@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/earth.hpp"
 #include "core/constants.hpp"
 #include "recon/hdob.hpp"
 #include "recon/vdm.hpp"
@@ -125,9 +126,8 @@ TEST(SimulatorMessages, VortexMessagesFixTheTruthsCentreWithinTheirAccuracy) {
       EXPECT_NEAR(fixes[k].time, start + passes[k].closest, 0.5) << c.name << " fix " << k;
       double lat = 0.0, lon = 0.0;
       f.storm.centre(passes[k].closest, lat, lon);
-      const double km =
-          std::hypot((fixes[k].lat - lat) * kKmPerDegLat,
-                     (fixes[k].lon - lon) * kKmPerDegLon * std::cos(lat * 3.141592653589793 / 180.0));
+      const earth::KmPerDegree scale = earth::km_per_degree(lat);
+      const double km = std::hypot((fixes[k].lat - lat) * scale.lat, (fixes[k].lon - lon) * scale.lon);
       EXPECT_LE(km, fixes[k].meteorological_accuracy_nmi * kKmPerNmi) << c.name << " fix " << k;
       EXPECT_NEAR(fixes[k].pressure_hpa, Balance(f.storm).surface_hpa(0.0), 0.5) << c.name << " fix " << k;
     }

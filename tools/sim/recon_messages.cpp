@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "common/earth.hpp"
 #include "core/calendar.hpp"
 #include "core/constants.hpp"
 #include "recon/hdob.hpp"
@@ -204,13 +205,14 @@ std::string vdm_text(const FlightOptions& o, const Storm& storm, const std::vect
     storm.centre(pass.closest, lat, lon);
     // A position error uniform over the disc of the stated accuracy, drawn again in the rare case that the
     // message's rounding to 0.01 deg takes it outside.
-    const double accuracy_km = kFixAccuracyNmi * kKmPerNmi, cos_lat = std::cos(lat * kDeg);
+    const double accuracy_km = kFixAccuracyNmi * kKmPerNmi;
+    const earth::KmPerDegree k = earth::km_per_degree(lat);
     double error_km = accuracy_km + 1.0;
     while (error_km > accuracy_km) {
       const double radius = accuracy_km * std::sqrt(rng.uniform()), angle = 360.0 * rng.uniform() * kDeg;
-      f.lat = std::round((lat + radius * std::cos(angle) / kKmPerDegLat) * 100.0) / 100.0;
-      f.lon = std::round((lon + radius * std::sin(angle) / (kKmPerDegLon * cos_lat)) * 100.0) / 100.0;
-      error_km = std::hypot((f.lat - lat) * kKmPerDegLat, (f.lon - lon) * kKmPerDegLon * cos_lat);
+      f.lat = std::round((lat + radius * std::cos(angle) / k.lat) * 100.0) / 100.0;
+      f.lon = std::round((lon + radius * std::sin(angle) / k.lon) * 100.0) / 100.0;
+      error_km = std::hypot((f.lat - lat) * k.lat, (f.lon - lon) * k.lon);
     }
     const double t_centre = balance.flight_temperature_c(0.0);
     f.flight_level_hpa = 700.0;

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <set>
 
+#include "common/earth.hpp"
 #include "core/calendar.hpp"
 #include "core/constants.hpp"
 #include "sim/storm_truth.hpp"
@@ -86,8 +87,9 @@ Drop fall(const FlightOptions& o, const Storm& storm, const Balance& balance, do
     z = dt < kSampleStep ? kLowest : z - w * dt;
     const double a = l.wind.from_deg * kDeg;
     // Drifting with the wind (blowing towards from + 180 deg).
-    lat -= l.wind.speed * std::cos(a) * dt / 1000.0 / kKmPerDegLat;
-    lon -= l.wind.speed * std::sin(a) * dt / 1000.0 / (kKmPerDegLon * std::cos(lat * kDeg));
+    const earth::KmPerDegree k = earth::km_per_degree(lat);
+    lat -= l.wind.speed * std::cos(a) * dt / 1000.0 / k.lat;
+    lon -= l.wind.speed * std::sin(a) * dt / 1000.0 / k.lon;
     t += dt;
   }
   s.splash = {.time = s.release.time + t, .lat = lat, .lon = lon};
