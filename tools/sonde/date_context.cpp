@@ -1,0 +1,78 @@
+#include "sonde/date_context.hpp"
+
+#include <cmath>
+
+#include "core/calendar.hpp"
+#include "core/constants.hpp"
+#include "sonde/sonde.hpp"
+
+namespace sfmr::sonde {
+
+namespace {
+
+bool digits_at(std::string_view s, std::size_t at, std::size_t n, int& value) {
+  if (at + n > s.size()) return false;
+  value = 0;
+  for (std::size_t i = at; i < at + n; ++i) {
+    if (s[i] < '0' || s[i] > '9') return false;
+    value = value * 10 + (s[i] - '0');
+  }
+  return true;
+}
+
+int days_in_month(int year, int month) {
+  const int next_year = month == 12 ? year + 1 : year, next_month = month == 12 ? 1 : month + 1;
+  return static_cast<int>(days_from_civil(next_year, next_month, 1) - days_from_civil(year, month, 1));
+}
+
+void previous_month(int& year, int& month) {
+  if (--month == 0) {
+    month = 12;
+    --year;
+  }
+}
+
+}  // namespace
+
+std::optional<DateContext> parse_month(std::string_view text) {
+  DateContext c;
+  if (text.size() != 7 || text[4] != '-' || !digits_at(text, 0, 4, c.year) || !digits_at(text, 5, 2, c.month))
+    return std::nullopt;
+  if (c.year < 1900 || c.year > 2999 || c.month < 1 || c.month > 12) return std::nullopt;
+  return c;
+}
+
+std::optional<DateContext> date_from_file_name(std::string_view path) {
+  const std::size_t slash = path.find_last_of('/');
+  const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+  std::size_t i = 0;
+  while (i < name.size()) {
+    std::size_t j = i;
+    while (j < name.size() && name[j] >= '0' && name[j] <= '9') ++j;
+    if (j - i == 12) {
+      DateContext c;
+      int hour = 0, minute = 0;
+      digits_at(name, i, 4, c.year);
+      digits_at(name, i + 4, 2, c.month);
+      digits_at(name, i + 6, 2, c.day);
+      digits_at(name, i + 8, 2, hour);
+      digits_at(name, i + 10, 2, minute);
+      if (c.year >= 1900 && c.year <= 2999 && c.month >= 1 && c.month <= 12 && c.day >= 1 &&
+          c.day <= days_in_month(c.year, c.month) && hour < 24 && minute < 60)
+        return c;
+    }
+    i = j == i ? i + 1 : j;
+  }
+  return std::nullopt;
+}
+
+double day_start(const DateContext& context, int sent_day, int day) {
+  int year = context.year, month = context.month;
+  // The context's day is the day the file was made; a bulletin of a later day was sent the month before.
+  if (context.day > 0 && sent_day > context.day) previous_month(year, month);
+  if (day > sent_day) previous_month(year, month);
+  if (day < 1 || day > days_in_month(year, month)) return kNaN;
+  return static_cast<double>(days_from_civil(year, month, day)) * kSecondsPerDay;
+}
+
+}  // namespace sfmr::sonde

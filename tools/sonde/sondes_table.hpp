@@ -1,0 +1,34 @@
+// The sondes table, PREFIX.sondes.csv: one row per sonde with its release and splash, its 10-m wind with
+// the method and error, and the WL150 and MBL winds (the message's, else computed from the profile).
+// Speeds m/s, directions deg (from), times YYYY-MM-DDTHH:MM:SSZ; an empty field where the sonde gives
+// nothing, and `note` saying why.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/publish.hpp"
+#include "sonde/sonde.hpp"
+#include "sonde/surface_wind.hpp"
+
+namespace sfmr::sonde {
+
+inline constexpr std::string_view kSondesHeader =
+    "sonde,aircraft,mission,release_time,release_lat,release_lon,splash_time,splash_lat,splash_lon,"
+    "surface_wind_speed,surface_wind_from_direction,surface_wind_method,surface_wind_error,wl150_speed,"
+    "wl150_from_direction,mbl_speed,mbl_from_direction,note";
+
+// "YYYY-MM-DDTHH:MM:SSZ" of seconds since 1970 (rounded to the second); empty for NaN.
+std::string iso_time(double t);
+
+// The table's text: the header line, one line per sonde, then one per skipped bulletin (its name in
+// `sonde`, "skipped: REASON" in `note`, the rest empty); each line ends with a line feed.
+std::string sondes_csv(const ReadResult& read, const ReductionTable& table);
+
+// PREFIX.sondes.csv published under a temporary name (tools/common/publish.hpp).
+void write_sondes_table(const std::string& prefix, const ReadResult& read, const ReductionTable& table,
+                        tool::Replace replace);
+
+}  // namespace sfmr::sonde
