@@ -57,6 +57,12 @@ std::string num(double v, int d) {
   return format_trimmed(v, d);
 }
 
+// Fw.d, or w blanks for a missing value; `scale` 100 writes a share as a percentage.
+std::string cell(double v, int w, int d, double scale = 1.0) {
+  return std::isfinite(v) ? format_F(scale * v, w, d) + (scale == 100.0 ? "%" : "")
+                          : std::string(static_cast<std::size_t>(w) + (scale == 100.0 ? 1 : 0), ' ');
+}
+
 }  // namespace
 
 double combined_error(double sfmr_se, double sonde_se, double gradient, double distance_km) {
@@ -95,9 +101,10 @@ std::string statistics_text(const std::vector<BinStats>& stats) {
     line.resize(15, ' ');
     std::string bin = s.bin;
     bin.resize(10, ' ');
-    line += bin + format_I(s.n, 5) + format_F(s.bias, 8, 2) + format_F(s.rms, 8, 2) +
-            format_F(s.correlation, 8, 3) + format_I(s.n_error, 7) + format_F(100.0 * s.within_one, 8, 1) +
-            "%" + format_F(100.0 * s.within_two, 8, 1) + "%\n";
+    line += bin + format_I(s.n, 5) + cell(s.bias, 8, 2) + cell(s.rms, 8, 2) + cell(s.correlation, 8, 3) +
+            format_I(s.n_error, 7) + cell(s.within_one, 8, 1, 100.0) + cell(s.within_two, 8, 1, 100.0);
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    line += '\n';
     out += line;
   }
   return out;
