@@ -203,10 +203,10 @@ std::vector<std::string> outputs(const std::string& prefix, bool compare, bool c
 // The comparison's outputs; returns the exit status (1 when the plots fail, the rest written).
 int write_comparison(const std::string& prefix, const sonde::ReadResult& read,
                      const sonde::ReductionTable& table, const Comparison& c, bool csv, bool force,
-                     const std::string& history) {
+                     [[maybe_unused]] const std::string& history) {
   const sfmr::tool::Replace replace = sfmr::tool::replace_if(force);
   const std::vector<sonde::Matchup> matchups = sonde::collocate_all(read, c.flights, c.track, c.limits);
-  const sonde::Table columns = sonde::matchups_columns(read, table, matchups);
+  [[maybe_unused]] const sonde::Table columns = sonde::matchups_columns(read, table, matchups);
   const std::vector<sonde::Pair> pairs = sonde::matched_pairs(read, table, matchups);
   const std::vector<sonde::BinStats> stats = sonde::sonde_statistics(pairs);
 #ifdef SFMR_SONDE_FLIGHTS
