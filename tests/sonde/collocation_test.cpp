@@ -2,12 +2,15 @@
 // match with a moving centre) and the statistics on a hand-made set of pairs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
 
 #include "common/earth.hpp"
+#include "sonde/centres.hpp"
 #include "sonde/collocate.hpp"
+#include "sonde/matchups.hpp"
 #include "sonde/sonde_stats.hpp"
 
 namespace {
@@ -165,6 +168,61 @@ TEST(SondeStatistics, HandMadeSet) {
   }
   EXPECT_DOUBLE_EQ(combined_error(1.0, 2.0, 0.5, 4.0), 3.0);             // sqrt(1 + 4 + 2^2)
   EXPECT_DOUBLE_EQ(combined_error(1.0, 2.0, NAN, 4.0), std::sqrt(5.0));  // no gradient: no term
+}
+
+TEST(Collocation, CentresFileOfTheStormAnalysis) {
+  const std::string head = "time,lat,lon,source,accuracy_km\n";
+  struct Case {
+    const char* name;
+    std::string text;
+    std::size_t centres;  // 0: refused
+    const char* error;    // part of the message when refused
+  } cases[] = {
+      {"flight fixes preferred to the track's rows",
+       head + "2026-12-08T00:11:31Z,26.08,-85.16,flight,0.37\n2026-12-08T00:11:31Z,26.1,-85.1,track,\n"
+              "2026-12-07T23:24:07Z,26.08,-85.03,flight,14.23\n",
+       2, ""},
+      {"track rows alone", head + "2026-12-07T23:24:07Z,26.1,-85.0,track,\n", 1, ""},
+      {"not the analysis's file", "Sec,Lat,Lon\n", 0, "line 1: not a centres file"},
+      {"a bad time", head + "2026-12-07 23:24:07,26.1,-85.0,flight,1\n", 0, "line 2: time"},
+      {"latitude out of range", head + "2026-12-07T23:24:07Z,95,-85.0,flight,1\n", 0, "line 2: latitude"},
+      {"no centre", head, 0, "no centre"},
+  };
+  for (const Case& c : cases) {
+    try {
+      const CentreTrack t = read_centres_csv(c.text);
+      EXPECT_EQ(t.time.size(), c.centres) << c.name;
+      EXPECT_TRUE(std::is_sorted(t.time.begin(), t.time.end())) << c.name;
+    } catch (const SondeError& e) {
+      EXPECT_EQ(c.centres, 0U) << c.name << ": " << e.what();
+      EXPECT_NE(std::string(e.what()).find(c.error), std::string::npos) << c.name << ": " << e.what();
+    }
+  }
+}
+
+TEST(Collocation, MatchupsHeaderAndUnmatchedNote) {
+  ReadResult read;
+  read.sondes.resize(2);
+  read.skipped.push_back({"UZNT13 KNHC 200250 OB 03", "level group '09078'"});
+  std::vector<Matchup> m(2);
+  m[0].matched = true;
+  m[1].reason = "nearest pass beyond the distance limit";
+  const std::string csv = table_csv(matchups_columns(read, default_reduction(), m));
+  const std::string header = std::string(kSondesHeader) +
+                             ",matched,sfmr_time,sfmr_lat,sfmr_lon,sfmr_wind_speed,sfmr_rain_rate,"
+                             "sfmr_wind_speed_standard_error,distance_km,time_difference_s,storm_range_km,"
+                             "storm_bearing_deg\n";
+  EXPECT_EQ(csv.substr(0, header.size()), header);
+  struct Case {
+    int row;
+    const char* part;
+  } cases[] = {
+      {1, ",yes,"}, {2, "not matched: nearest pass beyond the distance limit,no,"}, {3, "skipped: "}};
+  std::vector<std::string> lines;
+  for (std::size_t from = 0, end; (end = csv.find('\n', from)) != std::string::npos; from = end + 1)
+    lines.push_back(csv.substr(from, end - from));
+  ASSERT_EQ(lines.size(), 4U);
+  for (const Case& c : cases) EXPECT_NE(lines[c.row].find(c.part), std::string::npos) << lines[c.row];
 }
 
 }  // namespace
