@@ -159,20 +159,21 @@ Comparison read_comparison(const std::vector<std::string>& flight_paths, const s
   return c;
 }
 
-// The month of the bulletins: --month, else the first flight's first second.
+// The month of the bulletins: --month, else the date of the flights' last second (its day known, so that a
+// bulletin of a day after it belongs to the month before: a flight over the end of a month).
 std::optional<sonde::DateContext> bulletin_month(const sfmr::tool::Args& args, const Comparison& c) {
   if (const auto m = args.text("--month")) {
     const auto month = sonde::parse_month(*m);
     if (!month) sfmr::tool::usage_error("--month '" + *m + "' is not YYYY-MM");
     return month;
   }
-  for (const sonde::FlightSeries& f : c.flights) {
-    if (f.time.empty()) continue;
-    int y = 0, m = 0, d = 0;
-    sfmr::civil_from_days(static_cast<long>(std::floor(f.time.front() / sfmr::kSecondsPerDay)), y, m, d);
-    return sonde::DateContext{y, m, 0};
-  }
-  return std::nullopt;
+  double last = -INFINITY;
+  for (const sonde::FlightSeries& f : c.flights)
+    if (!f.time.empty()) last = std::max(last, f.time.back());
+  if (!std::isfinite(last)) return std::nullopt;
+  int y = 0, m = 0, d = 0;
+  sfmr::civil_from_days(static_cast<long>(std::floor(last / sfmr::kSecondsPerDay)), y, m, d);
+  return sonde::DateContext{y, m, d};
 }
 
 // Fails unless some sonde splashed within the time limit of a flight's seconds.
