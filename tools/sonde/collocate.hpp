@@ -18,7 +18,7 @@ namespace sfmr::sonde {
 
 // Defaults of the limits. A sonde drifts about 5 km between release and splash and the aircraft flies some
 // 130 m/s, so an aircraft that passes over a sonde passes its splash point within a few km and a few minutes;
-// 10 km is about the radius of an eyewall's wind maximum's width, beyond which the two winds are no longer
+// 10 km is about an eyewall's width, beyond which the two winds are no longer
 // the same wind, and 15 minutes keeps a storm's change small beside the comparison's other errors.
 inline constexpr double kDefaultMaxDistanceKm = 10.0;  // km
 inline constexpr double kDefaultMaxTimeS = 900.0;      // s
