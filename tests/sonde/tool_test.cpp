@@ -36,6 +36,13 @@ TEST(SondeTool, ExitStatusAndMessage) {
        "bad.tbl: line 2"},
       {"reads", d + "nomonth.txt --month 2017-09 -o " + d + "out", 0, ""},
       {"exists", d + "nomonth.txt --month 2017-09 -o " + d + "out", 1, "out.sondes.csv: exists"},
+      {"storm and track", d + "nomonth.txt --flight f.nc --storm s --track t", 2,
+       "--storm and --track together"},
+      {"track without flight", d + "nomonth.txt --track t", 2, "a storm track needs --flight"},
+      {"flight without its file", d + "nomonth.txt --flight", 2, "--flight needs a value"},
+      {"zero distance limit", d + "nomonth.txt --flight f.nc --max-distance 0", 2, "--max-distance"},
+      {"flight not netCDF", d + "nomonth.txt --flight " + d + "garbage.txt -o " + d + "x", 1,
+       "garbage.txt: not a netCDF file"},
   };
   for (const Case& c : cases) {
     const std::string command = std::string(SFMRSONDE_BINARY) + " " + c.args + " >/dev/null 2>" + d + "err";

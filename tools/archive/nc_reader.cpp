@@ -100,6 +100,7 @@ std::string read_archive_flight(const std::string& path, ArchiveFlight& out) {
     a.wind = filled("wind_speed");
     a.rain = filled("rain_rate");
     a.roll = filled("roll");
+    if (f.find_var("wind_speed_standard_error")) a.wind_se = filled("wind_speed_standard_error");
     out = std::move(a);
     return {};
   } catch (const std::runtime_error& e) {  // Failure, nc::Error

@@ -18,6 +18,7 @@ struct ArchiveFlight {
   std::vector<float> lat, lon;    // deg
   std::vector<float> wind, rain;  // retrieved 10-m wind (m/s) and rain rate (mm/h); NaN without a retrieval
   std::vector<float> roll;        // deg; NaN where the output file had none
+  std::vector<float> wind_se;     // standard error of the wind (m/s); empty when the file has none
 };
 
 // Reads `path` into `flight`. Returns an empty string or the reason the file cannot be used (without the

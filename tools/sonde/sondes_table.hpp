@@ -20,6 +20,24 @@ inline constexpr std::string_view kSondesHeader =
     "surface_wind_speed,surface_wind_from_direction,surface_wind_method,surface_wind_error,wl150_speed,"
     "wl150_from_direction,mbl_speed,mbl_from_direction,note";
 
+// A table of one row per sonde, column by column: each cell as the CSV writes it, and for a number or a time
+// its value too (NaN where the cell is empty), so that the CSV and netCDF forms come from one place.
+enum class ColumnKind { kText, kNumber, kTime };
+struct Column {
+  std::string name;
+  ColumnKind kind = ColumnKind::kText;
+  std::string units, standard_name, long_name;  // for the netCDF form
+  std::vector<std::string> cells;
+  std::vector<double> values;  // kNumber: the value; kTime: s since 1970
+};
+using Table = std::vector<Column>;
+
+// The CSV text of a table: the names, then the rows; each line ends with a line feed.
+std::string table_csv(const Table& table);
+
+// The sondes table's columns (kSondesHeader), sondes then skipped bulletins as in sondes_csv.
+Table sondes_columns(const ReadResult& read, const ReductionTable& table);
+
 // "YYYY-MM-DDTHH:MM:SSZ" of seconds since 1970 (rounded to the second); empty for NaN.
 std::string iso_time(double t);
 

@@ -1,0 +1,91 @@
+#include "sonde/centres.hpp"
+
+#include <algorithm>
+#include <numeric>
+#include <string>
+#include <vector>
+
+#include "common/cli.hpp"
+#include "core/calendar.hpp"
+#include "core/constants.hpp"
+
+namespace sfmr::sonde {
+
+namespace {
+
+// A whole number of exactly `width` digits at text[at]; -1 otherwise.
+int digits(std::string_view text, std::size_t at, std::size_t width) {
+  int v = 0;
+  for (std::size_t k = at; k < at + width; ++k) {
+    if (k >= text.size() || text[k] < '0' || text[k] > '9') return -1;
+    v = v * 10 + (text[k] - '0');
+  }
+  return v;
+}
+
+std::vector<std::string_view> split(std::string_view line) {
+  std::vector<std::string_view> out;
+  std::size_t from = 0;
+  for (std::size_t k = 0; k <= line.size(); ++k)
+    if (k == line.size() || line[k] == ',') out.push_back(line.substr(from, k - from)), from = k + 1;
+  return out;
+}
+
+}  // namespace
+
+double parse_iso_time(std::string_view t) {
+  if (t.size() != 20 || t[4] != '-' || t[7] != '-' || t[10] != 'T' || t[13] != ':' || t[16] != ':' ||
+      t[19] != 'Z')
+    return kNaN;
+  const int y = digits(t, 0, 4), mo = digits(t, 5, 2), d = digits(t, 8, 2);
+  const int h = digits(t, 11, 2), mi = digits(t, 14, 2), s = digits(t, 17, 2);
+  if (y < 0 || mo < 1 || mo > 12 || d < 1 || d > 31 || h < 0 || h > 23 || mi < 0 || mi > 59 || s < 0 ||
+      s > 59)
+    return kNaN;
+  return double{kSecondsPerDay} * static_cast<double>(days_from_civil(y, mo, d)) + h * 3600.0 + mi * 60.0 + s;
+}
+
+CentreTrack read_centres_csv(std::string_view text) {
+  struct Row {
+    double t, lat, lon;
+    bool flight;
+  };
+  std::vector<Row> rows;
+  std::size_t line_no = 0;
+  for (std::size_t from = 0; from < text.size();) {
+    std::size_t end = text.find('\n', from);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(from, end - from);
+    from = end + 1;
+    ++line_no;
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line_no == 1) {
+      if (!line.starts_with("time,lat,lon,source"))
+        throw SondeError("line 1: not a centres file of sfmrstorm");
+      continue;
+    }
+    if (line.empty()) continue;
+    const std::vector<std::string_view> f = split(line);
+    const std::string where = "line " + std::to_string(line_no) + ": ";
+    if (f.size() < 4) throw SondeError(where + "fewer than 4 fields");
+    const double t = parse_iso_time(f[0]);
+    const auto lat = tool::read_real(f[1], {.min = -90.0, .max = 90.0});
+    const auto lon = tool::read_real(f[2], {.min = -360.0, .max = 360.0});
+    if (!std::isfinite(t))
+      throw SondeError(where + "time '" + std::string(f[0]) + "' is not YYYY-MM-DDTHH:MM:SSZ");
+    if (!lat || !lon) throw SondeError(where + "latitude or longitude is not a number in range");
+    rows.push_back({t, *lat, *lon, f[3] == "flight"});
+  }
+  const bool any_flight = std::any_of(rows.begin(), rows.end(), [](const Row& r) { return r.flight; });
+  std::erase_if(rows, [any_flight](const Row& r) { return any_flight && !r.flight; });
+  std::stable_sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) { return a.t < b.t; });
+  CentreTrack track;
+  for (const Row& r : rows) {
+    if (!track.time.empty() && r.t == track.time.back()) continue;
+    track.time.push_back(r.t), track.lat.push_back(r.lat), track.lon.push_back(r.lon);
+  }
+  if (track.empty()) throw SondeError("no centre in the file");
+  return track;
+}
+
+}  // namespace sfmr::sonde

@@ -1,0 +1,124 @@
+#include "sonde/collocate.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+#include "common/earth.hpp"
+
+namespace sfmr::sonde {
+
+namespace {
+
+// East and north offsets (km) of (lat, lon) from (clat, clon), on the scale of the centre's latitude.
+struct Offset {
+  double east = 0.0, north = 0.0;
+};
+Offset offset(double clat, double clon, double lat, double lon) {
+  const earth::KmPerDegree k = earth::km_per_degree(clat);
+  return {(lon - clon) * k.lon, (lat - clat) * k.lat};
+}
+
+// Index range [first, last) of the samples within `half` seconds of `t`.
+std::pair<std::size_t, std::size_t> window(const std::vector<double>& time, double t, double half) {
+  const auto a = std::lower_bound(time.begin(), time.end(), t - half);
+  const auto b = std::upper_bound(a, time.end(), t + half);
+  return {static_cast<std::size_t>(a - time.begin()), static_cast<std::size_t>(b - time.begin())};
+}
+
+// Mean of the finite values of `v` over the seconds t0 - 5 .. t0 + 4 (the 10-s mean); NaN when none.
+double ten_second_mean(const FlightSeries& f, const std::vector<float>& v, double t0) {
+  if (v.empty()) return kNaN;
+  const auto a = std::lower_bound(f.time.begin(), f.time.end(), t0 - 5.0);
+  double sum = 0.0;
+  int n = 0;
+  for (auto it = a; it != f.time.end() && *it <= t0 + 4.0; ++it) {
+    const float x = v[static_cast<std::size_t>(it - f.time.begin())];
+    if (std::isfinite(x)) sum += x, ++n;
+  }
+  return n > 0 ? sum / n : kNaN;
+}
+
+// Along-track wind gradient at t0 (m/s per km): the difference of the 10-s means 30 s before and after,
+// over the distance flown between them; NaN where either is missing or the aircraft hardly moved.
+double along_track_gradient(const FlightSeries& f, std::size_t i0) {
+  const double t0 = f.time[i0];
+  const auto [a, b] = window(f.time, t0, kGradientHalfSpanS);
+  if (b - a < 2) return kNaN;
+  const std::size_t last = b - 1;
+  const double w1 = ten_second_mean(f, f.wind, f.time[a]), w2 = ten_second_mean(f, f.wind, f.time[last]);
+  const Offset d = offset(f.lat[a], f.lon[a], f.lat[last], f.lon[last]);
+  const double km = std::hypot(d.east, d.north);
+  if (!(km > 0.1) || !std::isfinite(w1) || !std::isfinite(w2)) return kNaN;
+  return std::abs(w2 - w1) / km;
+}
+
+}  // namespace
+
+Point CentreTrack::at(double t) const {
+  if (time.empty()) return {};
+  if (t <= time.front()) return {t, lat.front(), lon.front()};
+  if (t >= time.back()) return {t, lat.back(), lon.back()};
+  const std::size_t j =
+      static_cast<std::size_t>(std::upper_bound(time.begin(), time.end(), t) - time.begin());
+  const double w = (t - time[j - 1]) / (time[j] - time[j - 1]);
+  return {t, lat[j - 1] + w * (lat[j] - lat[j - 1]), lon[j - 1] + w * (lon[j] - lon[j - 1])};
+}
+
+Matchup collocate(const Point& splash, const std::vector<FlightSeries>& flights, const CentreTrack& track,
+                  const Limits& limits) {
+  Matchup m;
+  if (!std::isfinite(splash.time) || !std::isfinite(splash.lat) || !std::isfinite(splash.lon)) {
+    m.reason = "no splash point and time";
+    return m;
+  }
+  const Point c0 = track.empty() ? Point{} : track.at(splash.time);
+  Offset target{};
+  if (!track.empty()) {
+    target = offset(c0.lat, c0.lon, splash.lat, splash.lon);
+    earth::range_bearing(c0.lat, c0.lon, splash.lat, splash.lon, m.storm_range_km, m.storm_bearing_deg);
+  }
+  const FlightSeries* best_flight = nullptr;
+  std::size_t best = 0;
+  double best_km = INFINITY;
+  bool any_in_time = false;
+  for (const FlightSeries& f : flights) {
+    const auto [a, b] = window(f.time, splash.time, limits.max_s);
+    for (std::size_t i = a; i < b; ++i) {
+      if (!std::isfinite(f.lat[i]) || !std::isfinite(f.lon[i])) continue;
+      any_in_time = true;
+      Offset d{};
+      if (track.empty()) {
+        d = offset(splash.lat, splash.lon, f.lat[i], f.lon[i]);
+      } else {
+        const Point c = track.at(f.time[i]);
+        const Offset p = offset(c.lat, c.lon, f.lat[i], f.lon[i]);
+        d = {p.east - target.east, p.north - target.north};
+      }
+      const double km = std::hypot(d.east, d.north);
+      if (km < best_km) best_km = km, best_flight = &f, best = i;
+    }
+  }
+  if (!any_in_time) {
+    m.reason = "no radiometer second within the time limit";
+    return m;
+  }
+  const FlightSeries& f = *best_flight;
+  m.time = f.time[best];
+  m.lat = f.lat[best];
+  m.lon = f.lon[best];
+  m.distance_km = best_km;
+  m.time_difference_s = m.time - splash.time;
+  m.wind = ten_second_mean(f, f.wind, m.time);
+  m.rain = ten_second_mean(f, f.rain, m.time);
+  m.wind_se = ten_second_mean(f, f.wind_se, m.time);
+  m.gradient = along_track_gradient(f, best);
+  if (best_km > limits.max_km)
+    m.reason = "nearest pass beyond the distance limit";
+  else if (!std::isfinite(m.wind))
+    m.reason = "no retrieved wind in the 10 s at the nearest pass";
+  else
+    m.matched = true;
+  return m;
+}
+
+}  // namespace sfmr::sonde

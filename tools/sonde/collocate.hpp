@@ -1,0 +1,64 @@
+// Collocation of dropsondes with the radiometer: each sonde compared at its splash point with the second at
+// which the aircraft passed nearest to it, within limits of distance and time.
+//
+// The radiometer's value is the 10-s mean of the retrieved wind (and rain, and the wind's standard error when
+// the flight has it) over the seconds t0 - 5 s to t0 + 4 s around that second t0: the averaging the field
+// compares with sondes (Uhlhorn et al. 2007, Mon. Wea. Rev. 135). With a storm track the nearest second is
+// found in storm-relative coordinates: the aircraft's position less the centre's at its second, against the
+// splash point less the centre's at the splash time, so that the comparison is made at the same place in the
+// storm although the centre has moved between the two times.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "sonde/sonde.hpp"
+
+namespace sfmr::sonde {
+
+// Defaults of the limits. A sonde drifts about 5 km between release and splash and the aircraft flies some
+// 130 m/s, so an aircraft that passes over a sonde passes its splash point within a few km and a few minutes;
+// 10 km is about an eyewall's width, beyond which the two winds are no longer
+// the same wind, and 15 minutes keeps a storm's change small beside the comparison's other errors.
+inline constexpr double kDefaultMaxDistanceKm = 10.0;  // km
+inline constexpr double kDefaultMaxTimeS = 900.0;      // s
+inline constexpr double kGradientHalfSpanS = 30.0;     // s either side of t0 for the along-track gradient
+
+// A flight's retrieved series, one sample per second, times increasing. `wind_se` is empty when the flight
+// file has no standard errors.
+struct FlightSeries {
+  std::string name;
+  std::vector<double> time;  // s since 1970
+  std::vector<float> lat, lon;
+  std::vector<float> wind, rain, wind_se;  // m/s, mm/h, m/s; NaN without a retrieval
+};
+
+// A storm centre's track, times increasing; positions between points by linear interpolation, held at the
+// ends. Empty: no track, comparisons made earth-relative.
+struct CentreTrack {
+  std::vector<double> time, lat, lon;
+  bool empty() const { return time.empty(); }
+  Point at(double t) const;
+};
+
+struct Limits {
+  double max_km = kDefaultMaxDistanceKm;
+  double max_s = kDefaultMaxTimeS;
+};
+
+struct Matchup {
+  bool matched = false;
+  std::string reason;                               // why not matched
+  double time = kNaN, lat = kNaN, lon = kNaN;       // the radiometer's second and position
+  double wind = kNaN, rain = kNaN, wind_se = kNaN;  // 10-s means, m/s, mm/h, m/s
+  double distance_km = kNaN;                        // from the splash point (storm-relative with a track)
+  double time_difference_s = kNaN;                  // radiometer minus splash
+  double storm_range_km = kNaN, storm_bearing_deg = kNaN;  // the splash point's, with a track
+  double gradient = kNaN;  // the radiometer's along-track wind gradient at t0, m/s per km
+};
+
+// The matchup of a sonde splashing at `splash` with the nearest second of any of `flights`.
+Matchup collocate(const Point& splash, const std::vector<FlightSeries>& flights, const CentreTrack& track,
+                  const Limits& limits);
+
+}  // namespace sfmr::sonde
