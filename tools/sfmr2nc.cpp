@@ -25,8 +25,9 @@
 namespace {
 
 constexpr const char* kHelp = R"(
-Converts a flight processed by sfmrbatch into one netCDF-4 file that follows the CF-1.8 conventions for a
-single trajectory (one sample per second), with ACDD-1.3 global attributes.
+Converts a flight processed by sfmrbatch (or, with --hdob, a reconnaissance mission's HDOB archive) into one
+netCDF-4 file that follows the CF-1.8 conventions for a single trajectory (one sample per second; per
+observation line of the archive), with ACDD-1.3 global attributes.
 
   OUTFILE            the output file of sfmrbatch (FLIGHT.OUT)
   RAWFILE            the raw data file it was made from: the flight date comes from its first "%A" record
