@@ -258,9 +258,10 @@ HdobArchive merge_hdob(const std::vector<HdobArchive>& parts) {
                    [](const HdobObservation& x, const HdobObservation& y) { return x.time < y.time; });
   std::vector<HdobObservation> once;
   for (const HdobObservation& o : all.observations) {
-    const bool seen = std::any_of(once.rbegin(), once.rend(), [&](const HdobObservation& kept) {
-      return kept.time == o.time && mission(kept) == mission(o);
-    });
+    // The observations kept at this time are the last ones (sorted by time).
+    bool seen = false;
+    for (auto kept = once.rbegin(); kept != once.rend() && kept->time == o.time && !seen; ++kept)
+      seen = mission(*kept) == mission(o);
     if (seen) {
       ++all.counts.duplicate_observations;
     } else {
