@@ -65,7 +65,8 @@ dew-point temperature, the flight-level wind (speed, from-direction, 10-s peak) 
 digits as flag variables; the mission, aircraft and storm are global attributes. A value flagged suspect or
 missing holds _FillValue.
 
-  --hdob             the positional arguments are HDOB archives (one or more)
+  --hdob             the positional arguments are HDOB archives (one or more); -o defaults to the first
+                     one's name with .nc
   --storm ID         the storm to convert where the files hold missions of several storms: its identifier
                      (05A: storm number and basin letter of the mission) or name, either case
 
