@@ -27,7 +27,7 @@ HdobRaw observation(int k) {
   r.lat_min = 40 + k;
   r.lon_deg = 77;
   r.lon_min = 14 + 2 * k;
-  r.pressure = 6967 - k;  // 696.7 hPa
+  r.pressure = k == 5 ? 4990 : 6967 - k;  // 696.7 hPa; the last above the 550-hPa level (a D-value)
   r.height_m = 3149 + k;
   r.extrap = 59 - k;  // 1005.9 hPa
   r.temperature = 86 - 3 * k;
@@ -90,8 +90,10 @@ TEST(Sfmr2ncHdob, FileReadBackFromTheTransmittedFields) {
       {"rain_rate", [](const HdobRaw& o) { return o.rain_mmh; }, false, true},
       {"air_pressure", [](const HdobRaw& o) { return o.pressure * 10.0; }, false, false},
       {"geopotential_height", [](const HdobRaw& o) { return o.height_m; }, false, false},
-      {"extrapolated_surface_pressure", [](const HdobRaw& o) { return (1000.0 + o.extrap * 0.1) * 100.0; },
-       false, false},
+      {"extrapolated_surface_pressure",
+       [](const HdobRaw& o) { return o.pressure < 5500 ? NAN : (1000.0 + o.extrap * 0.1) * 100.0; }, false,
+       false},
+      {"d_value", [](const HdobRaw& o) { return o.pressure < 5500 ? o.extrap : NAN; }, false, false},
       {"air_temperature", [](const HdobRaw& o) { return o.temperature * 0.1; }, false, false},
       {"dew_point_temperature", [](const HdobRaw& o) { return o.dew_point * 0.1; }, false, false},
       {"flight_level_wind_speed", [kt](const HdobRaw& o) { return o.wind_kt * kt; }, false, false},
@@ -101,10 +103,10 @@ TEST(Sfmr2ncHdob, FileReadBackFromTheTransmittedFields) {
       {"meteorological_quality_flag", [](const HdobRaw& o) { return o.flag_met; }, false, false},
   };
   for (const Case& c : cases) {
-    const bool is_int = std::string(c.variable).ends_with("_flag");
+    const bool is_int = std::string(c.variable).ends_with("_flag") || std::string(c.variable) == "d_value";
     std::vector<double> got;
     if (is_int) {
-      for (const int v : nc.values<int>(c.variable)) got.push_back(v);
+      for (const int v : nc.values<int>(c.variable)) got.push_back(v == NC_FILL_INT ? NAN : v);
     } else if (std::string(c.variable) == "time") {
       got = time;
     } else {
