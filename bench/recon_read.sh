@@ -8,4 +8,4 @@ scripts/configure.sh bench build-bench
 cmake --build build-bench -j 2 --target recon_read >/dev/null
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-build-bench/tools/recon/recon_read "$work/mission.hdob" "${1:-0.3}"
+build-bench/tools/recon_read "$work/mission.hdob" "${1:-0.3}"

@@ -1,7 +1,9 @@
 // sfmr2nc: converts a flight processed by sfmrbatch (its output file, with the raw data file it came from
-// and optionally the setup file) into one CF-netCDF trajectory file.
+// and optionally the setup file), or a reconnaissance mission's HDOB archive, into one CF-netCDF trajectory
+// file.
 //
 //   sfmr2nc OUTFILE RAWFILE [--setup SETUPFILE] [-o FILE.nc] [--date YYYY-MM-DD] [--force]
+//   sfmr2nc --hdob FILE... [-o FILE.nc] [--storm ID] [--force]
 //
 // The file is written under a temporary name in the directory of the result and renamed at the end, so a
 // failure never leaves a partial file; an existing file is replaced only with --force.
@@ -12,6 +14,7 @@
 #include <vector>
 
 #include "archive/nc_flight.hpp"
+#include "archive/nc_hdob.hpp"
 #include "common/cli.hpp"
 #include "common/publish.hpp"
 #include "out_file/flight_facts.hpp"
@@ -22,8 +25,9 @@
 namespace {
 
 constexpr const char* kHelp = R"(
-Converts a flight processed by sfmrbatch into one netCDF-4 file that follows the CF-1.8 conventions for a
-single trajectory (one sample per second), with ACDD-1.3 global attributes.
+Converts a flight processed by sfmrbatch (or, with --hdob, a reconnaissance mission's HDOB archive) into one
+netCDF-4 file that follows the CF-1.8 conventions for a single trajectory (one sample per second; per
+observation line of the archive), with ACDD-1.3 global attributes.
 
   OUTFILE            the output file of sfmrbatch (FLIGHT.OUT)
   RAWFILE            the raw data file it was made from: the flight date comes from its first "%A" record
@@ -52,28 +56,66 @@ and the brightness temperature residuals (wind_speed_standard_error, rain_rate_s
 wind_rain_error_correlation, tb_residual); they need the channel frequencies, so without --setup they are
 _FillValue throughout.
 
+With --hdob the inputs are HDOB archives of one reconnaissance mission (files of URNT15/URPN15 messages
+as archived, with their communications lines): the observations of all files are merged, each once, in time
+order, one sample per observation line (every 30 s). wind_speed and rain_rate then hold the radiometer's
+peak 10-s surface wind and its rain rate over the 30 s of each line; beside them the flight-level pressure
+and geopotential height, the extrapolated surface pressure (d_value above the 550-hPa level), air and
+dew-point temperature, the flight-level wind (speed, from-direction, 10-s peak) and the two quality flag
+digits as flag variables; the mission, aircraft and storm are global attributes. A value flagged suspect or
+missing holds _FillValue.
+
+  --hdob             the positional arguments are HDOB archives (one or more); -o defaults to the first
+                     one's name with .nc
+  --storm ID         the storm to convert where the files hold missions of several storms: its identifier
+                     (05A: storm number and basin letter of the mission) or name, either case
+
+Faulty messages (a line of the wrong shape, a date that does not parse) are left out and named on standard
+error, one line each, followed by one line counting what was left out or flagged; the sound ones are
+converted. A file the reader refuses (no sound HDOB message, missions of several storms without --storm)
+is an error and nothing is written.
+
 Exit status: 0 success, 1 error (one line on standard error, no file left behind), 2 usage error.
 )";
 
 struct Options {
   std::string out_file, raw_file, setup_file, nc_file, date;
   bool force = false;
+  std::vector<std::string> hdob_files;  // --hdob: the archives to convert
+  std::string storm;
 };
 
 constexpr sfmr::tool::ToolInfo kTool{
     .name = "sfmr2nc",
-    .usage = "sfmr2nc OUTFILE RAWFILE [--setup SETUPFILE] [-o FILE.nc] [--date YYYY-MM-DD] [--force]",
+    .usage =
+        "sfmr2nc OUTFILE RAWFILE [--setup SETUPFILE] [-o FILE.nc] [--date YYYY-MM-DD] [--force] | "
+        "sfmr2nc --hdob FILE... [-o FILE.nc] [--storm ID] [--force]",
     .help = kHelp};
 
 Options parse_arguments(const std::vector<std::string>& words) {
-  const sfmr::tool::Args args(words, {{"--setup", true}, {"-o", true}, {"--date", true}, {"--force"}});
+  const sfmr::tool::Args args(
+      words, {{"--setup", true}, {"-o", true}, {"--date", true}, {"--force"}, {"--hdob"}, {"--storm", true}});
+  if (args.flag("--hdob")) {
+    if (args.text("--setup") || args.text("--date"))
+      sfmr::tool::usage_error("--hdob takes no --setup or --date");
+    Options o;
+    o.hdob_files = args.positional(1, 10000, "--hdob needs at least one FILE");
+    o.nc_file =
+        args.text("-o", std::filesystem::path(o.hdob_files.front()).replace_extension(".nc").string());
+    o.force = args.flag("--force");
+    o.storm = args.text("--storm", "");
+    return o;
+  }
+  if (args.text("--storm")) sfmr::tool::usage_error("--storm goes with --hdob");
   const auto& positional = args.positional(2, 2, "needs OUTFILE and RAWFILE");
   Options o{.out_file = positional[0],
             .raw_file = positional[1],
             .setup_file = args.text("--setup", ""),
             .nc_file = args.text("-o", ""),
             .date = args.text("--date", ""),
-            .force = args.flag("--force")};
+            .force = args.flag("--force"),
+            .hdob_files = {},
+            .storm = {}};
   if (o.nc_file.empty()) o.nc_file = std::filesystem::path(o.out_file).replace_extension(".nc").string();
   return o;
 }
@@ -140,6 +182,26 @@ std::string convert(const Options& o, const std::string& command_line) {
   return {};
 }
 
+// The conversion of HDOB archives; an empty string or the error message. Faulty messages left out are
+// named on standard error.
+std::string convert_hdob(const Options& o, const std::string& command_line) {
+  namespace archive = sfmr::archive;
+  const auto replace = sfmr::tool::replace_if(o.force);
+  sfmr::tool::check_replaceable(o.nc_file, replace);
+  const sfmr::recon::HdobArchive hdob = archive::read_hdob_files(o.hdob_files, o.storm);
+  for (const std::string& line : archive::hdob_report(hdob)) std::cerr << "sfmr2nc: " << line << '\n';
+  archive::HdobFileMetadata meta;
+  meta.files = o.hdob_files;
+  meta.date_created = utc_now();
+  meta.history = meta.date_created + ": " + command_line;
+  meta.software_version = sfmr::tool::version();
+  sfmr::tool::Publisher nc(o.nc_file, replace);
+  if (std::string e = archive::write_hdob_nc(nc.temp_path().string(), hdob, meta); !e.empty())
+    return o.nc_file + ": cannot write (" + e + ")";
+  nc.commit();
+  return {};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -147,7 +209,9 @@ int main(int argc, char** argv) {
     const Options options = parse_arguments(args);
     std::string command_line = "sfmr2nc";
     for (const std::string& a : args) command_line += " " + a;
-    if (const std::string error = convert(options, command_line); !error.empty()) sfmr::tool::fail(error);
+    const std::string error =
+        options.hdob_files.empty() ? convert(options, command_line) : convert_hdob(options, command_line);
+    if (!error.empty()) sfmr::tool::fail(error);
     return 0;
   });
 }

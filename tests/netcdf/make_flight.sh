@@ -17,3 +17,5 @@ process_flight rt console.txt
 "$sim" flight . --name glitch1 --seed 1 --hours 0.5 --start 23:45:00 --sst sfmr_sst.bin --no-land --damage 0.2 \
   --damage-report glitch1.damage.csv > /dev/null
 for f in glitch31 glitch1; do process_flight "$f" "$f.console.txt"; done
+# An HDOB archive of one mission across midnight (a repeated observation, suspect values), converted.
+"$convert" --hdob "$src/tests/data/hdob/idalia_midnight.txt" -o hdob.nc 2> hdob.stderr.txt
