@@ -42,6 +42,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <numbers>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -67,7 +68,6 @@ constexpr double kMatchS = 120.0;        // a fix this close in time belongs to 
 constexpr std::size_t kPassReach = 300;  // s either side of a true pass's least distance
 
 const double kNaN = std::nan("");
-constexpr double kPi = 3.141592653589793;
 
 // A CSV file as text cells, with its header's names.
 struct Csv {
@@ -339,8 +339,8 @@ bool read_motion(const std::string& prefix, double& east, double& north) {
     std::vector<std::string> w = split(line, ' ');
     if (w.size() < 7 || w[4] != "deg" || w[5] != "at") return false;
     const double dir = number(w[3], prefix + ".storm.txt"), speed = number(w[6], prefix + ".storm.txt");
-    east = speed * std::sin(dir * kPi / 180.0);
-    north = speed * std::cos(dir * kPi / 180.0);
+    east = speed * std::sin(dir * std::numbers::pi / 180.0);
+    north = speed * std::cos(dir * std::numbers::pi / 180.0);
     return std::isfinite(east) && std::isfinite(north);
   }
   return false;
@@ -538,8 +538,8 @@ void evaluate_motion(const StormTruth& truth, const std::string& prefix, const s
   truth.centre(core.back(), lat1, lon1);
   sfmr::storm::range_bearing(lat0, lon0, lat1, lon1, km, bearing);
   const double dt = core.back() - core.front();
-  const double true_east = km * 1000.0 * std::sin(bearing * kPi / 180.0) / dt;
-  const double true_north = km * 1000.0 * std::cos(bearing * kPi / 180.0) / dt;
+  const double true_east = km * 1000.0 * std::sin(bearing * std::numbers::pi / 180.0) / dt;
+  const double true_north = km * 1000.0 * std::cos(bearing * std::numbers::pi / 180.0) / dt;
   fig.motion.push_back(std::hypot(east - true_east, north - true_north));
 }
 

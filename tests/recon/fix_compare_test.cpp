@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "common/earth.hpp"
 #include "recon/fix_compare.hpp"
 #include "recon/message_text.hpp"
 #include "recon/vdm.hpp"
@@ -17,14 +19,14 @@ namespace {
 
 // Central angle from the unit vectors' cross and dot products (well conditioned at every distance), km.
 double independent_km(double lat1, double lon1, double lat2, double lon2) {
-  const double r = 3.14159265358979323846 / 180.0;
+  const double r = std::numbers::pi / 180.0;
   const double a[3] = {std::cos(lat1 * r) * std::cos(lon1 * r), std::cos(lat1 * r) * std::sin(lon1 * r),
                        std::sin(lat1 * r)};
   const double b[3] = {std::cos(lat2 * r) * std::cos(lon2 * r), std::cos(lat2 * r) * std::sin(lon2 * r),
                        std::sin(lat2 * r)};
   const double cross =
       std::hypot(a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]);
-  return std::atan2(cross, a[0] * b[0] + a[1] * b[1] + a[2] * b[2]) * 6371.0088;
+  return std::atan2(cross, a[0] * b[0] + a[1] * b[1] + a[2] * b[2]) * earth::kMeanRadiusKm;
 }
 
 // A vortex data message of a fix at day 23, `clock`, with `centre` (item B), `pressure` (item D), `accuracy`
@@ -104,7 +106,7 @@ TEST(FixCompare, DistancesEqualAnIndependentComputationFromTheFiles) {
 
 TEST(FixCompare, SummaryOfTheReport) {
   // Operational fixes on the equator 1 h apart; the tool's fixes east of them by a given distance.
-  const double km_per_deg = 6371.0088 * 3.14159265358979323846 / 180.0;
+  const double km_per_deg = earth::kMeanRadiusKm * std::numbers::pi / 180.0;
   const std::vector<OperationalFix> ops = {{0.0, 0.0, 0.0, 990.0, 1.0}, {3600.0, 0.0, 0.0, 985.0, kNotGiven}};
   struct Case {
     const char* name;

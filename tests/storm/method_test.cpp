@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <string>
 #include <vector>
 
@@ -276,8 +277,8 @@ TEST(StormMethod, TurnsLastLongerThanTheRoundingJitter) {
     for (int i = 0; i < 300; ++i) {
       const bool turning = i >= 100 && i < 130;
       if (turning) heading += c.turn_rate;
-      x += 0.13 * std::sin(heading * 3.141592653589793 / 180.0);
-      y += 0.13 * std::cos(heading * 3.141592653589793 / 180.0);
+      x += 0.13 * std::sin(heading * std::numbers::pi / 180.0);
+      y += 0.13 * std::cos(heading * std::numbers::pi / 180.0);
       f.time.push_back(1.8e9 + i);
       f.lat.push_back(static_cast<float>(std::round((26.0 + y / 110.8) * 1000.0) / 1000.0));
       f.lon.push_back(static_cast<float>(std::round((-85.0 + x / 100.0) * 1000.0) / 1000.0));

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 #include <map>
+#include <numbers>
 #include <sstream>
 #include <string>
 
@@ -155,7 +156,7 @@ TEST(SimStorm, TruthIsTheFieldsOwnPeak) {
       {"moving, right of motion", with([](Storm& s) { s.asymmetry = 5.0, s.motion_east = 5.0; }), 180.0,
        35.0},
   };
-  constexpr double kDeg = 3.141592653589793 / 180.0;
+  constexpr double kDeg = std::numbers::pi / 180.0;
   for (const Case& c : cases) {
     const Peak peak = field_peak(c.storm);
     double best = 0.0, best_r = 0.0, best_b = 0.0;
@@ -268,7 +269,7 @@ TEST(SimStorm, PatternsPassWhereTheyAreSaidTo) {
         storm.offset_km(flown[at - 20].first, flown[at - 20].second, e1, n1, at - 20.0);
         storm.offset_km(flown[at + 20].first, flown[at + 20].second, e2, n2, at + 20.0);
         const double flown_heading =
-            std::fmod(std::atan2(e2 - e1, n2 - n1) * 180.0 / 3.141592653589793 + 360.0, 360.0);
+            std::fmod(std::atan2(e2 - e1, n2 - n1) * 180.0 / std::numbers::pi + 360.0, 360.0);
         EXPECT_NEAR(std::remainder(flown_heading - heading, 360.0), 0.0, 0.5) << c.name << " pass " << count;
       }
       ++count;

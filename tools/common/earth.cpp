@@ -22,4 +22,13 @@ void range_bearing(double clat, double clon, double lat, double lon, double& km,
   if (bearing >= 360.0) bearing -= 360.0;
 }
 
+// hav(theta) = hav(dlat) + cos(lat1) cos(lat2) hav(dlon), with hav(x) = sin^2(x / 2); d = 2 R asin(sqrt(h)).
+double great_circle_km(double lat1, double lon1, double lat2, double lon2) {
+  const double rad = pi / 180.0;
+  const double dlat = (lat2 - lat1) * rad, dlon = (lon2 - lon1) * rad;
+  const double s1 = std::sin(dlat / 2.0), s2 = std::sin(dlon / 2.0);
+  const double h = s1 * s1 + std::cos(lat1 * rad) * std::cos(lat2 * rad) * s2 * s2;
+  return 2.0 * kMeanRadiusKm * std::asin(std::sqrt(std::fmin(1.0, h)));
+}
+
 }  // namespace sfmr::earth

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "common/earth.hpp"
 #include "core/constants.hpp"
 #include "core/text.hpp"
 #include "recon/message_text.hpp"
@@ -10,8 +11,6 @@
 namespace sfmr::recon {
 
 namespace {
-
-constexpr double kRadPerDeg = 3.14159265358979323846 / 180.0;
 
 // Fixed decimals without padding; empty for NaN.
 std::string fixed(double v, int decimals) {
@@ -32,14 +31,6 @@ std::string plain(double v) {
 
 }  // namespace
 
-// hav(theta) = hav(dlat) + cos(lat1) cos(lat2) hav(dlon), with hav(x) = sin^2(x / 2); d = 2 R asin(sqrt(h)).
-double great_circle_km(double lat1, double lon1, double lat2, double lon2) {
-  const double dlat = (lat2 - lat1) * kRadPerDeg, dlon = (lon2 - lon1) * kRadPerDeg;
-  const double s1 = std::sin(dlat / 2.0), s2 = std::sin(dlon / 2.0);
-  const double h = s1 * s1 + std::cos(lat1 * kRadPerDeg) * std::cos(lat2 * kRadPerDeg) * s2 * s2;
-  return 2.0 * kMeanEarthRadiusKm * std::asin(std::sqrt(std::fmin(1.0, h)));
-}
-
 FixComparison compare_fixes(const std::vector<CentreFix>& tool,
                             const std::vector<OperationalFix>& operational) {
   FixComparison c;
@@ -57,7 +48,7 @@ FixComparison compare_fixes(const std::vector<CentreFix>& tool,
     }
     if (p.operational >= 0) {
       const OperationalFix& o = operational[p.operational];
-      p.distance_km = great_circle_km(f.lat, f.lon, o.lat, o.lon);
+      p.distance_km = earth::great_circle_km(f.lat, f.lon, o.lat, o.lon);
       p.time_difference_s = o.time - f.time;
     }
     c.pairs.push_back(p);

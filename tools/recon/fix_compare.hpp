@@ -10,9 +10,6 @@
 
 namespace sfmr::recon {
 
-// Mean earth radius, km (IUGG R1 = (2a + b) / 3 of WGS 84), for distances on a sphere.
-constexpr double kMeanEarthRadiusKm = 6371.0088;
-
 // An operational fix's window: one with no fix of the tool's within this, s, is listed as unmatched.
 constexpr double kUnmatchedWindowS = 900.0;
 
@@ -40,11 +37,6 @@ struct FixComparison {
   std::vector<FixPair> pairs;          // one per fix of the tool's, in its order
   std::vector<std::size_t> unmatched;  // operational fixes with no fix of the tool's within the window
 };
-
-// Great-circle distance, km, on the sphere of kMeanEarthRadiusKm, by the haversine formula
-// (R. W. Sinnott, "Virtues of the haversine", Sky and Telescope 68, 1984), well conditioned for the short
-// distances between fixes.
-double great_circle_km(double lat1, double lon1, double lat2, double lon2);
 
 // Ties in time go to the earlier operational fix. Operational fixes without a finite time are not matched.
 FixComparison compare_fixes(const std::vector<CentreFix>& tool,

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <numbers>
 
 #include "sonde/tempdrop_codes.hpp"
 
@@ -26,7 +27,7 @@ double cyclonic_from_deg(double bearing, double inflow, double lat) {
 }
 
 Balance::Balance(const Storm& storm) {
-  const double f = 2.0 * kEarthRotation * std::fabs(std::sin(storm.lat0 * 3.141592653589793 / 180.0));
+  const double f = 2.0 * kEarthRotation * std::fabs(std::sin(storm.lat0 * std::numbers::pi / 180.0));
   const double rho_surface =
       kEnvironmentSurfaceHpa * 100.0 / (kDryAirGasConstant * (kSurfaceTemperatureC + kKelvin));
   const double rho_flight =

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <numbers>
 
 #include "common/earth.hpp"
 #include "core/calendar.hpp"
@@ -19,7 +20,7 @@ namespace sfmr::sim {
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kDeg = 3.141592653589793 / 180.0;
+constexpr double kDeg = std::numbers::pi / 180.0;
 // Seeds of the messages' own random draws, apart from the flight's.
 constexpr std::uint64_t kSecondsSeed = 0x4844'4f42'0000'0001u;
 constexpr std::uint64_t kFixSeed = 0x5644'4d00'0000'0002u;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <numbers>
 #include <set>
 
 #include "common/earth.hpp"
@@ -18,7 +19,7 @@ namespace {
 using sonde::tempdrop::kDryAirGasConstant;
 using sonde::tempdrop::kGravity;
 
-constexpr double kDeg = 3.141592653589793 / 180.0;
+constexpr double kDeg = std::numbers::pi / 180.0;
 constexpr double kRoughness = 1e-3;    // z0 of the log law, m
 constexpr double kLapseRate = 0.0065;  // K/m
 constexpr double kKelvin = 273.15;     // K at 0 deg C

@@ -3,6 +3,7 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <numbers>
 #include <string>
 #include <utility>
 #include <vector>
@@ -115,7 +116,7 @@ void write_storm_kind(std::ostream& out, const Storm& storm) {
 }
 
 std::vector<FlownPass> flown_passes(const FlightOptions& o, const Storm& storm, int seconds) {
-  constexpr double kRad = 3.141592653589793 / 180.0;
+  constexpr double kRad = std::numbers::pi / 180.0;
   const FlightPlan plan = flight_plan(o, storm, seconds);
   const Track track = plan_track(plan, o, seconds);
   std::vector<FlownPass> flown;
