@@ -55,6 +55,7 @@
 #include <vector>
 
 #include "archive/nc_reader.hpp"
+#include "storm/radii.hpp"
 
 namespace sfmr::storm {
 
@@ -89,9 +90,6 @@ constexpr double kRetrievalLag = 3.0;  // s
 
 Series series_of(const archive::ArchiveFlight& f, double lag = kRetrievalLag);
 
-// The centre as a function of time (deg).
-using CentreFn = std::function<void(double t, double& lat, double& lon)>;
-
 struct Pass {
   std::size_t flight = 0;
   double time = 0.0;            // closest approach, s since 1970
@@ -121,15 +119,6 @@ struct Leg {
   double peak_radius_km = 0.0, bearing_deg = 0.0;
   double peak_rain = 0.0;  // mm/h, 10-s mean at the peak
 };
-
-// Wind radii, thresholds 34, 50, 64 kt by quadrant NE, SE, SW, NW.
-struct Radii {
-  std::array<std::array<double, 4>, 3> km{};  // 0 when never reached
-  std::array<std::array<bool, 4>, 3> lower_bound{};
-  std::array<bool, 4> has_data{};
-};
-
-constexpr std::array<double, 3> kRadiiThresholdsKt = {34.0, 50.0, 64.0};
 
 struct Analysis {
   Plane plane;
@@ -166,8 +155,6 @@ double peak_fit_time(const std::vector<double>& t, const std::vector<double>& wi
 // Moves the time, position, range, bearing and rain of the peak set by leg_peak to the fitted time, when
 // there is one.
 void locate_peak(const Series& flight, const CentreFn& centre, Leg& leg);
-
-Radii wind_radii(const std::vector<Series>& flights, const std::vector<Leg>& legs, const CentreFn& centre);
 
 // The whole analysis. `track` (may be empty) gives the centre when no pass is found and the prior motion.
 // Throws std::runtime_error when there is neither a pass nor a track.
