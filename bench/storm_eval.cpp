@@ -196,7 +196,7 @@ int main(int argc, char** argv) {
       int ok = 0, pairs = 0;
       for (std::size_t k = 0; k < 3; ++k)
         for (std::size_t q = 0; q < 4; ++q) {
-          if (!an.radii.has_data[q] || !truth_radii.has_data[q]) continue;
+          if (an.radii.unknown[k][q] || truth_radii.unknown[k][q]) continue;  // defined pairs only
           ++pairs;
           if (std::fabs(an.radii.km[k][q] - truth_radii.km[k][q]) / sfmr::storm::kKmPerNmi <= 5.0) ++ok;
         }

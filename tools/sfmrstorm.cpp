@@ -72,7 +72,7 @@ std::string plot_script(const fs::path& dir, const std::string& radial, const st
   for (std::size_t k = 0; k < 3; ++k)
     for (std::size_t quad = 0; quad < 4; ++quad) {
       const double r = an.radii.km[k][quad];
-      if (!an.radii.has_data[quad] || r <= 0.0) continue;
+      if (!std::isfinite(r) || r <= 0.0) continue;
       // Quarter circle: gnuplot's arc angles run anticlockwise from east; NE spans 0..90 in the plot.
       const double a1 = 90.0 - 90.0 * static_cast<double>(quad + 1), a2 = a1 + 90.0;
       g << "set object " << obj++ << " circle at 0,0 size " << r << " arc [" << a1 << ":" << a2

@@ -74,6 +74,11 @@ const Leg* inbound_leg_of(const Analysis& an, const Pass& p) {
   return gap < 1800.0 ? best : nullptr;
 }
 
+// E: a lower bound; U: unknown; empty: the radius (or 0) as the data show it.
+const char* radius_flag(const Radii& r, std::size_t k, std::size_t q) {
+  return r.unknown[k][q] ? "U" : r.lower_bound[k][q] ? "E" : "";
+}
+
 void check(int status, const char* what) {
   if (status != NC_NOERR) throw std::runtime_error(std::string(what) + ": " + nc_strerror(status));
 }
@@ -121,10 +126,11 @@ void write_radii_csv(std::ostream& out, const Analysis& an) {
   for (std::size_t k = 0; k < 3; ++k)
     for (std::size_t q = 0; q < 4; ++q) {
       out << static_cast<int>(kRadiiThresholdsKt[k]) << ',' << kQuadrants[q] << ',';
-      // A threshold never reached in a quadrant with data is written as 0, as the exchange formats do.
-      if (an.radii.has_data[q])
+      // A threshold the data show is not reached is written as 0, as the exchange formats do; an unknown
+      // radius is empty, flagged U.
+      if (!an.radii.unknown[k][q])
         out << (an.radii.km[k][q] > 0.0 ? fixed(an.radii.km[k][q] / kKmPerNmi, 1) : std::string("0"));
-      out << ',' << (an.radii.lower_bound[k][q] ? "E" : "") << '\n';
+      out << ',' << radius_flag(an.radii, k, q) << '\n';
     }
 }
 
@@ -175,12 +181,14 @@ void write_report(std::ostream& out, const Analysis& an, const Context& ctx) {
     out << "RMW (range of that peak): " << fixed(vmax->peak_radius_km, 1) << " km ("
         << fixed(vmax->peak_radius_km / kKmPerNmi, 1) << " n mi)\n";
   }
-  out << "\nWind radii, n mi (outermost 10-s mean at the threshold; E: data end above it, a lower bound):\n";
+  out << "\nWind radii, n mi (outermost 10-s mean at the threshold; E: data end above it, a lower bound;\n"
+         "U: unknown, the quadrant's data do not show the crossing; 0: not reached inside the RMW or "
+         "beyond):\n";
   out << "  kt      NE       SE       SW       NW\n";
   for (std::size_t k = 0; k < 3; ++k) {
     out << "  " << static_cast<int>(kRadiiThresholdsKt[k]);
     for (std::size_t q = 0; q < 4; ++q) {
-      std::string cell = an.radii.has_data[q] ? fixed(an.radii.km[k][q] / kKmPerNmi, 1) : "-";
+      std::string cell = an.radii.unknown[k][q] ? "U" : fixed(an.radii.km[k][q] / kKmPerNmi, 1);
       if (an.radii.lower_bound[k][q]) cell += " E";
       char buf[32];
       std::snprintf(buf, sizeof buf, "%9s", cell.c_str());
@@ -255,7 +263,8 @@ void write_fdeck(std::ostream& out, const Analysis& an, const Context& ctx) {
     f[16] = std::to_string(static_cast<int>(kRadiiThresholdsKt[k]));
     f[17] = "NEQ";
     for (std::size_t q = 0; q < 4; ++q) {
-      if (an.radii.has_data[q]) f[18 + q] = nmi_int(an.radii.km[k][q]);
+      // An unknown radius is left blank, as the format does for a field the fix does not provide.
+      if (!an.radii.unknown[k][q]) f[18 + q] = nmi_int(an.radii.km[k][q]);
       if (an.radii.lower_bound[k][q]) f[22 + q] = "E";
     }
     f[55] = "SFMR 10-s mean radii";
