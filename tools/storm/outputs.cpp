@@ -2,6 +2,7 @@
 
 #include <netcdf.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <stdexcept>
@@ -283,16 +284,34 @@ void write_radial_data(std::ostream& out, const Analysis& an, const Context& ctx
   }
 }
 
-void write_plan_data(std::ostream& out, const Analysis& an, const Context& ctx) {
+PlanExtent write_plan_data(std::ostream& out, const Analysis& an, const Context& ctx) {
+  PlanExtent e;
+  auto widen = [&e](double x, double y) {
+    e.x0 = std::min(e.x0, x);
+    e.x1 = std::max(e.x1, x);
+    e.y0 = std::min(e.y0, y);
+    e.y1 = std::max(e.y1, y);
+  };
   for (std::size_t f = 0; f < ctx.flights.size(); ++f) {
     const Series& s = ctx.flights[f];
     for (std::size_t i = 0; i < s.t.size(); ++i) {
       const double r = an.range_km[f][i], b = an.bearing_deg[f][i] * kPi / 180.0;
-      if (!std::isfinite(r) || !std::isfinite(s.wind[i]) || r > 250.0) continue;
+      if (an.leg_of[f][i] == 0 || !std::isfinite(r) || !std::isfinite(s.wind[i])) continue;
       out << fixed(r * std::sin(b), 2) << ' ' << fixed(r * std::cos(b), 2) << ' ' << fixed(s.wind[i], 2)
           << '\n';
+      widen(r * std::sin(b), r * std::cos(b));
+      ++e.points;
     }
   }
+  // The quarter circles of the radii: quadrant q spans the signs (east, north) below.
+  const double east[] = {1, 1, -1, -1}, north[] = {1, -1, -1, 1};
+  for (std::size_t k = 0; k < 3; ++k)
+    for (std::size_t q = 0; q < 4; ++q)
+      if (std::isfinite(an.radii.km[k][q]) && e.points > 0) {
+        widen(0.0, 0.0);
+        widen(east[q] * an.radii.km[k][q], north[q] * an.radii.km[k][q]);
+      }
+  return e;
 }
 
 void write_storm_nc(const std::string& path, const Analysis& an, const Context& ctx) {
