@@ -37,7 +37,22 @@ constexpr sfmr::tool::ToolInfo kTool{
 
 Writes PREFIX.centres.csv, .legs.csv, .radii.csv, .storm.txt, .fdeck, .storm.nc, .radial.png and .storm.png,
 each under a temporary name renamed when complete. Peaks are 10-s means of the retrieved wind; radii in n mi.
-Exit status: 0 success, 1 error (one line on standard error, nothing written), 2 usage error.
+
+Inputs: the flights are taken in time order, whatever the order of the arguments. Refused: the same flight
+twice; flights of different storms (without --track: more than 12 h apart, or never within 200 km of each
+other plus 20 m/s times the gap; with --track: a flight never within 300 km of the track's centre). A track
+file may be the tool's own f-deck.
+
+Wind radii only where the data show the crossing: the outermost 10-s mean at or above the threshold in the
+quadrant (a mean within 10 deg of a quadrant boundary counts for both). Flags: E, a lower bound (no mean
+below the threshold within 5 km beyond it); U, unknown, radius empty (all means below the threshold but
+none inside the RMW, or fewer than 20 means; the f-deck leaves it blank); 0 only when means inside the RMW
+stay below the threshold. A quadrant never sampled is U, never 0.
+
+The plots are drawn after the other files are written, their ranges from their data. A plot gnuplot fails
+to draw is not written: exit status 1 with one line naming it and gnuplot's message; the other files stand.
+Exit status: 0 success, 1 error (one line on standard error; nothing written, except after a plot failure),
+2 usage error.
 )"};
 
 constexpr double kSameStormGapHours = 12.0;  // h: flights further apart need a track joining them
