@@ -109,7 +109,12 @@ std::vector<Input> read_flights(const std::vector<std::string>& paths) {
   for (std::size_t i = 0; i < flights.size(); ++i)
     for (std::size_t j = 0; j < i; ++j) {
       const sfmr::storm::Series &a = flights[j].series, &b = flights[i].series;
-      const bool same_records = a.t == b.t && a.lat == b.lat && a.lon == b.lon;
+      auto same = [](const std::vector<double>& x, const std::vector<double>& y) {
+        return std::equal(x.begin(), x.end(), y.begin(), y.end(),
+                          [](double u, double v) { return u == v || (std::isnan(u) && std::isnan(v)); });
+      };
+      const bool same_records =
+          same(a.t, b.t) && same(a.lat, b.lat) && same(a.lon, b.lon) && same(a.wind, b.wind);
       const bool same_name = a.name == b.name && flights[i].start() <= flights[j].end();
       if (same_records || same_name)
         sfmr::tool::fail(flights[i].path + ": the same flight (" + b.name + ") as " + flights[j].path);
