@@ -168,11 +168,12 @@ void read_track(const std::string& path, const std::string& id, sfmr::storm::Tra
       sfmr::storm::range_bearing(lat, lon, s.lat[i], s.lon[i], km, bearing);
       if (std::isfinite(km)) best = std::min(best, km);
     }
-    if (!s.t.empty() && !(best <= kNearTrackKm))
-      sfmr::tool::fail(
-          f.path + ": the flight comes no nearer than " +
-          (std::isfinite(best) ? std::to_string(std::lround(best)) + " km" : std::string("(no position)")) +
-          " to the centre of " + ctx.track->id + " in " + path + ": a flight of another storm");
+    if (!s.t.empty() && !std::isfinite(best))
+      sfmr::tool::fail(f.path + ": the flight has no position to compare with the track in " + path);
+    if (best > kNearTrackKm)
+      sfmr::tool::fail(f.path + ": the flight comes no nearer than " + std::to_string(std::lround(best)) +
+                       " km to the centre of " + ctx.track->id + " in " + path +
+                       ": a flight of another storm");
   }
 }
 
