@@ -1,6 +1,7 @@
 // sfmrstorm: storm structure from SFMR flights through a tropical cyclone: centre fixes from the wind field,
 // the storm's motion, radial legs with their peak 10-s mean wind and RMW, and the wind radii per quadrant.
 // The method is described in storm/analysis.hpp.
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -37,8 +38,28 @@ constexpr sfmr::tool::ToolInfo kTool{
 
 Writes PREFIX.centres.csv, .legs.csv, .radii.csv, .storm.txt, .fdeck, .storm.nc, .radial.png and .storm.png,
 each under a temporary name renamed when complete. Peaks are 10-s means of the retrieved wind; radii in n mi.
-Exit status: 0 success, 1 error (one line on standard error, nothing written), 2 usage error.
+
+Inputs: the flights are taken in time order, whatever the order of the arguments. Refused: the same flight
+twice; flights of different storms (without --track: more than 12 h apart, or never within 200 km of each
+other plus 20 m/s times the gap; with --track: a flight never within 300 km of the track's centre). A track
+file may be the tool's own f-deck.
+
+Wind radii only where the data show the crossing: the outermost 10-s mean at or above the threshold in the
+quadrant (a mean within 10 deg of a quadrant boundary counts for both). Flags: E, a lower bound (no mean
+below the threshold within 5 km beyond it); U, unknown, radius empty (all means below the threshold but
+none inside the RMW, or fewer than 20 means; the f-deck leaves it blank); 0 only when means inside the RMW
+stay below the threshold. A quadrant never sampled is U, never 0.
+
+The plots are drawn after the other files are written, their ranges from their data. A plot gnuplot fails
+to draw is not written: exit status 1 with one line naming it and gnuplot's message; the other files stand.
+Exit status: 0 success, 1 error (one line on standard error; nothing written, except after a plot failure),
+2 usage error.
 )"};
+
+constexpr double kSameStormGapHours = 12.0;  // h: flights further apart need a track joining them
+constexpr double kSameStormKm = 200.0;       // km: flights of one storm come this near each other...
+constexpr double kStormDriftMs = 20.0;       // m/s: ...plus the farthest a storm moves in the gap between
+constexpr double kNearTrackKm = 300.0;       // km: a flight of the track's storm comes this near its centre
 
 std::string read_whole(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -48,123 +69,183 @@ std::string read_whole(const std::string& path) {
   return s.str();
 }
 
-// gnuplot script of the two plots; data files in `dir`.
-std::string plot_script(const fs::path& dir, const std::string& radial, const std::string& plan,
-                        const sfmr::storm::Analysis& an, double rmw_km) {
+// A flight read from its file.
+struct Input {
+  std::string path;
+  sfmr::storm::Series series;
+  double start() const { return series.t.empty() ? HUGE_VAL : series.t.front(); }
+  double end() const { return series.t.empty() ? HUGE_VAL : series.t.back(); }
+  std::string span() const {
+    return series.t.empty() ? std::string("no records")
+                            : sfmr::storm::iso_time(start()) + " to " + sfmr::storm::iso_time(end());
+  }
+};
+
+// Smallest distance (km) between the positions of two flights, every minute of each.
+double closest_km(const sfmr::storm::Series& a, const sfmr::storm::Series& b) {
+  double best = HUGE_VAL;
+  for (std::size_t i = 0; i < a.t.size(); i += 60)
+    for (std::size_t j = 0; j < b.t.size(); j += 60) {
+      double km = HUGE_VAL, bearing = 0.0;
+      sfmr::storm::range_bearing(a.lat[i], a.lon[i], b.lat[j], b.lon[j], km, bearing);
+      if (std::isfinite(km)) best = std::min(best, km);
+    }
+  return best;
+}
+
+// The flights in time order (the results do not depend on the order of the arguments), each once.
+std::vector<Input> read_flights(const std::vector<std::string>& paths) {
+  std::vector<Input> flights;
+  for (const std::string& path : paths) {
+    sfmr::archive::ArchiveFlight f;
+    const std::string error = sfmr::archive::read_archive_flight(path, f);
+    if (!error.empty()) sfmr::tool::fail(path + ": " + error);
+    if (f.flight.empty()) f.flight = fs::path(path).stem().string();
+    flights.push_back({path, sfmr::storm::series_of(f)});
+  }
+  std::stable_sort(flights.begin(), flights.end(), [](const Input& a, const Input& b) {
+    return a.start() != b.start() ? a.start() < b.start() : a.series.name < b.series.name;
+  });
+  for (std::size_t i = 0; i < flights.size(); ++i)
+    for (std::size_t j = 0; j < i; ++j) {
+      const sfmr::storm::Series &a = flights[j].series, &b = flights[i].series;
+      auto same = [](const std::vector<double>& x, const std::vector<double>& y) {
+        return std::equal(x.begin(), x.end(), y.begin(), y.end(),
+                          [](double u, double v) { return u == v || (std::isnan(u) && std::isnan(v)); });
+      };
+      const bool same_records =
+          same(a.t, b.t) && same(a.lat, b.lat) && same(a.lon, b.lon) && same(a.wind, b.wind);
+      const bool same_name = a.name == b.name && flights[i].start() <= flights[j].end();
+      if (same_records || same_name)
+        sfmr::tool::fail(flights[i].path + ": the same flight (" + b.name + ") as " + flights[j].path);
+    }
+  return flights;
+}
+
+// Without a track, consecutive flights must be near in time and place: flights of different storms (or of
+// one storm far apart) cannot share the analysis's one constant motion.
+void check_one_storm(const std::vector<Input>& flights) {
+  for (std::size_t i = 1; i < flights.size(); ++i) {
+    const Input &a = flights[i - 1], &b = flights[i];
+    if (a.series.t.empty() || b.series.t.empty()) continue;
+    const double gap = std::max(0.0, b.start() - a.end());
+    const std::string both = a.path + " (" + a.span() + ") and " + b.path + " (" + b.span() + ")";
+    if (gap > kSameStormGapHours * 3600.0)
+      sfmr::tool::fail("flights of different storms, or of one storm with no track joining them: " + both +
+                       " are " + std::to_string(std::lround(gap / 3600.0)) + " h apart (--track joins them)");
+    const double km = closest_km(a.series, b.series);
+    if (km > kSameStormKm + kStormDriftMs * gap / 1000.0)
+      sfmr::tool::fail("flights of different storms: " + both + " come no nearer than " +
+                       std::to_string(std::lround(km)) + " km to each other");
+  }
+}
+
+// Reads the --track file, chooses its storm and checks that every flight comes near it.
+void read_track(const std::string& path, const std::string& id, sfmr::storm::TrackFile& file,
+                sfmr::storm::Context& ctx, const std::vector<Input>& flights) {
+  try {
+    file = sfmr::storm::parse_track_file(read_whole(path));
+    ctx.track = &sfmr::storm::choose_storm(file, id);
+  } catch (const std::runtime_error& e) {
+    sfmr::tool::fail(path + ": " + e.what());
+  }
+  ctx.track_file = path;
+  const auto& points = ctx.track->points;
+  bool overlap = false;
+  for (const auto& s : ctx.flights)
+    if (!s.t.empty() && s.t.back() >= points.front().time && s.t.front() <= points.back().time)
+      overlap = true;
+  if (!overlap)
+    sfmr::tool::fail(path + ": the track of " + ctx.track->id + " (" +
+                     sfmr::storm::iso_time(points.front().time) + " to " +
+                     sfmr::storm::iso_time(points.back().time) + ") does not overlap the flights");
+  for (const Input& f : flights) {
+    const sfmr::storm::Series& s = f.series;
+    double best = HUGE_VAL;
+    for (std::size_t i = 0; i < s.t.size(); i += 60) {
+      double lat = 0.0, lon = 0.0, km = HUGE_VAL, bearing = 0.0;
+      sfmr::storm::track_position(*ctx.track, s.t[i], lat, lon);
+      sfmr::storm::range_bearing(lat, lon, s.lat[i], s.lon[i], km, bearing);
+      if (std::isfinite(km)) best = std::min(best, km);
+    }
+    if (!s.t.empty() && !std::isfinite(best))
+      sfmr::tool::fail(f.path + ": the flight has no position to compare with the track in " + path);
+    if (best > kNearTrackKm)
+      sfmr::tool::fail(f.path + ": the flight comes no nearer than " + std::to_string(std::lround(best)) +
+                       " km to the centre of " + ctx.track->id + " in " + path +
+                       ": a flight of another storm");
+  }
+}
+
+std::string quoted(const std::string& s) {
+  return "'" + s + "'";
+}
+
+// The frame of a plot without data: fixed ranges and a note, so that gnuplot still draws it.
+std::string empty_frame() {
+  return "set xrange [0:1]\nset yrange [0:1]\nset label 'no leg data' at graph 0.5,0.5 center\n"
+         "plot 1/0 notitle\n";
+}
+
+// gnuplot script of the radial plot: every leg second's wind against its distance, the ranges from the
+// data (the distance from 0).
+std::string radial_script(const fs::path& data, const std::string& png, double rmw_km, bool has_data) {
   std::ostringstream g;
-  auto q = [](const std::string& s) { return "'" + s + "'"; };
-  g << "set terminal pngcairo size 1000,700\n";
-  g << "set output " << q(radial) << "\n";
+  g << "set terminal pngcairo size 1000,700\nset output " << quoted(png) << "\n";
   g << "set title 'Retrieved surface wind against distance from the centre (one colour per leg)'\n";
   g << "set xlabel 'distance from the centre (km)'\nset ylabel 'wind speed (m s-1)'\nset key off\nset grid\n";
-  g << "set xrange [0:200]\n";
+  if (!has_data) return g.str() + empty_frame();
+  g << "set xrange [0:*]\nset yrange [0:*]\n";
   if (rmw_km > 0.0)
     g << "set arrow from " << rmw_km << ", graph 0 to " << rmw_km << ", graph 1 nohead dt 2 lw 2\n"
       << "set label 'RMW' at " << rmw_km << ", graph 0.95 offset 0.5,0\n";
-  g << "plot " << q((dir / "radial.dat").string()) << " using 1:2:3 with points pt 7 ps 0.3 lc variable\n";
-  g << "unset arrow\nunset label\nset output " << q(plan) << "\n";
-  g << "set size ratio -1\nset title 'Flight in storm-relative km coloured by wind, wind radii per "
-       "quadrant'\n";
-  g << "set xlabel 'km east of the centre'\nset ylabel 'km north of the centre'\nset xrange [-250:250]\n"
-       "set yrange [-250:250]\nset cblabel 'wind speed (m s-1)'\nset palette rgb 33,13,10\n";
+  g << "plot " << quoted(data.string()) << " using 1:2:3 with points pt 7 ps 0.3 lc variable\n";
+  return g.str();
+}
+
+// gnuplot script of the plan: the legs in storm-relative km coloured by wind, the wind radii as quarter
+// circles and the fixes; the ranges from the data, one scale on both axes.
+std::string plan_script(const fs::path& dir, const std::string& png, const sfmr::storm::Analysis& an,
+                        const sfmr::storm::PlanExtent& e) {
+  std::ostringstream g;
+  g << "set terminal pngcairo size 1000,700\nset output " << quoted(png) << "\n";
+  g << "set size ratio -1\nset title 'Legs in storm-relative km coloured by wind, wind radii per quadrant'\n";
+  g << "set xlabel 'km east of the centre'\nset ylabel 'km north of the centre'\nset key off\n";
+  if (e.points == 0) return g.str() + empty_frame();
+  const double pad = 0.03 * std::max({e.x1 - e.x0, e.y1 - e.y0, 1.0});
+  g << "set xrange [" << e.x0 - pad << ":" << e.x1 + pad << "]\nset yrange [" << e.y0 - pad << ":"
+    << e.y1 + pad << "]\n";
+  g << "set cblabel 'wind speed (m s-1)'\nset palette rgb 33,13,10\n";
   g << "set object circle at 0,0 size 1.5 fc rgb 'black' fs solid\n";
   int obj = 10;
   static const char* const kColour[] = {"'#1b9e77'", "'#d95f02'", "'#7570b3'"};
   for (std::size_t k = 0; k < 3; ++k)
     for (std::size_t quad = 0; quad < 4; ++quad) {
       const double r = an.radii.km[k][quad];
-      if (!an.radii.has_data[quad] || r <= 0.0) continue;
+      if (!std::isfinite(r) || r <= 0.0) continue;
       // Quarter circle: gnuplot's arc angles run anticlockwise from east; NE spans 0..90 in the plot.
       const double a1 = 90.0 - 90.0 * static_cast<double>(quad + 1), a2 = a1 + 90.0;
       g << "set object " << obj++ << " circle at 0,0 size " << r << " arc [" << a1 << ":" << a2
         << "] fs empty border lc rgb " << kColour[k] << " lw 2 nowedge front\n";
     }
-  g << "plot " << q((dir / "plan.dat").string()) << " using 1:2:3 with points pt 7 ps 0.3 palette";
+  g << "plot " << quoted((dir / "plan.dat").string()) << " using 1:2:3 with points pt 7 ps 0.3 palette";
   if (an.centre_from_flight)
-    g << ", " << q((dir / "fixes.dat").string()) << " using 1:2 with points pt 2 ps 2 lc rgb 'black'";
+    g << ", " << quoted((dir / "fixes.dat").string()) << " using 1:2 with points pt 2 ps 2 lc rgb 'black'";
   g << "\n";
   return g.str();
 }
 
-int run(const std::vector<std::string>& words) {
-  const sfmr::tool::Args args(words, {{"--track", true}, {"--storm", true}, {"-o", true}, {"--force"}});
-  const std::vector<std::string>& inputs = args.positional(1, 1000, "needs at least one FLIGHT.nc");
-  const auto replace = sfmr::tool::replace_if(args.flag("--force"));
-  std::string prefix = args.text("-o", "");
-  if (prefix.empty()) {
-    prefix = inputs.front();
-    if (prefix.size() > 3 && prefix.ends_with(".nc")) prefix.resize(prefix.size() - 3);
-  }
-  const std::vector<std::string> endings = {".centres.csv", ".legs.csv", ".radii.csv",  ".storm.txt",
-                                            ".fdeck",       ".storm.nc", ".radial.png", ".storm.png"};
-  for (const std::string& e : endings) sfmr::tool::check_replaceable(prefix + e, replace);
-
-  sfmr::storm::Context ctx;
-  for (const std::string& path : inputs) {
-    sfmr::archive::ArchiveFlight f;
-    const std::string error = sfmr::archive::read_archive_flight(path, f);
-    if (!error.empty()) sfmr::tool::fail(path + ": " + error);
-    if (f.flight.empty()) f.flight = fs::path(path).stem().string();
-    ctx.flights.push_back(sfmr::storm::series_of(f));
-  }
-  sfmr::storm::TrackFile track_file;
-  const std::string storm_id = args.text("--storm", "");
-  sfmr::storm::CentreFn track_centre;
-  if (const auto track = args.text("--track")) {
-    try {
-      track_file = sfmr::storm::parse_track_file(read_whole(*track));
-      ctx.track = &sfmr::storm::choose_storm(track_file, storm_id);
-    } catch (const std::runtime_error& e) {
-      sfmr::tool::fail(*track + ": " + e.what());
-    }
-    ctx.track_file = *track;
-    const auto& points = ctx.track->points;
-    bool overlap = false;
-    for (const auto& s : ctx.flights)
-      if (!s.t.empty() && s.t.back() >= points.front().time && s.t.front() <= points.back().time)
-        overlap = true;
-    if (!overlap)
-      sfmr::tool::fail(*track + ": the track of " + ctx.track->id + " (" +
-                       sfmr::storm::iso_time(points.front().time) + " to " +
-                       sfmr::storm::iso_time(points.back().time) + ") does not overlap the flights");
-    const sfmr::storm::StormTrack* t = ctx.track;
-    track_centre = [t](double time, double& lat, double& lon) {
-      sfmr::storm::track_position(*t, time, lat, lon);
-    };
-  } else if (!storm_id.empty()) {
-    sfmr::tool::usage_error("--storm needs --track");
-  }
-  for (const std::string& a : words) ctx.command_line += (ctx.command_line.empty() ? "sfmrstorm " : " ") + a;
-
-  sfmr::storm::Analysis an;
-  try {
-    an = sfmr::storm::analyse(ctx.flights, track_centre);
-  } catch (const std::runtime_error& e) {
-    sfmr::tool::fail(e.what());
-  }
-
-  Publisher centres(prefix + ".centres.csv", replace), legs(prefix + ".legs.csv", replace),
-      radii(prefix + ".radii.csv", replace), report(prefix + ".storm.txt", replace),
-      fdeck(prefix + ".fdeck", replace), nc(prefix + ".storm.nc", replace),
-      radial(prefix + ".radial.png", replace), plan(prefix + ".storm.png", replace);
-  sfmr::storm::write_centres_csv(centres.stream(), an, ctx);
-  sfmr::storm::write_legs_csv(legs.stream(), an, ctx);
-  sfmr::storm::write_radii_csv(radii.stream(), an);
-  sfmr::storm::write_report(report.stream(), an, ctx);
-  sfmr::storm::write_fdeck(fdeck.stream(), an, ctx);
-  try {
-    sfmr::storm::write_storm_nc(nc.temp_path().string(), an, ctx);
-  } catch (const std::runtime_error& e) {
-    sfmr::tool::fail(prefix + ".storm.nc: " + e.what());
-  }
-
-  // The plots, drawn by gnuplot into the temporaries.
+// Draws the two plots into the temporaries of `radial` and `plan`, commits the ones drawn and returns what
+// failed ("PREFIX.radial.png (gnuplot: ...)"; empty when both are drawn).
+std::string draw_plots(const std::string& prefix, const sfmr::storm::Analysis& an,
+                       const sfmr::storm::Context& ctx, Publisher& radial, Publisher& plan) {
   const sfmr::tool::ScratchDir scratch(fs::absolute(prefix).parent_path(), "sfmrstorm");
   const fs::path dir = scratch.path();
+  sfmr::storm::PlanExtent extent;
   {
     std::ofstream r(dir / "radial.dat"), p(dir / "plan.dat"), x(dir / "fixes.dat");
     sfmr::storm::write_radial_data(r, an, ctx);
-    sfmr::storm::write_plan_data(p, an, ctx);
+    extent = sfmr::storm::write_plan_data(p, an, ctx);
     for (const auto& pass : an.passes) {
       double lat = 0.0, lon = 0.0, km = 0.0, b = 0.0;
       an.centre(pass.time, lat, lon);
@@ -179,16 +260,95 @@ int run(const std::vector<std::string>& words) {
       vmax = leg.peak;
       rmw = leg.peak_radius_km;
     }
-  sfmr::tool::ChildCommand g;
-  g.argv = {"gnuplot"};
-  g.in_text = plot_script(dir, fs::absolute(radial.temp_path()).string(),
-                          fs::absolute(plan.temp_path()).string(), an, rmw);
-  g.out = sfmr::tool::Sink::kDiscard;
-  const sfmr::tool::ChildResult result = sfmr::tool::run_child(g);
-  if (!result.failure().empty())
-    sfmr::tool::fail(result.failure_line("gnuplot", result.err.substr(0, result.err.find('\n'))));
+  const bool has_data = extent.points > 0;
+  std::vector<sfmr::tool::ChildCommand> g(2);
+  g[0].in_text = radial_script(dir / "radial.dat", fs::absolute(radial.temp_path()).string(), rmw, has_data);
+  g[1].in_text = plan_script(dir, fs::absolute(plan.temp_path()).string(), an, extent);
+  for (auto& c : g) {
+    c.argv = {"gnuplot"};
+    c.out = sfmr::tool::Sink::kDiscard;
+  }
+  const std::vector<sfmr::tool::ChildResult> results = sfmr::tool::run_children(g);
+  std::string failed;
+  Publisher* const png[] = {&radial, &plan};
+  for (std::size_t i = 0; i < 2; ++i) {
+    const sfmr::tool::ChildResult& r = results[i];
+    // gnuplot goes on after an error in its script and ends with a non-zero status; its last message is
+    // the error.
+    if (r.failure().empty()) {
+      png[i]->commit();
+      continue;
+    }
+    std::string last;
+    if (r.err.find_first_not_of(" \t\n") != std::string::npos) {
+      last = r.err.substr(r.err.rfind('\n', r.err.find_last_not_of(" \t\n")) + 1);
+      last.erase(0, last.find_first_not_of(" \t"));
+      last = last.substr(0, last.find_last_not_of(" \t\n") + 1);
+    }
+    failed += (failed.empty() ? "" : "; ") + png[i]->target().string() + " (" +
+              r.failure_line("gnuplot", last) + ")";
+  }
+  return failed;
+}
 
-  for (Publisher* f : {&centres, &legs, &radii, &report, &fdeck, &nc, &radial, &plan}) f->commit();
+int run(const std::vector<std::string>& words) {
+  const sfmr::tool::Args args(words, {{"--track", true}, {"--storm", true}, {"-o", true}, {"--force"}});
+  const std::vector<std::string>& inputs = args.positional(1, 1000, "needs at least one FLIGHT.nc");
+  const auto replace = sfmr::tool::replace_if(args.flag("--force"));
+  std::string prefix = args.text("-o", "");
+  if (prefix.empty()) {
+    prefix = inputs.front();
+    if (prefix.size() > 3 && prefix.ends_with(".nc")) prefix.resize(prefix.size() - 3);
+  }
+  const std::vector<std::string> endings = {".centres.csv", ".legs.csv", ".radii.csv",  ".storm.txt",
+                                            ".fdeck",       ".storm.nc", ".radial.png", ".storm.png"};
+  for (const std::string& e : endings) sfmr::tool::check_replaceable(prefix + e, replace);
+  const std::string storm_id = args.text("--storm", "");
+  if (!storm_id.empty() && !args.text("--track")) sfmr::tool::usage_error("--storm needs --track");
+
+  const std::vector<Input> flights = read_flights(inputs);
+  sfmr::storm::Context ctx;
+  for (const Input& f : flights) ctx.flights.push_back(f.series);
+  sfmr::storm::TrackFile track_file;
+  sfmr::storm::CentreFn track_centre;
+  if (const auto track = args.text("--track")) {
+    read_track(*track, storm_id, track_file, ctx, flights);
+    const sfmr::storm::StormTrack* t = ctx.track;
+    track_centre = [t](double time, double& lat, double& lon) {
+      sfmr::storm::track_position(*t, time, lat, lon);
+    };
+  } else {
+    check_one_storm(flights);
+  }
+  for (const std::string& a : words) ctx.command_line += (ctx.command_line.empty() ? "sfmrstorm " : " ") + a;
+
+  sfmr::storm::Analysis an;
+  try {
+    an = sfmr::storm::analyse(ctx.flights, track_centre);
+  } catch (const std::runtime_error& e) {
+    sfmr::tool::fail(e.what());
+  }
+
+  // The analysis's files first: they stand whatever becomes of the plots.
+  {
+    Publisher centres(prefix + ".centres.csv", replace), legs(prefix + ".legs.csv", replace),
+        radii(prefix + ".radii.csv", replace), report(prefix + ".storm.txt", replace),
+        fdeck(prefix + ".fdeck", replace), nc(prefix + ".storm.nc", replace);
+    sfmr::storm::write_centres_csv(centres.stream(), an, ctx);
+    sfmr::storm::write_legs_csv(legs.stream(), an, ctx);
+    sfmr::storm::write_radii_csv(radii.stream(), an);
+    sfmr::storm::write_report(report.stream(), an, ctx);
+    sfmr::storm::write_fdeck(fdeck.stream(), an, ctx);
+    try {
+      sfmr::storm::write_storm_nc(nc.temp_path().string(), an, ctx);
+    } catch (const std::runtime_error& e) {
+      sfmr::tool::fail(prefix + ".storm.nc: " + e.what());
+    }
+    for (Publisher* f : {&centres, &legs, &radii, &report, &fdeck, &nc}) f->commit();
+  }
+  Publisher radial(prefix + ".radial.png", replace), plan(prefix + ".storm.png", replace);
+  const std::string failed = draw_plots(prefix, an, ctx, radial, plan);
+  if (!failed.empty()) sfmr::tool::fail("plot not drawn, the other outputs are written: " + failed);
   return 0;
 }
 

@@ -44,11 +44,12 @@ struct ToolRun {
   std::string err;
 };
 
-ToolRun run(const std::string& args) {
+ToolRun run(const std::string& args, const std::string& env = "") {
   // One file per test process: ctest runs the tests of this directory side by side.
   const std::string err = kDir + "/stderr." + std::to_string(::getpid()) + ".txt";
   const int raw = std::system(
-      ("cd " + kDir + " && " + SFMRSTORM_BINARY + " " + args + " 2>" + err + " >/dev/null").c_str());
+      ("cd " + kDir + " && " + env + " " + SFMRSTORM_BINARY + " " + args + " 2>" + err + " >/dev/null")
+          .c_str());
   return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(err)};
 }
 
@@ -111,7 +112,7 @@ TEST(StormTool, BadInputEndsWithOneLineAndNothingWritten) {
       {"malformed track line", "pass.nc -o e9 --track bad_line.bdeck", 1,
        "sfmrstorm: bad_line.bdeck: line 1: has 9 fields"},
       {"storm not in the file", "pass.nc -o e10 --track pass.bdeck --storm AL012026", 1,
-       "storm AL012026 is not in the track file (it holds AL992026)"},
+       "storm AL012026 is not in the track file (it holds 1 storm: AL992026)"},
       {"track before the flights", "pass.nc -o e11 --track old.hurdat2", 1, "does not overlap the flights"},
       {"no centre pass and no track", "nopass.nc -o e12", 1, "sfmrstorm: no centre pass found"},
   };
@@ -220,6 +221,107 @@ TEST(StormTool, OutputsAndReplacing) {
   ASSERT_EQ(run("nopass.nc -o nopass_out --track nopass.bdeck --force").status, 0);
   EXPECT_GT(csv(kDir + "/nopass_out.legs.csv").size(), 2u);
   EXPECT_EQ(csv(kDir + "/nopass_out.centres.csv").size(), 1u) << "no pass, no fix";
+}
+
+// A copy of pass.nc as another flight: its name, its times shifted by `hours`, its longitudes by `dlon`.
+void copy_flight(const std::string& name, const char* flight, double hours, double dlon) {
+  fs::copy_file(kDir + "/pass.nc", kDir + "/" + name, fs::copy_options::overwrite_existing);
+  int id = -1, v = -1, dim = -1;
+  std::size_t n = 0;
+  ASSERT_EQ(nc_open((kDir + "/" + name).c_str(), NC_WRITE, &id), NC_NOERR) << name;
+  nc_inq_dimid(id, "time", &dim);
+  nc_inq_dimlen(id, dim, &n);
+  std::vector<double> t(n);
+  std::vector<float> lon(n);
+  nc_inq_varid(id, "time", &v);
+  nc_get_var_double(id, v, t.data());
+  for (double& x : t) x += 3600.0 * hours;
+  nc_put_var_double(id, v, t.data());
+  nc_inq_varid(id, "lon", &v);
+  nc_get_var_float(id, v, lon.data());
+  for (float& x : lon) x += static_cast<float>(dlon);
+  nc_put_var_float(id, v, lon.data());
+  nc_inq_varid(id, "trajectory", &v);
+  nc_put_var_string(id, v, &flight);
+  nc_close(id);
+}
+
+TEST(StormTool, InputChecks) {
+  copy_flight("pass_copy.nc", "pass", 0.0, 0.0);
+  copy_flight("later36.nc", "later36", 36.0, 0.0);
+  copy_flight("east20.nc", "east20", 0.0, 20.0);
+  ASSERT_EQ(run("pass.nc -o own --force").status, 0);
+  std::string many;
+  for (int k = 1; k <= 12; ++k) {
+    char line[160];
+    std::snprintf(line, sizeof line,
+                  "AL%02d2026, S%d, 1,\n20261207, 1200,  , HU, 26.0N,  85.0W, 100, 950, "
+                  "0,0,0,0,0,0,0,0,0,0,0,0, 20\n",
+                  k, k);
+    many += line;
+  }
+  write(kDir + "/many.hurdat2", many);
+  struct Case {
+    const char* name;
+    const char* args;
+    int status;
+    const char* message;  // a part of the one line, empty when it succeeds
+  };
+  const Case cases[] = {
+      {"the same file twice", "pass.nc pass.nc -o c1", 1, "pass.nc: the same flight (pass) as pass.nc"},
+      {"a copy under another name", "pass_copy.nc pass.nc -o c2", 1, "the same flight (pass)"},
+      {"flights 36 h apart (35 h from end to start)", "later36.nc pass.nc -o c3", 1, "are 35 h apart"},
+      {"flights 2000 km apart at the same time", "pass.nc east20.nc -o c4", 1,
+       "flights of different storms: east20.nc"},
+      {"a flight far from the track's storm", "east20.nc -o c5 --track pass.bdeck", 1,
+       "east20.nc: the flight comes no nearer than"},
+      {"a file of twelve storms", "pass.nc -o c6 --track many.hurdat2", 1,
+       "holds 12 storms: AL012026 AL022026 AL032026 AL042026 AL052026 AL062026 AL072026 AL082026 AL092026 "
+       "... AL122026; choose one with --storm"},
+      {"the tool's own f-deck as the track", "pass.nc -o c7 --track own.fdeck --force", 0, ""},
+  };
+  for (const Case& c : cases) {
+    const ToolRun r = run(c.args);
+    EXPECT_EQ(r.status, c.status) << c.name << ": " << r.err;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << c.name << ": " << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), c.status == 0 ? 0 : 1) << c.name << ": " << r.err;
+  }
+  EXPECT_NE(slurp(kDir + "/c7.storm.txt").find("Track: unnumbered-2026"), std::string::npos);
+}
+
+TEST(StormTool, ResultsDoNotDependOnTheOrderOfTheFlights) {
+  copy_flight("later2.nc", "later2", 2.0, 0.0);
+  ASSERT_EQ(run("pass.nc later2.nc -o ab --force").status, 0);
+  ASSERT_EQ(run("later2.nc pass.nc -o ba --force").status, 0);
+  for (const char* file : {".centres.csv", ".legs.csv", ".radii.csv", ".storm.txt", ".fdeck"}) {
+    const std::string ab = slurp(kDir + "/ab" + file);
+    EXPECT_GT(ab.size(), 40u) << file;
+    EXPECT_EQ(ab, slurp(kDir + "/ba" + file)) << file;
+  }
+}
+
+TEST(StormTool, FailedPlotLeavesTheAnalysis) {
+  // A gnuplot that fails as gnuplot does: its message on standard error, exit status 1.
+  const fs::path bin = kDir + "/failing_gnuplot." + std::to_string(::getpid());
+  fs::create_directories(bin);
+  write(bin / "gnuplot",
+        "#!/bin/sh\necho 'gnuplot> plot' >&2\necho '   line 0: all points out of range' >&2\nexit 1\n");
+  fs::permissions(bin / "gnuplot", fs::perms::owner_all);
+  const ToolRun r = run("pass.nc -o failed_plot --force", "PATH=" + bin.string() + ":$PATH");
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_NE(r.err.find("failed_plot.radial.png (gnuplot: exit status 1: line 0: all points out of range)"),
+            std::string::npos)
+      << r.err;
+  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+  struct Case {
+    const char* file;
+    bool written;
+  };
+  const Case cases[] = {{".centres.csv", true}, {".legs.csv", true},  {".radii.csv", true},
+                        {".storm.txt", true},   {".fdeck", true},     {".storm.nc", true},
+                        {".radial.png", false}, {".storm.png", false}};
+  for (const Case& c : cases) EXPECT_EQ(fs::exists(kDir + "/failed_plot" + c.file), c.written) << c.file;
+  fs::remove_all(bin);
 }
 
 }  // namespace

@@ -167,8 +167,9 @@ TEST(TrackFile, ChoosesAStormAndInterpolates) {
     const char* id;
     const char* message;  // error part, or empty
   };
-  const Case cases[] = {
-      {"", "several storms (AL092024 EP142024)"}, {"AL102024", "AL102024 is not in"}, {"EP142024", ""}};
+  const Case cases[] = {{"", "holds 2 storms: AL092024 EP142024; choose one with --storm"},
+                        {"AL102024", "AL102024 is not in"},
+                        {"EP142024", ""}};
   for (const Case& c : cases) {
     try {
       EXPECT_EQ(choose_storm(f, c.id).id, c.id);

@@ -92,6 +92,7 @@
 
 #include "archive/nc_reader.hpp"
 #include "common/earth.hpp"
+#include "storm/radii.hpp"
 
 namespace sfmr::storm {
 
@@ -127,9 +128,6 @@ constexpr double kRetrievalLag = 3.0;  // s
 constexpr double kMotionConstrained = 1.0e-3;
 
 Series series_of(const archive::ArchiveFlight& f, double lag = kRetrievalLag);
-
-// The centre as a function of time (deg).
-using CentreFn = std::function<void(double t, double& lat, double& lon)>;
 
 struct Pass {
   std::size_t flight = 0;
@@ -170,15 +168,6 @@ struct Leg {
   // Standard errors (method, step 7): of the peak 10-s mean (m/s) and of its range from the centre (km).
   double peak_error = 0.0, peak_radius_error_km = 0.0;
 };
-
-// Wind radii, thresholds 34, 50, 64 kt by quadrant NE, SE, SW, NW.
-struct Radii {
-  std::array<std::array<double, 4>, 3> km{};  // 0 when never reached
-  std::array<std::array<bool, 4>, 3> lower_bound{};
-  std::array<bool, 4> has_data{};
-};
-
-constexpr std::array<double, 3> kRadiiThresholdsKt = {34.0, 50.0, 64.0};
 
 struct Analysis {
   Plane plane;
@@ -233,8 +222,6 @@ double peak_fit_time(const std::vector<double>& t, const std::vector<double>& wi
 // Moves the time, position, range, bearing and rain of the peak set by leg_peak to the fitted time, when
 // there is one, and sets the peak's errors.
 void locate_peak(const Series& flight, const CentreFn& centre, Leg& leg, const CentreVarFn& centre_var = {});
-
-Radii wind_radii(const std::vector<Series>& flights, const std::vector<Leg>& legs, const CentreFn& centre);
 
 // The whole analysis. `track` (may be empty) gives the centre when no pass is found and the prior motion.
 // Throws std::runtime_error when there is neither a pass nor a track.

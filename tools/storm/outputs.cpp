@@ -72,6 +72,11 @@ const Leg* inbound_leg_of(const Analysis& an, const Pass& p) {
 
 using nc::check;
 
+// E: a lower bound; U: unknown; empty: the radius (or 0) as the data show it.
+const char* radius_flag(const Radii& r, std::size_t k, std::size_t q) {
+  return r.unknown[k][q] ? "U" : r.lower_bound[k][q] ? "E" : "";
+}
+
 }  // namespace
 
 std::string iso_time(double t) {
@@ -116,10 +121,11 @@ void write_radii_csv(std::ostream& out, const Analysis& an) {
   for (std::size_t k = 0; k < 3; ++k)
     for (std::size_t q = 0; q < 4; ++q) {
       out << static_cast<int>(kRadiiThresholdsKt[k]) << ',' << kQuadrants[q] << ',';
-      // A threshold never reached in a quadrant with data is written as 0, as the exchange formats do.
-      if (an.radii.has_data[q])
+      // A threshold the data show is not reached is written as 0, as the exchange formats do; an unknown
+      // radius is empty, flagged U.
+      if (!an.radii.unknown[k][q])
         out << (an.radii.km[k][q] > 0.0 ? fixed(an.radii.km[k][q] / kKmPerNmi, 1) : std::string("0"));
-      out << ',' << (an.radii.lower_bound[k][q] ? "E" : "") << '\n';
+      out << ',' << radius_flag(an.radii, k, q) << '\n';
     }
 }
 
@@ -170,12 +176,14 @@ void write_report(std::ostream& out, const Analysis& an, const Context& ctx) {
     out << "RMW (range of that peak): " << fixed(vmax->peak_radius_km, 1) << " km ("
         << fixed(vmax->peak_radius_km / kKmPerNmi, 1) << " n mi)\n";
   }
-  out << "\nWind radii, n mi (outermost 10-s mean at the threshold; E: data end above it, a lower bound):\n";
+  out << "\nWind radii, n mi (outermost 10-s mean at the threshold; E: data end above it, a lower bound;\n"
+         "U: unknown, the quadrant's data do not show the crossing; 0: not reached inside the RMW or "
+         "beyond):\n";
   out << "  kt      NE       SE       SW       NW\n";
   for (std::size_t k = 0; k < 3; ++k) {
     out << "  " << static_cast<int>(kRadiiThresholdsKt[k]);
     for (std::size_t q = 0; q < 4; ++q) {
-      std::string cell = an.radii.has_data[q] ? fixed(an.radii.km[k][q] / kKmPerNmi, 1) : "-";
+      std::string cell = an.radii.unknown[k][q] ? "U" : fixed(an.radii.km[k][q] / kKmPerNmi, 1);
       if (an.radii.lower_bound[k][q]) cell += " E";
       char buf[32];
       std::snprintf(buf, sizeof buf, "%9s", cell.c_str());
@@ -250,7 +258,8 @@ void write_fdeck(std::ostream& out, const Analysis& an, const Context& ctx) {
     f[16] = std::to_string(static_cast<int>(kRadiiThresholdsKt[k]));
     f[17] = "NEQ";
     for (std::size_t q = 0; q < 4; ++q) {
-      if (an.radii.has_data[q]) f[18 + q] = nmi_int(an.radii.km[k][q]);
+      // An unknown radius is left blank, as the format does for a field the fix does not provide.
+      if (!an.radii.unknown[k][q]) f[18 + q] = nmi_int(an.radii.km[k][q]);
       if (an.radii.lower_bound[k][q]) f[22 + q] = "E";
     }
     f[55] = "SFMR 10-s mean radii";
@@ -269,16 +278,34 @@ void write_radial_data(std::ostream& out, const Analysis& an, const Context& ctx
   }
 }
 
-void write_plan_data(std::ostream& out, const Analysis& an, const Context& ctx) {
+PlanExtent write_plan_data(std::ostream& out, const Analysis& an, const Context& ctx) {
+  PlanExtent e;
+  auto widen = [&e](double x, double y) {
+    e.x0 = std::min(e.x0, x);
+    e.x1 = std::max(e.x1, x);
+    e.y0 = std::min(e.y0, y);
+    e.y1 = std::max(e.y1, y);
+  };
   for (std::size_t f = 0; f < ctx.flights.size(); ++f) {
     const Series& s = ctx.flights[f];
     for (std::size_t i = 0; i < s.t.size(); ++i) {
       const double r = an.range_km[f][i], b = an.bearing_deg[f][i] * std::numbers::pi / 180.0;
-      if (!std::isfinite(r) || !std::isfinite(s.wind[i]) || r > 250.0) continue;
+      if (an.leg_of[f][i] == 0 || !std::isfinite(r) || !std::isfinite(s.wind[i])) continue;
       out << fixed(r * std::sin(b), 2) << ' ' << fixed(r * std::cos(b), 2) << ' ' << fixed(s.wind[i], 2)
           << '\n';
+      widen(r * std::sin(b), r * std::cos(b));
+      ++e.points;
     }
   }
+  // The quarter circles of the radii: quadrant q spans the signs (east, north) below.
+  const double east[] = {1, 1, -1, -1}, north[] = {1, -1, -1, 1};
+  for (std::size_t k = 0; k < 3; ++k)
+    for (std::size_t q = 0; q < 4; ++q)
+      if (std::isfinite(an.radii.km[k][q]) && e.points > 0) {
+        widen(0.0, 0.0);
+        widen(east[q] * an.radii.km[k][q], north[q] * an.radii.km[k][q]);
+      }
+  return e;
 }
 
 void write_storm_nc(const std::string& path, const Analysis& an, const Context& ctx) {

@@ -2,6 +2,7 @@
 // aircraft fixes and the storm-relative netCDF file.
 #pragma once
 
+#include <cmath>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -36,8 +37,14 @@ void write_fdeck(std::ostream& out, const Analysis& an, const Context& ctx);
 void write_storm_nc(const std::string& path, const Analysis& an, const Context& ctx);
 
 // Data for the plots: "range_km wind leg" per retrieved leg second (blank line between legs), and
-// "x_km y_km wind" in storm-relative kilometres.
+// "x_km y_km wind" in storm-relative kilometres per retrieved leg second.
 void write_radial_data(std::ostream& out, const Analysis& an, const Context& ctx);
-void write_plan_data(std::ostream& out, const Analysis& an, const Context& ctx);
+
+// What the plan's data span, km east (x) and north (y) of the centre, with the wind radii's quarter circles.
+struct PlanExtent {
+  double x0 = HUGE_VAL, x1 = -HUGE_VAL, y0 = HUGE_VAL, y1 = -HUGE_VAL;
+  std::size_t points = 0;
+};
+PlanExtent write_plan_data(std::ostream& out, const Analysis& an, const Context& ctx);
 
 }  // namespace sfmr::storm

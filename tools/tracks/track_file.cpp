@@ -111,8 +111,10 @@ double date_time(const std::vector<std::string>& f, std::size_t index, std::size
   return double{kSecondsPerDay} * static_cast<double>(days_from_civil(y, mo, d)) + 3600.0 * h + 60.0 * mi;
 }
 
-std::string atcf_id(const std::vector<std::string>& f) {
+std::string atcf_id(const std::vector<std::string>& f, bool blank_allowed) {
   const std::string& basin = f[0];
+  // sfmrstorm's own fixes of a storm it was given no track for: blank basin and cyclone number.
+  if (blank_allowed && basin.empty() && f[1].empty()) return "unnumbered-" + f[2].substr(0, 4);
   if (basin.size() != 2 || !std::isupper(static_cast<unsigned char>(basin[0])) ||
       !std::isupper(static_cast<unsigned char>(basin[1])))
     throw LineError("field 1 (basin) '" + basin + "' is not a basin");
@@ -201,7 +203,7 @@ TrackFile parse_track_file(std::string_view text) {
           p.vmax_kt = optional_field(f, 9, "Vmax", true);
           p.rmw_nmi = optional_field(f, 20, "RMW", true);
           bdeck_radii(f, p);
-          add_point(storms, order, atcf_id(f), f.size() >= 28 ? f[27] : "", p);
+          add_point(storms, order, atcf_id(f, false), f.size() >= 28 ? f[27] : "", p);
           break;
         }
         case TrackFormat::kFdeck: {
@@ -213,7 +215,7 @@ TrackFile parse_track_file(std::string_view text) {
           p.lon = coordinate(f, 9, 100, false);
           p.vmax_kt = optional_field(f, 12, "wind speed", true);
           p.rmw_nmi = optional_field(f, 28, "RMW", true);
-          add_point(storms, order, atcf_id(f), "", p);
+          add_point(storms, order, atcf_id(f, true), "", p);
           break;
         }
         case TrackFormat::kHurdat2: {
@@ -270,13 +272,26 @@ TrackFile parse_track_file(std::string_view text) {
   return file;
 }
 
+std::string counted_list(const std::vector<std::string>& items, const std::string& one,
+                         const std::string& many) {
+  std::string out = std::to_string(items.size()) + " " + (items.size() == 1 ? one : many) + ":";
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    // The first nine and the last when there are more than ten.
+    if (items.size() > 10 && i == 9) out += " ...";
+    if (items.size() > 10 && i >= 9 && i + 1 < items.size()) continue;
+    out += " " + items[i];
+  }
+  return out;
+}
+
 const StormTrack& choose_storm(const TrackFile& file, const std::string& id) {
-  std::string names;
-  for (const StormTrack& s : file.storms) names += (names.empty() ? "" : " ") + s.id;
+  std::vector<std::string> ids;
+  for (const StormTrack& s : file.storms) ids.push_back(s.id);
+  const std::string names = counted_list(ids, "storm", "storms");
   if (file.storms.empty()) throw std::runtime_error("the track file holds no centre positions");
   if (id.empty()) {
     if (file.storms.size() == 1) return file.storms.front();
-    throw std::runtime_error("the track file holds several storms (" + names + "): choose one with --storm");
+    throw std::runtime_error("the track file holds " + names + "; choose one with --storm");
   }
   for (const StormTrack& s : file.storms)
     if (s.id == id) return s;

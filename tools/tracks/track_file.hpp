@@ -1,6 +1,8 @@
 // Storm tracks from the three exchange formats: ATCF b-deck (best track), ATCF f-deck (fixes; the centre
 // fixes are read) and HURDAT2, recognised from their content. Storms are keyed by basin, number and year
-// (AL092024), never by name. Every fault names the file's line and the field.
+// (AL092024), never by name; f-deck fixes with a blank basin and cyclone number (sfmrstorm's own, made
+// without a track) belong to the storm "unnumbered-YYYY" of their year. Every fault names the file's line and
+// the field.
 //
 // Positions: b-deck tenths of a degree (245N), f-deck hundredths (2441N), HURDAT2 degrees (24.5N). Zeros
 // (ATCF) and -999 (HURDAT2) in Vmax and RMW are missing (NaN), never zero.
@@ -41,6 +43,10 @@ struct TrackFile {
 // Parses the text of a track file. Throws std::runtime_error "line N: ..." for a malformed line, or
 // "not an ATCF b-deck, f-deck or HURDAT2 file" when the first data line fits none of them.
 TrackFile parse_track_file(std::string_view text);
+
+// "3 storms: AL012020 AL022020 AL032020"; more than ten items as the first nine, "...", and the last.
+std::string counted_list(const std::vector<std::string>& items, const std::string& one,
+                         const std::string& many);
 
 // The storm `id`, or the only storm when `id` is empty. Throws std::runtime_error naming the storms found
 // when the id is not there or a choice is needed.

@@ -1,0 +1,120 @@
+// The wind radii and their flags on radial legs through a still vortex of known profile: a quadrant sampled
+// only outside the crossing (U), one sampled inside the RMW below the threshold (0), data ending above the
+// threshold (E), too few means (U), and a leg along a quadrant boundary with the centre 20 m either side.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "core/constants.hpp"
+#include "storm/analysis.hpp"
+
+namespace sfmr::storm {
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kRmw = 30.0;  // km
+
+// Wind of the vortex at r km: rising linearly to vmax at the RMW, then vmax (RMW / r)^0.6.
+double profile(double vmax, double r) {
+  return r < kRmw ? vmax * r / kRmw : vmax * std::pow(kRmw / r, 0.6);
+}
+
+// Where the profile falls to `wind` outside the RMW, km.
+double crossing(double vmax, double wind) {
+  return kRmw * std::pow(wind / vmax, -1.0 / 0.6);
+}
+
+struct Track {
+  double bearing, r0, r1;  // deg, km: a radial leg from r0 to r1
+};
+
+struct Case {
+  const char* name;
+  double vmax;  // m/s
+  std::vector<Track> legs;
+  double shift_km;  // the centre lies this far north of the legs' origin
+  std::size_t threshold, quadrant;
+  char flag;   // 'E', 'U' or ' '
+  double nmi;  // the radius in n mi, NaN when unknown; the crossing when negative
+};
+
+Radii radii_of(const Case& c) {
+  const Plane plane = Plane::at(26.0, -85.0);
+  Series s;
+  s.name = c.name;
+  std::vector<Leg> legs;
+  // A leg through the core in the SW quadrant gives the storm's RMW.
+  std::vector<Track> tracks = c.legs;
+  tracks.push_back({225.0, 1.0, 60.0});
+  for (const Track& tr : tracks) {
+    Leg leg;
+    leg.begin = s.t.size();
+    const double b = tr.bearing * 3.141592653589793 / 180.0;
+    for (double r = tr.r0; r <= tr.r1; r += 0.13) {  // 130 m/s
+      double lat = 0.0, lon = 0.0;
+      plane.to_latlon(r * std::sin(b), r * std::cos(b), lat, lon);
+      s.t.push_back(1.8e9 + static_cast<double>(s.t.size()));
+      s.lat.push_back(lat);
+      s.lon.push_back(lon);
+      s.wind.push_back(profile(c.vmax, r));
+      s.rain.push_back(0.0);
+      s.turn.push_back(0);
+    }
+    leg.end = s.t.size();
+    leg.has_peak = tr.r0 < kRmw && tr.r1 > kRmw;
+    leg.peak = c.vmax;
+    leg.peak_radius_km = kRmw;
+    legs.push_back(leg);
+  }
+  const CentreFn centre = [plane, &c](double, double& lat, double& lon) {
+    plane.to_latlon(0.0, c.shift_km, lat, lon);
+  };
+  return wind_radii({s}, legs, centre);
+}
+
+TEST(StormRadii, FlagsSayWhatTheDataShow) {
+  const double r34 = crossing(40.0, 34.0 * kMsPerKt) / kKmPerNmi;
+  const Case cases[] = {
+      {"sampled only outside the 64-kt crossing: unknown", 40.0, {{45.0, 60.0, 150.0}}, 0.0, 2, 0, 'U', kNaN},
+      {"the same leg shows the 34-kt crossing", 40.0, {{45.0, 60.0, 150.0}}, 0.0, 0, 0, ' ', -1.0},
+      {"inside the RMW and below 64 kt: not reached", 30.0, {{45.0, 2.0, 150.0}}, 0.0, 2, 0, ' ', 0.0},
+      {"data end above 34 kt: lower bound", 40.0, {{45.0, 2.0, 90.0}}, 0.0, 0, 0, 'E', 90.0 / kKmPerNmi},
+      {"too few means: unknown", 40.0, {{45.0, 100.0, 103.0}}, 0.0, 0, 0, 'U', kNaN},
+      {"not sampled at all: unknown, never 0", 40.0, {}, 0.0, 1, 1, 'U', kNaN},
+      {"leg on the NE/SE boundary, centre 20 m north: NE", 40.0, {{90.0, 2.0, 150.0}}, 0.02, 0, 0, ' ', -1.0},
+      {"leg on the NE/SE boundary, centre 20 m north: SE", 40.0, {{90.0, 2.0, 150.0}}, 0.02, 0, 1, ' ', -1.0},
+      {"leg on the NE/SE boundary, centre 20 m south: NE",
+       40.0,
+       {{90.0, 2.0, 150.0}},
+       -0.02,
+       0,
+       0,
+       ' ',
+       -1.0},
+      {"leg on the NE/SE boundary, centre 20 m south: SE",
+       40.0,
+       {{90.0, 2.0, 150.0}},
+       -0.02,
+       0,
+       1,
+       ' ',
+       -1.0},
+  };
+  for (const Case& c : cases) {
+    const Radii r = radii_of(c);
+    const std::size_t k = c.threshold, q = c.quadrant;
+    EXPECT_EQ(r.unknown[k][q], c.flag == 'U') << c.name;
+    EXPECT_EQ(r.lower_bound[k][q], c.flag == 'E') << c.name;
+    const double want = c.nmi < 0.0 ? r34 : c.nmi;
+    if (std::isnan(want))
+      EXPECT_TRUE(std::isnan(r.km[k][q])) << c.name << ": " << r.km[k][q];
+    else
+      EXPECT_NEAR(r.km[k][q] / kKmPerNmi, want, 0.5) << c.name;
+  }
+}
+
+}  // namespace
+}  // namespace sfmr::storm
