@@ -866,8 +866,9 @@ void seek_passes(const std::vector<Series>& flights, const Plane& plane, const C
     const Series& s = flights[f];
     std::vector<double> w60(s.t.size(), kNaN), w10(s.t.size(), kNaN);
     for (const auto& [a, b] : segments(s)) {
+      const double t_first = s.t[a], t_last = s.t[b - 1];  // a lambda may not capture a structured binding
       const bool has = std::any_of(known.begin(), known.end(), [&](const Pass& p) {
-        return p.flight == f && p.time >= s.t[a] && p.time <= s.t[b - 1];
+        return p.flight == f && p.time >= t_first && p.time <= t_last;
       });
       if (has) continue;
       std::size_t c = a;
