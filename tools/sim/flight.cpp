@@ -241,14 +241,24 @@ bool over_land(const SstField* field, double lat, double lon) {
   return sst == -1.0f;
 }
 
-int write_flight(const FlightOptions& o, const Storm& storm, const Radiometer& radiometer,
-                 const SstField* field, std::ostream& raw_file, std::ostream& truth,
-                 std::vector<ByteRange>* damaged) {
-  Rng rng(o.seed);
-  // Binary damage draws from its own sequence, so that a flight without it is the same as before it existed.
-  Rng binary_rng(o.seed ^ 0x9e3779b97f4a7c15u);
-  std::ostringstream raw;  // the whole raw file, of which `o.keep` is written at the end
-  auto write_record = [&](std::string line) {
+namespace {
+
+// What a second's measurements are simulated from.
+struct FlightScene {
+  const Storm& storm;
+  const Radiometer& radiometer;
+  const SstField* field;
+  const Track& track;
+};
+
+// The raw file as it is written, with the damage of the options: garbled lines from `rng`, binary damage
+// from a sequence of its own (so that a flight without it is the same as before it existed), and the byte
+// ranges of the damaged records when `damaged` is given.
+struct RawWriter {
+  RawWriter(const FlightOptions& o, Rng& rng, std::vector<ByteRange>* damaged)
+      : o(o), rng(rng), binary_rng(o.seed ^ 0x9e3779b97f4a7c15u), damaged(damaged) {}
+
+  void record(std::string line) {
     std::string original = damaged ? line : std::string();
     const bool binary = o.binary_damage > 0.0 && binary_rng.chance(o.binary_damage);
     if (binary) damage_binary(line, binary_rng);
@@ -256,7 +266,54 @@ int write_flight(const FlightOptions& o, const Storm& storm, const Radiometer& r
     if (write_line(raw, std::move(line), o.damage, rng) || binary) {
       if (damaged) damaged->push_back({begin, static_cast<std::size_t>(raw.tellp()), std::move(original)});
     }
-  };
+  }
+
+  const FlightOptions& o;
+  Rng& rng;
+  Rng binary_rng;
+  std::vector<ByteRange>* damaged;
+  std::ostringstream raw;  // the whole raw file, of which `o.keep` is written at the end
+};
+
+// The two "%B" channel measurements of second t, stepping through the six channels, at the half seconds;
+// `air_k` is the second's air temperature (K) and `th` the thermal temperatures of its "%T" line.
+void write_channel_records(RawWriter& w, const FlightScene& scene, int t, double air_k,
+                           const std::array<float, 8>& th) {
+  for (int half = 0; half < 2; ++half) {
+    const int ch = (2 * t + half) % 6;
+    const auto k = static_cast<std::size_t>(ch);
+    const AircraftState m = aircraft_at(scene.track, scene.storm, t + 0.5 * half);
+    const double wind = scene.storm.wind(m.lat, m.lon, t + 0.5 * half);
+    const double rain = scene.storm.rain(m.lat, m.lon, t + 0.5 * half);
+    const double sst = sst_climatology(m.lat, m.lon);
+    double tb = 0.0;
+    if (over_land(scene.field, m.lat, m.lon)) {
+      tb = 276.0 + 3.0 * std::sin(t / 97.0);  // land: emissivity near 0.92 at 300 K
+    } else {
+      std::array<float, 6> emis{};
+      klsw_loop(scene.radiometer.freq, static_cast<float>(sst), emis, scene.radiometer.serial, 6);
+      const std::array<float, 2> state = {static_cast<float>(model_wind_for(wind, rain)),
+                                          static_cast<float>(rain)};
+      tb = tbsfmr(scene.radiometer.freq[k], static_cast<float>(sst + kKelvinOffset),
+                  static_cast<float>(m.alt), static_cast<float>(air_k), emis[k], state);
+    }
+    tb += w.o.noise * w.rng.normal();
+    const std::int32_t hot = 40000 + static_cast<std::int32_t>(std::lround(200.0 * std::sin(t / 1000.0)));
+    const auto c = counts_for_ratio(ratio_for_tb(scene.radiometer.coef[k], th, tb), hot);
+    w.record(
+        csv({"%B", std::to_string(ch), std::to_string(c[0]), std::to_string(c[1]), std::to_string(c[2])}));
+  }
+}
+
+}  // namespace
+
+int write_flight(const FlightOptions& o, const Storm& storm, const Radiometer& radiometer,
+                 const SstField* field, std::ostream& raw_file, std::ostream& truth,
+                 std::vector<ByteRange>* damaged) {
+  Rng rng(o.seed);
+  RawWriter w(o, rng, damaged);
+  std::ostringstream& raw = w.raw;
+  auto write_record = [&w](std::string line) { w.record(std::move(line)); };
   const int seconds = static_cast<int>(std::lround(o.hours * 3600.0));
   const FlightPlan plan = flight_plan(o, storm, seconds);
   const Track track = plan_track(plan, o, seconds);
@@ -310,30 +367,7 @@ int write_flight(const FlightOptions& o, const Storm& storm, const Radiometer& r
         csv({"%R", stamp, num(onboard_ws, 1), num(onboard_rr, 1), num(0.3 + 0.2 * std::fabs(rng.normal()), 2),
              "0", land ? "00100000000" : "00000000000"}));
 
-    // Two channel measurements per second, stepping through the six channels.
-    for (int half = 0; half < 2; ++half) {
-      const int ch = (2 * t + half) % 6;
-      const auto k = static_cast<std::size_t>(ch);
-      const AircraftState m = aircraft_at(track, storm, t + 0.5 * half);
-      const double w = storm.wind(m.lat, m.lon, t + 0.5 * half);
-      const double r = storm.rain(m.lat, m.lon, t + 0.5 * half);
-      const double s = sst_climatology(m.lat, m.lon);
-      double tb = 0.0;
-      if (over_land(field, m.lat, m.lon)) {
-        tb = 276.0 + 3.0 * std::sin(t / 97.0);  // land: emissivity near 0.92 at 300 K
-      } else {
-        std::array<float, 6> emis{};
-        klsw_loop(radiometer.freq, static_cast<float>(s), emis, radiometer.serial, 6);
-        const std::array<float, 2> state = {static_cast<float>(model_wind_for(w, r)), static_cast<float>(r)};
-        tb = tbsfmr(radiometer.freq[k], static_cast<float>(s + kKelvinOffset), static_cast<float>(m.alt),
-                    static_cast<float>(air_k), emis[k], state);
-      }
-      tb += o.noise * rng.normal();
-      const std::int32_t hot = 40000 + static_cast<std::int32_t>(std::lround(200.0 * std::sin(t / 1000.0)));
-      const auto c = counts_for_ratio(ratio_for_tb(radiometer.coef[k], th_state.sfmr.Th, tb), hot);
-      write_record(
-          csv({"%B", std::to_string(ch), std::to_string(c[0]), std::to_string(c[1]), std::to_string(c[2])}));
-    }
+    write_channel_records(w, {storm, radiometer, field, track}, t, air_k, th_state.sfmr.Th);
   }
   const std::string text = raw.str();
   const auto kept = static_cast<std::size_t>(std::clamp(o.keep, 0.0, 1.0) * static_cast<double>(text.size()));
