@@ -7,6 +7,7 @@
 #include <functional>
 #include <stdexcept>
 
+#include "common/time_text.hpp"
 #include "core/calendar.hpp"
 #include "core/constants.hpp"
 #include "recon/message_text.hpp"
@@ -414,10 +415,7 @@ std::string degrees(double v, int digits) {
 }
 
 std::string clock(double second_of_day) {
-  const long s = std::lround(second_of_day);
-  char out[64];
-  std::snprintf(out, sizeof out, "%02ld:%02ld:%02ldZ", s / 3600, s % 3600 / 60, s % 60);
-  return out;
+  return tool::clock_text(std::lround(second_of_day)) + "Z";
 }
 
 std::string speed(double kt) {

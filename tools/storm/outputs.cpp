@@ -17,11 +17,6 @@ namespace {
 
 const char* const kQuadrants[] = {"NE", "SE", "SW", "NW"};
 
-// Fixed decimals without padding; empty for NaN.
-std::string fixed(double v, int decimals) {
-  return format_trimmed(v, decimals);
-}
-
 struct Clock {
   int y, mo, d, h, mi, s;
 };
@@ -78,22 +73,16 @@ const char* radius_flag(const Radii& r, std::size_t k, std::size_t q) {
 
 }  // namespace
 
-std::string iso_time(double t) {
-  const Clock c = clock_of(t);
-  char s[32];
-  std::snprintf(s, sizeof s, "%04d-%02d-%02dT%02d:%02d:%02dZ", c.y, c.mo, c.d, c.h, c.mi, c.s);
-  return s;
-}
-
 void write_centres_csv(std::ostream& out, const Analysis& an, const Context& ctx) {
   out << "time,lat,lon,source,accuracy_km\n";
   for (const Pass& p : an.passes) {
-    out << iso_time(p.time) << ',' << fixed(p.lat, 4) << ',' << fixed(p.lon, 4) << ",flight,"
-        << fixed(p.accuracy_km, 2) << '\n';
+    out << iso_time(p.time) << ',' << format_trimmed(p.lat, 4) << ',' << format_trimmed(p.lon, 4)
+        << ",flight," << format_trimmed(p.accuracy_km, 2) << '\n';
     if (ctx.track) {
       double lat = 0.0, lon = 0.0;
       track_position(*ctx.track, p.time, lat, lon);
-      out << iso_time(p.time) << ',' << fixed(lat, 4) << ',' << fixed(lon, 4) << ",track,\n";
+      out << iso_time(p.time) << ',' << format_trimmed(lat, 4) << ',' << format_trimmed(lon, 4)
+          << ",track,\n";
     }
   }
 }
@@ -106,10 +95,11 @@ void write_legs_csv(std::ostream& out, const Analysis& an, const Context& ctx) {
     out << s.name << ',' << leg.number << ',' << (leg.inbound ? "inbound" : "outbound") << ','
         << iso_time(s.t[leg.begin]) << ',' << iso_time(s.t[leg.end - 1]) << ',';
     if (leg.has_peak)
-      out << fixed(leg.bearing_deg, 1) << ',' << fixed(leg.peak, 2) << ',' << iso_time(leg.peak_time) << ','
-          << fixed(leg.peak_lat, 4) << ',' << fixed(leg.peak_lon, 4) << ',' << fixed(leg.peak_radius_km, 2)
-          << ',' << fixed(leg.peak_rain, 2) << ',' << fixed(leg.peak_error, 2) << ','
-          << fixed(leg.peak_radius_error_km, 2) << '\n';
+      out << format_trimmed(leg.bearing_deg, 1) << ',' << format_trimmed(leg.peak, 2) << ','
+          << iso_time(leg.peak_time) << ',' << format_trimmed(leg.peak_lat, 4) << ','
+          << format_trimmed(leg.peak_lon, 4) << ',' << format_trimmed(leg.peak_radius_km, 2) << ','
+          << format_trimmed(leg.peak_rain, 2) << ',' << format_trimmed(leg.peak_error, 2) << ','
+          << format_trimmed(leg.peak_radius_error_km, 2) << '\n';
     else
       out << ",,,,,,,,\n";
   }
@@ -123,7 +113,8 @@ void write_radii_csv(std::ostream& out, const Analysis& an) {
       // A threshold the data show is not reached is written as 0, as the exchange formats do; an unknown
       // radius is empty, flagged U.
       if (!an.radii.unknown[k][q])
-        out << (an.radii.km[k][q] > 0.0 ? fixed(an.radii.km[k][q] / kKmPerNmi, 1) : std::string("0"));
+        out << (an.radii.km[k][q] > 0.0 ? format_trimmed(an.radii.km[k][q] / kKmPerNmi, 1)
+                                        : std::string("0"));
       out << ',' << radius_flag(an.radii, k, q) << '\n';
     }
 }
@@ -141,19 +132,22 @@ void write_report(std::ostream& out, const Analysis& an, const Context& ctx) {
   if (an.centre_from_flight) {
     double dir = 0.0, speed = 0.0;
     motion_of(an, dir, speed);
-    out << "Storm motion: towards " << fixed(dir, 0) << " deg at " << fixed(speed, 1) << " m/s ("
-        << fixed(speed / kMsPerKt, 1) << " kt), fitted over " << an.passes.size() << " passes\n";
+    out << "Storm motion: towards " << format_trimmed(dir, 0) << " deg at " << format_trimmed(speed, 1)
+        << " m/s (" << format_trimmed(speed / kMsPerKt, 1) << " kt), fitted over " << an.passes.size()
+        << " passes\n";
   }
   out << "\nFixes (time, position, estimated error):\n";
   for (const Pass& p : an.passes) {
-    out << "  " << iso_time(p.time) << "  " << fixed(p.lat, 3) << ' ' << fixed(p.lon, 3) << "  +-"
-        << fixed(p.accuracy_km, 1) << " km (" << fixed(p.accuracy_km / kKmPerNmi, 1) << " n mi)";
+    out << "  " << iso_time(p.time) << "  " << format_trimmed(p.lat, 3) << ' ' << format_trimmed(p.lon, 3)
+        << "  +-" << format_trimmed(p.accuracy_km, 1) << " km ("
+        << format_trimmed(p.accuracy_km / kKmPerNmi, 1) << " n mi)";
     if (ctx.track) {
       double lat = 0.0, lon = 0.0, km = 0.0, b = 0.0;
       track_position(*ctx.track, p.time, lat, lon);
       range_bearing(lat, lon, p.lat, p.lon, km, b);
-      out << "  track " << fixed(lat, 3) << ' ' << fixed(lon, 3) << ", fix " << fixed(km, 1) << " km ("
-          << fixed(km / kKmPerNmi, 1) << " n mi) at " << fixed(b, 0) << " deg from it";
+      out << "  track " << format_trimmed(lat, 3) << ' ' << format_trimmed(lon, 3) << ", fix "
+          << format_trimmed(km, 1) << " km (" << format_trimmed(km / kKmPerNmi, 1) << " n mi) at "
+          << format_trimmed(b, 0) << " deg from it";
     }
     out << "\n";
   }
@@ -164,16 +158,16 @@ void write_report(std::ostream& out, const Analysis& an, const Context& ctx) {
     if (vmax == nullptr || leg.peak > vmax->peak) vmax = &leg;
     out << "  " << ctx.flights[leg.flight].name << " leg " << leg.number
         << (leg.inbound ? " inbound " : " outbound") << "  " << iso_time(leg.peak_time) << "  "
-        << fixed(leg.peak, 1) << " m/s (" << fixed(leg.peak / kMsPerKt, 0) << " kt) at "
-        << fixed(leg.bearing_deg, 0) << " deg " << fixed(leg.peak_radius_km, 1) << " km ("
-        << fixed(leg.peak_radius_km / kKmPerNmi, 1) << " n mi)\n";
+        << format_trimmed(leg.peak, 1) << " m/s (" << format_trimmed(leg.peak / kMsPerKt, 0) << " kt) at "
+        << format_trimmed(leg.bearing_deg, 0) << " deg " << format_trimmed(leg.peak_radius_km, 1) << " km ("
+        << format_trimmed(leg.peak_radius_km / kKmPerNmi, 1) << " n mi)\n";
   }
   if (vmax) {
     out << "\nVmax (largest 10-s mean of the retrieved wind on the legs; not a 1-min mean): "
-        << fixed(vmax->peak, 1) << " m/s (" << fixed(vmax->peak / kMsPerKt, 0) << " kt) at "
-        << iso_time(vmax->peak_time) << ", bearing " << fixed(vmax->bearing_deg, 0) << " deg\n";
-    out << "RMW (range of that peak): " << fixed(vmax->peak_radius_km, 1) << " km ("
-        << fixed(vmax->peak_radius_km / kKmPerNmi, 1) << " n mi)\n";
+        << format_trimmed(vmax->peak, 1) << " m/s (" << format_trimmed(vmax->peak / kMsPerKt, 0) << " kt) at "
+        << iso_time(vmax->peak_time) << ", bearing " << format_trimmed(vmax->bearing_deg, 0) << " deg\n";
+    out << "RMW (range of that peak): " << format_trimmed(vmax->peak_radius_km, 1) << " km ("
+        << format_trimmed(vmax->peak_radius_km / kKmPerNmi, 1) << " n mi)\n";
   }
   out << "\nWind radii, n mi (outermost 10-s mean at the threshold; E: data end above it, a lower bound;\n"
          "U: unknown, the quadrant's data do not show the crossing; 0: not reached inside the RMW or "
@@ -182,7 +176,7 @@ void write_report(std::ostream& out, const Analysis& an, const Context& ctx) {
   for (std::size_t k = 0; k < 3; ++k) {
     out << "  " << static_cast<int>(kRadiiThresholdsKt[k]);
     for (std::size_t q = 0; q < 4; ++q) {
-      std::string cell = an.radii.unknown[k][q] ? "U" : fixed(an.radii.km[k][q] / kKmPerNmi, 1);
+      std::string cell = an.radii.unknown[k][q] ? "U" : format_trimmed(an.radii.km[k][q] / kKmPerNmi, 1);
       if (an.radii.lower_bound[k][q]) cell += " E";
       char buf[32];
       std::snprintf(buf, sizeof buf, "%9s", cell.c_str());
@@ -199,9 +193,10 @@ void write_report(std::ostream& out, const Analysis& an, const Context& ctx) {
       sum += km;
       worst = std::max(worst, km);
     }
-    out << "\nAgreement with the track: fixes " << fixed(sum / static_cast<double>(an.passes.size()), 1)
-        << " km from it on average (" << fixed(sum / static_cast<double>(an.passes.size()) / kKmPerNmi, 1)
-        << " n mi), " << fixed(worst, 1) << " km at most\n";
+    out << "\nAgreement with the track: fixes "
+        << format_trimmed(sum / static_cast<double>(an.passes.size()), 1) << " km from it on average ("
+        << format_trimmed(sum / static_cast<double>(an.passes.size()) / kKmPerNmi, 1) << " n mi), "
+        << format_trimmed(worst, 1) << " km at most\n";
   }
 }
 
@@ -271,8 +266,8 @@ void write_radial_data(std::ostream& out, const Analysis& an, const Context& ctx
     const Series& s = ctx.flights[leg.flight];
     for (std::size_t i = leg.begin; i < leg.end; ++i)
       if (std::isfinite(s.wind[i]) && std::isfinite(an.range_km[leg.flight][i]))
-        out << fixed(an.range_km[leg.flight][i], 2) << ' ' << fixed(s.wind[i], 2) << ' ' << leg.number
-            << '\n';
+        out << format_trimmed(an.range_km[leg.flight][i], 2) << ' ' << format_trimmed(s.wind[i], 2) << ' '
+            << leg.number << '\n';
     out << "\n\n";
   }
 }
@@ -290,8 +285,8 @@ PlanExtent write_plan_data(std::ostream& out, const Analysis& an, const Context&
     for (std::size_t i = 0; i < s.t.size(); ++i) {
       const double r = an.range_km[f][i], b = an.bearing_deg[f][i] * std::numbers::pi / 180.0;
       if (an.leg_of[f][i] == 0 || !std::isfinite(r) || !std::isfinite(s.wind[i])) continue;
-      out << fixed(r * std::sin(b), 2) << ' ' << fixed(r * std::cos(b), 2) << ' ' << fixed(s.wind[i], 2)
-          << '\n';
+      out << format_trimmed(r * std::sin(b), 2) << ' ' << format_trimmed(r * std::cos(b), 2) << ' '
+          << format_trimmed(s.wind[i], 2) << '\n';
       widen(r * std::sin(b), r * std::cos(b));
       ++e.points;
     }
