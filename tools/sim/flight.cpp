@@ -242,9 +242,9 @@ struct FlightScene {
   const Track& track;
 };
 
-// The raw file as it is written, with the damage of the options: garbled lines from `rng`, binary damage
-// from a sequence of its own (so that a flight without it is the same as before it existed), and the byte
-// ranges of the damaged records when `damaged` is given.
+// The raw file as it is written, with the damage of the options: garbled lines from `rng`; binary damage
+// from a sequence of its own, so that a flight with it differs from one without only by that damage; the
+// byte ranges of the damaged records when `damaged` is given.
 struct RawWriter {
   RawWriter(const FlightOptions& o, Rng& rng, std::vector<ByteRange>* damaged)
       : o(o), rng(rng), binary_rng(o.seed ^ 0x9e3779b97f4a7c15u), damaged(damaged) {}
