@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <limits>
+#include <numbers>
 #include <string>
 #include <vector>
 
@@ -52,7 +53,7 @@ Radii radii_of(const Case& c) {
   for (const Track& tr : tracks) {
     Leg leg;
     leg.begin = s.t.size();
-    const double b = tr.bearing * 3.141592653589793 / 180.0;
+    const double b = tr.bearing * std::numbers::pi / 180.0;
     for (double r = tr.r0; r <= tr.r1; r += 0.13) {  // 130 m/s
       double lat = 0.0, lon = 0.0;
       plane.to_latlon(r * std::sin(b), r * std::cos(b), lat, lon);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -12,6 +13,7 @@
 #include "common/earth.hpp"
 #include "common/process.hpp"
 #include "common/publish.hpp"
+#include "common/time_text.hpp"
 #include "support/test_util.hpp"
 
 namespace sfmr::tool {
@@ -101,6 +103,23 @@ TEST(ToolCommon, FailedChildIsOneLine) {
        "prog: cannot run prog: No such file"},
   };
   for (const Case& c : cases) EXPECT_EQ(c.result.failure_line("prog", c.detail), c.expected) << c.name;
+}
+
+TEST(ToolCommon, TimesAreWrittenOnTheOneCalendar) {
+  // Seconds since 1970 and their texts: the epoch, a leap day, the last second of a day, halves rounded
+  // away from zero (onto the next day), a time before 1970 (floor division onto the day before), NaN.
+  struct Case {
+    double t;
+    const char* iso;
+  };
+  const Case cases[] = {{0.0, "1970-01-01T00:00:00Z"},
+                        {951782400.0, "2000-02-29T00:00:00Z"},
+                        {86399.0, "1970-01-01T23:59:59Z"},
+                        {86399.5, "1970-01-02T00:00:00Z"},
+                        {-0.5, "1969-12-31T23:59:59Z"},
+                        {-86400.0, "1969-12-31T00:00:00Z"},
+                        {std::nan(""), ""}};
+  for (const Case& c : cases) EXPECT_EQ(iso_time(c.t), c.iso) << "t = " << c.t;
 }
 
 TEST(ToolCommon, EarthModelIsWgs84) {

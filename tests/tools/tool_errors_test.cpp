@@ -119,7 +119,8 @@ std::string bad_input(Bad bad, const std::string& cut) {
 // and the bad inputs, in the working directory; inputs that belong to another flight: the raw file and
 // truth of a flight at noon (g.dat, g.truth.csv), f's truth mirrored into the other hemisphere
 // (moved.truth.csv), f's setup with channel 1 shifted by 0.1 GHz (shifted.setup) and with channel 5 disabled
-// (disabled.setup); and a campaign list of one flight without a valid position (nowhere.list).
+// (disabled.setup), f's truth cut to its first two seconds, which have no retrieval (early.truth.csv);
+// and a campaign list of one flight without a valid position (nowhere.list).
 void make_inputs() {
   const auto sim = [](std::vector<std::string> args) {
     args.insert(args.begin(), SFMR_SIM_BINARY);
@@ -151,6 +152,8 @@ void make_inputs() {
     moved += "\n";
   }
   write_file("moved.truth.csv", moved);
+  const std::vector<std::string> truth = lines_of(read_file("f.truth.csv"));
+  write_file("early.truth.csv", sfmr::testing::text_lines({truth.at(0), truth.at(1), truth.at(2)}));
   const ChildResult batch = run_child({.argv = {SFMR_BINARY}, .in_file = "f.answers"});
   ASSERT_EQ(batch.shell_status(), 0) << batch.out;
   write_file("console.txt", batch.out);
@@ -213,6 +216,9 @@ TEST(ToolErrors, OneLineAStatusAndNothingLeftBehind) {
       {.tool = "sfmrsummary", .args = {"f.OUT", "--truth", "IN"}, .bad = kNotThere},
       {.tool = "sfmrsummary", .args = {"f.OUT", "--truth", "g.truth.csv"}, .says = "does not overlap"},
       {.tool = "sfmrsummary", .args = {"f.OUT", "--truth", "moved.truth.csv"}, .says = "km from the flight"},
+      {.tool = "sfmrsummary",
+       .args = {"f.OUT", "--truth", "early.truth.csv"},
+       .says = "shares no second with a retrieval"},
       {.tool = "sfmrsummary", .args = {"f.OUT", "--setup", "shifted.setup"}, .says = "misfit SFQF"},
       {.tool = "sfmrsummary",
        .args = {"f.OUT", "--setup", "disabled.setup"},
@@ -229,7 +235,14 @@ TEST(ToolErrors, OneLineAStatusAndNothingLeftBehind) {
        .args = {"f.OUT", "--truth", "g.truth.csv", "-o", "p"},
        .says = "does not overlap"},
       {.tool = "sfmrplot", .args = {"f.OUT", "--truth", "moved.truth.csv", "-o", "p"}, .says = "km from"},
+      {.tool = "sfmrplot",
+       .args = {"f.OUT", "--truth", "early.truth.csv", "-o", "p"},
+       .says = "shares no second with a retrieval"},
       {.tool = "sfmrplot", .args = {"f.OUT", "--setup", "shifted.setup", "-o", "p"}, .says = "misfit SFQF"},
+      {.tool = "sfmrplot",
+       .args = {"f.OUT", "--setup", "disabled.setup", "-o", "p"},
+       .says = "channel 5 is disabled"},
+      {.tool = "sfmrplot", .args = {"f.OUT", "-o", "RO/"}},
       {.tool = "sfmrplot", .args = {"f.OUT", "-o"}, .status = 2},
       {.tool = "sfmrplot", .args = {"f.OUT", "--bogus"}, .status = 2},
       {.tool = "sfmr2nc", .args = {"IN", "f.dat", "-o", "f.nc"}, .bad = kAllBad, .cut = "f.OUT"},

@@ -10,6 +10,7 @@
 
 #include "archive/nc_clock.hpp"
 #include "archive/nc_file.hpp"
+#include "common/time_text.hpp"
 #include "core/constants.hpp"
 #include "core/text.hpp"
 #include "uncertainty/uncertainty.hpp"
@@ -41,8 +42,7 @@ int define(nc::File& f, const char* name, nc_type type, std::initializer_list<in
 std::string iso_time(std::int32_t day, std::int64_t elapsed) {
   const CalendarDate d = date_of_day(day + static_cast<std::int32_t>(elapsed / kSecondsPerDay));
   const std::int64_t sec = elapsed % kSecondsPerDay;
-  return iso_date(d) + "T" + format_I(sec / 3600, 2, 2) + ":" + format_I(sec % 3600 / 60, 2, 2) + ":" +
-         format_I(sec % 60, 2, 2) + "Z";
+  return iso_date(d) + "T" + tool::clock_text(sec) + "Z";
 }
 
 // Flag meanings of a channel set ("channel_0_WORD channel_1_WORD ...").

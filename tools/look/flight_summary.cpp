@@ -5,6 +5,7 @@
 #include <iomanip>
 #include <map>
 
+#include "common/time_text.hpp"
 #include "core/constants.hpp"
 #include "core/text.hpp"
 
@@ -163,8 +164,7 @@ int count_damaged_records(std::istream& console) {
 
 std::string clock_label(std::int64_t elapsed) {
   const std::int64_t day = elapsed / kSecondsPerDay, sec = elapsed % kSecondsPerDay;
-  std::string t =
-      format_I(sec / 3600, 2, 2) + ":" + format_I(sec % 3600 / 60, 2, 2) + ":" + format_I(sec % 60, 2, 2);
+  std::string t = tool::clock_text(sec);
   if (day > 0) t += " +" + std::to_string(day) + "d";
   return t;
 }

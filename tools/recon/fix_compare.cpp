@@ -12,21 +12,14 @@ namespace sfmr::recon {
 
 namespace {
 
-// Fixed decimals without padding; empty for NaN.
-std::string fixed(double v, int decimals) {
-  if (!std::isfinite(v)) return {};
-  if (decimals == 0) return std::to_string(std::lround(v));  // Fw.0 would end in a point
-  const std::string s = format_F(v, 24, decimals);
-  return s.substr(s.find_first_not_of(' '));
-}
-
 // The shortest of 0 to 2 decimals that writes `v` as given (3, 0.5, 0.25); empty for NaN.
 std::string plain(double v) {
   if (!std::isfinite(v)) return {};
   for (int d = 0; d < 2; ++d) {
-    if (std::fabs(v * std::pow(10.0, d) - std::round(v * std::pow(10.0, d))) < 1e-9) return fixed(v, d);
+    if (std::fabs(v * std::pow(10.0, d) - std::round(v * std::pow(10.0, d))) < 1e-9)
+      return format_trimmed(v, d);
   }
-  return fixed(v, 2);
+  return format_trimmed(v, 2);
 }
 
 }  // namespace
@@ -93,15 +86,16 @@ void write_fix_compare_csv(std::ostream& out, const FixComparison& c,
   out << "time,lat,lon,fix_time,fix_lat,fix_lon,fix_pressure_hpa,fix_accuracy_nmi,distance_km,"
          "time_difference_s\n";
   for (const FixPair& p : c.pairs) {
-    out << iso_time(p.fix.time) << ',' << fixed(p.fix.lat, 4) << ',' << fixed(p.fix.lon, 4) << ',';
+    out << iso_time(p.fix.time) << ',' << format_trimmed(p.fix.lat, 4) << ',' << format_trimmed(p.fix.lon, 4)
+        << ',';
     if (p.operational < 0) {
       out << ",,,,,,\n";
       continue;
     }
     const OperationalFix& o = operational[p.operational];
-    out << iso_time(o.time) << ',' << fixed(o.lat, 4) << ',' << fixed(o.lon, 4) << ','
-        << plain(o.pressure_hpa) << ',' << plain(o.accuracy_nmi) << ',' << fixed(p.distance_km, 3) << ','
-        << fixed(std::round(p.time_difference_s), 0) << '\n';
+    out << iso_time(o.time) << ',' << format_trimmed(o.lat, 4) << ',' << format_trimmed(o.lon, 4) << ','
+        << plain(o.pressure_hpa) << ',' << plain(o.accuracy_nmi) << ',' << format_trimmed(p.distance_km, 3)
+        << ',' << format_trimmed(std::round(p.time_difference_s), 0) << '\n';
   }
 }
 

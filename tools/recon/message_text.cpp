@@ -191,18 +191,6 @@ std::optional<double> utc_seconds(int year, int month, int day, int second_of_da
   return static_cast<double>(days) * kSecondsPerDay + second_of_day;
 }
 
-std::string iso_time(double t) {
-  const long sec = std::lround(t);
-  const long day = sec >= 0 ? sec / kSecondsPerDay : (sec - kSecondsPerDay + 1) / kSecondsPerDay;
-  const long in_day = sec - day * kSecondsPerDay;
-  int y = 0, mo = 0, d = 0;
-  civil_from_days(day, y, mo, d);
-  char s[40];
-  std::snprintf(s, sizeof s, "%04d-%02d-%02dT%02ld:%02ld:%02ldZ", y, mo, d, in_day / 3600, in_day % 3600 / 60,
-                in_day % 60);
-  return s;
-}
-
 std::string message_name(const Message& m, std::string_view detail) {
   std::string name = m.heading.empty() ? "message at line " + std::to_string(m.heading_line) : m.heading;
   if (!detail.empty()) name += " (" + std::string(detail) + ")";

@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/time_text.hpp"
+
 namespace sfmr::recon {
 
 // One line of a file, without its line end and trailing blanks; `number` counts from 1.
@@ -71,7 +73,7 @@ bool all_slashes(std::string_view s);
 std::optional<double> utc_seconds(int year, int month, int day, int second_of_day);
 
 // "YYYY-MM-DDThh:mm:ssZ", the time format of the storm tool's tables, from seconds since 1970.
-std::string iso_time(double t);
+using tool::iso_time;
 
 // "URNT15 KNHC 020423 (HDOB 51)": how a fault names its message.
 std::string message_name(const Message& m, std::string_view detail);

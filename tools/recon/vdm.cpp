@@ -7,6 +7,7 @@
 #include <functional>
 #include <stdexcept>
 
+#include "common/time_text.hpp"
 #include "core/calendar.hpp"
 #include "core/constants.hpp"
 #include "recon/message_text.hpp"
@@ -202,15 +203,36 @@ void mission_item(const Words& w, VortexFix& f) {
   f.observation = *ob;
 }
 
+// Item A: the day and time of the fix.
+void time_item(const Words& w, VortexFix& f) {
+  if (w.size() != 1) throw BadItem{};
+  f.second_of_day = clock_time(w[0], &f.day);
+}
+
+// Item G: the eye's shape and, unless NA, its diameter.
+void eye_item(const Words& w, VortexFix& f) {
+  f.eye_shape = w.empty() ? "" : w[0];
+  if (is_na(w)) return;
+  if (w.size() != 1) throw BadItem{};
+  f.eye_diameter_nmi = eye_diameter(w[0]);
+}
+
+// Item R: dew point / sea-surface temperature, deg C.
+void dew_point_item(const Words& w, VortexFix& f) {
+  if (is_na(w)) return;
+  const auto slash = static_cast<std::size_t>(std::find(w.begin(), w.end(), "/") - w.begin());
+  if (slash >= w.size()) throw BadItem{};
+  f.dew_point_c = celsius(w, 0, slash);
+  f.sea_surface_temperature_c = celsius(w, slash + 1, w.size());
+}
+
 void read_item(char letter, std::string_view text, VortexFix& f) {
   const bool slashes = letter >= 'P' && letter <= 'T';
   const Words w = upper_words(text, slashes);
   switch (letter) {
-    case 'A': {
-      if (w.size() != 1) throw BadItem{};
-      f.second_of_day = clock_time(w[0], &f.day);
+    case 'A':
+      time_item(w, f);
       break;
-    }
     case 'B':
       centre_item(w, f);
       break;
@@ -227,11 +249,7 @@ void read_item(char letter, std::string_view text, VortexFix& f) {
       f.eye_character = is_na(w) ? "" : std::string(trimmed_text(text));
       break;
     case 'G':
-      f.eye_shape = w.empty() ? "" : w[0];
-      if (!is_na(w)) {
-        if (w.size() != 1) throw BadItem{};
-        f.eye_diameter_nmi = eye_diameter(w[0]);
-      }
+      eye_item(w, f);
       break;
     case 'H':
       wind_item(w, nullptr, f.surface_inbound.speed_kt);
@@ -263,14 +281,9 @@ void read_item(char letter, std::string_view text, VortexFix& f) {
     case 'Q':
       temperature_item(w, f.temperature_inside_c, f.altitude_inside_m);
       break;
-    case 'R': {
-      if (is_na(w)) break;
-      const auto slash = static_cast<std::size_t>(std::find(w.begin(), w.end(), "/") - w.begin());
-      if (slash >= w.size()) throw BadItem{};
-      f.dew_point_c = celsius(w, 0, slash);
-      f.sea_surface_temperature_c = celsius(w, slash + 1, w.size());
+    case 'R':
+      dew_point_item(w, f);
       break;
-    }
     case 'S':
       f.fix_method = is_na(w) ? "" : std::string(trimmed_text(text));
       break;
@@ -402,10 +415,7 @@ std::string degrees(double v, int digits) {
 }
 
 std::string clock(double second_of_day) {
-  const long s = std::lround(second_of_day);
-  char out[64];
-  std::snprintf(out, sizeof out, "%02ld:%02ld:%02ldZ", s / 3600, s % 3600 / 60, s % 60);
-  return out;
+  return tool::clock_text(std::lround(second_of_day)) + "Z";
 }
 
 std::string speed(double kt) {

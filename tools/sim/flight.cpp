@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/earth.hpp"
+#include "common/time_text.hpp"
 #include "core/calendar.hpp"
 #include "core/console.hpp"
 #include "core/constants.hpp"
@@ -26,12 +27,6 @@ namespace sfmr::sim {
 namespace {
 
 constexpr std::int32_t kCountSpan = 20000;  // counts between the two references of a "%B" line
-
-// A number as the data system writes it: fixed decimals, no padding.
-std::string num(double v, int decimals) {
-  const std::string s = format_F(v, 24, decimals);
-  return std::string(s.substr(s.find_first_not_of(' ')));
-}
 
 // Fields joined by commas, as the records are written.
 std::string csv(std::initializer_list<std::string> fields) {
@@ -61,10 +56,6 @@ struct Date {
     return format_I(day, 2, 2) + "/" + format_I(month, 2, 2) + "/" + format_I(year, 4);
   }
 };
-
-std::string clock_text(std::int32_t sec) {
-  return format_I(sec / 3600, 2, 2) + ":" + format_I(sec % 3600 / 60, 2, 2) + ":" + format_I(sec % 60, 2, 2);
-}
 
 // Instrument temperature counts of one second: eight sensors drifting slowly about their working points.
 std::array<std::int32_t, 8> thermal_counts(double t) {
@@ -241,14 +232,24 @@ bool over_land(const SstField* field, double lat, double lon) {
   return sst == -1.0f;
 }
 
-int write_flight(const FlightOptions& o, const Storm& storm, const Radiometer& radiometer,
-                 const SstField* field, std::ostream& raw_file, std::ostream& truth,
-                 std::vector<ByteRange>* damaged) {
-  Rng rng(o.seed);
-  // Binary damage draws from its own sequence, so that a flight without it is the same as before it existed.
-  Rng binary_rng(o.seed ^ 0x9e3779b97f4a7c15u);
-  std::ostringstream raw;  // the whole raw file, of which `o.keep` is written at the end
-  auto write_record = [&](std::string line) {
+namespace {
+
+// What a second's measurements are simulated from.
+struct FlightScene {
+  const Storm& storm;
+  const Radiometer& radiometer;
+  const SstField* field;
+  const Track& track;
+};
+
+// The raw file as it is written, with the damage of the options: garbled lines from `rng`; binary damage
+// from a sequence of its own, so that a flight with it differs from one without only by that damage; the
+// byte ranges of the damaged records when `damaged` is given.
+struct RawWriter {
+  RawWriter(const FlightOptions& o, Rng& rng, std::vector<ByteRange>* damaged)
+      : o(o), rng(rng), binary_rng(o.seed ^ 0x9e3779b97f4a7c15u), damaged(damaged) {}
+
+  void record(std::string line) {
     std::string original = damaged ? line : std::string();
     const bool binary = o.binary_damage > 0.0 && binary_rng.chance(o.binary_damage);
     if (binary) damage_binary(line, binary_rng);
@@ -256,7 +257,54 @@ int write_flight(const FlightOptions& o, const Storm& storm, const Radiometer& r
     if (write_line(raw, std::move(line), o.damage, rng) || binary) {
       if (damaged) damaged->push_back({begin, static_cast<std::size_t>(raw.tellp()), std::move(original)});
     }
-  };
+  }
+
+  const FlightOptions& o;
+  Rng& rng;
+  Rng binary_rng;
+  std::vector<ByteRange>* damaged;
+  std::ostringstream raw;  // the whole raw file, of which `o.keep` is written at the end
+};
+
+// The two "%B" channel measurements of second t, stepping through the six channels, at the half seconds;
+// `air_k` is the second's air temperature (K) and `th` the thermal temperatures of its "%T" line.
+void write_channel_records(RawWriter& w, const FlightScene& scene, int t, double air_k,
+                           const std::array<float, 8>& th) {
+  for (int half = 0; half < 2; ++half) {
+    const int ch = (2 * t + half) % 6;
+    const auto k = static_cast<std::size_t>(ch);
+    const AircraftState m = aircraft_at(scene.track, scene.storm, t + 0.5 * half);
+    const double wind = scene.storm.wind(m.lat, m.lon, t + 0.5 * half);
+    const double rain = scene.storm.rain(m.lat, m.lon, t + 0.5 * half);
+    const double sst = sst_climatology(m.lat, m.lon);
+    double tb = 0.0;
+    if (over_land(scene.field, m.lat, m.lon)) {
+      tb = 276.0 + 3.0 * std::sin(t / 97.0);  // land: emissivity near 0.92 at 300 K
+    } else {
+      std::array<float, 6> emis{};
+      klsw_loop(scene.radiometer.freq, static_cast<float>(sst), emis, scene.radiometer.serial, 6);
+      const std::array<float, 2> state = {static_cast<float>(model_wind_for(wind, rain)),
+                                          static_cast<float>(rain)};
+      tb = tbsfmr(scene.radiometer.freq[k], static_cast<float>(sst + kKelvinOffset),
+                  static_cast<float>(m.alt), static_cast<float>(air_k), emis[k], state);
+    }
+    tb += w.o.noise * w.rng.normal();
+    const std::int32_t hot = 40000 + static_cast<std::int32_t>(std::lround(200.0 * std::sin(t / 1000.0)));
+    const auto c = counts_for_ratio(ratio_for_tb(scene.radiometer.coef[k], th, tb), hot);
+    w.record(
+        csv({"%B", std::to_string(ch), std::to_string(c[0]), std::to_string(c[1]), std::to_string(c[2])}));
+  }
+}
+
+}  // namespace
+
+int write_flight(const FlightOptions& o, const Storm& storm, const Radiometer& radiometer,
+                 const SstField* field, std::ostream& raw_file, std::ostream& truth,
+                 std::vector<ByteRange>* damaged) {
+  Rng rng(o.seed);
+  RawWriter w(o, rng, damaged);
+  std::ostringstream& raw = w.raw;
+  auto write_record = [&w](std::string line) { w.record(std::move(line)); };
   const int seconds = static_cast<int>(std::lround(o.hours * 3600.0));
   const FlightPlan plan = flight_plan(o, storm, seconds);
   const Track track = plan_track(plan, o, seconds);
@@ -275,24 +323,25 @@ int write_flight(const FlightOptions& o, const Storm& storm, const Radiometer& r
   for (int t = 0; t < seconds; ++t) {
     const std::int32_t sec = (o.start_sec + t) % kSecondsPerDay;
     if (t > 0 && sec == 0) date.advance();
-    const std::string stamp = date.text() + "," + clock_text(sec);
+    const std::string stamp = date.text() + "," + tool::clock_text(sec);
     const AircraftState a = aircraft_at(track, storm, t);
     const bool land = over_land(field, a.lat, a.lon);
     const double wind = storm.wind(a.lat, a.lon, t);
     const double rain = storm.rain(a.lat, a.lon, t);
     const double sst = sst_climatology(a.lat, a.lon);
     const double air_k = 283.15 - 0.0065 * (a.alt - 3000.0) + 0.4 * std::sin(t / 900.0);
-    truth << sec << ',' << num(wind, 3) << ',' << num(rain, 3) << ',' << num(a.lat, 4) << ',' << num(a.lon, 4)
-          << ',' << (land ? 1 : 0) << "\r\n";
+    truth << sec << ',' << format_trimmed(wind, 3) << ',' << format_trimmed(rain, 3) << ','
+          << format_trimmed(a.lat, 4) << ',' << format_trimmed(a.lon, 4) << ',' << (land ? 1 : 0) << "\r\n";
 
     const bool in_gap = o.gap_seconds > 0 && t >= gap_start && t < gap_start + o.gap_seconds;
     if (!in_gap && !rng.chance(o.drop_acft)) {
       // The aircraft's sensor reports true kelvin (273.15); the processing converts back with its own offset.
       const double sst_k = land ? 305.0 : sst + 273.15 + 0.3 * rng.normal();
-      write_record(csv({"%A", stamp, num(a.lat, 4), num(a.lon, 4), num(a.alt, 1), num(a.pitch, 2),
-                        num(a.roll, 2), num(air_k, 2), num(sst_k, 2), num(a.alt + 15.0, 1), num(a.heading, 1),
-                        num(130.0 + 2.0 * rng.normal(), 1), num(701.0 - 0.01 * (a.alt - 3000.0), 1),
-                        num(1.15 * wind, 1)}));
+      write_record(csv({"%A", stamp, format_trimmed(a.lat, 4), format_trimmed(a.lon, 4),
+                        format_trimmed(a.alt, 1), format_trimmed(a.pitch, 2), format_trimmed(a.roll, 2),
+                        format_trimmed(air_k, 2), format_trimmed(sst_k, 2), format_trimmed(a.alt + 15.0, 1),
+                        format_trimmed(a.heading, 1), format_trimmed(130.0 + 2.0 * rng.normal(), 1),
+                        format_trimmed(701.0 - 0.01 * (a.alt - 3000.0), 1), format_trimmed(1.15 * wind, 1)}));
     }
 
     const std::array<std::int32_t, 8> counts = thermal_counts(t);
@@ -306,34 +355,11 @@ int write_flight(const FlightOptions& o, const Storm& storm, const Radiometer& r
 
     const double onboard_ws = land ? 0.0 : std::max(0.0, wind + 0.8 * rng.normal());
     const double onboard_rr = land ? 0.0 : std::max(0.0, rain + 0.4 * rng.normal());
-    write_record(
-        csv({"%R", stamp, num(onboard_ws, 1), num(onboard_rr, 1), num(0.3 + 0.2 * std::fabs(rng.normal()), 2),
-             "0", land ? "00100000000" : "00000000000"}));
+    write_record(csv({"%R", stamp, format_trimmed(onboard_ws, 1), format_trimmed(onboard_rr, 1),
+                      format_trimmed(0.3 + 0.2 * std::fabs(rng.normal()), 2), "0",
+                      land ? "00100000000" : "00000000000"}));
 
-    // Two channel measurements per second, stepping through the six channels.
-    for (int half = 0; half < 2; ++half) {
-      const int ch = (2 * t + half) % 6;
-      const auto k = static_cast<std::size_t>(ch);
-      const AircraftState m = aircraft_at(track, storm, t + 0.5 * half);
-      const double w = storm.wind(m.lat, m.lon, t + 0.5 * half);
-      const double r = storm.rain(m.lat, m.lon, t + 0.5 * half);
-      const double s = sst_climatology(m.lat, m.lon);
-      double tb = 0.0;
-      if (over_land(field, m.lat, m.lon)) {
-        tb = 276.0 + 3.0 * std::sin(t / 97.0);  // land: emissivity near 0.92 at 300 K
-      } else {
-        std::array<float, 6> emis{};
-        klsw_loop(radiometer.freq, static_cast<float>(s), emis, radiometer.serial, 6);
-        const std::array<float, 2> state = {static_cast<float>(model_wind_for(w, r)), static_cast<float>(r)};
-        tb = tbsfmr(radiometer.freq[k], static_cast<float>(s + kKelvinOffset), static_cast<float>(m.alt),
-                    static_cast<float>(air_k), emis[k], state);
-      }
-      tb += o.noise * rng.normal();
-      const std::int32_t hot = 40000 + static_cast<std::int32_t>(std::lround(200.0 * std::sin(t / 1000.0)));
-      const auto c = counts_for_ratio(ratio_for_tb(radiometer.coef[k], th_state.sfmr.Th, tb), hot);
-      write_record(
-          csv({"%B", std::to_string(ch), std::to_string(c[0]), std::to_string(c[1]), std::to_string(c[2])}));
-    }
+    write_channel_records(w, {storm, radiometer, field, track}, t, air_k, th_state.sfmr.Th);
   }
   const std::string text = raw.str();
   const auto kept = static_cast<std::size_t>(std::clamp(o.keep, 0.0, 1.0) * static_cast<double>(text.size()));
@@ -371,7 +397,7 @@ void write_setup_file(std::ostream& out, const std::string& raw, const std::stri
   out << "&C SST grid file\r\n" << sst << "\r\n";
   out << "&D channel frequencies, GHz\r\n";
   for (std::size_t k = 0; k < radiometer.freq.size(); ++k)
-    out << (k ? " " : "") << num(radiometer.freq[k], 2);
+    out << (k ? " " : "") << format_trimmed(radiometer.freq[k], 2);
   out << "\r\n";
   out << "&E default SST: negative takes the SST from the grid, 20 deg C where it has none\r\n-20.0\r\n";
   out << "&F channel filter: least-squares line, threshold 2.0 K\r\n2.0\r\n";

@@ -18,10 +18,6 @@ namespace {
 
 constexpr std::array<double, 3> kThresholdsKt = {34.0, 50.0, 64.0};
 
-std::string num(double v, int decimals) {
-  return format_trimmed(v, decimals);
-}
-
 // One best-track time: hours since the flight's first midnight, and seconds from the flight's start.
 struct TrackTime {
   std::string date;  // YYYYMMDD
@@ -67,23 +63,24 @@ void write_centre_track(std::ostream& out, const FlightOptions& o, const Storm& 
   for (int t = 0; t <= seconds; t += 10) {
     double lat = 0.0, lon = 0.0;
     storm.centre(t, lat, lon);
-    out << (o.start_sec + t) << ',' << num(lat, 5) << ',' << num(lon, 5) << "\r\n";
+    out << (o.start_sec + t) << ',' << format_trimmed(lat, 5) << ',' << format_trimmed(lon, 5) << "\r\n";
   }
 }
 
 void write_storm_facts(std::ostream& out, const Storm& storm) {
   const Peak peak = field_peak(storm);
   out << "quantity,value\r\n";
-  out << "vmax_ms," << num(peak.wind, 3) << "\r\n";
-  out << "rmw_km," << num(peak.radius, 3) << "\r\n";
-  out << "motion_east_ms," << num(storm.motion_east, 3) << "\r\n";
-  out << "motion_north_ms," << num(storm.motion_north, 3) << "\r\n";
-  out << "asymmetry_ms," << num(storm.asymmetry, 3) << "\r\n";
+  out << "vmax_ms," << format_trimmed(peak.wind, 3) << "\r\n";
+  out << "rmw_km," << format_trimmed(peak.radius, 3) << "\r\n";
+  out << "motion_east_ms," << format_trimmed(storm.motion_east, 3) << "\r\n";
+  out << "motion_north_ms," << format_trimmed(storm.motion_north, 3) << "\r\n";
+  out << "asymmetry_ms," << format_trimmed(storm.asymmetry, 3) << "\r\n";
   static const char* const kQuadrant[] = {"NE", "SE", "SW", "NW"};
   for (double kt : kThresholdsKt) {
     const auto r = storm.radii_km(kt * kMsPerKt);
     for (std::size_t q = 0; q < 4; ++q)
-      out << 'r' << static_cast<int>(kt) << "_km_" << kQuadrant[q] << ',' << num(r[q], 1) << "\r\n";
+      out << 'r' << static_cast<int>(kt) << "_km_" << kQuadrant[q] << ',' << format_trimmed(r[q], 1)
+          << "\r\n";
   }
 }
 
@@ -112,7 +109,7 @@ void write_storm_kind(std::ostream& out, const Storm& storm) {
                                                  {"epoch_s", storm.epoch},
                                                  {"lat0_deg", storm.lat0},
                                                  {"lon0_deg", storm.lon0}};
-  for (const auto& [name, value] : rows) out << name << ',' << num(value, 3) << "\r\n";
+  for (const auto& [name, value] : rows) out << name << ',' << format_trimmed(value, 3) << "\r\n";
 }
 
 std::vector<FlownPass> flown_passes(const FlightOptions& o, const Storm& storm, int seconds) {
@@ -147,8 +144,9 @@ void write_passes(std::ostream& out, const FlightOptions& o, const Storm& storm,
   out << "pass,t_s,Sec,heading_deg,planned_miss_km,miss_km\r\n";
   int number = 0;
   for (const FlownPass& f : flown_passes(o, storm, seconds)) {
-    out << ++number << ',' << num(f.closest, 1) << ',' << num(o.start_sec + f.closest, 1) << ','
-        << num(f.plan.heading, 1) << ',' << num(f.plan.miss, 2) << ',' << num(f.miss, 2) << "\r\n";
+    out << ++number << ',' << format_trimmed(f.closest, 1) << ','
+        << format_trimmed(o.start_sec + f.closest, 1) << ',' << format_trimmed(f.plan.heading, 1) << ','
+        << format_trimmed(f.plan.miss, 2) << ',' << format_trimmed(f.miss, 2) << "\r\n";
   }
 }
 
@@ -186,8 +184,8 @@ void write_hurdat2(std::ostream& out, const FlightOptions& o, const Storm& storm
     double lat = 0.0, lon = 0.0;
     storm.centre(tt.t, lat, lon);
     std::snprintf(line, sizeof line, "%s, %02d00,  , HU, %5s, %6s, %3ld,  950", tt.date.c_str(), tt.hour,
-                  (num(std::fabs(lat), 1) + (lat < 0 ? "S" : "N")).c_str(),
-                  (num(std::fabs(lon), 1) + (lon < 0 ? "W" : "E")).c_str(), vmax);
+                  (format_trimmed(std::fabs(lat), 1) + (lat < 0 ? "S" : "N")).c_str(),
+                  (format_trimmed(std::fabs(lon), 1) + (lon < 0 ? "W" : "E")).c_str(), vmax);
     out << line;
     for (const auto& row : radii)
       for (long r : row) out << ", " << format_I(static_cast<std::int32_t>(r), 4);

@@ -1,5 +1,6 @@
 #include "storm/outputs.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <numbers>
@@ -15,11 +16,6 @@ namespace sfmr::storm {
 namespace {
 
 const char* const kQuadrants[] = {"NE", "SE", "SW", "NW"};
-
-// Fixed decimals without padding; empty for NaN.
-std::string fixed(double v, int decimals) {
-  return format_trimmed(v, decimals);
-}
 
 struct Clock {
   int y, mo, d, h, mi, s;
@@ -70,8 +66,6 @@ const Leg* inbound_leg_of(const Analysis& an, const Pass& p) {
   return gap < 1800.0 ? best : nullptr;
 }
 
-using nc::check;
-
 // E: a lower bound; U: unknown; empty: the radius (or 0) as the data show it.
 const char* radius_flag(const Radii& r, std::size_t k, std::size_t q) {
   return r.unknown[k][q] ? "U" : r.lower_bound[k][q] ? "E" : "";
@@ -79,22 +73,16 @@ const char* radius_flag(const Radii& r, std::size_t k, std::size_t q) {
 
 }  // namespace
 
-std::string iso_time(double t) {
-  const Clock c = clock_of(t);
-  char s[32];
-  std::snprintf(s, sizeof s, "%04d-%02d-%02dT%02d:%02d:%02dZ", c.y, c.mo, c.d, c.h, c.mi, c.s);
-  return s;
-}
-
 void write_centres_csv(std::ostream& out, const Analysis& an, const Context& ctx) {
   out << "time,lat,lon,source,accuracy_km\n";
   for (const Pass& p : an.passes) {
-    out << iso_time(p.time) << ',' << fixed(p.lat, 4) << ',' << fixed(p.lon, 4) << ",flight,"
-        << fixed(p.accuracy_km, 2) << '\n';
+    out << iso_time(p.time) << ',' << format_trimmed(p.lat, 4) << ',' << format_trimmed(p.lon, 4)
+        << ",flight," << format_trimmed(p.accuracy_km, 2) << '\n';
     if (ctx.track) {
       double lat = 0.0, lon = 0.0;
       track_position(*ctx.track, p.time, lat, lon);
-      out << iso_time(p.time) << ',' << fixed(lat, 4) << ',' << fixed(lon, 4) << ",track,\n";
+      out << iso_time(p.time) << ',' << format_trimmed(lat, 4) << ',' << format_trimmed(lon, 4)
+          << ",track,\n";
     }
   }
 }
@@ -107,10 +95,11 @@ void write_legs_csv(std::ostream& out, const Analysis& an, const Context& ctx) {
     out << s.name << ',' << leg.number << ',' << (leg.inbound ? "inbound" : "outbound") << ','
         << iso_time(s.t[leg.begin]) << ',' << iso_time(s.t[leg.end - 1]) << ',';
     if (leg.has_peak)
-      out << fixed(leg.bearing_deg, 1) << ',' << fixed(leg.peak, 2) << ',' << iso_time(leg.peak_time) << ','
-          << fixed(leg.peak_lat, 4) << ',' << fixed(leg.peak_lon, 4) << ',' << fixed(leg.peak_radius_km, 2)
-          << ',' << fixed(leg.peak_rain, 2) << ',' << fixed(leg.peak_error, 2) << ','
-          << fixed(leg.peak_radius_error_km, 2) << '\n';
+      out << format_trimmed(leg.bearing_deg, 1) << ',' << format_trimmed(leg.peak, 2) << ','
+          << iso_time(leg.peak_time) << ',' << format_trimmed(leg.peak_lat, 4) << ','
+          << format_trimmed(leg.peak_lon, 4) << ',' << format_trimmed(leg.peak_radius_km, 2) << ','
+          << format_trimmed(leg.peak_rain, 2) << ',' << format_trimmed(leg.peak_error, 2) << ','
+          << format_trimmed(leg.peak_radius_error_km, 2) << '\n';
     else
       out << ",,,,,,,,\n";
   }
@@ -124,7 +113,8 @@ void write_radii_csv(std::ostream& out, const Analysis& an) {
       // A threshold the data show is not reached is written as 0, as the exchange formats do; an unknown
       // radius is empty, flagged U.
       if (!an.radii.unknown[k][q])
-        out << (an.radii.km[k][q] > 0.0 ? fixed(an.radii.km[k][q] / kKmPerNmi, 1) : std::string("0"));
+        out << (an.radii.km[k][q] > 0.0 ? format_trimmed(an.radii.km[k][q] / kKmPerNmi, 1)
+                                        : std::string("0"));
       out << ',' << radius_flag(an.radii, k, q) << '\n';
     }
 }
@@ -142,19 +132,22 @@ void write_report(std::ostream& out, const Analysis& an, const Context& ctx) {
   if (an.centre_from_flight) {
     double dir = 0.0, speed = 0.0;
     motion_of(an, dir, speed);
-    out << "Storm motion: towards " << fixed(dir, 0) << " deg at " << fixed(speed, 1) << " m/s ("
-        << fixed(speed / kMsPerKt, 1) << " kt), fitted over " << an.passes.size() << " passes\n";
+    out << "Storm motion: towards " << format_trimmed(dir, 0) << " deg at " << format_trimmed(speed, 1)
+        << " m/s (" << format_trimmed(speed / kMsPerKt, 1) << " kt), fitted over " << an.passes.size()
+        << " passes\n";
   }
   out << "\nFixes (time, position, estimated error):\n";
   for (const Pass& p : an.passes) {
-    out << "  " << iso_time(p.time) << "  " << fixed(p.lat, 3) << ' ' << fixed(p.lon, 3) << "  +-"
-        << fixed(p.accuracy_km, 1) << " km (" << fixed(p.accuracy_km / kKmPerNmi, 1) << " n mi)";
+    out << "  " << iso_time(p.time) << "  " << format_trimmed(p.lat, 3) << ' ' << format_trimmed(p.lon, 3)
+        << "  +-" << format_trimmed(p.accuracy_km, 1) << " km ("
+        << format_trimmed(p.accuracy_km / kKmPerNmi, 1) << " n mi)";
     if (ctx.track) {
       double lat = 0.0, lon = 0.0, km = 0.0, b = 0.0;
       track_position(*ctx.track, p.time, lat, lon);
       range_bearing(lat, lon, p.lat, p.lon, km, b);
-      out << "  track " << fixed(lat, 3) << ' ' << fixed(lon, 3) << ", fix " << fixed(km, 1) << " km ("
-          << fixed(km / kKmPerNmi, 1) << " n mi) at " << fixed(b, 0) << " deg from it";
+      out << "  track " << format_trimmed(lat, 3) << ' ' << format_trimmed(lon, 3) << ", fix "
+          << format_trimmed(km, 1) << " km (" << format_trimmed(km / kKmPerNmi, 1) << " n mi) at "
+          << format_trimmed(b, 0) << " deg from it";
     }
     out << "\n";
   }
@@ -165,16 +158,16 @@ void write_report(std::ostream& out, const Analysis& an, const Context& ctx) {
     if (vmax == nullptr || leg.peak > vmax->peak) vmax = &leg;
     out << "  " << ctx.flights[leg.flight].name << " leg " << leg.number
         << (leg.inbound ? " inbound " : " outbound") << "  " << iso_time(leg.peak_time) << "  "
-        << fixed(leg.peak, 1) << " m/s (" << fixed(leg.peak / kMsPerKt, 0) << " kt) at "
-        << fixed(leg.bearing_deg, 0) << " deg " << fixed(leg.peak_radius_km, 1) << " km ("
-        << fixed(leg.peak_radius_km / kKmPerNmi, 1) << " n mi)\n";
+        << format_trimmed(leg.peak, 1) << " m/s (" << format_trimmed(leg.peak / kMsPerKt, 0) << " kt) at "
+        << format_trimmed(leg.bearing_deg, 0) << " deg " << format_trimmed(leg.peak_radius_km, 1) << " km ("
+        << format_trimmed(leg.peak_radius_km / kKmPerNmi, 1) << " n mi)\n";
   }
   if (vmax) {
     out << "\nVmax (largest 10-s mean of the retrieved wind on the legs; not a 1-min mean): "
-        << fixed(vmax->peak, 1) << " m/s (" << fixed(vmax->peak / kMsPerKt, 0) << " kt) at "
-        << iso_time(vmax->peak_time) << ", bearing " << fixed(vmax->bearing_deg, 0) << " deg\n";
-    out << "RMW (range of that peak): " << fixed(vmax->peak_radius_km, 1) << " km ("
-        << fixed(vmax->peak_radius_km / kKmPerNmi, 1) << " n mi)\n";
+        << format_trimmed(vmax->peak, 1) << " m/s (" << format_trimmed(vmax->peak / kMsPerKt, 0) << " kt) at "
+        << iso_time(vmax->peak_time) << ", bearing " << format_trimmed(vmax->bearing_deg, 0) << " deg\n";
+    out << "RMW (range of that peak): " << format_trimmed(vmax->peak_radius_km, 1) << " km ("
+        << format_trimmed(vmax->peak_radius_km / kKmPerNmi, 1) << " n mi)\n";
   }
   out << "\nWind radii, n mi (outermost 10-s mean at the threshold; E: data end above it, a lower bound;\n"
          "U: unknown, the quadrant's data do not show the crossing; 0: not reached inside the RMW or "
@@ -183,7 +176,7 @@ void write_report(std::ostream& out, const Analysis& an, const Context& ctx) {
   for (std::size_t k = 0; k < 3; ++k) {
     out << "  " << static_cast<int>(kRadiiThresholdsKt[k]);
     for (std::size_t q = 0; q < 4; ++q) {
-      std::string cell = an.radii.unknown[k][q] ? "U" : fixed(an.radii.km[k][q] / kKmPerNmi, 1);
+      std::string cell = an.radii.unknown[k][q] ? "U" : format_trimmed(an.radii.km[k][q] / kKmPerNmi, 1);
       if (an.radii.lower_bound[k][q]) cell += " E";
       char buf[32];
       std::snprintf(buf, sizeof buf, "%9s", cell.c_str());
@@ -200,9 +193,10 @@ void write_report(std::ostream& out, const Analysis& an, const Context& ctx) {
       sum += km;
       worst = std::max(worst, km);
     }
-    out << "\nAgreement with the track: fixes " << fixed(sum / static_cast<double>(an.passes.size()), 1)
-        << " km from it on average (" << fixed(sum / static_cast<double>(an.passes.size()) / kKmPerNmi, 1)
-        << " n mi), " << fixed(worst, 1) << " km at most\n";
+    out << "\nAgreement with the track: fixes "
+        << format_trimmed(sum / static_cast<double>(an.passes.size()), 1) << " km from it on average ("
+        << format_trimmed(sum / static_cast<double>(an.passes.size()) / kKmPerNmi, 1) << " n mi), "
+        << format_trimmed(worst, 1) << " km at most\n";
   }
 }
 
@@ -272,8 +266,8 @@ void write_radial_data(std::ostream& out, const Analysis& an, const Context& ctx
     const Series& s = ctx.flights[leg.flight];
     for (std::size_t i = leg.begin; i < leg.end; ++i)
       if (std::isfinite(s.wind[i]) && std::isfinite(an.range_km[leg.flight][i]))
-        out << fixed(an.range_km[leg.flight][i], 2) << ' ' << fixed(s.wind[i], 2) << ' ' << leg.number
-            << '\n';
+        out << format_trimmed(an.range_km[leg.flight][i], 2) << ' ' << format_trimmed(s.wind[i], 2) << ' '
+            << leg.number << '\n';
     out << "\n\n";
   }
 }
@@ -291,8 +285,8 @@ PlanExtent write_plan_data(std::ostream& out, const Analysis& an, const Context&
     for (std::size_t i = 0; i < s.t.size(); ++i) {
       const double r = an.range_km[f][i], b = an.bearing_deg[f][i] * std::numbers::pi / 180.0;
       if (an.leg_of[f][i] == 0 || !std::isfinite(r) || !std::isfinite(s.wind[i])) continue;
-      out << fixed(r * std::sin(b), 2) << ' ' << fixed(r * std::cos(b), 2) << ' ' << fixed(s.wind[i], 2)
-          << '\n';
+      out << format_trimmed(r * std::sin(b), 2) << ' ' << format_trimmed(r * std::cos(b), 2) << ' '
+          << format_trimmed(s.wind[i], 2) << '\n';
       widen(r * std::sin(b), r * std::cos(b));
       ++e.points;
     }
@@ -308,112 +302,148 @@ PlanExtent write_plan_data(std::ostream& out, const Analysis& an, const Context&
   return e;
 }
 
-void write_storm_nc(const std::string& path, const Analysis& an, const Context& ctx) {
-  nc::File file = nc::File::create(path);
-  const int nc = file.id();
-  std::size_t n = 0;
-  for (const Series& s : ctx.flights) n += s.t.size();
-  constexpr std::size_t kBins = 200;  // 1-km bins out to 200 km
-  int dt = -1, dr = -1, dq = -1, df = -1, ds = -1;
-  check(nc_def_dim(nc, "time", n, &dt), "time");
-  check(nc_def_dim(nc, "radius", kBins, &dr), "radius");
-  check(nc_def_dim(nc, "quadrant", 4, &dq), "quadrant");
-  check(nc_def_dim(nc, "flight", ctx.flights.size(), &df), "flight");
-  check(nc_def_dim(nc, "quadrant_name_length", 2, &ds), "quadrant_name_length");
-  auto att = [&](int var, const char* name, const std::string& v) { file.text(var, name, v); };
-  auto def = [&](const char* name, nc_type type, std::vector<int> dims, const char* long_name,
-                 const char* units) {
+namespace {
+
+constexpr std::size_t kBins = 200;  // 1-km radius bins out to 200 km
+
+// The variables of the storm file, by their netCDF ids.
+struct StormVars {
+  int time, flight_index, flight_name, range, bearing, leg, radius, quadrant_name, wind, rain, wind_quadrant,
+      rain_quadrant, count;
+};
+
+// Defines the dimensions and variables (with their attributes) of a file of `seconds` seconds from
+// `flights` flights, in the order ncdump lists them.
+StormVars define_storm_vars(nc::File& file, std::size_t seconds, std::size_t flights) {
+  const int dt = file.dim("time", seconds), dr = file.dim("radius", kBins), dq = file.dim("quadrant", 4);
+  const int df = file.dim("flight", flights), ds = file.dim("quadrant_name_length", 2);
+  auto def = [&file](const char* name, nc_type type, std::initializer_list<int> dims, const char* long_name,
+                     const char* units) {
     const int v = file.var(name, type, dims);
-    att(v, "long_name", long_name);
-    if (units) att(v, "units", units);
+    file.text(v, "long_name", long_name);
+    if (units) file.text(v, "units", units);
     if (type == NC_FLOAT) file.fill(v);
     return v;
   };
-  const int vt = def("time", NC_DOUBLE, {dt}, "time of the second, UTC", "seconds since 1970-01-01 00:00:00");
-  att(vt, "standard_name", "time");
-  const int vflight = def("flight_index", NC_INT, {dt}, "index of the second's flight in flight_name", "1");
-  const int vname = def("flight_name", NC_STRING, {df}, "flight name", nullptr);
-  const int vrange = def("range", NC_FLOAT, {dt}, "distance of the second from the storm centre", "km");
-  const int vbear = def("bearing", NC_FLOAT, {dt},
-                        "bearing of the second from the storm centre, clockwise from north", "degree");
-  const int vleg = def("leg", NC_INT, {dt}, "leg number within the flight (0: in a turn or no leg)", "1");
-  const int vrad = def("radius", NC_FLOAT, {dr}, "centre of the 1-km radius bin", "km");
-  const int vqn =
+  StormVars v{};
+  v.time = def("time", NC_DOUBLE, {dt}, "time of the second, UTC", "seconds since 1970-01-01 00:00:00");
+  file.text(v.time, "standard_name", "time");
+  v.flight_index = def("flight_index", NC_INT, {dt}, "index of the second's flight in flight_name", "1");
+  v.flight_name = def("flight_name", NC_STRING, {df}, "flight name", nullptr);
+  v.range = def("range", NC_FLOAT, {dt}, "distance of the second from the storm centre", "km");
+  v.bearing = def("bearing", NC_FLOAT, {dt},
+                  "bearing of the second from the storm centre, clockwise from north", "degree");
+  v.leg = def("leg", NC_INT, {dt}, "leg number within the flight (0: in a turn or no leg)", "1");
+  v.radius = def("radius", NC_FLOAT, {dr}, "centre of the 1-km radius bin", "km");
+  v.quadrant_name =
       def("quadrant_name", NC_CHAR, {dq, ds}, "quadrant of bearing from the centre: NE SE SW NW", nullptr);
-  const int vw = def("wind_profile", NC_FLOAT, {dr},
-                     "azimuthal mean of the retrieved 10-m wind speed on the legs", "m s-1");
-  att(vw, "standard_name", "wind_speed");
-  const int vr =
+  v.wind = def("wind_profile", NC_FLOAT, {dr}, "azimuthal mean of the retrieved 10-m wind speed on the legs",
+               "m s-1");
+  file.text(v.wind, "standard_name", "wind_speed");
+  v.rain =
       def("rain_profile", NC_FLOAT, {dr}, "azimuthal mean of the retrieved rain rate on the legs", "mm h-1");
-  att(vr, "standard_name", "rainfall_rate");
-  const int vwq = def("wind_profile_quadrant", NC_FLOAT, {dq, dr},
-                      "mean retrieved 10-m wind speed per quadrant", "m s-1");
-  const int vrq =
+  file.text(v.rain, "standard_name", "rainfall_rate");
+  v.wind_quadrant = def("wind_profile_quadrant", NC_FLOAT, {dq, dr},
+                        "mean retrieved 10-m wind speed per quadrant", "m s-1");
+  v.rain_quadrant =
       def("rain_profile_quadrant", NC_FLOAT, {dq, dr}, "mean retrieved rain rate per quadrant", "mm h-1");
-  const int vcount = def("profile_count", NC_INT, {dr}, "retrieved seconds in the bin", "1");
-  att(NC_GLOBAL, "title", "Storm-relative structure from SFMR surface winds");
-  att(NC_GLOBAL, "Conventions", "CF-1.8");
-  att(NC_GLOBAL, "history", ctx.command_line);
-  att(NC_GLOBAL, "centre", an.centre_from_flight ? "fixed from the flights' wind field" : "from the track");
-  att(NC_GLOBAL, "software_name", "sfmrstorm");
-  check(nc_enddef(nc), "enddef");
+  v.count = def("profile_count", NC_INT, {dr}, "retrieved seconds in the bin", "1");
+  return v;
+}
 
+void write_storm_globals(nc::File& file, const Analysis& an, const Context& ctx) {
+  file.text(NC_GLOBAL, "title", "Storm-relative structure from SFMR surface winds");
+  file.text(NC_GLOBAL, "Conventions", "CF-1.8");
+  file.text(NC_GLOBAL, "history", ctx.command_line);
+  file.text(NC_GLOBAL, "centre",
+            an.centre_from_flight ? "fixed from the flights' wind field" : "from the track");
+  file.text(NC_GLOBAL, "software_name", "sfmrstorm");
+}
+
+// Sums and counts of wind and rain over the leg seconds, by radius bin (all quadrants) and by quadrant
+// and bin (index q * kBins + bin).
+struct Profiles {
+  std::vector<double> wind = std::vector<double>(kBins), rain = std::vector<double>(kBins),
+                      wind_q = std::vector<double>(4 * kBins), rain_q = std::vector<double>(4 * kBins);
+  std::vector<int> wind_n = std::vector<int>(kBins), rain_n = std::vector<int>(kBins),
+                   wind_qn = std::vector<int>(4 * kBins), rain_qn = std::vector<int>(4 * kBins);
+
+  void add(double range_km, double bearing_deg, float wind_ms, float rain_mmh) {
+    const auto b = static_cast<std::size_t>(range_km);
+    const auto q = static_cast<std::size_t>(std::min(3.0, std::floor(bearing_deg / 90.0)));
+    if (std::isfinite(wind_ms)) {
+      wind[b] += wind_ms;
+      ++wind_n[b];
+      wind_q[q * kBins + b] += wind_ms;
+      ++wind_qn[q * kBins + b];
+    }
+    if (std::isfinite(rain_mmh)) {
+      rain[b] += rain_mmh;
+      ++rain_n[b];
+      rain_q[q * kBins + b] += rain_mmh;
+      ++rain_qn[q * kBins + b];
+    }
+  }
+};
+
+// The means of `sum` over `count`, the fill value where the count is 0.
+std::vector<float> means(const std::vector<double>& sum, const std::vector<int>& count) {
+  std::vector<float> m(sum.size());
+  for (std::size_t i = 0; i < m.size(); ++i)
+    m[i] = count[i] > 0 ? static_cast<float>(sum[i] / count[i]) : NC_FILL_FLOAT;
+  return m;
+}
+
+// Writes the per-second variables (when there are seconds) and the profiles.
+void write_storm_data(nc::File& file, const StormVars& v, const Analysis& an, const Context& ctx) {
   std::vector<double> times;
-  std::vector<int> fi, legs;
+  std::vector<int> flight_index, legs;
   std::vector<float> range, bearing;
-  std::vector<double> wsum(kBins), rsum(kBins), wq(4 * kBins), rq(4 * kBins);
-  std::vector<int> wcount(kBins), rcount(kBins), wqc(4 * kBins), rqc(4 * kBins);
+  Profiles p;
   for (std::size_t f = 0; f < ctx.flights.size(); ++f) {
     const Series& s = ctx.flights[f];
     for (std::size_t i = 0; i < s.t.size(); ++i) {
       times.push_back(s.t[i]);
-      fi.push_back(static_cast<int>(f));
+      flight_index.push_back(static_cast<int>(f));
       legs.push_back(an.leg_of[f][i]);
       const double r = an.range_km[f][i];
       range.push_back(std::isfinite(r) ? static_cast<float>(r) : NC_FILL_FLOAT);
       bearing.push_back(std::isfinite(r) ? static_cast<float>(an.bearing_deg[f][i]) : NC_FILL_FLOAT);
-      if (an.leg_of[f][i] == 0 || !std::isfinite(r) || r >= kBins) continue;
-      const auto b = static_cast<std::size_t>(r);
-      const auto q = static_cast<std::size_t>(std::min(3.0, std::floor(an.bearing_deg[f][i] / 90.0)));
-      if (std::isfinite(s.wind[i])) {
-        wsum[b] += s.wind[i];
-        ++wcount[b];
-        wq[q * kBins + b] += s.wind[i];
-        ++wqc[q * kBins + b];
-      }
-      if (std::isfinite(s.rain[i])) {
-        rsum[b] += s.rain[i];
-        ++rcount[b];
-        rq[q * kBins + b] += s.rain[i];
-        ++rqc[q * kBins + b];
-      }
+      if (an.leg_of[f][i] != 0 && std::isfinite(r) && r < kBins)
+        p.add(r, an.bearing_deg[f][i], s.wind[i], s.rain[i]);
     }
   }
-  auto means = [](const std::vector<double>& sum, const std::vector<int>& count) {
-    std::vector<float> m(sum.size());
-    for (std::size_t i = 0; i < m.size(); ++i)
-      m[i] = count[i] > 0 ? static_cast<float>(sum[i] / count[i]) : NC_FILL_FLOAT;
-    return m;
-  };
-  std::vector<float> radius(kBins);
-  for (std::size_t b = 0; b < kBins; ++b) radius[b] = static_cast<float>(b) + 0.5f;
-  if (n > 0) {
-    check(nc_put_var_double(nc, vt, times.data()), "time");
-    check(nc_put_var_int(nc, vflight, fi.data()), "flight_index");
-    check(nc_put_var_float(nc, vrange, range.data()), "range");
-    check(nc_put_var_float(nc, vbear, bearing.data()), "bearing");
-    check(nc_put_var_int(nc, vleg, legs.data()), "leg");
+  if (!times.empty()) {
+    file.put(v.time, times.data(), "time");
+    file.put(v.flight_index, flight_index.data(), "flight_index");
+    file.put(v.range, range.data(), "range");
+    file.put(v.bearing, bearing.data(), "bearing");
+    file.put(v.leg, legs.data(), "leg");
   }
   std::vector<const char*> names;
   for (const Series& s : ctx.flights) names.push_back(s.name.c_str());
-  check(nc_put_var_string(nc, vname, names.data()), "flight_name");
-  check(nc_put_var_float(nc, vrad, radius.data()), "radius");
-  check(nc_put_var_text(nc, vqn, "NESESWNW"), "quadrant_name");
-  check(nc_put_var_float(nc, vw, means(wsum, wcount).data()), "wind_profile");
-  check(nc_put_var_float(nc, vr, means(rsum, rcount).data()), "rain_profile");
-  check(nc_put_var_float(nc, vwq, means(wq, wqc).data()), "wind_profile_quadrant");
-  check(nc_put_var_float(nc, vrq, means(rq, rqc).data()), "rain_profile_quadrant");
-  check(nc_put_var_int(nc, vcount, wcount.data()), "profile_count");
+  file.put(v.flight_name, names.data(), "flight_name");
+  std::vector<float> radius(kBins);
+  for (std::size_t b = 0; b < kBins; ++b) radius[b] = static_cast<float>(b) + 0.5f;
+  file.put(v.radius, radius.data(), "radius");
+  file.put(v.quadrant_name, "NESESWNW", "quadrant_name");
+  file.put(v.wind, means(p.wind, p.wind_n).data(), "wind_profile");
+  file.put(v.rain, means(p.rain, p.rain_n).data(), "rain_profile");
+  file.put(v.wind_quadrant, means(p.wind_q, p.wind_qn).data(), "wind_profile_quadrant");
+  file.put(v.rain_quadrant, means(p.rain_q, p.rain_qn).data(), "rain_profile_quadrant");
+  file.put(v.count, p.wind_n.data(), "profile_count");
+}
+
+}  // namespace
+
+void write_storm_nc(const std::string& path, const Analysis& an, const Context& ctx) {
+  nc::File file = nc::File::create(path);
+  std::size_t n = 0;
+  for (const Series& s : ctx.flights) n += s.t.size();
+  const StormVars v = define_storm_vars(file, n, ctx.flights.size());
+  write_storm_globals(file, an, ctx);
+  file.end_define();
+  write_storm_data(file, v, an, ctx);
   file.close();
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/time_text.hpp"
 #include "core/constants.hpp"
 #include "storm/analysis.hpp"
 #include "tracks/track_file.hpp"
@@ -25,7 +26,7 @@ struct Context {
 };
 
 // YYYY-MM-DDTHH:MM:SSZ of seconds since 1970 (rounded to the second).
-std::string iso_time(double t);
+using tool::iso_time;
 
 void write_centres_csv(std::ostream& out, const Analysis& an, const Context& ctx);
 void write_legs_csv(std::ostream& out, const Analysis& an, const Context& ctx);

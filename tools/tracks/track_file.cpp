@@ -142,15 +142,90 @@ TrackFormat detect(const std::vector<std::string>& f) {
   throw std::runtime_error("not an ATCF b-deck, f-deck or HURDAT2 file");
 }
 
-void add_point(std::map<std::string, StormTrack>& storms, std::vector<std::string>& order,
-               const std::string& id, const std::string& name, const TrackPoint& p) {
-  auto [it, fresh] = storms.try_emplace(id);
-  if (fresh) {
-    order.push_back(id);
-    it->second.id = id;
+// The storms of a file as its lines are read, in the order of their first line, with the storm header
+// of a HURDAT2 file in force.
+struct Storms {
+  std::map<std::string, StormTrack> by_id;
+  std::vector<std::string> order;
+  std::string hurdat_id, hurdat_name;
+
+  void add(const std::string& id, const std::string& name, const TrackPoint& p) {
+    auto [it, fresh] = by_id.try_emplace(id);
+    if (fresh) {
+      order.push_back(id);
+      it->second.id = id;
+    }
+    if (it->second.name.empty()) it->second.name = name;
+    it->second.points.push_back(p);
   }
-  if (it->second.name.empty()) it->second.name = name;
-  it->second.points.push_back(p);
+};
+
+void read_bdeck_line(const std::vector<std::string>& f, Storms& storms) {
+  if (f.size() < 11)
+    throw LineError("has " + std::to_string(f.size()) + " fields, a b-deck line at least 11");
+  TrackPoint p;
+  p.time = date_time(f, 3, 10);
+  p.lat = coordinate(f, 7, 10, true);
+  p.lon = coordinate(f, 8, 10, false);
+  p.vmax_kt = optional_field(f, 9, "Vmax", true);
+  p.rmw_nmi = optional_field(f, 20, "RMW", true);
+  bdeck_radii(f, p);
+  storms.add(atcf_id(f, false), f.size() >= 28 ? f[27] : "", p);
+}
+
+void read_fdeck_line(const std::vector<std::string>& f, Storms& storms) {
+  if (f.size() < 9) throw LineError("has " + std::to_string(f.size()) + " fields, an f-deck line at least 9");
+  TrackPoint p;
+  p.time = date_time(f, 3, 12);
+  if (f[5].find('C') == std::string::npos) return;  // not a centre fix
+  p.lat = coordinate(f, 8, 100, true);
+  p.lon = coordinate(f, 9, 100, false);
+  p.vmax_kt = optional_field(f, 12, "wind speed", true);
+  p.rmw_nmi = optional_field(f, 28, "RMW", true);
+  storms.add(atcf_id(f, true), "", p);
+}
+
+// A storm header sets the storm of the data lines after it.
+void read_hurdat_line(const std::vector<std::string>& f, Storms& storms) {
+  if (f.size() <= 4 && f[0].size() == 8 && all_digits(f[0].substr(2))) {
+    storms.hurdat_id = f[0];
+    storms.hurdat_name = f.size() > 1 ? f[1] : "";
+    if (!std::isupper(static_cast<unsigned char>(f[0][0])) ||
+        !std::isupper(static_cast<unsigned char>(f[0][1])))
+      throw LineError("field 1 (storm id) '" + f[0] + "' is not a basin, number and year");
+    return;
+  }
+  if (storms.hurdat_id.empty()) throw LineError("a data line before any storm header");
+  if (f.size() != 20 && f.size() != 21)
+    throw LineError("has " + std::to_string(f.size()) + " fields, a HURDAT2 data line 20 or 21");
+  if (f[0].size() != 8 || !all_digits(f[0])) throw LineError("field 1 (date) '" + f[0] + "' is not YYYYMMDD");
+  if (f[1].size() != 4 || !all_digits(f[1])) throw LineError("field 2 (time) '" + f[1] + "' is not HHMM");
+  TrackPoint p;
+  p.time = date_time({"", "", f[0] + f[1]}, 3, 12);
+  p.lat = coordinate(f, 5, 1, true);
+  p.lon = coordinate(f, 6, 1, false);
+  p.vmax_kt = optional_field(f, 7, "Vmax", false);
+  p.rmw_nmi = f.size() == 21 ? optional_field(f, 21, "RMW", false) : std::nan("");
+  for (std::size_t k = 0; k < p.radii_nmi.size(); ++k)
+    p.radii_nmi[k] = optional_field(f, 9 + k, "wind radius", true);
+  storms.add(storms.hurdat_id, storms.hurdat_name, p);
+}
+
+// The points of `s` in time order, one per time: the b-deck repeats a time for each wind threshold, each
+// line with its radii, merged here.
+void merge_times(StormTrack& s) {
+  std::stable_sort(s.points.begin(), s.points.end(),
+                   [](const TrackPoint& a, const TrackPoint& b) { return a.time < b.time; });
+  std::vector<TrackPoint> merged;
+  for (const TrackPoint& p : s.points) {
+    if (merged.empty() || merged.back().time != p.time) {
+      merged.push_back(p);
+      continue;
+    }
+    for (std::size_t k = 0; k < p.radii_nmi.size(); ++k)
+      if (std::isnan(merged.back().radii_nmi[k])) merged.back().radii_nmi[k] = p.radii_nmi[k];
+  }
+  s.points = std::move(merged);
 }
 
 }  // namespace
@@ -168,10 +243,8 @@ const char* format_name(TrackFormat format) {
 
 TrackFile parse_track_file(std::string_view text) {
   TrackFile file;
-  std::map<std::string, StormTrack> storms;
-  std::vector<std::string> order;
+  Storms storms;
   bool detected = false;
-  std::string hurdat_id, hurdat_name;
   std::size_t line_no = 0, start = 0;
   while (start < text.size()) {
     std::size_t end = text.find('\n', start);
@@ -192,58 +265,16 @@ TrackFile parse_track_file(std::string_view text) {
         }
         detected = true;
       }
-      TrackPoint p;
       switch (file.format) {
-        case TrackFormat::kBdeck: {
-          if (f.size() < 11)
-            throw LineError("has " + std::to_string(f.size()) + " fields, a b-deck line at least 11");
-          p.time = date_time(f, 3, 10);
-          p.lat = coordinate(f, 7, 10, true);
-          p.lon = coordinate(f, 8, 10, false);
-          p.vmax_kt = optional_field(f, 9, "Vmax", true);
-          p.rmw_nmi = optional_field(f, 20, "RMW", true);
-          bdeck_radii(f, p);
-          add_point(storms, order, atcf_id(f, false), f.size() >= 28 ? f[27] : "", p);
+        case TrackFormat::kBdeck:
+          read_bdeck_line(f, storms);
           break;
-        }
-        case TrackFormat::kFdeck: {
-          if (f.size() < 9)
-            throw LineError("has " + std::to_string(f.size()) + " fields, an f-deck line at least 9");
-          p.time = date_time(f, 3, 12);
-          if (f[5].find('C') == std::string::npos) continue;  // not a centre fix
-          p.lat = coordinate(f, 8, 100, true);
-          p.lon = coordinate(f, 9, 100, false);
-          p.vmax_kt = optional_field(f, 12, "wind speed", true);
-          p.rmw_nmi = optional_field(f, 28, "RMW", true);
-          add_point(storms, order, atcf_id(f, true), "", p);
+        case TrackFormat::kFdeck:
+          read_fdeck_line(f, storms);
           break;
-        }
-        case TrackFormat::kHurdat2: {
-          if (f.size() <= 4 && f[0].size() == 8 && all_digits(f[0].substr(2))) {
-            hurdat_id = f[0];
-            hurdat_name = f.size() > 1 ? f[1] : "";
-            if (!std::isupper(static_cast<unsigned char>(f[0][0])) ||
-                !std::isupper(static_cast<unsigned char>(f[0][1])))
-              throw LineError("field 1 (storm id) '" + f[0] + "' is not a basin, number and year");
-            continue;
-          }
-          if (hurdat_id.empty()) throw LineError("a data line before any storm header");
-          if (f.size() != 20 && f.size() != 21)
-            throw LineError("has " + std::to_string(f.size()) + " fields, a HURDAT2 data line 20 or 21");
-          if (f[0].size() != 8 || !all_digits(f[0]))
-            throw LineError("field 1 (date) '" + f[0] + "' is not YYYYMMDD");
-          if (f[1].size() != 4 || !all_digits(f[1]))
-            throw LineError("field 2 (time) '" + f[1] + "' is not HHMM");
-          p.time = date_time({"", "", f[0] + f[1]}, 3, 12);
-          p.lat = coordinate(f, 5, 1, true);
-          p.lon = coordinate(f, 6, 1, false);
-          p.vmax_kt = optional_field(f, 7, "Vmax", false);
-          p.rmw_nmi = f.size() == 21 ? optional_field(f, 21, "RMW", false) : std::nan("");
-          for (std::size_t k = 0; k < p.radii_nmi.size(); ++k)
-            p.radii_nmi[k] = optional_field(f, 9 + k, "wind radius", true);
-          add_point(storms, order, hurdat_id, hurdat_name, p);
+        case TrackFormat::kHurdat2:
+          read_hurdat_line(f, storms);
           break;
-        }
       }
     } catch (const LineError& e) {
       throw std::runtime_error("line " + std::to_string(line_no) + ": " + e.what());
@@ -252,21 +283,9 @@ TrackFile parse_track_file(std::string_view text) {
     }
   }
   if (!detected) throw std::runtime_error("not an ATCF b-deck, f-deck or HURDAT2 file (no data line)");
-  for (const std::string& id : order) {
-    StormTrack s = std::move(storms[id]);
-    std::stable_sort(s.points.begin(), s.points.end(),
-                     [](const TrackPoint& a, const TrackPoint& b) { return a.time < b.time; });
-    // One point per time: the b-deck repeats a time for each wind threshold, each line with its radii.
-    std::vector<TrackPoint> merged;
-    for (const TrackPoint& p : s.points) {
-      if (merged.empty() || merged.back().time != p.time) {
-        merged.push_back(p);
-        continue;
-      }
-      for (std::size_t k = 0; k < p.radii_nmi.size(); ++k)
-        if (std::isnan(merged.back().radii_nmi[k])) merged.back().radii_nmi[k] = p.radii_nmi[k];
-    }
-    s.points = std::move(merged);
+  for (const std::string& id : storms.order) {
+    StormTrack s = std::move(storms.by_id[id]);
+    merge_times(s);
     file.storms.push_back(std::move(s));
   }
   return file;
