@@ -33,7 +33,10 @@ constexpr double kSeekSearch = 120.0;  // s: the closest approach lies this clos
 constexpr double kSeekKm = 20.0;       // km: predicted closest approaches this near are searched
 constexpr double kTrackCentre = 10.0;  // km: error of a track's centre interpolated between fixes
 constexpr double kShortReach = 0.6;    // the symmetric fit's second reach, a share of the first
-constexpr double kLagSigma = 0.5;      // s: uncertainty of the retrieval's lag behind the position
+constexpr double kShapeScale = 1.0;
+constexpr double kWrongPass = 0.3;
+constexpr std::size_t kFewPasses = 4;
+constexpr double kLagSigma = 0.5;     // s: uncertainty of the retrieval's lag behind the position
 constexpr double kPassOutlier = 5.0;  // standard errors: a pass this far off the others' solution is left out
 constexpr double kPriorCentre = 50.0;  // km: spread of the centre prior
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
@@ -435,6 +438,7 @@ std::vector<Pass> find_passes(const std::vector<Series>& flights, const Plane& p
       const double reach_s = 0.95 * std::min(guess - s.t[d.left], s.t[d.right] - guess);
       Pass p;
       p.flight = f;
+      p.reach_s = reach_s;
       p.time = pass_time(s, a, b, guess, reach_s, std::min(90.0, 0.5 * reach_s), p.gradient, p.time_sigma,
                          p.shape_sigma);
       if (locate_pass(s, a, b, plane, p)) passes.push_back(p);
@@ -459,8 +463,9 @@ namespace {
 // `w` (km/s) and the retrieval's lag, known to about half a second (kLagSigma along the track), with the
 // model's share: `scatter` (km) when the passes' own scatter gives it (more passes than unknowns), else
 // the move of the time with the symmetric fit's reach (method, step 3).
-double pass_sigma(const Pass& p, double w, double scatter) {
-  const double model = scatter >= 0.0 ? scatter : w * p.shape_sigma;
+double pass_sigma(const Pass& p, double w, double scatter, bool few) {
+  double model = std::max(scatter, kShapeScale * w * p.shape_sigma);
+  if (few) model = std::max(model, kWrongPass * w * p.reach_s);
   return std::sqrt(w * w * (p.time_sigma * p.time_sigma + kLagSigma * kLagSigma) + model * model);
 }
 
@@ -489,8 +494,9 @@ bool solve_centre(const std::vector<Pass>& passes, const std::array<double, 4>& 
     wx /= w;
     wy /= w;
     const double dt = p.time - m.t_ref;
-    rows.push_back({wx, wy, wx * dt, wy * dt, wx * p.x + wy * p.y, pass_sigma(p, w, scatter)});
-    noise.push_back(pass_sigma(p, w, 0.0));
+    rows.push_back({wx, wy, wx * dt, wy * dt, wx * p.x + wy * p.y,
+                    pass_sigma(p, w, scatter, passes.size() <= kFewPasses)});
+    noise.push_back(pass_sigma(p, w, 0.0, false));
     sigma.push_back(rows.back()[5]);
     row({wx, wy, wx * dt, wy * dt}, wx * p.x + wy * p.y, rows.back()[5]);
   }
@@ -852,6 +858,7 @@ bool seek_pass(const Series& s, std::size_t f, std::size_t a, std::size_t b, std
   if (reach < 60.0) return false;
   p.flight = f;
   p.seeded = true;
+  p.reach_s = reach;
   const double search = std::min(kSeekSearch, 0.5 * reach);
   p.time = pass_time(s, a, b, s.t[c], reach, search, p.gradient, p.time_sigma, p.shape_sigma);
   return p.time_sigma < search && locate_pass(s, a, b, plane, p);

@@ -137,7 +137,9 @@ struct Pass {
   double gradient = 0.0;        // m/s per s along the pass, the asymmetry across the eye
   double time_sigma = 0.0;      // s, standard error of `time` from the symmetric fit's noise (method, step 3)
   double shape_sigma = 0.0;     // s, its model error: the move of `time` with the fit's reach
-  bool seeded = false;          // found where the centre track predicted a pass (method, step 5)
+  double reach_s = 0.0;  // s, reach of the symmetric fit: the time from the centre to the nearer eyewall
+  bool seeded = false;   // found where the centre track predicted a pass (method, step 5)
+  std::string evidence = "surface wind";  // what placed the fix: the radiometer's wind across the eye
   // Fit inputs: the aircraft's position at `time` in the plane, km, and the ground velocity, km/s.
   double x = 0.0, y = 0.0, vx = 0.0, vy = 0.0;
 };

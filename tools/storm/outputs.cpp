@@ -144,11 +144,13 @@ void write_report(std::ostream& out, const Analysis& an, const Context& ctx) {
     motion_of(an, dir, speed);
     out << "Storm motion: towards " << fixed(dir, 0) << " deg at " << fixed(speed, 1) << " m/s ("
         << fixed(speed / kMsPerKt, 1) << " kt), fitted over " << an.passes.size() << " passes\n";
+    if (!an.motion_constrained && !an.motion_note.empty()) out << "  " << an.motion_note << "\n";
   }
-  out << "\nFixes (time, position, estimated error):\n";
+  out << "\nFixes (time, position, estimated error, what placed it):\n";
   for (const Pass& p : an.passes) {
     out << "  " << iso_time(p.time) << "  " << fixed(p.lat, 3) << ' ' << fixed(p.lon, 3) << "  +-"
-        << fixed(p.accuracy_km, 1) << " km (" << fixed(p.accuracy_km / kKmPerNmi, 1) << " n mi)";
+        << fixed(p.accuracy_km, 1) << " km (" << fixed(p.accuracy_km / kKmPerNmi, 1) << " n mi), "
+        << p.evidence;
     if (ctx.track) {
       double lat = 0.0, lon = 0.0, km = 0.0, b = 0.0;
       track_position(*ctx.track, p.time, lat, lon);
