@@ -450,9 +450,10 @@ std::vector<Span> evaluate_legs(const StormTruth& truth, const std::vector<LegOu
       fig.rmw_cov.add(rmw_error, leg.radius_error);
     }
     if (print)
-      std::printf("%s %s leg at %.0f: peak %.2f m/s (truth %.2f), RMW %.2f km (truth %.2f)%s\n", name.c_str(),
-                  leg.flight.c_str(), leg.start, leg.peak, tp.mean, leg.radius_km, tp.radius_km,
-                  crosses ? "" : " (no maximum inside)");
+      std::printf(
+          "%s %s leg at %.0f: peak %.2f +- %.2f m/s (truth %.2f), RMW %.2f +- %.2f km (truth %.2f)%s\n",
+          name.c_str(), leg.flight.c_str(), leg.start, leg.peak, leg.peak_error, tp.mean, leg.radius_km,
+          leg.radius_error, tp.radius_km, crosses ? "" : " (no maximum inside)");
   }
   return spans;
 }

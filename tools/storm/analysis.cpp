@@ -33,7 +33,7 @@ constexpr double kSeekSearch = 120.0;  // s: the closest approach lies this clos
 constexpr double kSeekKm = 20.0;       // km: predicted closest approaches this near are searched
 constexpr double kTrackCentre = 10.0;  // km: error of a track's centre interpolated between fixes
 constexpr double kShortReach = 0.6;    // the symmetric fit's second reach, a share of the first
-constexpr double kShapeScale = 1.0;
+constexpr double kShapeScale = 1.25;
 constexpr double kWrongPass = 0.3;
 constexpr std::size_t kFewPasses = 4;
 constexpr double kLagSigma = 0.5;     // s: uncertainty of the retrieval's lag behind the position
@@ -580,6 +580,16 @@ Motion fit_motion(std::vector<Pass>& passes, const Plane& plane, double u_prior,
       tau = std::sqrt(hi);
     }
   }
+  // Passes and the motion's prior that disagree beyond their errors (a track's motion the passes pull
+  // away from, a wrong pass among few) widen the covariance by the Birge ratio: the normalised sum of
+  // squares of the passes and the motion's prior per pass, when above one.
+  if (n > 0) {
+    const double du = (m.u - prior[2]) / prior_sigma[2], dv = (m.v - prior[3]) / prior_sigma[3];
+    const double ratio = (chi2 + du * du + dv * dv) / static_cast<double>(n);
+    if (ratio > 1.0)
+      for (auto& r : m.cov)
+        for (double& c : r) c *= ratio;
+  }
   for (Pass& p : passes) {
     const double dt = p.time - m.t_ref;
     plane.to_latlon(m.x0 + m.u * dt, m.y0 + m.v * dt, p.lat, p.lon);
@@ -741,8 +751,11 @@ void peak_errors(const Series& s, const CentreFn& centre, const CentreVarFn& cen
   // noise over that of white noise (the retrieval's noise is correlated from second to second).
   double time_sigma = span / std::sqrt(12.0);
   if (std::isfinite(fit.time) && fit.resid_var > 0.0) {
-    time_sigma =
-        std::sqrt(fit.time_var * fit.resid_var * fit.correlation + fit.model_shift * fit.model_shift);
+    // The RMW is the position of a 10-s window, which stands for the maximum only to within its own
+    // length: a uniform spread over 10 s, 10 / sqrt(12) s, joins the fit's errors.
+    const double window = static_cast<double>(kWindow) / std::sqrt(12.0);
+    time_sigma = std::sqrt(fit.time_var * fit.resid_var * fit.correlation +
+                           fit.model_shift * fit.model_shift + window * window);
   }
   double r[2] = {0.0, 0.0};
   for (int k = 0; k < 2; ++k) {
