@@ -39,11 +39,12 @@ constexpr double kShortReach = 0.6;    // the symmetric fit's second reach, a sh
 constexpr double kShapeScale = 1.25;
 // With four passes or fewer (as many as the centre's and motion's unknowns) a wrong pass (the moat, a
 // rain band) leaves no residual to show it: each pass's line then carries a share of the distance from
-// the centre to the nearer eyewall, about the error of taking a wrong dip times its chance (the tune
-// flights' four-pass analyses put it at 0.3).
+// the centre to the nearer eyewall, about the error of taking a wrong dip times its chance: 0.3 holds
+// every fix of the tune flights' four-pass analyses within its error (16 fixes, some 3-10 km off), and
+// so errs wide there. A pass about a single maximum (no dip) has the symmetric fit's reach instead.
 constexpr double kWrongPass = 0.3;
-constexpr std::size_t kFewPasses = 4;
-constexpr double kLagSigma = 0.5;     // s: uncertainty of the retrieval's lag behind the position
+constexpr std::size_t kFewPasses = 4;  // passes: as many as the unknowns (centre and motion)
+constexpr double kLagSigma = 0.5;      // s: uncertainty of the retrieval's lag behind the position
 constexpr double kPassOutlier = 5.0;  // standard errors: a pass this far off the others' solution is left out
 constexpr double kPriorCentre = 50.0;  // km: spread of the centre prior
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
