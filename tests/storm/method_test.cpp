@@ -199,38 +199,14 @@ TEST(StormMethod, FixAccuracyCarriesFewPassesAndADisagreeingPrior) {
   struct Case {
     const char* name;
     int passes;
-    double reach_s;         // s from the centre to the nearer eyewall
-    double prior_east;      // m/s, the motion's prior (the truth is 6)
-    double lo_km, hi_km;    // bounds of the mean accuracy
-    double widen_lo = 1.0;  // least ratio to the accuracy with the true motion as the prior
+    double reach_s;                 // s from the centre to the nearer eyewall
+    double prior_east;              // m/s, the motion's prior (the truth is 6)
+    double lo_km, hi_km, widen_lo;  // bounds of the mean accuracy; least ratio to it with the true prior
   };
-  const Case cases[] = {
-      {.name = "four passes, no eyewall distance",
-       .passes = 4,
-       .reach_s = 0.0,
-       .prior_east = 6.0,
-       .lo_km = 0.0,
-       .hi_km = 0.3},
-      {.name = "four passes, eyewall 100 s away",
-       .passes = 4,
-       .reach_s = 100.0,
-       .prior_east = 6.0,
-       .lo_km = 2.5,
-       .hi_km = 12.0},
-      {.name = "five passes, eyewall 100 s away",
-       .passes = 5,
-       .reach_s = 100.0,
-       .prior_east = 6.0,
-       .lo_km = 0.0,
-       .hi_km = 0.3},
-      {.name = "five passes, a still-storm prior",
-       .passes = 5,
-       .reach_s = 0.0,
-       .prior_east = 0.0,
-       .lo_km = 0.0,
-       .hi_km = 1.0,
-       .widen_lo = 1.78},
-  };
+  const Case cases[] = {{"four passes, no eyewall distance", 4, 0.0, 6.0, 0.0, 0.3, 1.0},
+                        {"four passes, eyewall 100 s away", 4, 100.0, 6.0, 2.5, 12.0, 1.0},
+                        {"five passes, eyewall 100 s away", 5, 100.0, 6.0, 0.0, 0.3, 1.0},
+                        {"five passes, a still-storm prior", 5, 0.0, 0.0, 0.0, 1.0, 1.78}};
   const Plane plane = Plane::at(20.0, -80.0);
   for (const Case& c : cases) {
     auto mean_accuracy = [&](double prior_east) {
@@ -247,8 +223,8 @@ TEST(StormMethod, FixAccuracyCarriesFewPassesAndADisagreeingPrior) {
       }
       fit_motion(passes, plane, prior_east * 1.0e-3, 0.0, kTrackMotion);
       double sum = 0.0;
-      for (const Pass& p : passes) sum += p.accuracy_km;
-      return sum / static_cast<double>(passes.size());
+      for (const Pass& p : passes) sum += p.accuracy_km / c.passes;
+      return sum;
     };
     const double km = mean_accuracy(c.prior_east), widen = km / mean_accuracy(6.0);
     EXPECT_TRUE(km >= c.lo_km && km <= c.hi_km && widen >= c.widen_lo)
