@@ -9,7 +9,7 @@
 // An analysis without PREFIX.centres.csv was refused (PREFIX.refused, when there, holds sfmrstorm's message).
 // Prints one line per analysis, then the figures overall and per tag (a group per key=value) as a table and
 // as CSV (header `group,...`, also written to FILE with --csv). With STORM_EVAL_LEGS set, also one line per
-// leg.
+// leg; with STORM_EVAL_FIXES, one per fix.
 //
 // The truth, the same statistic over the same seconds from the true wind and the true centre:
 //   - a true pass: a least distance of the aircraft from the true centre over 5 minutes either side; it is
@@ -378,6 +378,9 @@ void evaluate_fixes(const StormTruth& truth, const std::vector<Fix>& fixes, Figu
     if (std::none_of(passes.begin(), passes.end(), [&x](double t) { return std::fabs(t - x.t) < kMatchS; }))
       ++fig.fix_spurious;
     fig.fix_cov.add(km, x.accuracy_km);
+    if (std::getenv("STORM_EVAL_FIXES") != nullptr)
+      std::printf("  fix %.0f: error %.2f km, accuracy %.2f km, closest %.1f km\n", x.t, km, x.accuracy_km,
+                  miss);
   }
 }
 
@@ -447,9 +450,10 @@ std::vector<Span> evaluate_legs(const StormTruth& truth, const std::vector<LegOu
       fig.rmw_cov.add(rmw_error, leg.radius_error);
     }
     if (print)
-      std::printf("%s %s leg at %.0f: peak %.2f m/s (truth %.2f), RMW %.2f km (truth %.2f)%s\n", name.c_str(),
-                  leg.flight.c_str(), leg.start, leg.peak, tp.mean, leg.radius_km, tp.radius_km,
-                  crosses ? "" : " (no maximum inside)");
+      std::printf(
+          "%s %s leg at %.0f: peak %.2f +- %.2f m/s (truth %.2f), RMW %.2f +- %.2f km (truth %.2f)%s\n",
+          name.c_str(), leg.flight.c_str(), leg.start, leg.peak, leg.peak_error, tp.mean, leg.radius_km,
+          leg.radius_error, tp.radius_km, crosses ? "" : " (no maximum inside)");
   }
   return spans;
 }

@@ -210,6 +210,10 @@ TEST(StormTool, OutputsAndReplacing) {
       EXPECT_EQ(rows.size(), c.rows) << c.file;
     }
   }
+  // One pass leaves the motion to the prior: the report says so, and what placed each fix.
+  const std::string report = slurp(kDir + "/out.storm.txt");
+  for (const char* said : {"  one centre pass; the motion is taken as a still storm", "), surface wind"})
+    EXPECT_NE(report.find(said), std::string::npos) << said;
   for (const auto& row : csv(kDir + "/out.fdeck"))
     EXPECT_EQ(row.size(), 57u) << "56 fields and the ending comma";
   for (const char* png : {"out.radial.png", "out.storm.png"})

@@ -33,6 +33,17 @@ constexpr double kSeekSearch = 120.0;  // s: the closest approach lies this clos
 constexpr double kSeekKm = 20.0;       // km: predicted closest approaches this near are searched
 constexpr double kTrackCentre = 10.0;  // km: error of a track's centre interpolated between fixes
 constexpr double kShortReach = 0.6;    // the symmetric fit's second reach, a share of the first
+// The model's share of a pass's error is the move of its time between two reaches of the symmetric fit
+// (method, step 3); one such comparison sees only part of the odd part's bend, and on the storm family's
+// tune flights (Holland, wdr and concentric profiles, wavenumbers 1 and 2) 1.25 times the move covers it.
+constexpr double kShapeScale = 1.25;
+// With four passes or fewer (as many as the centre's and motion's unknowns) a wrong pass (the moat, a
+// rain band) leaves no residual to show it: each pass's line then carries a share of the distance from
+// the centre to the nearer eyewall, about the error of taking a wrong dip times its chance: 0.3 holds
+// every fix of the tune flights' four-pass analyses within its error (16 fixes, some 3-10 km off), and
+// so errs wide there. A pass about a single maximum (no dip) has the symmetric fit's reach instead.
+constexpr double kWrongPass = 0.3;
+constexpr std::size_t kFewPasses = 4;  // passes: as many as the unknowns (centre and motion)
 constexpr double kLagSigma = 0.5;      // s: uncertainty of the retrieval's lag behind the position
 constexpr double kPassOutlier = 5.0;  // standard errors: a pass this far off the others' solution is left out
 constexpr double kPriorCentre = 50.0;  // km: spread of the centre prior
@@ -435,6 +446,7 @@ std::vector<Pass> find_passes(const std::vector<Series>& flights, const Plane& p
       const double reach_s = 0.95 * std::min(guess - s.t[d.left], s.t[d.right] - guess);
       Pass p;
       p.flight = f;
+      p.reach_s = reach_s;
       p.time = pass_time(s, a, b, guess, reach_s, std::min(90.0, 0.5 * reach_s), p.gradient, p.time_sigma,
                          p.shape_sigma);
       if (locate_pass(s, a, b, plane, p)) passes.push_back(p);
@@ -457,21 +469,23 @@ namespace {
 
 // Standard error (km) of a pass's line across the track: its time's noise at the storm-relative speed
 // `w` (km/s) and the retrieval's lag, known to about half a second (kLagSigma along the track), with the
-// model's share: `scatter` (km) when the passes' own scatter gives it (more passes than unknowns), else
-// the move of the time with the symmetric fit's reach (method, step 3).
-double pass_sigma(const Pass& p, double w, double scatter) {
-  const double model = scatter >= 0.0 ? scatter : w * p.shape_sigma;
+// model's share: the larger of `scatter` (km, when the passes' own scatter gives it: more passes than
+// unknowns) and the move of the time with the symmetric fit's reach (method, step 3); with `few` passes
+// at least the wrong-pass share of the distance to the eyewall.
+double pass_sigma(const Pass& p, double w, double scatter, bool few) {
+  double model = std::max(scatter, kShapeScale * w * p.shape_sigma);
+  if (few) model = std::max(model, kWrongPass * w * p.reach_s);
   return std::sqrt(w * w * (p.time_sigma * p.time_sigma + kLagSigma * kLagSigma) + model * model);
 }
 
 // One weighted least-squares solution of the passes' lines and the priors for (x0, y0, u, v) about
 // the motion `m` (which sets the storm-relative directions). Returns each pass's residual (km) and its
 // standard error without the model's share (`noise`) and with it (`sigma`), the normalised residuals' sum of
-// squares in `chi2`; false when the system is singular.
+// squares in `chi2`; false when the system is singular. `few`: each line carries the wrong-pass share.
 bool solve_centre(const std::vector<Pass>& passes, const std::array<double, 4>& prior,
                   const std::array<double, 4>& prior_sigma, double scatter, Motion& m,
                   std::vector<double>& resid, std::vector<double>& noise, std::vector<double>& sigma,
-                  double& chi2) {
+                  double& chi2, bool few = false) {
   std::vector<std::vector<double>> ata(4, std::vector<double>(4, 0.0));
   std::vector<double> atb(4, 0.0);
   auto row = [&](const std::array<double, 4>& a, double b, double sigma) {
@@ -489,8 +503,8 @@ bool solve_centre(const std::vector<Pass>& passes, const std::array<double, 4>& 
     wx /= w;
     wy /= w;
     const double dt = p.time - m.t_ref;
-    rows.push_back({wx, wy, wx * dt, wy * dt, wx * p.x + wy * p.y, pass_sigma(p, w, scatter)});
-    noise.push_back(pass_sigma(p, w, 0.0));
+    rows.push_back({wx, wy, wx * dt, wy * dt, wx * p.x + wy * p.y, pass_sigma(p, w, scatter, few)});
+    noise.push_back(pass_sigma(p, w, 0.0, false));
     sigma.push_back(rows.back()[5]);
     row({wx, wy, wx * dt, wy * dt}, wx * p.x + wy * p.y, rows.back()[5]);
   }
@@ -573,6 +587,25 @@ Motion fit_motion(std::vector<Pass>& passes, const Plane& plane, double u_prior,
       for (int k = 0; k < 60 && hi > 0.0; ++k) (excess(0.5 * (lo + hi)) > 0.0 ? lo : hi) = 0.5 * (lo + hi);
       tau = std::sqrt(hi);
     }
+  }
+  m.motion_sigma = std::sqrt(std::max(m.cov[2][2], m.cov[3][3]));
+  // Four passes or fewer: the wrong-pass share widens the covariance but does not weigh the passes
+  // against the priors (the solution stays that of their own errors).
+  if (n > 0 && n <= kFewPasses) {
+    Motion wide = m;
+    std::vector<double> r2, n2, s2;
+    double c2 = 0.0;
+    if (solve_centre(passes, prior, prior_sigma, -1.0, wide, r2, n2, s2, c2, true)) m.cov = wide.cov;
+  }
+  // Passes and the motion's prior that disagree beyond their errors (a track's motion the passes pull
+  // away from, a wrong pass among few) widen the covariance by the Birge ratio: the normalised sum of
+  // squares of the passes and the motion's prior per pass, when above one.
+  if (n > 0) {
+    const double du = (m.u - prior[2]) / prior_sigma[2], dv = (m.v - prior[3]) / prior_sigma[3];
+    const double ratio = (chi2 + du * du + dv * dv) / static_cast<double>(n);
+    if (ratio > 1.0)
+      for (auto& r : m.cov)
+        for (double& c : r) c *= ratio;
   }
   for (Pass& p : passes) {
     const double dt = p.time - m.t_ref;
@@ -735,8 +768,11 @@ void peak_errors(const Series& s, const CentreFn& centre, const CentreVarFn& cen
   // noise over that of white noise (the retrieval's noise is correlated from second to second).
   double time_sigma = span / std::sqrt(12.0);
   if (std::isfinite(fit.time) && fit.resid_var > 0.0) {
-    time_sigma =
-        std::sqrt(fit.time_var * fit.resid_var * fit.correlation + fit.model_shift * fit.model_shift);
+    // The RMW is the position of a 10-s window, which stands for the maximum only to within its own
+    // length: a uniform spread over 10 s, 10 / sqrt(12) s, joins the fit's errors.
+    const double window = static_cast<double>(kWindow) / std::sqrt(12.0);
+    time_sigma = std::sqrt(fit.time_var * fit.resid_var * fit.correlation +
+                           fit.model_shift * fit.model_shift + window * window);
   }
   double r[2] = {0.0, 0.0};
   for (int k = 0; k < 2; ++k) {
@@ -852,6 +888,7 @@ bool seek_pass(const Series& s, std::size_t f, std::size_t a, std::size_t b, std
   if (reach < 60.0) return false;
   p.flight = f;
   p.seeded = true;
+  p.reach_s = reach;
   const double search = std::min(kSeekSearch, 0.5 * reach);
   p.time = pass_time(s, a, b, s.t[c], reach, search, p.gradient, p.time_sigma, p.shape_sigma);
   return p.time_sigma < search && locate_pass(s, a, b, plane, p);
@@ -1062,7 +1099,7 @@ Analysis analyse(const std::vector<Series>& flights, const CentreFn& track) {
       return centre_variance(m, t, std::sin(bearing * std::numbers::pi / 180.0),
                              std::cos(bearing * std::numbers::pi / 180.0));
     };
-    an.motion_constrained = std::max(m.cov[2][2], m.cov[3][3]) < kMotionConstrained * kMotionConstrained;
+    an.motion_constrained = m.motion_sigma < kMotionConstrained;
     if (!an.motion_constrained) an.motion_note = motion_note(an.passes, static_cast<bool>(track));
   } else if (track) {
     an.centre = track;

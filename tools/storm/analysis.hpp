@@ -36,7 +36,11 @@
 //      others' solution is left out while more than three remain. With more than four passes their
 //      scatter gives the model's share instead: a variance tau^2 common to every pass such that the
 //      residuals normalised by sqrt(noise^2 + tau^2) have a mean square of one per degree of freedom (the
-//      method of moments for a variance component; 0 when the noise explains the scatter).
+//      method of moments for a variance component; 0 when the noise explains the scatter); each pass's own
+//      model share (1.25 times its move with the fit's reach) stays as a floor under that. With four
+//      passes or fewer a wrong pass cannot show: each line then carries 0.3 of the distance from the
+//      centre to the nearer eyewall. Where the passes and the motion's prior disagree beyond their errors
+//      the covariance is multiplied by the Birge ratio (their normalised sum of squares per pass, > 1).
 //   5. Passes the dip search missed (a miss beyond about 0.6 RMW leaves no dip; rain or an eye's winds
 //      can fill it): the fitted centre, or the track when no dip was found, predicts each straight
 //      segment's closest approach, and where that lies within 20 km, or 0.7 of the legs' median RMW when
@@ -72,8 +76,9 @@
 //      s_K^2) with mu_K ~ sqrt(2 ln K) - 0.6 and s_K ~ 1 / (1 + 0.2 ln K). The maximum's time has the
 //      cubic's error by the delta method (var x* = g' M^-1 g s2 / V''^2 with g = (0, 1, 2x, 3x^2)),
 //      multiplied by the residuals' (1 + rho) / (1 - rho), and the model's: twice the move of the maximum
-//      when the fit spans half as much (a fit's bias grows at least in proportion to its span). At the
-//      range rate of the leg that is the RMW's error along the leg; the centre's variance along the
+//      when the fit spans half as much (a fit's bias grows at least in proportion to its span), and the
+//      10-s window's own length (10 / sqrt 12 s: the window stands for the maximum only to within it). At
+//      the range rate of the leg that is the RMW's error along the leg; the centre's variance along the
 //      peak's bearing adds to it (peak_radius_error_km).
 //   8. Wind radii: over the 10-s means of all legs, per quadrant of bearing from the centre, the largest
 //      distance at which the mean reaches 34, 50 and 64 kt; E when the quadrant's outermost 10-s mean is
@@ -137,7 +142,9 @@ struct Pass {
   double gradient = 0.0;        // m/s per s along the pass, the asymmetry across the eye
   double time_sigma = 0.0;      // s, standard error of `time` from the symmetric fit's noise (method, step 3)
   double shape_sigma = 0.0;     // s, its model error: the move of `time` with the fit's reach
-  bool seeded = false;          // found where the centre track predicted a pass (method, step 5)
+  double reach_s = 0.0;  // s, reach of the symmetric fit: the time from the centre to the nearer eyewall
+  bool seeded = false;   // found where the centre track predicted a pass (method, step 5)
+  std::string evidence = "surface wind";  // what placed the fix: the radiometer's wind across the eye
   // Fit inputs: the aircraft's position at `time` in the plane, km, and the ground velocity, km/s.
   double x = 0.0, y = 0.0, vx = 0.0, vy = 0.0;
 };
@@ -148,6 +155,9 @@ struct Motion {
   double u = 0.0, v = 0.0;    // km/s east, north
   // Covariance of (x0, y0, u, v), km and km/s; zero when the centre is the track's.
   std::array<std::array<double, 4>, 4> cov{};
+  // Standard error of the motion (km/s, the larger component) from the passes' own errors and the priors,
+  // before the wrong-pass and Birge widening: whether the passes' geometry fixes the motion.
+  double motion_sigma = 0.0;
 };
 
 // Variance (km^2) of the centre at time t along unit vector (ex, ey) of the plane.
@@ -174,7 +184,7 @@ struct Analysis {
   std::vector<Pass> passes;
   Motion motion;
   bool centre_from_flight = false;  // the fitted centre (else the track's)
-  // Whether the passes fix the motion (its standard error below kMotionConstrained in both components);
+  // Whether the passes fix the motion (Motion::motion_sigma below kMotionConstrained);
   // when not, `motion_note` says why (one pass, passes close in time, one heading) and where the motion
   // comes from; the fixes' accuracy includes the motion's uncertainty either way.
   bool motion_constrained = false;

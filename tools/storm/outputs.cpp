@@ -135,12 +135,13 @@ void write_report(std::ostream& out, const Analysis& an, const Context& ctx) {
     out << "Storm motion: towards " << format_trimmed(dir, 0) << " deg at " << format_trimmed(speed, 1)
         << " m/s (" << format_trimmed(speed / kMsPerKt, 1) << " kt), fitted over " << an.passes.size()
         << " passes\n";
+    if (!an.motion_constrained && !an.motion_note.empty()) out << "  " << an.motion_note << "\n";
   }
-  out << "\nFixes (time, position, estimated error):\n";
+  out << "\nFixes (time, position, estimated error, what placed it):\n";
   for (const Pass& p : an.passes) {
     out << "  " << iso_time(p.time) << "  " << format_trimmed(p.lat, 3) << ' ' << format_trimmed(p.lon, 3)
         << "  +-" << format_trimmed(p.accuracy_km, 1) << " km ("
-        << format_trimmed(p.accuracy_km / kKmPerNmi, 1) << " n mi)";
+        << format_trimmed(p.accuracy_km / kKmPerNmi, 1) << " n mi), " << p.evidence;
     if (ctx.track) {
       double lat = 0.0, lon = 0.0, km = 0.0, b = 0.0;
       track_position(*ctx.track, p.time, lat, lon);
