@@ -160,8 +160,10 @@ std::vector<recon::OperationalFix> read_operational_fixes(const std::string& tex
   try {
     track = parse_track_file(text);
   } catch (const std::runtime_error& e) {
-    throw std::runtime_error(file + ": not a file of vortex data messages or an ATCF f-deck (" + e.what() +
-                             ")");
+    const std::string what = e.what();
+    if (what.starts_with("not an ATCF"))
+      throw std::runtime_error(file + ": not a file of vortex data messages or an ATCF f-deck");
+    throw std::runtime_error(file + ": " + what);
   }
   if (track.format != TrackFormat::kFdeck)
     throw std::runtime_error(file + ": a " + format_name(track.format) +
