@@ -90,6 +90,36 @@ TEST(StormRecon, MixedHdobAndFlightWithFixes) {
   }
 }
 
+TEST(StormRecon, BadReconInputRefusedWithNothingWritten) {
+  // pass.hdob's missions moved to another storm, and a file of neither format.
+  std::string other = slurp(kDir + "/pass.hdob");
+  for (std::size_t at = other.find(" 0199A"); at != std::string::npos; at = other.find(" 0199A", at))
+    other.replace(at, 6, " 0205A");
+  std::ofstream(kDir + "/other_storm.hdob") << other;
+  std::ofstream(kDir + "/neither.txt") << "hello\n";
+  struct Case {
+    const char* name;
+    const char* args;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"missions of two storms", "pass.hdob other_storm.hdob -o r1", "HDOB missions of several storms: 05A"},
+      {"vortex data messages as a flight", "pass.vdm -o r2", "pass.vdm: vortex data messages, not a flight"},
+      {"neither format", "neither.txt -o r3", "neither.txt: not a netCDF file"},
+      {"fixes of neither format", "pass.hdob --fixes neither.txt -o r4",
+       "neither.txt: not a file of vortex data messages or an ATCF f-deck"},
+  };
+  for (const Case& c : cases) {
+    const std::string err = kDir + "/recon_err.txt";
+    const int status = std::system(
+        ("cd " + kDir + " && " + SFMRSTORM_BINARY + " " + c.args + " 2>" + err + " >/dev/null").c_str());
+    EXPECT_NE(status, 0) << c.name;
+    EXPECT_NE(slurp(err).find(c.message), std::string::npos) << c.name << ": " << slurp(err);
+    const std::string prefix = std::string(c.args).substr(std::string(c.args).find("-o ") + 3);
+    EXPECT_FALSE(fs::exists(kDir + "/" + prefix + ".storm.txt")) << c.name;
+  }
+}
+
 // A straight pass east at 130 m/s through a pressure bowl and a solid-body vortex centred at tc, missing the
 // centre by `miss` km to its north; values rounded as the code transmits them.
 TEST(StormRecon, EvidenceTimesTheHandMadePass) {
