@@ -6,7 +6,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <numbers>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -15,8 +17,14 @@
 #include "common/cli.hpp"
 #include "common/process.hpp"
 #include "common/publish.hpp"
+#include "core/text.hpp"
+#include "recon/fix_compare.hpp"
+#include "recon/hdob.hpp"
+#include "recon/message_text.hpp"
 #include "storm/analysis.hpp"
+#include "storm/evidence.hpp"
 #include "storm/outputs.hpp"
+#include "storm/recon_input.hpp"
 #include "tracks/track_file.hpp"
 
 namespace {
@@ -26,18 +34,26 @@ using sfmr::tool::Publisher;
 
 constexpr sfmr::tool::ToolInfo kTool{
     .name = "sfmrstorm",
-    .usage = "sfmrstorm FLIGHT.nc... [--track FILE] [--storm ID] [-o PREFIX] [--force]",
-    .help = R"(Storm structure from the archive files (sfmr2nc) of flights through the same tropical cyclone.
+    .usage = "sfmrstorm FLIGHT.nc|HDOB... [--track FILE] [--storm ID] [--fixes FILE] [-o PREFIX] [--force]",
+    .help = R"(Storm structure from the archive files (sfmr2nc) of flights through the same tropical cyclone,
+or from their HDOB archives (the aircraft's 30-s messages), or both.
 
   FLIGHT.nc       archive files of sfmr2nc; several flights of one storm are analysed together
+  HDOB            an HDOB archive (recognised from its content): each mission is a flight of 30-s lines, the
+                  radiometer's peaks held over the 30 s each covers; where the lines carry the extrapolated
+                  surface pressure and the flight-level wind, their pressure minimum and wind centre time
+                  the passes together with the radiometer's wind
   --track FILE    an ATCF b-deck, ATCF f-deck or HURDAT2 file (recognised from its content): the centre
                   when a flight has no pass, the prior motion, and the track rows of PREFIX.centres.csv
-  --storm ID      the storm in a track file with several (basin, number and year: AL092024)
+  --storm ID      the storm in a track file with several (basin, number and year: AL092024); without
+                  --track, the storm of an HDOB archive with several (05A or its name)
+  --fixes FILE    vortex data messages or an ATCF f-deck: PREFIX.fix_compare.csv holds each centre fix
+                  against the operational fix nearest in time; the report gives the median distance
   -o PREFIX       output prefix (default: the first flight's file name without .nc)
   --force         replace outputs that are there already
 
-Writes PREFIX.centres.csv, .legs.csv, .radii.csv, .storm.txt, .fdeck, .storm.nc, .radial.png and .storm.png,
-each under a temporary name renamed when complete. Peaks are 10-s means of the retrieved wind; radii in n mi.
+Writes PREFIX.centres.csv, .legs.csv, .radii.csv, .storm.txt, .fdeck, .storm.nc, .radial.png and .storm.png
+(and .fix_compare.csv with --fixes), each under a temporary name renamed when complete. Peaks are 10-s means of the retrieved wind; radii in n mi.
 
 Inputs: the flights are taken in time order, whatever the order of the arguments. Refused: the same flight
 twice; flights of different storms (without --track: more than 12 h apart, or never within 200 km of each
@@ -69,10 +85,11 @@ std::string read_whole(const std::string& path) {
   return s.str();
 }
 
-// A flight read from its file.
+// A flight read from its file (an HDOB mission keeps its 30-s lines).
 struct Input {
   std::string path;
   sfmr::storm::Series series;
+  std::shared_ptr<const sfmr::storm::HdobLines> lines;
   double start() const { return series.t.empty() ? HUGE_VAL : series.t.front(); }
   double end() const { return series.t.empty() ? HUGE_VAL : series.t.back(); }
   std::string span() const {
@@ -93,16 +110,71 @@ double closest_km(const sfmr::storm::Series& a, const sfmr::storm::Series& b) {
   return best;
 }
 
+// What the HDOB archives among the inputs came to, for the report.
+struct HdobNotes {
+  std::vector<std::string> lines;  // per archive: its missions, faulty messages and suspect values
+  std::set<std::string> storms;    // storm of each mission
+};
+
+// The missions of an HDOB archive as flights; `storm` chooses one of several storms.
+void read_hdob_input(const std::string& path, const std::string& text, const std::string& storm,
+                     std::vector<Input>& flights, HdobNotes& notes) {
+  sfmr::recon::HdobArchive archive;
+  try {
+    archive = sfmr::recon::read_hdob(text, path, storm);
+  } catch (const std::runtime_error& e) {
+    sfmr::tool::fail(e.what());
+  }
+  const sfmr::recon::HdobCounts& c = archive.counts;
+  std::ostringstream note;
+  note << path << ": " << archive.messages.size() << " HDOB messages, " << archive.observations.size()
+       << " lines; " << archive.faults.size()
+       << " faulty messages left out; suspect values not used: position " << c.suspect_position
+       << ", pressure " << c.suspect_pressure << ", wind " << c.suspect_wind << ", radiometer "
+       << c.suspect_sfmr << "; transmission faults dropped: " << c.fault_peak + c.fault_zero_position
+       << "; repeated messages " << c.repeated_messages << ", missing " << c.missing_messages << "\n";
+  for (const std::string& f : archive.faults) note << "  left out: " << f << "\n";
+  notes.lines.push_back(note.str());
+  for (sfmr::storm::HdobMission& m : sfmr::storm::hdob_missions(archive)) {
+    notes.storms.insert(m.storm + " (" + path + ")");
+    flights.push_back(
+        {path, std::move(m.series), std::make_shared<sfmr::storm::HdobLines>(std::move(m.lines))});
+  }
+}
+
+// HDOB missions of more than one storm cannot share the analysis.
+void check_hdob_storms(const HdobNotes& notes) {
+  std::set<std::string> ids;
+  for (const std::string& s : notes.storms) ids.insert(s.substr(0, s.find(' ')));
+  if (ids.size() < 2) return;
+  std::string list;
+  for (const std::string& s : notes.storms) list += (list.empty() ? "" : ", ") + s;
+  sfmr::tool::fail("HDOB missions of several storms: " + list + " (--storm chooses one in an archive)");
+}
+
 // The flights in time order (the results do not depend on the order of the arguments), each once.
-std::vector<Input> read_flights(const std::vector<std::string>& paths) {
+std::vector<Input> read_flights(const std::vector<std::string>& paths, const std::string& storm,
+                                HdobNotes& notes) {
   std::vector<Input> flights;
   for (const std::string& path : paths) {
+    std::string text;
+    if (fs::is_regular_file(path)) text = read_whole(path);
+    const sfmr::recon::ReconFile kind = sfmr::recon::recon_file_kind(text);
+    if (kind == sfmr::recon::ReconFile::kHdob) {
+      read_hdob_input(path, text, storm, flights, notes);
+      continue;
+    }
+    if (kind == sfmr::recon::ReconFile::kVortex)
+      sfmr::tool::fail(path + ": vortex data messages, not a flight (--fixes compares with them)");
     sfmr::archive::ArchiveFlight f;
     const std::string error = sfmr::archive::read_archive_flight(path, f);
-    if (!error.empty()) sfmr::tool::fail(path + ": " + error);
+    if (!error.empty())
+      sfmr::tool::fail(path + ": " + error +
+                       (error.starts_with("not a netCDF file") ? "; nor an HDOB archive" : ""));
     if (f.flight.empty()) f.flight = fs::path(path).stem().string();
-    flights.push_back({path, sfmr::storm::series_of(f)});
+    flights.push_back({path, sfmr::storm::series_of(f), nullptr});
   }
+  check_hdob_storms(notes);
   std::stable_sort(flights.begin(), flights.end(), [](const Input& a, const Input& b) {
     return a.start() != b.start() ? a.start() < b.start() : a.series.name < b.series.name;
   });
@@ -291,22 +363,82 @@ std::string draw_plots(const std::string& prefix, const sfmr::storm::Analysis& a
   return failed;
 }
 
+// The fixes of --fixes held against the analysis's.
+struct FixCheck {
+  std::vector<sfmr::recon::OperationalFix> operational;
+  sfmr::recon::FixComparison comparison;
+};
+
+FixCheck compare_with(const std::string& path, const sfmr::storm::Analysis& an, double reference_time) {
+  FixCheck check;
+  try {
+    check.operational = sfmr::storm::read_operational_fixes(read_whole(path), path, reference_time);
+  } catch (const std::runtime_error& e) {
+    sfmr::tool::fail(e.what());
+  }
+  std::vector<sfmr::recon::CentreFix> tool;
+  for (const sfmr::storm::Pass& p : an.passes) tool.push_back({p.time, p.lat, p.lon});
+  check.comparison = sfmr::recon::compare_fixes(tool, check.operational);
+  return check;
+}
+
+// The report's part on reconnaissance messages: the HDOB archives read, the evidence of each fix, and the
+// comparison with the operational fixes.
+void write_recon_report(std::ostream& out, const sfmr::storm::Analysis& an, const HdobNotes& notes,
+                        const FixCheck* check, const std::string& fixes_path) {
+  if (notes.lines.empty() && !check) return;
+  out << "\nFrom reconnaissance messages\n";
+  if (!notes.lines.empty()) {
+    out << "HDOB archives (30-s lines: positions to whole minutes; each radiometer wind is the peak 10-s "
+           "mean "
+           "over its 30 s, so a leg's peak is the largest HDOB peak, not a further 10-s mean):\n";
+    for (const std::string& l : notes.lines) out << "  " << l;
+  }
+  out << "Evidence placing each fix:\n";
+  for (const sfmr::storm::Pass& p : an.passes)
+    out << "  " << sfmr::storm::iso_time(p.time) << "  " << p.evidence << "\n";
+  if (!check) return;
+  const sfmr::recon::FixSummary sum = sfmr::recon::summarise_fixes(check->comparison, check->operational);
+  out << "Operational fixes (" << fixes_path << "): " << check->operational.size() << "; fixes within "
+      << std::lround(sfmr::recon::kUnmatchedWindowS / 60.0) << " min of one: " << sum.compared;
+  if (sum.compared > 0)
+    out << ", median distance " << sfmr::format_trimmed(sum.median_distance_km, 2) << " km";
+  out << "\n";
+  for (const std::size_t i : sum.beyond_accuracy) {
+    const sfmr::recon::FixPair& pr = check->comparison.pairs[i];
+    const sfmr::recon::OperationalFix& o = check->operational[static_cast<std::size_t>(pr.operational)];
+    out << "  more than three times the crew's accuracy (" << sfmr::format_trimmed(o.accuracy_nmi, 1)
+        << " n mi) apart: " << sfmr::storm::iso_time(pr.fix.time) << ", "
+        << sfmr::format_trimmed(pr.distance_km, 2) << " km from the fix of " << sfmr::storm::iso_time(o.time)
+        << "\n";
+  }
+  for (const std::size_t i : check->comparison.unmatched)
+    out << "  no fix of the tool's within 15 min of the operational fix of "
+        << sfmr::storm::iso_time(check->operational[i].time) << "\n";
+}
+
 int run(const std::vector<std::string>& words) {
-  const sfmr::tool::Args args(words, {{"--track", true}, {"--storm", true}, {"-o", true}, {"--force"}});
-  const std::vector<std::string>& inputs = args.positional(1, 1000, "needs at least one FLIGHT.nc");
+  const sfmr::tool::Args args(
+      words, {{"--track", true}, {"--storm", true}, {"--fixes", true}, {"-o", true}, {"--force"}});
+  const std::vector<std::string>& inputs =
+      args.positional(1, 1000, "needs at least one FLIGHT.nc or HDOB archive");
   const auto replace = sfmr::tool::replace_if(args.flag("--force"));
   std::string prefix = args.text("-o", "");
   if (prefix.empty()) {
     prefix = inputs.front();
     if (prefix.size() > 3 && prefix.ends_with(".nc")) prefix.resize(prefix.size() - 3);
   }
-  const std::vector<std::string> endings = {".centres.csv", ".legs.csv", ".radii.csv",  ".storm.txt",
-                                            ".fdeck",       ".storm.nc", ".radial.png", ".storm.png"};
+  std::vector<std::string> endings = {".centres.csv", ".legs.csv", ".radii.csv",  ".storm.txt",
+                                      ".fdeck",       ".storm.nc", ".radial.png", ".storm.png"};
+  const auto fixes_path = args.text("--fixes");
+  if (fixes_path) endings.push_back(".fix_compare.csv");
   for (const std::string& e : endings) sfmr::tool::check_replaceable(prefix + e, replace);
   const std::string storm_id = args.text("--storm", "");
-  if (!storm_id.empty() && !args.text("--track")) sfmr::tool::usage_error("--storm needs --track");
 
-  const std::vector<Input> flights = read_flights(inputs);
+  HdobNotes notes;
+  const std::vector<Input> flights = read_flights(inputs, args.text("--track") ? "" : storm_id, notes);
+  if (!storm_id.empty() && !args.text("--track") && notes.lines.empty())
+    sfmr::tool::usage_error("--storm needs --track or an HDOB archive");
   sfmr::storm::Context ctx;
   for (const Input& f : flights) ctx.flights.push_back(f.series);
   sfmr::storm::TrackFile track_file;
@@ -322,12 +454,16 @@ int run(const std::vector<std::string>& words) {
   }
   for (const std::string& a : words) ctx.command_line += (ctx.command_line.empty() ? "sfmrstorm " : " ") + a;
 
+  std::vector<const sfmr::storm::HdobLines*> lines;
+  for (const Input& f : flights) lines.push_back(f.lines.get());
   sfmr::storm::Analysis an;
   try {
-    an = sfmr::storm::analyse(ctx.flights, track_centre);
+    an = sfmr::storm::analyse(ctx.flights, track_centre, sfmr::storm::hdob_refiner(lines));
   } catch (const std::runtime_error& e) {
     sfmr::tool::fail(e.what());
   }
+  std::unique_ptr<FixCheck> check;
+  if (fixes_path) check = std::make_unique<FixCheck>(compare_with(*fixes_path, an, flights.front().start()));
 
   // The analysis's files first: they stand whatever becomes of the plots.
   {
@@ -338,13 +474,20 @@ int run(const std::vector<std::string>& words) {
     sfmr::storm::write_legs_csv(legs.stream(), an, ctx);
     sfmr::storm::write_radii_csv(radii.stream(), an);
     sfmr::storm::write_report(report.stream(), an, ctx);
+    write_recon_report(report.stream(), an, notes, check.get(), fixes_path.value_or(""));
     sfmr::storm::write_fdeck(fdeck.stream(), an, ctx);
     try {
       sfmr::storm::write_storm_nc(nc.temp_path().string(), an, ctx);
     } catch (const std::runtime_error& e) {
       sfmr::tool::fail(prefix + ".storm.nc: " + e.what());
     }
+    std::unique_ptr<Publisher> compare;
+    if (check) {
+      compare = std::make_unique<Publisher>(prefix + ".fix_compare.csv", replace);
+      sfmr::recon::write_fix_compare_csv(compare->stream(), check->comparison, check->operational);
+    }
     for (Publisher* f : {&centres, &legs, &radii, &report, &fdeck, &nc}) f->commit();
+    if (compare) compare->commit();
   }
   Publisher radial(prefix + ".radial.png", replace), plan(prefix + ".storm.png", replace);
   const std::string failed = draw_plots(prefix, an, ctx, radial, plan);

@@ -1048,10 +1048,11 @@ void storm_relative(const std::vector<Series>& flights, Analysis& an) {
 
 }  // namespace
 
-Analysis analyse(const std::vector<Series>& flights, const CentreFn& track) {
+Analysis analyse(const std::vector<Series>& flights, const CentreFn& track, const PassRefiner& refine) {
   Analysis an;
   bool humps = false;
   an.passes = first_passes(flights, static_cast<bool>(track), an.plane, humps);
+  if (refine) refine(an.passes, an.plane);
   double u_prior = 0.0, v_prior = 0.0;
   const double t_mid =
       an.passes.empty() ? flights.front().t[flights.front().t.size() / 2] : an.passes.front().time;
@@ -1087,6 +1088,7 @@ Analysis analyse(const std::vector<Series>& flights, const CentreFn& track) {
       std::sort(an.passes.begin(), an.passes.end(), [](const Pass& x, const Pass& y) {
         return x.flight != y.flight ? x.flight < y.flight : x.time < y.time;
       });
+      if (refine) refine(an.passes, an.plane);
       if (!an.passes.empty()) an.motion = fit_motion(an.passes, an.plane, u_prior, v_prior, motion_sigma);
     }
   }

@@ -144,7 +144,7 @@ struct Pass {
   double shape_sigma = 0.0;     // s, its model error: the move of `time` with the fit's reach
   double reach_s = 0.0;  // s, reach of the symmetric fit: the time from the centre to the nearer eyewall
   bool seeded = false;   // found where the centre track predicted a pass (method, step 5)
-  std::string evidence = "surface wind";  // what placed the fix: the radiometer's wind across the eye
+  std::string evidence = "surface wind";  // what placed the fix: the radiometer's wind, or more (a refiner's)
   // Fit inputs: the aircraft's position at `time` in the plane, km, and the ground velocity, km/s.
   double x = 0.0, y = 0.0, vx = 0.0, vy = 0.0;
 };
@@ -233,9 +233,14 @@ double peak_fit_time(const std::vector<double>& t, const std::vector<double>& wi
 // there is one, and sets the peak's errors.
 void locate_peak(const Series& flight, const CentreFn& centre, Leg& leg, const CentreVarFn& centre_var = {});
 
+// Evidence from outside the radiometer's wind (a pressure minimum, the flight-level wind's centre) that
+// moves the passes' times and their errors before each fit of the motion; it leaves alone the passes whose
+// `evidence` it has set already.
+using PassRefiner = std::function<void(std::vector<Pass>& passes, const Plane& plane)>;
+
 // The whole analysis. `track` (may be empty) gives the centre when no pass is found and the prior motion.
 // Throws std::runtime_error when there is neither a pass nor a track.
-Analysis analyse(const std::vector<Series>& flights, const CentreFn& track);
+Analysis analyse(const std::vector<Series>& flights, const CentreFn& track, const PassRefiner& refine = {});
 
 // Largest 10-s mean of `wind` over seconds [begin, end): the window's first index, or npos.
 std::size_t peak_window(const std::vector<double>& wind, std::size_t begin, std::size_t end, double& mean);

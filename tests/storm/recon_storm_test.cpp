@@ -1,0 +1,167 @@
+// sfmrstorm on reconnaissance messages: the tool on a flight file and the same flight's HDOB archive
+// together, its fix comparison against a computation of its own from the two files, and the HDOB evidence
+// (pressure minimum, flight-level wind centre) timing a hand-made pass.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <numbers>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "recon/message_text.hpp"
+#include "storm/evidence.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+const std::string kDir = SFMR_STORM_FLIGHT_DIR;
+
+std::string slurp(const fs::path& p) {
+  std::ifstream in(p);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// The fields of the CSV rows after the header.
+std::vector<std::vector<std::string>> rows(const fs::path& p) {
+  std::vector<std::vector<std::string>> out;
+  std::istringstream in(slurp(p));
+  std::string line;
+  std::getline(in, line);
+  while (std::getline(in, line)) {
+    std::vector<std::string> f;
+    std::istringstream l(line);
+    for (std::string x; std::getline(l, x, ',');) f.push_back(x);
+    out.push_back(f);
+  }
+  return out;
+}
+
+double number(const std::string& s) {
+  const auto v = sfmr::recon::decimal_value(s);
+  EXPECT_TRUE(v.has_value()) << s;
+  return v.value_or(NAN);
+}
+
+TEST(StormRecon, MixedHdobAndFlightWithFixes) {
+  const int status =
+      std::system(("cd " + kDir + " && " + SFMRSTORM_BINARY +
+                   " pass.nc pass.hdob --fixes pass.vdm -o mixed --force 2>/dev/null >/dev/null")
+                      .c_str());
+  ASSERT_EQ(status, 0);
+  const std::string report = slurp(kDir + "/mixed.storm.txt");
+  EXPECT_NE(report.find("pass.hdob: "), std::string::npos) << report;
+  EXPECT_NE(report.find("+ pressure minimum"), std::string::npos) << report;
+  EXPECT_EQ(slurp(kDir + "/mixed.fix_compare.csv").substr(0, 100),
+            std::string("time,lat,lon,fix_time,fix_lat,fix_lon,fix_pressure_hpa,fix_accuracy_nmi,distance_km,"
+                        "time_difference_s\n")
+                .substr(0, 100));
+  // The centres of the VDMs ("B. 26.00 deg N 084.98 deg W"), read here on their own.
+  std::vector<std::pair<double, double>> vdm;
+  std::istringstream in(slurp(kDir + "/pass.vdm"));
+  for (std::string line; std::getline(in, line);)
+    if (line.rfind("B. ", 0) == 0) {
+      std::istringstream w(line.substr(3));
+      std::string lat, deg, ns, lon, deg2, ew;
+      w >> lat >> deg >> ns >> lon >> deg2 >> ew;
+      vdm.emplace_back(number(lat) * (ns == "S" ? -1 : 1), number(lon) * (ew == "W" ? -1 : 1));
+    }
+  const auto compare = rows(kDir + "/mixed.fix_compare.csv");
+  ASSERT_FALSE(compare.empty());
+  for (const auto& r : compare) {
+    ASSERT_EQ(r.size(), 10u);
+    bool found = false;
+    for (const auto& [la, lo] : vdm) {
+      if (std::fabs(la - number(r[4])) > 1e-9 || std::fabs(lo - number(r[5])) > 1e-9) continue;
+      found = true;
+      // Haversine on the mean earth radius (6371.0 km): the comparison's own sphere to 0.01 %.
+      const double rad = std::numbers::pi / 180.0, la1 = number(r[1]) * rad, la2 = la * rad;
+      const double h = std::pow(std::sin((la2 - la1) / 2), 2) +
+                       std::cos(la1) * std::cos(la2) * std::pow(std::sin((lo - number(r[2])) * rad / 2), 2);
+      const double km = 2.0 * 6371.0 * std::asin(std::sqrt(h));
+      EXPECT_NEAR(number(r[8]), km, 0.002 + 2e-4 * km) << r[0];
+    }
+    EXPECT_TRUE(found) << r[0] << " names no fix of pass.vdm";
+  }
+}
+
+TEST(StormRecon, BadReconInputRefusedWithNothingWritten) {
+  // pass.hdob's missions moved to another storm, and a file of neither format.
+  std::string other = slurp(kDir + "/pass.hdob");
+  for (std::size_t at = other.find(" 0199A"); at != std::string::npos; at = other.find(" 0199A", at))
+    other.replace(at, 6, " 0205A");
+  std::ofstream(kDir + "/other_storm.hdob") << other;
+  std::ofstream(kDir + "/neither.txt") << "hello\n";
+  struct Case {
+    const char* name;
+    const char* args;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"missions of two storms", "pass.hdob other_storm.hdob -o r1", "HDOB missions of several storms: 05A"},
+      {"vortex data messages as a flight", "pass.vdm -o r2", "pass.vdm: vortex data messages, not a flight"},
+      {"neither format", "neither.txt -o r3", "neither.txt: not a netCDF file"},
+      {"fixes of neither format", "pass.hdob --fixes neither.txt -o r4",
+       "neither.txt: not a file of vortex data messages or an ATCF f-deck"},
+  };
+  for (const Case& c : cases) {
+    const std::string err = kDir + "/recon_err.txt";
+    const int status = std::system(
+        ("cd " + kDir + " && " + SFMRSTORM_BINARY + " " + c.args + " 2>" + err + " >/dev/null").c_str());
+    EXPECT_NE(status, 0) << c.name;
+    EXPECT_NE(slurp(err).find(c.message), std::string::npos) << c.name << ": " << slurp(err);
+    const std::string prefix = std::string(c.args).substr(std::string(c.args).find("-o ") + 3);
+    EXPECT_FALSE(fs::exists(kDir + "/" + prefix + ".storm.txt")) << c.name;
+  }
+}
+
+// A straight pass east at 130 m/s through a pressure bowl and a solid-body vortex centred at tc, missing the
+// centre by `miss` km to its north; values rounded as the code transmits them.
+TEST(StormRecon, EvidenceTimesTheHandMadePass) {
+  struct Case {
+    const char* name;
+    double tc, miss_km, spacing_s;
+    bool expect_pressure, expect_wind;
+  };
+  const Case cases[] = {
+      {"through the centre", 1000.0, 0.0, 30.0, true, true},
+      {"between lines, 4 km miss", 1012.0, 4.0, 30.0, true, true},
+      {"60-s lines", 1040.0, 2.0, 60.0, true, true},
+      {"centre at the end of the lines", 1500.0, 0.0, 30.0, false, false},
+  };
+  for (const Case& c : cases) {
+    sfmr::storm::HdobLines l;
+    const double speed_kms = 0.13;
+    for (double t = 700.0; t <= 1400.0; t += c.spacing_s) {
+      const double x = speed_kms * (t - c.tc), y = -c.miss_km;  // aircraft relative to the centre, km
+      const double r = std::hypot(x, y);
+      l.t.push_back(t);
+      l.lat.push_back(NAN);
+      l.lon.push_back(NAN);
+      l.surface_pressure_hpa.push_back(std::round((950.0 + 0.02 * r * r) * 10.0) / 10.0);
+      // Cyclonic solid body, 2 m/s per km: wind towards (-y, x) * 2.
+      const double u = -2.0 * y, v = 2.0 * x;
+      l.wind_ms.push_back(std::round(std::hypot(u, v)));
+      l.wind_from_deg.push_back(
+          std::round(std::fmod(std::atan2(-u, -v) * 180.0 / std::numbers::pi + 360.0, 360.0)));
+    }
+    const double t0 = std::min(c.tc, 1400.0);
+    const auto p = sfmr::storm::pressure_minimum_time(l, t0);
+    const auto w = sfmr::storm::wind_centre_time(l, t0, speed_kms, 0.0);
+    EXPECT_EQ(std::isfinite(p.time), c.expect_pressure) << c.name;
+    EXPECT_EQ(std::isfinite(w.time), c.expect_wind) << c.name;
+    if (c.expect_pressure) {
+      EXPECT_NEAR(p.time, c.tc, std::max(3.0 * p.sigma, 2.0)) << c.name;
+    }
+    if (c.expect_wind) {
+      EXPECT_NEAR(w.time, c.tc, std::max(3.0 * w.sigma, 2.0)) << c.name;
+    }
+  }
+}
+
+}  // namespace
