@@ -32,6 +32,7 @@
 #include "sonde/sondes_table.hpp"
 #include "sonde/surface_wind.hpp"
 #ifdef SFMR_SONDE_FLIGHTS
+#include "archive/eol_nc.hpp"
 #include "archive/nc_file.hpp"
 #include "archive/nc_reader.hpp"
 #include "archive/sonde_nc.hpp"
@@ -268,7 +269,11 @@ int decode(const std::vector<std::string>& given) {
     sfmr::tool::check_replaceable(out, sfmr::tool::replace_if(force));
   sonde::ReadResult read;
   try {
+#ifdef SFMR_SONDE_FLIGHTS
+    read = sonde::read_sonde_files(args.positional(), month, sfmr::archive::read_eol_nc);
+#else
     read = sonde::read_sonde_files(args.positional(), month);
+#endif
   } catch (const sonde::SondeError& e) {
     sfmr::tool::fail(e.what());
   }
