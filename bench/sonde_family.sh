@@ -35,10 +35,11 @@ else
   trap 'rm -rf "$work"' EXIT
 fi
 
-STORM_FAMILY_OUT=$work STORM_FAMILY_SIM="--sondes 10" SFMR_BUILD=$bin bench/storm_family.sh sondes "$count" \
-  >"$work/storm_family.log"
+# The flights and analyses in flights/, sfmrsonde's outputs in flights/sondes/.
+STORM_FAMILY_OUT=$work/flights STORM_FAMILY_SIM="--sondes 10" SFMR_BUILD=$bin \
+  bench/storm_family.sh sondes "$count" >"$work/storm_family.log"
 cmake --build "$bin" -j 2 --target sfmrsonde >/dev/null
-cd "$work"
+cd "$work/flights"
 mkdir sondes
 
 # sfmrsonde over one analysis's sondes in one form: compare PREFIX FORM FLIGHTS...
@@ -56,7 +57,7 @@ compare() {
   [ -f "$prefix.centres.csv" ] && options+=(--storm "$prefix")
   "$bin/tools/sfmrsonde" "${inputs[@]}" "${options[@]}" -o "sondes/$prefix.$form" --csv \
     >"sondes/$prefix.$form.log" 2>&1 || {
-    echo "sonde_family.sh: sfmrsonde failed on $prefix ($form; see $work/sondes/$prefix.$form.log)" >&2
+    echo "sonde_family.sh: sfmrsonde failed on $prefix ($form; see $work/flights/sondes/$prefix.$form.log)" >&2
     return 1
   }
 }
@@ -68,4 +69,4 @@ tail -n +2 manifest.csv | while IFS=, read -r prefix flights _; do
 done
 echo "flights: $(tail -n +2 manifest.csv | cut -d, -f2 | wc -w), analyses: $(($(wc -l <manifest.csv) - 1))," \
   "sondes: $(cat ./*.sonde_truth.csv | grep -vc '^id,')"
-python3 "$root/bench/sonde_family_check.py" "$work"
+python3 "$root/bench/sonde_family_check.py" "$work/flights"

@@ -27,6 +27,7 @@ import sys
 
 KT = 0.514444  # m/s per knot
 GRADIENT_HALF_SPAN_S = 30.0  # as tools/sonde/collocate.hpp
+MAX_KM = 10.0  # sfmrsonde's default --max-distance
 
 
 def iso_seconds(text):
@@ -63,16 +64,21 @@ class Flight:
         return sum(xs) / len(xs) if xs else math.nan
 
     def gradient(self, t0):
-        """|w(t0 + 30) - w(t0 - 30)| over the distance flown, m/s per km (collocate.cpp's rule)."""
+        """The larger one-sided |w(t) - w(t0)| over the distance flown, t = t0 -+ 30 s, m/s per km."""
         ts = [t for t in range(int(t0 - GRADIENT_HALF_SPAN_S), int(t0 + GRADIENT_HALF_SPAN_S) + 1)
               if t in self.index]
         if len(ts) < 2:
             return math.nan
-        a, b = self.index[ts[0]], self.index[ts[-1]]
-        k_lat, k_lon = km_per_degree(self.lat[a])
-        km = math.hypot((self.lon[b] - self.lon[a]) * k_lon, (self.lat[b] - self.lat[a]) * k_lat)
-        w1, w2 = self.mean(self.wind, ts[0]), self.mean(self.wind, ts[-1])
-        return abs(w2 - w1) / km if km > 0.1 else math.nan
+        i0, w0 = self.index[int(t0)], self.mean(self.wind, t0)
+        k_lat, k_lon = km_per_degree(self.lat[i0])
+        sides = []
+        for t in (ts[0], ts[-1]):
+            i = self.index[t]
+            km = math.hypot((self.lon[i] - self.lon[i0]) * k_lon, (self.lat[i] - self.lat[i0]) * k_lat)
+            g = abs(self.mean(self.wind, t) - w0) / km if km > 0.05 else math.nan
+            if not math.isnan(g):
+                sides.append(g)
+        return max(sides) if sides else math.nan
 
 
 def km_per_degree(lat):
@@ -118,6 +124,7 @@ def main(work):
     both = matched = total = 0
     worst_speed = worst_dir = 0.0
     worst_mean = worst_pos = 0.0
+    outside = {True: 0, False: 0}  # unmatched: beyond the distance limit, no retrieval at the pass
     pooled = []  # (radiometer, sonde, rain, se_r, se_s, gradient term, true change, r error, s error, range/rmw)
     cover = {"n": 0, "one": 0.0, "two": 0.0}
     for a in manifest:
@@ -150,7 +157,12 @@ def main(work):
         for form, table in (("td", td), ("eol", eol)):
             for r in table:
                 if r["matched"] != "yes":
-                    if form == "td":
+                    if form != "td":
+                        continue
+                    beyond = "beyond the distance limit" in r["note"] and number(r["distance_km"]) > MAX_KM
+                    if beyond or "no retrieved wind" in r["note"]:
+                        outside[beyond] += 1
+                    else:
                         print(f"(b) {prefix}: sonde {r['sonde']} not matched: {r['note']}")
                         failures += 1
                     continue
@@ -185,7 +197,10 @@ def main(work):
                 cover["two"] += n * float(s["within_two"])
     print(f"(a) sondes read from both forms: {both} of {total}; largest difference of the 10-m winds "
           f"{worst_speed:.3f} m/s and {worst_dir:.1f} deg (rounding allows {0.5 * KT:.3f} m/s, 2.5 deg)")
-    print(f"(b) sondes matched: {matched} of {total}")
+    within = total - outside[True] - outside[False]
+    print(f"(b) sondes matched: {matched} of the {within} within the limits (of {total}: {outside[True]} "
+          f"farther than {MAX_KM:g} km from every pass within the time limit, {outside[False]} without a "
+          f"retrieval in the 10 s at the pass)")
     print(f"(c) radiometer's 10-s means at the matched seconds, recomputed from the flight files: largest "
           f"difference {worst_mean:.4f} (m/s or mm/h; written to 0.01), position {worst_pos:.6f} deg")
     report(pooled, cover)
