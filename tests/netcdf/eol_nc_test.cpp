@@ -84,6 +84,8 @@ TEST(EolNetcdf, ReadBackAsTheTextForm) {
     EXPECT_NEAR(b.splash.time, a.splash.time, 1e-6) << c.name;
     EXPECT_EQ(b.splash.lat, a.splash.lat) << c.name;
     EXPECT_EQ(b.splash.lon, a.splash.lon) << c.name;
+    EXPECT_EQ(b.release.lat, a.release.lat) << c.name;
+    EXPECT_EQ(b.release.lon, a.release.lon) << c.name;
     ASSERT_EQ(b.levels.size(), text.levels.size()) << c.name;
     const SurfaceEstimate eb = estimate_surface_wind(b, default_reduction()),
                           et = estimate_surface_wind(text, default_reduction());

@@ -162,6 +162,7 @@ sonde::Sonde read_file(const nc::File& f, const std::string& path) {
                             vt = values(f, temp, n, 1.0, celsius_offset(temp)),
                             vdew = values(f, dew, n, 1.0, celsius_offset(dew)), vlat = values(f, lat, n),
                             vlon = values(f, lon, n), vgeo = values(f, geo, n), vgps = values(f, gps, n);
+  std::size_t first_placed = n;  // index of the first sample with a position
   for (std::size_t k = 0; k < n; ++k) {
     sonde::Level l;
     l.time = t[k], l.pressure = vp[k], l.temperature = vt[k], l.dewpoint_depression = vt[k] - vdew[k];
@@ -171,17 +172,60 @@ sonde::Sonde read_file(const nc::File& f, const std::string& path) {
       l.wind = {.from_deg = d < 0.0 ? d + 360.0 : d, .speed = std::hypot(vu[k], vv[k])};
     }
     l.height = std::isfinite(vgeo[k]) ? vgeo[k] : vgps[k];
-    // Samples before the launch (negative times) are not the fall.
-    if (std::isfinite(vlat[k]) && std::isfinite(vlon[k]) && l.time >= 0.0 &&
-        !(l.time < s.splash.time - s.release.time))
+    // Samples before the launch (negative times) are not the fall; the first with a position is the
+    // release point (and its height the release altitude), the last the splash.
+    const bool placed = std::isfinite(vlat[k]) && std::isfinite(vlon[k]) && l.time >= 0.0;
+    if (placed && first_placed == n) first_placed = k;
+    if (placed && !(l.time < s.splash.time - s.release.time))
       s.splash = {
           .time = s.release.time + l.time, .lat = vlat[k], .lon = vlon[k] > 180.0 ? vlon[k] - 360 : vlon[k]};
     s.levels.push_back(l);
   }
   if (s.levels.empty()) throw SondeError("no samples");
+  const std::size_t k0 = first_placed;
+  if (k0 < n && s.levels[k0].time < s.splash.time - s.release.time) {
+    s.release.lat = vlat[k0], s.release.lon = vlon[k0] > 180.0 ? vlon[k0] - 360.0 : vlon[k0];
+    s.release_altitude = s.levels[k0].height;
+  }
   if (s.id.empty()) s.id = path;
   return s;
 }
+
+// A column of the samples: its value at a level; the first sample carries the release point, the last the
+// splash point (`at`: -1 first, 1 last, 0 between).
+struct Column {
+  const char *name, *standard_name, *units;
+  double (*get)(const sonde::Level&, int at, const sonde::Sonde&);
+};
+constexpr std::array<Column, 10> kColumns{{
+    {"pres", "air_pressure", "hPa",
+     [](const sonde::Level& l, int, const sonde::Sonde&) { return l.pressure; }},
+    {"tdry", "air_temperature", "degC",
+     [](const sonde::Level& l, int, const sonde::Sonde&) { return l.temperature; }},
+    {"dp", "dew_point_temperature", "degC",
+     [](const sonde::Level& l, int, const sonde::Sonde&) { return l.temperature - l.dewpoint_depression; }},
+    {"u_wind", "eastward_wind", "m s-1",
+     [](const sonde::Level& l, int, const sonde::Sonde&) {
+       return -l.wind.speed * std::sin(l.wind.from_deg * std::numbers::pi / 180.0);
+     }},
+    {"v_wind", "northward_wind", "m s-1",
+     [](const sonde::Level& l, int, const sonde::Sonde&) {
+       return -l.wind.speed * std::cos(l.wind.from_deg * std::numbers::pi / 180.0);
+     }},
+    {"wspd", "wind_speed", "m s-1",
+     [](const sonde::Level& l, int, const sonde::Sonde&) { return l.wind.speed; }},
+    {"wdir", "wind_from_direction", "degree",
+     [](const sonde::Level& l, int, const sonde::Sonde&) { return l.wind.from_deg; }},
+    {"lat", "latitude", "degrees_north",
+     [](const sonde::Level&, int at, const sonde::Sonde& s) {
+       return at < 0 ? s.release.lat : at > 0 ? s.splash.lat : kNaN;
+     }},
+    {"lon", "longitude", "degrees_east",
+     [](const sonde::Level&, int at, const sonde::Sonde& s) {
+       return at < 0 ? s.release.lon : at > 0 ? s.splash.lon : kNaN;
+     }},
+    {"alt", "", "m", [](const sonde::Level& l, int, const sonde::Sonde&) { return l.height; }},
+}};
 
 }  // namespace
 
@@ -219,38 +263,6 @@ void write_eol_nc(const std::string& path, const sonde::Sonde& s) {
   f.text(time, "units", units);
   const int launch = f.var("launch_time", NC_DOUBLE, {});
   f.text(launch, "units", "seconds since 1970-01-01 00:00:00 UTC");
-  // A column of the samples: its value at a level, the last level carrying the splash point.
-  struct Column {
-    const char *name, *standard_name, *units;
-    double (*get)(const sonde::Level&, bool last, const sonde::Sonde&);
-  };
-  static constexpr std::array<Column, 10> kColumns{{
-      {"pres", "air_pressure", "hPa",
-       [](const sonde::Level& l, bool, const sonde::Sonde&) { return l.pressure; }},
-      {"tdry", "air_temperature", "degC",
-       [](const sonde::Level& l, bool, const sonde::Sonde&) { return l.temperature; }},
-      {"dp", "dew_point_temperature", "degC",
-       [](const sonde::Level& l, bool, const sonde::Sonde&) {
-         return l.temperature - l.dewpoint_depression;
-       }},
-      {"u_wind", "eastward_wind", "m s-1",
-       [](const sonde::Level& l, bool, const sonde::Sonde&) {
-         return -l.wind.speed * std::sin(l.wind.from_deg * std::numbers::pi / 180.0);
-       }},
-      {"v_wind", "northward_wind", "m s-1",
-       [](const sonde::Level& l, bool, const sonde::Sonde&) {
-         return -l.wind.speed * std::cos(l.wind.from_deg * std::numbers::pi / 180.0);
-       }},
-      {"wspd", "wind_speed", "m s-1",
-       [](const sonde::Level& l, bool, const sonde::Sonde&) { return l.wind.speed; }},
-      {"wdir", "wind_from_direction", "degree",
-       [](const sonde::Level& l, bool, const sonde::Sonde&) { return l.wind.from_deg; }},
-      {"lat", "latitude", "degrees_north",
-       [](const sonde::Level&, bool last, const sonde::Sonde& s) { return last ? s.splash.lat : kNaN; }},
-      {"lon", "longitude", "degrees_east",
-       [](const sonde::Level&, bool last, const sonde::Sonde& s) { return last ? s.splash.lon : kNaN; }},
-      {"alt", "", "m", [](const sonde::Level& l, bool, const sonde::Sonde&) { return l.height; }},
-  }};
   std::array<int, kColumns.size()> ids{};
   const std::array<double, 1> fill{kMissingValue};
   for (std::size_t c = 0; c < kColumns.size(); ++c) {
@@ -267,7 +279,8 @@ void write_eol_nc(const std::string& path, const sonde::Sonde& s) {
   for (std::size_t c = 0; c < kColumns.size(); ++c) {
     std::vector<double> column(rows.size());
     for (std::size_t k = 0; k < rows.size(); ++k) {
-      const double x = kColumns[c].get(*rows[k], k + 1 == rows.size(), s);
+      const int at = k + 1 == rows.size() ? 1 : k == 0 ? -1 : 0;
+      const double x = kColumns[c].get(*rows[k], at, s);
       column[k] = std::isfinite(x) ? x : kMissingValue;
     }
     f.put(ids[c], column.data(), kColumns[c].name);
