@@ -77,8 +77,8 @@ double day_start(const DateContext& context, int sent_day, int day) {
   int year = context.year, month = context.month;
   // The context's day is the day the file was made; a bulletin of a later day was sent the month before.
   if (context.day > 0 && sent_day > context.day) previous_month(year, month);
-  // The observation's hour is the nearest whole hour, so a sonde that splashed after hh:30 of a month's last
-  // day and was sent before midnight bears the 1st of the next month, and one of another day the next day.
+  // The observation's hour is the nearest whole hour, so a sonde that splashed after 23:30 and was sent
+  // before midnight bears the next day: the 1st of the next month after a month's last day.
   if (day == 1 && sent_day == days_in_month(year, month))
     next_month(year, month);
   else if (day > sent_day + 1)
