@@ -8,7 +8,7 @@
 # made them); bench/sonde_family_check.py checks and prints (a) every sonde read from both forms with the
 # same 10-m wind within the message's rounding, (b) every sonde matched, (c) the radiometer's 10-s means
 # recomputed from the flight files, (d) the statistics table, the combined-error coverage and each of its
-# terms against the simulator's truth.
+# terms against the simulator's truth, and the same sondes against the flights' HDOB archives (30-s peaks).
 #   bench/sonde_family.sh [N]      N flights (default 24, at least 8: the last four are two storms flown twice)
 # Environment: SFMR_BUILD (build directory, default build-bench/), SONDE_FAMILY_OUT (keep every file there
 # instead of a temporary directory; it must be empty or absent), STORM_FAMILY_HOURS (hours per flight).
@@ -36,23 +36,23 @@ else
 fi
 
 # The flights and analyses in flights/, sfmrsonde's outputs in flights/sondes/.
-STORM_FAMILY_OUT=$work/flights STORM_FAMILY_SIM="--sondes 10" SFMR_BUILD=$bin \
+STORM_FAMILY_OUT=$work/flights STORM_FAMILY_SIM="--sondes 10 --hdob" SFMR_BUILD=$bin \
   bench/storm_family.sh sondes "$count" >"$work/storm_family.log"
 cmake --build "$bin" -j 2 --target sfmrsonde >/dev/null
 cd "$work/flights"
 mkdir sondes
 
-# sfmrsonde over one analysis's sondes in one form: compare PREFIX FORM FLIGHTS...
+# sfmrsonde over one analysis's sondes in one form against its flight files: compare PREFIX FORM FLIGHTS...
+# (td: TEMP DROP, eol: EOL files, hdob: TEMP DROP against the flights' HDOB archives).
 compare() {
   local prefix=$1 form=$2 inputs=() options=()
   shift 2
   for f in "$@"; do
-    if [ "$form" = td ]; then
-      inputs+=("$f.tempdrop")
-    else
-      inputs+=("$f".sondes/*.eol)
-    fi
-    options+=(--flight "$f.nc")
+    case "$form" in
+      td) inputs+=("$f.tempdrop") options+=(--flight "$f.nc") ;;
+      eol) inputs+=("$f".sondes/*.eol) options+=(--flight "$f.nc") ;;
+      hdob) inputs+=("$f.tempdrop") options+=(--flight "$f.hdob") ;;
+    esac
   done
   [ -f "$prefix.centres.csv" ] && options+=(--storm "$prefix")
   "$bin/tools/sfmrsonde" "${inputs[@]}" "${options[@]}" -o "sondes/$prefix.$form" --csv \
@@ -66,6 +66,7 @@ tail -n +2 manifest.csv | while IFS=, read -r prefix flights _; do
   read -r -a names <<<"$flights"
   compare "$prefix" td "${names[@]}"
   compare "$prefix" eol "${names[@]}"
+  compare "$prefix" hdob "${names[@]}"
 done
 echo "flights: $(tail -n +2 manifest.csv | cut -d, -f2 | wc -w), analyses: $(($(wc -l <manifest.csv) - 1))," \
   "sondes: $(cat ./*.sonde_truth.csv | grep -vc '^id,')"

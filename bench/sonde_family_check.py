@@ -13,7 +13,9 @@ FLIGHT.nc (through ncdump), FLIGHT.truth.csv and FLIGHT.sonde_truth.csv, and pri
       runs' own shares weighted by their n_error), then each term of the combined error against the
       simulator's truth: the radiometer's error against its standard error, the sonde's against its stated
       error, and the true wind's change between the two points against the gradient term, by the splash
-      point's range in radii of maximum wind (eye under 0.5, eyewall 0.5-1.5, outside).
+      point's range in radii of maximum wind (eye under 0.5, eyewall 0.5-1.5, outside); and n, bias, RMS
+      of the TEMP DROP sondes against the flights' HDOB archives (sondes/PREFIX.hdob.matchups.csv: the
+      radiometer's 30-s peaks) beside the same sondes against the 10-s means.
 Exit status 1 when (a), (b) or (c) fails.
   sonde_family_check.py WORK_DIR
 """
@@ -204,7 +206,31 @@ def main(work):
     print(f"(c) radiometer's 10-s means at the matched seconds, recomputed from the flight files: largest "
           f"difference {worst_mean:.4f} (m/s or mm/h; written to 0.01), position {worst_pos:.6f} deg")
     report(pooled, cover)
+    peaks(work, manifest)
     return 1 if failures else 0
+
+
+def peaks(work, manifest):
+    """The TEMP DROP sondes against the HDOB archives' peaks and against the flight files' 10-s means."""
+    both = []
+    for a in manifest:
+        base = os.path.join(work, "sondes", a["analysis"])
+        path = base + ".hdob.matchups.csv"
+        if not os.path.exists(path):
+            continue
+        means = {r["sonde"] + r["splash_time"]: r for r in rows(base + ".td.matchups.csv")}
+        for r in rows(path):
+            m = means.get(r["sonde"] + r["splash_time"])
+            if r["matched"] == "yes" and m is not None and m["matched"] == "yes":
+                both.append((number(r["sfmr_wind_speed"]), number(m["sfmr_wind_speed"]),
+                             number(r["surface_wind_speed"])))
+    both = [p for p in both if not any(math.isnan(x) for x in p)]
+    if not both:
+        return
+    print("\nsondes matched by both: the HDOB archives' 30-s peaks and the flight files' 10-s means, m/s")
+    for label, k in (("HDOB peak", 0), ("10-s mean", 1)):
+        n, bias, rms, corr = stats([(p[k], p[2]) for p in both])
+        print(f"{label:<12}{n:>5}{bias:>8.2f}{rms:>8.2f}{corr:>8.3f}")
 
 
 def report(pooled, cover):
