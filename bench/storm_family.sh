@@ -5,9 +5,10 @@
 # flights hours apart analysed together); bench/storm_eval.cpp then compares every analysis with the
 # simulator's truth and prints the figures overall, per kind of storm and per pattern, and a CSV summary
 # (also written to $STORM_FAMILY_OUT/summary.csv when that is set).
-#   bench/storm_family.sh [tune|heldout|sample|legacy] [N]
+#   bench/storm_family.sh [tune|heldout|sondes|sample|legacy] [N]
 #     tune     N flights (default 36) of seeds 1001.. : the set the method is tuned on
 #     heldout  N flights (default 36) of seeds 5001.. : run once per version of the method, never tuned on
+#     sondes   N flights (default 24) of seeds 7001.. : bench/sonde_family.sh's flights, never tuned on
 #     sample   the sample flight (sfmrsim's defaults, seed 1) and its storm flown with seeds 2..N (default 8)
 #     legacy   the 24 flights of bench/storm_accuracy.sh 101 (seeds 101-124), analysed with --track
 # The family, flight i of a set (seed FIRST + i), takes each property from its own cycle over i:
@@ -37,7 +38,8 @@
 # truth within one and two stated errors; the motion is scored where three or more passes within 0.5 RMW
 # (or 10 km) of the centre span an hour or more, against the true centre's mean velocity between them.
 # Environment: SFMR_BUILD (build directory, default build-bench/), STORM_FAMILY_OUT (keep every file there
-# instead of a temporary directory), STORM_FAMILY_HOURS (hours per flight, default 3.5).
+# instead of a temporary directory), STORM_FAMILY_HOURS (hours per flight, default 3.5), STORM_FAMILY_SIM
+# (more sfmrsim options for every flight, such as --sondes 10).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -46,10 +48,11 @@ set_name=${1:-tune}
 case "$set_name" in
   tune) first=1001 count=${2:-36} ;;
   heldout) first=5001 count=${2:-36} ;;
+  sondes) first=7001 count=${2:-24} ;;
   sample) first=1 count=${2:-8} ;;
   legacy) first=101 count=24 ;;
   *)
-    echo "usage: bench/storm_family.sh [tune|heldout|sample|legacy] [N]" >&2
+    echo "usage: bench/storm_family.sh [tune|heldout|sondes|sample|legacy] [N]" >&2
     exit 2
     ;;
 esac
@@ -59,6 +62,7 @@ case "$count" in '' | *[!0-9]*)
   ;;
 esac
 hours=${STORM_FAMILY_HOURS:-3.5}
+read -r -a sim_extra <<<"${STORM_FAMILY_SIM:-}"
 
 generator=()
 command -v ninja >/dev/null 2>&1 && generator=(-G Ninja)
@@ -100,7 +104,7 @@ make_flight() {
   local name=$1
   shift
   {
-    "$bin/tools/sfmrsim" flight . --name "$name" --storm-truth "$@"
+    "$bin/tools/sfmrsim" flight . --name "$name" --storm-truth "$@" "${sim_extra[@]}"
     "$bin/sfmrbatch" <"$name.answers"
     "$bin/tools/sfmr2nc" "$name.OUT" "$name.dat" --setup "$name.setup"
   } >"$name.log" 2>&1 || {

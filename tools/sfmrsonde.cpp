@@ -23,6 +23,7 @@
 #include "common/publish.hpp"
 #include "core/calendar.hpp"
 #include "core/constants.hpp"
+#include "recon/hdob.hpp"
 #include "sonde/centres.hpp"
 #include "sonde/date_context.hpp"
 #include "sonde/matchups.hpp"
@@ -32,6 +33,7 @@
 #include "sonde/sondes_table.hpp"
 #include "sonde/surface_wind.hpp"
 #ifdef SFMR_SONDE_FLIGHTS
+#include "archive/eol_nc.hpp"
 #include "archive/nc_file.hpp"
 #include "archive/nc_reader.hpp"
 #include "archive/sonde_nc.hpp"
@@ -46,10 +48,12 @@ constexpr sfmr::tool::ToolInfo kTool{
         "sfmrsonde SONDES... [--flight FLIGHT.nc...] [--storm PREFIX | --track FILE] [--month YYYY-MM] "
         "[--max-distance KM] [--max-time S] [--reduction FILE] [--csv] [-o PREFIX] [--force]",
     .help = R"(Decodes dropsondes into a table: TEMP DROP bulletin files (UZNT13/UZPN13, one bulletin or many)
-and EOL sounding files (.eol text); with flight files, compares them with the radiometer.
-  --flight FILE     a flight file of sfmr2nc (repeat for more flights): each sonde is collocated with the
-                    radiometer's 10-s mean wind, rain and wind standard error at the second the aircraft
-                    passed nearest to its splash point
+and EOL sounding files (.eol text, or the netCDF QC files); with flight files, compares them with the
+radiometer.
+  --flight FILE     a flight file of sfmr2nc or an HDOB archive (repeat for more flights): each sonde is
+                    collocated with the radiometer's 10-s mean wind, rain and wind standard error at the
+                    second the aircraft passed nearest to its splash point (from an HDOB archive: the
+                    30-s observation's peak 10-s wind and its rain, without standard errors)
   --storm PREFIX    sfmrstorm's PREFIX.centres.csv: the nearest pass found at the same storm-relative place
   --track FILE      the same from an ATCF b-deck or f-deck or a HURDAT2 file (one storm)
   --max-distance KM a pass farther than this from the splash point is not a match (default 10 km: within
@@ -102,6 +106,29 @@ std::string read_text(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// An HDOB archive as a flight: one sample per observation (every 30 s), the radiometer's wind its peak 10-s
+// wind of the 30 s and the rain rate of that peak, without standard errors. The 10-s mean at a matched
+// second is then that observation's peak.
+sonde::FlightSeries read_hdob_flight(const std::string& path, const std::string& text) {
+  sfmr::recon::HdobArchive archive;
+  try {
+    archive = sfmr::recon::read_hdob(text, path);
+  } catch (const std::runtime_error& e) {
+    sfmr::tool::fail(e.what());
+  }
+  sonde::FlightSeries f;
+  f.name = path;
+  for (const sfmr::recon::HdobObservation& o : archive.observations) {
+    f.time.push_back(o.time);
+    f.lat.push_back(static_cast<float>(o.lat));
+    f.lon.push_back(static_cast<float>(o.lon));
+    f.wind.push_back(static_cast<float>(o.sfmr_wind_ms));
+    f.rain.push_back(static_cast<float>(o.rain_rate_mmh));
+  }
+  for (const std::string& fault : archive.faults) std::cerr << kTool.name << ": skipped " << fault << '\n';
+  return f;
+}
+
 struct Comparison {
   std::vector<sonde::FlightSeries> flights;
   sonde::CentreTrack track;
@@ -150,11 +177,20 @@ Comparison read_comparison(const std::vector<std::string>& flight_paths, const s
     if (args.text("--storm") || args.text("--track")) sfmr::tool::usage_error("a storm track needs --flight");
     return c;
   }
+  for (const std::string& path : flight_paths) {
+    const std::string text = read_text(path);
+    if (!sonde::looks_like_netcdf(text)) {
+      c.flights.push_back(read_hdob_flight(path, text));
+      continue;
+    }
 #ifdef SFMR_SONDE_FLIGHTS
-  for (const std::string& path : flight_paths) c.flights.push_back(read_flight(path));
-  c.track = read_track(args);
+    c.flights.push_back(read_flight(path));
 #else
-  sfmr::tool::fail("--flight needs the netCDF library, which this build lacks");
+    sfmr::tool::fail(path + ": a flight file of sfmr2nc needs the netCDF library, which this build lacks");
+#endif
+  }
+#ifdef SFMR_SONDE_FLIGHTS
+  c.track = read_track(args);
 #endif
   return c;
 }
@@ -268,7 +304,11 @@ int decode(const std::vector<std::string>& given) {
     sfmr::tool::check_replaceable(out, sfmr::tool::replace_if(force));
   sonde::ReadResult read;
   try {
+#ifdef SFMR_SONDE_FLIGHTS
+    read = sonde::read_sonde_files(args.positional(), month, sfmr::archive::read_eol_nc);
+#else
     read = sonde::read_sonde_files(args.positional(), month);
+#endif
   } catch (const sonde::SondeError& e) {
     sfmr::tool::fail(e.what());
   }

@@ -128,6 +128,31 @@ TEST(Collocation, NearestSecondWithinTheLimits) {
   }
 }
 
+// The gradient term's along-track gradient at the matched second: the larger one-sided difference, so that
+// it does not vanish on the wind's peak.
+TEST(Collocation, GradientAcrossAnExtremum) {
+  const double km_per_s = kLonStep * sfmr::earth::km_per_degree(20.0).lon;  // km flown per second
+  struct Case {
+    const char* name;
+    float (*wind)(int second);
+    double want;  // m/s per km
+  } cases[] = {
+      {"a steady rise", [](int i) { return static_cast<float>(20.0 + 0.01 * i); }, 0.01 / km_per_s},
+      // The 10-s means at seconds 970, 1000 and 1030 lie 0.05 * 30.5, 0.05 * 2.5 and 0.05 * 29.5 below 50.
+      {"a peak at the pass", [](int i) { return static_cast<float>(50.0 - 0.05 * std::abs(i - 1000)); },
+       0.05 * 28.0 / 30.0 / km_per_s},
+      {"no retrieval after it", [](int i) { return i > 1010 ? NAN : static_cast<float>(20.0 + 0.02 * i); },
+       0.02 / km_per_s},
+  };
+  for (const Case& c : cases) {
+    FlightSeries f = flight();
+    for (int i = 0; i < 3600; ++i) f.wind[static_cast<std::size_t>(i)] = c.wind(i);
+    const Matchup m = collocate({kT0 + 1000, 20.0, -60.0 + kLonStep * 1000}, {f}, CentreTrack{}, {});
+    ASSERT_TRUE(m.matched) << c.name;
+    EXPECT_NEAR(m.gradient, c.want, 1e-3 * c.want) << c.name;
+  }
+}
+
 TEST(SondeStatistics, HandMadeSet) {
   // Differences 1, 2, -1, -1, 3; the last pair without a combined error.
   const std::vector<Pair> pairs = {

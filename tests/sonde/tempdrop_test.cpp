@@ -175,24 +175,43 @@ TEST(SondeTempDrop, BulletinRules) {
 }
 
 TEST(SondeTempDrop, WriterReadBack) {
-  const Sonde first = read_tempdrop(kMaria, &kSeptember2017).sondes.at(0);
-  const ReadResult again = read_tempdrop(write_tempdrop(first), &kSeptember2017);
-  ASSERT_EQ(again.sondes.size(), 1u) << write_tempdrop(first);
-  const Sonde& s = again.sondes[0];
-  EXPECT_EQ(s.id, first.id);
-  EXPECT_EQ(s.release.time, first.release.time);
-  EXPECT_EQ(s.splash.time, first.splash.time);
-  EXPECT_EQ(s.splash.lat, first.splash.lat);
-  EXPECT_EQ(s.surface_wind.speed, first.surface_wind.speed);
-  EXPECT_EQ(s.wl150.mean_height, first.wl150.mean_height);
-  ASSERT_EQ(s.levels.size(), first.levels.size());
-  for (std::size_t k = 0; k < s.levels.size(); ++k) {
-    const Level &a = first.levels[k], &b = s.levels[k];
-    EXPECT_EQ(a.pressure, b.pressure) << "level " << k;
-    EXPECT_TRUE(a.temperature == b.temperature || (std::isnan(a.temperature) && std::isnan(b.temperature)))
-        << k;
-    EXPECT_TRUE(a.wind.speed == b.wind.speed || (std::isnan(a.wind.speed) && std::isnan(b.wind.speed))) << k;
-    EXPECT_NEAR(a.height, b.height, 1e-6) << "level " << k;
+  const Sonde maria = read_tempdrop(kMaria, &kSeptember2017).sondes.at(0);
+  // The same sonde moved in time so that it splashes at `splash` (seconds since 1970).
+  const auto splashing_at = [&maria](double splash) {
+    Sonde s = maria;
+    const double shift = splash - s.splash.time;
+    s.release.time += shift, s.splash.time += shift;
+    return s;
+  };
+  struct Case {
+    const char* name;
+    Sonde first;
+  } cases[] = {
+      {"as sent", maria},
+      {"23:45 on the 19th, nominal hour 00 of the 20th", splashing_at(1505864700.0)},
+      {"23:45 on 30 September, nominal hour 00 of 1 October", splashing_at(1506815100.0)},
+  };
+  for (const Case& c : cases) {
+    const Sonde& first = c.first;
+    const ReadResult again = read_tempdrop(write_tempdrop(first), &kSeptember2017);
+    ASSERT_EQ(again.sondes.size(), 1u) << c.name << "\n" << write_tempdrop(first);
+    const Sonde& s = again.sondes[0];
+    EXPECT_EQ(s.id, first.id) << c.name;
+    EXPECT_EQ(s.release.time, first.release.time) << c.name;
+    EXPECT_EQ(s.splash.time, first.splash.time) << c.name;
+    EXPECT_EQ(s.splash.lat, first.splash.lat) << c.name;
+    EXPECT_EQ(s.surface_wind.speed, first.surface_wind.speed) << c.name;
+    EXPECT_EQ(s.wl150.mean_height, first.wl150.mean_height) << c.name;
+    ASSERT_EQ(s.levels.size(), first.levels.size()) << c.name;
+    for (std::size_t k = 0; k < s.levels.size(); ++k) {
+      const Level &a = first.levels[k], &b = s.levels[k];
+      EXPECT_EQ(a.pressure, b.pressure) << c.name << ", level " << k;
+      EXPECT_TRUE(a.temperature == b.temperature || (std::isnan(a.temperature) && std::isnan(b.temperature)))
+          << c.name << ", level " << k;
+      EXPECT_TRUE(a.wind.speed == b.wind.speed || (std::isnan(a.wind.speed) && std::isnan(b.wind.speed)))
+          << c.name << ", level " << k;
+      EXPECT_NEAR(a.height, b.height, 1e-6) << c.name << ", level " << k;
+    }
   }
 }
 

@@ -18,6 +18,9 @@ TEST(SondeTool, ExitStatusAndMessage) {
   std::ofstream(dir / "garbage.txt") << "not a sonde\n";
   std::ofstream(dir / "nomonth.txt") << "UZNT13 KNHC 200250\nXXAA 70035 99153 70659 99007 29456 28521 =\n";
   std::ofstream(dir / "bad.tbl") << "0 1.0\n100 two\n";
+  std::ofstream(dir / "hdob.txt")
+      << "URNT15 KNHC 020423\nAF304 3005A DORIAN             HDOB 51 20190902\n"
+         "041400 2752N 07714W 6967 03149 0059 +086 +033 116050 051 039 004 00\n$$\n";
   const std::string d = dir.string() + "/";
   struct Case {
     const char* name;
@@ -41,8 +44,11 @@ TEST(SondeTool, ExitStatusAndMessage) {
       {"track without flight", d + "nomonth.txt --track t", 2, "a storm track needs --flight"},
       {"flight without its file", d + "nomonth.txt --flight", 2, "--flight needs a value"},
       {"zero distance limit", d + "nomonth.txt --flight f.nc --max-distance 0", 2, "--max-distance"},
-      {"flight not netCDF", d + "nomonth.txt --flight " + d + "garbage.txt -o " + d + "x", 1,
-       "garbage.txt: not a netCDF file"},
+      {"flight neither netCDF nor HDOB", d + "nomonth.txt --flight " + d + "garbage.txt -o " + d + "x", 1,
+       "garbage.txt: holds no HDOB message"},
+      {"HDOB flight read, the sonde without a splash",
+       d + "nomonth.txt --flight " + d + "hdob.txt -o " + d + "x", 1,
+       "no sonde with a splash time to compare with the flights"},
   };
   for (const Case& c : cases) {
     const std::string command = std::string(SFMRSONDE_BINARY) + " " + c.args + " >/dev/null 2>" + d + "err";

@@ -38,18 +38,24 @@ double ten_second_mean(const FlightSeries& f, const std::vector<float>& v, doubl
   return n > 0 ? sum / n : kNaN;
 }
 
-// Along-track wind gradient at t0 (m/s per km): the difference of the 10-s means 30 s before and after,
-// over the distance flown between them; NaN where either is missing or the aircraft hardly moved.
+// Along-track wind gradient at second i0 (m/s per km): the larger of the two one-sided differences of the
+// 10-s means, 30 s before to t0 and t0 to 30 s after, each over the distance flown. A centred difference
+// would vanish where t0 lies on a maximum or minimum of the wind (the eyewall's peak, the eye's calm), which
+// is where the wind changes fastest either side of it; NaN where neither side has both means or the
+// aircraft hardly moved.
 double along_track_gradient(const FlightSeries& f, std::size_t i0) {
   const double t0 = f.time[i0];
   const auto [a, b] = window(f.time, t0, kGradientHalfSpanS);
+  const double w0 = ten_second_mean(f, f.wind, t0);
+  const auto side = [&](std::size_t i) {
+    const Offset d = offset(f.lat[i0], f.lon[i0], f.lat[i], f.lon[i]);
+    const double km = std::hypot(d.east, d.north), w = ten_second_mean(f, f.wind, f.time[i]);
+    return km > 0.05 && std::isfinite(w) && std::isfinite(w0) ? std::abs(w - w0) / km : kNaN;
+  };
   if (b - a < 2) return kNaN;
-  const std::size_t last = b - 1;
-  const double w1 = ten_second_mean(f, f.wind, f.time[a]), w2 = ten_second_mean(f, f.wind, f.time[last]);
-  const Offset d = offset(f.lat[a], f.lon[a], f.lat[last], f.lon[last]);
-  const double km = std::hypot(d.east, d.north);
-  if (!(km > 0.1) || !std::isfinite(w1) || !std::isfinite(w2)) return kNaN;
-  return std::abs(w2 - w1) / km;
+  const double before = side(a), after = side(b - 1);
+  if (std::isnan(before)) return after;
+  return std::isnan(after) ? before : std::max(before, after);
 }
 
 }  // namespace

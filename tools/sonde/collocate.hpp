@@ -22,7 +22,7 @@ namespace sfmr::sonde {
 // the same wind, and 15 minutes keeps a storm's change small beside the comparison's other errors.
 inline constexpr double kDefaultMaxDistanceKm = 10.0;  // km
 inline constexpr double kDefaultMaxTimeS = 900.0;      // s
-inline constexpr double kGradientHalfSpanS = 30.0;     // s either side of t0 for the along-track gradient
+inline constexpr double kGradientHalfSpanS = 30.0;     // s before and after t0 for the along-track gradient
 
 // A flight's retrieved series, one sample per second, times increasing. `wind_se` is empty when the flight
 // file has no standard errors.

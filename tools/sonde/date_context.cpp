@@ -32,6 +32,13 @@ void previous_month(int& year, int& month) {
   }
 }
 
+void next_month(int& year, int& month) {
+  if (++month == 13) {
+    month = 1;
+    ++year;
+  }
+}
+
 }  // namespace
 
 std::optional<DateContext> parse_month(std::string_view text) {
@@ -70,7 +77,12 @@ double day_start(const DateContext& context, int sent_day, int day) {
   int year = context.year, month = context.month;
   // The context's day is the day the file was made; a bulletin of a later day was sent the month before.
   if (context.day > 0 && sent_day > context.day) previous_month(year, month);
-  if (day > sent_day) previous_month(year, month);
+  // The observation's hour is the nearest whole hour, so a sonde that splashed after 23:30 and was sent
+  // before midnight bears the next day: the 1st of the next month after a month's last day.
+  if (day == 1 && sent_day == days_in_month(year, month))
+    next_month(year, month);
+  else if (day > sent_day + 1)
+    previous_month(year, month);
   if (day < 1 || day > days_in_month(year, month)) return kNaN;
   return static_cast<double>(days_from_civil(year, month, day)) * kSecondsPerDay;
 }

@@ -23,8 +23,10 @@ std::optional<DateContext> parse_month(std::string_view text);
 std::optional<DateContext> date_from_file_name(std::string_view path);
 
 // Seconds since 1970 of the day `day` (1..31) of the bulletin whose transmission day is `sent_day`, in the
-// month of `context`: a day after the transmission day belongs to the month before it, and so does a
-// transmission day after the context's known day. Returns NaN for a day the month does not have.
+// month of `context`: the day after the transmission day is that next day (the observation's nominal hour
+// rounded up past midnight; the 1st after a month's last day is in the next month), a later day belongs to
+// the month before, and so does a transmission day after the context's known day. Returns NaN for a day
+// the month does not have.
 double day_start(const DateContext& context, int sent_day, int day);
 
 }  // namespace sfmr::sonde

@@ -28,13 +28,29 @@ ReadResult read_sonde_text(const std::string& path, std::string_view text,
   }
 }
 
-ReadResult read_sonde_files(const std::vector<std::string>& paths, const std::optional<DateContext>& month) {
+bool looks_like_netcdf(std::string_view head) {
+  constexpr std::string_view kHdf5{"\x89HDF\r\n\x1a\n", 8};
+  return (head.size() >= 4 && head.substr(0, 3) == "CDF" && (head[3] == 1 || head[3] == 2 || head[3] == 5)) ||
+         head.substr(0, kHdf5.size()) == kHdf5;
+}
+
+ReadResult read_sonde_files(const std::vector<std::string>& paths, const std::optional<DateContext>& month,
+                            const NetcdfSondeReader& netcdf) {
   ReadResult all;
   std::set<std::string> seen;
   for (const std::string& path : paths) {
     std::ifstream in = tool::open_input(path);
     const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     if (!in.good() && !in.eof()) throw SondeError(path + ": cannot read");
+    if (looks_like_netcdf(text)) {
+      if (!netcdf) throw SondeError(path + ": a netCDF file, and this build reads none");
+      try {
+        all.sondes.push_back(netcdf(path));
+      } catch (const SondeError& e) {
+        throw SondeError(path + ": " + e.what());
+      }
+      continue;
+    }
     ReadResult r = read_sonde_text(path, text, month);
     const bool bulletins = !looks_like_eol(text);
     for (Sonde& s : r.sondes) {

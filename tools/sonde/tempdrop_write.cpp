@@ -71,9 +71,9 @@ double observation_time(const Sonde& s) {
 // `YYGGx 99LaLaLa QcLoLoLoLo`, winds in knots (day + 50); x the last standard level with a wind (part A) or
 // `/`.
 void ident(PartWriter& w, const Sonde& s, char last) {
-  const double t = observation_time(s);
-  const long hour = std::lround(static_cast<double>(seconds_of_day(t)) / 3600.0) % 24;
-  w.group(two(day_of_month(t) + 50) + two(hour) + last);
+  // The nominal hour is the nearest whole hour, with its day: 23:45 on the 7th is the 8th at 00.
+  const double t = std::floor(observation_time(s) / 3600.0 + 0.5) * 3600.0;
+  w.group(two(day_of_month(t) + 50) + two(seconds_of_day(t) / 3600) + last);
   const double lat = s.release.lat, lon = s.release.lon;
   const int qc = lat >= 0 ? (lon < 0 ? 7 : 1) : (lon < 0 ? 5 : 3);
   w.group("99" + format_I(std::lround(std::fabs(lat) * 10.0), 3, 3));

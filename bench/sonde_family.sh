@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# Radiometer against dropsondes on simulated flights of the storm family. bench/storm_family.sh makes the
+# flights of its `sondes` set (seeds 7001.., disjoint from the tune set 1001.. and the held-out set 5001..;
+# nothing in sfmrsonde or the error model is tuned on them), each with `sfmrsim flight ... --sondes 10`,
+# processes them (sfmrbatch, sfmr2nc --setup for the standard errors) and analyses them (sfmrstorm: the
+# centres). sfmrsonde then compares every analysis's sondes with its flights, once from the TEMP DROP
+# bulletins and once from the EOL files, with --flight and --storm (the analysis's centres, when sfmrstorm
+# made them); bench/sonde_family_check.py checks and prints (a) every sonde read from both forms with the
+# same 10-m wind within the message's rounding, (b) every sonde matched, (c) the radiometer's 10-s means
+# recomputed from the flight files, (d) the statistics table, the combined-error coverage and each of its
+# terms against the simulator's truth, and the same sondes against the flights' HDOB archives (30-s peaks).
+#   bench/sonde_family.sh [N]      N flights (default 24, at least 8: the last four are two storms flown twice)
+# Environment: SFMR_BUILD (build directory, default build-bench/), SONDE_FAMILY_OUT (keep every file there
+# instead of a temporary directory; it must be empty or absent), STORM_FAMILY_HOURS (hours per flight).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+bin=${SFMR_BUILD:-$root/build-bench}
+count=${1:-24}
+case "$count" in '' | *[!0-9]*)
+  echo "sonde_family.sh: N must be a whole number, not '$count'" >&2
+  exit 2
+  ;;
+esac
+
+if [ -n "${SONDE_FAMILY_OUT:-}" ]; then
+  mkdir -p "$SONDE_FAMILY_OUT"
+  work=$(cd "$SONDE_FAMILY_OUT" && pwd)
+  [ -z "$(ls -A "$work")" ] || {
+    echo "sonde_family.sh: $work is not empty" >&2
+    exit 1
+  }
+else
+  work=$(mktemp -d)
+  trap 'rm -rf "$work"' EXIT
+fi
+
+# The flights and analyses in flights/, sfmrsonde's outputs in flights/sondes/.
+STORM_FAMILY_OUT=$work/flights STORM_FAMILY_SIM="--sondes 10 --hdob" SFMR_BUILD=$bin \
+  bench/storm_family.sh sondes "$count" >"$work/storm_family.log"
+cmake --build "$bin" -j 2 --target sfmrsonde >/dev/null
+cd "$work/flights"
+mkdir sondes
+
+# sfmrsonde over one analysis's sondes in one form against its flight files: compare PREFIX FORM FLIGHTS...
+# (td: TEMP DROP, eol: EOL files, hdob: TEMP DROP against the flights' HDOB archives).
+compare() {
+  local prefix=$1 form=$2 inputs=() options=()
+  shift 2
+  for f in "$@"; do
+    case "$form" in
+      td) inputs+=("$f.tempdrop") options+=(--flight "$f.nc") ;;
+      eol) inputs+=("$f".sondes/*.eol) options+=(--flight "$f.nc") ;;
+      hdob) inputs+=("$f.tempdrop") options+=(--flight "$f.hdob") ;;
+    esac
+  done
+  [ -f "$prefix.centres.csv" ] && options+=(--storm "$prefix")
+  "$bin/tools/sfmrsonde" "${inputs[@]}" "${options[@]}" -o "sondes/$prefix.$form" --csv \
+    >"sondes/$prefix.$form.log" 2>&1 || {
+    echo "sonde_family.sh: sfmrsonde failed on $prefix ($form; see $work/flights/sondes/$prefix.$form.log)" >&2
+    return 1
+  }
+}
+
+tail -n +2 manifest.csv | while IFS=, read -r prefix flights _; do
+  read -r -a names <<<"$flights"
+  compare "$prefix" td "${names[@]}"
+  compare "$prefix" eol "${names[@]}"
+  compare "$prefix" hdob "${names[@]}"
+done
+echo "flights: $(tail -n +2 manifest.csv | cut -d, -f2 | wc -w), analyses: $(($(wc -l <manifest.csv) - 1))," \
+  "sondes: $(cat ./*.sonde_truth.csv | grep -vc '^id,')"
+python3 "$root/bench/sonde_family_check.py" "$work/flights"
