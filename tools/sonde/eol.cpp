@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "common/time_text.hpp"
 #include "core/calendar.hpp"
 #include "core/constants.hpp"
 #include "core/text.hpp"
@@ -189,8 +190,7 @@ std::string write_eol(const Sonde& s) {
   out += header(kLocationKey, number(s.release.lon, 11, 5) + "," + number(s.release.lat, 10, 5) + "," +
                                   number(s.release_altitude, 9, 1));
   out += header(kTimeKey, format_I(y, 4) + ", " + format_I(mo, 2, 2) + ", " + format_I(d, 2, 2) + ", " +
-                              format_I(whole / 3600, 2, 2) + ":" + format_I(whole / 60 % 60, 2, 2) + ":" +
-                              format_I(whole % 60, 2, 2));
+                              tool::clock_text(whole));
   out += header(kIdKey, s.id + "/");
   out += header("System Operator/Comments", s.where);
   out +=

@@ -53,10 +53,6 @@ void wind_bins(const std::vector<Pair>& pairs, const std::string& binning,
   }
 }
 
-std::string num(double v, int d) {
-  return format_trimmed(v, d);
-}
-
 // Fw.d, or w blanks for a missing value; `scale` 100 writes a share as a percentage.
 std::string cell(double v, int w, int d, double scale = 1.0) {
   return std::isfinite(v) ? format_F(scale * v, w, d) + (scale == 100.0 ? "%" : "")
@@ -85,7 +81,8 @@ std::vector<BinStats> sonde_statistics(const std::vector<Pair>& pairs) {
     std::vector<const Pair*> in;
     for (const Pair& p : pairs)
       if (p.rain >= lo && p.rain < hi) in.push_back(&p);
-    const std::string label = k + 1 < nr ? num(lo, 0) + "-" + num(hi, 0) : "over " + num(lo, 0);
+    const std::string label =
+        k + 1 < nr ? format_trimmed(lo, 0) + "-" + format_trimmed(hi, 0) : "over " + format_trimmed(lo, 0);
     if (!in.empty()) out.push_back(summarise("rain_by_sfmr", label, in));
   }
   return out;
@@ -113,9 +110,10 @@ std::string statistics_text(const std::vector<BinStats>& stats) {
 std::string statistics_csv(const std::vector<BinStats>& stats) {
   std::string out = "binning,bin,n,bias,rms,correlation,n_error,within_one,within_two\n";
   for (const BinStats& s : stats)
-    out += s.binning + "," + s.bin + "," + std::to_string(s.n) + "," + num(s.bias, 3) + "," + num(s.rms, 3) +
-           "," + num(s.correlation, 4) + "," + std::to_string(s.n_error) + "," + num(s.within_one, 4) + "," +
-           num(s.within_two, 4) + "\n";
+    out += s.binning + "," + s.bin + "," + std::to_string(s.n) + "," + format_trimmed(s.bias, 3) + "," +
+           format_trimmed(s.rms, 3) + "," + format_trimmed(s.correlation, 4) + "," +
+           std::to_string(s.n_error) + "," + format_trimmed(s.within_one, 4) + "," +
+           format_trimmed(s.within_two, 4) + "\n";
   return out;
 }
 

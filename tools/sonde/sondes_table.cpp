@@ -10,12 +10,6 @@ namespace sfmr::sonde {
 
 namespace {
 
-std::string number(double v, int decimals) {
-  if (!std::isfinite(v)) return "";
-  const std::string s = format_F(v, 16, decimals);
-  return s.substr(s.find_first_not_of(' '));
-}
-
 // A text field without the table's separators.
 std::string text_field(std::string s) {
   for (char& c : s) c = c == ',' || c == '\n' || c == '\r' || c == '"' ? ' ' : c;
@@ -27,27 +21,11 @@ LayerWind either(const LayerWind& message, const LayerWind& profile) {
   return message.wind.known() ? message : profile;
 }
 
-}  // namespace
-
-std::string iso_time(double t) {
-  if (!std::isfinite(t)) return "";
-  const double whole = std::round(t);
-  const long days = static_cast<long>(std::floor(whole / kSecondsPerDay));
-  const long sod = static_cast<long>(whole - static_cast<double>(days) * kSecondsPerDay);
-  int y = 0, m = 0, d = 0;
-  civil_from_days(days, y, m, d);
-  return format_I(y, 4, 4) + "-" + format_I(m, 2, 2) + "-" + format_I(d, 2, 2) + "T" +
-         format_I(sod / 3600, 2, 2) + ":" + format_I(sod / 60 % 60, 2, 2) + ":" + format_I(sod % 60, 2, 2) +
-         "Z";
-}
-
-namespace {
-
 struct Builder {
   Table t;
   void text(std::size_t k, const std::string& v) { t[k].cells.push_back(text_field(v)); }
   void value(std::size_t k, double v, int decimals) {
-    t[k].cells.push_back(t[k].kind == ColumnKind::kTime ? iso_time(v) : number(v, decimals));
+    t[k].cells.push_back(t[k].kind == ColumnKind::kTime ? iso_time(v) : format_trimmed(v, decimals));
     t[k].values.push_back(v);
   }
 };

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/publish.hpp"
+#include "common/time_text.hpp"
 #include "sonde/sonde.hpp"
 #include "sonde/surface_wind.hpp"
 
@@ -39,7 +40,7 @@ std::string table_csv(const Table& table);
 Table sondes_columns(const ReadResult& read, const ReductionTable& table);
 
 // "YYYY-MM-DDTHH:MM:SSZ" of seconds since 1970 (rounded to the second); empty for NaN.
-std::string iso_time(double t);
+using tool::iso_time;
 
 // The table's text: the header line, one line per sonde, then one per skipped bulletin (its name in
 // `sonde`, "skipped: REASON" in `note`, the rest empty); each line ends with a line feed.

@@ -105,11 +105,6 @@ LayerWind layer_mean(const std::vector<Sample>& s, double top) {
           .mean_height = 0.5 * (layer.front().z + layer.back().z)};
 }
 
-std::string fixed(double value, int decimals) {
-  const std::string s = decimals == 0 ? format_I(std::lround(value), 12) : format_F(value, 12, decimals);
-  return std::string(s.substr(s.find_first_not_of(' ')));
-}
-
 double reduced_error(double layer_speed) {
   return std::hypot(kSondeWindError, kFactorError * layer_speed);
 }
@@ -191,15 +186,16 @@ SurfaceEstimate estimate_surface_wind(const Sonde& sonde, const ReductionTable& 
   SurfaceEstimate e;
   e.wl150_profile = wl150_from_profile(sonde.levels);
   if (e.wl150_profile.wind.known() && sonde.wl150.wind.known())
-    e.wl150_check = "WL150 profile " + fixed(e.wl150_profile.wind.speed, 1) + " m/s " +
-                    fixed(e.wl150_profile.wind.from_deg, 0) + " deg, message " +
-                    fixed(sonde.wl150.wind.speed, 1) + " m/s " + fixed(sonde.wl150.wind.from_deg, 0) + " deg";
+    e.wl150_check = "WL150 profile " + format_trimmed(e.wl150_profile.wind.speed, 1) + " m/s " +
+                    format_trimmed(e.wl150_profile.wind.from_deg, 0) + " deg, message " +
+                    format_trimmed(sonde.wl150.wind.speed, 1) + " m/s " +
+                    format_trimmed(sonde.wl150.wind.from_deg, 0) + " deg";
   const std::vector<Sample> s = wind_samples(sonde.levels);
   if (!s.empty() && s[0].z <= kLowestWindHeight) {
     const Sample& low = s[0];
     e.wind = from_components(low.u, low.v);
     e.method = Method::kLowest;
-    e.method_text = "lowest wind at " + fixed(low.z, 0) + " m";
+    e.method_text = "lowest wind at " + format_trimmed(low.z, 0) + " m";
     e.error = kSondeWindError;
     return e;
   }
@@ -207,8 +203,8 @@ SurfaceEstimate estimate_surface_wind(const Sonde& sonde, const ReductionTable& 
     const double f = table.factor(layer.mean_height);
     e.wind = {.from_deg = layer.wind.from_deg, .speed = f * layer.wind.speed};
     e.method = m;
-    e.method_text =
-        std::string(name) + " x " + fixed(f, 3) + " (mean height " + fixed(layer.mean_height, 0) + " m)";
+    e.method_text = std::string(name) + " x " + format_trimmed(f, 3) + " (mean height " +
+                    format_trimmed(layer.mean_height, 0) + " m)";
     e.error = reduced_error(layer.wind.speed);
   };
   if (e.wl150_profile.wind.known()) {
@@ -220,8 +216,8 @@ SurfaceEstimate estimate_surface_wind(const Sonde& sonde, const ReductionTable& 
   } else if (sonde.mbl.wind.known()) {
     reduce(Method::kMbl, "message MBL", {sonde.mbl.wind, 0.5 * kMblTop});
   } else {
-    e.note =
-        s.empty() ? "no wind with a height" : "lowest wind " + fixed(s[0].z, 0) + " m up, no WL150 or MBL";
+    e.note = s.empty() ? "no wind with a height"
+                       : "lowest wind " + format_trimmed(s[0].z, 0) + " m up, no WL150 or MBL";
   }
   return e;
 }
