@@ -58,6 +58,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using sfmr::bench::Figures;
+using sfmr::storm::nan_mean;
 using sfmr::storm::Series;
 
 constexpr std::size_t kWindow = 10;      // s, the running mean of peaks and radii
@@ -126,17 +127,6 @@ double iso_seconds(const std::string& text, const std::string& where) {
   if (!ok) throw std::runtime_error(where + ": bad time '" + text + "'");
   return static_cast<double>(sfmr::days_from_civil(f[0], f[1], f[2])) * 86400.0 + f[3] * 3600.0 +
          f[4] * 60.0 + f[5];
-}
-
-double nan_mean(const std::vector<double>& v, std::size_t a, std::size_t b, std::size_t min_count) {
-  double sum = 0.0;
-  std::size_t n = 0;
-  for (std::size_t i = a; i < b; ++i)
-    if (std::isfinite(v[i])) {
-      sum += v[i];
-      ++n;
-    }
-  return n >= min_count && n > 0 ? sum / static_cast<double>(n) : kNaN;
 }
 
 // One flight as the simulator made it and as the analysis read it.

@@ -11,6 +11,17 @@
 
 namespace sfmr::storm {
 
+double nan_mean(const std::vector<double>& v, std::size_t a, std::size_t b, std::size_t min_count) {
+  double sum = 0.0;
+  std::size_t n = 0;
+  for (std::size_t i = a; i < b; ++i)
+    if (std::isfinite(v[i])) {
+      sum += v[i];
+      ++n;
+    }
+  return n >= min_count && n > 0 ? sum / static_cast<double>(n) : std::numeric_limits<double>::quiet_NaN();
+}
+
 namespace {
 
 constexpr double kTurnRoll = 10.0;         // deg: a banked turn
@@ -48,17 +59,6 @@ constexpr double kLagSigma = 0.5;      // s: uncertainty of the retrieval's lag 
 constexpr double kPassOutlier = 5.0;  // standard errors: a pass this far off the others' solution is left out
 constexpr double kPriorCentre = 50.0;  // km: spread of the centre prior
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-double nan_mean(const std::vector<double>& v, std::size_t a, std::size_t b, std::size_t min_count) {
-  double sum = 0.0;
-  std::size_t n = 0;
-  for (std::size_t i = a; i < b; ++i)
-    if (std::isfinite(v[i])) {
-      sum += v[i];
-      ++n;
-    }
-  return n >= min_count && n > 0 ? sum / static_cast<double>(n) : kNaN;
-}
 
 // Straight segments [begin, end) of consecutive seconds out of turns.
 std::vector<std::pair<std::size_t, std::size_t>> segments(const Series& s) {

@@ -242,6 +242,9 @@ using PassRefiner = std::function<void(std::vector<Pass>& passes, const Plane& p
 // Throws std::runtime_error when there is neither a pass nor a track.
 Analysis analyse(const std::vector<Series>& flights, const CentreFn& track, const PassRefiner& refine = {});
 
+// Mean of the finite values of v[a, b), NaN when fewer than min_count (and at least one) are finite.
+double nan_mean(const std::vector<double>& v, std::size_t a, std::size_t b, std::size_t min_count);
+
 // Largest 10-s mean of `wind` over seconds [begin, end): the window's first index, or npos.
 std::size_t peak_window(const std::vector<double>& wind, std::size_t begin, std::size_t end, double& mean);
 

@@ -14,17 +14,6 @@ namespace {
 constexpr std::size_t kWindow = 10;    // s: the running mean of the radii
 constexpr std::size_t kWindowMin = 7;  // retrieved seconds a 10-s mean needs
 
-double nan_mean(const std::vector<double>& v, std::size_t a, std::size_t b, std::size_t min_count) {
-  double sum = 0.0;
-  std::size_t n = 0;
-  for (std::size_t i = a; i < b; ++i)
-    if (std::isfinite(v[i])) {
-      sum += v[i];
-      ++n;
-    }
-  return n >= min_count && n > 0 ? sum / static_cast<double>(n) : std::numeric_limits<double>::quiet_NaN();
-}
-
 // One 10-s mean: distance (km) and bearing (deg) from the centre at its mid-time, and the mean (m/s).
 struct Mean {
   double km, bearing, wind;
