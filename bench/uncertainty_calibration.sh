@@ -6,7 +6,7 @@
 # of the seconds sorted by wind speed and by rain rate (bench/uncertainty_check.py).
 #   bench/uncertainty_calibration.sh [measure|tune|family-tune|family-measure] [FLIGHTS]
 # "measure" (the default) uses seeds 1001 on, "tune" seeds 1 on: the model was adjusted on the tune set only.
-# "family-tune" (seeds 2001 on) and "family-measure" (seeds 3001 on) fly the simulator's storm family instead
+# "family-tune" (seeds 2001 on) and "family-measure" (seeds 3001 on, other combinations) fly the simulator's storm family instead
 # (flights of 2 to 3 h without land): Holland, wdr and concentric-eyewall profiles, motion, wavenumber-1 and
 # -2 asymmetries, eye winds, eyewall rain rings, RMW 10 to 80 km, Vmax 30 to 75 m/s, storm motion 0 to
 # 12 m/s, the patterns figure4, rotated4, alpha, butterfly, random and single, miss distances and noise
@@ -16,11 +16,14 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 set_name=${1:-measure}
 flights=${2:-24}
+# The family's flights of the measure set start further along the family's cycles (offset), so that their
+# storms and paths are other combinations than the tune set's, not only other noise.
+offset=0
 case $set_name in
   measure) first_seed=1001 ;;
   tune) first_seed=1 ;;
   family-tune) first_seed=2001 ;;
-  family-measure) first_seed=3001 ;;
+  family-measure) first_seed=3001 offset=50 ;;
   *)
     echo "usage: bench/uncertainty_calibration.sh [measure|tune|family-tune|family-measure] [FLIGHTS]" >&2
     exit 2
@@ -111,7 +114,7 @@ for i in $(seq 0 $((flights - 1))); do
     family-*)
       hours=$(calc 1 "2.0 + 0.5 * ($i % 3)")
       land=(--no-land)
-      read -r -a extra <<<"$(family_options "$i")"
+      read -r -a extra <<<"$(family_options $((i + offset)))"
       ;;
     *) read -r -a extra <<<"$(storm_options "$i")" ;;
   esac
