@@ -22,7 +22,10 @@
 // rain rate's own interval R - sigma_R .. R + sigma_R, cut at 0, found by iteration.
 // The standard errors reported are those of a second given its retrieval: the linearised errors weighed
 // against the flight's own distribution of rain (RainPrior), which matters where the rain is bounded at 0 and
-// concentrated near one value. The correlation reported is the linearised errors'.
+// concentrated near one value. Where the error leans one way (the lag of the whole state in a gradient, the
+// posterior's mean off the reported rain), the standard error is the half-width about the reported value
+// that holds the truth 68.3 % of the time (central_half_width). The correlation reported is the linearised
+// errors'.
 #pragma once
 
 #include <array>
