@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <random>
 #include <string>
 #include <vector>
@@ -232,6 +233,41 @@ TEST(RainPrior, ErrorGivenTheRetrievalFollowsTheFlightsRain) {
   }
   // Without a flight the linearised error stands.
   EXPECT_DOUBLE_EQ(RainPrior({}, {}, 30.0).mean_square_error(2.0, 0.5), 0.25);
+}
+
+TEST(CentralHalfWidth, HoldsTheShareOfOneStandardDeviation) {
+  struct Case {
+    const char* name;
+    double offset, mean_square;
+    double low, high;  // bounds of the half-width: the root mean square and what must lie above or below it
+  };
+  const Case cases[] = {
+      // Centred: the root mean square itself.
+      {"no offset", 0.0, 4.0, 2.0 - 1e-6, 2.0 + 1e-6},
+      // Leaning two spreads one way: wider than the root mean square sqrt(5), within b + spread.
+      {"offset of two spreads", 2.0, 5.0, std::sqrt(5.0) + 0.1, 3.0},
+      {"offset of two spreads, negative", -2.0, 5.0, std::sqrt(5.0) + 0.1, 3.0},
+      // All offset: the truth sits at the offset.
+      {"offset only", 1.5, 2.25, 1.5 - 1e-6, 1.5 + 1e-6},
+  };
+  for (const Case& c : cases) {
+    const double k = central_half_width(c.offset, c.mean_square);
+    EXPECT_GE(k, c.low) << c.name;
+    EXPECT_LE(k, c.high) << c.name;
+    const double b = std::fabs(c.offset), s = std::sqrt(c.mean_square - b * b);
+    if (s > 0.0) {  // the interval holds erf(1 / sqrt 2) of N(b, s^2)
+      const double held = 0.5 * (std::erf((k - b) / (s * std::numbers::sqrt2)) +
+                                 std::erf((k + b) / (s * std::numbers::sqrt2)));
+      EXPECT_NEAR(held, std::erf(1.0 / std::numbers::sqrt2), 1e-6) << c.name;
+    }
+  }
+  EXPECT_TRUE(std::isnan(central_half_width(1.0, 0.0)));
+  // The posterior's lean: a retrieval 1 mm/h above a steady rain errs by +1 mm/h, all of it offset.
+  std::vector<double> t(6001), rr(6001, 5.0);
+  for (std::size_t s = 0; s < t.size(); ++s) t[s] = static_cast<double>(s);
+  const RainPrior::Moments m = RainPrior(t, rr, 30.0).moments(6.0, 1.0);
+  EXPECT_NEAR(m.mean, 1.0, 0.05);
+  EXPECT_NEAR(central_half_width(m.mean, m.mean_square), 1.0, 0.05);
 }
 
 // Repeated noisy retrievals of one state through the solver, as a flight of identical seconds.

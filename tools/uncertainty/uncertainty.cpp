@@ -21,6 +21,7 @@ constexpr int kRainIterations = 6;         // secant and rain error found togeth
 constexpr double kSpanTolerance = 0.1;     // relative change of the rain error that ends the iteration
 constexpr double kSolverStep = 1.0;        // the solver's difference step: 1 m/s and 1 mm/h
 constexpr double kPoolHalfWidth = 30.0;    // s: seconds on each side whose residuals are pooled
+constexpr int kHalfWidthSteps = 40;        // most steps towards the central half-width (mostly 3 to 5)
 constexpr int kReach = 5;                  // standard errors: the likelihood's reach over the rain grid
 constexpr double kSpreadFine = 0.25;       // mm/h, bins of the median standard error below kSpreadSplit
 constexpr double kSpreadSplit = 5.0;       // mm/h
@@ -241,6 +242,36 @@ RainPrior::RainPrior(const std::vector<double>& t, const std::vector<double>& rr
     neg_exp_[k] = std::exp(-static_cast<double>(k) / kExpSteps);
 }
 
+double central_half_width(double offset, double mean_square) {
+  const double b = std::fabs(offset);
+  if (!(mean_square > 0.0) || !std::isfinite(mean_square)) return NAN;
+  const double rms = std::sqrt(mean_square);
+  if (!(b < rms)) return rms;  // no spread left: the offset is all the error
+  const double spread = std::sqrt(mean_square - b * b);
+  // Share of N(b, spread^2) within +-k; rises with k from 0 at k = 0 to 1.
+  const auto held = [&](double k) {
+    return 0.5 * (std::erfc((b - k) / (spread * std::numbers::sqrt2)) -
+                  std::erfc((b + k) / (spread * std::numbers::sqrt2)));
+  };
+  // The share one standard deviation holds of a normal error, erf(1 / sqrt 2).
+  const double one_sigma = std::erf(1.0 / std::numbers::sqrt2);
+  // Newton's method from the root mean square, kept inside the bracket [0, b + 1.5 spread] (below the
+  // spread the share is below one_sigma, at b + 1.5 spread above it), bisecting when a step leaves it.
+  double lo = 0.0, hi = b + 1.5 * spread, k = rms;
+  const double density = 1.0 / (spread * std::sqrt(2.0 * std::numbers::pi));
+  for (int step = 0; step < kHalfWidthSteps; ++step) {
+    const double f = held(k) - one_sigma;
+    (f < 0.0 ? lo : hi) = k;
+    const double zl = (k - b) / spread, zh = (k + b) / spread;
+    const double slope = density * (std::exp(-0.5 * zl * zl) + std::exp(-0.5 * zh * zh));
+    double next = slope > 0.0 ? k - f / slope : 0.5 * (lo + hi);
+    if (!(next > lo && next < hi)) next = 0.5 * (lo + hi);
+    if (std::fabs(next - k) < 1e-7 * spread) return next;
+    k = next;
+  }
+  return k;
+}
+
 double RainPrior::spread_at(double r) const {
   if (spread_r_.empty()) return 1.0;
   if (r <= spread_r_.front()) return spread_s_.front();
@@ -252,9 +283,14 @@ double RainPrior::spread_at(double r) const {
 }
 
 double RainPrior::mean_square_error(double r, double sigma) const {
-  const double fallback = sigma * sigma;
+  return moments(r, sigma).mean_square;
+}
+
+RainPrior::Moments RainPrior::moments(double r, double sigma) const {
+  const Moments fallback{0.0, sigma * sigma};
   if (weight_.empty() || !(sigma > 0.0) || !std::isfinite(sigma) || !(r >= 0.0)) return fallback;
-  double sw = 0.0, sq = 0.0;
+  double sw = 0.0, s1 = 0.0, sq = 0.0;
+  std::vector<std::pair<double, double>> mass;  // distance |true - reported| and weight of each grid point
   if (r > 0.0) {
     // Normal likelihood of r at each true rain R of the grid, its spread sigma s(R) / s(r), outwards from
     // r until R is kReach spreads away.
@@ -276,6 +312,7 @@ double RainPrior::mean_square_error(double r, double sigma) const {
       const double d = (x - k) * (1.0 / kExpSteps);
       const double w = weight[j] * table[k] * (1.0 - d * (1.0 - d * (0.5 - d * (1.0 / 6.0)))) * inv_s;
       sw += w;
+      s1 += w * z;
       sq += w * z * z;
       return true;
     };
@@ -293,10 +330,28 @@ double RainPrior::mean_square_error(double r, double sigma) const {
       const double R = static_cast<double>(j) * kStep;
       const double w = weight_[j] * 0.5 * std::erfc((R - kLowRainLimit) / (sigma * std::numbers::sqrt2));
       sw += w;
+      s1 += w * R;
       sq += w * R * R;
+      mass.emplace_back(R, w);
     }
   }
-  return sw > 0.0 ? sq / sw : fallback;
+  if (!(sw > 0.0)) return fallback;
+  // z and R are the true minus the reported rain: the reported value's error is their negative.
+  Moments m{-s1 / sw, sq / sw, 0.0};
+  // The central half-width: the distance within which the posterior holds erf(1 / sqrt 2), interpolated
+  // between the grid's distances.
+  std::sort(mass.begin(), mass.end());
+  const double goal = std::erf(1.0 / std::numbers::sqrt2) * sw;
+  double held = 0.0, last = 0.0;
+  for (const auto& [d, w] : mass) {
+    if (held + w >= goal) {
+      m.half_width = last + (d - last) * (goal - held) / w;
+      break;
+    }
+    held += w;
+    last = d;
+  }
+  return m;
 }
 
 namespace {
@@ -466,6 +521,8 @@ class ErrorEstimator {
     if (lin == nullptr) return;
     const double ws_rate = rate_signal(sw, cov.ww), rr_rate = rate_signal(sr, cov.rr);
     if (!propagate(*lin, u, r, noise_var, ws_rate, rr_rate, timing_, cov)) return;
+    // The lag of the whole state is an error of known sign: the reported wind is that of L seconds ago.
+    ws_offset_[p.second] = -timing_.mean_lag() * ws_rate;
 
     SecondError& o = out_[p.second];
     o.ws_se = static_cast<float>(std::sqrt(cov.ww));
@@ -482,7 +539,10 @@ class ErrorEstimator {
 
   // The rain rate's prior, from the whole flight, turns each second's linearised errors into the errors
   // given its retrieval. Wind and rain errors are jointly normal with correlation rho, so the wind error's
-  // mean square given the rain error's is sigma_w^2 (1 - rho^2) + rho^2 sigma_w^2 E[e_r^2] / sigma_r^2.
+  // mean square given the rain error's is sigma_w^2 (1 - rho^2) + rho^2 sigma_w^2 E[e_r^2] / sigma_r^2, and
+  // its mean rho sigma_w / sigma_r E[e_r] plus the lag's. Errors that lean one way (the posterior's mean
+  // off the reported rain, the lag in a gradient) are reported as the central half-width that holds the
+  // truth 68.3 % of the time (central_half_width), not as their root mean square, which holds it less often.
   void apply_prior() {
     std::vector<double> se(t_.size(), NAN);
     for (std::size_t e = 0; e < t_.size(); ++e) se[e] = out_[second_of_[e]].rr_se;
@@ -491,10 +551,14 @@ class ErrorEstimator {
       SecondError& o = out_[second_of_[e]];
       if (!o.valid()) continue;
       const double sr = o.rr_se, sw = o.ws_se, rho = o.correlation;
-      const double ratio = prior.mean_square_error(rr_[e], sr) / (sr * sr);
+      const RainPrior::Moments m = prior.moments(rr_[e], sr);
+      const double ratio = m.mean_square / (sr * sr);
       if (!std::isfinite(ratio)) continue;
-      o.rr_se = static_cast<float>(sr * std::sqrt(ratio));
-      o.ws_se = static_cast<float>(sw * std::sqrt(1.0 - rho * rho + rho * rho * ratio));
+      const double ws_offset = ws_offset_[second_of_[e]] + rho * sw / sr * m.mean;
+      o.rr_se = static_cast<float>(
+          rr_[e] > 0.0 || !(m.half_width > 0.0) ? central_half_width(m.mean, m.mean_square) : m.half_width);
+      o.ws_se =
+          static_cast<float>(central_half_width(ws_offset, sw * sw * (1.0 - rho * rho + rho * rho * ratio)));
     }
   }
 
@@ -502,12 +566,13 @@ class ErrorEstimator {
   const FlightInputs& inputs_;
   const Timing& timing_;
   std::vector<SecondError> out_;
-  std::vector<double> t_, ws_, rr_;         // the retrieved series
-  std::vector<double> noise_t_, noise_s2_;  // noise samples
-  std::vector<std::size_t> second_of_;      // index of the second of each series entry
-  std::deque<Pending> pending_;             // seconds entered, not yet propagated
-  ChannelModels models_, later_models_;     // of the newest second, of the one propagated
-  std::array<float, kChannels> emis_{};     // emissivities at emis_sst_
+  std::vector<double> ws_offset_ = std::vector<double>(seconds_.size(), 0.0);  // m/s: the lag's, per second
+  std::vector<double> t_, ws_, rr_;                                            // the retrieved series
+  std::vector<double> noise_t_, noise_s2_;                                     // noise samples
+  std::vector<std::size_t> second_of_;   // index of the second of each series entry
+  std::deque<Pending> pending_;          // seconds entered, not yet propagated
+  ChannelModels models_, later_models_;  // of the newest second, of the one propagated
+  std::array<float, kChannels> emis_{};  // emissivities at emis_sst_
   bool have_emis_ = false;
   float emis_sst_ = 0.0f;
   double rate_half_width_ = 0.0, look_ahead_ = 0.0, shared_ = 0.0;  // s, s, 1

@@ -22,7 +22,10 @@
 // rain rate's own interval R - sigma_R .. R + sigma_R, cut at 0, found by iteration.
 // The standard errors reported are those of a second given its retrieval: the linearised errors weighed
 // against the flight's own distribution of rain (RainPrior), which matters where the rain is bounded at 0 and
-// concentrated near one value. The correlation reported is the linearised errors'.
+// concentrated near one value. Where the error leans one way (the lag of the whole state in a gradient, the
+// posterior's mean off the reported rain), the standard error is the half-width about the reported value
+// that holds the truth 68.3 % of the time (central_half_width). The correlation reported is the linearised
+// errors'.
 #pragma once
 
 #include <array>
@@ -161,6 +164,13 @@ class RainPrior {
   // Posterior mean square of the true minus the reported rain rate r (mm/h) of a second whose linearised
   // standard error is sigma (mm/h); sigma^2 where the posterior cannot be formed.
   double mean_square_error(double r, double sigma) const;
+  // Mean and mean square of the reported minus the true rain rate under the same posterior, and the
+  // distance from the reported rain within which the posterior holds 68.3 % of its weight (the share of one
+  // normal standard deviation); {0, sigma^2, 0} where it cannot be formed.
+  struct Moments {
+    double mean = 0.0, mean_square = 0.0, half_width = 0.0;
+  };
+  Moments moments(double r, double sigma) const;
 
  private:
   double spread_at(double r) const;  // s(r), by linear interpolation (1 without standard errors)
@@ -170,6 +180,13 @@ class RainPrior {
   std::vector<double> neg_exp_;              // exp(-k / kExpSteps)
   std::vector<double> spread_r_, spread_s_;  // rain rates (mm/h) and medians of s's table
 };
+
+// Half-width k of the interval about the reported value that holds the truth as often as one standard
+// deviation holds a normal error (68.3 %), for an error of mean `offset` and mean square `mean_square`,
+// taken as normal: Phi((k - b) / s) - Phi((-k - b) / s) = erf(1 / sqrt 2) with s^2 = mean_square - b^2.
+// Without offset it is the root mean square; with one it is wider, because an error leaning one way leaves
+// its far tail out of the interval less often than its near tail in. NaN for a mean square not above 0.
+double central_half_width(double offset, double mean_square);
 
 // The estimate of one second; NaN members where there is no retrieval.
 struct SecondError {
