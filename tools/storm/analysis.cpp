@@ -786,6 +786,23 @@ void peak_errors(const Series& s, const CentreFn& centre, const CentreVarFn& cen
   leg.peak_radius_error_km = std::sqrt(along * along + across);
 }
 
+// The second of [a, b) nearest to `centre`, and its distance `km`.
+std::size_t closest_approach(const Series& s, std::size_t a, std::size_t b, const CentreFn& centre,
+                             double& km) {
+  std::size_t closest = a;
+  km = std::numeric_limits<double>::infinity();
+  for (std::size_t i = a; i < b; ++i) {
+    double clat = 0.0, clon = 0.0, d = 0.0, bearing = 0.0;
+    centre(s.t[i], clat, clon);
+    range_bearing(clat, clon, s.lat[i], s.lon[i], d, bearing);
+    if (d < km) {
+      km = d;
+      closest = i;
+    }
+  }
+  return closest;
+}
+
 }  // namespace
 
 double peak_fit_time(const std::vector<double>& t, const std::vector<double>& wind, std::size_t begin,
@@ -838,17 +855,8 @@ std::vector<Leg> cut_legs(const std::vector<Series>& flights, const CentreFn& ce
     const Series& s = flights[f];
     int number = 0;
     for (const auto& [a, b] : segments(s)) {
-      std::size_t closest = a;
-      double best = std::numeric_limits<double>::infinity();
-      for (std::size_t i = a; i < b; ++i) {
-        double clat = 0.0, clon = 0.0, km = 0.0, bearing = 0.0;
-        centre(s.t[i], clat, clon);
-        range_bearing(clat, clon, s.lat[i], s.lon[i], km, bearing);
-        if (km < best) {
-          best = km;
-          closest = i;
-        }
-      }
+      double best = 0.0;
+      const std::size_t closest = closest_approach(s, a, b, centre, best);
       for (const auto& [lo, hi, inbound] : {std::tuple{a, closest, true}, std::tuple{closest, b, false}}) {
         if (hi - lo < kMinLeg) continue;
         Leg leg;
@@ -908,17 +916,8 @@ void seek_passes(const std::vector<Series>& flights, const Plane& plane, const C
         return p.flight == f && p.time >= t_first && p.time <= t_last;
       });
       if (has) continue;
-      std::size_t c = a;
-      double best = std::numeric_limits<double>::infinity();
-      for (std::size_t i = a; i < b; ++i) {
-        double clat = 0.0, clon = 0.0, km = 0.0, bearing = 0.0;
-        centre(s.t[i], clat, clon);
-        range_bearing(clat, clon, s.lat[i], s.lon[i], km, bearing);
-        if (km < best) {
-          best = km;
-          c = i;
-        }
-      }
+      double best = 0.0;
+      const std::size_t c = closest_approach(s, a, b, centre, best);
       Pass p;
       if (best <= seek_km && seek_pass(s, f, a, b, c, plane, w60, w10, p)) passes.push_back(p);
     }
