@@ -17,5 +17,8 @@ process_flight rt console.txt
 "$sim" flight . --name glitch1 --seed 1 --hours 0.5 --start 23:45:00 --sst sfmr_sst.bin --no-land --damage 0.2 \
   --damage-report glitch1.damage.csv > /dev/null
 for f in glitch31 glitch1; do process_flight "$f" "$f.console.txt"; done
+# A 1-hour flight dropping three sondes (TEMP DROP bulletins in sd.tempdrop), converted, for sfmrsonde.
+"$sim" flight . --name sd --hours 1 --no-land --sondes 3 >/dev/null
+process_flight sd
 # An HDOB archive of one mission across midnight (a repeated observation, suspect values), converted.
 "$convert" --hdob "$src/tests/data/hdob/idalia_midnight.txt" -o hdob.nc 2> hdob.stderr.txt

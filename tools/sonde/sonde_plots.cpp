@@ -84,7 +84,8 @@ std::string draw_plots(const std::string& prefix, const std::vector<Pair>& pairs
     cmd.timeout_seconds = kPlotTimeoutS;
     const tool::ChildResult r = tool::run_child(cmd);
     const std::string detail = r.err.substr(0, r.err.find('\n'));
-    if (const std::string line = r.failure_line("gnuplot", detail); !line.empty()) return line;
+    if (const std::string line = r.failure_line("gnuplot", detail); !line.empty())
+      return prefix + ".scatter.png and " + prefix + ".bias.png (" + line + ")";
     scatter.commit();
     bias.commit();
     return "";

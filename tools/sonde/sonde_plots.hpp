@@ -16,7 +16,7 @@ std::string plot_script(const std::vector<Pair>& pairs, const std::vector<BinSta
                         const std::string& scatter_png, const std::string& bias_png);
 
 // Draws both pictures into PREFIX.scatter.png and PREFIX.bias.png (published under temporary names).
-// Returns "" or the one line of why they could not be drawn; nothing is left behind on failure.
+// Returns "" or the one line naming them and why they could not be drawn; nothing is left behind on failure.
 std::string draw_plots(const std::string& prefix, const std::vector<Pair>& pairs,
                        const std::vector<BinStats>& stats, bool force);
 
