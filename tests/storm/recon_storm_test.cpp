@@ -1,8 +1,10 @@
 // sfmrstorm on reconnaissance messages: the tool on a flight file and the same flight's HDOB archive
 // together, its fix comparison against a computation of its own from the two files, and the HDOB evidence
-// (pressure minimum, flight-level wind centre) timing a hand-made pass.
+// (pressure minimum, flight-level wind centre) timing a hand-made pass; the report on an archive with a
+// faulty message, and the fixes' evidence with the archive's pressure or flight-level wind blanked.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -117,6 +119,101 @@ TEST(StormRecon, BadReconInputRefusedWithNothingWritten) {
     EXPECT_NE(slurp(err).find(c.message), std::string::npos) << c.name << ": " << slurp(err);
     const std::string prefix = std::string(c.args).substr(std::string(c.args).find("-o ") + 3);
     EXPECT_FALSE(fs::exists(kDir + "/" + prefix + ".storm.txt")) << c.name;
+  }
+}
+
+// The lines of a file, and a file written from lines.
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> out;
+  std::istringstream in(text);
+  for (std::string l; std::getline(in, l);) out.push_back(l);
+  return out;
+}
+
+void write_lines(const fs::path& p, const std::vector<std::string>& lines) {
+  std::ofstream out(p);
+  for (const std::string& l : lines) out << l << "\n";
+}
+
+// sfmrstorm on an archive of kDir, its report (empty when it fails).
+std::string storm_report(const std::string& archive, const std::string& prefix) {
+  const int status = std::system(("cd " + kDir + " && " + SFMRSTORM_BINARY + " " + archive + " -o " + prefix +
+                                  " --force 2>/dev/null >/dev/null")
+                                     .c_str());
+  EXPECT_EQ(status, 0) << archive;
+  return status == 0 ? slurp(kDir + "/" + prefix + ".storm.txt") : std::string();
+}
+
+TEST(StormRecon, FaultyHdobMessageCountedAndNamed) {
+  const std::vector<std::string> sound = lines_of(slurp(kDir + "/pass.hdob"));
+  // The third message's second observation line is broken; the other messages stay sound.
+  std::size_t heading = 0;
+  for (int seen = 0; heading < sound.size(); ++heading)
+    if (sound[heading].rfind("URNT15", 0) == 0 && ++seen == 3) break;
+  ASSERT_LT(heading + 3, sound.size());
+  const std::size_t broken = heading + 3;  // heading, mission line, first observation line
+  struct Case {
+    const char* name;
+    std::string (*edit)(std::string);
+    const char* fault;
+  };
+  const Case cases[] = {
+      {"a letter in the pressure", [](std::string l) { return l.replace(33, 1, "X"); },
+       "field 6 '97X1' is not 4 digits or slashes"},
+      {"a field short", [](std::string l) { return l.substr(0, l.rfind(' ')); },
+       "observation line has 12 fields, not 13"},
+      {"minute 61", [](std::string l) { return l.replace(2, 2, "61"); },
+       "field 1 '236100' is not a time hhmmss"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> text = sound;
+    text[broken] = c.edit(text[broken]);
+    write_lines(kDir + "/broken.hdob", text);
+    const std::string report = storm_report("broken.hdob", "broken");
+    const std::string named = "  left out: broken.hdob: " + sound[heading] + " (HDOB 03), line " +
+                              std::to_string(broken + 1) + ": " + c.fault;
+    EXPECT_NE(report.find("broken.hdob: 5 HDOB messages, 99 lines; 1 faulty messages left out;"),
+              std::string::npos)
+        << c.name << "\n"
+        << report;
+    EXPECT_NE(report.find(named), std::string::npos) << c.name << "\n" << report;
+  }
+}
+
+// With a leg's pressure (extrapolated, field 6) or flight-level wind (field 9) all slashes, the fixes stand
+// on the evidence left.
+TEST(StormRecon, FixEvidenceFollowsTheHdobFields) {
+  struct Case {
+    const char* name;
+    bool blank_pressure, blank_wind;
+    const char* evidence;
+  };
+  const Case cases[] = {
+      {"both present", false, false, "surface wind + pressure minimum + flight-level wind"},
+      {"pressure blanked", true, false, "surface wind + flight-level wind"},
+      {"wind blanked", false, true, "surface wind + pressure minimum"},
+      {"both blanked", true, true, "surface wind"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> text = lines_of(slurp(kDir + "/pass.hdob"));
+    for (std::string& l : text) {
+      std::istringstream w(l);
+      std::vector<std::string> f;
+      for (std::string x; w >> x;) f.push_back(x);
+      if (f.size() != 13 || f[0].size() != 6) continue;
+      if (c.blank_pressure) f[5] = "////";
+      if (c.blank_wind) f[8] = "//////";
+      l = f[0];
+      for (std::size_t i = 1; i < f.size(); ++i) l += " " + f[i];
+    }
+    write_lines(kDir + "/blanked.hdob", text);
+    const std::vector<std::string> report = lines_of(storm_report("blanked.hdob", "blanked"));
+    auto at = std::find(report.begin(), report.end(), "Evidence placing each fix:");
+    ASSERT_NE(at, report.end()) << c.name;
+    int fixes = 0;
+    for (++at; at != report.end() && at->rfind("  20", 0) == 0; ++at, ++fixes)
+      EXPECT_EQ(at->substr(at->find("Z  ") + 3), c.evidence) << c.name << ": " << *at;
+    EXPECT_GT(fixes, 0) << c.name;
   }
 }
 
