@@ -177,6 +177,8 @@ TEST(StormRecon, FaultyHdobMessageCountedAndNamed) {
         << c.name << "\n"
         << report;
     EXPECT_NE(report.find(named), std::string::npos) << c.name << "\n" << report;
+    // The message left out as faulty is no gap in the numbers as well.
+    EXPECT_NE(report.find(", missing 0\n"), std::string::npos) << c.name << "\n" << report;
   }
 }
 

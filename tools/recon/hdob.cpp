@@ -246,8 +246,9 @@ void choose_storm(std::vector<Parsed>& parsed, std::string_view storm, std::stri
     throw std::runtime_error(std::string(file) + ": no HDOB message of storm " + std::string(storm));
 }
 
-// Repeated messages out, gaps in the message numbers counted.
-void drop_repeats(std::vector<Parsed>& parsed, HdobCounts& c) {
+// Repeated messages out, gaps in the message numbers counted; a number of `faulty` (messages left out as
+// faulty, counted there) is no gap.
+void drop_repeats(std::vector<Parsed>& parsed, const std::set<int>& faulty, HdobCounts& c) {
   std::set<std::tuple<std::string, int, std::string>> seen;
   std::map<std::string, std::set<int>> numbers;
   std::erase_if(parsed, [&](const Parsed& p) {
@@ -257,7 +258,8 @@ void drop_repeats(std::vector<Parsed>& parsed, HdobCounts& c) {
     return repeat;
   });
   for (const auto& [mission, n] : numbers)
-    c.missing_messages += *n.rbegin() - *n.begin() + 1 - static_cast<int>(n.size());
+    for (int k = *n.begin(); k <= *n.rbegin(); ++k)
+      c.missing_messages += !n.contains(k) && !faulty.contains(k);
 }
 
 void collect(std::vector<Parsed>& parsed, HdobArchive& a) {
@@ -306,13 +308,23 @@ std::string hdob_detail(const Message& m) {
 HdobArchive read_hdob(std::string_view text, std::string_view file, std::string_view storm) {
   HdobArchive a;
   std::vector<Parsed> parsed;
+  std::set<int> faulty;  // numbers of the messages left out as faulty, where their heading line gives one
   for (const Message& m : split_messages(text)) {
     if (kind_of(m) != MessageKind::kHdob) continue;
     try {
       parsed.push_back(parse_message(m));
     } catch (const Fault& f) {
-      a.faults.push_back(std::string(file) + ": " + message_name(m, hdob_detail(m)) + ", line " +
+      const std::string detail = hdob_detail(m);
+      a.faults.push_back(std::string(file) + ": " + message_name(m, detail) + ", line " +
                          std::to_string(f.line) + ": " + f.what());
+      const std::string_view digits =
+          std::string_view(detail).substr(std::min<std::size_t>(5, detail.size()));
+      if (!digits.empty() && digits.size() <= 3 &&
+          std::all_of(digits.begin(), digits.end(), [](char ch) { return ch >= '0' && ch <= '9'; })) {
+        int number = 0;
+        for (const char ch : digits) number = 10 * number + (ch - '0');
+        faulty.insert(number);
+      }
     }
   }
   if (parsed.empty()) {
@@ -320,7 +332,7 @@ HdobArchive read_hdob(std::string_view text, std::string_view file, std::string_
     throw std::runtime_error(std::string(file) + ": holds no HDOB message");
   }
   choose_storm(parsed, storm, file, a.counts);
-  drop_repeats(parsed, a.counts);
+  drop_repeats(parsed, faulty, a.counts);
   collect(parsed, a);
   return a;
 }
