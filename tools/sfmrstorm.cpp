@@ -169,8 +169,9 @@ std::vector<Input> read_flights(const std::vector<std::string>& paths, const std
     sfmr::archive::ArchiveFlight f;
     const std::string error = sfmr::archive::read_archive_flight(path, f);
     if (!error.empty())
-      sfmr::tool::fail(path + ": " + error +
-                       (error.starts_with("not a netCDF file") ? "; nor an HDOB archive" : ""));
+      sfmr::tool::fail(
+          path + ": " + error +
+          (error.starts_with("not a netCDF file") && !text.empty() ? "; nor an HDOB archive" : ""));
     if (f.flight.empty()) f.flight = fs::path(path).stem().string();
     flights.push_back({path, sfmr::storm::series_of(f), nullptr});
   }
