@@ -12,7 +12,7 @@ FLIGHT.nc (through ncdump), FLIGHT.truth.csv and FLIGHT.sonde_truth.csv, and pri
       radiometer's wind and the radiometer's rain, and the share within one and two combined errors (the
       runs' own shares weighted by their n_error), then each term of the combined error against the
       simulator's truth: the radiometer's error against its standard error, the sonde's against its stated
-      error, and the true wind's change between the two points against the gradient term, by the splash
+      error, and the true wind's change between the two points against the representativeness term, by the splash
       point's range in radii of maximum wind (eye under 0.5, eyewall 0.5-1.5, outside); and n, bias, RMS
       of the TEMP DROP sondes against the flights' HDOB archives (sondes/PREFIX.hdob.matchups.csv: the
       radiometer's 30-s peaks) beside the same sondes against the 10-s means.
@@ -28,7 +28,7 @@ import subprocess
 import sys
 
 KT = 0.514444  # m/s per knot
-GRADIENT_HALF_SPAN_S = 30.0  # as tools/sonde/collocate.hpp
+CHANGE_SPAN_MAX_S = 600.0  # as tools/sonde/collocate.hpp
 MAX_KM = 10.0  # sfmrsonde's default --max-distance
 
 
@@ -65,21 +65,28 @@ class Flight:
         xs = [x for x in xs if not math.isnan(x)]
         return sum(xs) / len(xs) if xs else math.nan
 
-    def gradient(self, t0):
-        """The larger one-sided |w(t) - w(t0)| over the distance flown, t = t0 -+ 30 s, m/s per km."""
-        ts = [t for t in range(int(t0 - GRADIENT_HALF_SPAN_S), int(t0 + GRADIENT_HALF_SPAN_S) + 1)
-              if t in self.index]
-        if len(ts) < 2:
+    def change(self, t0, km):
+        """The larger |W(s0 -+ km) - W(s0)| of the 10-s means, s the distance flown from t0 (as
+        tools/sonde/collocate.hpp), m/s; 0 for km 0, NaN when neither side has both means."""
+        w0 = self.mean(self.wind, t0)
+        if math.isnan(w0) or math.isnan(km):
             return math.nan
-        i0, w0 = self.index[int(t0)], self.mean(self.wind, t0)
-        k_lat, k_lon = km_per_degree(self.lat[i0])
+        if km <= 0:
+            return 0.0
         sides = []
-        for t in (ts[0], ts[-1]):
-            i = self.index[t]
-            km = math.hypot((self.lon[i] - self.lon[i0]) * k_lon, (self.lat[i] - self.lat[i0]) * k_lat)
-            g = abs(self.mean(self.wind, t) - w0) / km if km > 0.05 else math.nan
-            if not math.isnan(g):
-                sides.append(g)
+        for step in (-1, 1):
+            i = last = self.index[int(t0)]
+            flown = 0.0
+            while flown < km and 0 <= i + step < len(self.time) and abs(self.time[i + step] - t0) <= CHANGE_SPAN_MAX_S:
+                i += step
+                if math.isnan(self.lat[i]) or math.isnan(self.lon[i]):
+                    continue
+                k_lat, k_lon = km_per_degree(self.lat[last])
+                flown += math.hypot((self.lon[i] - self.lon[last]) * k_lon, (self.lat[i] - self.lat[last]) * k_lat)
+                last = i
+            w = self.mean(self.wind, self.time[i]) if flown >= km else math.nan
+            if not math.isnan(w):
+                sides.append(abs(w - w0))
         return max(sides) if sides else math.nan
 
 
@@ -94,6 +101,13 @@ def km_per_degree(lat):
 def truth_seconds(path):
     with open(path, newline="") as f:
         return {int(float(r["Sec"])) % 86400: float(r["WS"]) for r in csv.DictReader(f)}
+
+
+def true_sonde(sonde_truth, r):
+    """The true 10-m wind of a matchup row's sonde: its id and the splash time nearest the row's (two flights
+    of one storm drop sondes of the same ids)."""
+    t = iso_seconds(r["splash_time"])
+    return min(sonde_truth[r["sonde"]], key=lambda x: abs(x[0] - t))[1]
 
 
 def rows(path):
@@ -122,12 +136,12 @@ def stats(pairs):
 def main(work):
     failures = 0
     manifest = rows(os.path.join(work, "manifest.csv"))
-    flights, truths, sonde_truth = {}, {}, {}
+    flights, truths = {}, {}
     both = matched = total = 0
     worst_speed = worst_dir = 0.0
     worst_mean = worst_pos = 0.0
     outside = {True: 0, False: 0}  # unmatched: beyond the distance limit, no retrieval at the pass
-    pooled = []  # (radiometer, sonde, rain, se_r, se_s, gradient term, true change, r error, s error, range/rmw)
+    pooled = []  # (radiometer, sonde, rain, se_r, se_s, representativeness term, true change, r error, s error, range/rmw)
     cover = {"n": 0, "one": 0.0, "two": 0.0}
     for a in manifest:
         prefix, names = a["analysis"], a["flights"].split()
@@ -136,14 +150,20 @@ def main(work):
             if name not in flights:
                 flights[name] = Flight(os.path.join(work, name + ".nc"))
                 truths[name] = truth_seconds(os.path.join(work, name + ".truth.csv"))
-                for r in rows(os.path.join(work, name + ".sonde_truth.csv")):
-                    sonde_truth[r["id"]] = float(r["speed_ms"])
+
+        sonde_truth = {}
+        for name in names:
+            for r in rows(os.path.join(work, name + ".sonde_truth.csv")):
+                sonde_truth.setdefault(r["id"], []).append((float(r["splash_time_s"]), float(r["speed_ms"])))
         base = os.path.join(work, "sondes", prefix)
         td, eol = rows(base + ".td.matchups.csv"), rows(base + ".eol.matchups.csv")
-        by_id = {r["sonde"]: r for r in eol}
+        by_id = {}
+        for r in eol:
+            by_id.setdefault(r["sonde"], []).append(r)
         for r in td:
             total += 1
-            e = by_id.get(r["sonde"])
+            t = iso_seconds(r["splash_time"])
+            e = min(by_id.get(r["sonde"], []), key=lambda x: abs(iso_seconds(x["splash_time"]) - t), default=None)
             if e is None:
                 print(f"(a) {prefix}: sonde {r['sonde']} has no EOL form")
                 failures += 1
@@ -184,12 +204,12 @@ def main(work):
                 truth = truths[next(n for n in names if flights[n] is f)]
                 tr = [truth[t % 86400] for t in range(t0 - 5, t0 + 5) if t % 86400 in truth]
                 true_r = sum(tr) / len(tr) if tr else math.nan
-                gd = f.gradient(t0) * number(r["distance_km"])
+                gd = f.change(t0, number(r["distance_km"]))
+                true_s = true_sonde(sonde_truth, r)
                 pooled.append((number(r["sfmr_wind_speed"]), number(r["surface_wind_speed"]),
                                number(r["sfmr_rain_rate"]), number(r["sfmr_wind_speed_standard_error"]),
-                               number(r["surface_wind_error"]), gd, true_r - sonde_truth[r["sonde"]],
-                               number(r["sfmr_wind_speed"]) - true_r,
-                               number(r["surface_wind_speed"]) - sonde_truth[r["sonde"]],
+                               number(r["surface_wind_error"]), gd, true_r - true_s,
+                               number(r["sfmr_wind_speed"]) - true_r, number(r["surface_wind_speed"]) - true_s,
                                number(r["storm_range_km"]) / rmw))
         for s in rows(base + ".td.sonde_stats.csv"):
             if s["binning"] == "all" and s["n_error"] not in ("", "0"):
@@ -257,7 +277,7 @@ def report(pooled, cover):
           " RMS of the error against the RMS of the stated error")
     print(f"{'term':<22}{'region':<9}{'n':>5}{'within1':>9}{'within2':>9}{'rms err':>9}{'rms stated':>11}")
     regions = (("all", 0, math.inf), ("eye", 0, 0.5), ("eyewall", 0.5, 1.5), ("outside", 1.5, math.inf))
-    for term, e, s in (("radiometer", 7, 3), ("sonde", 8, 4), ("gradient (truth)", 6, 5)):
+    for term, e, s in (("radiometer", 7, 3), ("sonde", 8, 4), ("representativeness", 6, 5)):
         for region, lo, hi in regions:
             sel = [p for p in pairs if (region == "all" or lo <= p[9] < hi) and not math.isnan(p[e]) and not math.isnan(p[s])]
             if not sel:

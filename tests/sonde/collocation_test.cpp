@@ -119,7 +119,6 @@ TEST(Collocation, NearestSecondWithinTheLimits) {
     if (c.matched) {
       EXPECT_NEAR(m.wind, 20.0 + 0.01 * (c.second - 0.5), 1e-4) << c.name;  // mean of seconds -5..+4
       EXPECT_NEAR(m.wind_se, 1.5, 1e-6) << c.name;
-      EXPECT_NEAR(m.gradient, 0.6 / (60 * kLonStep * sfmr::earth::km_per_degree(20.0).lon), 1e-3) << c.name;
     }
     EXPECT_EQ(std::isfinite(m.storm_range_km), c.track) << c.name;
     if (c.track) {
@@ -128,28 +127,36 @@ TEST(Collocation, NearestSecondWithinTheLimits) {
   }
 }
 
-// The gradient term's along-track gradient at the matched second: the larger one-sided difference, so that
-// it does not vanish on the wind's peak.
-TEST(Collocation, GradientAcrossAnExtremum) {
-  const double km_per_s = kLonStep * sfmr::earth::km_per_degree(20.0).lon;  // km flown per second
+// The representativeness term: the radiometer's change of wind along its track over the pair's distance
+// (2 km north of the track: 16 seconds flown), the larger of the two sides, so that it does not vanish on
+// the wind's peak, and one side enough when the other has no wind.
+TEST(Collocation, ChangeOverThePairsDistance) {
+  const double north = 2.0 / sfmr::earth::km_per_degree(20.0).lat;  // deg, 2 km
   struct Case {
     const char* name;
     float (*wind)(int second);
-    double want;  // m/s per km
+    int second;      // the pass
+    double degrees;  // the splash's offset north of it
+    double want;     // m/s
   } cases[] = {
-      {"a steady rise", [](int i) { return static_cast<float>(20.0 + 0.01 * i); }, 0.01 / km_per_s},
-      // The 10-s means at seconds 970, 1000 and 1030 lie 0.05 * 30.5, 0.05 * 2.5 and 0.05 * 29.5 below 50.
-      {"a peak at the pass", [](int i) { return static_cast<float>(50.0 - 0.05 * std::abs(i - 1000)); },
-       0.05 * 28.0 / 30.0 / km_per_s},
+      {"a steady rise", [](int i) { return static_cast<float>(20.0 + 0.01 * i); }, 1000, north, 0.16},
+      // The splash lies within a metre of the track (float positions): one second flown, the least step.
+      {"on the track", [](int i) { return static_cast<float>(20.0 + 0.01 * i); }, 1000, 0.0, 0.01},
+      // The 10-s means at seconds 984, 1000 and 1016 lie 0.05 * 16.5, 0.05 * 2.5 and 0.05 * 15.5 below 50.
+      {"a peak at the pass", [](int i) { return static_cast<float>(50.0 - 0.05 * std::abs(i - 1000)); }, 1000,
+       north, 0.05 * 14.0},
       {"no retrieval after it", [](int i) { return i > 1010 ? NAN : static_cast<float>(20.0 + 0.02 * i); },
-       0.02 / km_per_s},
+       1000, north, 0.32},
+      {"the flight ends after it", [](int i) { return static_cast<float>(20.0 + 0.01 * i); }, 3595, north,
+       0.16},
   };
   for (const Case& c : cases) {
     FlightSeries f = flight();
     for (int i = 0; i < 3600; ++i) f.wind[static_cast<std::size_t>(i)] = c.wind(i);
-    const Matchup m = collocate({kT0 + 1000, 20.0, -60.0 + kLonStep * 1000}, {f}, CentreTrack{}, {});
+    const Point splash{kT0 + c.second, 20.0 + c.degrees, -60.0 + kLonStep * c.second};
+    const Matchup m = collocate(splash, {f}, CentreTrack{}, {});
     ASSERT_TRUE(m.matched) << c.name;
-    EXPECT_NEAR(m.gradient, c.want, 1e-3 * c.want) << c.name;
+    EXPECT_NEAR(m.representativeness, c.want, 1e-4) << c.name;
   }
 }
 
@@ -191,8 +198,8 @@ TEST(SondeStatistics, HandMadeSet) {
     EXPECT_TRUE(same(s->within_one, c.within_one)) << name << ": within one " << s->within_one;
     EXPECT_TRUE(same(s->within_two, c.within_two)) << name << ": within two " << s->within_two;
   }
-  EXPECT_DOUBLE_EQ(combined_error(1.0, 2.0, 0.5, 4.0), 3.0);             // sqrt(1 + 4 + 2^2)
-  EXPECT_DOUBLE_EQ(combined_error(1.0, 2.0, NAN, 4.0), std::sqrt(5.0));  // no gradient: no term
+  EXPECT_DOUBLE_EQ(combined_error(1.0, 2.0, 2.0), 3.0);             // sqrt(1 + 4 + 2^2)
+  EXPECT_DOUBLE_EQ(combined_error(1.0, 2.0, NAN), std::sqrt(5.0));  // no change known: no term
 }
 
 TEST(Collocation, CentresFileOfTheStormAnalysis) {

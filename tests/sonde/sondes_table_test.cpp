@@ -29,7 +29,7 @@ TEST(SondeTable, RowsAndNotes) {
       {"header", std::string(kSondesHeader)},
       {"full",
        "AF302-0715A-OB03,AF302,0715A,2017-09-20T02:31:55Z,15.3200,-65.8700,2017-09-20T02:41:52Z,15.2900,"
-       "-65.8100,10.80,285.0,lowest wind at 10 m,2.00,11.83,285.0,11.83,290.0,"},
+       "-65.8100,10.80,285.0,lowest wind at 10 m,1.19,11.83,285.0,11.83,290.0,"},
       {"bare",
        "NOAA43-0210A-OB01,AF302,0715A,2017-09-20T02:31:55Z,15.3200,-65.8700,,,,,,,,,,,,no splash point; "
        "no 10-m wind: no wind with a height; no WL150 in the message or from the profile; no MBL in the "

@@ -9,6 +9,7 @@
 #include "common/earth.hpp"
 #include "core/calendar.hpp"
 #include "core/constants.hpp"
+#include "sim/random.hpp"
 #include "sim/storm_truth.hpp"
 #include "sonde/tempdrop_codes.hpp"
 
@@ -24,7 +25,11 @@ constexpr double kRoughness = 1e-3;    // z0 of the log law, m
 constexpr double kLapseRate = 0.0065;  // K/m
 constexpr double kKelvin = 273.15;     // K at 0 deg C
 constexpr double kSampleStep = 0.5;    // s between samples
-constexpr double kLowest = 10.0;       // height of the last sample, m
+constexpr double kTruthHeight = 10.0;  // height of the truth's wind, m
+// Across-wind over along-wind turbulence (sigma_v / sigma_u).
+constexpr double kCrossGustShare = 0.8;
+// The sondes' own random sequence (xor-ed with the flight's seed).
+constexpr std::uint64_t kSondeSeed = 0xd1b54a32d192ed03u;
 // Dew-point depression of the sonde's air, K.
 constexpr double kDepression = 1.0;
 
@@ -42,6 +47,37 @@ sonde::Wind wind_at(const Storm& storm, double lat, double lon, double z, double
           .speed = storm.wind(lat, lon, t) * wind_shape(z)};
 }
 
+// The gusts a sonde meets as it falls: two standard normal deviates (along and across the mean wind),
+// each an AR(1) sequence in the height fallen with correlation exp(-dz / kTurbulenceScale).
+struct Gusts {
+  double along = 0.0, across = 0.0;
+  explicit Gusts(Rng& rng) : along(rng.normal()), across(rng.normal()) {}
+  void fall(Rng& rng, double dz) {
+    const double r = std::exp(-std::fabs(dz) / kTurbulenceScale), q = std::sqrt(1.0 - r * r);
+    along = r * along + q * rng.normal();
+    across = r * across + q * rng.normal();
+  }
+};
+
+// The wind blowing the sonde (the mean wind and its gusts) and the wind it reports (that plus the GPS
+// wind's error).
+struct SampledWind {
+  sonde::Wind air, measured;
+};
+SampledWind sample_wind(const sonde::Wind& mean, const Gusts& g, Rng& rng) {
+  const double to = (mean.from_deg + 180.0) * kDeg;
+  const double along = mean.speed * (1.0 + kTurbulenceIntensity * g.along);
+  const double across = mean.speed * kTurbulenceIntensity * kCrossGustShare * g.across;
+  // East and north components of the air's motion (blowing towards `to`).
+  const double east = along * std::sin(to) + across * std::cos(to);
+  const double north = along * std::cos(to) - across * std::sin(to);
+  const auto wind = [](double e, double n) {
+    return sonde::Wind{.from_deg = bearing_deg(-e, -n), .speed = std::hypot(e, n)};
+  };
+  const double ge = kGpsWindError * rng.normal(), gn = kGpsWindError * rng.normal();
+  return {wind(east, north), wind(east + ge, north + gn)};
+}
+
 // Where the sonde is, in the eye, the eyewall or outside it, as the message's remarks say it.
 std::string where_text(double east, double north, double rmw) {
   const double r = std::hypot(east, north);
@@ -53,9 +89,9 @@ std::string where_text(double east, double north, double rmw) {
 }
 
 // The sonde released from the aircraft at second `f` (rmw: the field's radius of maximum wind, km): its fall,
-// sample by sample, to 10 m.
+// sample by sample, to its lowest sample above the waves.
 Drop fall(const FlightOptions& o, const Storm& storm, const Balance& balance, double rmw,
-          const FlightSecond& f, int number) {
+          const FlightSecond& f, int number, Rng& rng) {
   const Mission mission;
   Drop d;
   sonde::Sonde& s = d.sonde;
@@ -69,6 +105,8 @@ Drop fall(const FlightOptions& o, const Storm& storm, const Balance& balance, do
   s.release_altitude = f.alt;
   double z = f.alt, lat = f.lat, lon = f.lon, t = 0.0;
   const double ts = kSurfaceTemperatureC + kKelvin;
+  const double lowest = kWaveCrest + rng.uniform() * kSurfaceFallSpeed * kSampleStep;
+  Gusts gusts(rng);
   for (;;) {
     double east = 0.0, north = 0.0;
     storm.offset_km(lat, lon, east, north, f.t + t);
@@ -79,22 +117,25 @@ Drop fall(const FlightOptions& o, const Storm& storm, const Balance& balance, do
     l.kind = sonde::LevelKind::kSample;
     l.time = t, l.height = z, l.pressure = p;
     l.temperature = tz - kKelvin, l.dewpoint_depression = kDepression;
-    l.wind = wind_at(storm, lat, lon, z, f.t + t);
+    const SampledWind w = sample_wind(wind_at(storm, lat, lon, z, f.t + t), gusts, rng);
+    l.wind = w.measured;
     s.levels.push_back(l);
-    if (z <= kLowest) break;
+    if (z <= lowest) break;
     // Fall speed as 1 / sqrt(density): rho_s / rho = (ps / p) (tz / ts).
-    const double w = kSurfaceFallSpeed * std::sqrt(ps / p * tz / ts);
-    const double dt = std::min(kSampleStep, (z - kLowest) / w);
-    z = dt < kSampleStep ? kLowest : z - w * dt;
-    const double a = l.wind.from_deg * kDeg;
-    // Drifting with the wind (blowing towards from + 180 deg).
+    const double fall_speed = kSurfaceFallSpeed * std::sqrt(ps / p * tz / ts);
+    const double dt = std::min(kSampleStep, (z - lowest) / fall_speed);
+    const double z_next = dt < kSampleStep ? lowest : z - fall_speed * dt;
+    gusts.fall(rng, z - z_next);
+    z = z_next;
+    const double a = w.air.from_deg * kDeg;
+    // Drifting with the air (blowing towards from + 180 deg).
     const earth::KmPerDegree k = earth::km_per_degree(lat);
-    lat -= l.wind.speed * std::cos(a) * dt / 1000.0 / k.lat;
-    lon -= l.wind.speed * std::sin(a) * dt / 1000.0 / k.lon;
+    lat -= w.air.speed * std::cos(a) * dt / 1000.0 / k.lat;
+    lon -= w.air.speed * std::sin(a) * dt / 1000.0 / k.lon;
     t += dt;
   }
   s.splash = {.time = s.release.time + t, .lat = lat, .lon = lon};
-  d.truth = s.levels.back().wind;
+  d.truth = wind_at(storm, lat, lon, kTruthHeight, f.t + t);
   return d;
 }
 
@@ -151,9 +192,10 @@ std::vector<Drop> drop_sondes(const FlightOptions& o, const Storm& storm, const 
   }
   const Balance balance(storm);
   const double rmw = field_peak(storm).radius;
+  Rng rng(o.seed ^ kSondeSeed);
   std::vector<Drop> drops;
   for (std::size_t k : chosen)
-    drops.push_back(fall(o, storm, balance, rmw, s[k], static_cast<int>(drops.size()) + 1));
+    drops.push_back(fall(o, storm, balance, rmw, s[k], static_cast<int>(drops.size()) + 1, rng));
   return drops;
 }
 

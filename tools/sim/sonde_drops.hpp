@@ -12,8 +12,23 @@
 // maximum at 500 m, then falls linearly to the flight-level ratio 1 / 0.9 at 3000 m; its mean over the
 // lowest 500 m is 1.32 times the 10-m wind, as the reduction factor of near 0.8 for that layer in the
 // eyewall implies (Franklin, Black and Valde 2003, Wea. Forecasting 18).
-// The last sample is 10 m above the sea, a fraction of a second before the splash: its point and time are
-// the sonde's splash, and its wind is the truth's 10-m wind there.
+// A sonde's winds are not that mean wind. Each half-second wind is near-instantaneous and carries
+//   - the turbulence the sonde falls through: gusts along the mean wind with a standard deviation of
+//     kTurbulenceIntensity times the wind (turbulence intensity near 0.1 in the hurricane boundary layer:
+//     Zhang, Drennan, Black and French 2009, J. Atmos. Sci. 66), across it 0.8 of that (the neutral surface
+//     layer's sigma_v / sigma_u = 1.9 / 2.4, Panofsky and Dutton 1984), each correlated over
+//     kTurbulenceScale of fall (some four seconds: an exponential correlation in height, the size of the
+//     energetic eddies of the lowest few hundred metres); applied over the whole fall, which overstates it
+//     above the boundary layer where no comparison looks;
+//   - the GPS wind's measurement error, kGpsWindError per component, independent from sample to sample
+//     (the lower end of the 0.5-2.0 m/s Hock and Franklin 1999, Bull. Amer. Meteor. Soc. 80, give for the
+//     sonde's winds; their upper end holds the turbulence drawn above).
+// The sonde meets the waves at a random phase of its half-second sampling: its lowest sample lies between
+// kWaveCrest (the crests of hurricane seas of significant heights near 10 m stand some 5 m above the mean
+// sea level) and one sample's fall above it, and that lowest sample's point and time are the sonde's
+// splash. The truth file states the mean 10-m wind at the splash point (the truth's), not the sample.
+// The draws come from the sondes' own random sequence, so a flight's other files are the same with or
+// without sondes.
 #pragma once
 
 #include <string>
@@ -28,6 +43,14 @@ namespace sfmr::sim {
 constexpr double kSurfaceFallSpeed = 11.5;
 // Height of the boundary layer's wind maximum, m.
 constexpr double kJetHeight = 500.0;
+// Turbulence intensity of the sampled wind (sigma_u over the mean wind), and the fall over which its gusts
+// stay correlated, m.
+constexpr double kTurbulenceIntensity = 0.1;
+constexpr double kTurbulenceScale = 50.0;
+// The GPS wind's random error per component, m/s.
+constexpr double kGpsWindError = 0.5;
+// Height above the mean sea level below which the sonde keeps no sample (the waves' crests), m.
+constexpr double kWaveCrest = 5.0;
 
 // The wind at height z (m) over the 10-m wind.
 double wind_shape(double z);

@@ -38,24 +38,42 @@ double ten_second_mean(const FlightSeries& f, const std::vector<float>& v, doubl
   return n > 0 ? sum / n : kNaN;
 }
 
-// Along-track wind gradient at second i0 (m/s per km): the larger of the two one-sided differences of the
-// 10-s means, 30 s before to t0 and t0 to 30 s after, each over the distance flown. A centred difference
-// would vanish where t0 lies on a maximum or minimum of the wind (the eyewall's peak, the eye's calm), which
-// is where the wind changes fastest either side of it; NaN where neither side has both means or the
-// aircraft hardly moved.
-double along_track_gradient(const FlightSeries& f, std::size_t i0) {
-  const double t0 = f.time[i0];
-  const auto [a, b] = window(f.time, t0, kGradientHalfSpanS);
-  const double w0 = ten_second_mean(f, f.wind, t0);
-  const auto side = [&](std::size_t i) {
-    const Offset d = offset(f.lat[i0], f.lon[i0], f.lat[i], f.lon[i]);
-    const double km = std::hypot(d.east, d.north), w = ten_second_mean(f, f.wind, f.time[i]);
-    return km > 0.05 && std::isfinite(w) && std::isfinite(w0) ? std::abs(w - w0) / km : kNaN;
-  };
-  if (b - a < 2) return kNaN;
-  const double before = side(a), after = side(b - 1);
-  if (std::isnan(before)) return after;
-  return std::isnan(after) ? before : std::max(before, after);
+// The 10-s mean wind where the distance flown from second i0, walking by `step` (+1 or -1), first reaches
+// `km`; NaN when the flight ends or kChangeSpanMaxS passes first. Seconds without a position are stepped
+// over.
+double wind_at_distance(const FlightSeries& f, std::size_t i0, double km, int step) {
+  std::size_t at = i0, last = i0;
+  double flown = 0.0;
+  while (flown < km) {
+    if ((step < 0 && at == 0) || (step > 0 && at + 1 >= f.time.size())) return kNaN;
+    at = step < 0 ? at - 1 : at + 1;
+    if (std::fabs(f.time[at] - f.time[i0]) > kChangeSpanMaxS) return kNaN;
+    if (!std::isfinite(f.lat[at]) || !std::isfinite(f.lon[at])) continue;
+    const Offset d = offset(f.lat[last], f.lon[last], f.lat[at], f.lon[at]);
+    flown += std::hypot(d.east, d.north);
+    last = at;
+  }
+  return ten_second_mean(f, f.wind, f.time[at]);
+}
+
+// The radiometer's own change of wind over a pair's separation: the larger of |W(s0 - d) - W(s0)| and
+// |W(s0 + d) - W(s0)|, W the 10-s mean wind and s the distance flown, s0 at second i0 and d = `km`. The
+// pair's two points are d apart in a direction the flight does not tell; the wind changes most along the
+// leg in a storm (the legs are radial), so the change along it over the same distance bounds the change
+// between the points. Taking the change over d itself, not a gradient times d, keeps the eyewall's curvature
+// (a gradient from a few km would miss the fall into the eye beyond them), and taking the larger side keeps
+// the term from vanishing where s0 lies on the wind's peak or in the eye's calm. 0 when d is 0; NaN when
+// neither side has both means.
+double change_over(const FlightSeries& f, std::size_t i0, double km) {
+  const double w0 = ten_second_mean(f, f.wind, f.time[i0]);
+  if (!std::isfinite(w0) || !std::isfinite(km)) return kNaN;
+  if (km <= 0.0) return 0.0;
+  double out = kNaN;
+  for (const int step : {-1, 1}) {
+    const double w = wind_at_distance(f, i0, km, step);
+    if (std::isfinite(w) && !(std::abs(w - w0) <= out)) out = std::abs(w - w0);
+  }
+  return out;
 }
 
 }  // namespace
@@ -117,7 +135,7 @@ Matchup collocate(const Point& splash, const std::vector<FlightSeries>& flights,
   m.wind = ten_second_mean(f, f.wind, m.time);
   m.rain = ten_second_mean(f, f.rain, m.time);
   m.wind_se = ten_second_mean(f, f.wind_se, m.time);
-  m.gradient = along_track_gradient(f, best);
+  m.representativeness = change_over(f, best, best_km);
   if (best_km > limits.max_km)
     m.reason = "nearest pass beyond the distance limit";
   else if (!std::isfinite(m.wind))

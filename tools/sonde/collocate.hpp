@@ -22,7 +22,8 @@ namespace sfmr::sonde {
 // the same wind, and 15 minutes keeps a storm's change small beside the comparison's other errors.
 inline constexpr double kDefaultMaxDistanceKm = 10.0;  // km
 inline constexpr double kDefaultMaxTimeS = 900.0;      // s
-inline constexpr double kGradientHalfSpanS = 30.0;     // s before and after t0 for the along-track gradient
+// Longest time from the matched second over which the radiometer's change of wind is sought, s.
+inline constexpr double kChangeSpanMaxS = 600.0;
 
 // A flight's retrieved series, one sample per second, times increasing. `wind_se` is empty when the flight
 // file has no standard errors.
@@ -54,7 +55,9 @@ struct Matchup {
   double distance_km = kNaN;                        // from the splash point (storm-relative with a track)
   double time_difference_s = kNaN;                  // radiometer minus splash
   double storm_range_km = kNaN, storm_bearing_deg = kNaN;  // the splash point's, with a track
-  double gradient = kNaN;  // the radiometer's along-track wind gradient at t0, m/s per km
+  // The radiometer's own change of wind along its track over the distance between the two points (the
+  // larger of the two sides of t0), m/s: the comparison's representativeness error.
+  double representativeness = kNaN;
 };
 
 // The matchup of a sonde splashing at `splash` with the nearest second of any of `flights`.

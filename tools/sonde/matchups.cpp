@@ -85,8 +85,7 @@ std::vector<Pair> matched_pairs(const ReadResult& read, const ReductionTable& ta
     if (!m.matched) continue;
     const SurfaceEstimate e = estimate_surface_wind(read.sondes[i], table);
     if (!e.wind.known()) continue;
-    out.push_back(
-        {e.wind.speed, m.wind, m.rain, combined_error(m.wind_se, e.error, m.gradient, m.distance_km)});
+    out.push_back({e.wind.speed, m.wind, m.rain, combined_error(m.wind_se, e.error, m.representativeness)});
   }
   return out;
 }

@@ -61,8 +61,8 @@ std::string cell(double v, int w, int d, double scale = 1.0) {
 
 }  // namespace
 
-double combined_error(double sfmr_se, double sonde_se, double gradient, double distance_km) {
-  const double rep = std::isfinite(gradient) && std::isfinite(distance_km) ? gradient * distance_km : 0.0;
+double combined_error(double sfmr_se, double sonde_se, double representativeness) {
+  const double rep = std::isfinite(representativeness) ? representativeness : 0.0;
   return std::sqrt(sfmr_se * sfmr_se + sonde_se * sonde_se + rep * rep);
 }
 

@@ -5,9 +5,10 @@
 // 30 mm/h); and the share of pairs whose difference lies within one and two combined errors.
 //
 // The combined error of a pair is sqrt(se_r^2 + se_s^2 + rep^2): the radiometer's standard error, the
-// sonde's (its 10-m estimate's stated error), and the representativeness of comparing two points d km apart
-// across the wind's gradient, rep = |dU/dx| d with |dU/dx| the radiometer's own along-track gradient at the
-// matchup. A pair without a combined error (no standard error in the flight file) is left out of the shares.
+// sonde's (its 10-m estimate's stated error), and the representativeness of comparing two points d km apart,
+// rep the radiometer's own change of wind along its track over the same d km from the matched second (the
+// larger of the two sides: tools/sonde/collocate.hpp). A pair without a combined error (no standard error
+// in the flight file) is left out of the shares.
 #pragma once
 
 #include <string>
@@ -23,9 +24,9 @@ struct Pair {
   double combined_error = kNaN;      // m/s
 };
 
-// sqrt(se_r^2 + se_s^2 + (gradient * distance_km)^2), NaN when se_r or se_s is missing; a missing gradient
+// sqrt(se_r^2 + se_s^2 + rep^2) (m/s), NaN when se_r or se_s is missing; a missing representativeness
 // counts as none.
-double combined_error(double sfmr_se, double sonde_se, double gradient, double distance_km);
+double combined_error(double sfmr_se, double sonde_se, double representativeness);
 
 struct BinStats {
   std::string binning;  // "all", "wind_by_sonde", "wind_by_sfmr", "rain_by_sfmr"

@@ -21,12 +21,18 @@ constexpr double kLayerGap = 40.0;
 // middle is taken.
 constexpr double kMblTop = 500.0;
 
-// Standard errors of the 10-m wind, m/s. The GPS dropsonde measures the wind to 0.5-2 m/s (Hock and
-// Franklin 1999, Bull. Amer. Meteor. Soc. 80); a lowest wind is one half-second sample in a turbulent
-// surface layer, so the top of that range is taken. A reduced layer mean adds the factor's own uncertainty,
-// taken here as 0.05 (about the spread between the eyewall's and the outer vortex's factors in Franklin,
-// Black and Valde 2003) times the layer's speed, the two added in quadrature.
-constexpr double kSondeWindError = 2.0;
+// Standard errors of the 10-m wind, m/s, one figure per method.
+// A lowest wind is one half-second sample: near-instantaneous, it carries the gusts of the surface layer,
+// whose turbulence intensity (the standard deviation of the wind along its mean over the mean) is near 0.1
+// in hurricanes (Zhang, Drennan, Black and French 2009, J. Atmos. Sci. 66), and the GPS wind's own error,
+// the 0.5 m/s at the lower end of the 0.5-2 m/s Hock and Franklin (1999, Bull. Amer. Meteor. Soc. 80)
+// give (their upper end includes that turbulence): sqrt(0.5^2 + (0.1 U)^2).
+// A reduced layer mean averages the gusts but still holds some: the top of Hock and Franklin's range,
+// 2 m/s, with the factor's own uncertainty, 0.05 (about the spread between the eyewall's and the outer
+// vortex's factors in Franklin, Black and Valde 2003) times the layer's speed, in quadrature.
+constexpr double kGpsWindError = 0.5;
+constexpr double kTurbulenceIntensity = 0.1;
+constexpr double kLayerMeanError = 2.0;
 constexpr double kFactorError = 0.05;
 
 // Built-in reduction factors: the ratio of the 10-m wind to the wind at the layer's mean height zm of a
@@ -106,7 +112,11 @@ LayerWind layer_mean(const std::vector<Sample>& s, double top) {
 }
 
 double reduced_error(double layer_speed) {
-  return std::hypot(kSondeWindError, kFactorError * layer_speed);
+  return std::hypot(kLayerMeanError, kFactorError * layer_speed);
+}
+
+double lowest_error(double speed) {
+  return std::hypot(kGpsWindError, kTurbulenceIntensity * speed);
 }
 
 }  // namespace
@@ -196,7 +206,7 @@ SurfaceEstimate estimate_surface_wind(const Sonde& sonde, const ReductionTable& 
     e.wind = from_components(low.u, low.v);
     e.method = Method::kLowest;
     e.method_text = "lowest wind at " + format_trimmed(low.z, 0) + " m";
-    e.error = kSondeWindError;
+    e.error = lowest_error(e.wind.speed);
     return e;
   }
   const auto reduce = [&](Method m, const char* name, const LayerWind& layer) {
