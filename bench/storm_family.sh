@@ -39,7 +39,8 @@
 # (or 10 km) of the centre span an hour or more, against the true centre's mean velocity between them.
 # Environment: SFMR_BUILD (build directory, default build-bench/), STORM_FAMILY_OUT (keep every file there
 # instead of a temporary directory), STORM_FAMILY_HOURS (hours per flight, default 3.5), STORM_FAMILY_SIM
-# (more sfmrsim options for every flight, such as --sondes 10).
+# (more sfmrsim options for every flight, such as --sondes 10), STORM_FAMILY_SONDES_FIRST (first seed of the
+# sondes set, default 7001).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -48,7 +49,7 @@ set_name=${1:-tune}
 case "$set_name" in
   tune) first=1001 count=${2:-36} ;;
   heldout) first=5001 count=${2:-36} ;;
-  sondes) first=7001 count=${2:-24} ;;
+  sondes) first=${STORM_FAMILY_SONDES_FIRST:-7001} count=${2:-24} ;;
   sample) first=1 count=${2:-8} ;;
   legacy) first=101 count=24 ;;
   *)
