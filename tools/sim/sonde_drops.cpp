@@ -105,7 +105,9 @@ Drop fall(const FlightOptions& o, const Storm& storm, const Balance& balance, do
   s.release_altitude = f.alt;
   double z = f.alt, lat = f.lat, lon = f.lon, t = 0.0;
   const double ts = kSurfaceTemperatureC + kKelvin;
-  const double lowest = kWaveCrest + rng.uniform() * kSurfaceFallSpeed * kSampleStep;
+  // The sampling's phase: the first sample after the release comes within one step of it, so that the
+  // last sample above the waves' crests lies anywhere within one step's fall above them.
+  double dt = kSampleStep * (1.0 - rng.uniform());
   Gusts gusts(rng);
   for (;;) {
     double east = 0.0, north = 0.0;
@@ -120,19 +122,18 @@ Drop fall(const FlightOptions& o, const Storm& storm, const Balance& balance, do
     const SampledWind w = sample_wind(wind_at(storm, lat, lon, z, f.t + t), gusts, rng);
     l.wind = w.measured;
     s.levels.push_back(l);
-    if (z <= lowest) break;
     // Fall speed as 1 / sqrt(density): rho_s / rho = (ps / p) (tz / ts).
     const double fall_speed = kSurfaceFallSpeed * std::sqrt(ps / p * tz / ts);
-    const double dt = std::min(kSampleStep, (z - lowest) / fall_speed);
-    const double z_next = dt < kSampleStep ? lowest : z - fall_speed * dt;
-    gusts.fall(rng, z - z_next);
-    z = z_next;
+    if (z - fall_speed * dt < kWaveCrest) break;
+    gusts.fall(rng, fall_speed * dt);
+    z -= fall_speed * dt;
     const double a = w.air.from_deg * kDeg;
     // Drifting with the air (blowing towards from + 180 deg).
     const earth::KmPerDegree k = earth::km_per_degree(lat);
     lat -= w.air.speed * std::cos(a) * dt / 1000.0 / k.lat;
     lon -= w.air.speed * std::sin(a) * dt / 1000.0 / k.lon;
     t += dt;
+    dt = kSampleStep;
   }
   s.splash = {.time = s.release.time + t, .lat = lat, .lon = lon};
   d.truth = wind_at(storm, lat, lon, kTruthHeight, f.t + t);

@@ -3,10 +3,11 @@
 // pass), falling from flight level and drifting with the storm's wind, sampled every half second as a
 // sounding, so that tools/sonde writes them as TEMP DROP bulletins and EOL files.
 //
-// Fall: kSurfaceFallSpeed at the sea, faster aloft as 1 / sqrt(air density) (the drag of a parachute
+// Fall: kSurfaceFallSpeed at the sea (11-12 m/s near sea level: Hock and Franklin 1999, Bull. Amer.
+// Meteor. Soc. 80), faster aloft as 1 / sqrt(air density) (the drag of a parachute
 // balancing the sonde's weight); the density from the hydrostatic pressure and a 6.5 K/km lapse rate
 // above the sea-level pressure of sim/balance.hpp.
-// Wind: the truth's 10-m wind times a shape of the height z, blowing cyclonically with an inflow angle
+// Mean wind: the truth's 10-m wind times a shape of the height z, blowing cyclonically with an inflow angle
 // that eases from kSurfaceInflowDeg at the sea to kFlightInflowDeg at flight level. The shape is the
 // neutral log law ln(z / z0) / ln(10 / z0) (z0 = 1 mm, a roughness of hurricane seas) up to its low-level
 // maximum at 500 m, then falls linearly to the flight-level ratio 1 / 0.9 at 3000 m; its mean over the

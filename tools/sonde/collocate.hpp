@@ -16,10 +16,11 @@
 
 namespace sfmr::sonde {
 
-// Defaults of the limits. A sonde drifts about 5 km between release and splash and the aircraft flies some
-// 130 m/s, so an aircraft that passes over a sonde passes its splash point within a few km and a few minutes;
-// 10 km is about an eyewall's width, beyond which the two winds are no longer
-// the same wind, and 15 minutes keeps a storm's change small beside the comparison's other errors.
+// Defaults of the limits. A sonde falls from a 3-km flight level in about four minutes (11-12 m/s near the
+// sea: Hock and Franklin 1999, Bull. Amer. Meteor. Soc. 80) and drifts 4-5 km in moderate winds, 10-20 km
+// in an eyewall; the aircraft flies some 130 m/s, so a leg that crosses the splash point passes it within a
+// few km and minutes. 10 km is about an eyewall's width, beyond which the two winds are no longer the same
+// wind, and 15 minutes keeps a storm's change small beside the comparison's other errors.
 inline constexpr double kDefaultMaxDistanceKm = 10.0;  // km
 inline constexpr double kDefaultMaxTimeS = 900.0;      // s
 // Longest time from the matched second over which the radiometer's change of wind is sought, s.
