@@ -19,6 +19,7 @@ FLIGHT.nc (through ncdump), FLIGHT.truth.csv and FLIGHT.sonde_truth.csv, and pri
 Exit status 1 when (a), (b) or (c) fails.
   sonde_family_check.py WORK_DIR
 """
+import bisect
 import calendar
 import csv
 import math
@@ -90,6 +91,58 @@ class Flight:
         return max(sides) if sides else math.nan
 
 
+    def radial_change(self, t0, centre, splash_range):
+        """|W(t) - W(t0)| at the second t nearest t0 (within CHANGE_SPAN_MAX_S) at which the aircraft's range
+        from the centre reaches the splash's, m/s (as tools/sonde/collocate.hpp); NaN when none."""
+        def range_at(i):
+            lat, lon = centre(self.time[i])
+            k_lat, k_lon = km_per_degree(lat)
+            return math.hypot((self.lon[i] - lon) * k_lon, (self.lat[i] - lat) * k_lat)
+        i0 = self.index[int(t0)]
+        side0 = range_at(i0) - splash_range
+        best = None
+        for step in (-1, 1):
+            i = i0
+            while 0 <= i + step < len(self.time) and abs(self.time[i + step] - t0) <= CHANGE_SPAN_MAX_S:
+                i += step
+                if best is not None and abs(self.time[i] - t0) >= abs(self.time[best] - t0):
+                    break
+                if math.isnan(self.lat[i]) or math.isnan(self.lon[i]) or (range_at(i) - splash_range) * side0 > 0:
+                    continue
+                best = i
+                break
+        if best is None:
+            return math.nan
+        return abs(self.mean(self.wind, self.time[best]) - self.mean(self.wind, t0))
+
+
+def centre_track(path):
+    """The centres of sfmrstorm's PREFIX.centres.csv as sfmrsonde reads them (the flight fixes, else the
+    track's rows; by time, a repeated time keeping its first row), interpolated linearly in time and held at
+    the ends; None without the file."""
+    if not os.path.exists(path):
+        return None
+    rs = rows(path)
+    if any(r["source"] == "flight" for r in rs):
+        rs = [r for r in rs if r["source"] == "flight"]
+    points = []
+    for r in sorted(rs, key=lambda r: iso_seconds(r["time"])):
+        t = iso_seconds(r["time"])
+        if not points or points[-1][0] != t:
+            points.append((t, float(r["lat"]), float(r["lon"])))
+    times = [p[0] for p in points]
+
+    def at(t):
+        if t <= times[0]:
+            return points[0][1:]
+        if t >= times[-1]:
+            return points[-1][1:]
+        j = bisect.bisect_right(times, t)
+        w = (t - times[j - 1]) / (times[j] - times[j - 1])
+        return tuple(points[j - 1][k] + w * (points[j][k] - points[j - 1][k]) for k in (1, 2))
+    return at
+
+
 def km_per_degree(lat):
     """WGS84 lengths of a degree of latitude and longitude at `lat`, km."""
     a, e2 = 6378.137, 6.69437999014e-3
@@ -101,6 +154,13 @@ def km_per_degree(lat):
 def truth_seconds(path):
     with open(path, newline="") as f:
         return {int(float(r["Sec"])) % 86400: float(r["WS"]) for r in csv.DictReader(f)}
+
+
+def splash_range(centre, r):
+    """The splash point's range from the centre at the splash time, km, on the centre's latitude scale."""
+    lat, lon = centre(iso_seconds(r["splash_time"]))
+    k_lat, k_lon = km_per_degree(lat)
+    return math.hypot((number(r["splash_lon"]) - lon) * k_lon, (number(r["splash_lat"]) - lat) * k_lat)
 
 
 def true_sonde(sonde_truth, r):
@@ -156,6 +216,7 @@ def main(work):
             for r in rows(os.path.join(work, name + ".sonde_truth.csv")):
                 sonde_truth.setdefault(r["id"], []).append((float(r["splash_time_s"]), float(r["speed_ms"])))
         base = os.path.join(work, "sondes", prefix)
+        centre = centre_track(os.path.join(work, prefix + ".centres.csv"))
         td, eol = rows(base + ".td.matchups.csv"), rows(base + ".eol.matchups.csv")
         by_id = {}
         for r in eol:
@@ -205,6 +266,10 @@ def main(work):
                 tr = [truth[t % 86400] for t in range(t0 - 5, t0 + 5) if t % 86400 in truth]
                 true_r = sum(tr) / len(tr) if tr else math.nan
                 gd = f.change(t0, number(r["distance_km"]))
+                if centre is not None:
+                    radial = f.radial_change(t0, centre, splash_range(centre, r))
+                    if not math.isnan(radial) and not radial <= gd:
+                        gd = radial
                 true_s = true_sonde(sonde_truth, r)
                 pooled.append((number(r["sfmr_wind_speed"]), number(r["surface_wind_speed"]),
                                number(r["sfmr_rain_rate"]), number(r["sfmr_wind_speed_standard_error"]),

@@ -160,6 +160,38 @@ TEST(Collocation, ChangeOverThePairsDistance) {
   }
 }
 
+// With a track, the change between the two points' ranges from the centre, read on the leg: a leg that
+// passes a still centre 0.1 deg (11 km) south of it, the wind 10 + 2 r m/s (r km from the centre), a sonde
+// 2 km north of the track at the closest approach. Across the leg the displacement is radial: the wind
+// changes by 2 (r_s - r_0) m/s, while along the leg over 2 km it hardly changes.
+TEST(Collocation, ChangeAcrossTheRangesFromTheCentre) {
+  const double clat = 19.9, clon = -60.0 + kLonStep * 1000;
+  const sfmr::earth::KmPerDegree k = sfmr::earth::km_per_degree(clat);
+  const auto range = [&](double lat, double lon) {
+    return std::hypot((lat - clat) * k.lat, (lon - clon) * k.lon);
+  };
+  FlightSeries f = flight();
+  for (std::size_t i = 0; i < f.wind.size(); ++i)
+    f.wind[i] = static_cast<float>(10.0 + 2.0 * range(f.lat[i], f.lon[i]));
+  const Point splash{kT0 + 1000, 20.0 + 2.0 / sfmr::earth::km_per_degree(20.0).lat, clon};
+  const double radial = 2.0 * (range(splash.lat, splash.lon) - range(20.0, clon));
+  struct Case {
+    const char* name;
+    CentreTrack track;
+    double low, high;  // m/s
+  } cases[] = {
+      // The first second past the splash's range (up to 0.07 km, 0.14 m/s, beyond it) and the 10-s means.
+      {"with the centre", {{kT0}, {clat}, {clon}}, radial, radial + 0.25},
+      {"without it: along the leg only", {}, 0.0, 0.5},
+  };
+  for (const Case& c : cases) {
+    const Matchup m = collocate(splash, {f}, c.track, {});
+    ASSERT_TRUE(m.matched) << c.name;
+    EXPECT_GE(m.representativeness, c.low) << c.name;
+    EXPECT_LE(m.representativeness, c.high) << c.name;
+  }
+}
+
 TEST(SondeStatistics, HandMadeSet) {
   // Differences 1, 2, -1, -1, 3; the last pair without a combined error.
   const std::vector<Pair> pairs = {

@@ -76,6 +76,34 @@ double change_over(const FlightSeries& f, std::size_t i0, double km) {
   return out;
 }
 
+// The radiometer's change of wind between the ranges from the storm's centre of second i0 and of the splash
+// point (`range` km), read on the leg itself: |W(i) - W(i0)| at the second i nearest in time to i0, within
+// kChangeSpanMaxS, at which the aircraft's storm-relative range reaches the splash's. Where a leg passes the
+// centre at a distance it runs across the radius near its closest approach, so that the pair's
+// displacement, across the leg, is radial and the change along the leg over it would miss the radial
+// profile's change. NaN when the leg does not reach that range in the time or has no wind there.
+double radial_change(const FlightSeries& f, std::size_t i0, const CentreTrack& track, double range) {
+  const auto range_at = [&](std::size_t i) {
+    const Point c = track.at(f.time[i]);
+    const Offset p = offset(c.lat, c.lon, f.lat[i], f.lon[i]);
+    return std::hypot(p.east, p.north);
+  };
+  const double w0 = ten_second_mean(f, f.wind, f.time[i0]), side0 = range_at(i0) - range;
+  double best_s = INFINITY, out = kNaN;
+  for (const int step : {-1, 1}) {
+    for (std::size_t i = i0; !(step < 0 && i == 0) && !(step > 0 && i + 1 >= f.time.size());) {
+      i = step < 0 ? i - 1 : i + 1;
+      const double s = std::fabs(f.time[i] - f.time[i0]);
+      if (s > kChangeSpanMaxS || s >= best_s) break;
+      if (!std::isfinite(f.lat[i]) || !std::isfinite(f.lon[i]) || (range_at(i) - range) * side0 > 0.0)
+        continue;
+      best_s = s, out = std::abs(ten_second_mean(f, f.wind, f.time[i]) - w0);
+      break;
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 Point CentreTrack::at(double t) const {
@@ -135,7 +163,13 @@ Matchup collocate(const Point& splash, const std::vector<FlightSeries>& flights,
   m.wind = ten_second_mean(f, f.wind, m.time);
   m.rain = ten_second_mean(f, f.rain, m.time);
   m.wind_se = ten_second_mean(f, f.wind_se, m.time);
+  // The larger of the two estimates of the wind's change between the points: along the leg over their
+  // distance, and (with a track) across the ranges from the centre by the leg's own profile.
   m.representativeness = change_over(f, best, best_km);
+  if (!track.empty()) {
+    const double radial = radial_change(f, best, track, std::hypot(target.east, target.north));
+    if (std::isfinite(radial) && !(radial <= m.representativeness)) m.representativeness = radial;
+  }
   if (best_km > limits.max_km)
     m.reason = "nearest pass beyond the distance limit";
   else if (!std::isfinite(m.wind))

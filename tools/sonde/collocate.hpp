@@ -56,8 +56,10 @@ struct Matchup {
   double distance_km = kNaN;                        // from the splash point (storm-relative with a track)
   double time_difference_s = kNaN;                  // radiometer minus splash
   double storm_range_km = kNaN, storm_bearing_deg = kNaN;  // the splash point's, with a track
-  // The radiometer's own change of wind along its track over the distance between the two points (the
-  // larger of the two sides of t0), m/s: the comparison's representativeness error.
+  // The radiometer's own change of wind between the two points, m/s: the comparison's representativeness
+  // error. The change along its track over the distance between the points (the larger of the two sides of
+  // t0) or, with a track when it is larger, the change on the leg between the two points' ranges from the
+  // centre.
   double representativeness = kNaN;
 };
 
