@@ -51,6 +51,16 @@ TEST(TrackFile, ReadsTheThreeFormats) {
        .vmax_kt = 45,
        .rmw_nmi = nan,
        .points = 2},
+      {.name = "b-deck on a leap day",
+       .text = "AL, 01, 2024022912,   , BEST,   0, 245N,  852W,  35, 1005, TS\n",
+       .format = TrackFormat::kBdeck,
+       .id = "AL012024",
+       .time = 1709208000.0,  // 2024-02-29 12:00 UTC
+       .lat = 24.5,
+       .lon = -85.2,
+       .vmax_kt = 35,
+       .rmw_nmi = nan,
+       .points = 1},
       {.name = "f-deck, aircraft centre fix in hundredths, a radii-only line skipped",
        .text = "AL, 09, 202409261215, 50, AIRC, CI, , 2441N, 8519W, , 1, 110, 1, 950, 1, MEAS, , , , , , , , "
                ", , , "
@@ -137,6 +147,24 @@ TEST(TrackFile, FaultsNameTheLine) {
       {.name = "b-deck bad hour",
        .text = "AL, 09, 2024092625, , BEST, 0, 245N, 852W, 105, 955, HU\n",
        .message = "line 1: field 3 (date-time)"},
+      {.name = "b-deck 31 February",
+       .text =
+           "AL, 09, 2024092612, , BEST, 0, 245N, 852W, 105, 955, HU\nAL, 09, 2024023112, , BEST, 0, 245N, "
+           "852W, 105, 955, HU\n",
+       .message = "line 2: field 3 (date-time) '2024023112' is not a valid time"},
+      {.name = "b-deck month 13",
+       .text = "AL, 09, 2024130112, , BEST, 0, 245N, 852W, 105, 955, HU\n",
+       .message = "line 1: field 3 (date-time) '2024130112' is not a valid time"},
+      {.name = "f-deck 31 April",
+       .text = "AL, 09, 202404311215, 50, AIRC, CI, , 2441N, 8519W, , 1, 110,\n",
+       .message = "line 1: field 3 (date-time) '202404311215' is not a valid time"},
+      {.name = "f-deck minute 60",
+       .text = "AL, 09, 202409261260, 50, AIRC, CI, , 2441N, 8519W, , 1, 110,\n",
+       .message = "line 1: field 3 (date-time) '202409261260' is not a valid time"},
+      {.name = "HURDAT2 29 February of a common year",
+       .text = "AL092023, SAMPLE, 1,\n20230229, 1200,  , HU, 24.5N,  85.2W, 105,  955,  180,  160,  110,  "
+               "150,   90,   80,   60,   70,   50,   45,   30,   40\n",
+       .message = "line 2: fields 1 and 2 (date and time) '202302291200' is not a valid time"},
       {.name = "HURDAT2 19 fields",
        .text = "AL092024, SAMPLE, 1,\n20240926, 1200,  , HU, 24.5N,  85.2W, 105,  955,  180,  160,  110,  "
                "150,   90,  "

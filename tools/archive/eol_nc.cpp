@@ -38,8 +38,8 @@ std::optional<double> seconds_since(std::string units) {
   float ss = 0.0f;
   int filled = 0;
   if (units.find_first_of(",/*") != std::string::npos ||
-      read_free(units, {&y, &m, &d, &hh, &mm, &ss}, &filled) > 0 || (filled != 3 && filled < 5) || m < 1 ||
-      m > 12 || d < 1 || d > 31 || hh < 0 || hh > 23 || mm < 0 || mm > 59 || !(ss >= 0.0f && ss < 61.0f))
+      read_free(units, {&y, &m, &d, &hh, &mm, &ss}, &filled) > 0 || (filled != 3 && filled < 5) ||
+      !is_civil_date(y, m, d) || hh < 0 || hh > 23 || mm < 0 || mm > 59 || !(ss >= 0.0f && ss < 61.0f))
     return std::nullopt;
   return static_cast<double>(days_from_civil(y, m, d)) * kSecondsPerDay + hh * 3600.0 + mm * 60.0 + ss;
 }

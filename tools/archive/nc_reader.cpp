@@ -60,7 +60,7 @@ double epoch_of_units(const std::string& units) {
   const bool digits =
       date[4] == '-' && date[7] == '-' && date.find_first_not_of("0123456789-") == std::string::npos;
   if (!digits || !read_value(date.substr(0, 4), &y) || !read_value(date.substr(5, 2), &m) ||
-      !read_value(date.substr(8, 2), &d) || m < 1 || m > 12 || d < 1 || d > 31)
+      !read_value(date.substr(8, 2), &d) || !is_civil_date(y, m, d))
     throw Failure("time units '" + units + "' are not the converter's");
   return double{kSecondsPerDay} * static_cast<double>(days_from_civil(y, m, d));
 }
