@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <numbers>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "archive/nc_file.hpp"
@@ -85,21 +86,10 @@ std::vector<double> values(const nc::File& f, const Variable* v, std::size_t n, 
                            double offset = 0.0) {
   std::vector<double> out(n, kNaN);
   if (v == nullptr || n == 0) return out;
-  int ndims = 0;
-  nc::check(nc_inq_varndims(f.id(), v->id, &ndims), v->name);
-  std::size_t len = 0;
-  if (ndims == 1) {
-    int dim = -1;
-    nc::check(nc_inq_vardimid(f.id(), v->id, &dim), v->name);
-    len = f.dim_length(dim);
-  }
-  if (len != n) throw SondeError("variable " + v->name + " does not run along the samples of 'time'");
-  nc::check(nc_get_var_double(f.id(), v->id, out.data()), v->name);
-  double fill = kMissingValue;
-  nc_type type = NC_NAT;
-  std::size_t count = 0;
-  if (nc_inq_att(f.id(), v->id, "_FillValue", &type, &count) == NC_NOERR && count == 1)
-    nc::check(nc_get_att_double(f.id(), v->id, "_FillValue", &fill), v->name + " _FillValue");
+  if (f.series_length(v->id, v->name) != n)
+    throw SondeError("variable " + v->name + " does not run along the samples of 'time'");
+  f.get(v->id, std::span<double>(out), v->name);
+  const double fill = f.number(v->id, "_FillValue").value_or(kMissingValue);
   for (double& x : out) x = x == fill || x == kMissingValue || !std::isfinite(x) ? kNaN : x * scale + offset;
   return out;
 }
@@ -123,11 +113,7 @@ sonde::Sonde read_file(const nc::File& f, const std::string& path) {
   if (time == nullptr) throw SondeError("no variable 'time'");
   const std::optional<double> origin = seconds_since(time->units);
   if (!origin) throw SondeError("time units '" + time->units + "' are not 'seconds since' a launch time");
-  int dim = -1, ndims = 0;
-  nc::check(nc_inq_varndims(f.id(), time->id, &ndims), "time");
-  if (ndims != 1) throw SondeError("'time' is not one series of samples");
-  nc::check(nc_inq_vardimid(f.id(), time->id, &dim), "time");
-  const std::size_t n = f.dim_length(dim);
+  const std::size_t n = f.series_length(time->id, time->name);
   sonde::Sonde s;
   s.heading = path;
   read_attributes(f, s);
@@ -135,7 +121,7 @@ sonde::Sonde read_file(const nc::File& f, const std::string& path) {
   if (const std::optional<int> launch = f.find_var("launch_time")) {
     double t = kNaN;
     const std::optional<double> since = seconds_since(f.text(*launch, "units"));
-    if (since) nc::check(nc_get_var_double(f.id(), *launch, &t), "launch_time");
+    if (since) f.get(*launch, std::span<double>(&t, 1), "launch_time");
     if (!since || !std::isfinite(t)) throw SondeError("launch_time is not in seconds since a date");
     s.release.time = *since + t;
   }

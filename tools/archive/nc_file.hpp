@@ -67,9 +67,21 @@ class File {
   // ---- Reading
   // A text attribute (NUL padding dropped); empty when it is missing or not text.
   std::string text(int var, const char* name) const;
+  // A numeric attribute of one value, as a double; nullopt when it is missing or holds another count or text.
+  std::optional<double> number(int var, const char* name) const;
+  bool has_attribute(int var, const char* name) const;
   std::optional<int> find_var(const char* name) const;
   std::optional<int> find_dim(const char* name) const;
   std::size_t dim_length(int dim) const;
+  // The length of the one dimension of variable `var` (`name` in the messages); Error "variable NAME has N
+  // dimensions, one expected" for a scalar or a variable of several dimensions.
+  std::size_t series_length(int var, std::string_view name) const;
+  // The whole of variable `var` (out.size() values), converted by the library to double or float; Error
+  // naming `name` when it holds another count or cannot be converted (text).
+  void get(int var, std::span<double> out, std::string_view name) const;
+  void get(int var, std::span<float> out, std::string_view name) const;
+  // A scalar string variable's value; Error naming `name` when it is not one.
+  std::string string_value(int var, std::string_view name) const;
 
  private:
   File(int id, std::string path) : id_(id), path_(std::move(path)) {}

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <span>
 #include <stdexcept>
 
 #include "archive/nc_file.hpp"
@@ -31,20 +32,14 @@ int var(const nc::File& f, const char* name) {
   return *v;
 }
 
-// A variable along time of length n.
+// A variable along time of length n: one dimension of that length, read as T.
 template <typename T>
 std::vector<T> series(const nc::File& f, const char* name, std::size_t n) {
   const int v = var(f, name);
-  int ndims = 0, dim = -1;
-  nc_inq_varndims(f.id(), v, &ndims);
-  if (ndims != 1) throw Failure(std::string("variable ") + name + " is not a series along time");
-  nc_inq_vardimid(f.id(), v, &dim);
-  std::size_t len = 0;
-  nc_inq_dimlen(f.id(), dim, &len);
-  if (len != n) throw Failure(std::string("variable ") + name + " is not a series along time");
+  if (f.series_length(v, name) != n)
+    throw Failure(std::string("variable ") + name + " is not a series along time");
   std::vector<T> out(n);
-  if (n > 0 && nc_get_var(f.id(), v, out.data()) != NC_NOERR)
-    throw Failure(std::string("cannot read variable ") + name);
+  f.get(v, std::span<T>(out), name);
   return out;
 }
 
@@ -77,12 +72,7 @@ std::string read_archive_flight(const std::string& path, ArchiveFlight& out) {
     const std::size_t n = f.dim_length(*dim);
     ArchiveFlight a;
     a.path = path;
-    const int traj = var(f, "trajectory");
-    char* name = nullptr;
-    if (nc_get_var_string(f.id(), traj, &name) == NC_NOERR && name != nullptr) {
-      a.flight = name;
-      nc_free_string(1, &name);
-    }
+    a.flight = f.string_value(var(f, "trajectory"), "trajectory");
     const double epoch = epoch_of_units(f.text(var(f, "time"), "units"));
     a.time = series<double>(f, "time", n);
     for (double& t : a.time) {
