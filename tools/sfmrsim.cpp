@@ -147,7 +147,7 @@ constexpr sfmr::tool::ToolInfo kTool{
                       NAME.storm_kind.csv (the profile and its parameters, the bearing of the largest wind,
                       the symmetric Vmax and RMW), NAME.passes.csv (each pass: time of the closest
                       approach, heading, planned and flown miss), NAME.bdeck and NAME.hurdat2 (the track
-                      hourly)
+                      hourly, under the storm id and name of --track, else AL99 SIMULATED)
   --hdob              write NAME.hdob: HDOB messages of the flight (an observation every 30 s: flight-level
                       air of a storm in gradient-wind balance, the peak 10-s radiometer wind, the truth's
                       plus 1 m/s of retrieval-like noise, and its rain rate)

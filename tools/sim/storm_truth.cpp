@@ -1,6 +1,7 @@
 #include "sim/storm_truth.hpp"
 
 #include <array>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <numbers>
@@ -47,6 +48,11 @@ std::string lon_text(double lon, int scale) {
   return std::to_string(std::lround(std::fabs(lon) * scale)) + (lon < 0 ? "W" : "E");
 }
 
+// `text` after the blanks that make it `width` characters (none when it is as long or longer).
+std::string right_aligned(const std::string& text, std::size_t width) {
+  return std::string(width > text.size() ? width - text.size() : 0, ' ') + text;
+}
+
 std::array<std::array<long, 4>, 3> radii_nmi(const Storm& storm) {
   std::array<std::array<long, 4>, 3> out{};
   for (std::size_t k = 0; k < 3; ++k) {
@@ -57,6 +63,22 @@ std::array<std::array<long, 4>, 3> radii_nmi(const Storm& storm) {
 }
 
 }  // namespace
+
+std::string truth_storm_id(const Storm& storm, int year) {
+  const std::string& id = storm.track_id;
+  const bool atcf = id.size() == 8 && std::isupper(static_cast<unsigned char>(id[0])) &&
+                    std::isupper(static_cast<unsigned char>(id[1])) &&
+                    id.find_first_not_of("0123456789", 2) == std::string::npos;
+  if (atcf) return id;
+  char text[16];
+  std::snprintf(text, sizeof text, "AL99%04d", year);
+  return text;
+}
+
+std::string truth_storm_name(const Storm& storm) {
+  if (storm.track_id.empty()) return "SIMULATED";
+  return storm.track_name.empty() ? "UNNAMED" : storm.track_name;
+}
 
 void write_centre_track(std::ostream& out, const FlightOptions& o, const Storm& storm, int seconds) {
   out << "Sec,Lat,Lon\r\n";
@@ -155,18 +177,20 @@ void write_bdeck(std::ostream& out, const FlightOptions& o, const Storm& storm, 
   const Peak peak = field_peak(storm);
   const long vmax = std::lround(peak.wind / kMsPerKt);
   const long rmw = std::lround(peak.radius / kKmPerNmi);
+  const std::string id = truth_storm_id(storm, o.year), name = truth_storm_name(storm);
   for (const TrackTime& tt : track_times(o, seconds)) {
     double lat = 0.0, lon = 0.0;
     storm.centre(tt.t, lat, lon);
     for (std::size_t k = 0; k < 3; ++k) {
       char line[256];
-      std::snprintf(line, sizeof line,
-                    "AL, 99, %s%02d,   , BEST,   0, %5s, %6s, %3ld,  950, HU, %3d, NEQ, %4ld, %4ld, %4ld, "
-                    "%4ld, 1010,  250, %3ld,   0,   0,   L,   0,    ,   0,   0,  SIMULATED,",
-                    tt.date.c_str(), tt.hour, lat_text(lat, 10).c_str(), lon_text(lon, 10).c_str(), vmax,
-                    static_cast<int>(kThresholdsKt[k]), radii[k][0], radii[k][1], radii[k][2], radii[k][3],
-                    rmw);
-      out << line << "\n";
+      std::snprintf(
+          line, sizeof line,
+          "%.2s, %.2s, %s%02d,   , BEST,   0, %5s, %6s, %3ld,  950, HU, %3d, NEQ, %4ld, %4ld, %4ld, "
+          "%4ld, 1010,  250, %3ld,   0,   0,   L,   0,    ,   0,   0, ",
+          id.c_str(), id.c_str() + 2, tt.date.c_str(), tt.hour, lat_text(lat, 10).c_str(),
+          lon_text(lon, 10).c_str(), vmax, static_cast<int>(kThresholdsKt[k]), radii[k][0], radii[k][1],
+          radii[k][2], radii[k][3], rmw);
+      out << line << right_aligned(name, 10) << ",\n";
     }
   }
 }
@@ -178,8 +202,8 @@ void write_hurdat2(std::ostream& out, const FlightOptions& o, const Storm& storm
   const long rmw = std::lround(peak.radius / kKmPerNmi);
   const std::vector<TrackTime> times = track_times(o, seconds);
   char line[256];
-  std::snprintf(line, sizeof line, "AL99%04d,          SIMULATED,     %2zu,", o.year, times.size());
-  out << line << "\n";
+  std::snprintf(line, sizeof line, ",     %2zu,", times.size());
+  out << truth_storm_id(storm, o.year) << "," << right_aligned(truth_storm_name(storm), 19) << line << "\n";
   for (const TrackTime& tt : times) {
     double lat = 0.0, lon = 0.0;
     storm.centre(tt.t, lat, lon);

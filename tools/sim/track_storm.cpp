@@ -82,6 +82,7 @@ RadiiFit storm_from_track(const storm::StormTrack& track, double time, Storm& st
   storm.asymmetry = storm.wn2 = 0.0;
   storm.vmax = vmax;
   storm.wn1 = 0.0;
+  storm.track_id = track.id, storm.track_name = track.name;
   // The radii of the nearest track time.
   std::size_t nearest = 0;
   for (std::size_t k = 1; k < p.size(); ++k)
