@@ -6,6 +6,7 @@
 #include <map>
 #include <stdexcept>
 
+#include "common/input.hpp"
 #include "core/calendar.hpp"
 #include "core/constants.hpp"
 #include "core/text.hpp"
@@ -244,14 +245,9 @@ TrackFile parse_track_file(std::string_view text) {
   TrackFile file;
   Storms storms;
   bool detected = false;
-  std::size_t line_no = 0, start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string_view::npos) end = text.size();
-    std::string_view line = text.substr(start, end - start);
-    start = end + 1;
+  std::size_t line_no = 0;
+  for (const std::string_view line : tool::lines_of(text)) {
     ++line_no;
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (strip(line).empty()) continue;
     const std::vector<std::string> f = split_fields(line);
     try {
