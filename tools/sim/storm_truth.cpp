@@ -12,12 +12,13 @@
 #include "core/calendar.hpp"
 #include "core/constants.hpp"
 #include "core/text.hpp"
+#include "tracks/track_file.hpp"
 
 namespace sfmr::sim {
 
 namespace {
 
-constexpr std::array<double, 3> kThresholdsKt = {34.0, 50.0, 64.0};
+using storm::kRadiiThresholdsKt;
 
 // One best-track time: hours since the flight's first midnight, and seconds from the flight's start.
 struct TrackTime {
@@ -66,7 +67,7 @@ TrackIntensity track_intensity(const Storm& storm) {
   out.vmax_kt = std::lround(peak.wind / kMsPerKt);
   out.rmw_nmi = std::lround(peak.radius / kKmPerNmi);
   for (std::size_t k = 0; k < 3; ++k) {
-    const auto r = storm.radii_km(kThresholdsKt[k] * kMsPerKt);
+    const auto r = storm.radii_km(kRadiiThresholdsKt[k] * kMsPerKt);
     for (std::size_t q = 0; q < 4; ++q) out.radii_nmi[k][q] = std::lround(r[q] / kKmPerNmi);
   }
   return out;
@@ -108,7 +109,7 @@ void write_storm_facts(std::ostream& out, const Storm& storm) {
   out << "motion_north_ms," << format_trimmed(storm.motion_north, 3) << "\r\n";
   out << "asymmetry_ms," << format_trimmed(storm.asymmetry, 3) << "\r\n";
   static const char* const kQuadrant[] = {"NE", "SE", "SW", "NW"};
-  for (double kt : kThresholdsKt) {
+  for (double kt : kRadiiThresholdsKt) {
     const auto r = storm.radii_km(kt * kMsPerKt);
     for (std::size_t q = 0; q < 4; ++q)
       out << 'r' << static_cast<int>(kt) << "_km_" << kQuadrant[q] << ',' << format_trimmed(r[q], 1)
@@ -196,8 +197,8 @@ void write_bdeck(std::ostream& out, const FlightOptions& o, const Storm& storm, 
           "%.2s, %.2s, %s%02d,   , BEST,   0, %5s, %6s, %3ld,  950, HU, %3d, NEQ, %4ld, %4ld, %4ld, "
           "%4ld, 1010,  250, %3ld,   0,   0,   L,   0,    ,   0,   0, ",
           id.c_str(), id.c_str() + 2, tt.date.c_str(), tt.hour, lat_text(lat, 10).c_str(),
-          lon_text(lon, 10).c_str(), in.vmax_kt, static_cast<int>(kThresholdsKt[k]), radii[k][0], radii[k][1],
-          radii[k][2], radii[k][3], in.rmw_nmi);
+          lon_text(lon, 10).c_str(), in.vmax_kt, static_cast<int>(kRadiiThresholdsKt[k]), radii[k][0],
+          radii[k][1], radii[k][2], radii[k][3], in.rmw_nmi);
       out << line << right_aligned(name, 10) << ",\n";
     }
   }

@@ -312,18 +312,18 @@ const StormTrack& choose_storm(const TrackFile& file, const std::string& id) {
   throw std::runtime_error("storm " + id + " is not in the track file (it holds " + names + ")");
 }
 
-void track_position(const StormTrack& track, double time, double& lat, double& lon) {
+double track_value(const StormTrack& track, double time, double TrackPoint::*field) {
   const auto& p = track.points;
-  if (p.size() == 1) {
-    lat = p[0].lat;
-    lon = p[0].lon;
-    return;
-  }
+  if (p.size() == 1) return p[0].*field;
   std::size_t k = 1;
   while (k + 1 < p.size() && p[k].time < time) ++k;
   const double f = (time - p[k - 1].time) / (p[k].time - p[k - 1].time);
-  lat = p[k - 1].lat + f * (p[k].lat - p[k - 1].lat);
-  lon = p[k - 1].lon + f * (p[k].lon - p[k - 1].lon);
+  return p[k - 1].*field + f * (p[k].*field - p[k - 1].*field);
+}
+
+void track_position(const StormTrack& track, double time, double& lat, double& lon) {
+  lat = track_value(track, time, &TrackPoint::lat);
+  lon = track_value(track, time, &TrackPoint::lon);
 }
 
 }  // namespace sfmr::storm
