@@ -255,7 +255,7 @@ void write_eol_nc(const std::string& path, const sonde::Sonde& s) {
     ids[c] = f.var(kColumns[c].name, NC_DOUBLE, {dim});
     if (*kColumns[c].standard_name != '\0') f.text(ids[c], "standard_name", kColumns[c].standard_name);
     f.text(ids[c], "units", kColumns[c].units);
-    nc::check(nc_put_att_double(f.id(), ids[c], "_FillValue", NC_DOUBLE, 1, fill.data()), kColumns[c].name);
+    f.doubles(ids[c], "_FillValue", fill);
   }
   f.end_define();
   std::vector<double> t(rows.size());

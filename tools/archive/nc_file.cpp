@@ -52,6 +52,22 @@ void File::fill(int var) {
   check(nc_def_var_fill(id_, var, 0, &fill), "_FillValue");
 }
 
+void File::fill(int var, double value) {
+  check(nc_def_var_fill(id_, var, 0, &value), "_FillValue");
+}
+
+void File::doubles(int var, const char* name, std::span<const double> values) {
+  check(nc_put_att_double(id_, var, name, NC_DOUBLE, values.size(), values.data()), name);
+}
+
+void File::shorts(int var, const char* name, std::span<const std::int16_t> values) {
+  check(nc_put_att_short(id_, var, name, NC_SHORT, values.size(), values.data()), name);
+}
+
+void File::bytes(int var, const char* name, std::span<const std::int8_t> values) {
+  check(nc_put_att_schar(id_, var, name, NC_BYTE, values.size(), values.data()), name);
+}
+
 void File::text(int var, const char* name, std::string_view value) {
   check(nc_put_att_text(id_, var, name, value.size(), value.data()), name);
 }

@@ -11,6 +11,7 @@
 
 #include <netcdf.h>
 
+#include <cstdint>
 #include <initializer_list>
 #include <optional>
 #include <span>
@@ -49,11 +50,16 @@ class File {
   // dimensions and the level is above 0.
   int var(const char* name, nc_type type, std::initializer_list<int> dims, int deflate_level = 0);
   int var(const char* name, nc_type type, std::span<const int> dims, int deflate_level = 0);
-  // _FillValue NC_FILL_FLOAT of a float variable.
+  // _FillValue NC_FILL_FLOAT of a float variable; `value` of a double variable.
   void fill(int var);
+  void fill(int var, double value);
+  // Attributes of the variable's own type: text, NC_FLOAT, NC_INT, NC_DOUBLE, NC_SHORT, NC_BYTE.
   void text(int var, const char* name, std::string_view value);
   void floats(int var, const char* name, std::span<const float> values);
   void ints(int var, const char* name, std::span<const int> values);
+  void doubles(int var, const char* name, std::span<const double> values);
+  void shorts(int var, const char* name, std::span<const std::int16_t> values);
+  void bytes(int var, const char* name, std::span<const std::int8_t> values);
   void end_define();
 
   // ---- Data mode
