@@ -1,4 +1,4 @@
-// The body of the track reader targets (tools/storm/track_file): a first line of one format, so that the
+// The body of the track reader targets (tools/tracks/track_file): a first line of one format, so that the
 // reader takes the input as that format, then the input's bytes. Properties: a fault is a one-line message
 // naming a line of the text (or the whole text as no track); an accepted file has storms with an id, points
 // strictly in time order at valid positions, Vmax and RMW missing or not negative, and the interpolated
@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "fuzz_util.hpp"
-#include "storm/track_file.hpp"
+#include "tracks/track_file.hpp"
 
 namespace sfmr::fuzz {
 

@@ -147,7 +147,7 @@ constexpr sfmr::tool::ToolInfo kTool{
                       NAME.storm_kind.csv (the profile and its parameters, the bearing of the largest wind,
                       the symmetric Vmax and RMW), NAME.passes.csv (each pass: time of the closest
                       approach, heading, planned and flown miss), NAME.bdeck and NAME.hurdat2 (the track
-                      hourly)
+                      hourly, under the storm id and name of --track, else AL99 SIMULATED)
   --hdob              write NAME.hdob: HDOB messages of the flight (an observation every 30 s: flight-level
                       air of a storm in gradient-wind balance, the peak 10-s radiometer wind, the truth's
                       plus 1 m/s of retrieval-like noise, and its rain rate)
@@ -176,13 +176,6 @@ int make_grid(const std::vector<std::string>& words) {
   return 0;
 }
 
-// A day that the calendar has (not 31/02).
-bool real_date(int y, int m, int d) {
-  int yy = 0, mm = 0, dd = 0;
-  sfmr::civil_from_days(sfmr::days_from_civil(y, m, d), yy, mm, dd);
-  return m >= 1 && m <= 12 && yy == y && mm == m && dd == d;
-}
-
 // Seconds since 1970 of YYYYMMDDHH or YYYYMMDDHHMM (UTC); a usage error naming the option otherwise.
 double stamp_seconds(const std::string& option, const std::string& text) {
   auto part = [&](std::size_t at, std::size_t n) {
@@ -195,7 +188,7 @@ double stamp_seconds(const std::string& option, const std::string& text) {
   const bool shape = text.size() == 10 || text.size() == 12;
   const int y = shape ? part(0, 4) : -1, m = shape ? part(4, 2) : -1, d = shape ? part(6, 2) : -1;
   const int h = shape ? part(8, 2) : -1, mi = text.size() == 12 ? part(10, 2) : 0;
-  if (y < 0 || m < 0 || d < 0 || h < 0 || h > 23 || mi < 0 || mi > 59 || !real_date(y, m, d))
+  if (y < 0 || m < 0 || d < 0 || h < 0 || h > 23 || mi < 0 || mi > 59 || !sfmr::is_civil_date(y, m, d))
     sfmr::tool::usage_error(option + " " + text + ": must be a time YYYYMMDDHH or YYYYMMDDHHMM (UTC)");
   return 86400.0 * static_cast<double>(sfmr::days_from_civil(y, m, d)) + 3600.0 * h + 60.0 * mi;
 }
@@ -233,7 +226,7 @@ sfmr::sim::FlightOptions flight_options(const sfmr::tool::Args& args) {
     const bool ok = day > 0 && date->size() == 10 && sfmr::read_value(date->substr(0, 2), &o.day) &&
                     sfmr::read_value(date->substr(3, 2), &o.month) &&
                     sfmr::read_value(date->substr(6, 4), &o.year);
-    if (!ok || !real_date(o.year, o.month, o.day))
+    if (!ok || !sfmr::is_civil_date(o.year, o.month, o.day))
       sfmr::tool::usage_error("--date " + *date + ": must be a date DD/MM/YYYY");
   }
   o.land_leg = !args.flag("--no-land");

@@ -111,6 +111,23 @@ TEST(EolNetcdf, Refused) {
       {"time in hours", [](int id) { nc_put_att_text(id, var(id, "time"), "units", 11, "hours since"); },
        "time units 'hours since'"},
       {"no positions", [](int id) { nc_put_att_text(id, var(id, "lat"), "units", 1, "m"); }, "no latitude"},
+      {"time units on 31 February",
+       [](int id) {
+         const std::string units = "seconds since 2019-02-31 04:20:10 UTC";
+         nc_put_att_text(id, var(id, "time"), "units", units.size(), units.c_str());
+       },
+       "time units 'seconds since 2019-02-31 04:20:10 UTC'"},
+      {"a wind of two dimensions",
+       [](int id) {
+         int dims[2] = {-1, -1}, v = -1;
+         nc_inq_dimid(id, "time", &dims[0]);
+         nc_def_dim(id, "pair", 2, &dims[1]);
+         nc_def_var(id, "u2", NC_DOUBLE, 2, dims, &v);
+         nc_put_att_text(id, v, "standard_name", 13, "eastward_wind");
+         nc_put_att_text(id, v, "units", 5, "m s-1");
+         nc_del_att(id, var(id, "u_wind"), "standard_name");
+       },
+       "variable u2 has 2 dimensions, one expected"},
   };
   for (const Case& c : cases) {
     sfmr::archive::write_eol_nc(path, hand_made(5.0));

@@ -27,14 +27,21 @@ TEST(SimStorm, MovesMissesAndWritesItsTrack) {
     const char* name;
     double east, north;  // m/s
     double miss_km;
+    const char *track_id = "", *track_name = "";  // of the real storm it stands for; empty: its own
+    const char *id = "AL992026", *storm_name = "SIMULATED";  // in the b-deck and HURDAT2 truth
   };
-  const Case cases[] = {{"still, through", 0.0, 0.0, 0.0},
-                        {"6 m/s north-west, 9 km off", -4.2, 4.2, 9.0},
-                        {"8 m/s east, 15 km off", 8.0, 0.0, 15.0}};
+  const Case cases[] = {
+      {"still, through", 0.0, 0.0, 0.0},
+      {"6 m/s north-west, 9 km off", -4.2, 4.2, 9.0},
+      {"8 m/s east, 15 km off", 8.0, 0.0, 15.0},
+      {"a track's storm", 0.0, 4.0, 5.0, "AL092026", "HELENE", "AL092026", "HELENE"},
+      {"a track's unnamed storm", 0.0, 0.0, 0.0, "EP142026", "", "EP142026", "UNNAMED"},
+      {"an f-deck's unnumbered storm", 0.0, 0.0, 0.0, "unnumbered-2026", "", "AL992026", "UNNAMED"}};
   for (const Case& c : cases) {
     Storm storm;
     storm.motion_east = c.east;
     storm.motion_north = c.north;
+    storm.track_id = c.track_id, storm.track_name = c.track_name;
     FlightOptions o;
     o.land_leg = false;
     o.hours = 1.0;
@@ -73,7 +80,8 @@ TEST(SimStorm, MovesMissesAndWritesItsTrack) {
     write_hurdat2(hurdat, o, storm, seconds);
     for (const std::string& text : {bdeck.str(), hurdat.str()}) {
       const storm::TrackFile file = storm::parse_track_file(text);
-      const storm::StormTrack& s = storm::choose_storm(file, "AL992026");
+      const storm::StormTrack& s = storm::choose_storm(file, c.id);
+      EXPECT_EQ(s.name, c.storm_name) << c.name << " " << storm::format_name(file.format);
       ASSERT_GE(s.points.size(), 2u) << c.name;
       // Seconds since 1970 of the flight's first record (07/12/2026 23:10:00).
       const double start = 86400.0 * 20794.0 + o.start_sec;
@@ -318,6 +326,7 @@ TEST(SimStorm, TrackPutsTheStormWhereItWas) {
   for (const Case& c : cases) {
     Storm s;
     const RadiiFit fit = storm_from_track(track, t0 + 3600.0 * c.hours, s);
+    EXPECT_EQ(truth_storm_id(s, 2026), "AL092024") << c.name;
     EXPECT_NEAR(s.lat0, c.lat, 1e-9) << c.name;
     EXPECT_NEAR(s.lon0, c.lon, 1e-9) << c.name;
     EXPECT_NEAR(s.motion_north, 1.5 * earth::km_per_degree(s.lat0).lat * 1e3 / 21600.0, 1e-6) << c.name;

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "tracks/track_file.hpp"
 
@@ -23,6 +24,7 @@ TEST(TrackFile, ReadsTheThreeFormats) {
     const char* id;
     double time, lat, lon, vmax_kt, rmw_nmi;  // of the first point; NaN: missing
     std::size_t points;
+    double r50_se_nmi = std::nan("");  // the first point's 50-kt radius south-east
   };
   const double nan = std::nan("");
   const Case cases[] = {
@@ -39,7 +41,8 @@ TEST(TrackFile, ReadsTheThreeFormats) {
        .lon = -85.2,
        .vmax_kt = 105,
        .rmw_nmi = 20,
-       .points = 1},
+       .points = 1,
+       .r50_se_nmi = 80},
       {.name = "b-deck, short lines (11 fields), southern hemisphere east",
        .text = "SH, 14, 2024092612,   , BEST,   0, 123S, 1456E,  45, 1000, TS\r\n"
                "SH, 14, 2024092618,   , BEST,   0, 130S, 1450E,   0, 1000, TS\r\n",
@@ -51,6 +54,16 @@ TEST(TrackFile, ReadsTheThreeFormats) {
        .vmax_kt = 45,
        .rmw_nmi = nan,
        .points = 2},
+      {.name = "b-deck on a leap day",
+       .text = "AL, 01, 2024022912,   , BEST,   0, 245N,  852W,  35, 1005, TS\n",
+       .format = TrackFormat::kBdeck,
+       .id = "AL012024",
+       .time = 1709208000.0,  // 2024-02-29 12:00 UTC
+       .lat = 24.5,
+       .lon = -85.2,
+       .vmax_kt = 35,
+       .rmw_nmi = nan,
+       .points = 1},
       {.name = "f-deck, aircraft centre fix in hundredths, a radii-only line skipped",
        .text = "AL, 09, 202409261215, 50, AIRC, CI, , 2441N, 8519W, , 1, 110, 1, 950, 1, MEAS, , , , , , , , "
                ", , , "
@@ -63,6 +76,16 @@ TEST(TrackFile, ReadsTheThreeFormats) {
        .lon = -85.19,
        .vmax_kt = 110,
        .rmw_nmi = 18,
+       .points = 1},
+      {.name = "f-deck, sfmrstorm's own fix of a storm without a number",
+       .text = "  ,   , 202409261215, 50, AIRC, CI, , 2441N, 8519W, , 1, 110,\n",
+       .format = TrackFormat::kFdeck,
+       .id = "unnumbered-2024",
+       .time = k20240926T12 + 900.0,
+       .lat = 24.41,
+       .lon = -85.19,
+       .vmax_kt = 110,
+       .rmw_nmi = nan,
        .points = 1},
       {.name = "HURDAT2, 21 fields with RMW, trailing comma",
        .text = "AL092024,             SAMPLE,      2,\n"
@@ -79,7 +102,8 @@ TEST(TrackFile, ReadsTheThreeFormats) {
        .lon = -85.2,
        .vmax_kt = 105,
        .rmw_nmi = 20,
-       .points = 2},
+       .points = 2,
+       .r50_se_nmi = 80},
       {.name = "HURDAT2, older 20-field line, -999 radii and RMW missing",
        .text = "AL092024,             SAMPLE,      1,\n"
                "20240926, 1200,  , TS, 24.5N,  85.2W, -999, 1000, -999, -999, -999, -999, -999, -999, -999, "
@@ -112,6 +136,9 @@ TEST(TrackFile, ReadsTheThreeFormats) {
     if (!std::isnan(c.rmw_nmi)) {
       EXPECT_EQ(p.rmw_nmi, c.rmw_nmi) << c.name;
     }
+    const double r50_se = p.radii_nmi[5];
+    EXPECT_TRUE(r50_se == c.r50_se_nmi || (std::isnan(r50_se) && std::isnan(c.r50_se_nmi)))
+        << c.name << ": R50 SE " << r50_se;
   }
 }
 
@@ -137,6 +164,36 @@ TEST(TrackFile, FaultsNameTheLine) {
       {.name = "b-deck bad hour",
        .text = "AL, 09, 2024092625, , BEST, 0, 245N, 852W, 105, 955, HU\n",
        .message = "line 1: field 3 (date-time)"},
+      {.name = "b-deck 31 February",
+       .text =
+           "AL, 09, 2024092612, , BEST, 0, 245N, 852W, 105, 955, HU\nAL, 09, 2024023112, , BEST, 0, 245N, "
+           "852W, 105, 955, HU\n",
+       .message = "line 2: field 3 (date-time) '2024023112' is not a valid time"},
+      {.name = "b-deck month 13",
+       .text = "AL, 09, 2024130112, , BEST, 0, 245N, 852W, 105, 955, HU\n",
+       .message = "line 1: field 3 (date-time) '2024130112' is not a valid time"},
+      {.name = "f-deck 31 April",
+       .text = "AL, 09, 202404311215, 50, AIRC, CI, , 2441N, 8519W, , 1, 110,\n",
+       .message = "line 1: field 3 (date-time) '202404311215' is not a valid time"},
+      {.name = "f-deck minute 60",
+       .text = "AL, 09, 202409261260, 50, AIRC, CI, , 2441N, 8519W, , 1, 110,\n",
+       .message = "line 1: field 3 (date-time) '202409261260' is not a valid time"},
+      {.name = "HURDAT2 29 February of a common year",
+       .text = "AL092023, SAMPLE, 1,\n20230229, 1200,  , HU, 24.5N,  85.2W, 105,  955,  180,  160,  110,  "
+               "150,   90,   80,   60,   70,   50,   45,   30,   40\n",
+       .message = "line 2: fields 1 and 2 (date and time) '202302291200' is not a valid time"},
+      {.name = "b-deck basin not two letters",
+       .text = "A1, 09, 2024092612, , BEST, 0, 245N, 852W, 105, 955, HU\n",
+       .message = "line 1: field 1 (basin) 'A1' is not a basin"},
+      {.name = "b-deck cyclone number of one digit",
+       .text = "AL, 9, 2024092612, , BEST, 0, 245N, 852W, 105, 955, HU\n",
+       .message = "line 1: field 2 (cyclone number) '9' is not 01-99"},
+      {.name = "b-deck latitude beyond the pole",
+       .text = "AL, 09, 2024092612, , BEST, 0, 910N, 852W, 105, 955, HU\n",
+       .message = "line 1: field 7 (latitude) '910N' is not a latitude"},
+      {.name = "HURDAT2 storm id in lower case",
+       .text = "al092024, SAMPLE, 1,\n",
+       .message = "line 1: field 1 (storm id) 'al092024' is not a basin, number and year"},
       {.name = "HURDAT2 19 fields",
        .text = "AL092024, SAMPLE, 1,\n20240926, 1200,  , HU, 24.5N,  85.2W, 105,  955,  180,  160,  110,  "
                "150,   90,  "
@@ -189,6 +246,27 @@ TEST(TrackFile, ChoosesAStormAndInterpolates) {
     track_position(choose_storm(f, "AL092024"), k20240926T12 + a.dt, lat, lon);
     EXPECT_NEAR(lat, a.lat, 1e-4) << a.dt;
     EXPECT_NEAR(lon, a.lon, 1e-4) << a.dt;
+  }
+}
+
+// The storms a message names: all of up to ten, else the first nine, "..." and the last.
+TEST(TrackFile, ListsNameAtMostTenItems) {
+  struct Case {
+    std::size_t n;  // items S1 .. Sn
+    const char* expected;
+  };
+  const Case cases[] = {{1, "1 storm: S1"},
+                        {3, "3 storms: S1 S2 S3"},
+                        {10, "10 storms: S1 S2 S3 S4 S5 S6 S7 S8 S9 S10"},
+                        {11, "11 storms: S1 S2 S3 S4 S5 S6 S7 S8 S9 ... S11"},
+                        {25, "25 storms: S1 S2 S3 S4 S5 S6 S7 S8 S9 ... S25"}};
+  for (const Case& c : cases) {
+    std::vector<std::string> items;
+    for (std::size_t k = 1; k <= c.n; ++k) {
+      items.emplace_back("S");
+      items.back() += std::to_string(k);
+    }
+    EXPECT_EQ(counted_list(items, "storm", "storms"), c.expected) << c.n << " items";
   }
 }
 

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <map>
 #include <numbers>
 #include <sstream>
 #include <string>
@@ -549,6 +550,41 @@ TEST(Truth, RetrievalAndOnboardAgainstTheTruth) {
   EXPECT_EQ(s.onboard_ws.n, 2);
   EXPECT_NEAR(s.onboard_ws.bias, 1.0, 1e-9);
   EXPECT_NEAR(s.onboard_ws.rms, std::sqrt(2.0), 1e-9);
+}
+
+// Whether a truth file belongs to the flight: shared seconds, positions within 5 km by the median (so one
+// garbled position does not decide), and a retrieval among the shared seconds.
+TEST(Truth, MismatchNamesWhyTheTruthIsNotTheFlights) {
+  const std::vector<flight::OutSecond> flight = {second(100, 25, -80, 21, 3, "F012345"),
+                                                 second(101, 25, -80, 21, 3, "F012345"),
+                                                 second(102, 25, -80, kNaN, 1, "F012345")};
+  auto truth = [](std::initializer_list<int> secs, double lat, double lat_102 = NAN) {
+    std::map<int, TruthSecond> t;
+    for (int s : secs) t[s] = {.ws = 20.0, .rr = 4.0, .lat = s == 102 ? lat_102 : lat, .lon = -80.0};
+    return t;
+  };
+  struct Case {
+    const char* name;
+    std::map<int, TruthSecond> truth;
+    const char* says;  // a part of the reason; empty: the flight's truth
+  };
+  const Case cases[] = {
+      {"the flight's own", truth({100, 101, 102}, 25.0, 25.0), ""},
+      {"one garbled position of three", truth({100, 101, 102}, 25.0, 31.0), ""},
+      {"no positions in the truth", truth({100, 101}, NAN), ""},
+      {"0.1 deg north", truth({100, 101, 102}, 25.1, 25.1), "km from the flight's positions (median over 3"},
+      {"another time of day", truth({5000, 5001}, 25.0), "does not overlap the flight in time"},
+      {"only a second without a retrieval", truth({102}, 25.0, 25.0), "shares no second with a retrieval"},
+      {"empty", {}, "no truth line"},
+  };
+  for (const Case& c : cases) {
+    const std::string why = truth_mismatch(flight, c.truth);
+    if (*c.says == '\0') {
+      EXPECT_EQ(why, "") << c.name;
+    } else {
+      EXPECT_NE(why.find(c.says), std::string::npos) << c.name << ": " << why;
+    }
+  }
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include "common/cli.hpp"
 #include "common/earth.hpp"
+#include "common/input.hpp"
 #include "common/process.hpp"
 #include "common/publish.hpp"
 #include "common/time_text.hpp"
@@ -120,6 +121,23 @@ TEST(ToolCommon, TimesAreWrittenOnTheOneCalendar) {
                         {-86400.0, "1969-12-31T00:00:00Z"},
                         {std::nan(""), ""}};
   for (const Case& c : cases) EXPECT_EQ(iso_time(c.t), c.iso) << "t = " << c.t;
+}
+
+TEST(ToolCommon, LinesAreNumberedAsAUserCountsThem) {
+  struct Case {
+    const char* name;
+    const char* text;
+    std::vector<std::string> lines;
+  };
+  const Case cases[] = {{"empty", "", {}},
+                        {"no line feed at the end", "a\nb", {"a", "b"}},
+                        {"DOS line ends", "a\r\nb\r\n", {"a", "b"}},
+                        {"blank lines kept", "\n\r\nc\n", {"", "", "c"}},
+                        {"a carriage return inside a line kept", "a\rb\r\r\n", {"a\rb\r"}}};
+  for (const Case& c : cases) {
+    const std::vector<std::string_view> got = lines_of(c.text);
+    EXPECT_EQ(std::vector<std::string>(got.begin(), got.end()), c.lines) << c.name;
+  }
 }
 
 TEST(ToolCommon, EarthModelIsWgs84) {

@@ -149,8 +149,7 @@ void campaign_attributes(nc::File& o, const nc::File& first, const std::string& 
   o.text(g, "cdm_data_type", "Trajectory");
   o.text(g, "title", title);
   for (const char* att : {"summary", "source", "instrument", "software_version"}) {
-    if (nc_inq_att(first.id(), g, att, nullptr, nullptr) == NC_NOERR)
-      nc::check(nc_copy_att(first.id(), g, att, o.id(), g), att);
+    if (first.has_attribute(g, att)) nc::check(nc_copy_att(first.id(), g, att, o.id(), g), att);
   }
   o.text(g, "comment",
          "A contiguous ragged array of trajectories: flight k holds rowSize(k) seconds along obs, after "

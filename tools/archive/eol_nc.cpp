@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <numbers>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "archive/nc_file.hpp"
@@ -38,8 +39,8 @@ std::optional<double> seconds_since(std::string units) {
   float ss = 0.0f;
   int filled = 0;
   if (units.find_first_of(",/*") != std::string::npos ||
-      read_free(units, {&y, &m, &d, &hh, &mm, &ss}, &filled) > 0 || (filled != 3 && filled < 5) || m < 1 ||
-      m > 12 || d < 1 || d > 31 || hh < 0 || hh > 23 || mm < 0 || mm > 59 || !(ss >= 0.0f && ss < 61.0f))
+      read_free(units, {&y, &m, &d, &hh, &mm, &ss}, &filled) > 0 || (filled != 3 && filled < 5) ||
+      !is_civil_date(y, m, d) || hh < 0 || hh > 23 || mm < 0 || mm > 59 || !(ss >= 0.0f && ss < 61.0f))
     return std::nullopt;
   return static_cast<double>(days_from_civil(y, m, d)) * kSecondsPerDay + hh * 3600.0 + mm * 60.0 + ss;
 }
@@ -85,21 +86,10 @@ std::vector<double> values(const nc::File& f, const Variable* v, std::size_t n, 
                            double offset = 0.0) {
   std::vector<double> out(n, kNaN);
   if (v == nullptr || n == 0) return out;
-  int ndims = 0;
-  nc::check(nc_inq_varndims(f.id(), v->id, &ndims), v->name);
-  std::size_t len = 0;
-  if (ndims == 1) {
-    int dim = -1;
-    nc::check(nc_inq_vardimid(f.id(), v->id, &dim), v->name);
-    len = f.dim_length(dim);
-  }
-  if (len != n) throw SondeError("variable " + v->name + " does not run along the samples of 'time'");
-  nc::check(nc_get_var_double(f.id(), v->id, out.data()), v->name);
-  double fill = kMissingValue;
-  nc_type type = NC_NAT;
-  std::size_t count = 0;
-  if (nc_inq_att(f.id(), v->id, "_FillValue", &type, &count) == NC_NOERR && count == 1)
-    nc::check(nc_get_att_double(f.id(), v->id, "_FillValue", &fill), v->name + " _FillValue");
+  if (f.series_length(v->id, v->name) != n)
+    throw SondeError("variable " + v->name + " does not run along the samples of 'time'");
+  f.get(v->id, std::span<double>(out), v->name);
+  const double fill = f.number(v->id, "_FillValue").value_or(kMissingValue);
   for (double& x : out) x = x == fill || x == kMissingValue || !std::isfinite(x) ? kNaN : x * scale + offset;
   return out;
 }
@@ -123,11 +113,7 @@ sonde::Sonde read_file(const nc::File& f, const std::string& path) {
   if (time == nullptr) throw SondeError("no variable 'time'");
   const std::optional<double> origin = seconds_since(time->units);
   if (!origin) throw SondeError("time units '" + time->units + "' are not 'seconds since' a launch time");
-  int dim = -1, ndims = 0;
-  nc::check(nc_inq_varndims(f.id(), time->id, &ndims), "time");
-  if (ndims != 1) throw SondeError("'time' is not one series of samples");
-  nc::check(nc_inq_vardimid(f.id(), time->id, &dim), "time");
-  const std::size_t n = f.dim_length(dim);
+  const std::size_t n = f.series_length(time->id, time->name);
   sonde::Sonde s;
   s.heading = path;
   read_attributes(f, s);
@@ -135,7 +121,7 @@ sonde::Sonde read_file(const nc::File& f, const std::string& path) {
   if (const std::optional<int> launch = f.find_var("launch_time")) {
     double t = kNaN;
     const std::optional<double> since = seconds_since(f.text(*launch, "units"));
-    if (since) nc::check(nc_get_var_double(f.id(), *launch, &t), "launch_time");
+    if (since) f.get(*launch, std::span<double>(&t, 1), "launch_time");
     if (!since || !std::isfinite(t)) throw SondeError("launch_time is not in seconds since a date");
     s.release.time = *since + t;
   }
@@ -269,7 +255,7 @@ void write_eol_nc(const std::string& path, const sonde::Sonde& s) {
     ids[c] = f.var(kColumns[c].name, NC_DOUBLE, {dim});
     if (*kColumns[c].standard_name != '\0') f.text(ids[c], "standard_name", kColumns[c].standard_name);
     f.text(ids[c], "units", kColumns[c].units);
-    nc::check(nc_put_att_double(f.id(), ids[c], "_FillValue", NC_DOUBLE, 1, fill.data()), kColumns[c].name);
+    f.doubles(ids[c], "_FillValue", fill);
   }
   f.end_define();
   std::vector<double> t(rows.size());

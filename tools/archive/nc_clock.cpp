@@ -22,7 +22,7 @@ ClockVariables define_clock_variables(nc::File& nc, int time_dim, const std::str
   nc.text(v.quality, "long_name", "quality of the time of the second");
   nc.text(v.quality, "units", "1");
   const std::int8_t values[] = {0, 1, 2};
-  nc::check(nc_put_att_schar(nc.id(), v.quality, "flag_values", NC_BYTE, 3, values), "flag_values");
+  nc.bytes(v.quality, "flag_values", values);
   nc.text(v.quality, "flag_meanings", "time_as_recorded time_repaired time_unverified");
   nc.text(v.quality, "comment",
           "time_repaired: the recorded time was out of sequence with its neighbours (a jump away and back); "

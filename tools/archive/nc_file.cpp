@@ -1,5 +1,7 @@
 #include "archive/nc_file.hpp"
 
+#include <array>
+
 namespace sfmr::nc {
 
 void check(int status, std::string_view what) {
@@ -50,6 +52,22 @@ void File::fill(int var) {
   check(nc_def_var_fill(id_, var, 0, &fill), "_FillValue");
 }
 
+void File::fill(int var, double value) {
+  check(nc_def_var_fill(id_, var, 0, &value), "_FillValue");
+}
+
+void File::doubles(int var, const char* name, std::span<const double> values) {
+  check(nc_put_att_double(id_, var, name, NC_DOUBLE, values.size(), values.data()), name);
+}
+
+void File::shorts(int var, const char* name, std::span<const std::int16_t> values) {
+  check(nc_put_att_short(id_, var, name, NC_SHORT, values.size(), values.data()), name);
+}
+
+void File::bytes(int var, const char* name, std::span<const std::int8_t> values) {
+  check(nc_put_att_schar(id_, var, name, NC_BYTE, values.size(), values.data()), name);
+}
+
 void File::text(int var, const char* name, std::string_view value) {
   check(nc_put_att_text(id_, var, name, value.size(), value.data()), name);
 }
@@ -92,6 +110,71 @@ std::size_t File::dim_length(int dim) const {
   std::size_t len = 0;
   check(nc_inq_dimlen(id_, dim, &len), "dimension length");
   return len;
+}
+
+std::optional<double> File::number(int var, const char* name) const {
+  nc_type type = NC_NAT;
+  std::size_t count = 0;
+  if (nc_inq_att(id_, var, name, &type, &count) != NC_NOERR || count != 1 || type == NC_CHAR ||
+      type == NC_STRING)
+    return std::nullopt;
+  double value = 0.0;
+  check(nc_get_att_double(id_, var, name, &value), name);
+  return value;
+}
+
+bool File::has_attribute(int var, const char* name) const {
+  return nc_inq_att(id_, var, name, nullptr, nullptr) == NC_NOERR;
+}
+
+std::size_t File::series_length(int var, std::string_view name) const {
+  int ndims = 0;
+  check(nc_inq_varndims(id_, var, &ndims), name);
+  if (ndims != 1)
+    throw Error("variable " + std::string(name) + " has " + std::to_string(ndims) +
+                " dimensions, one expected");
+  int dim = -1;
+  check(nc_inq_vardimid(id_, var, &dim), name);
+  return dim_length(dim);
+}
+
+namespace {
+
+// The number of values of variable `var` of `file`: the product of its dimensions' lengths.
+std::size_t value_count(const File& file, int var, std::string_view name) {
+  int ndims = 0;
+  check(nc_inq_varndims(file.id(), var, &ndims), name);
+  std::array<int, NC_MAX_VAR_DIMS> dims{};
+  check(nc_inq_vardimid(file.id(), var, dims.data()), name);
+  std::size_t n = 1;
+  for (int d = 0; d < ndims; ++d) n *= file.dim_length(dims[static_cast<std::size_t>(d)]);
+  return n;
+}
+
+}  // namespace
+
+void File::get(int var, std::span<double> out, std::string_view name) const {
+  if (value_count(*this, var, name) != out.size())
+    throw Error("variable " + std::string(name) + " holds another number of values");
+  if (!out.empty()) check(nc_get_var_double(id_, var, out.data()), name);
+}
+
+void File::get(int var, std::span<float> out, std::string_view name) const {
+  if (value_count(*this, var, name) != out.size())
+    throw Error("variable " + std::string(name) + " holds another number of values");
+  if (!out.empty()) check(nc_get_var_float(id_, var, out.data()), name);
+}
+
+std::string File::string_value(int var, std::string_view name) const {
+  nc_type type = NC_NAT;
+  int ndims = -1;
+  check(nc_inq_var(id_, var, nullptr, &type, &ndims, nullptr, nullptr), name);
+  if (type != NC_STRING || ndims != 0) throw Error("variable " + std::string(name) + " is not one string");
+  char* text = nullptr;
+  check(nc_get_var_string(id_, var, &text), name);
+  std::string value = text != nullptr ? text : "";
+  nc_free_string(1, &text);
+  return value;
 }
 
 }  // namespace sfmr::nc

@@ -11,6 +11,7 @@
 
 #include <netcdf.h>
 
+#include <cstdint>
 #include <initializer_list>
 #include <optional>
 #include <span>
@@ -49,11 +50,16 @@ class File {
   // dimensions and the level is above 0.
   int var(const char* name, nc_type type, std::initializer_list<int> dims, int deflate_level = 0);
   int var(const char* name, nc_type type, std::span<const int> dims, int deflate_level = 0);
-  // _FillValue NC_FILL_FLOAT of a float variable.
+  // _FillValue NC_FILL_FLOAT of a float variable; `value` of a double variable.
   void fill(int var);
+  void fill(int var, double value);
+  // Attributes of the variable's own type: text, NC_FLOAT, NC_INT, NC_DOUBLE, NC_SHORT, NC_BYTE.
   void text(int var, const char* name, std::string_view value);
   void floats(int var, const char* name, std::span<const float> values);
   void ints(int var, const char* name, std::span<const int> values);
+  void doubles(int var, const char* name, std::span<const double> values);
+  void shorts(int var, const char* name, std::span<const std::int16_t> values);
+  void bytes(int var, const char* name, std::span<const std::int8_t> values);
   void end_define();
 
   // ---- Data mode
@@ -67,9 +73,21 @@ class File {
   // ---- Reading
   // A text attribute (NUL padding dropped); empty when it is missing or not text.
   std::string text(int var, const char* name) const;
+  // A numeric attribute of one value, as a double; nullopt when it is missing or holds another count or text.
+  std::optional<double> number(int var, const char* name) const;
+  bool has_attribute(int var, const char* name) const;
   std::optional<int> find_var(const char* name) const;
   std::optional<int> find_dim(const char* name) const;
   std::size_t dim_length(int dim) const;
+  // The length of the one dimension of variable `var` (`name` in the messages); Error "variable NAME has N
+  // dimensions, one expected" for a scalar or a variable of several dimensions.
+  std::size_t series_length(int var, std::string_view name) const;
+  // The whole of variable `var` (out.size() values), converted by the library to double or float; Error
+  // naming `name` when it holds another count or cannot be converted (text).
+  void get(int var, std::span<double> out, std::string_view name) const;
+  void get(int var, std::span<float> out, std::string_view name) const;
+  // A scalar string variable's value; Error naming `name` when it is not one.
+  std::string string_value(int var, std::string_view name) const;
 
  private:
   File(int id, std::string path) : id_(id), path_(std::move(path)) {}

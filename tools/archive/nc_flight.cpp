@@ -52,10 +52,10 @@ std::string channel_meanings(const std::string& word) {
   return m;
 }
 
-void flag_masks(const nc::File& f, int var, int bits) {
+void flag_masks(nc::File& f, int var, int bits) {
   std::vector<std::int16_t> masks;
   for (int b = 0; b < bits; ++b) masks.push_back(static_cast<std::int16_t>(1 << b));
-  nc::check(nc_put_att_short(f.id(), var, "flag_masks", NC_SHORT, masks.size(), masks.data()), "flag_masks");
+  f.shorts(var, "flag_masks", masks);
 }
 
 // A float series along time: the value of each second, NaN for fill.

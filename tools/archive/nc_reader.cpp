@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <span>
 #include <stdexcept>
 
 #include "archive/nc_file.hpp"
@@ -31,20 +32,14 @@ int var(const nc::File& f, const char* name) {
   return *v;
 }
 
-// A variable along time of length n.
+// A variable along time of length n: one dimension of that length, read as T.
 template <typename T>
 std::vector<T> series(const nc::File& f, const char* name, std::size_t n) {
   const int v = var(f, name);
-  int ndims = 0, dim = -1;
-  nc_inq_varndims(f.id(), v, &ndims);
-  if (ndims != 1) throw Failure(std::string("variable ") + name + " is not a series along time");
-  nc_inq_vardimid(f.id(), v, &dim);
-  std::size_t len = 0;
-  nc_inq_dimlen(f.id(), dim, &len);
-  if (len != n) throw Failure(std::string("variable ") + name + " is not a series along time");
+  if (f.series_length(v, name) != n)
+    throw Failure(std::string("variable ") + name + " is not a series along time");
   std::vector<T> out(n);
-  if (n > 0 && nc_get_var(f.id(), v, out.data()) != NC_NOERR)
-    throw Failure(std::string("cannot read variable ") + name);
+  f.get(v, std::span<T>(out), name);
   return out;
 }
 
@@ -60,7 +55,7 @@ double epoch_of_units(const std::string& units) {
   const bool digits =
       date[4] == '-' && date[7] == '-' && date.find_first_not_of("0123456789-") == std::string::npos;
   if (!digits || !read_value(date.substr(0, 4), &y) || !read_value(date.substr(5, 2), &m) ||
-      !read_value(date.substr(8, 2), &d) || m < 1 || m > 12 || d < 1 || d > 31)
+      !read_value(date.substr(8, 2), &d) || !is_civil_date(y, m, d))
     throw Failure("time units '" + units + "' are not the converter's");
   return double{kSecondsPerDay} * static_cast<double>(days_from_civil(y, m, d));
 }
@@ -77,12 +72,7 @@ std::string read_archive_flight(const std::string& path, ArchiveFlight& out) {
     const std::size_t n = f.dim_length(*dim);
     ArchiveFlight a;
     a.path = path;
-    const int traj = var(f, "trajectory");
-    char* name = nullptr;
-    if (nc_get_var_string(f.id(), traj, &name) == NC_NOERR && name != nullptr) {
-      a.flight = name;
-      nc_free_string(1, &name);
-    }
+    a.flight = f.string_value(var(f, "trajectory"), "trajectory");
     const double epoch = epoch_of_units(f.text(var(f, "time"), "units"));
     a.time = series<double>(f, "time", n);
     for (double& t : a.time) {

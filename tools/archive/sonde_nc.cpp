@@ -22,7 +22,7 @@ void write_matchups_nc(const std::string& path, const sonde::Table& table, const
   for (const sonde::Column& c : table) {
     const int v = f.var(c.name.c_str(), c.kind == ColumnKind::kText ? NC_STRING : NC_DOUBLE, {dim});
     ids.push_back(v);
-    if (c.kind != ColumnKind::kText) nc::check(nc_def_var_fill(f.id(), v, 0, &kFill), c.name + " _FillValue");
+    if (c.kind != ColumnKind::kText) f.fill(v, kFill);
     if (c.kind == ColumnKind::kTime)
       f.text(v, "units", "seconds since 1970-01-01 00:00:00");
     else if (!c.units.empty())

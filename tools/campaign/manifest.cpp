@@ -4,6 +4,7 @@
 #include <map>
 #include <sstream>
 
+#include "common/input.hpp"
 #include "core/text.hpp"
 #include "setup/setup_file.hpp"
 
@@ -81,12 +82,8 @@ std::variant<std::vector<Flight>, ManifestError> parse_manifest(std::string_view
   std::map<std::string, int, std::less<>> first_line;
   bool header_seen = false;
   int number = 0;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    const std::size_t end = text.find('\n', start);
-    const std::string_view line =
-        strip(text.substr(start, end == std::string_view::npos ? text.npos : end - start));
-    start = end == std::string_view::npos ? text.size() : end + 1;
+  for (const std::string_view whole : tool::lines_of(text)) {
+    const std::string_view line = strip(whole);
     ++number;
     if (line.empty() || line.front() == '#') continue;
     if (!header_seen) {

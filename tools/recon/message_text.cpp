@@ -57,15 +57,10 @@ std::string read_message_file(const std::filesystem::path& path) {
 std::vector<TextLine> split_lines(std::string_view text) {
   std::vector<TextLine> lines;
   int number = 0;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string_view::npos) end = text.size();
-    std::string_view line = text.substr(start, end - start);
+  for (std::string_view line : tool::lines_of(text)) {
     while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
       line.remove_suffix(1);
     lines.push_back({line, ++number});
-    start = end + 1;
   }
   return lines;
 }

@@ -40,18 +40,8 @@ std::string csv(std::initializer_list<std::string> fields) {
 
 struct Date {
   int day, month, year;
-  void advance() {
-    static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
-    const int length = month == 2 && leap ? 29 : kDays[month - 1];
-    if (++day > length) {
-      day = 1;
-      if (++month > 12) {
-        month = 1;
-        ++year;
-      }
-    }
-  }
+  // The next day of the calendar.
+  void advance() { civil_from_days(days_from_civil(year, month, day) + 1, year, month, day); }
   std::string text() const {
     return format_I(day, 2, 2) + "/" + format_I(month, 2, 2) + "/" + format_I(year, 4);
   }

@@ -201,7 +201,7 @@ std::string vdm_text(const FlightOptions& o, const Storm& storm, const std::vect
     int y = 0, m = 0, d = 0;
     civil_from_days(static_cast<long>(std::floor(std::round(time) / kSecondsPerDay)), y, m, d);
     f.day = d, f.second_of_day = static_cast<int>(sod);
-    f.storm_id = "AL99" + std::to_string(y);
+    f.storm_id = truth_storm_id(storm, y);
     double lat = 0.0, lon = 0.0;
     storm.centre(pass.closest, lat, lon);
     // A position error uniform over the disc of the stated accuracy, drawn again in the rare case that the

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <array>
+#include <string>
 
 namespace sfmr::sim {
 
@@ -38,6 +39,9 @@ struct Storm {
   double band_rain = 12.0;     // peak spiral-band rain rate, mm/h
   double motion_east = 0.0;    // centre velocity, m/s
   double motion_north = 0.0;
+  // The real storm this one is put in the place of (storm_from_track): its basin, number and year (AL092024)
+  // and name as the track gives them; empty for the simulator's own storm.
+  std::string track_id, track_name;
 
   // Centre at `t` seconds after the start, deg.
   void centre(double t, double& lat, double& lon) const;

@@ -1,6 +1,7 @@
 #include "sim/storm_truth.hpp"
 
 #include <array>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <numbers>
@@ -11,12 +12,13 @@
 #include "core/calendar.hpp"
 #include "core/constants.hpp"
 #include "core/text.hpp"
+#include "tracks/track_file.hpp"
 
 namespace sfmr::sim {
 
 namespace {
 
-constexpr std::array<double, 3> kThresholdsKt = {34.0, 50.0, 64.0};
+using storm::kRadiiThresholdsKt;
 
 // One best-track time: hours since the flight's first midnight, and seconds from the flight's start.
 struct TrackTime {
@@ -47,16 +49,47 @@ std::string lon_text(double lon, int scale) {
   return std::to_string(std::lround(std::fabs(lon) * scale)) + (lon < 0 ? "W" : "E");
 }
 
-std::array<std::array<long, 4>, 3> radii_nmi(const Storm& storm) {
-  std::array<std::array<long, 4>, 3> out{};
+// `text` after the blanks that make it `width` characters (none when it is as long or longer).
+std::string right_aligned(const std::string& text, std::size_t width) {
+  return std::string(width > text.size() ? width - text.size() : 0, ' ') + text;
+}
+
+// What both track forms write of the storm, rounded as they write it: the field's largest wind (kt), its
+// distance from the centre as the RMW (n mi) and the wind radii of 34, 50 and 64 kt per quadrant (n mi).
+struct TrackIntensity {
+  long vmax_kt = 0, rmw_nmi = 0;
+  std::array<std::array<long, 4>, 3> radii_nmi{};
+};
+
+TrackIntensity track_intensity(const Storm& storm) {
+  TrackIntensity out;
+  const Peak peak = field_peak(storm);
+  out.vmax_kt = std::lround(peak.wind / kMsPerKt);
+  out.rmw_nmi = std::lround(peak.radius / kKmPerNmi);
   for (std::size_t k = 0; k < 3; ++k) {
-    const auto r = storm.radii_km(kThresholdsKt[k] * kMsPerKt);
-    for (std::size_t q = 0; q < 4; ++q) out[k][q] = std::lround(r[q] / kKmPerNmi);
+    const auto r = storm.radii_km(kRadiiThresholdsKt[k] * kMsPerKt);
+    for (std::size_t q = 0; q < 4; ++q) out.radii_nmi[k][q] = std::lround(r[q] / kKmPerNmi);
   }
   return out;
 }
 
 }  // namespace
+
+std::string truth_storm_id(const Storm& storm, int year) {
+  const std::string& id = storm.track_id;
+  const bool atcf = id.size() == 8 && std::isupper(static_cast<unsigned char>(id[0])) &&
+                    std::isupper(static_cast<unsigned char>(id[1])) &&
+                    id.find_first_not_of("0123456789", 2) == std::string::npos;
+  if (atcf) return id;
+  char text[16];
+  std::snprintf(text, sizeof text, "AL99%04d", year);
+  return text;
+}
+
+std::string truth_storm_name(const Storm& storm) {
+  if (storm.track_id.empty()) return "SIMULATED";
+  return storm.track_name.empty() ? "UNNAMED" : storm.track_name;
+}
 
 void write_centre_track(std::ostream& out, const FlightOptions& o, const Storm& storm, int seconds) {
   out << "Sec,Lat,Lon\r\n";
@@ -76,7 +109,7 @@ void write_storm_facts(std::ostream& out, const Storm& storm) {
   out << "motion_north_ms," << format_trimmed(storm.motion_north, 3) << "\r\n";
   out << "asymmetry_ms," << format_trimmed(storm.asymmetry, 3) << "\r\n";
   static const char* const kQuadrant[] = {"NE", "SE", "SW", "NW"};
-  for (double kt : kThresholdsKt) {
+  for (double kt : kRadiiThresholdsKt) {
     const auto r = storm.radii_km(kt * kMsPerKt);
     for (std::size_t q = 0; q < 4; ++q)
       out << 'r' << static_cast<int>(kt) << "_km_" << kQuadrant[q] << ',' << format_trimmed(r[q], 1)
@@ -151,45 +184,43 @@ void write_passes(std::ostream& out, const FlightOptions& o, const Storm& storm,
 }
 
 void write_bdeck(std::ostream& out, const FlightOptions& o, const Storm& storm, int seconds) {
-  const auto radii = radii_nmi(storm);
-  const Peak peak = field_peak(storm);
-  const long vmax = std::lround(peak.wind / kMsPerKt);
-  const long rmw = std::lround(peak.radius / kKmPerNmi);
+  const TrackIntensity in = track_intensity(storm);
+  const auto& radii = in.radii_nmi;
+  const std::string id = truth_storm_id(storm, o.year), name = truth_storm_name(storm);
   for (const TrackTime& tt : track_times(o, seconds)) {
     double lat = 0.0, lon = 0.0;
     storm.centre(tt.t, lat, lon);
     for (std::size_t k = 0; k < 3; ++k) {
       char line[256];
-      std::snprintf(line, sizeof line,
-                    "AL, 99, %s%02d,   , BEST,   0, %5s, %6s, %3ld,  950, HU, %3d, NEQ, %4ld, %4ld, %4ld, "
-                    "%4ld, 1010,  250, %3ld,   0,   0,   L,   0,    ,   0,   0,  SIMULATED,",
-                    tt.date.c_str(), tt.hour, lat_text(lat, 10).c_str(), lon_text(lon, 10).c_str(), vmax,
-                    static_cast<int>(kThresholdsKt[k]), radii[k][0], radii[k][1], radii[k][2], radii[k][3],
-                    rmw);
-      out << line << "\n";
+      std::snprintf(
+          line, sizeof line,
+          "%.2s, %.2s, %s%02d,   , BEST,   0, %5s, %6s, %3ld,  950, HU, %3d, NEQ, %4ld, %4ld, %4ld, "
+          "%4ld, 1010,  250, %3ld,   0,   0,   L,   0,    ,   0,   0, ",
+          id.c_str(), id.c_str() + 2, tt.date.c_str(), tt.hour, lat_text(lat, 10).c_str(),
+          lon_text(lon, 10).c_str(), in.vmax_kt, static_cast<int>(kRadiiThresholdsKt[k]), radii[k][0],
+          radii[k][1], radii[k][2], radii[k][3], in.rmw_nmi);
+      out << line << right_aligned(name, 10) << ",\n";
     }
   }
 }
 
 void write_hurdat2(std::ostream& out, const FlightOptions& o, const Storm& storm, int seconds) {
-  const auto radii = radii_nmi(storm);
-  const Peak peak = field_peak(storm);
-  const long vmax = std::lround(peak.wind / kMsPerKt);
-  const long rmw = std::lround(peak.radius / kKmPerNmi);
+  const TrackIntensity in = track_intensity(storm);
+  const auto& radii = in.radii_nmi;
   const std::vector<TrackTime> times = track_times(o, seconds);
   char line[256];
-  std::snprintf(line, sizeof line, "AL99%04d,          SIMULATED,     %2zu,", o.year, times.size());
-  out << line << "\n";
+  std::snprintf(line, sizeof line, ",     %2zu,", times.size());
+  out << truth_storm_id(storm, o.year) << "," << right_aligned(truth_storm_name(storm), 19) << line << "\n";
   for (const TrackTime& tt : times) {
     double lat = 0.0, lon = 0.0;
     storm.centre(tt.t, lat, lon);
     std::snprintf(line, sizeof line, "%s, %02d00,  , HU, %5s, %6s, %3ld,  950", tt.date.c_str(), tt.hour,
                   (format_trimmed(std::fabs(lat), 1) + (lat < 0 ? "S" : "N")).c_str(),
-                  (format_trimmed(std::fabs(lon), 1) + (lon < 0 ? "W" : "E")).c_str(), vmax);
+                  (format_trimmed(std::fabs(lon), 1) + (lon < 0 ? "W" : "E")).c_str(), in.vmax_kt);
     out << line;
     for (const auto& row : radii)
       for (long r : row) out << ", " << format_I(static_cast<std::int32_t>(r), 4);
-    out << ", " << format_I(static_cast<std::int32_t>(rmw), 4) << ",\n";
+    out << ", " << format_I(static_cast<std::int32_t>(in.rmw_nmi), 4) << ",\n";
   }
 }
 

@@ -1,15 +1,23 @@
 // What the simulated storm really was, written beside the flight: the centre track, the intensity and the
-// wind radii, and the same track as an ATCF b-deck and as HURDAT2 (storm AL99 of the flight's year, named
-// SIMULATED), hourly from the hour before the flight to the hour after it.
+// wind radii, and the same track as an ATCF b-deck and as HURDAT2 (the storm of truth_storm_id and
+// truth_storm_name), hourly from the hour before the flight to the hour after it.
 #pragma once
 
 #include <ostream>
+#include <string>
 #include <vector>
 
 #include "sim/flight.hpp"
 #include "sim/storm.hpp"
 
 namespace sfmr::sim {
+
+// The truth storm's id, basin, number and year: the track's for a storm put from a track (AL092024), else
+// storm 99 of the Atlantic in `year` (AL992026). A track id of another form (an f-deck's unnumbered storm)
+// gives the latter too.
+std::string truth_storm_id(const Storm& storm, int year);
+// Its name: the track's (UNNAMED when the track gives none) for a storm put from a track, else SIMULATED.
+std::string truth_storm_name(const Storm& storm);
 
 // CSV Sec,Lat,Lon: the centre every 10 s of the flight (Sec the second of day, as in the truth file).
 void write_centre_track(std::ostream& out, const FlightOptions& o, const Storm& storm, int seconds);

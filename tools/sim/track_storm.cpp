@@ -14,24 +14,14 @@ namespace sfmr::sim {
 
 namespace {
 
-constexpr double kThresholdsKt[3] = {34.0, 50.0, 64.0};
-
-// Track values linearly interpolated at `time` between the bracketing points.
-double interpolate(const storm::StormTrack& track, double time, double storm::TrackPoint::*field) {
-  const auto& p = track.points;
-  if (p.size() == 1) return p[0].*field;
-  std::size_t k = 1;
-  while (k + 1 < p.size() && p[k].time < time) ++k;
-  const double f = (time - p[k - 1].time) / (p[k].time - p[k - 1].time);
-  return p[k - 1].*field + f * (p[k].*field - p[k - 1].*field);
-}
+using storm::kRadiiThresholdsKt;
 
 // Sum of squared differences (n mi) between the storm's radii and the observed ones (NaN: not used).
 double misfit(const Storm& s, const std::array<double, 12>& observed) {
   double sum = 0.0;
   for (int k = 0; k < 12; ++k) {
     if (std::isnan(observed[static_cast<std::size_t>(k)])) continue;
-    const double r = fitted_radius_km(s, kThresholdsKt[k / 4] * kMsPerKt, k % 4) / kKmPerNmi;
+    const double r = fitted_radius_km(s, kRadiiThresholdsKt[k / 4] * kMsPerKt, k % 4) / kKmPerNmi;
     sum += std::pow(r - observed[static_cast<std::size_t>(k)], 2);
   }
   return sum;
@@ -72,16 +62,17 @@ RadiiFit storm_from_track(const storm::StormTrack& track, double time, Storm& st
     storm.motion_north = (lat2 - lat1) * k.lat * 1000.0 / (after - before);
     storm.motion_east = (lon2 - lon1) * k.lon * 1000.0 / (after - before);
   }
-  const double vmax_kt = interpolate(track, time, &storm::TrackPoint::vmax_kt);
+  const double vmax_kt = storm::track_value(track, time, &storm::TrackPoint::vmax_kt);
   if (std::isnan(vmax_kt))
     throw std::runtime_error("storm " + track.id + "'s track gives no Vmax at that time");
-  const double rmw_nmi = interpolate(track, time, &storm::TrackPoint::rmw_nmi);
+  const double rmw_nmi = storm::track_value(track, time, &storm::TrackPoint::rmw_nmi);
   if (!std::isnan(rmw_nmi)) storm.rmax = std::clamp(rmw_nmi * kKmPerNmi, 5.0, 150.0);
   const double vmax = vmax_kt * kMsPerKt;
   storm.profile = Profile::kHolland;
   storm.asymmetry = storm.wn2 = 0.0;
   storm.vmax = vmax;
   storm.wn1 = 0.0;
+  storm.track_id = track.id, storm.track_name = track.name;
   // The radii of the nearest track time.
   std::size_t nearest = 0;
   for (std::size_t k = 1; k < p.size(); ++k)

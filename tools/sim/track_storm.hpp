@@ -17,12 +17,13 @@ struct RadiiFit {
 // Sets the storm's centre (lat0, lon0) to the track's position at `time` (s since 1970; linear
 // interpolation), its motion to the track's displacement from 90 minutes before to 90 minutes after (within
 // the track's span), Vmax (the largest wind of the field) and the RMW to the track's values interpolated at
-// `time` (the RMW kept as it is when the track gives none), and the profile to Holland with no asymmetry to
-// the right of the motion. Then fits, when the nearest track time gives quadrant radii, Holland's B (0.8 to
-// 2.5) and a wavenumber-1 asymmetry (amplitude 0 to 30 % of Vmax, any direction) by least squares on the
-// radii: a grid of B in steps of 0.1, 7 amplitudes and 12 directions, then a finer grid about the best
-// (B in 0.02, direction in 5 degrees). Each model radius is the outermost reach of the threshold on three
-// bearings of the quadrant (15, 45 and 75 degrees into it), found by bisection outside the RMW.
+// `time` (the RMW kept as it is when the track gives none), the profile to Holland with no asymmetry to
+// the right of the motion, and track_id and track_name to the track's. Then fits, when the nearest track
+// time gives quadrant radii, Holland's B (0.8 to 2.5) and a wavenumber-1 asymmetry (amplitude 0 to 30 % of
+// Vmax, any direction) by least squares on the radii: a grid of B in steps of 0.1, 7 amplitudes and 12
+// directions, then a finer grid about the best (B in 0.02, direction in 5 degrees). Each model radius is the
+// outermost reach of the threshold on three bearings of the quadrant (15, 45 and 75 degrees into it), found
+// by bisection outside the RMW.
 // Throws std::runtime_error when `time` lies outside the track or the track gives no Vmax there.
 RadiiFit storm_from_track(const storm::StormTrack& track, double time, Storm& storm);
 

@@ -20,6 +20,8 @@
 #include <functional>
 #include <vector>
 
+#include "tracks/track_file.hpp"  // kRadiiThresholdsKt
+
 namespace sfmr::storm {
 
 struct Series;
@@ -36,8 +38,6 @@ struct Radii {
   std::array<std::array<bool, 4>, 3> unknown{};      // U: the data do not show the crossing
   std::array<bool, 4> has_data{};                    // any 10-s mean counts for the quadrant
 };
-
-constexpr std::array<double, 3> kRadiiThresholdsKt = {34.0, 50.0, 64.0};
 
 constexpr double kRadiiBoundaryMargin = 10.0;  // deg: a mean this near a quadrant boundary counts for both
 constexpr double kRadiiCrossingGap = 5.0;      // km: a crossing is shown by a mean below within this beyond

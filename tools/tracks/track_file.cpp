@@ -6,6 +6,7 @@
 #include <map>
 #include <stdexcept>
 
+#include "common/input.hpp"
 #include "core/calendar.hpp"
 #include "core/constants.hpp"
 #include "core/text.hpp"
@@ -93,12 +94,11 @@ double coordinate(const std::vector<std::string>& f, std::size_t index, int scal
   return (h == 'S' || h == 'W') ? -value : value;
 }
 
-// Seconds since 1970 of YYYYMMDDHH or YYYYMMDDHHMM (digits = 10 or 12) in field `index`.
-double date_time(const std::vector<std::string>& f, std::size_t index, std::size_t digits) {
-  const std::string& s = f.at(index - 1);
+// Seconds since 1970 of `s`, YYYYMMDDHH or YYYYMMDDHHMM (digits = 10 or 12); a fault naming `field` when it
+// is not of that form or not a time of the calendar (31 February, hour 24, minute 60).
+double date_time(const std::string& s, std::size_t digits, const std::string& field) {
   if (s.size() != digits || !all_digits(s))
-    throw LineError("field " + std::to_string(index) + " (date-time) '" + s + "' is not " +
-                    (digits == 10 ? "YYYYMMDDHH" : "YYYYMMDDHHMM"));
+    throw LineError(field + " '" + s + "' is not " + (digits == 10 ? "YYYYMMDDHH" : "YYYYMMDDHHMM"));
   auto part = [&s](std::size_t at, std::size_t n) {
     std::int32_t v = 0;
     read_value(s.substr(at, n), &v);
@@ -106,8 +106,8 @@ double date_time(const std::vector<std::string>& f, std::size_t index, std::size
   };
   const int y = part(0, 4), mo = part(4, 2), d = part(6, 2), h = part(8, 2),
             mi = digits == 12 ? part(10, 2) : 0;
-  if (mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59)
-    throw LineError("field " + std::to_string(index) + " (date-time) '" + s + "' is not a valid time");
+  if (!is_civil_date(y, mo, d) || h > 23 || mi > 59)
+    throw LineError(field + " '" + s + "' is not a valid time");
   return double{kSecondsPerDay} * static_cast<double>(days_from_civil(y, mo, d)) + 3600.0 * h + 60.0 * mi;
 }
 
@@ -164,7 +164,7 @@ void read_bdeck_line(const std::vector<std::string>& f, Storms& storms) {
   if (f.size() < 11)
     throw LineError("has " + std::to_string(f.size()) + " fields, a b-deck line at least 11");
   TrackPoint p;
-  p.time = date_time(f, 3, 10);
+  p.time = date_time(f.at(2), 10, "field 3 (date-time)");
   p.lat = coordinate(f, 7, 10, true);
   p.lon = coordinate(f, 8, 10, false);
   p.vmax_kt = optional_field(f, 9, "Vmax", true);
@@ -176,7 +176,7 @@ void read_bdeck_line(const std::vector<std::string>& f, Storms& storms) {
 void read_fdeck_line(const std::vector<std::string>& f, Storms& storms) {
   if (f.size() < 9) throw LineError("has " + std::to_string(f.size()) + " fields, an f-deck line at least 9");
   TrackPoint p;
-  p.time = date_time(f, 3, 12);
+  p.time = date_time(f.at(2), 12, "field 3 (date-time)");
   if (f[5].find('C') == std::string::npos) return;  // not a centre fix
   p.lat = coordinate(f, 8, 100, true);
   p.lon = coordinate(f, 9, 100, false);
@@ -201,7 +201,7 @@ void read_hurdat_line(const std::vector<std::string>& f, Storms& storms) {
   if (f[0].size() != 8 || !all_digits(f[0])) throw LineError("field 1 (date) '" + f[0] + "' is not YYYYMMDD");
   if (f[1].size() != 4 || !all_digits(f[1])) throw LineError("field 2 (time) '" + f[1] + "' is not HHMM");
   TrackPoint p;
-  p.time = date_time({"", "", f[0] + f[1]}, 3, 12);
+  p.time = date_time(f[0] + f[1], 12, "fields 1 and 2 (date and time)");
   p.lat = coordinate(f, 5, 1, true);
   p.lon = coordinate(f, 6, 1, false);
   p.vmax_kt = optional_field(f, 7, "Vmax", false);
@@ -245,14 +245,9 @@ TrackFile parse_track_file(std::string_view text) {
   TrackFile file;
   Storms storms;
   bool detected = false;
-  std::size_t line_no = 0, start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string_view::npos) end = text.size();
-    std::string_view line = text.substr(start, end - start);
-    start = end + 1;
+  std::size_t line_no = 0;
+  for (const std::string_view line : tool::lines_of(text)) {
     ++line_no;
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (strip(line).empty()) continue;
     const std::vector<std::string> f = split_fields(line);
     try {
@@ -317,18 +312,18 @@ const StormTrack& choose_storm(const TrackFile& file, const std::string& id) {
   throw std::runtime_error("storm " + id + " is not in the track file (it holds " + names + ")");
 }
 
-void track_position(const StormTrack& track, double time, double& lat, double& lon) {
+double track_value(const StormTrack& track, double time, double TrackPoint::*field) {
   const auto& p = track.points;
-  if (p.size() == 1) {
-    lat = p[0].lat;
-    lon = p[0].lon;
-    return;
-  }
+  if (p.size() == 1) return p[0].*field;
   std::size_t k = 1;
   while (k + 1 < p.size() && p[k].time < time) ++k;
   const double f = (time - p[k - 1].time) / (p[k].time - p[k - 1].time);
-  lat = p[k - 1].lat + f * (p[k].lat - p[k - 1].lat);
-  lon = p[k - 1].lon + f * (p[k].lon - p[k - 1].lon);
+  return p[k - 1].*field + f * (p[k].*field - p[k - 1].*field);
+}
+
+void track_position(const StormTrack& track, double time, double& lat, double& lon) {
+  lat = track_value(track, time, &TrackPoint::lat);
+  lon = track_value(track, time, &TrackPoint::lon);
 }
 
 }  // namespace sfmr::storm

@@ -18,6 +18,9 @@ namespace sfmr::storm {
 
 enum class TrackFormat { kBdeck, kFdeck, kHurdat2 };
 
+// The wind thresholds of the radii, kt: R34, R50 and R64, the rows of TrackPoint::radii_nmi.
+constexpr std::array<double, 3> kRadiiThresholdsKt = {34.0, 50.0, 64.0};
+
 struct TrackPoint {
   double time = 0.0;  // s since 1970-01-01 UTC
   double lat = 0.0;   // deg north
@@ -52,8 +55,12 @@ std::string counted_list(const std::vector<std::string>& items, const std::strin
 // when the id is not there or a choice is needed.
 const StormTrack& choose_storm(const TrackFile& file, const std::string& id);
 
-// Position at `time` by linear interpolation in latitude and longitude between the two nearest points
-// (linear extrapolation from the end pair outside; the single point when there is one).
+// The value of `field` (lat, vmax_kt, ...) at `time` by linear interpolation between the two nearest points
+// (linear extrapolation from the end pair outside; the single point's value when there is one); NaN when
+// the pair has a NaN.
+double track_value(const StormTrack& track, double time, double TrackPoint::*field);
+
+// Position at `time`: track_value of latitude and longitude.
 void track_position(const StormTrack& track, double time, double& lat, double& lon);
 
 const char* format_name(TrackFormat format);
