@@ -23,11 +23,22 @@ constexpr double kWindNoise = 1.0;
 constexpr double kDirectionModel = 0.03;
 constexpr double kLeastWind = 5.0;
 constexpr int kLeastLines = 6;
+// The storm's motion is known no better than this, m/s, whatever the analysis's fit says: its error is an
+// error of every storm-relative wind, which turns the directions most where the wind is weak.
+constexpr double kMotionFloor = 0.5;
+// Standard deviation of the first guess as the fit's prior, km, and the longest step of the fit, km.
+constexpr double kGuessSigmaKm = 10.0;
+constexpr double kStepKm = 2.0;
 // A straight track through the lines whose residual RMS exceeds this (km) is a turn: no fit.
 constexpr double kStraightKm = 1.5;
 // The wind's centre and the analysis's fix further apart than this many standard deviations of their
 // difference (squared Mahalanobis distance) are not combined.
 constexpr double kConsistent2 = 25.0;
+// Refits of the flight-level wind's centre about its own result.
+constexpr int kRecentre = 3;
+// A wind's centre apart from the fix is taken alone when its error (sqrt of its covariance's trace) is
+// below this, km: the fix is then the radiometer's dip on the wrong feature (a moat, a band).
+constexpr double kTrustWindKm = 1.5;
 
 // Solves the symmetric 3x3 system for its inverse; false when singular.
 bool invert3(std::array<std::array<double, 3>, 3> m, std::array<std::array<double, 3>, 3>& inv) {
@@ -141,28 +152,26 @@ std::vector<WindLine> wind_lines(const HdobLines& l, const Plane& plane, double 
   return out;
 }
 
-// The residual of line `w` for the centre (cx, cy) and inflow `a` (rad), hemisphere h (+1 north, -1
-// south), with its derivatives by cx, cy and a, and its standard error.
+// The residual of line `w` (rad: the observed direction the wind blows towards less the model's) for the
+// centre (cx, cy) and inflow `a` (rad), hemisphere h (+1 north, -1 south), with its derivatives by cx, cy
+// and a, and its standard error (rad). The model's direction at q = p - c is the bearing vector's angle
+// turned by h (90 deg + a): cyclonic round the centre and `a` inwards.
 struct LineTerm {
   double e = 0.0, dcx = 0.0, dcy = 0.0, da = 0.0, sigma = 0.0;
 };
 
 LineTerm line_term(const WindLine& w, double cx, double cy, double a, double h) {
-  const double speed = std::hypot(w.wx, w.wy);
-  const double beta = h * (0.5 * std::numbers::pi - a);  // the turn from the wind to the centre, left > 0
-  const double dx = (w.wx * std::cos(beta) - w.wy * std::sin(beta)) / speed;
-  const double dy = (w.wx * std::sin(beta) + w.wy * std::cos(beta)) / speed;
-  const double nx = -dy, ny = dx;
-  const double rx = cx - w.x, ry = cy - w.y;
-  const double delta = std::hypot(kWindNoise / speed, kDirectionModel);
-  // d(n)/d(beta) = -d and d(beta)/d(a) = -h.
-  return {nx * rx + ny * ry, nx, ny, h * (dx * rx + dy * ry), std::max(std::hypot(rx, ry), 0.1) * delta};
+  const double qx = w.x - cx, qy = w.y - cy;
+  const double r2 = std::max(qx * qx + qy * qy, 0.01);
+  const double model = std::atan2(qy, qx) + h * (0.5 * std::numbers::pi + a);
+  const double e = std::remainder(std::atan2(w.wy, w.wx) - model, 2.0 * std::numbers::pi);
+  // d(model)/d(cx) = qy / r^2, d(model)/d(cy) = -qx / r^2, d(model)/d(a) = h; e = observed - model.
+  return {e, -qy / r2, qx / r2, -h, std::hypot(kWindNoise / std::hypot(w.wx, w.wy), kDirectionModel)};
 }
 
-}  // namespace
-
-WindCentre flight_level_wind_centre(const HdobLines& l, const Plane& plane, double t0, double x0, double y0,
-                                    double u, double v, double reach_km) {
+// The fit for one storm motion (u, v), km/s.
+WindCentre fit_wind_centre(const HdobLines& l, const Plane& plane, double t0, double x0, double y0, double u,
+                           double v, double reach_km) {
   WindCentre out;
   double track_var = 0.0;
   const std::vector<WindLine> lines = wind_lines(l, plane, t0, x0, y0, u, v, reach_km, track_var);
@@ -171,7 +180,7 @@ WindCentre flight_level_wind_centre(const HdobLines& l, const Plane& plane, doub
   std::array<double, 3> c = {x0, y0, kInflowPriorDeg * kDeg};
   std::array<std::array<double, 3>, 3> inv{};
   double chi2 = 0.0;
-  for (int iteration = 0; iteration < 12; ++iteration) {
+  for (int iteration = 0; iteration < 30; ++iteration) {
     std::array<std::array<double, 3>, 3> m{};
     std::array<double, 3> g{};
     chi2 = 0.0;
@@ -185,18 +194,25 @@ WindCentre flight_level_wind_centre(const HdobLines& l, const Plane& plane, doub
       }
       chi2 += t.e * t.e * wt;
     }
+    // The priors: the inflow's, and the first guess's, loose, which holds the centre along the track of a
+    // pass through it (whose lines' directions tell only which lines lie before it and which after).
     const double prior = 1.0 / (kInflowPriorSigmaDeg * kDeg * kInflowPriorSigmaDeg * kDeg);
+    const double guess = 1.0 / (kGuessSigmaKm * kGuessSigmaKm);
     m[2][2] += prior;
     g[2] -= (c[2] - kInflowPriorDeg * kDeg) * prior;
+    m[0][0] += guess, m[1][1] += guess;
+    g[0] -= (c[0] - x0) * guess, g[1] -= (c[1] - y0) * guess;
     if (!invert3(m, inv)) return out;
     std::array<double, 3> step{};
     for (int a = 0; a < 3; ++a)
       for (int b = 0; b < 3; ++b) step[a] += inv[a][b] * g[b];
-    for (int a = 0; a < 3; ++a) c[a] += step[a];
+    // Steps of at most kStepKm, so that a far line's turn cannot throw the centre out of reach.
+    const double shrink = std::min(1.0, kStepKm / std::max(std::hypot(step[0], step[1]), 1e-12));
+    for (int a = 0; a < 3; ++a) c[a] += shrink * step[a];
     if (std::hypot(step[0], step[1]) < 1e-5 && std::fabs(step[2]) < 1e-7) break;
   }
   if (!(std::hypot(c[0] - x0, c[1] - y0) <= reach_km)) return out;
-  const double dof = static_cast<double>(lines.size()) - 2.0;
+  const double dof = static_cast<double>(lines.size()) - 3.0;
   const double birge = std::max(1.0, chi2 / dof);
   out.found = true;
   out.x = c[0], out.y = c[1];
@@ -204,6 +220,35 @@ WindCentre flight_level_wind_centre(const HdobLines& l, const Plane& plane, doub
   out.inflow_deg = c[2] / kDeg;
   out.inflow_sigma_deg = std::sqrt(inv[2][2] * birge) / kDeg;
   out.lines = static_cast<int>(lines.size());
+  return out;
+}
+
+}  // namespace
+
+WindCentre flight_level_wind_centre(const HdobLines& l, const Plane& plane, double t0, double x0, double y0,
+                                    double u, double v, double motion_sigma, double reach_km) {
+  // From the first guess, then again from the fit while it moves by more than a kilometre: the lines near
+  // the centre are chosen about the centre the wind itself gives.
+  WindCentre out = fit_wind_centre(l, plane, t0, x0, y0, u, v, reach_km);
+  for (int again = 0; again < kRecentre && out.found && std::hypot(out.x - x0, out.y - y0) > 1.0; ++again) {
+    x0 = out.x, y0 = out.y;
+    out = fit_wind_centre(l, plane, t0, x0, y0, u, v, reach_km);
+  }
+  if (!out.found) return out;
+  // The motion's error moves every storm-relative wind alike: its share of the centre's covariance is
+  // J S J' with J the centre's derivatives by the motion (by differences) and S its variance.
+  const double sigma = std::hypot(motion_sigma, kMotionFloor) / kMsPerKms;  // km/s
+  std::array<std::array<double, 2>, 2> j{};
+  for (int k = 0; k < 2; ++k) {
+    const WindCentre moved = fit_wind_centre(l, plane, t0, x0, y0, u + (k == 0 ? sigma : 0.0),
+                                             v + (k == 1 ? sigma : 0.0), reach_km);
+    if (!moved.found) return {};
+    j[0][k] = moved.x - out.x;  // km per sigma
+    j[1][k] = moved.y - out.y;
+  }
+  out.cov[0] += j[0][0] * j[0][0] + j[0][1] * j[0][1];
+  out.cov[1] += j[0][0] * j[1][0] + j[0][1] * j[1][1];
+  out.cov[2] += j[1][0] * j[1][0] + j[1][1] * j[1][1];
   return out;
 }
 
@@ -217,12 +262,14 @@ void place_by_flight_level_wind(Analysis& an, const std::vector<const HdobLines*
     reach = std::clamp(2.0 * rmw[rmw.size() / 2], 0.25 * kWindReachKm, kWindReachKm);
   }
   const Motion& m = an.motion;
+  // The motion's standard error, m/s: the larger component's, as the fit of the passes left it (widened).
+  const double motion_sigma = std::sqrt(std::max({m.cov[2][2], m.cov[3][3], 0.0})) * kMsPerKms;
   for (Pass& p : an.passes) {
     if (p.flight >= lines.size() || !lines[p.flight]) continue;
     double ax = 0.0, ay = 0.0;
     an.plane.to_xy(p.lat, p.lon, ax, ay);
     const WindCentre w =
-        flight_level_wind_centre(*lines[p.flight], an.plane, p.time, ax, ay, m.u, m.v, reach);
+        flight_level_wind_centre(*lines[p.flight], an.plane, p.time, ax, ay, m.u, m.v, motion_sigma, reach);
     if (!w.found) continue;
     // The fix's covariance in the plane: its variances east, north and along the diagonal.
     const double axx = centre_variance(m, p.time, 1.0, 0.0), ayy = centre_variance(m, p.time, 0.0, 1.0);
@@ -232,8 +279,14 @@ void place_by_flight_level_wind(Analysis& an, const std::vector<const HdobLines*
     // Inverse covariances (information) of both, and the squared distance of the difference.
     const double sxx = axx + w.cov[0], sxy = axy + w.cov[1], syy = ayy + w.cov[2];
     const double ex = w.x - ax, ey = w.y - ay;
-    if ((syy * ex * ex - 2.0 * sxy * ex * ey + sxx * ey * ey) / (sxx * syy - sxy * sxy) > kConsistent2)
+    if ((syy * ex * ex - 2.0 * sxy * ex * ey + sxx * ey * ey) / (sxx * syy - sxy * sxy) > kConsistent2) {
+      if (std::sqrt(w.cov[0] + w.cov[2]) < kTrustWindKm) {
+        an.plane.to_latlon(w.x, w.y, p.lat, p.lon);
+        p.accuracy_km = std::sqrt(w.cov[0] + w.cov[2]);
+        p.evidence = "flight-level wind";
+      }
       continue;
+    }
     const double ixx = ayy / da + w.cov[2] / dw, ixy = -axy / da - w.cov[1] / dw,
                  iyy = axx / da + w.cov[0] / dw;
     const double bx = (ayy * ax - axy * ay) / da + (w.cov[2] * w.x - w.cov[1] * w.y) / dw;

@@ -5,20 +5,25 @@
 //     residual variance taken no smaller than the code's rounding (0.1 hPa). The pass's time becomes the
 //     weighted mean of the radiometer's and this one (weights the inverse variances) before the analysis
 //     fits the storm's motion; `Pass::evidence` names what entered it.
-//   - the flight-level wind places the centre in two dimensions. With the storm's motion U taken off, the
-//     wind of a line at storm-relative position p blows round the centre with an inflow angle a: the
-//     centre lies on the line through p whose direction is the wind's turned by 90 - a degrees to its left
-//     (northern hemisphere; to its right in the southern). Over the lines of a pass within twice the
-//     storm's RMW (at most kWindReachKm) of the fix, the centre c and a minimise
-//         sum_i (n_i(a) . (c - p_i))^2 / s_i^2 + ((a - kInflowPriorDeg) / kInflowPriorSigmaDeg)^2
-//     (n_i the unit normal of line i, Gauss-Newton from the analysis's fix), so that an inflow not known
-//     exactly is fitted and its uncertainty carried into the centre's covariance. s_i is the distance of
-//     the centre across line i that a direction error makes at its range r_i: r_i times the wind's
-//     direction error (kWindNoise over the storm-relative speed, and kDirectionModel), with the lines'
-//     position error (their positions on a straight line fitted in time through whole-minute positions).
-//     The covariance is widened by the residuals' Birge ratio when above one. That centre and the
-//     analysis's fix are combined by their covariances (inverse-covariance weights), and the fix's
-//     evidence gains "flight-level wind".
+//   - the flight-level wind places the centre in two dimensions. With the storm's motion U (the analysis's)
+//     taken off, the wind at storm-relative position q = p - c from the centre c blows round it with an
+//     inflow angle a: towards the angle of q turned by 90 deg + a (anticlockwise in the northern
+//     hemisphere, clockwise in the southern). Over the lines of a pass within twice the storm's RMW (the
+//     legs' median, at most kWindReachKm) of the fix and kWindReachS of its time, c and a minimise
+//         sum_i (d_i - model_i(c, a))^2 / s_i^2 + ((a - kInflowPriorDeg) / kInflowPriorSigmaDeg)^2
+//                                               + |c - c_guess|^2 / 10 km^2
+//     (d_i the observed direction, Gauss-Newton from the analysis's fix, refitted about its own result
+//     while that moves), so that an inflow not known exactly is fitted and its uncertainty carried into
+//     the centre's covariance. s_i is the direction's error: a 30-s wind's error over the storm-relative
+//     speed, with a model error. The loose prior holds the centre along the track of a pass through it,
+//     whose directions only tell which lines lie before it and which after. The positions are those of a
+//     straight track fitted in time through the whole-minute positions, whose error at the pass's time
+//     adds to the covariance; so does the motion's error, through the centre's derivatives by the motion
+//     (by differences). The covariance is widened by the residuals' Birge ratio when above one. That
+//     centre and the analysis's fix are combined by their covariances (inverse-covariance weights), and
+//     the fix's evidence gains "flight-level wind"; the two more than 5 standard deviations apart are not
+//     combined, and the wind's centre stands alone (evidence "flight-level wind") when its error is below
+//     1.5 km: the radiometer's dip was then another feature (a moat, a band).
 #pragma once
 
 #include <array>
@@ -60,9 +65,9 @@ struct WindCentre {
 };
 
 // From the lines of `l` within kWindReachS of `t0` and `reach_km` of the first guess (x0, y0) (plane km, the
-// centre at t0), the storm moving at (u, v) km/s east and north.
+// centre at t0), the storm moving at (u, v) km/s east and north, that motion known to `motion_sigma` m/s.
 WindCentre flight_level_wind_centre(const HdobLines& l, const Plane& plane, double t0, double x0, double y0,
-                                    double u, double v, double reach_km);
+                                    double u, double v, double motion_sigma, double reach_km);
 
 // Each pass of `an` with HDOB lines: its fix combined with the centre of the flight-level wind
 // (`lines[f]` the HDOB lines of flight f, null for a flight file).
