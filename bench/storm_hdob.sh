@@ -5,24 +5,29 @@
 # analysis, and analysed three ways: from the HDOBs with the extrapolated pressure and the flight-level wind
 # blanked to slashes (the radiometer's winds alone), from the whole HDOBs (with --fixes NAME.vdm), and from
 # the 1-s archive file. bench/storm_hdob_eval.py prints the figures; then a 10-hour mission's archive is
-# read and analysed five times and the best time printed (bench/storm_hdob_time.cpp).
-#   bench/storm_hdob.sh [tune|heldout] [N]
-#     tune     N flights (default 20) of seeds 3001..
-#     heldout  N flights (default 20) of seeds 7001.. : run once, never tuned on
+# read and analysed five times and the best time printed (bench/storm_hdob_time.cpp). The messages' air
+# varies with the flight too: the flight-level inflow angle (0-15 deg), an error of each line's 30-s
+# flight-level wind (0-2 m/s in each component) and of its extrapolated surface pressure (0-1 hPa).
+#   bench/storm_hdob.sh [tune|heldout|heldout2] [N]
+#     tune      N flights (default 40) of seeds 3001..
+#     heldout   N flights (default 20) of seeds 7001.. : run once, never tuned on (used)
+#     heldout2  N flights (default 40) of seeds 7101.. : run once, never tuned on
 # Environment: SFMR_BUILD (build directory, default build-bench/), STORM_HDOB_OUT (keep every file there).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 bin=${SFMR_BUILD:-$root/build-bench}
+default=40
 case "${1:-tune}" in
   tune) first=3001 ;;
-  heldout) first=7001 ;;
+  heldout) first=7001 default=20 ;;
+  heldout2) first=7101 ;;
   *)
-    echo "usage: bench/storm_hdob.sh [tune|heldout] [N]" >&2
+    echo "usage: bench/storm_hdob.sh [tune|heldout|heldout2] [N]" >&2
     exit 2
     ;;
 esac
-count=${2:-20}
+count=${2:-$default}
 case "$count" in '' | *[!0-9]*)
   echo "storm_hdob.sh: N must be a whole number, not '$count'" >&2
   exit 2
@@ -53,9 +58,11 @@ blank() {
 flight() {
   local i=$1 seed=$((first + $1))
   local profiles=(holland wdr concentric) misses=(0 3 -7 10 5) rmws=(15 25 35 50 70) vmaxes=(35 50 65)
-  local speeds=(0 4 8) patterns=(figure4 rotated4 butterfly)
+  local speeds=(0 4 8) patterns=(figure4 rotated4 butterfly) wind_noises=(0 0.5 1 2) pressure_noises=(0 0.3 0.6 1)
   local name=f$seed opts=(--seed "$seed" --no-land --hours 3 --rmw "${rmws[i % 5]}" --vmax "${vmaxes[i % 3]}"
-    --storm-speed "${speeds[(i / 2) % 3]}" --storm-dir $(((i * 47) % 360)) --miss "${misses[i % 5]}")
+    --storm-speed "${speeds[(i / 2) % 3]}" --storm-dir $(((i * 47) % 360)) --miss "${misses[i % 5]}"
+    --fl-inflow $(((i * 7 + 3) % 16)) --fl-noise "${wind_noises[(i / 4) % 4]}"
+    --pressure-noise "${pressure_noises[(i * 3) % 4]}")
   case "${profiles[(i / 3) % 3]}" in
     wdr) opts+=(--profile wdr) ;;
     concentric) opts+=(--profile concentric) ;;

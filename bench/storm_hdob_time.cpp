@@ -41,7 +41,8 @@ int main(int argc, char** argv) {
         flights.push_back(m.series);
         evidence.push_back(&m.lines);
       }
-      const sfmr::storm::Analysis an = sfmr::storm::analyse(flights, {}, sfmr::storm::hdob_refiner(evidence));
+      sfmr::storm::Analysis an = sfmr::storm::analyse(flights, {}, sfmr::storm::hdob_refiner(evidence));
+      sfmr::storm::place_by_flight_level_wind(an, evidence);
       best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
       lines = archive.observations.size();
       passes = an.passes.size();

@@ -151,6 +151,13 @@ constexpr sfmr::tool::ToolInfo kTool{
   --hdob              write NAME.hdob: HDOB messages of the flight (an observation every 30 s: flight-level
                       air of a storm in gradient-wind balance, the peak 10-s radiometer wind, the truth's
                       plus 1 m/s of retrieval-like noise, and its rain rate)
+  --fl-inflow DEG     inflow angle of the flight-level wind in the messages, 0 to 15 deg (default 5);
+                      the wind is the vortex's plus the storm's motion (earth-relative)
+  --fl-noise MS       an independent error of each HDOB line's 30-s flight-level wind, standard deviation
+                      0 to 5 m/s in each of its east and north components (default 0: the turbulence of
+                      1 m/s each second only)
+  --pressure-noise HPA  an independent error of each HDOB line's extrapolated surface pressure, standard
+                      deviation 0 to 3 hPa (default 0: the code's rounding to 0.1 hPa only)
   --vdm               write NAME.vdm, a vortex data message per centre pass (the centre within its stated
                       2 n mi accuracy), and NAME.vdm_truth.csv (each fix's true and written centre)
   --sondes N          drop N sondes, 1 to 99, at the passes' eye, eyewall and outer points: NAME.tempdrop
@@ -386,6 +393,9 @@ sfmr::tool::Args flight_args(const std::vector<std::string>& words) {
                                   {"--storm-truth"},
                                   {"--hdob"},
                                   {"--vdm"},
+                                  {"--fl-inflow", true},
+                                  {"--fl-noise", true},
+                                  {"--pressure-noise", true},
                                   {"--sondes", true},
                                   {"--force"}});
 }
@@ -443,9 +453,13 @@ std::vector<std::pair<fs::path, std::string>> message_files(const sfmr::tool::Ar
   std::vector<std::pair<fs::path, std::string>> files;
   if (!args.flag("--hdob") && !args.flag("--vdm") && sondes == 0) return files;
   const int seconds = static_cast<int>(std::lround(o.hours * 3600.0));
-  const std::vector<sfmr::sim::FlightSecond> s = sfmr::sim::flight_seconds(o, storm, field, seconds);
+  sfmr::sim::AirOptions air;
+  air.inflow_deg = args.real("--fl-inflow", air.inflow_deg, {.min = 0.0, .max = 15.0});
+  air.wind_noise_ms = args.real("--fl-noise", air.wind_noise_ms, {.min = 0.0, .max = 5.0});
+  air.pressure_noise_hpa = args.real("--pressure-noise", air.pressure_noise_hpa, {.min = 0.0, .max = 3.0});
+  const std::vector<sfmr::sim::FlightSecond> s = sfmr::sim::flight_seconds(o, storm, field, seconds, air);
   const std::string stem = base.string();
-  if (args.flag("--hdob")) files.emplace_back(stem + ".hdob", sfmr::sim::hdob_text(o, s));
+  if (args.flag("--hdob")) files.emplace_back(stem + ".hdob", sfmr::sim::hdob_text(o, s, air));
   if (args.flag("--vdm")) {
     std::string truth;
     files.emplace_back(stem + ".vdm", sfmr::sim::vdm_text(o, storm, s, truth));

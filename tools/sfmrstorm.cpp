@@ -460,6 +460,7 @@ int run(const std::vector<std::string>& words) {
   sfmr::storm::Analysis an;
   try {
     an = sfmr::storm::analyse(ctx.flights, track_centre, sfmr::storm::hdob_refiner(lines));
+    sfmr::storm::place_by_flight_level_wind(an, lines);
   } catch (const std::runtime_error& e) {
     sfmr::tool::fail(e.what());
   }

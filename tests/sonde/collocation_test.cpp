@@ -247,6 +247,12 @@ TEST(Collocation, CentresFileOfTheStormAnalysis) {
               "2026-12-07T23:24:07Z,26.08,-85.03,flight,14.23\n",
        2, ""},
       {"track rows alone", head + "2026-12-07T23:24:07Z,26.1,-85.0,track,\n", 1, ""},
+      {"the evidence column of the fixes",
+       "time,lat,lon,source,accuracy_km,evidence\n2026-12-08T00:11:31Z,26.08,-85.16,flight,0.37,surface wind "
+       "+ "
+       "flight-level wind\n2026-12-08T00:11:31Z,26.1,-85.1,track,,\n2026-12-07T23:24:07Z,26.08,-85.03,flight,"
+       "1.2,flight-level wind\n",
+       2, ""},
       {"not the analysis's file", "Sec,Lat,Lon\n", 0, "line 1: not a centres file"},
       {"a bad time", head + "2026-12-07 23:24:07,26.1,-85.0,flight,1\n", 0, "line 2: time"},
       {"latitude out of range", head + "2026-12-07T23:24:07Z,95,-85.0,flight,1\n", 0, "line 2: latitude"},

@@ -195,7 +195,7 @@ TEST(StormTool, OutputsAndReplacing) {
     std::size_t rows;  // lines, 0: any
   };
   const Case cases[] = {
-      {"out.centres.csv", "time,lat,lon,source,accuracy_km", 0},
+      {"out.centres.csv", "time,lat,lon,source,accuracy_km,evidence", 0},
       {"out.legs.csv",
        "flight,leg,direction,start_time,end_time,bearing_deg,peak_wind_speed,peak_time,peak_lat,peak_lon,"
        "peak_radius_km,peak_rain_rate,peak_wind_speed_error,peak_radius_error_km",

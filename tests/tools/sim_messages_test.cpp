@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <string>
 #include <vector>
 
@@ -107,6 +108,58 @@ TEST(SimulatorMessages, PressureMinimumLiesAtTheCentre) {
       EXPECT_LE(balance.surface_hpa(r), balance.surface_hpa(r + 0.5)) << c.name << " at " << r << " km";
       EXPECT_LE(balance.flight_hpa(r), balance.flight_hpa(r + 0.5)) << c.name << " at " << r << " km";
     }
+  }
+}
+
+// The flight-level wind of every second, less the storm's motion, blows cyclonically round the centre
+// with the inflow asked for; the HDOBs' 30-s winds and surface pressures carry the errors asked for (their
+// differences from the same flight's messages without errors have those standard deviations, within the
+// sampling and the code's rounding), and no errors give the same text as the defaults.
+TEST(SimulatorMessages, FlightLevelAirFollowsItsOptions) {
+  struct AirCase {
+    const char* name;
+    std::size_t storm;  // row of kCases
+    AirOptions air;
+  };
+  const AirCase cases[] = {
+      {"inflow 0, still", 0, {.inflow_deg = 0.0, .wind_noise_ms = 0.0, .pressure_noise_hpa = 0.0}},
+      {"inflow 15, moving, noisy", 1, {.inflow_deg = 15.0, .wind_noise_ms = 2.0, .pressure_noise_hpa = 1.0}},
+      {"southern, wind noise only", 2, {.inflow_deg = 8.0, .wind_noise_ms = 1.0, .pressure_noise_hpa = 0.0}},
+  };
+  for (const AirCase& c : cases) {
+    Flight f = flight_of(kCases[c.storm]);
+    const std::vector<FlightSecond> s =
+        flight_seconds(f.o, f.storm, nullptr, static_cast<int>(f.s.size()), c.air);
+    for (const FlightSecond& x : s) {
+      if (x.fl_speed < 10.0) continue;
+      const double d = x.fl_from * std::numbers::pi / 180.0;
+      const double u = -x.fl_speed * std::sin(d) - f.storm.motion_east;
+      const double v = -x.fl_speed * std::cos(d) - f.storm.motion_north;
+      const double from = std::atan2(-u, -v) * 180.0 / std::numbers::pi;
+      const double bearing = std::atan2(x.east, x.north) * 180.0 / std::numbers::pi;
+      const double want = cyclonic_from_deg(bearing, c.air.inflow_deg, x.lat);
+      EXPECT_NEAR(std::remainder(from - want, 360.0), 0.0, 1e-6) << c.name << " at " << x.t;
+    }
+    const AirOptions quiet{.inflow_deg = c.air.inflow_deg, .wind_noise_ms = 0.0, .pressure_noise_hpa = 0.0};
+    const std::string noisy = hdob_text(f.o, s, c.air), clean = hdob_text(f.o, s, quiet);
+    if (c.air.wind_noise_ms == 0.0 && c.air.pressure_noise_hpa == 0.0) {
+      EXPECT_EQ(noisy, clean) << c.name;
+    }
+    const recon::HdobArchive a = recon::read_hdob(noisy, c.name), b = recon::read_hdob(clean, c.name);
+    ASSERT_EQ(a.observations.size(), b.observations.size()) << c.name;
+    double pp = 0.0, uu = 0.0;
+    for (std::size_t k = 0; k < a.observations.size(); ++k) {
+      const auto& x = a.observations[k];
+      const auto& y = b.observations[k];
+      const double dp = (x.surface_pressure_pa - y.surface_pressure_pa) / 100.0;
+      const double du = x.wind_speed_ms * std::sin(x.wind_from_deg * std::numbers::pi / 180.0) -
+                        y.wind_speed_ms * std::sin(y.wind_from_deg * std::numbers::pi / 180.0);
+      pp += dp * dp, uu += du * du;
+    }
+    const double n = static_cast<double>(a.observations.size());
+    // The code's rounding (0.1 hPa; whole knots and degrees) adds about 0.05 hPa and 0.4 m/s of its own.
+    EXPECT_NEAR(std::sqrt(pp / n), c.air.pressure_noise_hpa, 0.1 + 0.1 * c.air.pressure_noise_hpa) << c.name;
+    EXPECT_NEAR(std::sqrt(uu / n), c.air.wind_noise_ms, 0.5 + 0.1 * c.air.wind_noise_ms) << c.name;
   }
 }
 

@@ -4,7 +4,8 @@
 //
 // Flight-level wind: the surface wind divided by 0.9, the mean ratio of the surface wind to the 700-hPa
 // flight-level wind in the eyewall (Franklin, Black and Valde 2003, Wea. Forecasting 18), blowing
-// cyclonically round the centre with an inflow angle of kFlightInflowDeg.
+// cyclonically round the centre with an inflow angle of kFlightInflowDeg by default (the messages take
+// another with AirOptions and add the storm's motion: sim/recon_messages.hpp).
 //
 // Pressure: the gradient-wind equation dp/dr = rho (v^2 / r + f v) integrated inwards from the environment
 // (kOuterKm) with v the flight-level wind of the symmetric vortex, taken as the gradient wind; with the

@@ -24,6 +24,7 @@ constexpr double kDeg = std::numbers::pi / 180.0;
 // Seeds of the messages' own random draws, apart from the flight's.
 constexpr std::uint64_t kSecondsSeed = 0x4844'4f42'0000'0001u;
 constexpr std::uint64_t kFixSeed = 0x5644'4d00'0000'0002u;
+constexpr std::uint64_t kAirSeed = 0x4149'5200'0000'0003u;
 // Dew-point depression at flight level in rain (above 5 mm/h) and outside it, K.
 constexpr double kDepressionRain = 0.5, kDepressionDry = 3.0;
 
@@ -47,7 +48,7 @@ void ten_second_flight_wind(const std::vector<FlightSecond>& s, std::size_t k, d
 }  // namespace
 
 std::vector<FlightSecond> flight_seconds(const FlightOptions& o, const Storm& storm, const SstField* field,
-                                         int seconds) {
+                                         int seconds, const AirOptions& air) {
   const FlightPlan plan = flight_plan(o, storm, seconds);
   const Track track = plan_track(plan, o, seconds);
   const Balance balance(storm);
@@ -65,8 +66,16 @@ std::vector<FlightSecond> flight_seconds(const FlightOptions& o, const Storm& st
     f.wind = storm.wind(a.lat, a.lon, t);
     f.rain = storm.rain(a.lat, a.lon, t);
     f.sfmr_wind = std::max(0.0, f.wind + kRetrievalNoise * rng.normal());
-    f.fl_speed = std::max(0.0, f.wind / kSurfaceOverFlightLevel + kTurbulence * rng.normal());
-    f.fl_from = cyclonic_from_deg(bearing_deg(f.east, f.north), kFlightInflowDeg, a.lat);
+    const double vortex = std::max(0.0, f.wind / kSurfaceOverFlightLevel + kTurbulence * rng.normal());
+    const double from = cyclonic_from_deg(bearing_deg(f.east, f.north), air.inflow_deg, a.lat);
+    // Blowing towards (u, v), m/s east and north: the vortex's wind carried along with the storm.
+    const double u = -vortex * std::sin(from * kDeg) + storm.motion_east;
+    const double v = -vortex * std::cos(from * kDeg) + storm.motion_north;
+    if (storm.motion_east == 0.0 && storm.motion_north == 0.0) {
+      f.fl_speed = vortex, f.fl_from = from;  // the vortex's own, not through the vector sum
+    } else {
+      f.fl_speed = std::hypot(u, v), f.fl_from = bearing_deg(-u, -v);
+    }
     const double t_c = balance.flight_temperature_c(r);
     // The static pressure at the aircraft's own height, hydrostatically from the 3000-m value.
     f.static_hpa = balance.flight_hpa(r) * std::exp(-(a.alt - kFlightAltitudeM) * sonde::tempdrop::kGravity /
@@ -94,15 +103,15 @@ double ten_second_wind(const std::vector<FlightSecond>& s, std::size_t k, double
 namespace {
 
 // The observation of the 30 s from 15 s before second `k` to 15 s after it.
-recon::HdobObservation observation(const FlightOptions& o, const std::vector<FlightSecond>& s,
-                                   std::size_t k) {
+recon::HdobObservation observation(const FlightOptions& o, const std::vector<FlightSecond>& s, std::size_t k,
+                                   const AirOptions& air, Rng& rng) {
   const FlightSecond& f = s[k];
   recon::HdobObservation obs;
   obs.time = flight_start_seconds(o) + f.t;
   obs.lat = f.lat, obs.lon = f.lon;
   obs.static_pressure_pa = f.static_hpa * 100.0;
   obs.geopotential_height_m = f.alt;
-  obs.surface_pressure_pa = f.surface_hpa * 100.0;
+  obs.surface_pressure_pa = (f.surface_hpa + air.pressure_noise_hpa * rng.normal()) * 100.0;
   obs.air_temperature_c = f.temperature_c, obs.dew_point_c = f.dew_point_c;
   double u = 0.0, v = 0.0, peak = 0.0;
   obs.sfmr_wind_ms = kNaN, obs.rain_rate_mmh = kNaN;
@@ -115,6 +124,9 @@ recon::HdobObservation observation(const FlightOptions& o, const std::vector<Fli
     const double wind = ten_second_wind(s, j, &rain);
     if (std::isfinite(wind) && !(wind <= obs.sfmr_wind_ms)) obs.sfmr_wind_ms = wind, obs.rain_rate_mmh = rain;
   }
+  // The line's error, as a sum over the 30 s like u and v.
+  u += 30.0 * air.wind_noise_ms * rng.normal();
+  v += 30.0 * air.wind_noise_ms * rng.normal();
   obs.wind_speed_ms = std::hypot(u, v) / 30.0;
   obs.wind_from_deg = bearing_deg(u, v);
   obs.peak_wind_ms = peak;
@@ -130,13 +142,15 @@ int date_number(double time) {
 
 }  // namespace
 
-std::string hdob_text(const FlightOptions& o, const std::vector<FlightSecond>& s) {
+std::string hdob_text(const FlightOptions& o, const std::vector<FlightSecond>& s, const AirOptions& air) {
   constexpr std::size_t kPerMessage = 20;
   const Mission mission;
+  Rng rng(o.seed ^ kAirSeed);
   std::vector<recon::HdobObservation> observations;
   // The first time whose 30 s have their 10-s means, the last whose 30 s lie within the flight.
   for (std::size_t k = 23; k + 15 < s.size(); ++k) {
-    if ((o.start_sec + static_cast<long>(k)) % 30 == 0) observations.push_back(observation(o, s, k));
+    if ((o.start_sec + static_cast<long>(k)) % 30 == 0)
+      observations.push_back(observation(o, s, k, air, rng));
   }
   std::string text;
   for (std::size_t first = 0; first < observations.size(); first += kPerMessage) {

@@ -27,6 +27,20 @@ constexpr double kTurbulence = 1.0;
 // The meteorological accuracy the vortex data messages state, n mi; their centres lie within it.
 constexpr double kFixAccuracyNmi = 2.0;
 
+// The flight-level air as the messages report it. The defaults are the balanced storm's own values without
+// any error of measurement beyond the per-second turbulence and the code's rounding.
+struct AirOptions {
+  double inflow_deg = kFlightInflowDeg;  // inflow angle of the flight-level wind, deg
+  // Standard deviation of an independent error of each HDOB line's 30-s flight-level wind, m/s in each of
+  // its east and north components: the aircraft's wind from its inertial and GPS velocities is good to
+  // about 1 m/s, and the eyewall's convection moves a 30-s mean by as much again.
+  double wind_noise_ms = 0.0;
+  // Standard deviation of an independent error of each line's extrapolated surface pressure, hPa: the
+  // extrapolation from flight level through an assumed column moves with the aircraft's height and the
+  // air's temperature by a few tenths of a hPa to 1 hPa from line to line.
+  double pressure_noise_hpa = 0.0;
+};
+
 // The mission as the messages name it: aircraft, mission identifier (mission 01 of storm 99, Atlantic),
 // storm number and basin, storm name (the b-deck's AL99 SIMULATED).
 struct Mission {
@@ -52,9 +66,11 @@ struct FlightSecond {
   double temperature_c = 0.0, dew_point_c = 0.0;
 };
 
-// Every second of a flight of `seconds` s (the aircraft's track of write_flight).
+// Every second of a flight of `seconds` s (the aircraft's track of write_flight). The flight-level wind is
+// earth-relative: the vortex's (the surface wind over kSurfaceOverFlightLevel, cyclonic with the inflow of
+// `air`) plus the storm's motion.
 std::vector<FlightSecond> flight_seconds(const FlightOptions& o, const Storm& storm, const SstField* field,
-                                         int seconds);
+                                         int seconds, const AirOptions& air = {});
 
 // Mean of the radiometer-like wind over the 10 s ending at second `k`, m/s; NaN before the tenth second
 // or when any of them is over land. The rain rate of the same 10 s in `rain` when given.
@@ -63,8 +79,9 @@ double ten_second_wind(const std::vector<FlightSecond>& s, std::size_t k, double
 // HDOB messages (20 observations each) of the flight: an observation every 30 s at hh:mm:00 and hh:mm:30,
 // each covering the 30 s from 15 s before its time: the 30-s mean flight-level wind and the peak of its
 // 10-s means, the peak 10-s mean radiometer wind and the rain rate of those 10 s; the position, pressures,
-// height and temperatures at its time. Flags 00.
-std::string hdob_text(const FlightOptions& o, const std::vector<FlightSecond>& s);
+// height and temperatures at its time. Flags 00. The 30-s wind and the surface pressure carry the errors
+// of `air` (drawn apart from every other random sequence of the flight).
+std::string hdob_text(const FlightOptions& o, const std::vector<FlightSecond>& s, const AirOptions& air = {});
 
 // One vortex data message per pass through the centre: the fix at the closest approach, at the truth's
 // centre moved by a random error within kFixAccuracyNmi, the least sea-level pressure (extrapolated), the

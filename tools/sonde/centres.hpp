@@ -1,5 +1,6 @@
-// Storm centres from sfmrstorm's PREFIX.centres.csv (header time,lat,lon,source,accuracy_km; times
-// YYYY-MM-DDTHH:MM:SSZ): the centres found from the flights (source "flight"), else the track's rows.
+// Storm centres from sfmrstorm's PREFIX.centres.csv (header time,lat,lon,source,... : the columns after
+// source, accuracy_km and the fix's evidence, are not needed; times YYYY-MM-DDTHH:MM:SSZ): the centres found
+// from the flights (source "flight"), else the track's rows.
 #pragma once
 
 #include <string_view>

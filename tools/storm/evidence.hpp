@@ -1,18 +1,32 @@
-// The centre's time of closest approach on a pass from the HDOBs' other evidence, combined with the
-// radiometer's by their errors:
-//   - the pressure minimum: a least-squares parabola in time through the extrapolated surface pressure of
-//     the lowest line and the two lines either side (the lowest not at the end of the pass's lines);
-//   - the circulation centre of the flight-level wind: at the closest approach the wind blows along the
-//     track (the centre lies to its left in the northern hemisphere, perpendicular), so the wind's component
-//     across the track changes sign there; a least-squares line through the across-track component of the
-//     two lines either side of the sign change nearest the pass gives its zero.
-// Each time's standard error comes by the delta method from its fit's covariance, the residual variance
-// taken no smaller than the code's rounding (0.1 hPa; 1 kt and 1 deg of the wind). The pass's time becomes
-// the weighted mean of the radiometer's and these (weights the inverse variances), its error that of the
-// mean, and `Pass::evidence` names what entered it. The across-track place of the centre still comes from
-// the passes' headings (method, step 4).
+// The HDOBs' other evidence of the centre, beside the radiometer's wind:
+//   - the pressure minimum times a pass's closest approach: a least-squares parabola in time through the
+//     extrapolated surface pressure of the lowest line and the two lines either side (the lowest not at the
+//     end of the pass's lines); its standard error by the delta method from the fit's covariance, the
+//     residual variance taken no smaller than the code's rounding (0.1 hPa). The pass's time becomes the
+//     weighted mean of the radiometer's and this one (weights the inverse variances) before the analysis
+//     fits the storm's motion; `Pass::evidence` names what entered it.
+//   - the flight-level wind places the centre in two dimensions. With the storm's motion U (the analysis's)
+//     taken off, the wind at storm-relative position q = p - c from the centre c blows round it with an
+//     inflow angle a: towards the angle of q turned by 90 deg + a (anticlockwise in the northern
+//     hemisphere, clockwise in the southern). Over the lines of a pass within twice the storm's RMW (the
+//     legs' median, at most kWindReachKm) of the fix and kWindReachS of its time, c and a minimise
+//         sum_i (d_i - model_i(c, a))^2 / s_i^2 + ((a - kInflowPriorDeg) / kInflowPriorSigmaDeg)^2
+//                                               + |c - c_guess|^2 / 10 km^2
+//     (d_i the observed direction, Gauss-Newton from the analysis's fix, refitted about its own result
+//     while that moves), so that an inflow not known exactly is fitted and its uncertainty carried into
+//     the centre's covariance. s_i is the direction's error: a 30-s wind's error over the storm-relative
+//     speed, with a model error. The loose prior holds the centre along the track of a pass through it,
+//     whose directions only tell which lines lie before it and which after. The positions are those of a
+//     straight track fitted in time through the whole-minute positions, whose error at the pass's time
+//     adds to the covariance; so does the motion's error, through the centre's derivatives by the motion
+//     (by differences). The covariance is widened by the residuals' Birge ratio when above one. That
+//     centre and the analysis's fix are combined by their covariances (inverse-covariance weights), and
+//     the fix's evidence gains "flight-level wind"; the two more than 5 standard deviations apart are not
+//     combined, and the wind's centre stands alone (evidence "flight-level wind") when its error is below
+//     1.5 km: the radiometer's dip was then another feature (a moat, a band).
 #pragma once
 
+#include <array>
 #include <vector>
 
 #include "storm/analysis.hpp"
@@ -32,9 +46,32 @@ struct EvidenceTime {
 // From the pressure of `lines` within kEvidenceReachS of `t0`.
 EvidenceTime pressure_minimum_time(const HdobLines& lines, double t0);
 
-// From the flight-level wind of `lines` within kEvidenceReachS of `t0`, the track along (vx, vy) (km/s east
-// and north).
-EvidenceTime wind_centre_time(const HdobLines& lines, double t0, double vx, double vy);
+// The flight-level wind's lines reach this far from the centre, km, and this far in time from the pass, s.
+constexpr double kWindReachKm = 60.0;
+constexpr double kWindReachS = 600.0;
+// Prior of the flight-level inflow angle, deg: its mean and standard deviation (inflow at 700 hPa lies
+// mostly between 0 and 15 degrees).
+constexpr double kInflowPriorDeg = 5.0;
+constexpr double kInflowPriorSigmaDeg = 5.0;
+
+// A centre placed by the flight-level wind of one pass.
+struct WindCentre {
+  bool found = false;
+  double x = 0.0, y = 0.0;        // km in the plane, at the pass's time
+  std::array<double, 3> cov{};    // km^2: var x, cov xy, var y
+  double inflow_deg = 0.0;        // the fitted inflow angle
+  double inflow_sigma_deg = 0.0;  // and its standard error
+  int lines = 0;                  // lines used
+};
+
+// From the lines of `l` within kWindReachS of `t0` and `reach_km` of the first guess (x0, y0) (plane km, the
+// centre at t0), the storm moving at (u, v) km/s east and north, that motion known to `motion_sigma` m/s.
+WindCentre flight_level_wind_centre(const HdobLines& l, const Plane& plane, double t0, double x0, double y0,
+                                    double u, double v, double motion_sigma, double reach_km);
+
+// Each pass of `an` with HDOB lines: its fix combined with the centre of the flight-level wind
+// (`lines[f]` the HDOB lines of flight f, null for a flight file).
+void place_by_flight_level_wind(Analysis& an, const std::vector<const HdobLines*>& lines);
 
 // A PassRefiner for the analysis: `lines[f]` the HDOB lines of flight f, null for a flight file.
 PassRefiner hdob_refiner(const std::vector<const HdobLines*>& lines);

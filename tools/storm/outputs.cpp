@@ -74,15 +74,15 @@ const char* radius_flag(const Radii& r, std::size_t k, std::size_t q) {
 }  // namespace
 
 void write_centres_csv(std::ostream& out, const Analysis& an, const Context& ctx) {
-  out << "time,lat,lon,source,accuracy_km\n";
+  out << "time,lat,lon,source,accuracy_km,evidence\n";
   for (const Pass& p : an.passes) {
     out << iso_time(p.time) << ',' << format_trimmed(p.lat, 4) << ',' << format_trimmed(p.lon, 4)
-        << ",flight," << format_trimmed(p.accuracy_km, 2) << '\n';
+        << ",flight," << format_trimmed(p.accuracy_km, 2) << ',' << p.evidence << '\n';
     if (ctx.track) {
       double lat = 0.0, lon = 0.0;
       track_position(*ctx.track, p.time, lat, lon);
       out << iso_time(p.time) << ',' << format_trimmed(lat, 4) << ',' << format_trimmed(lon, 4)
-          << ",track,\n";
+          << ",track,,\n";
     }
   }
 }
