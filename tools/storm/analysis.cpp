@@ -38,6 +38,7 @@ constexpr std::size_t kPeakFitMinSeconds = 15;  // retrieved seconds the fit nee
 constexpr double kPassPeak = 15.0;              // m/s: least eyewall peak
 constexpr double kPassDip = 0.15;               // the dip lies this share of the lower peak below it
 constexpr std::size_t kDipReach = 1200;         // s: the eyewall peaks of a dip lie this close to it
+constexpr std::size_t kEdgePeak = 15;           // s: a highest 10-s mean this near a segment's end is no peak
 constexpr std::size_t kSeekPeaks = 900;         // s: eyewall peaks of a predicted pass lie this close to it
 constexpr double kSeekHump = 300.0;             // s: reach of the symmetric fit about a single maximum
 constexpr double kSeekSearch = 120.0;  // s: the closest approach lies this close to the predicted one
@@ -58,6 +59,15 @@ constexpr std::size_t kFewPasses = 4;  // passes: as many as the unknowns (centr
 constexpr double kLagSigma = 0.5;      // s: uncertainty of the retrieval's lag behind the position
 constexpr double kPassOutlier = 5.0;  // standard errors: a pass this far off the others' solution is left out
 constexpr double kPriorCentre = 50.0;  // km: spread of the centre prior
+// The eyewall's maxima as ranges from the centre (method, step 4): at least kMinWalls of them; the
+// spread of their ranges about the common radius, as a share of it, before the data show it (an
+// elliptical eyewall or a wavenumber 2 of 10 % of the peak moves the maximum by about a tenth of the RMW)
+// and the least one once kManyWalls maxima do; a maximum kWallOutlier errors off is left out.
+constexpr std::size_t kMinWalls = 3;
+constexpr std::size_t kManyWalls = 6;
+constexpr double kWallSpread = 0.1;
+constexpr double kWallSpreadMin = 0.03;
+constexpr double kWallOutlier = 4.0;
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 // Straight segments [begin, end) of consecutive seconds out of turns.
@@ -400,6 +410,9 @@ std::vector<Dip> segment_dips(std::size_t a, std::size_t b, const std::vector<do
     for (std::size_t j = i + 1; j < std::min(b, i + kDipReach); ++j)
       if (std::isfinite(w10[j]) && (!std::isfinite(w10[pr]) || w10[j] > w10[pr])) pr = j;
     if (pl == i || pr == i || !std::isfinite(w10[pl]) || !std::isfinite(w10[pr])) continue;
+    // A flanking peak at the segment's end is no peak: the wind still rises where the record or the
+    // straight stretch stops (an eye entered as the flight ends), and the dip is not bounded on that side.
+    if (pl < a + kEdgePeak || pr + kEdgePeak >= b) continue;
     const double lower = std::min(w10[pl], w10[pr]);
     if (lower < kPassPeak || w60[i] > (1.0 - kPassDip) * lower) continue;
     bool deepest = true;
@@ -429,6 +442,9 @@ std::size_t eye_of(const std::vector<Dip>& dips) {
   return best;
 }
 
+// Sets the pass's eyewall maxima (Pass::wall_*) on segment [a, b), defined below.
+void eyewall_maxima(const Series& s, std::size_t a, std::size_t b, const Plane& plane, Pass& p);
+
 }  // namespace
 
 std::vector<Pass> find_passes(const std::vector<Series>& flights, const Plane& plane) {
@@ -449,7 +465,9 @@ std::vector<Pass> find_passes(const std::vector<Series>& flights, const Plane& p
       p.reach_s = reach_s;
       p.time = pass_time(s, a, b, guess, reach_s, std::min(90.0, 0.5 * reach_s), p.gradient, p.time_sigma,
                          p.shape_sigma);
-      if (locate_pass(s, a, b, plane, p)) passes.push_back(p);
+      if (!locate_pass(s, a, b, plane, p)) continue;
+      eyewall_maxima(s, a, b, plane, p);
+      passes.push_back(p);
     }
   }
   return passes;
@@ -478,25 +496,51 @@ double pass_sigma(const Pass& p, double w, double scatter, bool few) {
   return std::sqrt(w * w * (p.time_sigma * p.time_sigma + kLagSigma * kLagSigma) + model * model);
 }
 
-// One weighted least-squares solution of the passes' lines and the priors for (x0, y0, u, v) about
-// the motion `m` (which sets the storm-relative directions). Returns each pass's residual (km) and its
-// standard error without the model's share (`noise`) and with it (`sigma`), the normalised residuals' sum of
+// A pass's chord of the eyewall: with the eyewall a circle of radius R about the centre, the two maxima
+// of a pass that misses the centre by d lie sqrt(R^2 - d^2) either side of the closest approach, so
+// r = sqrt(d^2 + h^2) is R for h the half distance between the maxima in the storm's frame (the
+// storm moves between them). Sets d (km, the centre of `m` across the pass, positive to the left of the
+// storm-relative track), r (km) and r's noise from the maxima's times at the storm-relative speed (km);
+// false without both maxima.
+bool chord(const Pass& p, const Motion& m, double& d, double& r, double& sigma) {
+  if (!std::isfinite(p.wall_time[0]) || !std::isfinite(p.wall_time[1])) return false;
+  double wx = p.vx - m.u, wy = p.vy - m.v;
+  const double w = std::hypot(wx, wy);
+  if (!(w > 0.0)) return false;
+  wx /= w;
+  wy /= w;
+  const double dt = p.time - m.t_ref, span = p.wall_time[1] - p.wall_time[0];
+  d = -wy * (m.x0 + m.u * dt - p.x) + wx * (m.y0 + m.v * dt - p.y);
+  const double h = 0.5 * std::fabs(wx * (p.wall_x[1] - p.wall_x[0] - m.u * span) +
+                                   wy * (p.wall_y[1] - p.wall_y[0] - m.v * span));
+  r = std::hypot(d, h);
+  sigma = 0.5 * w * std::hypot(p.wall_sigma[0], p.wall_sigma[1]);
+  return true;
+}
+
+// One weighted least-squares solution of the passes' lines, the eyewall's maxima (when
+// m.wall_radius is set) and the priors for (x0, y0, u, v, and the eyewall's radius R) about the motion
+// `m` (which sets the storm-relative directions and the point about which a maximum's range is
+// linearised: |P - c(t)| - R, a Gauss-Newton step). Returns each pass's residual (km) and its standard
+// error without the model's share (`noise`) and with it (`sigma`), the normalised residuals' sum of
 // squares in `chi2`; false when the system is singular. `few`: each line carries the wrong-pass share.
 bool solve_centre(const std::vector<Pass>& passes, const std::array<double, 4>& prior,
                   const std::array<double, 4>& prior_sigma, double scatter, Motion& m,
                   std::vector<double>& resid, std::vector<double>& noise, std::vector<double>& sigma,
                   double& chi2, bool few = false) {
-  std::vector<std::vector<double>> ata(4, std::vector<double>(4, 0.0));
-  std::vector<double> atb(4, 0.0);
-  auto row = [&](const std::array<double, 4>& a, double b, double sigma) {
-    for (std::size_t i = 0; i < 4; ++i) {
-      for (std::size_t j = 0; j < 4; ++j) ata[i][j] += a[i] * a[j] / (sigma * sigma);
+  std::vector<std::vector<double>> ata(5, std::vector<double>(5, 0.0));
+  std::vector<double> atb(5, 0.0);
+  auto row = [&](const std::array<double, 5>& a, double b, double sigma) {
+    for (std::size_t i = 0; i < 5; ++i) {
+      for (std::size_t j = 0; j < 5; ++j) ata[i][j] += a[i] * a[j] / (sigma * sigma);
       atb[i] += a[i] * b / (sigma * sigma);
     }
   };
   std::vector<std::array<double, 6>> rows;
   noise.clear();
   sigma.clear();
+  const bool walls = std::isfinite(m.wall_radius);
+  const std::array<double, 5> now = {m.x0, m.y0, m.u, m.v, walls ? m.wall_radius : 0.0};
   for (const Pass& p : passes) {
     double wx = p.vx - m.u, wy = p.vy - m.v;
     const double w = std::hypot(wx, wy);
@@ -506,13 +550,22 @@ bool solve_centre(const std::vector<Pass>& passes, const std::array<double, 4>& 
     rows.push_back({wx, wy, wx * dt, wy * dt, wx * p.x + wy * p.y, pass_sigma(p, w, scatter, few)});
     noise.push_back(pass_sigma(p, w, 0.0, false));
     sigma.push_back(rows.back()[5]);
-    row({wx, wy, wx * dt, wy * dt}, wx * p.x + wy * p.y, rows.back()[5]);
+    row({wx, wy, wx * dt, wy * dt, 0.0}, wx * p.x + wy * p.y, rows.back()[5]);
+    double d = 0.0, r = 0.0, chord_sigma = 0.0;
+    if (walls && chord(p, m, d, r, chord_sigma) && r > 1e-6) {
+      // Across the pass only: d = n . (c(t) - P) with n the pass's normal (-wy, wx).
+      const std::array<double, 5> j = {-wy * d / r, wx * d / r, -wy * d / r * dt, wx * d / r * dt, -1.0};
+      double b = m.wall_radius - r;
+      for (std::size_t i = 0; i < 5; ++i) b += j[i] * now[i];
+      row(j, b, std::hypot(chord_sigma, m.wall_spread));
+    }
   }
   for (std::size_t k = 0; k < 4; ++k) {
-    std::array<double, 4> a{};
+    std::array<double, 5> a{};
     a[k] = 1.0;
     row(a, prior[k], prior_sigma[k]);
   }
+  row({0.0, 0.0, 0.0, 0.0, 1.0}, now[4], kPriorCentre);
   std::vector<double> x = atb;
   std::vector<std::vector<double>> inv;
   if (!solve(ata, x, inv)) return false;
@@ -520,6 +573,7 @@ bool solve_centre(const std::vector<Pass>& passes, const std::array<double, 4>& 
   m.y0 = x[1];
   m.u = x[2];
   m.v = x[3];
+  if (walls) m.wall_radius = x[4];
   for (std::size_t i = 0; i < 4; ++i)
     for (std::size_t j = 0; j < 4; ++j) m.cov[i][j] = inv[i][j];
   chi2 = 0.0;
@@ -529,6 +583,77 @@ bool solve_centre(const std::vector<Pass>& passes, const std::array<double, 4>& 
     chi2 += resid.back() * resid.back() / (r[5] * r[5]);
   }
   return true;
+}
+
+// The eyewall maxima's ranges from the centre of `m` less its eyewall radius (km), with their noise, one
+// per pass with both maxima (see `chord`).
+void wall_residuals(const std::vector<Pass>& passes, const Motion& m, std::vector<double>& res,
+                    std::vector<double>& noise) {
+  res.clear();
+  noise.clear();
+  for (const Pass& p : passes) {
+    double d = 0.0, r = 0.0, sigma = 0.0;
+    if (!chord(p, m, d, r, sigma)) continue;
+    res.push_back(r - (std::isfinite(m.wall_radius) ? m.wall_radius : 0.0));
+    noise.push_back(sigma);
+  }
+}
+
+// The eyewall's maxima join the passes' lines (method, step 4): an eyewall is close to a circle about
+// the centre, so each maximum's range from the centre is the eyewall's radius R within a spread (the
+// centre equidistant from the wind maxima, Willoughby and Chelmow 1982). A line fixes the centre only
+// along the pass; the ranges fix it across the pass too (a pass missing by d sees its maxima a chord
+// 2 sqrt(R^2 - d^2) apart), which otherwise rests on the other passes and the motion. The spread starts
+// at kWallSpread of R; then a maximum more than kWallOutlier of its errors off is left out (a rain
+// band's or an outer eyewall's maximum), and the spread becomes the one that makes the normalised ranges'
+// mean square one per degree of freedom, at least kWallSpreadMin of R with kManyWalls maxima or more
+// (else at least kWallSpread: few maxima cannot show the eyewall's shape).
+void fit_walls(std::vector<Pass> passes, const std::array<double, 4>& prior,
+               const std::array<double, 4>& prior_sigma, double scatter, Motion& m,
+               std::vector<double>& resid, std::vector<double>& noise, std::vector<double>& sigma,
+               double& chi2) {
+  std::vector<double> res, wall_noise;
+  wall_residuals(passes, m, res, wall_noise);
+  if (res.size() < kMinWalls) return;
+  Motion w = m;
+  std::vector<double> sorted = res;
+  std::nth_element(sorted.begin(), sorted.begin() + static_cast<long>(sorted.size() / 2), sorted.end());
+  w.wall_radius = sorted[sorted.size() / 2];
+  w.wall_spread = kWallSpread * w.wall_radius;
+  std::vector<double> r2, n2, s2;
+  double c2 = 0.0;
+  for (int round = 0; round < 2; ++round) {
+    for (int iteration = 0; iteration < 5; ++iteration)
+      if (!solve_centre(passes, prior, prior_sigma, scatter, w, r2, n2, s2, c2)) return;
+    if (round == 1) break;
+    std::size_t i = 0, kept = 0;
+    for (Pass& p : passes) {
+      if (!std::isfinite(p.wall_time[0]) || !std::isfinite(p.wall_time[1])) continue;
+      wall_residuals(passes, w, res, wall_noise);
+      if (std::fabs(res[i]) > kWallOutlier * std::hypot(wall_noise[i], w.wall_spread))
+        p.wall_time = {kNaN, kNaN};
+      else
+        ++i, ++kept;
+    }
+    wall_residuals(passes, w, res, wall_noise);
+    if (kept < kMinWalls || !(w.wall_radius > 0.0)) return;
+    auto excess = [&](double v) {
+      double sum = 0.0;
+      for (std::size_t j = 0; j < res.size(); ++j)
+        sum += res[j] * res[j] / (wall_noise[j] * wall_noise[j] + v);
+      return sum - static_cast<double>(res.size() - 1);
+    };
+    double lo = 0.0, hi = 1.0e4;
+    if (excess(0.0) <= 0.0) hi = 0.0;
+    for (int k = 0; k < 60 && hi > 0.0; ++k) (excess(0.5 * (lo + hi)) > 0.0 ? lo : hi) = 0.5 * (lo + hi);
+    const double floor = (kept >= kManyWalls ? kWallSpreadMin : kWallSpread) * w.wall_radius;
+    w.wall_spread = std::max(std::sqrt(hi), floor);
+  }
+  m = w;
+  resid = r2;
+  noise = n2;
+  sigma = s2;
+  chi2 = c2;
 }
 
 }  // namespace
@@ -573,6 +698,7 @@ Motion fit_motion(std::vector<Pass>& passes, const Plane& plane, double u_prior,
   // sqrt(noise^2 + tau^2) have a mean square of one per degree of freedom (the method of moments for a
   // variance component); tau = 0 when the noise alone explains the scatter.
   const std::size_t n = passes.size();
+  double scatter = -1.0;
   if (n > 4) {
     double tau = 0.0;
     for (int iteration = 0; iteration < 4; ++iteration) {
@@ -587,7 +713,9 @@ Motion fit_motion(std::vector<Pass>& passes, const Plane& plane, double u_prior,
       for (int k = 0; k < 60 && hi > 0.0; ++k) (excess(0.5 * (lo + hi)) > 0.0 ? lo : hi) = 0.5 * (lo + hi);
       tau = std::sqrt(hi);
     }
+    scatter = tau;
   }
+  fit_walls(passes, prior, prior_sigma, scatter, m, resid, noise, sigma, chi2);
   m.motion_sigma = std::sqrt(std::max(m.cov[2][2], m.cov[3][3]));
   // Four passes or fewer: the wrong-pass share widens the covariance but does not weigh the passes
   // against the priors (the solution stays that of their own errors).
@@ -786,6 +914,35 @@ void peak_errors(const Series& s, const CentreFn& centre, const CentreVarFn& cen
   leg.peak_radius_error_km = std::sqrt(along * along + across);
 }
 
+// The eyewall's maxima either side of a pass: the largest 10-s mean between 0.5 and 1.6 times the time from
+// the closest approach to the nearer eyewall peak (the symmetric fit's reach over 0.95) on each side,
+// placed by the cubic of step 7. A side whose largest mean lies at the edge of that span (no maximum
+// inside it), below kPassPeak, or whose cubic has no maximum there, is left out.
+void eyewall_maxima(const Series& s, std::size_t a, std::size_t b, const Plane& plane, Pass& p) {
+  const double h = p.reach_s / 0.95;
+  const auto at = [&](double tt) {
+    return static_cast<std::size_t>(
+        std::lower_bound(s.t.begin() + static_cast<long>(a), s.t.begin() + static_cast<long>(b), tt) -
+        s.t.begin());
+  };
+  for (std::size_t k = 0; k < 2; ++k) {
+    const double t_lo = p.time + (k == 0 ? -1.6 : 0.5) * h, t_hi = p.time + (k == 0 ? -0.5 : 1.6) * h;
+    const std::size_t i0 = at(t_lo), i1 = at(t_hi);
+    double mean = 0.0;
+    const std::size_t w = peak_window(s.wind, i0, i1, mean);
+    if (w == std::string::npos || w == i0 || w + kWindow >= i1 || mean < kPassPeak) continue;
+    const CubicPeak fit = cubic_peak(s.t, s.wind, a, b, w, mean);
+    if (!(fit.time >= t_lo && fit.time <= t_hi)) continue;
+    const double lat = value_at(s, s.lat, fit.time), lon = value_at(s, s.lon, fit.time);
+    if (!std::isfinite(lat) || !std::isfinite(lon)) continue;
+    const double window = static_cast<double>(kWindow) / std::sqrt(12.0);
+    p.wall_time[k] = fit.time;
+    plane.to_xy(lat, lon, p.wall_x[k], p.wall_y[k]);
+    p.wall_sigma[k] = std::sqrt(fit.time_var * fit.resid_var * fit.correlation +
+                                fit.model_shift * fit.model_shift + window * window);
+  }
+}
+
 // The second of [a, b) nearest to `centre`, and its distance `km`.
 std::size_t closest_approach(const Series& s, std::size_t a, std::size_t b, const CentreFn& centre,
                              double& km) {
@@ -891,7 +1048,8 @@ bool seek_pass(const Series& s, std::size_t f, std::size_t a, std::size_t b, std
   const double top = std::max(std::isfinite(w10[pl]) ? w10[pl] : 0.0, std::isfinite(w10[pr]) ? w10[pr] : 0.0);
   if (top < kPassPeak) return false;
   double reach = 0.95 * std::min(s.t[c] - s.t[pl], s.t[pr] - s.t[c]);
-  if (reach < 60.0) reach = kSeekHump;
+  const bool two_peaks = reach >= 60.0;
+  if (!two_peaks) reach = kSeekHump;
   reach = std::min({reach, s.t[c] - s.t[a], s.t[b - 1] - s.t[c]});
   if (reach < 60.0) return false;
   p.flight = f;
@@ -899,7 +1057,10 @@ bool seek_pass(const Series& s, std::size_t f, std::size_t a, std::size_t b, std
   p.reach_s = reach;
   const double search = std::min(kSeekSearch, 0.5 * reach);
   p.time = pass_time(s, a, b, s.t[c], reach, search, p.gradient, p.time_sigma, p.shape_sigma);
-  return p.time_sigma < search && locate_pass(s, a, b, plane, p);
+  if (!(p.time_sigma < search && locate_pass(s, a, b, plane, p))) return false;
+  // Two eyewall peaks bound the pass (not a single maximum outside the eye): their maxima join the fit.
+  if (two_peaks) eyewall_maxima(s, a, b, plane, p);
+  return true;
 }
 
 // Adds the passes that `centre` predicts on the straight segments without one: those whose closest

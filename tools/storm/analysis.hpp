@@ -92,6 +92,7 @@
 
 #include <array>
 #include <functional>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -147,6 +148,12 @@ struct Pass {
   std::string evidence = "surface wind";  // what placed the fix: the radiometer's wind, or more (a refiner's)
   // Fit inputs: the aircraft's position at `time` in the plane, km, and the ground velocity, km/s.
   double x = 0.0, y = 0.0, vx = 0.0, vy = 0.0;
+  // The eyewall's maxima before and after the closest approach (method, step 4): their fitted times (s
+  // since 1970; NaN when not found), the aircraft's position then in the plane (km) and the times'
+  // standard errors (s).
+  std::array<double, 2> wall_time{std::numeric_limits<double>::quiet_NaN(),
+                                  std::numeric_limits<double>::quiet_NaN()};
+  std::array<double, 2> wall_x{}, wall_y{}, wall_sigma{};
 };
 
 struct Motion {
@@ -158,6 +165,10 @@ struct Motion {
   // Standard error of the motion (km/s, the larger component) from the passes' own errors and the priors,
   // before the wrong-pass and Birge widening: whether the passes' geometry fixes the motion.
   double motion_sigma = 0.0;
+  // The eyewall's radius common to the passes (km; NaN when the maxima were not used) and the spread of
+  // a maximum's range about it (km): the eyewall's departure from a circle.
+  double wall_radius = std::numeric_limits<double>::quiet_NaN();
+  double wall_spread = 0.0;
 };
 
 // Variance (km^2) of the centre at time t along unit vector (ex, ey) of the plane.
