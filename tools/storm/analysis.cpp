@@ -38,13 +38,15 @@ constexpr std::size_t kPeakFitMinSeconds = 15;  // retrieved seconds the fit nee
 constexpr double kPassPeak = 15.0;              // m/s: least eyewall peak
 constexpr double kPassDip = 0.15;               // the dip lies this share of the lower peak below it
 constexpr std::size_t kDipReach = 1200;         // s: the eyewall peaks of a dip lie this close to it
-constexpr std::size_t kEdgePeak = 15;           // s: a highest 10-s mean this near a segment's end is no peak
-constexpr std::size_t kSeekPeaks = 900;         // s: eyewall peaks of a predicted pass lie this close to it
-constexpr double kSeekHump = 300.0;             // s: reach of the symmetric fit about a single maximum
-constexpr double kSeekSearch = 120.0;  // s: the closest approach lies this close to the predicted one
-constexpr double kSeekKm = 20.0;       // km: predicted closest approaches this near are searched
-constexpr double kTrackCentre = 10.0;  // km: error of a track's centre interpolated between fixes
-constexpr double kShortReach = 0.6;    // the symmetric fit's second reach, a share of the first
+constexpr double kEyeDip = 0.02;         // an eye between two moats: its 10-s mean this share below its peaks
+constexpr double kSymmetryReach = 2.5;   // the eye's symmetry is judged over this many times its half-width
+constexpr std::size_t kEdgePeak = 15;    // s: a highest 10-s mean this near a segment's end is no peak
+constexpr std::size_t kSeekPeaks = 900;  // s: eyewall peaks of a predicted pass lie this close to it
+constexpr double kSeekHump = 300.0;      // s: reach of the symmetric fit about a single maximum
+constexpr double kSeekSearch = 120.0;    // s: the closest approach lies this close to the predicted one
+constexpr double kSeekKm = 20.0;         // km: predicted closest approaches this near are searched
+constexpr double kTrackCentre = 10.0;    // km: error of a track's centre interpolated between fixes
+constexpr double kShortReach = 0.6;      // the symmetric fit's second reach, a share of the first
 // The model's share of a pass's error is the move of its time between two reaches of the symmetric fit
 // (method, step 3); one such comparison sees only part of the odd part's bend, and on the storm family's
 // tune flights (Holland, wdr and concentric profiles, wavenumbers 1 and 2) 1.25 times the move covers it.
@@ -115,7 +117,7 @@ double value_at(const Series& s, const std::vector<double>& v, double tt) {
 // variance is multiplied by (1 + rho) / (1 - rho) for the residuals' lag-1 correlation rho (the variance
 // of a mean of an AR(1) series). A misfit without a minimum inside the scan gets `search` as its error.
 double symmetric_time(const Series& s, std::size_t a, std::size_t b, double guess, double reach,
-                      double search, double& gradient, double& sigma) {
+                      double search, double& gradient, double& sigma, double* misfit_out = nullptr) {
   std::vector<double> res;
   auto misfit = [&](double t0, double& g) {
     double sdt = 0.0, stt = 0.0;
@@ -170,6 +172,7 @@ double symmetric_time(const Series& s, std::size_t a, std::size_t b, double gues
     }
   }
   const double m = misfit(best_t, gradient);
+  if (misfit_out != nullptr) *misfit_out = m;
   if (curvature > 0.0 && std::isfinite(m) && res.size() > 2) {
     double c1 = 0.0, c0 = 0.0;
     for (std::size_t i = 0; i < res.size(); ++i) {
@@ -423,12 +426,72 @@ std::vector<Dip> segment_dips(std::size_t a, std::size_t b, const std::vector<do
   return dips;
 }
 
+// Around concentric eyewalls a pass that misses the centre by more than about half the inner RMW shows
+// the moats on either side as dips while the eye between them, crossed on a short chord and filled by
+// the eyewall's winds, stays above the dip test (the 61-s mean smooths it away). Between two consecutive
+// dips whose spans meet, the lowest 10-s mean between the two highest 10-s means on either side of their
+// midpoint is added as a candidate eye (its depth that of the shallower dip), for eye_of to judge with the
+// others.
+void add_between(std::size_t a, std::size_t b, const std::vector<double>& w10, std::vector<Dip>& dips) {
+  const std::size_t found = dips.size();
+  for (std::size_t k = 0; k + 1 < found; ++k) {
+    const Dip& p = dips[k];
+    const Dip& q = dips[k + 1];
+    if (q.left > p.right) continue;
+    const std::size_t mid = (p.at + q.at) / 2;
+    std::size_t left = mid, right = mid;
+    for (std::size_t j = p.at + 1; j < mid; ++j)
+      if (std::isfinite(w10[j]) && !(w10[j] <= w10[left])) left = j;
+    for (std::size_t j = mid + 1; j < q.at; ++j)
+      if (std::isfinite(w10[j]) && !(w10[j] <= w10[right])) right = j;
+    if (left == mid || right == mid || !(std::min(w10[left], w10[right]) >= kPassPeak)) continue;
+    std::size_t at = left;
+    for (std::size_t j = left; j <= right; ++j)
+      if (std::isfinite(w10[j]) && !(w10[j] >= w10[at])) at = j;
+    // The eye lies halfway between the moats (within 15 % of their half spacing, as for three dips) and
+    // is a dip of the 10-s mean, at least kEyeDip below the lower of its peaks.
+    const double half = 0.5 * static_cast<double>(q.at - p.at);
+    if (at == left || at == right || at < a || at >= b ||
+        std::fabs(static_cast<double>(at) - 0.5 * static_cast<double>(p.at + q.at)) > 0.15 * half ||
+        w10[at] > (1.0 - kEyeDip) * std::min(w10[left], w10[right]))
+      continue;
+    dips.push_back({at, left, right, std::max(p.depth, q.depth)});
+  }
+}
+
+// How far the wind about a dip departs from the symmetric profile plus gradient of step 3 over
+// kSymmetryReach times the time to its nearer flanking peak: the misfit's mean square over twice the
+// wind's variance there (near 0 for a symmetric pattern, about 1 for none). NaN when the segment does not
+// reach 1.5 times that time on both sides.
+double asymmetry_of(const Series& s, std::size_t a, std::size_t b, const Dip& d) {
+  const double guess = 0.5 * (s.t[d.left] + s.t[d.right]);
+  const double half = std::min(guess - s.t[d.left], s.t[d.right] - guess);
+  const double reach = std::min({kSymmetryReach * half, guess - s.t[a], s.t[b - 1] - guess});
+  if (!(reach >= 1.5 * half) || half < 20.0) return kNaN;
+  double g = 0.0, sigma = 0.0, ms = kNaN;
+  symmetric_time(s, a, b, guess, reach, std::min(90.0, 0.5 * half), g, sigma, &ms);
+  double sum = 0.0, sum2 = 0.0, n = 0.0;
+  for (std::size_t i = a; i < b; ++i)
+    if (std::fabs(s.t[i] - guess) <= reach && std::isfinite(s.wind[i])) {
+      sum += s.wind[i];
+      sum2 += s.wind[i] * s.wind[i];
+      n += 1.0;
+    }
+  const double var = n > 1.0 ? (sum2 - sum * sum / n) / (n - 1.0) : 0.0;
+  return var > 0.0 ? ms / (2.0 * var) : kNaN;
+}
+
 // The eye among a segment's dips. A straight leg crosses the storm's core once (the aircraft flies 20-40
 // times faster than the storm moves), so a segment holds at most one pass. Around concentric eyewalls the
 // moat shows as a dip on either side of the eye, at the same distance: of three dips whose middle one lies
-// halfway between the others (within 15 % of their spacing), the middle one is the eye. Otherwise the
-// deepest dip relative to its eyewall peaks is.
-std::size_t eye_of(const std::vector<Dip>& dips) {
+// halfway between the others (within 15 % of their spacing), the middle one is the eye. Otherwise the eye
+// is the dip about which the wind is most nearly symmetric over a reach beyond its flanking peaks: beyond
+// the eyewall lie the same moat and outer eyewall (or the same decay) on both sides, while a moat has the
+// eye on one side and the outer eyewall on the other, and a rain band's gap has the core on one side
+// only. The depth of a dip does not tell them apart: a wavenumber-1 asymmetry deepens the moat on its weak
+// side below the eye's winds. Without the reach to judge every dip, the deepest dip relative to its
+// eyewall peaks is the eye.
+std::size_t eye_of(const Series& s, std::size_t a, std::size_t b, const std::vector<Dip>& dips) {
   for (std::size_t i = 0; i < dips.size(); ++i)
     for (std::size_t k = i + 2; k < dips.size(); ++k)
       for (std::size_t j = i + 1; j < k; ++j) {
@@ -437,6 +500,15 @@ std::size_t eye_of(const std::vector<Dip>& dips) {
         if (std::fabs(static_cast<double>(dips[j].at) - mid) < 0.15 * half) return j;
       }
   std::size_t best = 0;
+  if (dips.size() > 1) {
+    std::vector<double> score;
+    for (const Dip& d : dips) score.push_back(asymmetry_of(s, a, b, d));
+    if (std::all_of(score.begin(), score.end(), [](double x) { return std::isfinite(x); })) {
+      for (std::size_t i = 1; i < dips.size(); ++i)
+        if (score[i] < score[best]) best = i;
+      return best;
+    }
+  }
   for (std::size_t i = 1; i < dips.size(); ++i)
     if (dips[i].depth < dips[best].depth) best = i;
   return best;
@@ -455,9 +527,10 @@ std::vector<Pass> find_passes(const std::vector<Series>& flights, const Plane& p
     std::vector<double> w60(n, kNaN), w10(n, kNaN);
     for (const auto& [a, b] : segments(s)) {
       running_means(s, a, b, w60, w10);
-      const std::vector<Dip> dips = segment_dips(a, b, w60, w10);
+      std::vector<Dip> dips = segment_dips(a, b, w60, w10);
       if (dips.empty()) continue;
-      const Dip& d = dips[eye_of(dips)];
+      add_between(a, b, w10, dips);
+      const Dip& d = dips[eye_of(s, a, b, dips)];
       const double guess = 0.5 * (s.t[d.left] + s.t[d.right]);
       const double reach_s = 0.95 * std::min(guess - s.t[d.left], s.t[d.right] - guess);
       Pass p;
