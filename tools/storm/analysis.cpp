@@ -35,9 +35,16 @@ constexpr double kPeakFitDrop = 0.04;      // the peak's fit spans the 10-s mean
 constexpr double kPeakFitMinHalf = 15.0;   // s: least reach of the fit either side of the peak
 constexpr double kPeakFitMaxHalf = 200.0;  // s: largest reach (a flat peak far from the centre)
 constexpr std::size_t kPeakFitMinSeconds = 15;  // retrieved seconds the fit needs
-constexpr double kPassPeak = 15.0;              // m/s: least eyewall peak
-constexpr double kPassDip = 0.15;               // the dip lies this share of the lower peak below it
-constexpr std::size_t kDipReach = 1200;         // s: the eyewall peaks of a dip lie this close to it
+// The cubic takes up the profile's skew about its maximum (third order), so what moves the fitted maximum
+// is the fourth-order term, whose pull grows as the span squared: over the whole span the bias is
+// 1 / (1 - 1/4) = 4/3 of the maximum's move between the whole span and half of it. The move also carries
+// the two fits' noise beyond their formal variances (the retrieval's noise is correlated over the
+// seconds of its channels' cycle); on the tune flights about three quarters of its square is that noise,
+// so the model's error is half of 4/3 of the move.
+constexpr double kCubicBias = 2.0 / 3.0;
+constexpr double kPassPeak = 15.0;       // m/s: least eyewall peak
+constexpr double kPassDip = 0.15;        // the dip lies this share of the lower peak below it
+constexpr std::size_t kDipReach = 1200;  // s: the eyewall peaks of a dip lie this close to it
 constexpr double kEyeDip = 0.02;         // an eye between two moats: its 10-s mean this share below its peaks
 constexpr double kSymmetryReach = 2.5;   // the eye's symmetry is judged over this many times its half-width
 constexpr std::size_t kEdgePeak = 15;    // s: a highest 10-s mean this near a segment's end is no peak
@@ -849,9 +856,9 @@ CubicPeak cubic_peak(const std::vector<double>& t, const std::vector<double>& wi
   CubicPeak out = cubic_fit(t, wind, begin, end, ta, tb);
   if (!std::isfinite(out.time)) return out;
   // The profile is a cubic only near its maximum: the same fit over half the span about the maximum
-  // shows how far the shape beyond moves it. A fit's bias grows at least in proportion to its span, so the
-  // whole span's bias is at most twice that shift (Richardson's argument), which is taken as the model's
-  // error, added to the noise's.
+  // shows how far the shape beyond moves it. The bias grows as the span squared, so the whole span's
+  // bias is 4/3 of that shift (Richardson's argument), less the noise the shift carries (kCubicBias); it
+  // is taken as the model's error, added to the noise's.
   const double half = std::max(kPeakFitMinHalf, 0.25 * (tb - ta));
   const CubicPeak inner =
       cubic_fit(t, wind, begin, end, std::max(ta, out.time - half), std::min(tb, out.time + half));
@@ -860,7 +867,7 @@ CubicPeak cubic_peak(const std::vector<double>& t, const std::vector<double>& wi
     const double noise =
         inner.time_var * inner.resid_var * inner.correlation - out.time_var * out.resid_var * out.correlation;
     const double shift = out.time - inner.time;
-    out.model_shift = 2.0 * std::sqrt(std::max(0.0, shift * shift - std::max(0.0, noise)));
+    out.model_shift = kCubicBias * std::sqrt(std::max(0.0, shift * shift - std::max(0.0, noise)));
   }
   return out;
 }
@@ -1123,14 +1130,20 @@ bool seek_pass(const Series& s, std::size_t f, std::size_t a, std::size_t b, std
   double reach = 0.95 * std::min(s.t[c] - s.t[pl], s.t[pr] - s.t[c]);
   const bool two_peaks = reach >= 60.0;
   if (!two_peaks) reach = kSeekHump;
+  // A stretch that ends within the pattern (the record or the straight leg stops near the closest
+  // approach) leaves one side too short to show its symmetry: a wind still rising there is taken up by the
+  // gradient and any time fits. The reach may be cut to no less than half.
+  const double full = reach;
   reach = std::min({reach, s.t[c] - s.t[a], s.t[b - 1] - s.t[c]});
-  if (reach < 60.0) return false;
+  if (reach < 60.0 || reach < 0.5 * full) return false;
   p.flight = f;
   p.seeded = true;
   p.reach_s = reach;
   const double search = std::min(kSeekSearch, 0.5 * reach);
   p.time = pass_time(s, a, b, s.t[c], reach, search, p.gradient, p.time_sigma, p.shape_sigma);
-  if (!(p.time_sigma < search && locate_pass(s, a, b, plane, p))) return false;
+  if (!(p.time_sigma < search && p.time - reach >= s.t[a] && p.time + reach <= s.t[b - 1] &&
+        locate_pass(s, a, b, plane, p)))
+    return false;
   // Two eyewall peaks bound the pass (not a single maximum outside the eye): their maxima join the fit.
   if (two_peaks) eyewall_maxima(s, a, b, plane, p);
   return true;
