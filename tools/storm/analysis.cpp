@@ -400,6 +400,7 @@ void running_means(const Series& s, std::size_t a, std::size_t b, std::vector<do
 struct Dip {
   std::size_t at, left, right;  // the dip's second and its flanking peaks'
   double depth;                 // 61-s mean at the dip over the lower peak
+  bool moats = false;           // an eye without a dip, `left` and `right` the moats about it
 };
 
 // Dips of one segment: the lowest 61-s mean within 60 s either side, the deepest between the highest
@@ -451,18 +452,22 @@ void add_between(std::size_t a, std::size_t b, const std::vector<double>& w10, s
       if (std::isfinite(w10[j]) && !(w10[j] <= w10[left])) left = j;
     for (std::size_t j = mid + 1; j < q.at; ++j)
       if (std::isfinite(w10[j]) && !(w10[j] <= w10[right])) right = j;
-    if (left == mid || right == mid || !(std::min(w10[left], w10[right]) >= kPassPeak)) continue;
+    if (!(std::max(w10[left], w10[right]) >= kPassPeak) || mid < a || mid >= b) continue;
     std::size_t at = left;
     for (std::size_t j = left; j <= right; ++j)
       if (std::isfinite(w10[j]) && !(w10[j] >= w10[at])) at = j;
     // The eye lies halfway between the moats (within 15 % of their half spacing, as for three dips) and
-    // is a dip of the 10-s mean, at least kEyeDip below the lower of its peaks.
+    // is a dip of the 10-s mean, at least kEyeDip below the lower of its peaks. Without such a dip (a
+    // wavenumber 1 can lift the eye's winds over its weak side's eyewall, leaving a steady rise from one
+    // moat to the other eyewall) the candidate is the midpoint itself, the symmetric fit reaching out to
+    // the moats.
     const double half = 0.5 * static_cast<double>(q.at - p.at);
-    if (at == left || at == right || at < a || at >= b ||
-        std::fabs(static_cast<double>(at) - 0.5 * static_cast<double>(p.at + q.at)) > 0.15 * half ||
-        w10[at] > (1.0 - kEyeDip) * std::min(w10[left], w10[right]))
-      continue;
-    dips.push_back({at, left, right, std::max(p.depth, q.depth)});
+    if (left != mid && right != mid && at != left && at != right &&
+        std::fabs(static_cast<double>(at) - static_cast<double>(mid)) <= 0.15 * half &&
+        w10[at] <= (1.0 - kEyeDip) * std::min(w10[left], w10[right]))
+      dips.push_back({at, left, right, std::max(p.depth, q.depth)});
+    else
+      dips.push_back({mid, p.at, q.at, std::max(p.depth, q.depth), true});
   }
 }
 
@@ -546,7 +551,7 @@ std::vector<Pass> find_passes(const std::vector<Series>& flights, const Plane& p
       p.time = pass_time(s, a, b, guess, reach_s, std::min(90.0, 0.5 * reach_s), p.gradient, p.time_sigma,
                          p.shape_sigma);
       if (!locate_pass(s, a, b, plane, p)) continue;
-      eyewall_maxima(s, a, b, plane, p);
+      if (!d.moats) eyewall_maxima(s, a, b, plane, p);
       passes.push_back(p);
     }
   }
