@@ -262,6 +262,46 @@ TEST(StormMethod, FixAccuracyCarriesFewPassesAndADisagreeingPrior) {
   }
 }
 
+// Passes at one heading fix the centre only along it; across it the eyewall's chords do: three westbound
+// passes through a still storm, missing it by 0, 10 and 20 km to the north, see their eyewall maxima
+// (R = 30 km) 2 sqrt(R^2 - d^2) apart. With the maxima the fixes lie within 1 km of the centre (the
+// chords are weak near d = 0, where the motion's prior still pulls a little); without them the centre
+// across the track is the prior's (the passes' mean position, 10 km north).
+TEST(StormMethod, EyewallChordsPlaceTheCentreAcrossOneHeading) {
+  struct Case {
+    const char* name;
+    bool maxima;
+    double lo_km, hi_km;  // bounds of the fixes' distance from the centre
+  };
+  const Case cases[] = {{"with the eyewall maxima", true, 0.0, 1.0}, {"without them", false, 5.0, 15.0}};
+  const Plane plane = Plane::at(20.0, -80.0);
+  for (const Case& c : cases) {
+    std::vector<Pass> passes;
+    for (int k = 0; k < 3; ++k) {
+      Pass p;
+      p.time = 1.8e9 + 3600.0 * k;
+      p.y = 10.0 * k;
+      p.vx = -0.13;
+      p.time_sigma = 0.5;
+      const double h = std::sqrt(30.0 * 30.0 - p.y * p.y);
+      if (c.maxima) {
+        p.wall_time = {p.time - h / 0.13, p.time + h / 0.13};
+        p.wall_x = {h, -h};
+        p.wall_y = {p.y, p.y};
+        p.wall_sigma = {1.0, 1.0};
+      }
+      passes.push_back(p);
+    }
+    fit_motion(passes, plane, 0.0, 0.0);
+    for (const Pass& p : passes) {
+      double x = 0.0, y = 0.0;
+      plane.to_xy(p.lat, p.lon, x, y);
+      EXPECT_TRUE(std::hypot(x, y) >= c.lo_km && std::hypot(x, y) <= c.hi_km)
+          << c.name << ": fix at " << x << ", " << y << " km";
+    }
+  }
+}
+
 // The stated errors on noisy fields: the exact wind plus correlated noise (AR(1), lag-1 correlation 0.7,
 // 0.8 m/s) over 8 draws of five passes (four would carry the wrong-pass share, tested above). The truth of a
 // leg is the same statistic over the same seconds of the exact wind about the true centre. No kind of error
