@@ -741,6 +741,30 @@ void fit_walls(std::vector<Pass> passes, const std::array<double, 4>& prior,
   chi2 = c2;
 }
 
+// More passes than unknowns: their scatter about the solution gives the model's share of each pass's
+// error, a variance tau^2 common to all passes, such that the residuals normalised by sqrt(noise^2 + tau^2)
+// have a mean square of one per degree of freedom (the method of moments for a variance component);
+// tau = 0 when the noise alone explains the scatter. Returns tau (km) with the solution that uses it.
+double pass_scatter(const std::vector<Pass>& passes, const std::array<double, 4>& prior,
+                    const std::array<double, 4>& prior_sigma, Motion& m, std::vector<double>& resid,
+                    std::vector<double>& noise, std::vector<double>& sigma, double& chi2) {
+  const std::size_t n = passes.size();
+  double tau = 0.0;
+  for (int iteration = 0; iteration < 4; ++iteration) {
+    if (!solve_centre(passes, prior, prior_sigma, tau, m, resid, noise, sigma, chi2)) break;
+    auto excess = [&](double t2) {
+      double sum = 0.0;
+      for (std::size_t i = 0; i < n; ++i) sum += resid[i] * resid[i] / (noise[i] * noise[i] + t2);
+      return sum - static_cast<double>(n - 4);
+    };
+    double lo = 0.0, hi = 1.0e4;
+    if (excess(0.0) <= 0.0) hi = 0.0;
+    for (int k = 0; k < 60 && hi > 0.0; ++k) (excess(0.5 * (lo + hi)) > 0.0 ? lo : hi) = 0.5 * (lo + hi);
+    tau = std::sqrt(hi);
+  }
+  return tau;
+}
+
 }  // namespace
 
 Motion fit_motion(std::vector<Pass>& passes, const Plane& plane, double u_prior, double v_prior,
@@ -778,28 +802,9 @@ Motion fit_motion(std::vector<Pass>& passes, const Plane& plane, double u_prior,
     if (z[worst] < kPassOutlier) break;
     passes.erase(passes.begin() + static_cast<long>(worst));
   }
-  // More passes than unknowns: their scatter about the solution gives the model's share of each pass's
-  // error, a variance tau^2 common to all passes, such that the residuals normalised by
-  // sqrt(noise^2 + tau^2) have a mean square of one per degree of freedom (the method of moments for a
-  // variance component); tau = 0 when the noise alone explains the scatter.
   const std::size_t n = passes.size();
-  double scatter = -1.0;
-  if (n > 4) {
-    double tau = 0.0;
-    for (int iteration = 0; iteration < 4; ++iteration) {
-      if (!solve_centre(passes, prior, prior_sigma, tau, m, resid, noise, sigma, chi2)) break;
-      auto excess = [&](double t2) {
-        double sum = 0.0;
-        for (std::size_t i = 0; i < n; ++i) sum += resid[i] * resid[i] / (noise[i] * noise[i] + t2);
-        return sum - static_cast<double>(n - 4);
-      };
-      double lo = 0.0, hi = 1.0e4;
-      if (excess(0.0) <= 0.0) hi = 0.0;
-      for (int k = 0; k < 60 && hi > 0.0; ++k) (excess(0.5 * (lo + hi)) > 0.0 ? lo : hi) = 0.5 * (lo + hi);
-      tau = std::sqrt(hi);
-    }
-    scatter = tau;
-  }
+  const double scatter =
+      n > 4 ? pass_scatter(passes, prior, prior_sigma, m, resid, noise, sigma, chi2) : -1.0;
   fit_walls(passes, prior, prior_sigma, scatter, m, resid, noise, sigma, chi2);
   m.motion_sigma = std::sqrt(std::max(m.cov[2][2], m.cov[3][3]));
   // Four passes or fewer: the wrong-pass share widens the covariance but does not weigh the passes
