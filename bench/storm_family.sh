@@ -5,9 +5,10 @@
 # flights hours apart analysed together); bench/storm_eval.cpp then compares every analysis with the
 # simulator's truth and prints the figures overall, per kind of storm and per pattern, and a CSV summary
 # (also written to $STORM_FAMILY_OUT/summary.csv when that is set).
-#   bench/storm_family.sh [tune|heldout|sondes|sample|legacy] [N]
+#   bench/storm_family.sh [tune|heldout|heldout2|sondes|sample|legacy] [N]
 #     tune     N flights (default 36) of seeds 1001.. : the set the method is tuned on
 #     heldout  N flights (default 36) of seeds 5001.. : run once per version of the method, never tuned on
+#     heldout2 N flights (default 36) of seeds 6001.. : the same generator, a second held-out set
 #     sondes   N flights (default 24) of seeds 7001.. : bench/sonde_family.sh's flights, never tuned on
 #     sample   the sample flight (sfmrsim's defaults, seed 1) and its storm flown with seeds 2..N (default 8)
 #     legacy   the 24 flights of bench/storm_accuracy.sh 101 (seeds 101-124), analysed with --track
@@ -49,11 +50,12 @@ set_name=${1:-tune}
 case "$set_name" in
   tune) first=1001 count=${2:-36} ;;
   heldout) first=5001 count=${2:-36} ;;
+  heldout2) first=6001 count=${2:-36} ;;
   sondes) first=${STORM_FAMILY_SONDES_FIRST:-7001} count=${2:-24} ;;
   sample) first=1 count=${2:-8} ;;
   legacy) first=101 count=24 ;;
   *)
-    echo "usage: bench/storm_family.sh [tune|heldout|sondes|sample|legacy] [N]" >&2
+    echo "usage: bench/storm_family.sh [tune|heldout|heldout2|sondes|sample|legacy] [N]" >&2
     exit 2
     ;;
 esac

@@ -24,11 +24,15 @@ struct Field {
   double asymmetry = 0.0;                        // m/s
   int passes = 4;                                // alternately westbound and southbound
   sim::Profile profile = sim::Profile::kHolland;
-  double rmw = 35.0;         // km
-  double outer_ratio = 0.8;  // concentric: outer maximum over the inner one
-  double wn2 = 0.0;          // m/s, maxima towards wn2_dir and opposite
-  double wn2_dir = 0.0;      // deg
-  double eye_wind = 0.0;     // m/s
+  double rmw = 35.0;          // km
+  double outer_ratio = 0.8;   // concentric: outer maximum over the inner one
+  double wn2 = 0.0;           // m/s, maxima towards wn2_dir and opposite
+  double wn2_dir = 0.0;       // deg
+  double eye_wind = 0.0;      // m/s
+  double vmax = 50.0;         // m/s
+  double wn1 = 0.0;           // m/s, maximum towards wn1_dir
+  double wn1_dir = 0.0;       // deg
+  double outer_radius = 2.5;  // concentric: the outer maximum's radius over the RMW
 };
 
 // A flight of straight 1600-s legs through the centre at 130 m/s (storm-relative), 120 s of banked turn
@@ -41,6 +45,10 @@ Series synthetic_flight(const Field& f, sim::Storm& storm, const Plane& plane) {
   storm.wn2 = f.wn2;
   storm.wn2_dir = f.wn2_dir;
   storm.eye_wind = f.eye_wind;
+  storm.vmax = f.vmax;
+  storm.wn1 = f.wn1;
+  storm.wn1_dir = f.wn1_dir;
+  storm.outer_radius = f.outer_radius;
   storm.motion_east = f.motion_east;
   storm.motion_north = f.motion_north;
   Series s;
@@ -116,10 +124,12 @@ TEST(StormMethod, FixesAndMotionOnExactFields) {
   }
 }
 
-// Every pass is found and fixed on each kind of storm: the moat of concentric eyewalls is not the eye, a
-// wavenumber-2 field, winds in the eye, and passes that miss by 0.4 RMW or by a small eye's whole radius
-// (no dip in the wind: a single maximum at the closest approach). Each fix lies within `fix_km` of the
-// truth and, where the method's model holds, within three of its stated accuracy (a wavenumber 2 at 30
+// Every pass is found and fixed on each kind of storm: the moat of concentric eyewalls is not the eye (nor
+// when a wavenumber 1 makes the moat on its weak side deeper than the eye's winds, nor when the eye,
+// missed by 0.7 RMW, shows no dip between the moats), a wavenumber-2 field, winds in the eye, and passes
+// that miss by 0.4 RMW or by a small eye's whole radius (no dip in the wind: a single maximum at the
+// closest approach). Each fix lies within `fix_km` of
+// the truth and, where the method's model holds, within three of its stated accuracy (a wavenumber 2 at 30
 // degrees to the passes adds an odd part across the eye that mimics a shift of the pass: a bias that the
 // fit cannot see).
 TEST(StormMethod, PassesOnEveryKindOfStorm) {
@@ -147,6 +157,26 @@ TEST(StormMethod, PassesOnEveryKindOfStorm) {
       {.name = "power-law profile, 20 m/s in the eye",
        .field = {.miss_km = 4.0, .profile = sim::Profile::kWdr, .eye_wind = 20.0},
        .fix_km = 0.3},
+      {.name = "concentric, the moat on the weak side below the eye's winds",
+       .field = {.miss_km = 4.0,
+                 .profile = sim::Profile::kConcentric,
+                 .rmw = 10.0,
+                 .outer_ratio = 0.78,
+                 .eye_wind = 10.0,
+                 .vmax = 30.0,
+                 .wn1 = 9.0,
+                 .outer_radius = 3.25},
+       .fix_km = 0.5},
+      {.name = "concentric, 10-km RMW missed by 7 km: the eye between two moats",
+       .field = {.miss_km = 7.0,
+                 .profile = sim::Profile::kConcentric,
+                 .rmw = 10.0,
+                 .outer_ratio = 0.78,
+                 .eye_wind = 10.0,
+                 .vmax = 60.0,
+                 .wn1 = 18.0,
+                 .wn1_dir = 166.0},
+       .fix_km = 1.0},
   };
   for (const Case& c : cases) {
     sim::Storm storm;
@@ -229,6 +259,46 @@ TEST(StormMethod, FixAccuracyCarriesFewPassesAndADisagreeingPrior) {
     const double km = mean_accuracy(c.prior_east), widen = km / mean_accuracy(6.0);
     EXPECT_TRUE(km >= c.lo_km && km <= c.hi_km && widen >= c.widen_lo)
         << c.name << ": accuracy " << km << " km, " << widen << " times that with the true motion";
+  }
+}
+
+// Passes at one heading fix the centre only along it; across it the eyewall's chords do: three westbound
+// passes through a still storm, missing it by 0, 10 and 20 km to the north, see their eyewall maxima
+// (R = 30 km) 2 sqrt(R^2 - d^2) apart. With the maxima the fixes lie within 1 km of the centre (the
+// chords are weak near d = 0, where the motion's prior still pulls a little); without them the centre
+// across the track is the prior's (the passes' mean position, 10 km north).
+TEST(StormMethod, EyewallChordsPlaceTheCentreAcrossOneHeading) {
+  struct Case {
+    const char* name;
+    bool maxima;
+    double lo_km, hi_km;  // bounds of the fixes' distance from the centre
+  };
+  const Case cases[] = {{"with the eyewall maxima", true, 0.0, 1.0}, {"without them", false, 5.0, 15.0}};
+  const Plane plane = Plane::at(20.0, -80.0);
+  for (const Case& c : cases) {
+    std::vector<Pass> passes;
+    for (int k = 0; k < 3; ++k) {
+      Pass p;
+      p.time = 1.8e9 + 3600.0 * k;
+      p.y = 10.0 * k;
+      p.vx = -0.13;
+      p.time_sigma = 0.5;
+      const double h = std::sqrt(30.0 * 30.0 - p.y * p.y);
+      if (c.maxima) {
+        p.wall_time = {p.time - h / 0.13, p.time + h / 0.13};
+        p.wall_x = {h, -h};
+        p.wall_y = {p.y, p.y};
+        p.wall_sigma = {1.0, 1.0};
+      }
+      passes.push_back(p);
+    }
+    fit_motion(passes, plane, 0.0, 0.0);
+    for (const Pass& p : passes) {
+      double x = 0.0, y = 0.0;
+      plane.to_xy(p.lat, p.lon, x, y);
+      EXPECT_TRUE(std::hypot(x, y) >= c.lo_km && std::hypot(x, y) <= c.hi_km)
+          << c.name << ": fix at " << x << ", " << y << " km";
+    }
   }
 }
 

@@ -1,6 +1,7 @@
 // The wind radii and their flags on radial legs through a still vortex of known profile: a quadrant sampled
 // only outside the crossing (U), one sampled inside the RMW below the threshold (0), data ending above the
-// threshold (E), too few means (U), and a leg along a quadrant boundary with the centre 20 m either side.
+// threshold (E), too few means (U), a leg along a quadrant boundary with the centre 20 m either side, and one
+// 10 deg off a boundary.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -85,6 +86,14 @@ TEST(StormRadii, FlagsSayWhatTheDataShow) {
       {"data end above 34 kt: lower bound", 40.0, {{45.0, 2.0, 90.0}}, 0.0, 0, 0, 'E', 90.0 / kKmPerNmi},
       {"too few means: unknown", 40.0, {{45.0, 100.0, 103.0}}, 0.0, 0, 0, 'U', kNaN},
       {"not sampled at all: unknown, never 0", 40.0, {}, 0.0, 1, 1, 'U', kNaN},
+      {"leg 10 deg off the NE/SE boundary, 10-26 km from it: not SE",
+       40.0,
+       {{80.0, 60.0, 150.0}},
+       0.0,
+       0,
+       1,
+       'U',
+       kNaN},
       {"leg on the NE/SE boundary, centre 20 m north: NE", 40.0, {{90.0, 2.0, 150.0}}, 0.02, 0, 0, ' ', -1.0},
       {"leg on the NE/SE boundary, centre 20 m north: SE", 40.0, {{90.0, 2.0, 150.0}}, 0.02, 0, 1, ' ', -1.0},
       {"leg on the NE/SE boundary, centre 20 m south: NE",

@@ -35,15 +35,25 @@ constexpr double kPeakFitDrop = 0.04;      // the peak's fit spans the 10-s mean
 constexpr double kPeakFitMinHalf = 15.0;   // s: least reach of the fit either side of the peak
 constexpr double kPeakFitMaxHalf = 200.0;  // s: largest reach (a flat peak far from the centre)
 constexpr std::size_t kPeakFitMinSeconds = 15;  // retrieved seconds the fit needs
-constexpr double kPassPeak = 15.0;              // m/s: least eyewall peak
-constexpr double kPassDip = 0.15;               // the dip lies this share of the lower peak below it
-constexpr std::size_t kDipReach = 1200;         // s: the eyewall peaks of a dip lie this close to it
-constexpr std::size_t kSeekPeaks = 900;         // s: eyewall peaks of a predicted pass lie this close to it
-constexpr double kSeekHump = 300.0;             // s: reach of the symmetric fit about a single maximum
-constexpr double kSeekSearch = 120.0;  // s: the closest approach lies this close to the predicted one
-constexpr double kSeekKm = 20.0;       // km: predicted closest approaches this near are searched
-constexpr double kTrackCentre = 10.0;  // km: error of a track's centre interpolated between fixes
-constexpr double kShortReach = 0.6;    // the symmetric fit's second reach, a share of the first
+// The cubic takes up the profile's skew about its maximum (third order), so what moves the fitted maximum
+// is the fourth-order term, whose pull grows as the span squared: over the whole span the bias is
+// 1 / (1 - 1/4) = 4/3 of the maximum's move between the whole span and half of it. The move also carries
+// the two fits' noise beyond their formal variances (the retrieval's noise is correlated over the
+// seconds of its channels' cycle); on the tune flights about three quarters of its square is that noise,
+// so the model's error is half of 4/3 of the move.
+constexpr double kCubicBias = 2.0 / 3.0;
+constexpr double kPassPeak = 15.0;       // m/s: least eyewall peak
+constexpr double kPassDip = 0.15;        // the dip lies this share of the lower peak below it
+constexpr std::size_t kDipReach = 1200;  // s: the eyewall peaks of a dip lie this close to it
+constexpr double kEyeDip = 0.02;         // an eye between two moats: its 10-s mean this share below its peaks
+constexpr double kSymmetryReach = 2.5;   // the eye's symmetry is judged over this many times its half-width
+constexpr std::size_t kEdgePeak = 15;    // s: a highest 10-s mean this near a segment's end is no peak
+constexpr std::size_t kSeekPeaks = 900;  // s: eyewall peaks of a predicted pass lie this close to it
+constexpr double kSeekHump = 300.0;      // s: reach of the symmetric fit about a single maximum
+constexpr double kSeekSearch = 120.0;    // s: the closest approach lies this close to the predicted one
+constexpr double kSeekKm = 20.0;         // km: predicted closest approaches this near are searched
+constexpr double kTrackCentre = 10.0;    // km: error of a track's centre interpolated between fixes
+constexpr double kShortReach = 0.6;      // the symmetric fit's second reach, a share of the first
 // The model's share of a pass's error is the move of its time between two reaches of the symmetric fit
 // (method, step 3); one such comparison sees only part of the odd part's bend, and on the storm family's
 // tune flights (Holland, wdr and concentric profiles, wavenumbers 1 and 2) 1.25 times the move covers it.
@@ -58,6 +68,15 @@ constexpr std::size_t kFewPasses = 4;  // passes: as many as the unknowns (centr
 constexpr double kLagSigma = 0.5;      // s: uncertainty of the retrieval's lag behind the position
 constexpr double kPassOutlier = 5.0;  // standard errors: a pass this far off the others' solution is left out
 constexpr double kPriorCentre = 50.0;  // km: spread of the centre prior
+// The eyewall's maxima as ranges from the centre (method, step 4): at least kMinWalls of them; the
+// spread of their ranges about the common radius, as a share of it, before the data show it (an
+// elliptical eyewall or a wavenumber 2 of 10 % of the peak moves the maximum by about a tenth of the RMW)
+// and the least one once kManyWalls maxima do; a maximum kWallOutlier errors off is left out.
+constexpr std::size_t kMinWalls = 3;
+constexpr std::size_t kManyWalls = 6;
+constexpr double kWallSpread = 0.1;
+constexpr double kWallSpreadMin = 0.03;
+constexpr double kWallOutlier = 4.0;
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 // Straight segments [begin, end) of consecutive seconds out of turns.
@@ -105,7 +124,7 @@ double value_at(const Series& s, const std::vector<double>& v, double tt) {
 // variance is multiplied by (1 + rho) / (1 - rho) for the residuals' lag-1 correlation rho (the variance
 // of a mean of an AR(1) series). A misfit without a minimum inside the scan gets `search` as its error.
 double symmetric_time(const Series& s, std::size_t a, std::size_t b, double guess, double reach,
-                      double search, double& gradient, double& sigma) {
+                      double search, double& gradient, double& sigma, double* misfit_out = nullptr) {
   std::vector<double> res;
   auto misfit = [&](double t0, double& g) {
     double sdt = 0.0, stt = 0.0;
@@ -160,6 +179,7 @@ double symmetric_time(const Series& s, std::size_t a, std::size_t b, double gues
     }
   }
   const double m = misfit(best_t, gradient);
+  if (misfit_out != nullptr) *misfit_out = m;
   if (curvature > 0.0 && std::isfinite(m) && res.size() > 2) {
     double c1 = 0.0, c0 = 0.0;
     for (std::size_t i = 0; i < res.size(); ++i) {
@@ -380,6 +400,7 @@ void running_means(const Series& s, std::size_t a, std::size_t b, std::vector<do
 struct Dip {
   std::size_t at, left, right;  // the dip's second and its flanking peaks'
   double depth;                 // 61-s mean at the dip over the lower peak
+  bool moats = false;           // an eye without a dip, `left` and `right` the moats about it
 };
 
 // Dips of one segment: the lowest 61-s mean within 60 s either side, the deepest between the highest
@@ -400,6 +421,9 @@ std::vector<Dip> segment_dips(std::size_t a, std::size_t b, const std::vector<do
     for (std::size_t j = i + 1; j < std::min(b, i + kDipReach); ++j)
       if (std::isfinite(w10[j]) && (!std::isfinite(w10[pr]) || w10[j] > w10[pr])) pr = j;
     if (pl == i || pr == i || !std::isfinite(w10[pl]) || !std::isfinite(w10[pr])) continue;
+    // A flanking peak at the segment's end is no peak: the wind still rises where the record or the
+    // straight stretch stops (an eye entered as the flight ends), and the dip is not bounded on that side.
+    if (pl < a + kEdgePeak || pr + kEdgePeak >= b) continue;
     const double lower = std::min(w10[pl], w10[pr]);
     if (lower < kPassPeak || w60[i] > (1.0 - kPassDip) * lower) continue;
     bool deepest = true;
@@ -410,12 +434,76 @@ std::vector<Dip> segment_dips(std::size_t a, std::size_t b, const std::vector<do
   return dips;
 }
 
+// Around concentric eyewalls a pass that misses the centre by more than about half the inner RMW shows
+// the moats on either side as dips while the eye between them, crossed on a short chord and filled by
+// the eyewall's winds, stays above the dip test (the 61-s mean smooths it away). Between two consecutive
+// dips whose spans meet, the lowest 10-s mean between the two highest 10-s means on either side of their
+// midpoint is added as a candidate eye (its depth that of the shallower dip), for eye_of to judge with the
+// others.
+void add_between(std::size_t a, std::size_t b, const std::vector<double>& w10, std::vector<Dip>& dips) {
+  const std::size_t found = dips.size();
+  for (std::size_t k = 0; k + 1 < found; ++k) {
+    const Dip& p = dips[k];
+    const Dip& q = dips[k + 1];
+    if (q.left > p.right) continue;
+    const std::size_t mid = (p.at + q.at) / 2;
+    std::size_t left = mid, right = mid;
+    for (std::size_t j = p.at + 1; j < mid; ++j)
+      if (std::isfinite(w10[j]) && !(w10[j] <= w10[left])) left = j;
+    for (std::size_t j = mid + 1; j < q.at; ++j)
+      if (std::isfinite(w10[j]) && !(w10[j] <= w10[right])) right = j;
+    if (!(std::max(w10[left], w10[right]) >= kPassPeak) || mid < a || mid >= b) continue;
+    std::size_t at = left;
+    for (std::size_t j = left; j <= right; ++j)
+      if (std::isfinite(w10[j]) && !(w10[j] >= w10[at])) at = j;
+    // The eye lies halfway between the moats (within 15 % of their half spacing, as for three dips) and
+    // is a dip of the 10-s mean, at least kEyeDip below the lower of its peaks. Without such a dip (a
+    // wavenumber 1 can lift the eye's winds over its weak side's eyewall, leaving a steady rise from one
+    // moat to the other eyewall) the candidate is the midpoint itself, the symmetric fit reaching out to
+    // the moats.
+    const double half = 0.5 * static_cast<double>(q.at - p.at);
+    if (left != mid && right != mid && at != left && at != right &&
+        std::fabs(static_cast<double>(at) - static_cast<double>(mid)) <= 0.15 * half &&
+        w10[at] <= (1.0 - kEyeDip) * std::min(w10[left], w10[right]))
+      dips.push_back({at, left, right, std::max(p.depth, q.depth)});
+    else
+      dips.push_back({mid, p.at, q.at, std::max(p.depth, q.depth), true});
+  }
+}
+
+// How far the wind about a dip departs from the symmetric profile plus gradient of step 3 over
+// kSymmetryReach times the time to its nearer flanking peak: the misfit's mean square over twice the
+// wind's variance there (near 0 for a symmetric pattern, about 1 for none). NaN when the segment does not
+// reach 1.5 times that time on both sides.
+double asymmetry_of(const Series& s, std::size_t a, std::size_t b, const Dip& d) {
+  const double guess = 0.5 * (s.t[d.left] + s.t[d.right]);
+  const double half = std::min(guess - s.t[d.left], s.t[d.right] - guess);
+  const double reach = std::min({kSymmetryReach * half, guess - s.t[a], s.t[b - 1] - guess});
+  if (!(reach >= 1.5 * half) || half < 20.0) return kNaN;
+  double g = 0.0, sigma = 0.0, ms = kNaN;
+  symmetric_time(s, a, b, guess, reach, std::min(90.0, 0.5 * half), g, sigma, &ms);
+  double sum = 0.0, sum2 = 0.0, n = 0.0;
+  for (std::size_t i = a; i < b; ++i)
+    if (std::fabs(s.t[i] - guess) <= reach && std::isfinite(s.wind[i])) {
+      sum += s.wind[i];
+      sum2 += s.wind[i] * s.wind[i];
+      n += 1.0;
+    }
+  const double var = n > 1.0 ? (sum2 - sum * sum / n) / (n - 1.0) : 0.0;
+  return var > 0.0 ? ms / (2.0 * var) : kNaN;
+}
+
 // The eye among a segment's dips. A straight leg crosses the storm's core once (the aircraft flies 20-40
 // times faster than the storm moves), so a segment holds at most one pass. Around concentric eyewalls the
 // moat shows as a dip on either side of the eye, at the same distance: of three dips whose middle one lies
-// halfway between the others (within 15 % of their spacing), the middle one is the eye. Otherwise the
-// deepest dip relative to its eyewall peaks is.
-std::size_t eye_of(const std::vector<Dip>& dips) {
+// halfway between the others (within 15 % of their spacing), the middle one is the eye. Otherwise the eye
+// is the dip about which the wind is most nearly symmetric over a reach beyond its flanking peaks: beyond
+// the eyewall lie the same moat and outer eyewall (or the same decay) on both sides, while a moat has the
+// eye on one side and the outer eyewall on the other, and a rain band's gap has the core on one side
+// only. The depth of a dip does not tell them apart: a wavenumber-1 asymmetry deepens the moat on its weak
+// side below the eye's winds. Without the reach to judge every dip, the deepest dip relative to its
+// eyewall peaks is the eye.
+std::size_t eye_of(const Series& s, std::size_t a, std::size_t b, const std::vector<Dip>& dips) {
   for (std::size_t i = 0; i < dips.size(); ++i)
     for (std::size_t k = i + 2; k < dips.size(); ++k)
       for (std::size_t j = i + 1; j < k; ++j) {
@@ -424,10 +512,22 @@ std::size_t eye_of(const std::vector<Dip>& dips) {
         if (std::fabs(static_cast<double>(dips[j].at) - mid) < 0.15 * half) return j;
       }
   std::size_t best = 0;
+  if (dips.size() > 1) {
+    std::vector<double> score;
+    for (const Dip& d : dips) score.push_back(asymmetry_of(s, a, b, d));
+    if (std::all_of(score.begin(), score.end(), [](double x) { return std::isfinite(x); })) {
+      for (std::size_t i = 1; i < dips.size(); ++i)
+        if (score[i] < score[best]) best = i;
+      return best;
+    }
+  }
   for (std::size_t i = 1; i < dips.size(); ++i)
     if (dips[i].depth < dips[best].depth) best = i;
   return best;
 }
+
+// Sets the pass's eyewall maxima (Pass::wall_*) on segment [a, b), defined below.
+void eyewall_maxima(const Series& s, std::size_t a, std::size_t b, const Plane& plane, Pass& p);
 
 }  // namespace
 
@@ -439,9 +539,10 @@ std::vector<Pass> find_passes(const std::vector<Series>& flights, const Plane& p
     std::vector<double> w60(n, kNaN), w10(n, kNaN);
     for (const auto& [a, b] : segments(s)) {
       running_means(s, a, b, w60, w10);
-      const std::vector<Dip> dips = segment_dips(a, b, w60, w10);
+      std::vector<Dip> dips = segment_dips(a, b, w60, w10);
       if (dips.empty()) continue;
-      const Dip& d = dips[eye_of(dips)];
+      add_between(a, b, w10, dips);
+      const Dip& d = dips[eye_of(s, a, b, dips)];
       const double guess = 0.5 * (s.t[d.left] + s.t[d.right]);
       const double reach_s = 0.95 * std::min(guess - s.t[d.left], s.t[d.right] - guess);
       Pass p;
@@ -449,7 +550,9 @@ std::vector<Pass> find_passes(const std::vector<Series>& flights, const Plane& p
       p.reach_s = reach_s;
       p.time = pass_time(s, a, b, guess, reach_s, std::min(90.0, 0.5 * reach_s), p.gradient, p.time_sigma,
                          p.shape_sigma);
-      if (locate_pass(s, a, b, plane, p)) passes.push_back(p);
+      if (!locate_pass(s, a, b, plane, p)) continue;
+      if (!d.moats) eyewall_maxima(s, a, b, plane, p);
+      passes.push_back(p);
     }
   }
   return passes;
@@ -478,25 +581,51 @@ double pass_sigma(const Pass& p, double w, double scatter, bool few) {
   return std::sqrt(w * w * (p.time_sigma * p.time_sigma + kLagSigma * kLagSigma) + model * model);
 }
 
-// One weighted least-squares solution of the passes' lines and the priors for (x0, y0, u, v) about
-// the motion `m` (which sets the storm-relative directions). Returns each pass's residual (km) and its
-// standard error without the model's share (`noise`) and with it (`sigma`), the normalised residuals' sum of
+// A pass's chord of the eyewall: with the eyewall a circle of radius R about the centre, the two maxima
+// of a pass that misses the centre by d lie sqrt(R^2 - d^2) either side of the closest approach, so
+// r = sqrt(d^2 + h^2) is R for h the half distance between the maxima in the storm's frame (the
+// storm moves between them). Sets d (km, the centre of `m` across the pass, positive to the left of the
+// storm-relative track), r (km) and r's noise from the maxima's times at the storm-relative speed (km);
+// false without both maxima.
+bool chord(const Pass& p, const Motion& m, double& d, double& r, double& sigma) {
+  if (!std::isfinite(p.wall_time[0]) || !std::isfinite(p.wall_time[1])) return false;
+  double wx = p.vx - m.u, wy = p.vy - m.v;
+  const double w = std::hypot(wx, wy);
+  if (!(w > 0.0)) return false;
+  wx /= w;
+  wy /= w;
+  const double dt = p.time - m.t_ref, span = p.wall_time[1] - p.wall_time[0];
+  d = -wy * (m.x0 + m.u * dt - p.x) + wx * (m.y0 + m.v * dt - p.y);
+  const double h = 0.5 * std::fabs(wx * (p.wall_x[1] - p.wall_x[0] - m.u * span) +
+                                   wy * (p.wall_y[1] - p.wall_y[0] - m.v * span));
+  r = std::hypot(d, h);
+  sigma = 0.5 * w * std::hypot(p.wall_sigma[0], p.wall_sigma[1]);
+  return true;
+}
+
+// One weighted least-squares solution of the passes' lines, the eyewall's maxima (when
+// m.wall_radius is set) and the priors for (x0, y0, u, v, and the eyewall's radius R) about the motion
+// `m` (which sets the storm-relative directions and the point about which a maximum's range is
+// linearised: |P - c(t)| - R, a Gauss-Newton step). Returns each pass's residual (km) and its standard
+// error without the model's share (`noise`) and with it (`sigma`), the normalised residuals' sum of
 // squares in `chi2`; false when the system is singular. `few`: each line carries the wrong-pass share.
 bool solve_centre(const std::vector<Pass>& passes, const std::array<double, 4>& prior,
                   const std::array<double, 4>& prior_sigma, double scatter, Motion& m,
                   std::vector<double>& resid, std::vector<double>& noise, std::vector<double>& sigma,
                   double& chi2, bool few = false) {
-  std::vector<std::vector<double>> ata(4, std::vector<double>(4, 0.0));
-  std::vector<double> atb(4, 0.0);
-  auto row = [&](const std::array<double, 4>& a, double b, double sigma) {
-    for (std::size_t i = 0; i < 4; ++i) {
-      for (std::size_t j = 0; j < 4; ++j) ata[i][j] += a[i] * a[j] / (sigma * sigma);
+  std::vector<std::vector<double>> ata(5, std::vector<double>(5, 0.0));
+  std::vector<double> atb(5, 0.0);
+  auto row = [&](const std::array<double, 5>& a, double b, double sigma) {
+    for (std::size_t i = 0; i < 5; ++i) {
+      for (std::size_t j = 0; j < 5; ++j) ata[i][j] += a[i] * a[j] / (sigma * sigma);
       atb[i] += a[i] * b / (sigma * sigma);
     }
   };
   std::vector<std::array<double, 6>> rows;
   noise.clear();
   sigma.clear();
+  const bool walls = std::isfinite(m.wall_radius);
+  const std::array<double, 5> now = {m.x0, m.y0, m.u, m.v, walls ? m.wall_radius : 0.0};
   for (const Pass& p : passes) {
     double wx = p.vx - m.u, wy = p.vy - m.v;
     const double w = std::hypot(wx, wy);
@@ -506,13 +635,22 @@ bool solve_centre(const std::vector<Pass>& passes, const std::array<double, 4>& 
     rows.push_back({wx, wy, wx * dt, wy * dt, wx * p.x + wy * p.y, pass_sigma(p, w, scatter, few)});
     noise.push_back(pass_sigma(p, w, 0.0, false));
     sigma.push_back(rows.back()[5]);
-    row({wx, wy, wx * dt, wy * dt}, wx * p.x + wy * p.y, rows.back()[5]);
+    row({wx, wy, wx * dt, wy * dt, 0.0}, wx * p.x + wy * p.y, rows.back()[5]);
+    double d = 0.0, r = 0.0, chord_sigma = 0.0;
+    if (walls && chord(p, m, d, r, chord_sigma) && r > 1e-6) {
+      // Across the pass only: d = n . (c(t) - P) with n the pass's normal (-wy, wx).
+      const std::array<double, 5> j = {-wy * d / r, wx * d / r, -wy * d / r * dt, wx * d / r * dt, -1.0};
+      double b = m.wall_radius - r;
+      for (std::size_t i = 0; i < 5; ++i) b += j[i] * now[i];
+      row(j, b, std::hypot(chord_sigma, m.wall_spread));
+    }
   }
   for (std::size_t k = 0; k < 4; ++k) {
-    std::array<double, 4> a{};
+    std::array<double, 5> a{};
     a[k] = 1.0;
     row(a, prior[k], prior_sigma[k]);
   }
+  row({0.0, 0.0, 0.0, 0.0, 1.0}, now[4], kPriorCentre);
   std::vector<double> x = atb;
   std::vector<std::vector<double>> inv;
   if (!solve(ata, x, inv)) return false;
@@ -520,6 +658,7 @@ bool solve_centre(const std::vector<Pass>& passes, const std::array<double, 4>& 
   m.y0 = x[1];
   m.u = x[2];
   m.v = x[3];
+  if (walls) m.wall_radius = x[4];
   for (std::size_t i = 0; i < 4; ++i)
     for (std::size_t j = 0; j < 4; ++j) m.cov[i][j] = inv[i][j];
   chi2 = 0.0;
@@ -529,6 +668,101 @@ bool solve_centre(const std::vector<Pass>& passes, const std::array<double, 4>& 
     chi2 += resid.back() * resid.back() / (r[5] * r[5]);
   }
   return true;
+}
+
+// The eyewall maxima's ranges from the centre of `m` less its eyewall radius (km), with their noise, one
+// per pass with both maxima (see `chord`).
+void wall_residuals(const std::vector<Pass>& passes, const Motion& m, std::vector<double>& res,
+                    std::vector<double>& noise) {
+  res.clear();
+  noise.clear();
+  for (const Pass& p : passes) {
+    double d = 0.0, r = 0.0, sigma = 0.0;
+    if (!chord(p, m, d, r, sigma)) continue;
+    res.push_back(r - (std::isfinite(m.wall_radius) ? m.wall_radius : 0.0));
+    noise.push_back(sigma);
+  }
+}
+
+// The eyewall's maxima join the passes' lines (method, step 4): an eyewall is close to a circle about
+// the centre, so each maximum's range from the centre is the eyewall's radius R within a spread (the
+// centre equidistant from the wind maxima, Willoughby and Chelmow 1982). A line fixes the centre only
+// along the pass; the ranges fix it across the pass too (a pass missing by d sees its maxima a chord
+// 2 sqrt(R^2 - d^2) apart), which otherwise rests on the other passes and the motion. The spread starts
+// at kWallSpread of R; then a maximum more than kWallOutlier of its errors off is left out (a rain
+// band's or an outer eyewall's maximum), and the spread becomes the one that makes the normalised ranges'
+// mean square one per degree of freedom, at least kWallSpreadMin of R with kManyWalls maxima or more
+// (else at least kWallSpread: few maxima cannot show the eyewall's shape).
+void fit_walls(std::vector<Pass> passes, const std::array<double, 4>& prior,
+               const std::array<double, 4>& prior_sigma, double scatter, Motion& m,
+               std::vector<double>& resid, std::vector<double>& noise, std::vector<double>& sigma,
+               double& chi2) {
+  std::vector<double> res, wall_noise;
+  wall_residuals(passes, m, res, wall_noise);
+  if (res.size() < kMinWalls) return;
+  Motion w = m;
+  std::vector<double> sorted = res;
+  std::nth_element(sorted.begin(), sorted.begin() + static_cast<long>(sorted.size() / 2), sorted.end());
+  w.wall_radius = sorted[sorted.size() / 2];
+  w.wall_spread = kWallSpread * w.wall_radius;
+  std::vector<double> r2, n2, s2;
+  double c2 = 0.0;
+  for (int round = 0; round < 2; ++round) {
+    for (int iteration = 0; iteration < 5; ++iteration)
+      if (!solve_centre(passes, prior, prior_sigma, scatter, w, r2, n2, s2, c2)) return;
+    if (round == 1) break;
+    std::size_t i = 0, kept = 0;
+    for (Pass& p : passes) {
+      if (!std::isfinite(p.wall_time[0]) || !std::isfinite(p.wall_time[1])) continue;
+      wall_residuals(passes, w, res, wall_noise);
+      if (std::fabs(res[i]) > kWallOutlier * std::hypot(wall_noise[i], w.wall_spread))
+        p.wall_time = {kNaN, kNaN};
+      else
+        ++i, ++kept;
+    }
+    wall_residuals(passes, w, res, wall_noise);
+    if (kept < kMinWalls || !(w.wall_radius > 0.0)) return;
+    auto excess = [&](double v) {
+      double sum = 0.0;
+      for (std::size_t j = 0; j < res.size(); ++j)
+        sum += res[j] * res[j] / (wall_noise[j] * wall_noise[j] + v);
+      return sum - static_cast<double>(res.size() - 1);
+    };
+    double lo = 0.0, hi = 1.0e4;
+    if (excess(0.0) <= 0.0) hi = 0.0;
+    for (int k = 0; k < 60 && hi > 0.0; ++k) (excess(0.5 * (lo + hi)) > 0.0 ? lo : hi) = 0.5 * (lo + hi);
+    const double floor = (kept >= kManyWalls ? kWallSpreadMin : kWallSpread) * w.wall_radius;
+    w.wall_spread = std::max(std::sqrt(hi), floor);
+  }
+  m = w;
+  resid = r2;
+  noise = n2;
+  sigma = s2;
+  chi2 = c2;
+}
+
+// More passes than unknowns: their scatter about the solution gives the model's share of each pass's
+// error, a variance tau^2 common to all passes, such that the residuals normalised by sqrt(noise^2 + tau^2)
+// have a mean square of one per degree of freedom (the method of moments for a variance component);
+// tau = 0 when the noise alone explains the scatter. Returns tau (km) with the solution that uses it.
+double pass_scatter(const std::vector<Pass>& passes, const std::array<double, 4>& prior,
+                    const std::array<double, 4>& prior_sigma, Motion& m, std::vector<double>& resid,
+                    std::vector<double>& noise, std::vector<double>& sigma, double& chi2) {
+  const std::size_t n = passes.size();
+  double tau = 0.0;
+  for (int iteration = 0; iteration < 4; ++iteration) {
+    if (!solve_centre(passes, prior, prior_sigma, tau, m, resid, noise, sigma, chi2)) break;
+    auto excess = [&](double t2) {
+      double sum = 0.0;
+      for (std::size_t i = 0; i < n; ++i) sum += resid[i] * resid[i] / (noise[i] * noise[i] + t2);
+      return sum - static_cast<double>(n - 4);
+    };
+    double lo = 0.0, hi = 1.0e4;
+    if (excess(0.0) <= 0.0) hi = 0.0;
+    for (int k = 0; k < 60 && hi > 0.0; ++k) (excess(0.5 * (lo + hi)) > 0.0 ? lo : hi) = 0.5 * (lo + hi);
+    tau = std::sqrt(hi);
+  }
+  return tau;
 }
 
 }  // namespace
@@ -568,26 +802,10 @@ Motion fit_motion(std::vector<Pass>& passes, const Plane& plane, double u_prior,
     if (z[worst] < kPassOutlier) break;
     passes.erase(passes.begin() + static_cast<long>(worst));
   }
-  // More passes than unknowns: their scatter about the solution gives the model's share of each pass's
-  // error, a variance tau^2 common to all passes, such that the residuals normalised by
-  // sqrt(noise^2 + tau^2) have a mean square of one per degree of freedom (the method of moments for a
-  // variance component); tau = 0 when the noise alone explains the scatter.
   const std::size_t n = passes.size();
-  if (n > 4) {
-    double tau = 0.0;
-    for (int iteration = 0; iteration < 4; ++iteration) {
-      if (!solve_centre(passes, prior, prior_sigma, tau, m, resid, noise, sigma, chi2)) break;
-      auto excess = [&](double t2) {
-        double sum = 0.0;
-        for (std::size_t i = 0; i < n; ++i) sum += resid[i] * resid[i] / (noise[i] * noise[i] + t2);
-        return sum - static_cast<double>(n - 4);
-      };
-      double lo = 0.0, hi = 1.0e4;
-      if (excess(0.0) <= 0.0) hi = 0.0;
-      for (int k = 0; k < 60 && hi > 0.0; ++k) (excess(0.5 * (lo + hi)) > 0.0 ? lo : hi) = 0.5 * (lo + hi);
-      tau = std::sqrt(hi);
-    }
-  }
+  const double scatter =
+      n > 4 ? pass_scatter(passes, prior, prior_sigma, m, resid, noise, sigma, chi2) : -1.0;
+  fit_walls(passes, prior, prior_sigma, scatter, m, resid, noise, sigma, chi2);
   m.motion_sigma = std::sqrt(std::max(m.cov[2][2], m.cov[3][3]));
   // Four passes or fewer: the wrong-pass share widens the covariance but does not weigh the passes
   // against the priors (the solution stays that of their own errors).
@@ -648,9 +866,9 @@ CubicPeak cubic_peak(const std::vector<double>& t, const std::vector<double>& wi
   CubicPeak out = cubic_fit(t, wind, begin, end, ta, tb);
   if (!std::isfinite(out.time)) return out;
   // The profile is a cubic only near its maximum: the same fit over half the span about the maximum
-  // shows how far the shape beyond moves it. A fit's bias grows at least in proportion to its span, so the
-  // whole span's bias is at most twice that shift (Richardson's argument), which is taken as the model's
-  // error, added to the noise's.
+  // shows how far the shape beyond moves it. The bias grows as the span squared, so the whole span's
+  // bias is 4/3 of that shift (Richardson's argument), less the noise the shift carries (kCubicBias); it
+  // is taken as the model's error, added to the noise's.
   const double half = std::max(kPeakFitMinHalf, 0.25 * (tb - ta));
   const CubicPeak inner =
       cubic_fit(t, wind, begin, end, std::max(ta, out.time - half), std::min(tb, out.time + half));
@@ -659,7 +877,7 @@ CubicPeak cubic_peak(const std::vector<double>& t, const std::vector<double>& wi
     const double noise =
         inner.time_var * inner.resid_var * inner.correlation - out.time_var * out.resid_var * out.correlation;
     const double shift = out.time - inner.time;
-    out.model_shift = 2.0 * std::sqrt(std::max(0.0, shift * shift - std::max(0.0, noise)));
+    out.model_shift = kCubicBias * std::sqrt(std::max(0.0, shift * shift - std::max(0.0, noise)));
   }
   return out;
 }
@@ -786,6 +1004,35 @@ void peak_errors(const Series& s, const CentreFn& centre, const CentreVarFn& cen
   leg.peak_radius_error_km = std::sqrt(along * along + across);
 }
 
+// The eyewall's maxima either side of a pass: the largest 10-s mean between 0.5 and 1.6 times the time from
+// the closest approach to the nearer eyewall peak (the symmetric fit's reach over 0.95) on each side,
+// placed by the cubic of step 7. A side whose largest mean lies at the edge of that span (no maximum
+// inside it), below kPassPeak, or whose cubic has no maximum there, is left out.
+void eyewall_maxima(const Series& s, std::size_t a, std::size_t b, const Plane& plane, Pass& p) {
+  const double h = p.reach_s / 0.95;
+  const auto at = [&](double tt) {
+    return static_cast<std::size_t>(
+        std::lower_bound(s.t.begin() + static_cast<long>(a), s.t.begin() + static_cast<long>(b), tt) -
+        s.t.begin());
+  };
+  for (std::size_t k = 0; k < 2; ++k) {
+    const double t_lo = p.time + (k == 0 ? -1.6 : 0.5) * h, t_hi = p.time + (k == 0 ? -0.5 : 1.6) * h;
+    const std::size_t i0 = at(t_lo), i1 = at(t_hi);
+    double mean = 0.0;
+    const std::size_t w = peak_window(s.wind, i0, i1, mean);
+    if (w == std::string::npos || w == i0 || w + kWindow >= i1 || mean < kPassPeak) continue;
+    const CubicPeak fit = cubic_peak(s.t, s.wind, a, b, w, mean);
+    if (!(fit.time >= t_lo && fit.time <= t_hi)) continue;
+    const double lat = value_at(s, s.lat, fit.time), lon = value_at(s, s.lon, fit.time);
+    if (!std::isfinite(lat) || !std::isfinite(lon)) continue;
+    const double window = static_cast<double>(kWindow) / std::sqrt(12.0);
+    p.wall_time[k] = fit.time;
+    plane.to_xy(lat, lon, p.wall_x[k], p.wall_y[k]);
+    p.wall_sigma[k] = std::sqrt(fit.time_var * fit.resid_var * fit.correlation +
+                                fit.model_shift * fit.model_shift + window * window);
+  }
+}
+
 // The second of [a, b) nearest to `centre`, and its distance `km`.
 std::size_t closest_approach(const Series& s, std::size_t a, std::size_t b, const CentreFn& centre,
                              double& km) {
@@ -891,15 +1138,25 @@ bool seek_pass(const Series& s, std::size_t f, std::size_t a, std::size_t b, std
   const double top = std::max(std::isfinite(w10[pl]) ? w10[pl] : 0.0, std::isfinite(w10[pr]) ? w10[pr] : 0.0);
   if (top < kPassPeak) return false;
   double reach = 0.95 * std::min(s.t[c] - s.t[pl], s.t[pr] - s.t[c]);
-  if (reach < 60.0) reach = kSeekHump;
+  const bool two_peaks = reach >= 60.0;
+  if (!two_peaks) reach = kSeekHump;
+  // A stretch that ends within the pattern (the record or the straight leg stops near the closest
+  // approach) leaves one side too short to show its symmetry: a wind still rising there is taken up by the
+  // gradient and any time fits. The reach may be cut to no less than half.
+  const double full = reach;
   reach = std::min({reach, s.t[c] - s.t[a], s.t[b - 1] - s.t[c]});
-  if (reach < 60.0) return false;
+  if (reach < 60.0 || reach < 0.5 * full) return false;
   p.flight = f;
   p.seeded = true;
   p.reach_s = reach;
   const double search = std::min(kSeekSearch, 0.5 * reach);
   p.time = pass_time(s, a, b, s.t[c], reach, search, p.gradient, p.time_sigma, p.shape_sigma);
-  return p.time_sigma < search && locate_pass(s, a, b, plane, p);
+  if (!(p.time_sigma < search && p.time - reach >= s.t[a] && p.time + reach <= s.t[b - 1] &&
+        locate_pass(s, a, b, plane, p)))
+    return false;
+  // Two eyewall peaks bound the pass (not a single maximum outside the eye): their maxima join the fit.
+  if (two_peaks) eyewall_maxima(s, a, b, plane, p);
+  return true;
 }
 
 // Adds the passes that `centre` predicts on the straight segments without one: those whose closest

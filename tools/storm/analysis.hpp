@@ -12,8 +12,17 @@
 //      between eyewall crossings). A straight leg crosses the storm's core once (the aircraft flies 20-40
 //      times faster than the storm moves), so a segment gives at most one pass: around concentric eyewalls
 //      the moat shows as a dip on either side of the eye at the same distance, and of three dips whose
-//      middle one lies halfway between the others the middle one is the eye; otherwise the deepest dip
-//      relative to its peaks is.
+//      middle one lies halfway between the others the middle one is the eye. A flanking peak at the
+//      segment's end is none (the record or the leg stops while the wind still rises), so such a dip is
+//      no pass. Between two dips whose spans meet, the eye may lie unseen: crossed on a short chord and
+//      filled by the eyewall's winds, the 61-s mean smooths it away, or a wavenumber 1 lifts it over the
+//      weak side's eyewall; the lowest 10-s mean halfway between them, or the midpoint itself with the
+//      moats as its flanks, is a candidate too. Of several candidates the eye is the one about which the
+//      wind is most nearly symmetric (the misfit of step 3 over twice the wind's variance) over 2.5
+//      times the time to its flanking peaks: beyond the eyewall lie the same moat and outer eyewall on
+//      both sides of the eye, while a moat has the eye on one side and the outer eyewall on the other.
+//      The depth does not tell them apart (the moat on a wavenumber 1's weak side can be deeper than the
+//      eye's winds); it decides only where a segment is too short to judge every candidate.
 //   3. Along one pass the wind is modelled inside the eyewall as a symmetric profile about the point of
 //      closest approach plus a linear gradient across the eye:  V(t0 + tau) = S(|tau|) + g tau.  The
 //      aircraft's storm-relative velocity is constant on a straight leg, so S is symmetric in time about
@@ -41,11 +50,27 @@
 //      passes or fewer a wrong pass cannot show: each line then carries 0.3 of the distance from the
 //      centre to the nearer eyewall. Where the passes and the motion's prior disagree beyond their errors
 //      the covariance is multiplied by the Birge ratio (their normalised sum of squares per pass, > 1).
+//      A line fixes the centre only along its pass; across it the eyewall does too. The eyewall is close
+//      to a circle about the centre, so the maxima either side of a pass that misses the centre by d lie
+//      a chord 2 sqrt(R^2 - d^2) apart, R the eyewall's radius common to all passes (the centre
+//      equidistant from the wind maxima, Willoughby and Chelmow 1982). Each pass's maxima (the largest
+//      10-s mean between 0.5 and 1.6 times the time to the nearer eyewall peak on either side, placed by
+//      the cubic of step 7) give sqrt(d^2 + h^2) = R for h the half distance between them in the
+//      storm's frame; with three such chords or more, R joins the unknowns and each chord one equation,
+//      solved with the lines by Gauss-Newton from the lines' solution. A chord's error is its maxima's
+//      time errors at the storm-relative speed with a spread of the eyewall about a circle: first 0.1 R
+//      (an elliptical eyewall, a wavenumber 2), then the one that makes the chords' normalised mean
+//      square one per degree of freedom, at least 0.03 R with six chords or more (else at least 0.1 R);
+//      a chord 4 of its errors off (a rain band's or an outer eyewall's maximum) is left out. A chord
+//      only says how far the centre lies from the pass, not on which side: the lines' solution decides.
 //   5. Passes the dip search missed (a miss beyond about 0.6 RMW leaves no dip; rain or an eye's winds
 //      can fill it): the fitted centre, or the track when no dip was found, predicts each straight
 //      segment's closest approach, and where that lies within 20 km, or 0.7 of the legs' median RMW when
 //      larger, the symmetric fit of step 3 about it (between the highest 10-s means within 900 s either
-//      side, or over 300 s either side of a single maximum) gives the pass; the fit of step 4 is repeated.
+//      side, or over 300 s either side of a single maximum) gives the pass, when the segment reaches the
+//      whole fit on both sides of it and cuts the fit's reach to no less than half (a stretch that ends
+//      near the closest approach leaves a rise that the gradient takes up at any time); the fit of step 4
+//      is repeated.
 //      Without a dip and without a track, each segment's highest 61-s mean is taken as a single-maximum
 //      pass, and these stand when their closest approach to the centre fitted to them lies within 20 km
 //      and two of them cross at more than 30 degrees; else the flights are refused.
@@ -75,14 +100,15 @@
 //      K normal deviates, K the time within s10 of the maximum over 10 s: peak_error = s10 sqrt(mu_K^2 +
 //      s_K^2) with mu_K ~ sqrt(2 ln K) - 0.6 and s_K ~ 1 / (1 + 0.2 ln K). The maximum's time has the
 //      cubic's error by the delta method (var x* = g' M^-1 g s2 / V''^2 with g = (0, 1, 2x, 3x^2)),
-//      multiplied by the residuals' (1 + rho) / (1 - rho), and the model's: twice the move of the maximum
-//      when the fit spans half as much (a fit's bias grows at least in proportion to its span), and the
+//      multiplied by the residuals' (1 + rho) / (1 - rho), and the model's: 2/3 of the move of the
+//      maximum when the fit spans half as much (the quartic term's pull grows as the span squared, 4/3 of
+//      the move, of which about half is bias and the rest the fits' correlated noise), and the
 //      10-s window's own length (10 / sqrt 12 s: the window stands for the maximum only to within it). At
 //      the range rate of the leg that is the RMW's error along the leg; the centre's variance along the
 //      peak's bearing adds to it (peak_radius_error_km).
-//   8. Wind radii: over the 10-s means of all legs, per quadrant of bearing from the centre, the largest
-//      distance at which the mean reaches 34, 50 and 64 kt; E when the quadrant's outermost 10-s mean is
-//      still at or above the threshold (the data end before the wind falls below it).
+//   8. Wind radii: over the 10-s means of all legs, per quadrant of bearing from the centre (a mean within
+//      2 km of a boundary's line counting for both quadrants), the largest distance at which the mean
+//      reaches 34, 50 and 64 kt, with the flags E and U of radii.hpp.
 // Limits: the storm's motion is taken as constant over the flights; the asymmetry as linear across the
 // eye, so a wavenumber 2 oblique to the passes biases a pass that misses the centre by a little (0.6 km
 // for 8 m/s at 30 degrees and a 5-km miss) in a way that mimics a shift, unseen by the errors; a pass that
@@ -92,6 +118,7 @@
 
 #include <array>
 #include <functional>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -147,6 +174,12 @@ struct Pass {
   std::string evidence = "surface wind";  // what placed the fix: the radiometer's wind, or more (a refiner's)
   // Fit inputs: the aircraft's position at `time` in the plane, km, and the ground velocity, km/s.
   double x = 0.0, y = 0.0, vx = 0.0, vy = 0.0;
+  // The eyewall's maxima before and after the closest approach (method, step 4): their fitted times (s
+  // since 1970; NaN when not found), the aircraft's position then in the plane (km) and the times'
+  // standard errors (s).
+  std::array<double, 2> wall_time{std::numeric_limits<double>::quiet_NaN(),
+                                  std::numeric_limits<double>::quiet_NaN()};
+  std::array<double, 2> wall_x{}, wall_y{}, wall_sigma{};
 };
 
 struct Motion {
@@ -158,6 +191,10 @@ struct Motion {
   // Standard error of the motion (km/s, the larger component) from the passes' own errors and the priors,
   // before the wrong-pass and Birge widening: whether the passes' geometry fixes the motion.
   double motion_sigma = 0.0;
+  // The eyewall's radius common to the passes (km; NaN when the maxima were not used) and the spread of
+  // a maximum's range about it (km): the eyewall's departure from a circle.
+  double wall_radius = std::numeric_limits<double>::quiet_NaN();
+  double wall_spread = 0.0;
 };
 
 // Variance (km^2) of the centre at time t along unit vector (ex, ey) of the plane.

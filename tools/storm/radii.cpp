@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <numbers>
 
 #include "core/constants.hpp"
 #include "storm/analysis.hpp"
@@ -39,12 +40,15 @@ std::vector<Mean> leg_means(const std::vector<Series>& flights, const std::vecto
   return out;
 }
 
-// Whether `bearing` lies in quadrant q (0 NE .. 3 NW) widened by the boundary margin.
-bool in_quadrant(double bearing, std::size_t q) {
+// Whether a mean at `km` and `bearing` from the centre lies in quadrant q (0 NE .. 3 NW), widened by the
+// band of kRadiiBoundaryKm either side of its boundaries.
+bool in_quadrant(double km, double bearing, std::size_t q) {
   double d = std::fmod(bearing - (90.0 * static_cast<double>(q) + 45.0), 360.0);
   if (d < -180.0) d += 360.0;
   if (d >= 180.0) d -= 360.0;
-  return std::fabs(d) <= 45.0 + kRadiiBoundaryMargin;
+  const double beyond = std::fabs(d) - 45.0;  // deg past the nearer boundary
+  return beyond <= 0.0 ||
+         (beyond < 90.0 && km * std::sin(beyond * std::numbers::pi / 180.0) <= kRadiiBoundaryKm);
 }
 
 // The storm's RMW: the range of the largest leg peak, km (NaN without one).
@@ -68,7 +72,7 @@ Radii wind_radii(const std::vector<Series>& flights, const std::vector<Leg>& leg
   for (std::size_t q = 0; q < 4; ++q) {
     std::vector<Mean> in;
     for (const Mean& m : means)
-      if (in_quadrant(m.bearing, q)) in.push_back(m);
+      if (in_quadrant(m.km, m.bearing, q)) in.push_back(m);
     out.has_data[q] = !in.empty();
     double inner = std::numeric_limits<double>::infinity();
     for (const Mean& m : in) inner = std::min(inner, m.km);

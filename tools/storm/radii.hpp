@@ -3,10 +3,12 @@
 //
 // Over the 10-s means of all legs (10 consecutive seconds, at least 7 retrieved), per quadrant NE, SE, SW,
 // NW of bearing from the centre at the mean's time:
-//   - a mean within 10 deg of bearing of a quadrant boundary counts for both quadrants. Figure-four legs
-//     are flown along the boundaries (north-south and east-west), so with a hard boundary a shift of the
-//     centre by metres moves a whole leg from one quadrant to the other and the radius with it; a wind
-//     radius changes by a few per cent over 10 deg of azimuth, less than the data's own spread;
+//   - a mean within 2 km of a quadrant boundary (its distance from the boundary's line through the centre)
+//     counts for both quadrants. Figure-four legs are flown along the boundaries (north-south and
+//     east-west), so with a hard boundary a shift of the centre by metres moves a whole leg from one
+//     quadrant to the other and the radius with it. The band is a distance, not an angle: what puts a
+//     mean on either side is the centre's error, a distance, and a leg flown 10 deg off a boundary lies
+//     10-25 km from it where the radii are taken, plainly in its own quadrant;
 //   - the radius is the largest distance of a mean at or above the threshold. It is flagged E (a lower
 //     bound) unless a mean below the threshold lies within 5 km beyond it: the data end, or have a gap,
 //     before they show the wind falling below the threshold;
@@ -39,9 +41,9 @@ struct Radii {
   std::array<bool, 4> has_data{};                    // any 10-s mean counts for the quadrant
 };
 
-constexpr double kRadiiBoundaryMargin = 10.0;  // deg: a mean this near a quadrant boundary counts for both
-constexpr double kRadiiCrossingGap = 5.0;      // km: a crossing is shown by a mean below within this beyond
-constexpr std::size_t kRadiiMinMeans = 20;     // 10-s means a quadrant needs for any radius
+constexpr double kRadiiBoundaryKm = 2.0;    // km: a mean this near a quadrant boundary counts for both
+constexpr double kRadiiCrossingGap = 5.0;   // km: a crossing is shown by a mean below within this beyond
+constexpr std::size_t kRadiiMinMeans = 20;  // 10-s means a quadrant needs for any radius
 
 Radii wind_radii(const std::vector<Series>& flights, const std::vector<Leg>& legs, const CentreFn& centre);
 
