@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/cli.hpp"
+#include "common/input.hpp"
 #include "core/calendar.hpp"
 #include "core/constants.hpp"
 
@@ -51,14 +52,9 @@ CentreTrack read_centres_csv(std::string_view text) {
     bool flight;
   };
   std::vector<Row> rows;
-  std::size_t line_no = 0;
-  for (std::size_t from = 0; from < text.size();) {
-    std::size_t end = text.find('\n', from);
-    if (end == std::string_view::npos) end = text.size();
-    std::string_view line = text.substr(from, end - from);
-    from = end + 1;
-    ++line_no;
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  const std::vector<std::string_view> lines = tool::lines_of(text);
+  for (std::size_t line_no = 1; line_no <= lines.size(); ++line_no) {
+    const std::string_view line = lines[line_no - 1];
     if (line_no == 1) {
       if (!line.starts_with("time,lat,lon,source"))
         throw SondeError("line 1: not a centres file of sfmrstorm");

@@ -20,11 +20,6 @@ bool digits_at(std::string_view s, std::size_t at, std::size_t n, int& value) {
   return true;
 }
 
-int days_in_month(int year, int month) {
-  const int next_year = month == 12 ? year + 1 : year, next_month = month == 12 ? 1 : month + 1;
-  return static_cast<int>(days_from_civil(next_year, next_month, 1) - days_from_civil(year, month, 1));
-}
-
 void previous_month(int& year, int& month) {
   if (--month == 0) {
     month = 12;
@@ -64,8 +59,8 @@ std::optional<DateContext> date_from_file_name(std::string_view path) {
       digits_at(name, i + 6, 2, c.day);
       digits_at(name, i + 8, 2, hour);
       digits_at(name, i + 10, 2, minute);
-      if (c.year >= 1900 && c.year <= 2999 && c.month >= 1 && c.month <= 12 && c.day >= 1 &&
-          c.day <= days_in_month(c.year, c.month) && hour < 24 && minute < 60)
+      if (c.year >= 1900 && c.year <= 2999 && is_civil_date(c.year, c.month, c.day) && hour < 24 &&
+          minute < 60)
         return c;
     }
     i = j == i ? i + 1 : j;
@@ -79,11 +74,11 @@ double day_start(const DateContext& context, int sent_day, int day) {
   if (context.day > 0 && sent_day > context.day) previous_month(year, month);
   // The observation's hour is the nearest whole hour, so a sonde that splashed after 23:30 and was sent
   // before midnight bears the next day: the 1st of the next month after a month's last day.
-  if (day == 1 && sent_day == days_in_month(year, month))
+  if (day == 1 && is_civil_date(year, month, sent_day) && !is_civil_date(year, month, sent_day + 1))
     next_month(year, month);
   else if (day > sent_day + 1)
     previous_month(year, month);
-  if (day < 1 || day > days_in_month(year, month)) return kNaN;
+  if (!is_civil_date(year, month, day)) return kNaN;
   return static_cast<double>(days_from_civil(year, month, day)) * kSecondsPerDay;
 }
 
