@@ -9,20 +9,11 @@
 #include "common/input.hpp"
 #include "core/calendar.hpp"
 #include "core/constants.hpp"
+#include "sonde/date_context.hpp"
 
 namespace sfmr::sonde {
 
 namespace {
-
-// A whole number of exactly `width` digits at text[at]; -1 otherwise.
-int digits(std::string_view text, std::size_t at, std::size_t width) {
-  int v = 0;
-  for (std::size_t k = at; k < at + width; ++k) {
-    if (k >= text.size() || text[k] < '0' || text[k] > '9') return -1;
-    v = v * 10 + (text[k] - '0');
-  }
-  return v;
-}
 
 std::vector<std::string_view> split(std::string_view line) {
   std::vector<std::string_view> out;
