@@ -2,8 +2,10 @@
 // run as a user runs it.
 #pragma once
 
+#include <fcntl.h>
 #include <netcdf.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <stdexcept>
@@ -76,11 +78,17 @@ struct CommandResult {
   std::string error;  // what the command wrote on standard error
 };
 
-// Runs `command` through the shell, its standard error captured through a file in the working directory.
+// Runs `command` through the shell, its standard error captured through a file of its own in the temporary
+// directory: ctest runs tests side by side in one working directory, and a shared name there would let one
+// test read, truncate or remove another's.
 inline CommandResult run_command(const std::string& command) {
-  const int raw = std::system((command + " 2>stderr.txt >/dev/null").c_str());
-  CommandResult r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_file("stderr.txt")};
-  std::filesystem::remove("stderr.txt");
+  std::string err = (std::filesystem::temp_directory_path() / "sfmrtest-stderr-XXXXXX").string();
+  const int fd = ::mkostemp(err.data(), O_CLOEXEC);
+  if (fd < 0) throw std::runtime_error("cannot create " + err);
+  ::close(fd);
+  const int raw = std::system((command + " 2>'" + err + "' >/dev/null").c_str());
+  CommandResult r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_file(err)};
+  std::filesystem::remove(err);
   return r;
 }
 

@@ -79,9 +79,8 @@ TEST(SondeMatchupsNc, FailedPlotLeavesTheTables) {
   const fs::path dir = fs::temp_directory_path() / ("sonde_plot." + std::to_string(::getpid()));
   const fs::path bin = dir.string() + ".bin";
   fs::create_directories(bin);
-  sfmr::testing::write_file(bin / "gnuplot",
-                            "#!/bin/sh\necho '   line 0: all points out of range' >&2\nexit 1\n");
-  fs::permissions(bin / "gnuplot", fs::perms::owner_all);
+  sfmr::testing::write_executable(bin / "gnuplot",
+                                  "#!/bin/sh\necho '   line 0: all points out of range' >&2\nexit 1\n");
   const auto r = run_sonde(dir, "PATH=" + bin.string() + ":$PATH");
   EXPECT_EQ(r.status, 1) << r.error;
   EXPECT_EQ(std::count(r.error.begin(), r.error.end(), '\n'), 1) << r.error;

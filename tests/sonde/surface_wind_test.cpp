@@ -133,6 +133,13 @@ TEST(SondeSurfaceWind, MonthOfTheBulletin) {
       {"file name", date_from_file_name("/a/b/UZNT13_201701010005.txt"), 31, 31, day(2016, 12, 31)},
       {"file name, same day", date_from_file_name("x_201709200300.txt"), 20, 20, day(2017, 9, 20)},
       {"no 31 September", parse_month("2017-09"), 31, 31, NAN},
+      {"observed past midnight after the month's last day", parse_month("2017-09"), 30, 1, day(2017, 10, 1)},
+      {"past midnight after 31 December", parse_month("2017-12"), 31, 1, day(2018, 1, 1)},
+      {"past midnight after 28 February of a common year", parse_month("2017-02"), 28, 1, day(2017, 3, 1)},
+      {"past midnight after 29 February of a leap year", parse_month("2016-02"), 29, 1, day(2016, 3, 1)},
+      {"28 February of a leap year is not its last day", parse_month("2016-02"), 28, 1, day(2016, 2, 1)},
+      {"file name on 29 February of a leap year", date_from_file_name("x_201602291200.txt"), 29, 29,
+       day(2016, 2, 29)},
   };
   for (const Case& c : cases) {
     ASSERT_TRUE(c.context.has_value()) << c.name;
@@ -140,7 +147,7 @@ TEST(SondeSurfaceWind, MonthOfTheBulletin) {
     EXPECT_TRUE(std::isnan(c.want) ? std::isnan(got) : got == c.want) << c.name << ": got " << got;
   }
   for (const char* bad : {"2017-13", "2017-9", "17-09-01", "2017-09x"}) EXPECT_FALSE(parse_month(bad)) << bad;
-  for (const char* bad : {"/d/201713010000.txt", "2017090100001.txt", "UZNT13.txt"})
+  for (const char* bad : {"/d/201713010000.txt", "/d/201702290000.txt", "2017090100001.txt", "UZNT13.txt"})
     EXPECT_FALSE(date_from_file_name(bad)) << bad;
 }
 

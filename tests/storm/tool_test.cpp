@@ -19,6 +19,7 @@
 #include "archive/nc_reader.hpp"
 #include "core/text.hpp"
 #include "storm/outputs.hpp"
+#include "support/test_util.hpp"
 #include "tracks/track_file.hpp"
 
 namespace fs = std::filesystem;
@@ -311,9 +312,9 @@ TEST(StormTool, FailedPlotLeavesTheAnalysis) {
   // A gnuplot that fails as gnuplot does: its message on standard error, exit status 1.
   const fs::path bin = kDir + "/failing_gnuplot." + std::to_string(::getpid());
   fs::create_directories(bin);
-  write(bin / "gnuplot",
-        "#!/bin/sh\necho 'gnuplot> plot' >&2\necho '   line 0: all points out of range' >&2\nexit 1\n");
-  fs::permissions(bin / "gnuplot", fs::perms::owner_all);
+  sfmr::testing::write_executable(
+      bin / "gnuplot",
+      "#!/bin/sh\necho 'gnuplot> plot' >&2\necho '   line 0: all points out of range' >&2\nexit 1\n");
   const ToolRun r = run("pass.nc -o failed_plot --force", "PATH=" + bin.string() + ":$PATH");
   EXPECT_EQ(r.status, 1) << r.err;
   EXPECT_NE(r.err.find("failed_plot.radial.png (gnuplot: line 0: all points out of range)"),

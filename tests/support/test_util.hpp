@@ -1,8 +1,11 @@
-// Helpers shared by the tests: scratch working directories, whole-file reading and writing, a console with
+// Helpers shared by the tests: scratch working directories, whole-file reading and writing (and fake
+// programs written whole), a console with
 // scripted answers, and the capture of a run's end.
 #pragma once
 
+#include <fcntl.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -52,6 +55,20 @@ inline void write_file(const std::filesystem::path& path, std::string_view conte
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(content.data(), static_cast<std::streamsize>(content.size()));
   if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+// Writes an executable script (mode 0700) whole: under the name with ".part" added, through a descriptor
+// closed on exec, then renamed into place. The name never holds a partly written script, and a child that
+// this process forks while the file is open drops the descriptor when it executes its program, so that
+// running the script cannot fail with "text file busy" (ETXTBSY: a file open for writing somewhere).
+inline void write_executable(const std::filesystem::path& path, std::string_view content) {
+  const std::filesystem::path part = path.string() + ".part";
+  const int fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0700);
+  if (fd < 0) throw std::runtime_error("cannot create " + part.string());
+  const bool whole = ::write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size());
+  if (::close(fd) != 0 || !whole) throw std::runtime_error("cannot write " + part.string());
+  std::filesystem::permissions(part, std::filesystem::perms::owner_all);
+  std::filesystem::rename(part, path);
 }
 
 inline std::string read_file(const std::filesystem::path& path) {

@@ -16,14 +16,14 @@ namespace {
 namespace fs = std::filesystem;
 using sfmr::testing::read_file;
 using sfmr::testing::TempDir;
+using sfmr::testing::write_executable;
 using sfmr::testing::write_file;
 
 const fs::path kSample = fs::path(SFMR_SOURCE_DIR) / "sample" / "flight";
 
 void write_script(const fs::path& path, std::string_view body) {
   fs::create_directories(path.parent_path());
-  write_file(path, "#!/bin/sh\n" + std::string(body) + "\n");
-  fs::permissions(path, fs::perms::owner_all);
+  write_executable(path, "#!/bin/sh\n" + std::string(body) + "\n");
 }
 
 // Stand-ins for the companion tools, each writing what the real one writes (or failing as one may).

@@ -22,6 +22,7 @@ namespace fs = std::filesystem;
 using sfmr::testing::lines_of;
 using sfmr::testing::read_file;
 using sfmr::testing::TempDir;
+using sfmr::testing::write_executable;
 using sfmr::testing::write_file;
 
 struct Result {
@@ -156,8 +157,8 @@ TEST(QuickLookTools, CachedCoastlinesAndCampaignMap) {
   EXPECT_EQ(files_in("cache").size(), 2u);
   fs::create_directory("bin");
   const fs::path runs = fs::absolute("gnuplot.runs");
-  write_file("bin/gnuplot", "#!/bin/sh\necho run >> '" + runs.string() + "'\nexec /usr/bin/gnuplot \"$@\"\n");
-  fs::permissions("bin/gnuplot", fs::perms::owner_all);
+  write_executable("bin/gnuplot",
+                   "#!/bin/sh\necho run >> '" + runs.string() + "'\nexec /usr/bin/gnuplot \"$@\"\n");
   const std::string only_gnuplot = "PATH=" + fs::absolute("bin").string();
   struct Case {
     const char* what;

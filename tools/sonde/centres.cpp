@@ -6,22 +6,14 @@
 #include <vector>
 
 #include "common/cli.hpp"
+#include "common/input.hpp"
 #include "core/calendar.hpp"
 #include "core/constants.hpp"
+#include "sonde/date_context.hpp"
 
 namespace sfmr::sonde {
 
 namespace {
-
-// A whole number of exactly `width` digits at text[at]; -1 otherwise.
-int digits(std::string_view text, std::size_t at, std::size_t width) {
-  int v = 0;
-  for (std::size_t k = at; k < at + width; ++k) {
-    if (k >= text.size() || text[k] < '0' || text[k] > '9') return -1;
-    v = v * 10 + (text[k] - '0');
-  }
-  return v;
-}
 
 std::vector<std::string_view> split(std::string_view line) {
   std::vector<std::string_view> out;
@@ -51,14 +43,9 @@ CentreTrack read_centres_csv(std::string_view text) {
     bool flight;
   };
   std::vector<Row> rows;
-  std::size_t line_no = 0;
-  for (std::size_t from = 0; from < text.size();) {
-    std::size_t end = text.find('\n', from);
-    if (end == std::string_view::npos) end = text.size();
-    std::string_view line = text.substr(from, end - from);
-    from = end + 1;
-    ++line_no;
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  const std::vector<std::string_view> lines = tool::lines_of(text);
+  for (std::size_t line_no = 1; line_no <= lines.size(); ++line_no) {
+    const std::string_view line = lines[line_no - 1];
     if (line_no == 1) {
       if (!line.starts_with("time,lat,lon,source"))
         throw SondeError("line 1: not a centres file of sfmrstorm");

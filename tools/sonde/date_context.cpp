@@ -10,21 +10,6 @@ namespace sfmr::sonde {
 
 namespace {
 
-bool digits_at(std::string_view s, std::size_t at, std::size_t n, int& value) {
-  if (at + n > s.size()) return false;
-  value = 0;
-  for (std::size_t i = at; i < at + n; ++i) {
-    if (s[i] < '0' || s[i] > '9') return false;
-    value = value * 10 + (s[i] - '0');
-  }
-  return true;
-}
-
-int days_in_month(int year, int month) {
-  const int next_year = month == 12 ? year + 1 : year, next_month = month == 12 ? 1 : month + 1;
-  return static_cast<int>(days_from_civil(next_year, next_month, 1) - days_from_civil(year, month, 1));
-}
-
 void previous_month(int& year, int& month) {
   if (--month == 0) {
     month = 12;
@@ -41,10 +26,20 @@ void next_month(int& year, int& month) {
 
 }  // namespace
 
+int digits(std::string_view g, std::size_t at, std::size_t n) {
+  if (n > 9 || at + n > g.size()) return -1;  // nine digits at most: within an int
+  int v = 0;
+  for (std::size_t i = at; i < at + n; ++i) {
+    if (g[i] < '0' || g[i] > '9') return -1;
+    v = v * 10 + (g[i] - '0');
+  }
+  return v;
+}
+
 std::optional<DateContext> parse_month(std::string_view text) {
+  if (text.size() != 7 || text[4] != '-') return std::nullopt;
   DateContext c;
-  if (text.size() != 7 || text[4] != '-' || !digits_at(text, 0, 4, c.year) || !digits_at(text, 5, 2, c.month))
-    return std::nullopt;
+  c.year = digits(text, 0, 4), c.month = digits(text, 5, 2);
   if (c.year < 1900 || c.year > 2999 || c.month < 1 || c.month > 12) return std::nullopt;
   return c;
 }
@@ -57,15 +52,10 @@ std::optional<DateContext> date_from_file_name(std::string_view path) {
     std::size_t j = i;
     while (j < name.size() && name[j] >= '0' && name[j] <= '9') ++j;
     if (j - i == 12) {
-      DateContext c;
-      int hour = 0, minute = 0;
-      digits_at(name, i, 4, c.year);
-      digits_at(name, i + 4, 2, c.month);
-      digits_at(name, i + 6, 2, c.day);
-      digits_at(name, i + 8, 2, hour);
-      digits_at(name, i + 10, 2, minute);
-      if (c.year >= 1900 && c.year <= 2999 && c.month >= 1 && c.month <= 12 && c.day >= 1 &&
-          c.day <= days_in_month(c.year, c.month) && hour < 24 && minute < 60)
+      const DateContext c{digits(name, i, 4), digits(name, i + 4, 2), digits(name, i + 6, 2)};
+      const int hour = digits(name, i + 8, 2), minute = digits(name, i + 10, 2);
+      if (c.year >= 1900 && c.year <= 2999 && is_civil_date(c.year, c.month, c.day) && hour < 24 &&
+          minute < 60)
         return c;
     }
     i = j == i ? i + 1 : j;
@@ -79,11 +69,11 @@ double day_start(const DateContext& context, int sent_day, int day) {
   if (context.day > 0 && sent_day > context.day) previous_month(year, month);
   // The observation's hour is the nearest whole hour, so a sonde that splashed after 23:30 and was sent
   // before midnight bears the next day: the 1st of the next month after a month's last day.
-  if (day == 1 && sent_day == days_in_month(year, month))
+  if (day == 1 && is_civil_date(year, month, sent_day) && !is_civil_date(year, month, sent_day + 1))
     next_month(year, month);
   else if (day > sent_day + 1)
     previous_month(year, month);
-  if (day < 1 || day > days_in_month(year, month)) return kNaN;
+  if (!is_civil_date(year, month, day)) return kNaN;
   return static_cast<double>(days_from_civil(year, month, day)) * kSecondsPerDay;
 }
 

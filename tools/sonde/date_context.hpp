@@ -1,9 +1,11 @@
 // The month and year a TEMP DROP bulletin belongs to. The message gives the day of the month and the time
 // but not the month or the year: they come from the caller, as a YYYY-MM, or from an archive file name that
 // holds the transmission time as YYYYMMDDhhmm (which also gives the day, so that a bulletin sent just after
-// midnight on the first of a month is put in the month before when its day is the previous month's).
+// midnight on the first of a month is put in the month before when its day is the previous month's). And
+// the fixed-width digit runs the sonde readers' dates and groups are made of.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string_view>
 
@@ -14,6 +16,10 @@ struct DateContext {
   int month = 0;  // 1..12
   int day = 0;    // 1..31 when the transmission day is known, else 0
 };
+
+// Digits g[at, at+n) as a number, or -1 when one of them is not a digit, the text ends before them, or n
+// is over 9 (nine digits at most: within an int).
+int digits(std::string_view g, std::size_t at, std::size_t n);
 
 // "YYYY-MM" (a month 01..12, a year 1900..2999); nullopt for anything else.
 std::optional<DateContext> parse_month(std::string_view text);

@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "common/input.hpp"
 #include "common/time_text.hpp"
 #include "core/calendar.hpp"
 #include "core/constants.hpp"
@@ -30,16 +31,13 @@ std::string_view strip(std::string_view s) {
   return s.substr(a, s.find_last_not_of(" \t\r") - a + 1);
 }
 
+// The file's lines in turn; `number` is the line last given (from 1).
 struct Lines {
-  std::string_view text;
+  std::vector<std::string_view> all;
   std::size_t number = 0;
   bool next(std::string_view& line) {
-    if (text.empty()) return false;
-    const std::size_t end = text.find('\n');
-    line = text.substr(0, end);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);  // CR LF line ends
-    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-    ++number;
+    if (number == all.size()) return false;
+    line = all[number++];
     return true;
   }
 };
@@ -137,7 +135,7 @@ bool looks_like_eol(std::string_view text) {
 Sonde read_eol(std::string_view text, std::string_view name) {
   Sonde s;
   s.heading = std::string(name);
-  Lines lines{text};
+  Lines lines{tool::lines_of(text)};
   read_header(lines, s);
   std::string_view line;
   while (lines.next(line)) {

@@ -5,6 +5,7 @@
 #include <numbers>
 #include <sstream>
 
+#include "common/input.hpp"
 #include "core/text.hpp"
 
 namespace sfmr::sonde {
@@ -143,12 +144,9 @@ const ReductionTable& default_reduction() {
 
 ReductionTable read_reduction_table(std::string_view text, std::string source) {
   ReductionTable table{{}, std::move(source)};
-  std::size_t line_no = 0;
-  while (!text.empty()) {
-    const std::size_t end = text.find('\n');
-    std::string line(text.substr(0, end));
-    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-    ++line_no;
+  const std::vector<std::string_view> lines = tool::lines_of(text);
+  for (std::size_t line_no = 1; line_no <= lines.size(); ++line_no) {
+    std::string line(lines[line_no - 1]);
     if (const std::size_t hash = line.find('#'); hash != std::string::npos) line.erase(hash);
     if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
     const auto fault = [&](const std::string& what) {
@@ -165,7 +163,8 @@ ReductionTable read_reduction_table(std::string_view text, std::string source) {
     if (!table.rows.empty() && !(z > table.rows.back().first)) throw fault("mean heights must increase");
     table.rows.emplace_back(z, f);
   }
-  if (table.rows.size() < 2) throw SondeError("line " + std::to_string(line_no) + ": fewer than two rows");
+  if (table.rows.size() < 2)
+    throw SondeError("line " + std::to_string(lines.size()) + ": fewer than two rows");
   return table;
 }
 

@@ -4,6 +4,7 @@
 #include <set>
 #include <vector>
 
+#include "common/input.hpp"
 #include "sonde/tempdrop_codes.hpp"
 
 namespace sfmr::sonde {
@@ -12,17 +13,13 @@ namespace {
 
 using namespace tempdrop;
 
-// The lines of `text` without their line ends and trailing blanks.
+// The lines of `text` without their line ends and trailing blanks (the 65-character limit of a line is
+// counted without them).
 std::vector<std::string_view> split_lines(std::string_view text) {
-  std::vector<std::string_view> lines;
-  while (!text.empty()) {
-    const std::size_t end = text.find('\n');
-    std::string_view line = text.substr(0, end);
+  std::vector<std::string_view> lines = tool::lines_of(text);
+  for (std::string_view& line : lines) {
     while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
       line.remove_suffix(1);
-    lines.push_back(line);
-    if (end == std::string_view::npos) break;
-    text.remove_prefix(end + 1);
   }
   return lines;
 }

@@ -52,16 +52,6 @@ double virtual_temperature(double t, double depression, double p) {
   return tk * (1.0 + (1.0 - kEpsilon) / kEpsilon * q);
 }
 
-int digits(std::string_view g, std::size_t at, std::size_t n) {
-  if (n > 9 || at + n > g.size()) return -1;  // nine digits at most: within an int
-  int v = 0;
-  for (std::size_t i = at; i < at + n; ++i) {
-    if (g[i] < '0' || g[i] > '9') return -1;
-    v = v * 10 + (g[i] - '0');
-  }
-  return v;
-}
-
 bool is_indicator(std::string_view g) {
   if (g.size() != 5 || digits(g, 0, 5) < 0 || g[0] != g[2] || g[0] != g[4] || g[1] != g[3]) return false;
   const char a = g[0], b = g[1];

@@ -30,9 +30,6 @@ inline constexpr double kGravity = 9.80665;
 // q = eps e / (p - (1 - eps) e) and Tv = T (1 + (1 - eps) / eps q); dry air when the dew point is missing.
 double virtual_temperature(double t, double depression, double p);
 
-// Digits g[at, at+n) as a number, or -1 when one of them is not a digit (or n is over 9).
-int digits(std::string_view g, std::size_t at, std::size_t n);
-
 // Section indicators: 21212 (wind levels), 31313, 41414, 51515-59595 (regional), 61616-69696 (national).
 bool is_indicator(std::string_view g);
 
