@@ -255,6 +255,8 @@ TEST(Collocation, CentresFileOfTheStormAnalysis) {
        2, ""},
       {"not the analysis's file", "Sec,Lat,Lon\n", 0, "line 1: not a centres file"},
       {"a bad time", head + "2026-12-07 23:24:07,26.1,-85.0,flight,1\n", 0, "line 2: time"},
+      {"a day the calendar does not have", head + "2026-02-29T23:24:07Z,26.1,-85.0,flight,1\n", 0,
+       "line 2: time"},
       {"latitude out of range", head + "2026-12-07T23:24:07Z,95,-85.0,flight,1\n", 0, "line 2: latitude"},
       {"no centre", head, 0, "no centre"},
   };

@@ -31,8 +31,7 @@ double parse_iso_time(std::string_view t) {
     return kNaN;
   const int y = digits(t, 0, 4), mo = digits(t, 5, 2), d = digits(t, 8, 2);
   const int h = digits(t, 11, 2), mi = digits(t, 14, 2), s = digits(t, 17, 2);
-  if (y < 0 || mo < 1 || mo > 12 || d < 1 || d > 31 || h < 0 || h > 23 || mi < 0 || mi > 59 || s < 0 ||
-      s > 59)
+  if (y < 0 || !is_civil_date(y, mo, d) || h < 0 || h > 23 || mi < 0 || mi > 59 || s < 0 || s > 59)
     return kNaN;
   return double{kSecondsPerDay} * static_cast<double>(days_from_civil(y, mo, d)) + h * 3600.0 + mi * 60.0 + s;
 }
