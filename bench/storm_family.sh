@@ -5,10 +5,12 @@
 # flights hours apart analysed together); bench/storm_eval.cpp then compares every analysis with the
 # simulator's truth and prints the figures overall, per kind of storm and per pattern, and a CSV summary
 # (also written to $STORM_FAMILY_OUT/summary.csv when that is set).
-#   bench/storm_family.sh [tune|heldout|heldout2|sondes|sample|legacy] [N]
+#   bench/storm_family.sh [tune|heldout|heldout2|heldout3|sondes|sample|legacy] [N]
 #     tune     N flights (default 36) of seeds 1001.. : the set the method is tuned on
 #     heldout  N flights (default 36) of seeds 5001.. : run once per version of the method, never tuned on
 #     heldout2 N flights (default 36) of seeds 6001.. : the same generator, a second held-out set
+#     heldout3 N flights (default 36) of seeds 8001.. : storms of their own, every property drawn from the
+#              seed (below), so that the set shares no storm with the tune set
 #     sondes   N flights (default 24) of seeds 7001.. : bench/sonde_family.sh's flights, never tuned on
 #     sample   the sample flight (sfmrsim's defaults, seed 1) and its storm flown with seeds 2..N (default 8)
 #     legacy   the 24 flights of bench/storm_accuracy.sh 101 (seeds 101-124), analysed with --track
@@ -24,6 +26,16 @@
 #   motion     0, 3, 6, 9 or 12 m/s (still, slow up to 6, fast) in any direction; RMW 10-80 km; Vmax 30-75 m/s
 #   track      every eleventh flight flies into a storm from a HURDAT2 track instead (--track --at), its
 #              profile and asymmetry fitted by the simulator to the track's wind radii (tag profile=track)
+# The sets above fly the same storms for the same i (the seed changes only the random draws: noise, random
+# patterns, damaged records). heldout3 instead draws every property of flight i from its seed (drawn_flight:
+# uniform numbers from the SHA-256 of the seed, the same on every machine), continuous over the family's
+# ranges: profile Holland (B 0.8-2.5), wdr (n 0.4-2.5) or concentric (outer maximum at 2-3.5 RMW, 0.6-1.1
+# of the inner one); asymmetry none, right of the motion (10-40 % of Vmax), wavenumber 1 of 0-40 % of Vmax
+# in any direction, or that plus a wavenumber 2 of 0-15 % of Vmax; eye wind 0 or 2-10 m/s; rain ring at
+# 0.8-1.4 RMW in any direction; any pattern; a miss through the centre, 2-7 km (near), 7-14 km (far) either
+# side, 0.4 RMW, or a miss per pass within 14 km (mixed); motion still or 0.5-12 m/s in any direction; RMW
+# 10-80 km (uniform in its logarithm), Vmax 30-75 m/s; every eleventh flight from the track as above. Its
+# tags are the other sets' (rmw= the nearest of 10, 20, 30, 45, 60, 80).
 # An option that sfmrsim does not offer is left out and the flight's tags say what it was instead. The last
 # four flights of a set are two storms flown twice, the second flight starting five hours after the first
 # (with --storm-time when sfmrsim has it, so that the storm moves on between them; else a still storm); each
@@ -51,11 +63,12 @@ case "$set_name" in
   tune) first=1001 count=${2:-36} ;;
   heldout) first=5001 count=${2:-36} ;;
   heldout2) first=6001 count=${2:-36} ;;
+  heldout3) first=8001 count=${2:-36} ;;
   sondes) first=${STORM_FAMILY_SONDES_FIRST:-7001} count=${2:-24} ;;
   sample) first=1 count=${2:-8} ;;
   legacy) first=101 count=24 ;;
   *)
-    echo "usage: bench/storm_family.sh [tune|heldout|heldout2|sondes|sample|legacy] [N]" >&2
+    echo "usage: bench/storm_family.sh [tune|heldout|heldout2|heldout3|sondes|sample|legacy] [N]" >&2
     exit 2
     ;;
 esac
@@ -217,6 +230,92 @@ family_flight() {
   echo "f$seed ${opts[*]} |$tags"
 }
 
+# Uniform numbers in [0, 1) for seed $1, four hexadecimal digits each from two SHA-256 digests: 32 of them,
+# one line.
+uniforms() {
+  local hex
+  hex=$(printf 'storm %s a' "$1" | sha256sum | cut -c1-64)$(printf 'storm %s b' "$1" | sha256sum | cut -c1-64)
+  awk -v hex="$hex" 'BEGIN {
+    for (k = 0; k < 32; k++) {
+      v = 0
+      for (j = 1; j <= 4; j++) v = 16 * v + index("0123456789abcdef", substr(hex, 4 * k + j, 1)) - 1
+      printf "%s%.6f", (k ? " " : ""), v / 65536
+    }
+    print ""
+  }'
+}
+
+# The line of flight $1 of heldout3 (as family_flight's), every property drawn from the seed.
+drawn_flight() {
+  local i=$1 seed=$((first + $1)) u
+  read -r -a u <<<"$(uniforms "$seed")"
+  # pick U N: 0..N-1 from the uniform U. draw U LO HI DECIMALS: LO + U (HI - LO).
+  pick() { awk "BEGIN { printf \"%d\", int($1 * $2) }"; }
+  draw() { calc "$4" "$2 + $1 * ($3 - $2)"; }
+  local profiles=(holland wdr concentric) asyms=(none motion wn1 wn2)
+  local patterns=(figure4 rotated4 alpha butterfly random single) kinds=(through near far rmw mixed)
+  local profile=${profiles[$(pick "${u[0]}" 3)]} asym=${asyms[$(pick "${u[1]}" 4)]}
+  local pattern=${patterns[$(pick "${u[2]}" 6)]} kind=${kinds[$(pick "${u[3]}" 5)]}
+  local rmw vmax speed=0 side=1
+  rmw=$(calc 1 "10 * exp(${u[4]} * log(8))")
+  vmax=$(draw "${u[5]}" 30 75 1)
+  awk "BEGIN { exit !(${u[6]} >= 0.2) }" && speed=$(draw "${u[7]}" 0.5 12 1)
+  awk "BEGIN { exit !(${u[8]} < 0.5) }" && side=-1
+  local opts=(--seed "$seed" --no-land --hours "$hours" --rmw "$rmw" --vmax "$vmax" --storm-speed "$speed"
+    --storm-dir "$(draw "${u[9]}" 0 360 0)")
+  local path=() from_track=no miss_tag=$kind
+  [ $((i % 11)) -eq 10 ] && from_track=yes rmw=37
+  case "$kind" in
+    through) path+=(--miss 0) ;;
+    near) path+=(--miss "$(calc 1 "$side * (2 + 5 * ${u[10]})")") ;;
+    far) path+=(--miss "$(calc 1 "$side * (7 + 7 * ${u[10]})")") ;;
+    rmw) path+=(--miss "$(calc 1 "$side * 0.4 * $rmw")") miss_tag=0.4rmw ;;
+    mixed)
+      path+=(--misses "$(awk -v a="${u[10]}" -v b="${u[11]}" -v c="${u[12]}" -v d="${u[13]}" \
+        'BEGIN { printf "%.1f,%.1f,%.1f,%.1f", 28 * a - 14, 28 * b - 14, 28 * c - 14, 28 * d - 14 }')")
+      ;;
+  esac
+  case "$profile" in
+    holland) opts+=(--holland-b "$(draw "${u[14]}" 0.8 2.5 2)") ;;
+    wdr) opts+=(--profile wdr --wdr-n "$(draw "${u[14]}" 0.4 2.5 2)") ;;
+    concentric)
+      opts+=(--profile concentric --holland-b "$(draw "${u[14]}" 1 2 2)"
+        --outer-radius "$(draw "${u[15]}" 2 3.5 2)" --outer-ratio "$(draw "${u[16]}" 0.6 1.1 2)")
+      ;;
+  esac
+  case "$asym" in
+    none) opts+=(--asymmetry 0) ;;
+    motion) opts+=(--asymmetry "$(draw "${u[17]}" 0.1 0.4 2)") ;;
+    wn1 | wn2)
+      opts+=(--asymmetry 0 --wn1 "$(calc 1 "${u[17]} * 0.4 * $vmax")" --wn1-dir "$(draw "${u[18]}" 0 360 0)")
+      [ "$asym" = wn2 ] &&
+        opts+=(--wn2 "$(calc 1 "${u[19]} * 0.15 * $vmax")" --wn2-dir "$(draw "${u[20]}" 0 180 0)")
+      ;;
+  esac
+  awk "BEGIN { exit !(${u[21]} >= 1 / 3) }" && opts+=(--eye-wind "$(draw "${u[22]}" 2 10 1)")
+  opts+=(--rain-ring "$(draw "${u[23]}" 0.8 1.4 2)" --rain-dir "$(draw "${u[24]}" 0 360 0)")
+  [ "$pattern" = figure4 ] || path+=(--pattern "$pattern")
+  opts+=("${path[@]}")
+  local motion_tag=still
+  awk "BEGIN { exit !($speed > 0) }" && motion_tag=slow
+  awk "BEGIN { exit !($speed > 6) }" && motion_tag=fast
+  if [ "$from_track" = yes ]; then
+    opts=(--seed "$seed" --no-land --hours "$hours" --track family.hurdat2 --at 2024092612 "${path[@]}")
+    profile=track asym=track motion_tag=fast
+  fi
+  local rmw_tag
+  rmw_tag=$(awk -v r="$rmw" 'BEGIN { n = split("10 20 30 45 60 80", c, " "); b = c[1]
+    for (k = 2; k <= n; k++) if ((r - c[k]) ^ 2 < (r - b) ^ 2) b = c[k]
+    print b }')
+  local tags="profile=$profile;asym=$asym;pattern=$pattern;miss=$miss_tag;motion=$motion_tag;rmw=$rmw_tag"
+  echo "f$seed ${opts[*]} |$tags"
+}
+
+# Flight $1 of the set: drawn from its seed (heldout3) or from its place in the set (the others).
+set_flight() {
+  if [ "$set_name" = heldout3 ]; then drawn_flight "$1"; else family_flight "$1"; fi
+}
+
 # The flights of the set, one line each (NAME OPTIONS... |TAGS), into flights.txt.
 list_flights() {
   local i singles=$count
@@ -241,7 +340,7 @@ list_flights() {
   [ "$count" -ge 8 ] && singles=$((count - 4))
   for ((i = 0; i < singles; i++)); do
     local line track=no
-    line=$(family_flight "$i")
+    line=$(set_flight "$i")
     [ $(((i + 2 * (i / 3)) % 3)) -eq 0 ] && track=yes
     echo "$line;track=$track"
   done
@@ -250,7 +349,7 @@ list_flights() {
   # storm from the track file the second flight is at the track's position five hours on.
   for ((i = singles; i + 1 < count; i += 2)); do
     local line opts
-    line=$(family_flight "$i")
+    line=$(set_flight "$i")
     opts=${line#* }
     opts=${opts% |*}
     local later="--date 08/12/2026 --start 04:10:00"

@@ -302,6 +302,42 @@ TEST(StormMethod, EyewallChordsPlaceTheCentreAcrossOneHeading) {
   }
 }
 
+// Two westbound passes through the centre of a storm moving 12 m/s north, 5 h apart: their lines fix the
+// centre only along the track, and without more the still-storm prior puts both fixes near the midpoint
+// across it, about 100 km off. A dip pass crossed inside the eyewall, so its centre lies within the half
+// chord to the nearer eyewall (here 0.13 km/s times 230 s, 30 km) of the aircraft; the covariance then
+// takes that whole half chord, so the truth stays within two stated errors.
+TEST(StormMethod, EyeCrossingBoundsTheCentreAcrossOneHeading) {
+  struct Case {
+    const char* name;
+    bool dip;             // dip passes (else passes sought about a single maximum)
+    double lo_km, hi_km;  // bounds of the fixes' distance from the truth
+  };
+  const Case cases[] = {{"dip passes", true, 0.0, 31.0}, {"sought passes", false, 60.0, 120.0}};
+  const Plane plane = Plane::at(20.0, -80.0);
+  for (const Case& c : cases) {
+    std::vector<Pass> passes;
+    for (int k = 0; k < 2; ++k) {
+      Pass p;
+      p.time = 1.8e9 + 18000.0 * k;
+      p.y = 12.0e-3 * 18000.0 * k;  // the centre, km
+      p.vx = -0.13;
+      p.time_sigma = 0.5;
+      p.reach_s = 230.0;
+      p.seeded = !c.dip;
+      passes.push_back(p);
+    }
+    fit_motion(passes, plane, 0.0, 0.0);
+    for (std::size_t k = 0; k < passes.size(); ++k) {
+      double x = 0.0, y = 0.0;
+      plane.to_xy(passes[k].lat, passes[k].lon, x, y);
+      const double km = std::hypot(x, y - 216.0 * static_cast<double>(k));
+      EXPECT_TRUE(km >= c.lo_km && km <= c.hi_km && (!c.dip || km <= 2.0 * passes[k].accuracy_km))
+          << c.name << ": fix " << k << " is " << km << " km off, stated " << passes[k].accuracy_km;
+    }
+  }
+}
+
 // The stated errors on noisy fields: the exact wind plus correlated noise (AR(1), lag-1 correlation 0.7,
 // 0.8 m/s) over 8 draws of five passes (four would carry the wrong-pass share, tested above). The truth of a
 // leg is the same statistic over the same seconds of the exact wind about the true centre. No kind of error

@@ -68,6 +68,14 @@ constexpr std::size_t kFewPasses = 4;  // passes: as many as the unknowns (centr
 constexpr double kLagSigma = 0.5;      // s: uncertainty of the retrieval's lag behind the position
 constexpr double kPassOutlier = 5.0;  // standard errors: a pass this far off the others' solution is left out
 constexpr double kPriorCentre = 50.0;  // km: spread of the centre prior
+// A dip pass crossed the eye: the aircraft passed inside the eyewall, so the centre lies across the track
+// within the half chord h to the nearer eyewall peak (a miss d leaves a chord 2 sqrt(R^2 - d^2) with
+// h = sqrt(R^2 - d^2) > d while the miss is below 0.7 R, and a dip shows only up to about 0.6 R). A
+// solution farther than h across a dip pass is pulled back to h with this share of h as its error: a
+// bound, not a preference, that decides only where nothing else does (passes at one heading hours apart,
+// whose motion across the track the still-storm prior would otherwise set). The centre may lie anywhere
+// within the bound, so the covariance then takes the whole half chord as the bound's error.
+constexpr double kEyeBound = 0.25;
 // The eyewall's maxima as ranges from the centre (method, step 4): at least kMinWalls of them; the
 // spread of their ranges about the common radius, as a share of it, before the data show it (an
 // elliptical eyewall or a wavenumber 2 of 10 % of the peak moves the maximum by about a tenth of the RMW)
@@ -603,16 +611,25 @@ bool chord(const Pass& p, const Motion& m, double& d, double& r, double& sigma) 
   return true;
 }
 
+// The centre of `m` across a dip pass (km, positive to the left of the storm-relative track) and the
+// half chord `h` (km) within which it lies; h is 0 for a pass without a dip.
+double eye_across(const Pass& p, const Motion& m, double& h) {
+  const double wx = p.vx - m.u, wy = p.vy - m.v, w = std::hypot(wx, wy), dt = p.time - m.t_ref;
+  h = p.seeded || !(w > 0.0) ? 0.0 : w * p.reach_s;
+  return w > 0.0 ? (-wy * (m.x0 + m.u * dt - p.x) + wx * (m.y0 + m.v * dt - p.y)) / w : 0.0;
+}
+
 // One weighted least-squares solution of the passes' lines, the eyewall's maxima (when
 // m.wall_radius is set) and the priors for (x0, y0, u, v, and the eyewall's radius R) about the motion
 // `m` (which sets the storm-relative directions and the point about which a maximum's range is
 // linearised: |P - c(t)| - R, a Gauss-Newton step). Returns each pass's residual (km) and its standard
 // error without the model's share (`noise`) and with it (`sigma`), the normalised residuals' sum of
 // squares in `chi2`; false when the system is singular. `few`: each line carries the wrong-pass share.
+// A dip pass whose centre lies beyond its half chord h is held at h with the error `bound` h.
 bool solve_centre(const std::vector<Pass>& passes, const std::array<double, 4>& prior,
                   const std::array<double, 4>& prior_sigma, double scatter, Motion& m,
                   std::vector<double>& resid, std::vector<double>& noise, std::vector<double>& sigma,
-                  double& chi2, bool few = false) {
+                  double& chi2, bool few = false, double bound = kEyeBound) {
   std::vector<std::vector<double>> ata(5, std::vector<double>(5, 0.0));
   std::vector<double> atb(5, 0.0);
   auto row = [&](const std::array<double, 5>& a, double b, double sigma) {
@@ -636,6 +653,10 @@ bool solve_centre(const std::vector<Pass>& passes, const std::array<double, 4>& 
     noise.push_back(pass_sigma(p, w, 0.0, false));
     sigma.push_back(rows.back()[5]);
     row({wx, wy, wx * dt, wy * dt, 0.0}, wx * p.x + wy * p.y, rows.back()[5]);
+    double h = 0.0;
+    const double across = eye_across(p, m, h);
+    if (h > 0.0 && std::fabs(across) > h)
+      row({-wy, wx, -wy * dt, wx * dt, 0.0}, -wy * p.x + wx * p.y + std::copysign(h, across), bound * h);
     double d = 0.0, r = 0.0, chord_sigma = 0.0;
     if (walls && chord(p, m, d, r, chord_sigma) && r > 1e-6) {
       // Across the pass only: d = n . (c(t) - P) with n the pass's normal (-wy, wx).
@@ -808,12 +829,19 @@ Motion fit_motion(std::vector<Pass>& passes, const Plane& plane, double u_prior,
   fit_walls(passes, prior, prior_sigma, scatter, m, resid, noise, sigma, chi2);
   m.motion_sigma = std::sqrt(std::max(m.cov[2][2], m.cov[3][3]));
   // Four passes or fewer: the wrong-pass share widens the covariance but does not weigh the passes
-  // against the priors (the solution stays that of their own errors).
-  if (n > 0 && n <= kFewPasses) {
+  // against the priors (the solution stays that of their own errors); so does a pass held by the eye's
+  // bound, the centre lying anywhere within it.
+  const bool few = n > 0 && n <= kFewPasses;
+  const bool held = std::any_of(passes.begin(), passes.end(), [&](const Pass& p) {
+    double h = 0.0;
+    return std::fabs(eye_across(p, m, h)) > h && h > 0.0;
+  });
+  if (few || held) {
     Motion wide = m;
     std::vector<double> r2, n2, s2;
     double c2 = 0.0;
-    if (solve_centre(passes, prior, prior_sigma, -1.0, wide, r2, n2, s2, c2, true)) m.cov = wide.cov;
+    if (solve_centre(passes, prior, prior_sigma, few ? -1.0 : scatter, wide, r2, n2, s2, c2, few, 1.0))
+      m.cov = wide.cov;
   }
   // Passes and the motion's prior that disagree beyond their errors (a track's motion the passes pull
   // away from, a wrong pass among few) widen the covariance by the Birge ratio: the normalised sum of

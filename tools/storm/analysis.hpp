@@ -63,6 +63,11 @@
 //      square one per degree of freedom, at least 0.03 R with six chords or more (else at least 0.1 R);
 //      a chord 4 of its errors off (a rain band's or an outer eyewall's maximum) is left out. A chord
 //      only says how far the centre lies from the pass, not on which side: the lines' solution decides.
+//      A dip pass crossed inside the eyewall, so its centre lies across the track within the half chord
+//      h (the storm-relative distance to the nearer eyewall peak) of the aircraft: a solution beyond h is
+//      held at h (error h/4), and the covariance then takes h itself as that bound's error. This decides
+//      only what nothing else does, such as passes at one heading hours apart, whose motion across the
+//      track the still-storm prior would otherwise set.
 //   5. Passes the dip search missed (a miss beyond about 0.6 RMW leaves no dip; rain or an eye's winds
 //      can fill it): the fitted centre, or the track when no dip was found, predicts each straight
 //      segment's closest approach, and where that lies within 20 km, or 0.7 of the legs' median RMW when
