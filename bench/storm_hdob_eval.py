@@ -146,7 +146,7 @@ def main():
     err = {"hb": [], "hf": [], "s1": []}
     peaks, radii, fixes = [], [], []
     tally = {"pairs": 0, "within": 0, "unseen": 0, "unjustified": 0}
-    cover = [0, 0]  # HDOB fixes with pressure and wind: within one stated accuracy, all
+    cover = {}  # HDOB fixes with pressure and wind, per evidence: [within one stated accuracy, within two, all]
     for n in names:
         centre = [(DAY0 + float(r["Sec"]), float(r["Lat"]), float(r["Lon"])) for r in rows(n + ".centre.csv")]
         if not centre:
@@ -158,8 +158,10 @@ def main():
                     la, lo = truth_centre(centre, t)
                     err[kind].append(km(float(r["lat"]), float(r["lon"]), la, lo))
                     if kind == "hf" and r["accuracy_km"]:
-                        cover[0] += err[kind][-1] <= float(r["accuracy_km"])
-                        cover[1] += 1
+                        c = cover.setdefault(r["evidence"], [0, 0, 0])
+                        c[0] += err[kind][-1] <= float(r["accuracy_km"])
+                        c[1] += err[kind][-1] <= 2 * float(r["accuracy_km"])
+                        c[2] += 1
         fixes_hb = [iso(r["time"]) for r in rows(n + ".hb.centres.csv") if r["source"] == "flight"]
         for p in rows(n + ".passes.csv"):
             if abs(float(p["miss_km"])) < 10:
@@ -185,8 +187,12 @@ def main():
     for kind, what in (("hb", "HDOB, radiometer alone"), ("hf", "HDOB with pressure and wind"), ("s1", "1-s file")):
         e = err[kind]
         print(f"centre error, {what}: median {pct(e, 0.5):.2f} km, 90th {pct(e, 0.9):.2f} km ({len(e)} fixes)")
-    if cover[1]:
-        print(f"HDOB fixes with pressure and wind within their stated accuracy: {cover[0]} of {cover[1]}")
+    total = [sum(c[k] for c in cover.values()) for k in range(3)]
+    if total[2]:
+        print("HDOB fixes with pressure and wind within one and two stated accuracies (about 68 % and 90 % or "
+              f"more for a true error): {total[0]} and {total[1]} of {total[2]}")
+        for evidence, c in sorted(cover.items()):
+            print(f"  placed by {evidence}: {c[0]} and {c[1]} of {c[2]}")
     print(f"leg peaks against the 1-s analysis: median {pct(peaks, 0.5):.2f} m/s ({len(peaks)} legs)")
     within = sum(1 for x in radii if x <= 10)
     print(f"radii within 10 n mi of the 1-s analysis: {within} of {len(radii)}")

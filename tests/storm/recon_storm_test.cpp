@@ -359,4 +359,34 @@ TEST(StormRecon, FlightLevelWindCombinesWithTheFix) {
   }
 }
 
+// The wind centre's covariance is the sum of its causes' (the directions', the track's, the motion's), and
+// the motion's share grows with the square of the motion's error: none for a motion known exactly, four
+// times as much for twice the error (within the fit's nonlinearity), on a pass 8 km from a moving centre.
+TEST(StormRecon, FlightLevelWindCovarianceByCause) {
+  struct Case {
+    const char* name;
+    double motion_sigma;  // m/s
+    double ratio;         // motion share over that of 0.5 m/s (0: none)
+  };
+  const Case cases[] = {{"motion exact", 0.0, 0.0}, {"0.5 m/s", 0.5, 1.0}, {"1 m/s", 1.0, 4.0}};
+  const sfmr::storm::Plane plane = sfmr::storm::Plane::at(26.0, -70.0);
+  const sfmr::storm::HdobLines l = vortex_lines(plane, 180.0, 8.0, 12.0, -4.0, 5.0);
+  auto centre = [&](double sigma) {
+    return sfmr::storm::flight_level_wind_centre(l, plane, 0.0, 2.0, -2.2, -0.004, 0.005, sigma,
+                                                 sfmr::storm::kWindReachKm);
+  };
+  const sfmr::storm::WindCentre half = centre(0.5);
+  ASSERT_TRUE(half.found);
+  const double half_share = half.motion_cov[0] + half.motion_cov[2];
+  ASSERT_GT(half_share, 0.0);
+  for (const Case& c : cases) {
+    const sfmr::storm::WindCentre w = centre(c.motion_sigma);
+    ASSERT_TRUE(w.found) << c.name;
+    for (std::size_t k = 0; k < 3; ++k)
+      EXPECT_NEAR(w.cov[k], w.fit_cov[k] + w.track_cov[k] + w.motion_cov[k], 1e-12)
+          << c.name << " term " << k;
+    EXPECT_NEAR((w.motion_cov[0] + w.motion_cov[2]) / half_share, c.ratio, 0.15 * c.ratio + 1e-9) << c.name;
+  }
+}
+
 }  // namespace

@@ -57,15 +57,19 @@ constexpr double kInflowPriorSigmaDeg = 5.0;
 // A centre placed by the flight-level wind of one pass.
 struct WindCentre {
   bool found = false;
-  double x = 0.0, y = 0.0;        // km in the plane, at the pass's time
-  std::array<double, 3> cov{};    // km^2: var x, cov xy, var y
+  double x = 0.0, y = 0.0;      // km in the plane, at the pass's time
+  std::array<double, 3> cov{};  // km^2: var x, cov xy, var y
+  // Its parts by cause, km^2 (var x, cov xy, var y): the directions' (the fit's, widened by the Birge
+  // ratio), the straight track's and the motion's.
+  std::array<double, 3> fit_cov{}, track_cov{}, motion_cov{};
   double inflow_deg = 0.0;        // the fitted inflow angle
   double inflow_sigma_deg = 0.0;  // and its standard error
   int lines = 0;                  // lines used
 };
 
 // From the lines of `l` within kWindReachS of `t0` and `reach_km` of the first guess (x0, y0) (plane km, the
-// centre at t0), the storm moving at (u, v) km/s east and north, that motion known to `motion_sigma` m/s.
+// centre at t0), the storm moving at (u, v) km/s east and north, that motion known to `motion_sigma` m/s
+// (each component).
 WindCentre flight_level_wind_centre(const HdobLines& l, const Plane& plane, double t0, double x0, double y0,
                                     double u, double v, double motion_sigma, double reach_km);
 
