@@ -24,12 +24,11 @@ constexpr double kDirectionModel = 0.03;
 constexpr double kLeastWind = 5.0;
 constexpr int kLeastLines = 6;
 // The storm's motion's error is an error of every storm-relative wind, which turns the directions most
-// where the wind is weak. Where the passes fix the motion (Analysis::motion_constrained) it is taken as
-// kMotionFixed, m/s: the analysis's covariance of the motion carries the wrong-pass and Birge shares that
-// guard its own fixes, several times the motion's actual error (on the simulated tune flights the wind
-// centres' spread across the passes matches 0.25 m/s, not the widened 1-5 m/s). Where they do not, the
-// widened covariance's error, no better than kMotionFloor.
-constexpr double kMotionFixed = 1.0;
+// where the wind is weak. Where the passes fix the motion (Analysis::motion_constrained: its standard error
+// from the passes below kMotionConstrained) it is taken as that bound, m/s: the analysis's widened
+// covariance of the motion carries the wrong-pass and Birge shares that guard its own fixes, several times
+// the motion's actual error. Where they do not, the widened covariance's error, no better than kMotionFloor.
+constexpr double kMotionFixed = kMotionConstrained * kMsPerKms;
 constexpr double kMotionFloor = 0.5;
 // The analysis's fix from HDOBs is no better than this in each direction, km: each eyewall's peak is held
 // over its line's 30 s, so its time is blurred by 30 s / sqrt 12 (uniform), 6.1 s for the two eyewalls
@@ -290,7 +289,10 @@ Sym2 sum2(const Sym2& a, const Sym2& b) {
 // radiometer alone, which the pressure and the flight-level wind make needless here.
 Sym2 fix_covariance(const Motion& m, const Pass& p) {
   const double vx = p.vx - m.u, vy = p.vy - m.v, speed = std::hypot(vx, vy);
-  if (!(speed > 0.0)) return {};
+  if (!(speed > 0.0)) {  // no direction of the pass: the analysis's own covariance
+    const double xx = centre_variance(m, p.time, 1.0, 0.0), yy = centre_variance(m, p.time, 0.0, 1.0);
+    return {xx, centre_variance(m, p.time, std::sqrt(0.5), std::sqrt(0.5)) - 0.5 * (xx + yy), yy};
+  }
   const double ux = vx / speed, uy = vy / speed;
   const double t2 = p.time_sigma * p.time_sigma + p.shape_sigma * p.shape_sigma;
   const double along = t2 * speed * speed + kHeldPeakBlurKm * kHeldPeakBlurKm;
