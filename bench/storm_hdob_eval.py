@@ -8,6 +8,7 @@ with pressure and flight-level wind blanked), NAME.hf.* (on the whole HDOBs, wit
   passes found  true passes missing the centre by less than 10 km with a fix of the tool within 120 s
   centre error  great-circle distance of each fix from the true centre at its time (median, 90th)
   leg peaks     |HDOB leg peak - the 1-s analysis's peak| for legs of the same direction overlapping most
+  leg RMW       |HDOB leg peak's range from the centre - the 1-s analysis's| for the same legs
   radii         |HDOB radius - the 1-s analysis's radius| for quadrants where both give one (no flag U)
   true radii    the HDOB analysis's radii against the truth as bench/storm_eval.cpp defines it: per quadrant
                 of bearing from the true centre, the outermost true 10-s mean (NAME.truth.csv, at least 7 of
@@ -139,7 +140,9 @@ def legs(path):
     out = []
     for r in rows(path):
         if r["peak_wind_speed"]:
-            out.append((r["direction"], iso(r["start_time"]), iso(r["end_time"]), float(r["peak_wind_speed"])))
+            radius = float(r["peak_radius_km"]) if r["peak_radius_km"] else float("nan")
+            out.append((r["direction"], iso(r["start_time"]), iso(r["end_time"]), float(r["peak_wind_speed"]),
+                        radius))
     return out
 
 
@@ -147,7 +150,7 @@ def main():
     names = [l.strip() for l in open(sys.argv[1]) if l.strip()]
     found = wanted = 0
     err = {"hb": [], "hf": [], "s1": []}
-    peaks, radii, fixes = [], [], []
+    peaks, rmws, radii, fixes = [], [], [], []
     tally = {"pairs": 0, "within": 0, "unseen": 0, "unjustified": 0}
     cover = {}  # HDOB fixes with pressure and wind, per evidence: [within one stated accuracy, within two, all]
     for n in names:
@@ -171,10 +174,13 @@ def main():
                 wanted += 1
                 found += any(abs(t - (DAY0 + float(p["Sec"]))) <= 120 for t in fixes_hb)
         ref = legs(n + ".s1.legs.csv")
-        for d, a, b, pk in legs(n + ".hf.legs.csv"):
-            best = max(((min(b, b2) - max(a, a2), pk2) for d2, a2, b2, pk2 in ref if d2 == d), default=None)
+        for d, a, b, pk, rad in legs(n + ".hf.legs.csv"):
+            best = max(((min(b, b2) - max(a, a2), pk2, rad2) for d2, a2, b2, pk2, rad2 in ref if d2 == d),
+                       default=None)
             if best and best[0] > 0.5 * (b - a):
                 peaks.append(abs(pk - best[1]))
+                if math.isfinite(rad - best[2]):
+                    rmws.append(abs(rad - best[2]))
         r1 = {(r["threshold_kt"], r["quadrant"]): r for r in rows(n + ".s1.radii.csv")}
         for r in rows(n + ".hf.radii.csv"):
             o = r1.get((r["threshold_kt"], r["quadrant"]))
@@ -197,6 +203,8 @@ def main():
         for evidence, c in sorted(cover.items()):
             print(f"  placed by {evidence}: {c[0]} and {c[1]} of {c[2]}")
     print(f"leg peaks against the 1-s analysis: median {pct(peaks, 0.5):.2f} m/s ({len(peaks)} legs)")
+    print(f"leg RMW against the 1-s analysis: median {pct(rmws, 0.5):.2f} km, 90th {pct(rmws, 0.9):.2f} km "
+          f"({len(rmws)} legs)")
     within = sum(1 for x in radii if x <= 10)
     print(f"radii within 10 n mi of the 1-s analysis: {within} of {len(radii)}")
     print(f"radii within 10 n mi of the truth: {tally['within']} of {tally['pairs']} pairs "

@@ -392,4 +392,46 @@ TEST(StormRecon, FlightLevelWindCovarianceByCause) {
   }
 }
 
+// The centre moved onto the fixes the flight-level wind placed: at each such fix its offset from the
+// fitted track, between two fixes their offsets interpolated, before the first and after the last held;
+// a fix the wind did not place moves nothing.
+TEST(StormRecon, CentreFollowsTheWindFixes) {
+  struct Case {
+    const char* name;
+    double t;               // s
+    double want_x, want_y;  // km: the still fitted centre at the origin plus the offset
+  };
+  const Case cases[] = {
+      {"before the first", -500.0, 1.0, 0.0},
+      {"at the first", 0.0, 1.0, 0.0},
+      {"halfway", 500.0, 0.0, -1.0},
+      {"at the second", 1000.0, -1.0, -2.0},
+      {"past a radiometer fix", 1500.0, -1.0, -2.0},
+      {"after the last", 3000.0, -1.0, -2.0},
+  };
+  sfmr::storm::Analysis an;
+  an.plane = sfmr::storm::Plane::at(26.0, -70.0);
+  an.centre_from_flight = true;
+  an.centre = [](double, double& lat, double& lon) { lat = 26.0, lon = -70.0; };
+  struct Fix {
+    double t, x, y;
+    const char* evidence;
+  };
+  for (const Fix& f : {Fix{1000.0, -1.0, -2.0, "surface wind + flight-level wind"},
+                       Fix{0.0, 1.0, 0.0, "flight-level wind"}, Fix{2000.0, 5.0, 5.0, "surface wind"}}) {
+    sfmr::storm::Pass p;
+    p.time = f.t, p.evidence = f.evidence;
+    an.plane.to_latlon(f.x, f.y, p.lat, p.lon);
+    an.passes.push_back(p);
+  }
+  sfmr::storm::recentre_on_wind_fixes(an, {});
+  for (const Case& c : cases) {
+    double lat = 0.0, lon = 0.0, x = 0.0, y = 0.0;
+    an.centre(c.t, lat, lon);
+    an.plane.to_xy(lat, lon, x, y);
+    EXPECT_NEAR(x, c.want_x, 1e-6) << c.name;
+    EXPECT_NEAR(y, c.want_y, 1e-6) << c.name;
+  }
+}
+
 }  // namespace

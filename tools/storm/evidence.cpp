@@ -352,6 +352,55 @@ void place_by_flight_level_wind(Analysis& an, const std::vector<const HdobLines*
   }
 }
 
+void recentre_on_wind_fixes(Analysis& an, const std::vector<Series>& flights) {
+  if (!an.centre_from_flight || !an.centre) return;
+  // (time, east offset, north offset) of each fix the flight-level wind placed, in time order.
+  std::vector<std::array<double, 3>> offsets;
+  for (const Pass& p : an.passes) {
+    if (p.evidence.find("flight-level wind") == std::string::npos) continue;
+    double lat = 0.0, lon = 0.0, fx = 0.0, fy = 0.0, px = 0.0, py = 0.0;
+    an.centre(p.time, lat, lon);
+    an.plane.to_xy(lat, lon, fx, fy);
+    an.plane.to_xy(p.lat, p.lon, px, py);
+    offsets.push_back({p.time, px - fx, py - fy});
+  }
+  if (offsets.empty()) return;
+  std::sort(offsets.begin(), offsets.end());
+  const CentreFn fitted = an.centre;
+  const Plane plane = an.plane;
+  an.centre = [fitted, plane, offsets](double t, double& lat, double& lon) {
+    const auto after = std::upper_bound(offsets.begin(), offsets.end(), t,
+                                        [](double v, const std::array<double, 3>& o) { return v < o[0]; });
+    std::array<double, 3> d = after == offsets.end() ? offsets.back() : *after;
+    if (after != offsets.begin() && after != offsets.end()) {
+      const std::array<double, 3>& b = *(after - 1);
+      const double f = (t - b[0]) / (d[0] - b[0]);
+      d = {t, b[1] + f * (d[1] - b[1]), b[2] + f * (d[2] - b[2])};
+    }
+    double x = 0.0, y = 0.0;
+    fitted(t, lat, lon);
+    plane.to_xy(lat, lon, x, y);
+    plane.to_latlon(x + d[1], y + d[2], lat, lon);
+  };
+  const Motion m = an.motion;
+  an.legs = cut_legs(flights, an.centre, [m](double t, double bearing) {
+    return centre_variance(m, t, std::sin(bearing * kDeg), std::cos(bearing * kDeg));
+  });
+  an.radii = wind_radii(flights, an.legs, an.centre);
+  for (std::size_t f = 0; f < flights.size() && f < an.range_km.size(); ++f) {
+    const Series& s = flights[f];
+    for (std::size_t i = 0; i < s.t.size() && i < an.range_km[f].size(); ++i) {
+      if (!std::isfinite(s.lat[i]) || !std::isfinite(s.lon[i])) continue;
+      double clat = 0.0, clon = 0.0;
+      an.centre(s.t[i], clat, clon);
+      range_bearing(clat, clon, s.lat[i], s.lon[i], an.range_km[f][i], an.bearing_deg[f][i]);
+    }
+    std::fill(an.leg_of[f].begin(), an.leg_of[f].end(), 0);
+  }
+  for (const Leg& leg : an.legs)
+    for (std::size_t i = leg.begin; i < leg.end; ++i) an.leg_of[leg.flight][i] = leg.number;
+}
+
 PassRefiner hdob_refiner(const std::vector<const HdobLines*>& lines) {
   return [lines](std::vector<Pass>& passes, const Plane&) {
     for (Pass& p : passes) {
