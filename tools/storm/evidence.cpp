@@ -354,17 +354,20 @@ void place_by_flight_level_wind(Analysis& an, const std::vector<const HdobLines*
 
 void recentre_on_wind_fixes(Analysis& an, const std::vector<Series>& flights) {
   if (!an.centre_from_flight || !an.centre) return;
-  // (time, east offset, north offset) of each fix the flight-level wind placed, in time order.
+  // (time, east offset, north offset) of each pass's fix, in time order: the wind's placed off the fitted
+  // track, the others on it.
+  const auto by_wind = [](const Pass& p) {
+    return p.evidence.find("flight-level wind") != std::string::npos;
+  };
+  if (std::none_of(an.passes.begin(), an.passes.end(), by_wind)) return;
   std::vector<std::array<double, 3>> offsets;
   for (const Pass& p : an.passes) {
-    if (p.evidence.find("flight-level wind") == std::string::npos) continue;
     double lat = 0.0, lon = 0.0, fx = 0.0, fy = 0.0, px = 0.0, py = 0.0;
     an.centre(p.time, lat, lon);
     an.plane.to_xy(lat, lon, fx, fy);
     an.plane.to_xy(p.lat, p.lon, px, py);
     offsets.push_back({p.time, px - fx, py - fy});
   }
-  if (offsets.empty()) return;
   std::sort(offsets.begin(), offsets.end());
   const CentreFn fitted = an.centre;
   const Plane plane = an.plane;

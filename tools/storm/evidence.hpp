@@ -84,10 +84,11 @@ WindCentre flight_level_wind_centre(const HdobLines& l, const Plane& plane, doub
 // (`lines[f]` the HDOB lines of flight f, null for a flight file).
 void place_by_flight_level_wind(Analysis& an, const std::vector<const HdobLines*>& lines);
 
-// The analysis's centre moved onto the fixes the flight-level wind placed: the fitted track plus each such
-// fix's offset from it (plane km), interpolated linearly in time between fixes and held before the first
-// and after the last; the legs, their peaks, the wind radii and every second's range and bearing from the
-// centre are taken again about it. Unchanged without such a fix.
+// The analysis's centre moved onto the fixes the flight-level wind placed: the fitted track plus each
+// pass's fix's offset from it (plane km; none for a fix of the fit itself), interpolated linearly in time
+// between passes and held before the first and after the last; the legs, their peaks, the wind radii and
+// every second's range and bearing from the centre are taken again about it. Unchanged without a fix the
+// flight-level wind placed.
 void recentre_on_wind_fixes(Analysis& an, const std::vector<Series>& flights);
 
 // A PassRefiner for the analysis: `lines[f]` the HDOB lines of flight f, null for a flight file.
