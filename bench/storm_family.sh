@@ -360,6 +360,8 @@ list_flights() {
     else
       opts=$(sed -E 's/--storm-speed [0-9.]+/--storm-speed 0/' <<<"$opts")
     fi
+    # The second flight is the storm's second mission (its messages and sondes named apart).
+    has --mission && later="$later --mission 2"
     local second=${opts/--seed $((first + i))/--seed $((first + i + 1))}
     echo "f$((first + i)) $opts |${line#*|};track=no;flights=2"
     echo "f$((first + i + 1)) ${second/--at 2024092612/--at 2024092617} $later |pair"

@@ -8,12 +8,16 @@ with pressure and flight-level wind blanked), NAME.hf.* (on the whole HDOBs, wit
   passes found  true passes missing the centre by less than 10 km with a fix of the tool within 120 s
   centre error  great-circle distance of each fix from the true centre at its time (median, 90th)
   leg peaks     |HDOB leg peak - the 1-s analysis's peak| for legs of the same direction overlapping most
+  leg RMW       |HDOB leg peak's range from the centre - the 1-s analysis's| for the same legs
   radii         |HDOB radius - the 1-s analysis's radius| for quadrants where both give one (no flag U)
   true radii    the HDOB analysis's radii against the truth as bench/storm_eval.cpp defines it: per quadrant
                 of bearing from the true centre, the outermost true 10-s mean (NAME.truth.csv, at least 7 of
                 its 10 seconds over the sea) over the analysis's legs that reaches the threshold; a pair is a
                 radius given (with or without E) in a quadrant with data, within 10 n mi of the truth or not
   fix compare   the median distance_km of NAME.hf.fix_compare.csv
+  stated error  the HDOB fixes with pressure and wind lying within one and within two of their stated
+                accuracy_km from the true centre, in all and per evidence (a true error: about 68 % and 90 %
+                or more)
 """
 import bisect
 import csv
@@ -136,7 +140,9 @@ def legs(path):
     out = []
     for r in rows(path):
         if r["peak_wind_speed"]:
-            out.append((r["direction"], iso(r["start_time"]), iso(r["end_time"]), float(r["peak_wind_speed"])))
+            radius = float(r["peak_radius_km"]) if r["peak_radius_km"] else float("nan")
+            out.append((r["direction"], iso(r["start_time"]), iso(r["end_time"]), float(r["peak_wind_speed"]),
+                        radius))
     return out
 
 
@@ -144,9 +150,9 @@ def main():
     names = [l.strip() for l in open(sys.argv[1]) if l.strip()]
     found = wanted = 0
     err = {"hb": [], "hf": [], "s1": []}
-    peaks, radii, fixes = [], [], []
+    peaks, rmws, radii, fixes = [], [], [], []
     tally = {"pairs": 0, "within": 0, "unseen": 0, "unjustified": 0}
-    cover = [0, 0]  # HDOB fixes with pressure and wind: within one stated accuracy, all
+    cover = {}  # HDOB fixes with pressure and wind, per evidence: [within one stated accuracy, within two, all]
     for n in names:
         centre = [(DAY0 + float(r["Sec"]), float(r["Lat"]), float(r["Lon"])) for r in rows(n + ".centre.csv")]
         if not centre:
@@ -158,18 +164,23 @@ def main():
                     la, lo = truth_centre(centre, t)
                     err[kind].append(km(float(r["lat"]), float(r["lon"]), la, lo))
                     if kind == "hf" and r["accuracy_km"]:
-                        cover[0] += err[kind][-1] <= float(r["accuracy_km"])
-                        cover[1] += 1
+                        c = cover.setdefault(r["evidence"], [0, 0, 0])
+                        c[0] += err[kind][-1] <= float(r["accuracy_km"])
+                        c[1] += err[kind][-1] <= 2 * float(r["accuracy_km"])
+                        c[2] += 1
         fixes_hb = [iso(r["time"]) for r in rows(n + ".hb.centres.csv") if r["source"] == "flight"]
         for p in rows(n + ".passes.csv"):
             if abs(float(p["miss_km"])) < 10:
                 wanted += 1
                 found += any(abs(t - (DAY0 + float(p["Sec"]))) <= 120 for t in fixes_hb)
         ref = legs(n + ".s1.legs.csv")
-        for d, a, b, pk in legs(n + ".hf.legs.csv"):
-            best = max(((min(b, b2) - max(a, a2), pk2) for d2, a2, b2, pk2 in ref if d2 == d), default=None)
+        for d, a, b, pk, rad in legs(n + ".hf.legs.csv"):
+            best = max(((min(b, b2) - max(a, a2), pk2, rad2) for d2, a2, b2, pk2, rad2 in ref if d2 == d),
+                       default=None)
             if best and best[0] > 0.5 * (b - a):
                 peaks.append(abs(pk - best[1]))
+                if math.isfinite(rad - best[2]):
+                    rmws.append(abs(rad - best[2]))
         r1 = {(r["threshold_kt"], r["quadrant"]): r for r in rows(n + ".s1.radii.csv")}
         for r in rows(n + ".hf.radii.csv"):
             o = r1.get((r["threshold_kt"], r["quadrant"]))
@@ -185,9 +196,15 @@ def main():
     for kind, what in (("hb", "HDOB, radiometer alone"), ("hf", "HDOB with pressure and wind"), ("s1", "1-s file")):
         e = err[kind]
         print(f"centre error, {what}: median {pct(e, 0.5):.2f} km, 90th {pct(e, 0.9):.2f} km ({len(e)} fixes)")
-    if cover[1]:
-        print(f"HDOB fixes with pressure and wind within their stated accuracy: {cover[0]} of {cover[1]}")
+    total = [sum(c[k] for c in cover.values()) for k in range(3)]
+    if total[2]:
+        print("HDOB fixes with pressure and wind within one and two stated accuracies (about 68 % and 90 % or "
+              f"more for a true error): {total[0]} and {total[1]} of {total[2]}")
+        for evidence, c in sorted(cover.items()):
+            print(f"  placed by {evidence}: {c[0]} and {c[1]} of {c[2]}")
     print(f"leg peaks against the 1-s analysis: median {pct(peaks, 0.5):.2f} m/s ({len(peaks)} legs)")
+    print(f"leg RMW against the 1-s analysis: median {pct(rmws, 0.5):.2f} km, 90th {pct(rmws, 0.9):.2f} km "
+          f"({len(rmws)} legs)")
     within = sum(1 for x in radii if x <= 10)
     print(f"radii within 10 n mi of the 1-s analysis: {within} of {len(radii)}")
     print(f"radii within 10 n mi of the truth: {tally['within']} of {tally['pairs']} pairs "

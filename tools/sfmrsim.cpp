@@ -163,6 +163,10 @@ constexpr sfmr::tool::ToolInfo kTool{
   --sondes N          drop N sondes, 1 to 99, at the passes' eye, eyewall and outer points: NAME.tempdrop
                       (TEMP DROP bulletins), NAME.sondes/D*.eol (EOL files) and NAME.sonde_truth.csv (the
                       truth's 10-m wind at each splash)
+  --mission N         the flight's mission number into its storm, 1 to 99 (default 1): the messages' and
+                      sondes' mission identifier NN, the storm's number and basin letter (0199A; a storm
+                      from --track under its own number, name and basin); the second flight of a storm
+                      flown twice is --mission 2
   --force             replace files that are there already (otherwise an existing file is an error)
   --help, --version   this text, the version
 
@@ -237,6 +241,7 @@ sfmr::sim::FlightOptions flight_options(const sfmr::tool::Args& args) {
       sfmr::tool::usage_error("--date " + *date + ": must be a date DD/MM/YYYY");
   }
   o.land_leg = !args.flag("--no-land");
+  o.mission = static_cast<int>(args.integer("--mission", o.mission, {.min = 1.0, .max = 99.0}));
   o.turn_roll = args.real("--roll", o.turn_roll, kRoll);
   o.drop_acft = args.real("--drop", o.drop_acft, kProbability);
   o.gap_seconds = args.integer("--gap", o.gap_seconds, kNonNegative);
@@ -397,6 +402,7 @@ sfmr::tool::Args flight_args(const std::vector<std::string>& words) {
                                   {"--fl-noise", true},
                                   {"--pressure-noise", true},
                                   {"--sondes", true},
+                                  {"--mission", true},
                                   {"--force"}});
 }
 
@@ -459,7 +465,8 @@ std::vector<std::pair<fs::path, std::string>> message_files(const sfmr::tool::Ar
   air.pressure_noise_hpa = args.real("--pressure-noise", air.pressure_noise_hpa, {.min = 0.0, .max = 3.0});
   const std::vector<sfmr::sim::FlightSecond> s = sfmr::sim::flight_seconds(o, storm, field, seconds, air);
   const std::string stem = base.string();
-  if (args.flag("--hdob")) files.emplace_back(stem + ".hdob", sfmr::sim::hdob_text(o, s, air));
+  if (args.flag("--hdob"))
+    files.emplace_back(stem + ".hdob", sfmr::sim::hdob_text(o, sfmr::sim::flight_mission(o, storm), s, air));
   if (args.flag("--vdm")) {
     std::string truth;
     files.emplace_back(stem + ".vdm", sfmr::sim::vdm_text(o, storm, s, truth));

@@ -461,6 +461,7 @@ int run(const std::vector<std::string>& words) {
   try {
     an = sfmr::storm::analyse(ctx.flights, track_centre, sfmr::storm::hdob_refiner(lines));
     sfmr::storm::place_by_flight_level_wind(an, lines);
+    sfmr::storm::recentre_on_wind_fixes(an, ctx.flights);
   } catch (const std::runtime_error& e) {
     sfmr::tool::fail(e.what());
   }

@@ -338,6 +338,8 @@ TEST(StormRecon, FlightLevelWindCombinesWithTheFix) {
       {"agreeing, 1.5 km off", 0.5, 1.4, 1.5, true, "surface wind + flight-level wind", 0.3, 2.1},
       {"a far dip stated tight", 14.0, -6.0, 0.4, true, "flight-level wind", 0.1, 1.5},
       {"no lines", 0.5, 1.4, 1.5, false, "surface wind", 1.5, 0.0},
+      // The analysis's widened 20 km: along the pass its own time (and the held peaks' blur) decide.
+      {"a fix stated wide", 0.5, 1.4, 20.0, true, "surface wind + flight-level wind", 0.3, 0.6},
   };
   for (const Case& c : cases) {
     sfmr::storm::Analysis an;
@@ -345,6 +347,7 @@ TEST(StormRecon, FlightLevelWindCombinesWithTheFix) {
     an.motion.x0 = c.fix_x, an.motion.y0 = c.fix_y;
     an.motion.cov[0][0] = an.motion.cov[1][1] = c.fix_sigma_km * c.fix_sigma_km;
     sfmr::storm::Pass p;
+    p.vx = -0.13;  // heading west at 130 m/s, km/s
     an.plane.to_latlon(c.fix_x, c.fix_y, p.lat, p.lon);
     an.passes.push_back(p);
     const sfmr::storm::HdobLines l = vortex_lines(an.plane, 270.0, 5.0, 5.0, 0.0, 0.0);
@@ -354,8 +357,80 @@ TEST(StormRecon, FlightLevelWindCombinesWithTheFix) {
     an.plane.to_xy(q.lat, q.lon, x, y);
     EXPECT_EQ(q.evidence, c.evidence) << c.name;
     EXPECT_LT(std::hypot(x, y), c.within_km) << c.name << ": at " << x << ", " << y;
-    EXPECT_LE(q.accuracy_km, c.accuracy_km) << c.name;
+    EXPECT_LE(q.accuracy_km, c.accuracy_km) << c.name << " states " << q.accuracy_km;
     EXPECT_EQ(q.accuracy_km > 0.0, c.accuracy_km > 0.0) << c.name;
+  }
+}
+
+// The wind centre's covariance is the sum of its causes' (the directions', the track's, the motion's), and
+// the motion's share grows with the square of the motion's error: none for a motion known exactly, four
+// times as much for twice the error (within the fit's nonlinearity), on a pass 8 km from a moving centre.
+TEST(StormRecon, FlightLevelWindCovarianceByCause) {
+  struct Case {
+    const char* name;
+    double motion_sigma;  // m/s
+    double ratio;         // motion share over that of 0.5 m/s (0: none)
+  };
+  const Case cases[] = {{"motion exact", 0.0, 0.0}, {"0.5 m/s", 0.5, 1.0}, {"1 m/s", 1.0, 4.0}};
+  const sfmr::storm::Plane plane = sfmr::storm::Plane::at(26.0, -70.0);
+  const sfmr::storm::HdobLines l = vortex_lines(plane, 180.0, 8.0, 12.0, -4.0, 5.0);
+  auto centre = [&](double sigma) {
+    return sfmr::storm::flight_level_wind_centre(l, plane, 0.0, 2.0, -2.2, -0.004, 0.005, sigma,
+                                                 sfmr::storm::kWindReachKm);
+  };
+  const sfmr::storm::WindCentre half = centre(0.5);
+  ASSERT_TRUE(half.found);
+  const double half_share = half.motion_cov[0] + half.motion_cov[2];
+  ASSERT_GT(half_share, 0.0);
+  for (const Case& c : cases) {
+    const sfmr::storm::WindCentre w = centre(c.motion_sigma);
+    ASSERT_TRUE(w.found) << c.name;
+    for (std::size_t k = 0; k < 3; ++k)
+      EXPECT_NEAR(w.cov[k], w.fit_cov[k] + w.track_cov[k] + w.motion_cov[k], 1e-12)
+          << c.name << " term " << k;
+    EXPECT_NEAR((w.motion_cov[0] + w.motion_cov[2]) / half_share, c.ratio, 0.15 * c.ratio + 1e-9) << c.name;
+  }
+}
+
+// The centre moved onto the fixes the flight-level wind placed: at each such fix its offset from the
+// fitted track, between two fixes their offsets interpolated (a fix of the fit itself on the track), before
+// the first and after the last held.
+TEST(StormRecon, CentreFollowsTheWindFixes) {
+  struct Case {
+    const char* name;
+    double t;               // s
+    double want_x, want_y;  // km: the still fitted centre at the origin plus the offset
+  };
+  const Case cases[] = {
+      {"before the first", -500.0, 1.0, 0.0},
+      {"at the first", 0.0, 1.0, 0.0},
+      {"halfway", 500.0, 0.0, -1.0},
+      {"at the second", 1000.0, -1.0, -2.0},
+      {"towards a fix of the fit", 1500.0, -0.5, -1.0},
+      {"after the last", 3000.0, 0.0, 0.0},
+  };
+  sfmr::storm::Analysis an;
+  an.plane = sfmr::storm::Plane::at(26.0, -70.0);
+  an.centre_from_flight = true;
+  an.centre = [](double, double& lat, double& lon) { lat = 26.0, lon = -70.0; };
+  struct Fix {
+    double t, x, y;
+    const char* evidence;
+  };
+  for (const Fix& f : {Fix{1000.0, -1.0, -2.0, "surface wind + flight-level wind"},
+                       Fix{0.0, 1.0, 0.0, "flight-level wind"}, Fix{2000.0, 0.0, 0.0, "surface wind"}}) {
+    sfmr::storm::Pass p;
+    p.time = f.t, p.evidence = f.evidence;
+    an.plane.to_latlon(f.x, f.y, p.lat, p.lon);
+    an.passes.push_back(p);
+  }
+  sfmr::storm::recentre_on_wind_fixes(an, {});
+  for (const Case& c : cases) {
+    double lat = 0.0, lon = 0.0, x = 0.0, y = 0.0;
+    an.centre(c.t, lat, lon);
+    an.plane.to_xy(lat, lon, x, y);
+    EXPECT_NEAR(x, c.want_x, 1e-6) << c.name;
+    EXPECT_NEAR(y, c.want_y, 1e-6) << c.name;
   }
 }
 

@@ -57,7 +57,7 @@ Flight flight_of(const Case& c) {
 TEST(SimulatorMessages, HdobReadBackGivesThePositionsAndPeaks) {
   for (const Case& c : kCases) {
     const Flight f = flight_of(c);
-    const recon::HdobArchive a = recon::read_hdob(hdob_text(f.o, f.s), c.name);
+    const recon::HdobArchive a = recon::read_hdob(hdob_text(f.o, flight_mission(f.o, f.storm), f.s), c.name);
     EXPECT_TRUE(a.faults.empty()) << c.name;
     const double start = flight_start_seconds(f.o);
     std::size_t times = 0;  // the half minutes whose 30 s and their 10-s means lie within the flight
@@ -84,7 +84,7 @@ TEST(SimulatorMessages, HdobReadBackGivesThePositionsAndPeaks) {
 TEST(SimulatorMessages, PressureMinimumLiesAtTheCentre) {
   for (const Case& c : kCases) {
     const Flight f = flight_of(c);
-    const recon::HdobArchive a = recon::read_hdob(hdob_text(f.o, f.s), c.name);
+    const recon::HdobArchive a = recon::read_hdob(hdob_text(f.o, flight_mission(f.o, f.storm), f.s), c.name);
     const double start = flight_start_seconds(f.o);
     auto radius = [&](const recon::HdobObservation& obs) {
       const FlightSecond& s = f.s[static_cast<std::size_t>(std::lround(obs.time - start))];
@@ -141,7 +141,8 @@ TEST(SimulatorMessages, FlightLevelAirFollowsItsOptions) {
       EXPECT_NEAR(std::remainder(from - want, 360.0), 0.0, 1e-6) << c.name << " at " << x.t;
     }
     const AirOptions quiet{.inflow_deg = c.air.inflow_deg, .wind_noise_ms = 0.0, .pressure_noise_hpa = 0.0};
-    const std::string noisy = hdob_text(f.o, s, c.air), clean = hdob_text(f.o, s, quiet);
+    const Mission m = flight_mission(f.o, f.storm);
+    const std::string noisy = hdob_text(f.o, m, s, c.air), clean = hdob_text(f.o, m, s, quiet);
     if (c.air.wind_noise_ms == 0.0 && c.air.pressure_noise_hpa == 0.0) {
       EXPECT_EQ(noisy, clean) << c.name;
     }
@@ -183,6 +184,52 @@ TEST(SimulatorMessages, VortexMessagesFixTheTruthsCentreWithinTheirAccuracy) {
       const double km = std::hypot((fixes[k].lat - lat) * scale.lat, (fixes[k].lon - lon) * scale.lon);
       EXPECT_LE(km, fixes[k].meteorological_accuracy_nmi * kKmPerNmi) << c.name << " fix " << k;
       EXPECT_NEAR(fixes[k].pressure_hpa, Balance(f.storm).surface_hpa(0.0), 0.5) << c.name << " fix " << k;
+    }
+  }
+}
+
+// Each flight's messages and sondes name its own mission: its number in the storm, the storm's number and
+// basin letter and its name (the simulator's own storm AL99 SIMULATED, or the track's), read back alike
+// from the HDOBs, the vortex data messages and the sondes' TEMP DROP bulletins.
+TEST(SimulatorMessages, EachFlightNamesItsOwnMission) {
+  struct MissionCase {
+    const char* name;
+    int mission;
+    const char* track_id;
+    const char* track_name;
+    const char* want_mission;
+    const char* want_storm_id;
+    const char* want_storm_name;
+  };
+  const MissionCase cases[] = {
+      {"first flight, own storm", 1, "", "", "0199A", "99A", "SIMULATED"},
+      {"second flight, own storm", 2, "", "", "0299A", "99A", "SIMULATED"},
+      {"twelfth flight, eastern Pacific track", 12, "EP142024", "NORMAN", "1214E", "14E", "NORMAN"},
+      {"central Pacific track without a name", 3, "CP022025", "", "0302C", "02C", "UNNAMED"},
+  };
+  for (const MissionCase& c : cases) {
+    Flight f = flight_of(kCases[0]);
+    f.o.mission = c.mission;
+    f.storm.track_id = c.track_id, f.storm.track_name = c.track_name;
+    const recon::HdobArchive a = recon::read_hdob(hdob_text(f.o, flight_mission(f.o, f.storm), f.s), c.name);
+    ASSERT_FALSE(a.messages.empty()) << c.name;
+    for (const recon::HdobMessage& m : a.messages) {
+      EXPECT_EQ(m.mission, c.want_mission) << c.name << " HDOB " << m.number;
+      EXPECT_EQ(m.storm_id, c.want_storm_id) << c.name << " HDOB " << m.number;
+      EXPECT_EQ(m.storm_name, c.want_storm_name) << c.name << " HDOB " << m.number;
+    }
+    std::string truth;
+    const auto fixes = recon::read_vdm(vdm_text(f.o, f.storm, f.s, truth), c.name, flight_start_seconds(f.o));
+    ASSERT_FALSE(fixes.empty()) << c.name;
+    for (const recon::VortexFix& v : fixes) {
+      EXPECT_EQ(v.mission, c.want_mission) << c.name << " VDM " << v.observation;
+      EXPECT_EQ(v.storm_name, c.want_storm_name) << c.name << " VDM " << v.observation;
+    }
+    const sonde::DateContext december{.year = 2026, .month = 12};
+    for (const Drop& d : drop_sondes(f.o, f.storm, f.s, 2)) {
+      const sonde::ReadResult temp = sonde::read_tempdrop(sonde::write_tempdrop(d.sonde), &december);
+      ASSERT_EQ(temp.sondes.size(), 1u) << c.name << " " << d.sonde.id;
+      EXPECT_EQ(temp.sondes[0].mission, c.want_mission) << c.name << " " << d.sonde.id;
     }
   }
 }

@@ -205,6 +205,8 @@ TEST(ToolErrors, OneLineAStatusAndNothingLeftBehind) {
       {.tool = "sfmrsim", .args = {"flight", "out", "--storm-time", "2026023012"}, .status = 2},
       {.tool = "sfmrsim", .args = {"flight", "out", "--sondes", "0"}, .status = 2},
       {.tool = "sfmrsim", .args = {"flight", "out", "--sondes", "100"}, .status = 2},
+      {.tool = "sfmrsim", .args = {"flight", "out", "--mission", "0"}, .status = 2},
+      {.tool = "sfmrsim", .args = {"flight", "out", "--mission", "100"}, .status = 2},
       {.tool = "sfmrsim", .args = {"flight", "out", "--name", "a/b"}, .status = 2},
       {.tool = "sfmrsim", .args = {"flight", "out", "--name", ".."}, .status = 2},
       {.tool = "sfmrsim", .args = {"flight", "out", "--seed"}, .status = 2},

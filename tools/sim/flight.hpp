@@ -59,6 +59,7 @@ struct FlightOptions {
   Pattern pattern = Pattern::kFigure4;
   double pattern_rotation = 0.0;  // the whole pattern turned clockwise about the centre, deg
   std::vector<double> misses;  // miss of each pass in turn, km right of the pass (repeated); empty: miss_km
+  int mission = 1;             // the flight's number among the missions into its storm, 1..99
   // kRandom: each pass misses by a random distance from -|miss_km| to |miss_km| unless `misses` is given.
 };
 

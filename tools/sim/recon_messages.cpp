@@ -142,9 +142,26 @@ int date_number(double time) {
 
 }  // namespace
 
-std::string hdob_text(const FlightOptions& o, const std::vector<FlightSecond>& s, const AirOptions& air) {
+Mission flight_mission(const FlightOptions& o, const Storm& storm) {
+  Mission m;
+  const std::string id = truth_storm_id(storm, o.year);  // BBNNYYYY
+  const std::string basin = id.substr(0, 2);
+  const char letter = basin == "AL"   ? 'A'
+                      : basin == "EP" ? 'E'
+                      : basin == "CP" ? 'C'
+                      : basin == "WP" ? 'W'
+                                      : id[0];
+  m.storm_id = id.substr(2, 2) + letter;
+  char text[16];
+  std::snprintf(text, sizeof text, "%02d%s", o.mission, m.storm_id.c_str());
+  m.mission = text;
+  m.storm_name = truth_storm_name(storm);
+  return m;
+}
+
+std::string hdob_text(const FlightOptions& o, const Mission& mission, const std::vector<FlightSecond>& s,
+                      const AirOptions& air) {
   constexpr std::size_t kPerMessage = 20;
-  const Mission mission;
   Rng rng(o.seed ^ kAirSeed);
   std::vector<recon::HdobObservation> observations;
   // The first time whose 30 s have their 10-s means, the last whose 30 s lie within the flight.
@@ -200,7 +217,7 @@ void leg_maxima(const std::vector<FlightSecond>& s, std::size_t from, std::size_
 
 std::string vdm_text(const FlightOptions& o, const Storm& storm, const std::vector<FlightSecond>& s,
                      std::string& truth_csv) {
-  const Mission mission;
+  const Mission mission = flight_mission(o, storm);
   const Balance balance(storm);
   const Peak peak = field_peak(storm);
   const double start = flight_start_seconds(o);

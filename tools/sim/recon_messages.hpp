@@ -41,14 +41,19 @@ struct AirOptions {
   double pressure_noise_hpa = 0.0;
 };
 
-// The mission as the messages name it: aircraft, mission identifier (mission 01 of storm 99, Atlantic),
-// storm number and basin, storm name (the b-deck's AL99 SIMULATED).
+// The mission as the messages name it: aircraft, mission identifier (the flight's mission number in the
+// storm, the storm's number and basin letter: 0199A for the first mission into the simulator's own storm
+// AL99), storm number and basin, storm name (the b-deck's: SIMULATED, or the track's).
 struct Mission {
-  const char* aircraft = "NOAA2";
-  const char* mission = "0199A";
-  const char* storm_id = "99A";
-  const char* storm_name = "SIMULATED";
+  std::string aircraft = "NOAA2";
+  std::string mission = "0199A";
+  std::string storm_id = "99A";
+  std::string storm_name = "SIMULATED";
 };
+
+// The mission of flight `o` into `storm`: o.mission and the storm of truth_storm_id and truth_storm_name in
+// the flight's year (basin AL A, EP E, CP C, WP W; another basin its first letter).
+Mission flight_mission(const FlightOptions& o, const Storm& storm);
 
 // One second of the flight as the aircraft's instruments see it.
 struct FlightSecond {
@@ -81,11 +86,13 @@ double ten_second_wind(const std::vector<FlightSecond>& s, std::size_t k, double
 // 10-s means, the peak 10-s mean radiometer wind and the rain rate of those 10 s; the position, pressures,
 // height and temperatures at its time. Flags 00. The 30-s wind and the surface pressure carry the errors
 // of `air` (drawn apart from every other random sequence of the flight).
-std::string hdob_text(const FlightOptions& o, const std::vector<FlightSecond>& s, const AirOptions& air = {});
+std::string hdob_text(const FlightOptions& o, const Mission& mission, const std::vector<FlightSecond>& s,
+                      const AirOptions& air = {});
 
 // One vortex data message per pass through the centre: the fix at the closest approach, at the truth's
 // centre moved by a random error within kFixAccuracyNmi, the least sea-level pressure (extrapolated), the
-// maxima of each leg. `truth_csv` gets one line per fix: fix,Sec,true_lat,true_lon,vdm_lat,vdm_lon,error_km.
+// maxima of each leg, under flight_mission(o, storm). `truth_csv` gets one line per fix:
+// fix,Sec,true_lat,true_lon,vdm_lat,vdm_lon,error_km.
 std::string vdm_text(const FlightOptions& o, const Storm& storm, const std::vector<FlightSecond>& s,
                      std::string& truth_csv);
 

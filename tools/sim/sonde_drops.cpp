@@ -92,11 +92,11 @@ std::string where_text(double east, double north, double rmw) {
 // sample by sample, to its lowest sample above the waves.
 Drop fall(const FlightOptions& o, const Storm& storm, const Balance& balance, double rmw,
           const FlightSecond& f, int number, Rng& rng) {
-  const Mission mission;
+  const Mission mission = flight_mission(o, storm);
   Drop d;
   sonde::Sonde& s = d.sonde;
   char id[64];
-  std::snprintf(id, sizeof id, "%s-%s-OB%02d", mission.aircraft, mission.mission, number);
+  std::snprintf(id, sizeof id, "%s-%s-OB%02d", mission.aircraft.c_str(), mission.mission.c_str(), number);
   s.id = id, s.aircraft = mission.aircraft, s.mission = mission.mission, s.storm = mission.storm_name;
   s.observation = number;
   s.where = where_text(f.east, f.north, rmw);

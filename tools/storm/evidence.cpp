@@ -23,9 +23,17 @@ constexpr double kWindNoise = 1.0;
 constexpr double kDirectionModel = 0.03;
 constexpr double kLeastWind = 5.0;
 constexpr int kLeastLines = 6;
-// The storm's motion is known no better than this, m/s, whatever the analysis's fit says: its error is an
-// error of every storm-relative wind, which turns the directions most where the wind is weak.
+// The storm's motion's error is an error of every storm-relative wind, which turns the directions most
+// where the wind is weak. Where the passes fix the motion (Analysis::motion_constrained: its standard error
+// from the passes below kMotionConstrained) it is taken as that bound, m/s: the analysis's widened
+// covariance of the motion carries the wrong-pass and Birge shares that guard its own fixes, several times
+// the motion's actual error. Where they do not, the widened covariance's error, no better than kMotionFloor.
+constexpr double kMotionFixed = kMotionConstrained * kMsPerKms;
 constexpr double kMotionFloor = 0.5;
+// The analysis's fix from HDOBs is no better than this in each direction, km: each eyewall's peak is held
+// over its line's 30 s, so its time is blurred by 30 s / sqrt 12 (uniform), 6.1 s for the two eyewalls
+// of a pass together; at the aircraft's 130 m/s, 0.8 km.
+constexpr double kHeldPeakBlurKm = 0.8;
 // Standard deviation of the first guess as the fit's prior, km, and the longest step of the fit, km.
 constexpr double kGuessSigmaKm = 10.0;
 constexpr double kStepKm = 2.0;
@@ -213,9 +221,11 @@ WindCentre fit_wind_centre(const HdobLines& l, const Plane& plane, double t0, do
   }
   if (!(std::hypot(c[0] - x0, c[1] - y0) <= reach_km)) return out;
   const double dof = static_cast<double>(lines.size()) - 3.0;
-  const double birge = std::max(1.0, chi2 / dof);
+  const double birge = std::max(0.25, chi2 / dof);
   out.found = true;
   out.x = c[0], out.y = c[1];
+  out.fit_cov = {inv[0][0] * birge, inv[0][1] * birge, inv[1][1] * birge};
+  out.track_cov = {track_var, 0.0, track_var};
   out.cov = {inv[0][0] * birge + track_var, inv[0][1] * birge, inv[1][1] * birge + track_var};
   out.inflow_deg = c[2] / kDeg;
   out.inflow_sigma_deg = std::sqrt(inv[2][2] * birge) / kDeg;
@@ -237,7 +247,7 @@ WindCentre flight_level_wind_centre(const HdobLines& l, const Plane& plane, doub
   if (!out.found) return out;
   // The motion's error moves every storm-relative wind alike: its share of the centre's covariance is
   // J S J' with J the centre's derivatives by the motion (by differences) and S its variance.
-  const double sigma = std::hypot(motion_sigma, kMotionFloor) / kMsPerKms;  // km/s
+  const double sigma = motion_sigma / kMsPerKms;  // km/s
   std::array<std::array<double, 2>, 2> j{};
   for (int k = 0; k < 2; ++k) {
     const WindCentre moved = fit_wind_centre(l, plane, t0, x0, y0, u + (k == 0 ? sigma : 0.0),
@@ -246,11 +256,51 @@ WindCentre flight_level_wind_centre(const HdobLines& l, const Plane& plane, doub
     j[0][k] = moved.x - out.x;  // km per sigma
     j[1][k] = moved.y - out.y;
   }
+  out.motion_cov = {j[0][0] * j[0][0] + j[0][1] * j[0][1], j[0][0] * j[1][0] + j[0][1] * j[1][1],
+                    j[1][0] * j[1][0] + j[1][1] * j[1][1]};
   out.cov[0] += j[0][0] * j[0][0] + j[0][1] * j[0][1];
   out.cov[1] += j[0][0] * j[1][0] + j[0][1] * j[1][1];
   out.cov[2] += j[1][0] * j[1][0] + j[1][1] * j[1][1];
   return out;
 }
+
+namespace {
+
+// A symmetric 2x2 matrix (xx, xy, yy), km^2 or its inverse.
+using Sym2 = std::array<double, 3>;
+
+double det2(const Sym2& a) {
+  return a[0] * a[2] - a[1] * a[1];
+}
+
+Sym2 inverse2(const Sym2& a) {
+  const double d = det2(a);
+  return {a[2] / d, -a[1] / d, a[0] / d};
+}
+
+Sym2 sum2(const Sym2& a, const Sym2& b) {
+  return {a[0] + b[0], a[1] + b[1], a[2] + b[2]};
+}
+
+// The analysis's fix of pass `p` as the combination takes it, km^2: along the pass (its storm-relative
+// velocity) the error of the pass's own time (the radiometer's and the pressure's, at that speed) with the
+// held peaks' blur; across it the analysis's variance there (the motion's fit of the other passes). The
+// analysis's own covariance along the pass carries the wrong-pass share that guards a fix from the
+// radiometer alone, which the pressure and the flight-level wind make needless here.
+Sym2 fix_covariance(const Motion& m, const Pass& p) {
+  const double vx = p.vx - m.u, vy = p.vy - m.v, speed = std::hypot(vx, vy);
+  if (!(speed > 0.0)) {  // no direction of the pass: the analysis's own covariance
+    const double xx = centre_variance(m, p.time, 1.0, 0.0), yy = centre_variance(m, p.time, 0.0, 1.0);
+    return {xx, centre_variance(m, p.time, std::sqrt(0.5), std::sqrt(0.5)) - 0.5 * (xx + yy), yy};
+  }
+  const double ux = vx / speed, uy = vy / speed;
+  const double t2 = p.time_sigma * p.time_sigma + p.shape_sigma * p.shape_sigma;
+  const double along = t2 * speed * speed + kHeldPeakBlurKm * kHeldPeakBlurKm;
+  const double across = centre_variance(m, p.time, -uy, ux);
+  return {along * ux * ux + across * uy * uy, (along - across) * ux * uy, along * uy * uy + across * ux * ux};
+}
+
+}  // namespace
 
 void place_by_flight_level_wind(Analysis& an, const std::vector<const HdobLines*>& lines) {
   std::vector<double> rmw;
@@ -262,8 +312,12 @@ void place_by_flight_level_wind(Analysis& an, const std::vector<const HdobLines*
     reach = std::clamp(2.0 * rmw[rmw.size() / 2], 0.25 * kWindReachKm, kWindReachKm);
   }
   const Motion& m = an.motion;
-  // The motion's standard error, m/s: the larger component's, as the fit of the passes left it (widened).
-  const double motion_sigma = std::sqrt(std::max({m.cov[2][2], m.cov[3][3], 0.0})) * kMsPerKms;
+  // The motion's error, m/s: kMotionFixed where the passes fix the motion, else the larger component's as
+  // the analysis's widened covariance states it, at least kMotionFloor.
+  const double motion_sigma =
+      an.motion_constrained
+          ? kMotionFixed
+          : std::hypot(std::sqrt(std::max({m.cov[2][2], m.cov[3][3], 0.0})) * kMsPerKms, kMotionFloor);
   for (Pass& p : an.passes) {
     if (p.flight >= lines.size() || !lines[p.flight]) continue;
     double ax = 0.0, ay = 0.0;
@@ -271,32 +325,83 @@ void place_by_flight_level_wind(Analysis& an, const std::vector<const HdobLines*
     const WindCentre w =
         flight_level_wind_centre(*lines[p.flight], an.plane, p.time, ax, ay, m.u, m.v, motion_sigma, reach);
     if (!w.found) continue;
-    // The fix's covariance in the plane: its variances east, north and along the diagonal.
-    const double axx = centre_variance(m, p.time, 1.0, 0.0), ayy = centre_variance(m, p.time, 0.0, 1.0);
-    const double axy = centre_variance(m, p.time, std::sqrt(0.5), std::sqrt(0.5)) - 0.5 * (axx + ayy);
-    const double da = axx * ayy - axy * axy, dw = w.cov[0] * w.cov[2] - w.cov[1] * w.cov[1];
-    if (!(da > 0.0) || !(dw > 0.0)) continue;
-    // Inverse covariances (information) of both, and the squared distance of the difference.
-    const double sxx = axx + w.cov[0], sxy = axy + w.cov[1], syy = ayy + w.cov[2];
+    const Sym2 a = fix_covariance(m, p);
+    if (!(det2(a) > 0.0) || !(det2(w.cov) > 0.0)) continue;
+    // The squared distance of the difference by the sum of their covariances.
+    const Sym2 s = inverse2(sum2(a, w.cov));
     const double ex = w.x - ax, ey = w.y - ay;
-    if ((syy * ex * ex - 2.0 * sxy * ex * ey + sxx * ey * ey) / (sxx * syy - sxy * sxy) > kConsistent2) {
+    if (s[0] * ex * ex + 2.0 * s[1] * ex * ey + s[2] * ey * ey > kConsistent2) {
       if (std::sqrt(w.cov[0] + w.cov[2]) < kTrustWindKm) {
         an.plane.to_latlon(w.x, w.y, p.lat, p.lon);
         p.accuracy_km = std::sqrt(w.cov[0] + w.cov[2]);
         p.evidence = "flight-level wind";
+      } else {
+        // Two pieces of evidence apart beyond their errors, neither shown wrong: the fix stays, and its
+        // error is at least their distance.
+        p.accuracy_km = std::max(p.accuracy_km, std::hypot(ex, ey));
       }
       continue;
     }
-    const double ixx = ayy / da + w.cov[2] / dw, ixy = -axy / da - w.cov[1] / dw,
-                 iyy = axx / da + w.cov[0] / dw;
-    const double bx = (ayy * ax - axy * ay) / da + (w.cov[2] * w.x - w.cov[1] * w.y) / dw;
-    const double by = (-axy * ax + axx * ay) / da + (-w.cov[1] * w.x + w.cov[0] * w.y) / dw;
-    const double det = ixx * iyy - ixy * ixy;
-    const double x = (iyy * bx - ixy * by) / det, y = (-ixy * bx + ixx * by) / det;
-    an.plane.to_latlon(x, y, p.lat, p.lon);
-    p.accuracy_km = std::sqrt((ixx + iyy) / det);  // sqrt of the combined covariance's trace
+    // Weighted by the inverse covariances: x = C (Ia xa + Iw xw), C = (Ia + Iw)^-1 its covariance.
+    const Sym2 ia = inverse2(a), iw = inverse2(w.cov), c = inverse2(sum2(ia, iw));
+    const double bx = ia[0] * ax + ia[1] * ay + iw[0] * w.x + iw[1] * w.y;
+    const double by = ia[1] * ax + ia[2] * ay + iw[1] * w.x + iw[2] * w.y;
+    an.plane.to_latlon(c[0] * bx + c[1] * by, c[1] * bx + c[2] * by, p.lat, p.lon);
+    p.accuracy_km = std::sqrt(c[0] + c[2]);  // sqrt of the combined covariance's trace
     p.evidence += " + flight-level wind";
   }
+}
+
+void recentre_on_wind_fixes(Analysis& an, const std::vector<Series>& flights) {
+  if (!an.centre_from_flight || !an.centre) return;
+  // (time, east offset, north offset) of each pass's fix, in time order: the wind's placed off the fitted
+  // track, the others on it.
+  const auto by_wind = [](const Pass& p) {
+    return p.evidence.find("flight-level wind") != std::string::npos;
+  };
+  if (std::none_of(an.passes.begin(), an.passes.end(), by_wind)) return;
+  std::vector<std::array<double, 3>> offsets;
+  for (const Pass& p : an.passes) {
+    double lat = 0.0, lon = 0.0, fx = 0.0, fy = 0.0, px = 0.0, py = 0.0;
+    an.centre(p.time, lat, lon);
+    an.plane.to_xy(lat, lon, fx, fy);
+    an.plane.to_xy(p.lat, p.lon, px, py);
+    offsets.push_back({p.time, px - fx, py - fy});
+  }
+  std::sort(offsets.begin(), offsets.end());
+  const CentreFn fitted = an.centre;
+  const Plane plane = an.plane;
+  an.centre = [fitted, plane, offsets](double t, double& lat, double& lon) {
+    const auto after = std::upper_bound(offsets.begin(), offsets.end(), t,
+                                        [](double v, const std::array<double, 3>& o) { return v < o[0]; });
+    std::array<double, 3> d = after == offsets.end() ? offsets.back() : *after;
+    if (after != offsets.begin() && after != offsets.end()) {
+      const std::array<double, 3>& b = *(after - 1);
+      const double f = (t - b[0]) / (d[0] - b[0]);
+      d = {t, b[1] + f * (d[1] - b[1]), b[2] + f * (d[2] - b[2])};
+    }
+    double x = 0.0, y = 0.0;
+    fitted(t, lat, lon);
+    plane.to_xy(lat, lon, x, y);
+    plane.to_latlon(x + d[1], y + d[2], lat, lon);
+  };
+  const Motion m = an.motion;
+  an.legs = cut_legs(flights, an.centre, [m](double t, double bearing) {
+    return centre_variance(m, t, std::sin(bearing * kDeg), std::cos(bearing * kDeg));
+  });
+  an.radii = wind_radii(flights, an.legs, an.centre);
+  for (std::size_t f = 0; f < flights.size() && f < an.range_km.size(); ++f) {
+    const Series& s = flights[f];
+    for (std::size_t i = 0; i < s.t.size() && i < an.range_km[f].size(); ++i) {
+      if (!std::isfinite(s.lat[i]) || !std::isfinite(s.lon[i])) continue;
+      double clat = 0.0, clon = 0.0;
+      an.centre(s.t[i], clat, clon);
+      range_bearing(clat, clon, s.lat[i], s.lon[i], an.range_km[f][i], an.bearing_deg[f][i]);
+    }
+    std::fill(an.leg_of[f].begin(), an.leg_of[f].end(), 0);
+  }
+  for (const Leg& leg : an.legs)
+    for (std::size_t i = leg.begin; i < leg.end; ++i) an.leg_of[leg.flight][i] = leg.number;
 }
 
 PassRefiner hdob_refiner(const std::vector<const HdobLines*>& lines) {
