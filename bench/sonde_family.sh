@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Radiometer against dropsondes on simulated flights of the storm family. bench/storm_family.sh makes the
 # flights of its `sondes` set (seeds 7001.., disjoint from the tune set 1001.. and the held-out set 5001..;
-# the sondes' simulation and comparison were tuned on 7001-7024 only; 7301.. is their held-out start), each
-# with `sfmrsim flight ... --sondes 20`,
+# the sondes' simulation and comparison were tuned on 7001-7024 only; 7301.. is their held-out start; the
+# storms follow the flight's place in the set) or of its `sondes3` set (seeds 8101..: storms drawn from the
+# seeds, none of them the tune set's), each with `sfmrsim flight ... --sondes 20`,
 # processes them (sfmrbatch, sfmr2nc --setup for the standard errors) and analyses them (sfmrstorm: the
 # centres). sfmrsonde then compares every analysis's sondes with its flights, once from the TEMP DROP
 # bulletins and once from the EOL files, with --flight and --storm (the analysis's centres, when sfmrstorm
@@ -13,14 +14,23 @@
 #   bench/sonde_family.sh [N]      N flights (default 24, at least 8: the last four are two storms flown twice)
 # Environment: SFMR_BUILD (build directory, default build-bench/), SONDE_FAMILY_OUT (keep every file there
 # instead of a temporary directory; it must be empty or absent), STORM_FAMILY_HOURS (hours per flight),
-# SONDE_FAMILY_FIRST_SEED (the first flight's seed, default 7001; 7301 the held-out start),
+# SONDE_FAMILY_SET (storm_family.sh's set: sondes, the default, or sondes3), SONDE_FAMILY_FIRST_SEED (the
+# first flight's seed, default 7001 for sondes (7301 its held-out start) and 8101 for sondes3),
 # SONDE_FAMILY_SONDES (sondes per flight, default 20).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 bin=${SFMR_BUILD:-$root/build-bench}
 count=${1:-24}
-first_seed=${SONDE_FAMILY_FIRST_SEED:-7001}
+set_name=${SONDE_FAMILY_SET:-sondes}
+case "$set_name" in
+  sondes) first_seed=${SONDE_FAMILY_FIRST_SEED:-7001} ;;
+  sondes3) first_seed=${SONDE_FAMILY_FIRST_SEED:-8101} ;;
+  *)
+    echo "sonde_family.sh: SONDE_FAMILY_SET must be sondes or sondes3, not '$set_name'" >&2
+    exit 2
+    ;;
+esac
 per_flight=${SONDE_FAMILY_SONDES:-20}
 for n in "$count" "$first_seed" "$per_flight"; do
   case "$n" in '' | *[!0-9]*)
@@ -44,7 +54,7 @@ fi
 
 # The flights and analyses in flights/, sfmrsonde's outputs in flights/sondes/.
 STORM_FAMILY_OUT=$work/flights STORM_FAMILY_SIM="--sondes $per_flight --hdob" SFMR_BUILD=$bin \
-  STORM_FAMILY_SONDES_FIRST=$first_seed bench/storm_family.sh sondes "$count" >"$work/storm_family.log"
+  STORM_FAMILY_SONDES_FIRST=$first_seed bench/storm_family.sh "$set_name" "$count" >"$work/storm_family.log"
 cmake --build "$bin" -j 2 --target sfmrsonde >/dev/null
 cd "$work/flights"
 mkdir sondes

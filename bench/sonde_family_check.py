@@ -156,6 +156,16 @@ def truth_seconds(path):
         return {int(float(r["Sec"])) % 86400: float(r["WS"]) for r in csv.DictReader(f)}
 
 
+def true_rmw(path, tags):
+    """The storm's true radius of maximum wind (km) from the flight's truth file, else the tags' (rounded to
+    the family's sizes for storms drawn from the seeds)."""
+    if os.path.exists(path):
+        for r in rows(path):
+            if r["quantity"] == "rmw_km":
+                return float(r["value"])
+    return float(re.search(r"rmw=([\d.]+)", tags).group(1))
+
+
 def splash_range(centre, r):
     """The splash point's range from the centre at the splash time, km, on the centre's latitude scale."""
     lat, lon = centre(iso_seconds(r["splash_time"]))
@@ -205,7 +215,7 @@ def main(work):
     cover = {"n": 0, "one": 0.0, "two": 0.0}
     for a in manifest:
         prefix, names = a["analysis"], a["flights"].split()
-        rmw = float(re.search(r"rmw=([\d.]+)", a["tags"]).group(1))
+        rmw = true_rmw(os.path.join(work, names[0] + ".storm_truth.csv"), a["tags"])
         for name in names:
             if name not in flights:
                 flights[name] = Flight(os.path.join(work, name + ".nc"))

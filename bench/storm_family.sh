@@ -12,6 +12,7 @@
 #     heldout3 N flights (default 36) of seeds 8001.. : storms of their own, every property drawn from the
 #              seed (below), so that the set shares no storm with the tune set
 #     sondes   N flights (default 24) of seeds 7001.. : bench/sonde_family.sh's flights, never tuned on
+#     sondes3  N flights (default 24) of seeds 8101.. : bench/sonde_family.sh's held-out flights, drawn as heldout3's
 #     sample   the sample flight (sfmrsim's defaults, seed 1) and its storm flown with seeds 2..N (default 8)
 #     legacy   the 24 flights of bench/storm_accuracy.sh 101 (seeds 101-124), analysed with --track
 # The family, flight i of a set (seed FIRST + i), takes each property from its own cycle over i:
@@ -53,7 +54,7 @@
 # Environment: SFMR_BUILD (build directory, default build-bench/), STORM_FAMILY_OUT (keep every file there
 # instead of a temporary directory), STORM_FAMILY_HOURS (hours per flight, default 3.5), STORM_FAMILY_SIM
 # (more sfmrsim options for every flight, such as --sondes 10), STORM_FAMILY_SONDES_FIRST (first seed of the
-# sondes set, default 7001).
+# sondes set, default 7001, or of sondes3, default 8101).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -65,6 +66,7 @@ case "$set_name" in
   heldout2) first=6001 count=${2:-36} ;;
   heldout3) first=8001 count=${2:-36} ;;
   sondes) first=${STORM_FAMILY_SONDES_FIRST:-7001} count=${2:-24} ;;
+  sondes3) first=${STORM_FAMILY_SONDES_FIRST:-8101} count=${2:-24} ;;
   sample) first=1 count=${2:-8} ;;
   legacy) first=101 count=24 ;;
   *)
@@ -313,7 +315,7 @@ drawn_flight() {
 
 # Flight $1 of the set: drawn from its seed (heldout3) or from its place in the set (the others).
 set_flight() {
-  if [ "$set_name" = heldout3 ]; then drawn_flight "$1"; else family_flight "$1"; fi
+  if [ "$set_name" = heldout3 ] || [ "$set_name" = sondes3 ]; then drawn_flight "$1"; else family_flight "$1"; fi
 }
 
 # The flights of the set, one line each (NAME OPTIONS... |TAGS), into flights.txt.

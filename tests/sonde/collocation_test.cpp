@@ -160,6 +160,43 @@ TEST(Collocation, ChangeOverThePairsDistance) {
   }
 }
 
+// The 10-s mean's standard error on a hand-made flight: a ramp with standard error 1.5 m/s plus a pattern
+// of +-a repeating every 10 s, orthogonal over each window to a constant and a line, so that each window's
+// residual sum of squares is 8 a^2 against an expected 8 (1.5)^2 for wholly independent errors: the share is
+// a^2 / 1.5^2, at most 1.
+TEST(Collocation, StandardErrorOfTheTenSecondMean) {
+  constexpr double kSe = 1.5;
+  constexpr int kPass = 1000;
+  constexpr int kPattern[10] = {1, -1, -1, 1, 1, -1, -1, 1, 0, 0};
+  struct Case {
+    const char* name;
+    double a;      // m/s
+    bool gap;      // no standard errors over the windows after the pass
+    double share;  // expected
+  } cases[] = {
+      {"no scatter: wholly correlated", 0.0, false, 0.0},
+      {"half the variance independent", kSe * std::sqrt(0.5), false, 0.5},
+      {"more scatter than stated: wholly independent", 2.0 * kSe, false, 1.0},
+      {"the share from the windows that have errors", kSe * std::sqrt(0.5), true, 0.5},
+  };
+  for (const Case& c : cases) {
+    FlightSeries f = flight();
+    for (int i = 0; i < 3600; ++i) {
+      const int phase = ((i - (kPass - 5)) % 10 + 10) % 10;
+      f.wind[static_cast<std::size_t>(i)] = static_cast<float>(20.0 + 0.01 * i + c.a * kPattern[phase]);
+      if (c.gap && i > kPass + 5) f.wind_se[static_cast<std::size_t>(i)] = NAN;
+    }
+    EXPECT_NEAR(independent_share(f, kT0 + kPass), c.share, 1e-5) << c.name;
+    const double want = kSe * std::sqrt(1.0 - c.share + c.share / 10.0);
+    EXPECT_NEAR(ten_second_standard_error(f, kT0 + kPass), want, 1e-5) << c.name;
+    const Point splash{kT0 + kPass, 20.0, -60.0 + kLonStep * kPass};
+    EXPECT_NEAR(collocate(splash, {f}, CentreTrack{}, {}).wind_se, want, 1e-5) << c.name;
+  }
+  FlightSeries none = flight();
+  none.wind_se.clear();
+  EXPECT_TRUE(std::isnan(ten_second_standard_error(none, kT0 + kPass)));
+}
+
 // With a track, the change between the two points' ranges from the centre, read on the leg: a leg that
 // passes a still centre 0.1 deg (11 km) south of it, the wind 10 + 2 r m/s (r km from the centre), a sonde
 // 2 km north of the track at the closest approach. Across the leg the displacement is radial: the wind

@@ -38,6 +38,61 @@ double ten_second_mean(const FlightSeries& f, const std::vector<float>& v, doubl
   return n > 0 ? sum / n : kNaN;
 }
 
+// Sum of squared residuals of the finite (wind, standard error) pairs of the 10 s t - 5 .. t + 4 about
+// their least-squares line in time, and the count and sum of squared standard errors of those pairs.
+struct LineScatter {
+  double rss = 0.0, se2 = 0.0;
+  int n = 0;
+};
+LineScatter line_scatter(const FlightSeries& f, double t) {
+  LineScatter out;
+  double st = 0.0, sw = 0.0, stt = 0.0, stw = 0.0, sww = 0.0;
+  const auto a = std::lower_bound(f.time.begin(), f.time.end(), t - 5.0);
+  for (auto it = a; it != f.time.end() && *it <= t + 4.0; ++it) {
+    const auto i = static_cast<std::size_t>(it - f.time.begin());
+    if (!std::isfinite(f.wind[i]) || !std::isfinite(f.wind_se[i])) continue;
+    const double x = *it - t, w = f.wind[i];
+    st += x, sw += w, stt += x * x, stw += x * w, sww += w * w,
+        out.se2 += double{f.wind_se[i]} * f.wind_se[i];
+    ++out.n;
+  }
+  if (out.n < 3) return out;
+  const double sxx = stt - st * st / out.n, sxw = stw - st * sw / out.n, sw2 = sww - sw * sw / out.n;
+  out.rss = sxx > 0.0 ? std::max(0.0, sw2 - sxw * sxw / sxx) : sw2;
+  return out;
+}
+
+}  // namespace
+
+double independent_share(const FlightSeries& f, double t0) {
+  if (f.wind_se.empty()) return kNaN;
+  double rss = 0.0, expected = 0.0;
+  for (int k = -kShareWindows; k <= kShareWindows; ++k) {
+    const LineScatter s = line_scatter(f, t0 + 10.0 * k);
+    if (s.n < 3) continue;
+    rss += s.rss;
+    expected += (s.n - 2) * s.se2 / s.n;
+  }
+  if (!(expected > 0.0)) return 0.0;
+  return std::min(1.0, rss / expected);
+}
+
+double ten_second_standard_error(const FlightSeries& f, double t0) {
+  if (f.wind_se.empty()) return kNaN;
+  const auto a = std::lower_bound(f.time.begin(), f.time.end(), t0 - 5.0);
+  double sum = 0.0, sum2 = 0.0;
+  int n = 0;
+  for (auto it = a; it != f.time.end() && *it <= t0 + 4.0; ++it) {
+    const float s = f.wind_se[static_cast<std::size_t>(it - f.time.begin())];
+    if (std::isfinite(s)) sum += s, sum2 += double{s} * s, ++n;
+  }
+  if (n == 0) return kNaN;
+  const double share = independent_share(f, t0), mean = sum / n;
+  return std::sqrt((1.0 - share) * mean * mean + share * sum2 / (static_cast<double>(n) * n));
+}
+
+namespace {
+
 // The 10-s mean wind where the distance flown from second i0, walking by `step` (+1 or -1), first reaches
 // `km`; NaN when the flight ends or kChangeSpanMaxS passes first. Seconds without a position are stepped
 // over.
@@ -162,7 +217,7 @@ Matchup collocate(const Point& splash, const std::vector<FlightSeries>& flights,
   m.time_difference_s = m.time - splash.time;
   m.wind = ten_second_mean(f, f.wind, m.time);
   m.rain = ten_second_mean(f, f.rain, m.time);
-  m.wind_se = ten_second_mean(f, f.wind_se, m.time);
+  m.wind_se = ten_second_standard_error(f, m.time);
   // The larger of the two estimates of the wind's change between the points: along the leg over their
   // distance, and (with a track) across the ranges from the centre by the leg's own profile.
   m.representativeness = change_over(f, best, best_km);
