@@ -5,12 +5,13 @@
 # flights hours apart analysed together); bench/storm_eval.cpp then compares every analysis with the
 # simulator's truth and prints the figures overall, per kind of storm and per pattern, and a CSV summary
 # (also written to $STORM_FAMILY_OUT/summary.csv when that is set).
-#   bench/storm_family.sh [tune|heldout|heldout2|heldout3|sondes|sample|legacy] [N]
+#   bench/storm_family.sh [tune|heldout|heldout2|heldout3|heldout4|sondes|sample|legacy] [N]
 #     tune     N flights (default 36) of seeds 1001.. : the set the method is tuned on
 #     heldout  N flights (default 36) of seeds 5001.. : run once per version of the method, never tuned on
 #     heldout2 N flights (default 36) of seeds 6001.. : the same generator, a second held-out set
 #     heldout3 N flights (default 36) of seeds 8001.. : storms of their own, every property drawn from the
 #              seed (below), so that the set shares no storm with the tune set
+#     heldout4 N flights (default 36) of seeds 9001.. : drawn from the seed as heldout3, a fourth held-out set
 #     sondes   N flights (default 24) of seeds 7001.. : bench/sonde_family.sh's flights, never tuned on
 #     sondes3  N flights (default 24) of seeds 8101.. : bench/sonde_family.sh's held-out flights, drawn as heldout3's
 #     sample   the sample flight (sfmrsim's defaults, seed 1) and its storm flown with seeds 2..N (default 8)
@@ -28,9 +29,9 @@
 #   track      every eleventh flight flies into a storm from a HURDAT2 track instead (--track --at), its
 #              profile and asymmetry fitted by the simulator to the track's wind radii (tag profile=track)
 # The sets above fly the same storms for the same i (the seed changes only the random draws: noise, random
-# patterns, damaged records). heldout3 instead draws every property of flight i from its seed (drawn_flight:
-# uniform numbers from the SHA-256 of the seed, the same on every machine), continuous over the family's
-# ranges: profile Holland (B 0.8-2.5), wdr (n 0.4-2.5) or concentric (outer maximum at 2-3.5 RMW, 0.6-1.1
+# patterns, damaged records). heldout3 and heldout4 instead draw every property of flight i from its seed
+# (drawn_flight: uniform numbers from the SHA-256 of the seed, the same on every machine), continuous over
+# the family's ranges: profile Holland (B 0.8-2.5), wdr (n 0.4-2.5) or concentric (outer maximum at 2-3.5 RMW, 0.6-1.1
 # of the inner one); asymmetry none, right of the motion (10-40 % of Vmax), wavenumber 1 of 0-40 % of Vmax
 # in any direction, or that plus a wavenumber 2 of 0-15 % of Vmax; eye wind 0 or 2-10 m/s; rain ring at
 # 0.8-1.4 RMW in any direction; any pattern; a miss through the centre, 2-7 km (near), 7-14 km (far) either
@@ -65,12 +66,13 @@ case "$set_name" in
   heldout) first=5001 count=${2:-36} ;;
   heldout2) first=6001 count=${2:-36} ;;
   heldout3) first=8001 count=${2:-36} ;;
+  heldout4) first=9001 count=${2:-36} ;;
   sondes) first=${STORM_FAMILY_SONDES_FIRST:-7001} count=${2:-24} ;;
   sondes3) first=${STORM_FAMILY_SONDES_FIRST:-8101} count=${2:-24} ;;
   sample) first=1 count=${2:-8} ;;
   legacy) first=101 count=24 ;;
   *)
-    echo "usage: bench/storm_family.sh [tune|heldout|heldout2|heldout3|sondes|sample|legacy] [N]" >&2
+    echo "usage: bench/storm_family.sh [tune|heldout|heldout2|heldout3|heldout4|sondes|sondes3|sample|legacy] [N]" >&2
     exit 2
     ;;
 esac
@@ -247,7 +249,7 @@ uniforms() {
   }'
 }
 
-# The line of flight $1 of heldout3 (as family_flight's), every property drawn from the seed.
+# The line of flight $1 of heldout3 or heldout4 (as family_flight's), every property drawn from the seed.
 drawn_flight() {
   local i=$1 seed=$((first + $1)) u
   read -r -a u <<<"$(uniforms "$seed")"
@@ -313,9 +315,12 @@ drawn_flight() {
   echo "f$seed ${opts[*]} |$tags"
 }
 
-# Flight $1 of the set: drawn from its seed (heldout3) or from its place in the set (the others).
+# Flight $1 of the set: drawn from its seed (heldout3, heldout4, sondes3) or from its place in the set (the others).
 set_flight() {
-  if [ "$set_name" = heldout3 ] || [ "$set_name" = sondes3 ]; then drawn_flight "$1"; else family_flight "$1"; fi
+  case "$set_name" in
+    heldout3 | heldout4 | sondes3) drawn_flight "$1" ;;
+    *) family_flight "$1" ;;
+  esac
 }
 
 # The flights of the set, one line each (NAME OPTIONS... |TAGS), into flights.txt.

@@ -50,6 +50,9 @@
 //      passes or fewer a wrong pass cannot show: each line then carries 0.3 of the distance from the
 //      centre to the nearer eyewall. Where the passes and the motion's prior disagree beyond their errors
 //      the covariance is multiplied by the Birge ratio (their normalised sum of squares per pass, > 1).
+//      Half of each pass's model share comes from the storm's profile, which every pass repeats: neither
+//      the passes' scatter nor their number shows or shrinks it, so its mean square is added to the
+//      centre's variance and the motion's covariance grows in the same ratio.
 //      A line fixes the centre only along its pass; across it the eyewall does too. The eyewall is close
 //      to a circle about the centre, so the maxima either side of a pass that misses the centre by d lie
 //      a chord 2 sqrt(R^2 - d^2) apart, R the eyewall's radius common to all passes (the centre
