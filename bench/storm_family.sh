@@ -315,7 +315,8 @@ drawn_flight() {
   echo "f$seed ${opts[*]} |$tags"
 }
 
-# Flight $1 of the set: drawn from its seed (heldout3, heldout4, sondes3) or from its place in the set (the others).
+# Flight $1 of the set: drawn from its seed (heldout3, heldout4, sondes3) or from its place in the set
+# (the others).
 set_flight() {
   case "$set_name" in
     heldout3 | heldout4 | sondes3) drawn_flight "$1" ;;
