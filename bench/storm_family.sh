@@ -5,13 +5,15 @@
 # flights hours apart analysed together); bench/storm_eval.cpp then compares every analysis with the
 # simulator's truth and prints the figures overall, per kind of storm and per pattern, and a CSV summary
 # (also written to $STORM_FAMILY_OUT/summary.csv when that is set).
-#   bench/storm_family.sh [tune|heldout|heldout2|heldout3|heldout4|sondes|sample|legacy] [N]
+#   bench/storm_family.sh [tune|tune3|heldout|heldout2|heldout3|heldout4|heldout5|sondes|sample|legacy] [N]
 #     tune     N flights (default 36) of seeds 1001.. : the set the method is tuned on
+#     tune3    N flights (default 36) of seeds 2001.. : drawn from the seed as heldout3, tuned on
 #     heldout  N flights (default 36) of seeds 5001.. : run once per version of the method, never tuned on
 #     heldout2 N flights (default 36) of seeds 6001.. : the same generator, a second held-out set
 #     heldout3 N flights (default 36) of seeds 8001.. : storms of their own, every property drawn from the
 #              seed (below), so that the set shares no storm with the tune set
 #     heldout4 N flights (default 36) of seeds 9001.. : drawn from the seed as heldout3, a fourth held-out set
+#     heldout5 N flights (default 36) of seeds 9501.. : drawn from the seed as heldout3, a fifth held-out set
 #     sondes   N flights (default 24) of seeds 7001.. : bench/sonde_family.sh's flights, never tuned on
 #     sondes3  N flights (default 24) of seeds 8101.. : bench/sonde_family.sh's held-out flights, drawn as heldout3's
 #     sample   the sample flight (sfmrsim's defaults, seed 1) and its storm flown with seeds 2..N (default 8)
@@ -63,16 +65,18 @@ bin=${SFMR_BUILD:-$root/build-bench}
 set_name=${1:-tune}
 case "$set_name" in
   tune) first=1001 count=${2:-36} ;;
+  tune3) first=2001 count=${2:-36} ;;
   heldout) first=5001 count=${2:-36} ;;
   heldout2) first=6001 count=${2:-36} ;;
   heldout3) first=8001 count=${2:-36} ;;
   heldout4) first=9001 count=${2:-36} ;;
+  heldout5) first=9501 count=${2:-36} ;;
   sondes) first=${STORM_FAMILY_SONDES_FIRST:-7001} count=${2:-24} ;;
   sondes3) first=${STORM_FAMILY_SONDES_FIRST:-8101} count=${2:-24} ;;
   sample) first=1 count=${2:-8} ;;
   legacy) first=101 count=24 ;;
   *)
-    echo "usage: bench/storm_family.sh [tune|heldout|heldout2|heldout3|heldout4|sondes|sondes3|sample|legacy] [N]" >&2
+    echo "usage: bench/storm_family.sh [tune|tune3|heldout|heldout2|heldout3|heldout4|heldout5|sondes|sondes3|sample|legacy] [N]" >&2
     exit 2
     ;;
 esac
@@ -249,7 +253,7 @@ uniforms() {
   }'
 }
 
-# The line of flight $1 of heldout3 or heldout4 (as family_flight's), every property drawn from the seed.
+# The line of flight $1 of tune3 or heldout3-5 (as family_flight's), every property drawn from the seed.
 drawn_flight() {
   local i=$1 seed=$((first + $1)) u
   read -r -a u <<<"$(uniforms "$seed")"
@@ -315,11 +319,11 @@ drawn_flight() {
   echo "f$seed ${opts[*]} |$tags"
 }
 
-# Flight $1 of the set: drawn from its seed (heldout3, heldout4, sondes3) or from its place in the set
+# Flight $1 of the set: drawn from its seed (tune3, heldout3-5, sondes3) or from its place in the set
 # (the others).
 set_flight() {
   case "$set_name" in
-    heldout3 | heldout4 | sondes3) drawn_flight "$1" ;;
+    tune3 | heldout3 | heldout4 | heldout5 | sondes3) drawn_flight "$1" ;;
     *) family_flight "$1" ;;
   esac
 }
