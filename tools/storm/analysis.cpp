@@ -410,9 +410,10 @@ void running_means(const Series& s, std::size_t a, std::size_t b, std::vector<do
 }
 
 struct Dip {
-  std::size_t at, left, right;  // the dip's second and its flanking peaks'
-  double depth;                 // 61-s mean at the dip over the lower peak
-  bool moats = false;           // an eye without a dip, `left` and `right` the moats about it
+  std::size_t at, left, right;               // the dip's second and its flanking peaks'
+  double depth;                              // 61-s mean at the dip over the lower peak
+  bool moats = false;                        // an eye without a dip, `left` and `right` the moats about it
+  double left_wind = 0.0, right_wind = 0.0;  // m/s, 10-s means of the flanking peaks
 };
 
 // Dips of one segment: the lowest 61-s mean within 60 s either side, the deepest between the highest
@@ -441,7 +442,7 @@ std::vector<Dip> segment_dips(std::size_t a, std::size_t b, const std::vector<do
     bool deepest = true;
     for (std::size_t j = pl; j <= pr && deepest; ++j)
       if (std::isfinite(w60[j]) && w60[j] < w60[i]) deepest = false;
-    if (deepest) dips.push_back({i, pl, pr, w60[i] / lower});
+    if (deepest) dips.push_back({i, pl, pr, w60[i] / lower, false, w10[pl], w10[pr]});
   }
   return dips;
 }
@@ -477,7 +478,7 @@ void add_between(std::size_t a, std::size_t b, const std::vector<double>& w10, s
     if (left != mid && right != mid && at != left && at != right &&
         std::fabs(static_cast<double>(at) - static_cast<double>(mid)) <= 0.15 * half &&
         w10[at] <= (1.0 - kEyeDip) * std::min(w10[left], w10[right]))
-      dips.push_back({at, left, right, std::max(p.depth, q.depth)});
+      dips.push_back({at, left, right, std::max(p.depth, q.depth), false, w10[left], w10[right]});
     else
       dips.push_back({mid, p.at, q.at, std::max(p.depth, q.depth), true});
   }
@@ -505,6 +506,19 @@ double asymmetry_of(const Series& s, std::size_t a, std::size_t b, const Dip& d)
   return var > 0.0 ? ms / (2.0 * var) : kNaN;
 }
 
+// The eye lies inside the innermost wind maximum. A dip x whose flanking peaks enclose another dip y
+// with both of y's own flanking peaks is a moat whose flank beyond y is the eyewall on the far side of the
+// eye y, when y's flank towards x is clearly weaker than that peak (below kEnclosedPeak of it): the two
+// are then the weak and the strong side of one eyewall. When they are of about the same strength, y's
+// flank is the inner eyewall and x's the outer one on the same side of the storm (the outer maximum is
+// 0.6-1.1 of the inner one), y the moat and x the eye.
+constexpr double kEnclosedPeak = 0.8;
+bool encloses(const Dip& x, const Dip& y) {
+  if (x.moats || y.moats || y.left < x.left || y.right > x.right) return false;
+  if (y.at > x.at) return y.left > x.at && y.left > x.left && y.left_wind < kEnclosedPeak * x.right_wind;
+  return y.right < x.at && y.right < x.right && y.right_wind < kEnclosedPeak * x.left_wind;
+}
+
 // The eye among a segment's dips. A straight leg crosses the storm's core once (the aircraft flies 20-40
 // times faster than the storm moves), so a segment holds at most one pass. Around concentric eyewalls the
 // moat shows as a dip on either side of the eye, at the same distance: of three dips whose middle one lies
@@ -514,7 +528,8 @@ double asymmetry_of(const Series& s, std::size_t a, std::size_t b, const Dip& d)
 // eye on one side and the outer eyewall on the other, and a rain band's gap has the core on one side
 // only. The depth of a dip does not tell them apart: a wavenumber-1 asymmetry deepens the moat on its weak
 // side below the eye's winds. Without the reach to judge every dip, the deepest dip relative to its
-// eyewall peaks is the eye.
+// eyewall peaks is the eye. A dip that encloses another (encloses, above) is neither, while another
+// candidate remains.
 std::size_t eye_of(const Series& s, std::size_t a, std::size_t b, const std::vector<Dip>& dips) {
   for (std::size_t i = 0; i < dips.size(); ++i)
     for (std::size_t k = i + 2; k < dips.size(); ++k)
@@ -523,18 +538,30 @@ std::size_t eye_of(const Series& s, std::size_t a, std::size_t b, const std::vec
         const double mid = 0.5 * static_cast<double>(dips[i].at + dips[k].at);
         if (std::fabs(static_cast<double>(dips[j].at) - mid) < 0.15 * half) return j;
       }
+  std::vector<char> open(dips.size(), 1);
+  for (std::size_t i = 0; i < dips.size(); ++i)
+    for (std::size_t j = 0; j < dips.size() && open[i]; ++j)
+      if (j != i && encloses(dips[i], dips[j])) open[i] = 0;
+  if (std::none_of(open.begin(), open.end(), [](char o) { return o != 0; })) open.assign(dips.size(), 1);
   std::size_t best = 0;
+  while (!open[best]) ++best;
+  const std::size_t first = best;
   if (dips.size() > 1) {
-    std::vector<double> score;
-    for (const Dip& d : dips) score.push_back(asymmetry_of(s, a, b, d));
-    if (std::all_of(score.begin(), score.end(), [](double x) { return std::isfinite(x); })) {
-      for (std::size_t i = 1; i < dips.size(); ++i)
-        if (score[i] < score[best]) best = i;
+    std::vector<double> score(dips.size(), 0.0);
+    bool judged = true;
+    for (std::size_t i = 0; i < dips.size(); ++i)
+      if (open[i]) {
+        score[i] = asymmetry_of(s, a, b, dips[i]);
+        judged = judged && std::isfinite(score[i]);
+      }
+    if (judged) {
+      for (std::size_t i = first + 1; i < dips.size(); ++i)
+        if (open[i] && score[i] < score[best]) best = i;
       return best;
     }
   }
-  for (std::size_t i = 1; i < dips.size(); ++i)
-    if (dips[i].depth < dips[best].depth) best = i;
+  for (std::size_t i = first + 1; i < dips.size(); ++i)
+    if (open[i] && dips[i].depth < dips[best].depth) best = i;
   return best;
 }
 

@@ -22,7 +22,11 @@
 //      times the time to its flanking peaks: beyond the eyewall lie the same moat and outer eyewall on
 //      both sides of the eye, while a moat has the eye on one side and the outer eyewall on the other.
 //      The depth does not tell them apart (the moat on a wavenumber 1's weak side can be deeper than the
-//      eye's winds); it decides only where a segment is too short to judge every candidate.
+//      eye's winds); it decides only where a segment is too short to judge every candidate. The eye lies
+//      inside the innermost maximum: a dip whose flanking peaks enclose another dip and its flanks, the
+//      enclosed dip's flank towards it clearly weaker (below 0.8) than its own on that side (the weak and
+//      strong sides of one eyewall, not an inner and an outer eyewall of about the same strength), is a
+//      moat and no candidate while another remains.
 //   3. Along one pass the wind is modelled inside the eyewall as a symmetric profile about the point of
 //      closest approach plus a linear gradient across the eye:  V(t0 + tau) = S(|tau|) + g tau.  The
 //      aircraft's storm-relative velocity is constant on a straight leg, so S is symmetric in time about
