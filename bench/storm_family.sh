@@ -61,6 +61,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
+# shellcheck source=bench/uniforms.sh
+. bench/uniforms.sh
 bin=${SFMR_BUILD:-$root/build-bench}
 set_name=${1:-tune}
 case "$set_name" in
@@ -238,20 +240,8 @@ family_flight() {
   echo "f$seed ${opts[*]} |$tags"
 }
 
-# Uniform numbers in [0, 1) for seed $1, four hexadecimal digits each from two SHA-256 digests: 32 of them,
-# one line.
-uniforms() {
-  local hex
-  hex=$(printf 'storm %s a' "$1" | sha256sum | cut -c1-64)$(printf 'storm %s b' "$1" | sha256sum | cut -c1-64)
-  awk -v hex="$hex" 'BEGIN {
-    for (k = 0; k < 32; k++) {
-      v = 0
-      for (j = 1; j <= 4; j++) v = 16 * v + index("0123456789abcdef", substr(hex, 4 * k + j, 1)) - 1
-      printf "%s%.6f", (k ? " " : ""), v / 65536
-    }
-    print ""
-  }'
-}
+# Uniform numbers in [0, 1) for seed $1 (bench/uniforms.sh): 32 of them, one line.
+uniforms() { uniforms_of "storm $1 a" "storm $1 b"; }
 
 # The line of flight $1 of tune3 or heldout3-5 (as family_flight's), every property drawn from the seed.
 drawn_flight() {

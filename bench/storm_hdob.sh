@@ -19,6 +19,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
+# shellcheck source=bench/uniforms.sh
+. bench/uniforms.sh
 bin=${SFMR_BUILD:-$root/build-bench}
 default=40
 set_name=${1:-tune}
@@ -59,20 +61,8 @@ blank() {
   awk 'NF == 13 && $1 ~ /^[0-9][0-9][0-9][0-9][0-9][0-9]$/ { $6 = "////"; $9 = "//////"; $10 = "///" } { print }' "$1"
 }
 
-# Uniform numbers in [0, 1) for seed $1, four hexadecimal digits each of a SHA-256 digest (the same on
-# every machine): 16 of them, one line.
-uniforms() {
-  local hex
-  hex=$(printf 'hdob %s' "$1" | sha256sum | cut -c1-64)
-  awk -v hex="$hex" 'BEGIN {
-    for (k = 0; k < 16; k++) {
-      v = 0
-      for (j = 1; j <= 4; j++) v = 16 * v + index("0123456789abcdef", substr(hex, 4 * k + j, 1)) - 1
-      printf "%s%.6f", (k ? " " : ""), v / 65536
-    }
-    print ""
-  }'
-}
+# Uniform numbers in [0, 1) for seed $1 (bench/uniforms.sh): 16 of them, one line.
+uniforms() { uniforms_of "hdob $1"; }
 
 # A number with $1 decimals: LO + U (HI - LO) for U $2, LO $3, HI $4.
 draw() { awk -v u="$2" -v lo="$3" -v hi="$4" "BEGIN { printf \"%.$1f\", lo + u * (hi - lo) }"; }
