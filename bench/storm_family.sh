@@ -63,6 +63,8 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 # shellcheck source=bench/uniforms.sh
 . bench/uniforms.sh
+# shellcheck source=bench/work_dir.sh
+. bench/work_dir.sh
 bin=${SFMR_BUILD:-$root/build-bench}
 set_name=${1:-tune}
 case "$set_name" in
@@ -98,21 +100,11 @@ if [ ! -f "$bin/CMakeCache.txt" ]; then
 fi
 cmake --build "$bin" -j 2 --target sfmrbatch sfmrsim sfmr2nc sfmrstorm storm_eval >/dev/null
 
-if [ -n "${STORM_FAMILY_OUT:-}" ]; then
-  work=$STORM_FAMILY_OUT
-  mkdir -p "$work"
-  [ -z "$(ls -A "$work")" ] || {
-    echo "storm_family.sh: $work is not empty" >&2
-    exit 1
-  }
-  work=$(cd "$work" && pwd)
-else
-  work=$(mktemp -d)
-  trap 'rm -rf "$work"' EXIT
+if [ -n "${STORM_FAMILY_OUT:-}" ] && [ -d "$STORM_FAMILY_OUT" ] && [ -n "$(ls -A "$STORM_FAMILY_OUT")" ]; then
+  echo "storm_family.sh: $STORM_FAMILY_OUT is not empty" >&2
+  exit 1
 fi
-gzip -dc sample/landmask/mwir_land.txt.gz >"$work/mwir_land.txt"
-cd "$work"
-"$bin/tools/sfmrsim" grid sfmr_sst.bin
+enter_work_dir "${STORM_FAMILY_OUT:-}"
 # The storm of the tropical-cyclone format notes' HURDAT2 example, for the flights from a track.
 cat >family.hurdat2 <<'EOF'
 AL092024,             SAMPLE,      2,

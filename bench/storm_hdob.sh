@@ -21,6 +21,8 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 # shellcheck source=bench/uniforms.sh
 . bench/uniforms.sh
+# shellcheck source=bench/work_dir.sh
+. bench/work_dir.sh
 bin=${SFMR_BUILD:-$root/build-bench}
 default=40
 set_name=${1:-tune}
@@ -43,17 +45,7 @@ if [ ! -f "$bin/CMakeCache.txt" ]; then
   cmake -S . -B "$bin" -DCMAKE_BUILD_TYPE=Release -DSFMR_TESTS=OFF -DSFMR_BENCH=OFF >/dev/null
 fi
 cmake --build "$bin" -j 2 --target sfmrbatch sfmrsim sfmr2nc sfmrstorm storm_hdob_time >/dev/null
-if [ -n "${STORM_HDOB_OUT:-}" ]; then
-  work=$STORM_HDOB_OUT
-  mkdir -p "$work"
-  work=$(cd "$work" && pwd)
-else
-  work=$(mktemp -d)
-  trap 'rm -rf "$work"' EXIT
-fi
-gzip -dc sample/landmask/mwir_land.txt.gz >"$work/mwir_land.txt"
-cd "$work"
-"$bin/tools/sfmrsim" grid sfmr_sst.bin
+enter_work_dir "${STORM_HDOB_OUT:-}"
 
 # HDOB lines with the extrapolated surface pressure (field 6) and the flight-level wind (fields 9 and 10)
 # turned to slashes.

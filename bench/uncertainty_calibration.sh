@@ -14,6 +14,8 @@
 # Set BUILD=DIR to use an existing build directory instead of building build-bench/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# shellcheck source=bench/work_dir.sh
+. bench/work_dir.sh
 set_name=${1:-measure}
 flights=${2:-24}
 # The family's flights of the measure set start further along the family's cycles (offset), so that their
@@ -40,17 +42,8 @@ fi
 bin=$(cd "$BUILD" && pwd)
 
 # Set WORK=DIR to keep the flights in DIR (made afresh) instead of a scratch directory.
-if [ -n "${WORK:-}" ]; then
-  work=$WORK
-  rm -rf "$work"
-  mkdir -p "$work"
-else
-  work=$(mktemp -d)
-  trap 'rm -rf "$work"' EXIT
-fi
-gzip -dc sample/landmask/mwir_land.txt.gz >"$work/mwir_land.txt"
-cd "$work"
-"$bin/tools/sfmrsim" grid sfmr_sst.bin
+[ -z "${WORK:-}" ] || rm -rf "$WORK"
+enter_work_dir "${WORK:-}"
 
 # The storm of flight i: intensity, size, motion asymmetry, motion and the passes' miss distance.
 storm_options() {
