@@ -74,8 +74,18 @@ constexpr double kPriorCentre = 50.0;  // km: spread of the centre prior
 // solution farther than h across a dip pass is pulled back to h with this share of h as its error: a
 // bound, not a preference, that decides only where nothing else does (passes at one heading hours apart,
 // whose motion across the track the still-storm prior would otherwise set). The centre may lie anywhere
-// within the bound, so the covariance then takes the whole half chord as the bound's error.
+// within the bound, so the covariance then takes the whole half chord as the bound's error. Where the
+// dip falls near calm the pass went close to the centre, and its depth bounds the miss tighter
+// (dip_miss); that bound takes the half chord's place.
 constexpr double kEyeBound = 0.25;
+// The dip's depth bounds the miss tighter (dip_miss): the storm family's flattest and steepest inner
+// profiles, the seconds about the closest approach that give the wind at the bottom, and the retrieval's
+// noise added to it (m/s: its bias near calm and the mean's spread).
+constexpr double kFlatB = 2.5;
+constexpr double kSteepN = 2.5;
+constexpr double kBottomHalf = 10.0;  // s
+constexpr double kBottomNoise = 1.0;  // m/s
+constexpr double kRhoStep = 0.005;    // step of the miss over the RMW in dip_miss
 // The eyewall's maxima as ranges from the centre (method, step 4): at least kMinWalls of them; the
 // spread of their ranges about the common radius, as a share of it, before the data show it (an
 // elliptical eyewall or a wavenumber 2 of 10 % of the peak moves the maximum by about a tenth of the RMW)
@@ -225,6 +235,45 @@ double pass_time(const Series& s, std::size_t a, std::size_t b, double guess, do
     shape =
         std::sqrt(std::max(0.0, (t - t_short) * (t - t_short) - (sigma_short * sigma_short - sigma * sigma)));
   return t;
+}
+
+// The least inner wind of the storm family as a share of its maximum at rho = r / RMW (method, step 4):
+// the lower of a Holland (1980) profile of B = 2.5, V^2 / Vm^2 = x exp(1 - x) with x = rho^-B, flat near
+// the centre, and a power law rho^2.5 (Willoughby, Darling and Rahn 2006 inside the RMW).
+double least_inner_wind(double rho) {
+  if (!(rho > 0.0)) return 0.0;
+  const double x = std::pow(rho, -kFlatB);
+  return std::min(std::sqrt(x * std::exp(1.0 - x)), std::pow(rho, kSteepN));
+}
+
+// A bound on a dip pass's miss from the depth of its dip (method, step 4), in seconds at the storm-
+// relative speed; infinite when the dip is too shallow to bound it. Inside the eyewall the wind rises
+// with the radius no slower than least_inner_wind, and a wavenumber 1 fading to the calm centre adds
+// A rho at most, A its amplitude at the eyewall; the wind at the closest approach, a share q of the
+// eyewall's wind P, then puts the miss d within rho R for the largest rho with
+// least_inner_wind(rho) - (A / P) rho <= q, R the eyewall's radius. The flanking peaks lie
+// sqrt(R^2 - d^2) either side of the closest approach (the half chord H), so d <= H rho / sqrt(1 - rho^2).
+// P is the flanking peaks' mean and A half their difference (the asymmetry along the pass stands for the
+// one across it, which one pass cannot see); the wind at the bottom is the mean of the retrieved seconds
+// within kBottomHalf s of the closest approach less the gradient across the eye, plus kBottomNoise.
+double dip_miss(const Series& s, std::size_t a, std::size_t b, const Pass& p, double half_chord,
+                double left_peak, double right_peak) {
+  const double inf = std::numeric_limits<double>::infinity();
+  double sum = 0.0, n = 0.0;
+  for (std::size_t j = a; j < b; ++j) {
+    const double tau = s.t[j] - p.time;
+    if (std::fabs(tau) > kBottomHalf || !std::isfinite(s.wind[j])) continue;
+    sum += s.wind[j] - p.gradient * tau;
+    n += 1.0;
+  }
+  const double peak = 0.5 * (left_peak + right_peak), asym = 0.5 * std::fabs(left_peak - right_peak) / peak;
+  if (n < kBottomHalf || !(peak > 0.0)) return inf;
+  const double q = (sum / n + kBottomNoise) / peak;
+  // The largest rho below one that satisfies the condition, scanned inwards from the eyewall.
+  double rho = 1.0;
+  while (rho > kRhoStep && least_inner_wind(rho) - asym * rho > q) rho -= kRhoStep;
+  if (!(rho < 1.0)) return inf;
+  return half_chord * rho / std::sqrt(1.0 - rho * rho);
 }
 
 // Position and ground velocity of the aircraft at `p.time` from a straight line fitted to the positions of
@@ -591,6 +640,9 @@ std::vector<Pass> find_passes(const std::vector<Series>& flights, const Plane& p
                          p.shape_sigma);
       if (!locate_pass(s, a, b, plane, p)) continue;
       if (!d.moats) eyewall_maxima(s, a, b, plane, p);
+      // The half chord is the whole time to the nearer flanking peak (reach_s is 0.95 of it); an eye
+      // between moats shows no bottom of its own.
+      if (!d.moats) p.miss_s = dip_miss(s, a, b, p, reach_s / 0.95, d.left_wind, d.right_wind);
       passes.push_back(p);
     }
   }
@@ -646,7 +698,7 @@ bool chord(const Pass& p, const Motion& m, double& d, double& r, double& sigma) 
 // half chord `h` (km) within which it lies; h is 0 for a pass without a dip.
 double eye_across(const Pass& p, const Motion& m, double& h) {
   const double wx = p.vx - m.u, wy = p.vy - m.v, w = std::hypot(wx, wy), dt = p.time - m.t_ref;
-  h = p.seeded || !(w > 0.0) ? 0.0 : w * p.reach_s;
+  h = p.seeded || !(w > 0.0) ? 0.0 : w * std::min(p.reach_s, p.miss_s);
   return w > 0.0 ? (-wy * (m.x0 + m.u * dt - p.x) + wx * (m.y0 + m.v * dt - p.y)) / w : 0.0;
 }
 

@@ -72,7 +72,16 @@
 //      only says how far the centre lies from the pass, not on which side: the lines' solution decides.
 //      A dip pass crossed inside the eyewall, so its centre lies across the track within the half chord
 //      h (the storm-relative distance to the nearer eyewall peak) of the aircraft: a solution beyond h is
-//      held at h (error h/4), and the covariance then takes h itself as that bound's error. This decides
+//      held at h (error h/4), and the covariance then takes h itself as that bound's error. A dip that
+//      falls near calm bounds the miss tighter: inside the eyewall the wind rises with the radius no
+//      slower than the storm family's flattest inner profile (the lower of a Holland B = 2.5 and a power
+//      law r^2.5), less a wavenumber 1 of half the flanking peaks' difference fading to the centre, so
+//      the wind at the bottom (the mean over 21 s about the closest approach less the gradient, plus
+//      1 m/s for the noise), a share q of the peaks' mean, puts the miss within rho R for the largest
+//      rho that profile allows at q, that is within h rho / sqrt(1 - rho^2); that bound replaces h when
+//      smaller. The shape of the dip's bottom does not bound it: the family's cores turn slower than a
+//      solid body near the centre (a Holland core is nearly calm out to 0.3-0.4 RMW), so a pass that
+//      misses by 0.3 RMW shows as sharp a bottom as one through the centre. This decides
 //      only what nothing else does, such as passes at one heading hours apart, whose motion across the
 //      track the still-storm prior would otherwise set.
 //   5. Passes the dip search missed (a miss beyond about 0.6 RMW leaves no dip; rain or an eye's winds
@@ -182,7 +191,10 @@ struct Pass {
   double time_sigma = 0.0;      // s, standard error of `time` from the symmetric fit's noise (method, step 3)
   double shape_sigma = 0.0;     // s, its model error: the move of `time` with the fit's reach
   double reach_s = 0.0;  // s, reach of the symmetric fit: the time from the centre to the nearer eyewall
-  bool seeded = false;   // found where the centre track predicted a pass (method, step 5)
+  // s, a bound on the miss across the track from the dip's depth (method, step 4), as time at the
+  // storm-relative speed; infinite where the dip cannot bound it tighter than reach_s
+  double miss_s = std::numeric_limits<double>::infinity();
+  bool seeded = false;                    // found where the centre track predicted a pass (method, step 5)
   std::string evidence = "surface wind";  // what placed the fix: the radiometer's wind, or more (a refiner's)
   // Fit inputs: the aircraft's position at `time` in the plane, km, and the ground velocity, km/s.
   double x = 0.0, y = 0.0, vx = 0.0, vy = 0.0;
