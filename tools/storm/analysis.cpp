@@ -8,6 +8,7 @@
 
 #include "common/earth.hpp"
 #include "core/constants.hpp"
+#include "core/text.hpp"
 
 namespace sfmr::storm {
 
@@ -1358,24 +1359,49 @@ void confirm_humps(std::vector<Pass>& passes, const Motion& m) {
   passes = crossing ? kept : std::vector<Pass>{};
 }
 
+// Whether the passes run along one heading (a pass and its reverse agree): the mean resultant length of
+// their doubled headings above kOneHeading.
+constexpr double kOneHeading = 0.97;
+bool one_heading(const std::vector<Pass>& passes) {
+  double c = 0.0, sn = 0.0;
+  for (const Pass& p : passes) {
+    const double h = 2.0 * std::atan2(p.vy, p.vx);
+    c += std::cos(h);
+    sn += std::sin(h);
+  }
+  return std::hypot(c, sn) > kOneHeading * static_cast<double>(passes.size());
+}
+
+// What the fixes rest on across the track when the passes run along one heading (empty otherwise): the
+// eye crossings' bound (the largest, km) and the motion's prior, not the passes' lines.
+std::string across_note(const std::vector<Pass>& passes, const Motion& m, bool track) {
+  if (passes.empty() || !one_heading(passes)) return {};
+  double largest = 0.0;
+  for (const Pass& p : passes) {
+    double h = 0.0;
+    eye_across(p, m, h);
+    largest = std::max(largest, h);
+  }
+  std::string note = "the passes run along one heading: across it the fixes rest on ";
+  if (largest > 0.0)
+    note += "the eye crossings' bound (the centre within " + format_trimmed(largest, 1) +
+            " km of each pass) and ";
+  return note + (track ? "the track's motion" : "the still-storm prior");
+}
+
 // Why the passes do not fix the motion, and where it comes from then.
 std::string motion_note(const std::vector<Pass>& passes, bool track) {
   std::string why = "the passes do not fix it";
   double first = passes.front().time, last = first;
-  double c = 0.0, sn = 0.0;
   for (const Pass& p : passes) {
     first = std::min(first, p.time);
     last = std::max(last, p.time);
-    const double h = 2.0 * std::atan2(p.vy, p.vx);  // heading doubled: a pass and its reverse agree
-    c += std::cos(h);
-    sn += std::sin(h);
   }
-  const double spread = std::hypot(c, sn) / static_cast<double>(passes.size());
   if (passes.size() == 1)
     why = "one centre pass";
   else if (last - first < 3600.0)
     why = "the passes span " + std::to_string(std::lround((last - first) / 60.0)) + " min";
-  else if (spread > 0.97)
+  else if (one_heading(passes))
     why = "the passes run along one heading";
   return why + (track ? std::string("; the motion is the track's")
                       : "; the motion is taken as a still storm within " +
@@ -1498,6 +1524,7 @@ Analysis analyse(const std::vector<Series>& flights, const CentreFn& track, cons
     };
     an.motion_constrained = m.motion_sigma < kMotionConstrained;
     if (!an.motion_constrained) an.motion_note = motion_note(an.passes, static_cast<bool>(track));
+    an.across_note = across_note(an.passes, m, static_cast<bool>(track));
   } else if (track) {
     an.centre = track;
     centre_var = [](double, double) { return kTrackCentre * kTrackCentre; };

@@ -250,6 +250,9 @@ struct Analysis {
   // comes from; the fixes' accuracy includes the motion's uncertainty either way.
   bool motion_constrained = false;
   std::string motion_note;
+  // With the passes along one heading, what the fixes rest on across it (the eye's bound, the motion's
+  // prior); empty otherwise.
+  std::string across_note;
   CentreFn centre;
   std::vector<Leg> legs;
   Radii radii;
