@@ -695,6 +695,19 @@ bool chord(const Pass& p, const Motion& m, double& d, double& r, double& sigma) 
   return true;
 }
 
+// Whether the passes run along one heading (a pass and its reverse agree): the mean resultant length of
+// their doubled headings above kOneHeading.
+constexpr double kOneHeading = 0.97;
+bool one_heading(const std::vector<Pass>& passes) {
+  double c = 0.0, sn = 0.0;
+  for (const Pass& p : passes) {
+    const double h = 2.0 * std::atan2(p.vy, p.vx);
+    c += std::cos(h);
+    sn += std::sin(h);
+  }
+  return std::hypot(c, sn) > kOneHeading * static_cast<double>(passes.size());
+}
+
 // The centre of `m` across a dip pass (km, positive to the left of the storm-relative track) and the
 // half chord `h` (km) within which it lies; h is 0 for a pass without a dip.
 double eye_across(const Pass& p, const Motion& m, double& h) {
@@ -709,11 +722,14 @@ double eye_across(const Pass& p, const Motion& m, double& h) {
 // linearised: |P - c(t)| - R, a Gauss-Newton step). Returns each pass's residual (km) and its standard
 // error without the model's share (`noise`) and with it (`sigma`), the normalised residuals' sum of
 // squares in `chi2`; false when the system is singular. `few`: each line carries the wrong-pass share.
-// A dip pass whose centre lies beyond its half chord h is held at h with the error `bound` h.
+// A dip pass whose centre lies beyond its half chord h is held at h with the error `bound` h. With the
+// passes along one heading (`centred`) nothing but the motion's prior decides across the track: each dip
+// pass then puts the centre on its track, the middle of its bound, as a single pass is, with the error
+// `bound` h (the covariance takes the whole h).
 bool solve_centre(const std::vector<Pass>& passes, const std::array<double, 4>& prior,
                   const std::array<double, 4>& prior_sigma, double scatter, Motion& m,
                   std::vector<double>& resid, std::vector<double>& noise, std::vector<double>& sigma,
-                  double& chi2, bool few = false, double bound = kEyeBound) {
+                  double& chi2, bool few = false, double bound = kEyeBound, bool centred = false) {
   std::vector<std::vector<double>> ata(5, std::vector<double>(5, 0.0));
   std::vector<double> atb(5, 0.0);
   auto row = [&](const std::array<double, 5>& a, double b, double sigma) {
@@ -739,7 +755,9 @@ bool solve_centre(const std::vector<Pass>& passes, const std::array<double, 4>& 
     row({wx, wy, wx * dt, wy * dt, 0.0}, wx * p.x + wy * p.y, rows.back()[5]);
     double h = 0.0;
     const double across = eye_across(p, m, h);
-    if (h > 0.0 && std::fabs(across) > h)
+    if (h > 0.0 && centred)
+      row({-wy, wx, -wy * dt, wx * dt, 0.0}, -wy * p.x + wx * p.y, bound * h);
+    else if (h > 0.0 && std::fabs(across) > h)
       row({-wy, wx, -wy * dt, wx * dt, 0.0}, -wy * p.x + wx * p.y + std::copysign(h, across), bound * h);
     double d = 0.0, r = 0.0, chord_sigma = 0.0;
     if (walls && chord(p, m, d, r, chord_sigma) && r > 1e-6) {
@@ -900,7 +918,7 @@ void add_shared_bias(const std::vector<Pass>& passes, Motion& m) {
 }  // namespace
 
 Motion fit_motion(std::vector<Pass>& passes, const Plane& plane, double u_prior, double v_prior,
-                  double motion_sigma) {
+                  double motion_sigma, bool on_tracks) {
   Motion m;
   if (passes.empty()) return m;
   double tsum = 0.0, xs = 0.0, ys = 0.0;
@@ -922,8 +940,10 @@ Motion fit_motion(std::vector<Pass>& passes, const Plane& plane, double u_prior,
     m.u = u_prior;
     m.v = v_prior;
     bool ok = true;
+    const bool centred = on_tracks && passes.size() >= 2 && one_heading(passes);
     for (int iteration = 0; iteration < 3 && ok; ++iteration)
-      ok = solve_centre(passes, prior, prior_sigma, -1.0, m, resid, noise, sigma, chi2);
+      ok = solve_centre(passes, prior, prior_sigma, -1.0, m, resid, noise, sigma, chi2, false, kEyeBound,
+                        centred);
     if (!ok || passes.size() <= 3) break;
     std::size_t worst = 0;
     std::vector<double> z(resid.size());
@@ -947,11 +967,13 @@ Motion fit_motion(std::vector<Pass>& passes, const Plane& plane, double u_prior,
     double h = 0.0;
     return std::fabs(eye_across(p, m, h)) > h && h > 0.0;
   });
-  if (few || held) {
+  const bool centred = on_tracks && !std::isfinite(m.wall_radius) && n >= 2 && one_heading(passes);
+  if (few || held || centred) {
     Motion wide = m;
     std::vector<double> r2, n2, s2;
     double c2 = 0.0;
-    if (solve_centre(passes, prior, prior_sigma, few ? -1.0 : scatter, wide, r2, n2, s2, c2, few, 1.0))
+    if (solve_centre(passes, prior, prior_sigma, few ? -1.0 : scatter, wide, r2, n2, s2, c2, few, 1.0,
+                     centred))
       m.cov = wide.cov;
   }
   // Passes and the motion's prior that disagree beyond their errors (a track's motion the passes pull
@@ -1359,19 +1381,6 @@ void confirm_humps(std::vector<Pass>& passes, const Motion& m) {
   passes = crossing ? kept : std::vector<Pass>{};
 }
 
-// Whether the passes run along one heading (a pass and its reverse agree): the mean resultant length of
-// their doubled headings above kOneHeading.
-constexpr double kOneHeading = 0.97;
-bool one_heading(const std::vector<Pass>& passes) {
-  double c = 0.0, sn = 0.0;
-  for (const Pass& p : passes) {
-    const double h = 2.0 * std::atan2(p.vy, p.vx);
-    c += std::cos(h);
-    sn += std::sin(h);
-  }
-  return std::hypot(c, sn) > kOneHeading * static_cast<double>(passes.size());
-}
-
 // What the fixes rest on across the track when the passes run along one heading (empty otherwise): the
 // eye crossings' bound (the largest, km) and the motion's prior, not the passes' lines.
 std::string across_note(const std::vector<Pass>& passes, const Motion& m, bool track) {
@@ -1382,11 +1391,12 @@ std::string across_note(const std::vector<Pass>& passes, const Motion& m, bool t
     eye_across(p, m, h);
     largest = std::max(largest, h);
   }
-  std::string note = "the passes run along one heading: across it the fixes rest on ";
-  if (largest > 0.0)
-    note += "the eye crossings' bound (the centre within " + format_trimmed(largest, 1) +
-            " km of each pass) and ";
-  return note + (track ? "the track's motion" : "the still-storm prior");
+  const std::string along = "the passes run along one heading: across it ";
+  if (largest > 0.0 && passes.size() >= 2)
+    return along +
+           "each fix lies on its pass's track, the middle of the eye crossing's bound (the centre within " +
+           format_trimmed(largest, 1) + " km of each pass)";
+  return along + "the fixes rest on " + (track ? "the track's motion" : "the still-storm prior");
 }
 
 // Why the passes do not fix the motion, and where it comes from then.
@@ -1513,6 +1523,10 @@ Analysis analyse(const std::vector<Series>& flights, const CentreFn& track, cons
       if (!an.passes.empty()) an.motion = fit_motion(an.passes, an.plane, u_prior, v_prior, motion_sigma);
     }
   }
+  // Passes along one heading, none sought at another: each dip pass puts the centre on its track (only
+  // now, so that the search above starts from the still-storm prior's centre).
+  if (an.passes.size() >= 2 && one_heading(an.passes))
+    an.motion = fit_motion(an.passes, an.plane, u_prior, v_prior, motion_sigma, true);
   CentreVarFn centre_var;
   if (!an.passes.empty()) {
     an.centre_from_flight = true;

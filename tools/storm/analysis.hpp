@@ -271,9 +271,10 @@ constexpr double kPriorMotion = 7.0e-3;
 constexpr double kTrackMotion = 1.5e-3;
 
 // Fits the motion to the passes (prior motion u_prior, v_prior km/s, each within motion_sigma) and sets
-// each pass's fix and accuracy; passes far off the others' solution are removed.
+// each pass's fix and accuracy; passes far off the others' solution are removed. `on_tracks`: passes
+// along one heading without eyewall chords put the centre on each dip pass's track, within its bound.
 Motion fit_motion(std::vector<Pass>& passes, const Plane& plane, double u_prior, double v_prior,
-                  double motion_sigma = kPriorMotion);
+                  double motion_sigma = kPriorMotion, bool on_tracks = false);
 
 // Variance (km^2) of the centre at time t along the bearing (deg) from it.
 using CentreVarFn = std::function<double(double t, double bearing_deg)>;
