@@ -79,6 +79,7 @@ constexpr double kPriorCentre = 50.0;  // km: spread of the centre prior
 // dip falls near calm the pass went close to the centre, and its depth bounds the miss tighter
 // (dip_miss); that bound takes the half chord's place.
 constexpr double kEyeBound = 0.25;
+constexpr double kOnTracksSpan = 3600.0;  // s: passes at one heading this far apart are fixed on their tracks
 // The dip's depth bounds the miss tighter (dip_miss): the storm family's flattest and steepest inner
 // profiles, the seconds about the closest approach that give the wind at the bottom, and the retrieval's
 // noise added to it (m/s: its bias near calm and the mean's spread).
@@ -1381,9 +1382,10 @@ void confirm_humps(std::vector<Pass>& passes, const Motion& m) {
   passes = crossing ? kept : std::vector<Pass>{};
 }
 
-// What the fixes rest on across the track when the passes run along one heading (empty otherwise): the
-// eye crossings' bound (the largest, km) and the motion's prior, not the passes' lines.
-std::string across_note(const std::vector<Pass>& passes, const Motion& m, bool track) {
+// What the fixes rest on across the track when the passes run along one heading (empty otherwise): each
+// dip pass's track when `on_tracks` (fit_motion), else the eye crossings' bound (the largest, km) and the
+// motion's prior, not the passes' lines.
+std::string across_note(const std::vector<Pass>& passes, const Motion& m, bool track, bool on_tracks) {
   if (passes.empty() || !one_heading(passes)) return {};
   double largest = 0.0;
   for (const Pass& p : passes) {
@@ -1391,12 +1393,12 @@ std::string across_note(const std::vector<Pass>& passes, const Motion& m, bool t
     eye_across(p, m, h);
     largest = std::max(largest, h);
   }
-  const std::string along = "the passes run along one heading: across it ";
-  if (largest > 0.0 && passes.size() >= 2)
-    return along +
-           "each fix lies on its pass's track, the middle of the eye crossing's bound (the centre within " +
-           format_trimmed(largest, 1) + " km of each pass)";
-  return along + "the fixes rest on " + (track ? "the track's motion" : "the still-storm prior");
+  const std::string along = "the passes run along one heading: across it ",
+                    within = " (the centre within " + format_trimmed(largest, 1) + " km of each pass)";
+  if (largest > 0.0 && on_tracks)
+    return along + "each fix lies on its pass's track, the middle of the eye crossing's bound" + within;
+  return along + "the fixes rest on " + (largest > 0.0 ? "the eye crossing's bound" + within + " and " : "") +
+         (track ? "the track's motion" : "the still-storm prior");
 }
 
 // Why the passes do not fix the motion, and where it comes from then.
@@ -1523,10 +1525,14 @@ Analysis analyse(const std::vector<Series>& flights, const CentreFn& track, cons
       if (!an.passes.empty()) an.motion = fit_motion(an.passes, an.plane, u_prior, v_prior, motion_sigma);
     }
   }
-  // Passes along one heading, none sought at another: each dip pass puts the centre on its track (only
-  // now, so that the search above starts from the still-storm prior's centre).
-  if (an.passes.size() >= 2 && one_heading(an.passes))
-    an.motion = fit_motion(an.passes, an.plane, u_prior, v_prior, motion_sigma, true);
+  // Passes along one heading, none sought at another, an hour or more apart (closer ones are the same
+  // crossing or a motion too short to tell): each dip pass puts the centre on its track (only now, so that
+  // the search above starts from the still-storm prior's centre).
+  const auto [first, last] = std::minmax_element(
+      an.passes.begin(), an.passes.end(), [](const Pass& x, const Pass& y) { return x.time < y.time; });
+  const bool on_tracks =
+      an.passes.size() >= 2 && one_heading(an.passes) && last->time - first->time >= kOnTracksSpan;
+  if (on_tracks) an.motion = fit_motion(an.passes, an.plane, u_prior, v_prior, motion_sigma, true);
   CentreVarFn centre_var;
   if (!an.passes.empty()) {
     an.centre_from_flight = true;
@@ -1538,7 +1544,7 @@ Analysis analyse(const std::vector<Series>& flights, const CentreFn& track, cons
     };
     an.motion_constrained = m.motion_sigma < kMotionConstrained;
     if (!an.motion_constrained) an.motion_note = motion_note(an.passes, static_cast<bool>(track));
-    an.across_note = across_note(an.passes, m, static_cast<bool>(track));
+    an.across_note = across_note(an.passes, m, static_cast<bool>(track), on_tracks);
   } else if (track) {
     an.centre = track;
     centre_var = [](double, double) { return kTrackCentre * kTrackCentre; };
