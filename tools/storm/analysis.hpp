@@ -81,9 +81,12 @@
 //      rho that profile allows at q, that is within h rho / sqrt(1 - rho^2); that bound replaces h when
 //      smaller. The shape of the dip's bottom does not bound it: the family's cores turn slower than a
 //      solid body near the centre (a Holland core is nearly calm out to 0.3-0.4 RMW), so a pass that
-//      misses by 0.3 RMW shows as sharp a bottom as one through the centre. This decides
-//      only what nothing else does, such as passes at one heading hours apart, whose motion across the
-//      track the still-storm prior would otherwise set.
+//      misses by 0.3 RMW shows as sharp a bottom as one through the centre. Passes along one heading,
+//      an hour or more apart, with none found at another: the fit is repeated with each dip pass putting
+//      the centre on its track (error h/4, the whole h in the covariance), the middle of its bound, as a
+//      single pass is placed, where the motion's prior would leave the fixes at the bound's edge. This
+//      decides only what nothing else does, such as passes at one heading hours apart, whose motion across
+//      the track the still-storm prior would otherwise set.
 //   5. Passes the dip search missed (a miss beyond about 0.6 RMW leaves no dip; rain or an eye's winds
 //      can fill it): the fitted centre, or the track when no dip was found, predicts each straight
 //      segment's closest approach, and where that lies within 20 km, or 0.7 of the legs' median RMW when
