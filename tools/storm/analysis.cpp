@@ -1383,8 +1383,8 @@ void confirm_humps(std::vector<Pass>& passes, const Motion& m) {
 }
 
 // What the fixes rest on across the track when the passes run along one heading (empty otherwise): each
-// dip pass's track when `on_tracks` (fit_motion), else the eye crossings' bound (the largest, km) and the
-// motion's prior, not the passes' lines.
+// dip pass's track when `on_tracks` (fit_motion) or with a single pass (the centre's prior is the pass's
+// position), else the eye crossings' bound (the largest, km) and the motion's prior, not the passes' lines.
 std::string across_note(const std::vector<Pass>& passes, const Motion& m, bool track, bool on_tracks) {
   if (passes.empty() || !one_heading(passes)) return {};
   double largest = 0.0;
@@ -1395,6 +1395,11 @@ std::string across_note(const std::vector<Pass>& passes, const Motion& m, bool t
   }
   const std::string along = "the passes run along one heading: across it ",
                     within = " (the centre within " + format_trimmed(largest, 1) + " km of each pass)";
+  if (passes.size() == 1)
+    return "across the pass the fix lies on its track" +
+           (largest > 0.0
+                ? ", the centre within " + format_trimmed(largest, 1) + " km of it (the eye crossing's bound)"
+                : std::string());
   if (largest > 0.0 && on_tracks)
     return along + "each fix lies on its pass's track, the middle of the eye crossing's bound" + within;
   return along + "the fixes rest on " + (largest > 0.0 ? "the eye crossing's bound" + within + " and " : "") +
