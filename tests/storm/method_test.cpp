@@ -404,6 +404,61 @@ TEST(StormMethod, EyeCrossingBoundsTheCentreAcrossOneHeading) {
   }
 }
 
+// Two single westbound passes 5 h apart through a high-B Holland vortex (flat near the centre: the wind
+// rises slower than linear) moving 8 m/s north, across them. The dip's depth bounds each pass's miss:
+// through the centre, calm or with 8 m/s in the eye, tighter than the half chord (33 km); 0.4 RMW off (the
+// flattest profile the bound allows for) the bound still holds the true miss. Nothing else decides across
+// the passes' one heading, so each fix lies on its pass's track (the half chord's edge left the fixes 33 km
+// off): the error is the miss, and the truth lies within two stated errors.
+TEST(StormMethod, DipDepthBoundsTheMissOfSinglePasses) {
+  struct Case {
+    const char* name;
+    double miss_km;   // the passes run this far north of the centre
+    double b;         // Holland B
+    double eye_wind;  // m/s
+    double fix_km;    // largest fix error allowed
+  };
+  const Case cases[] = {{"through the centre, B 2.5", 0.0, 2.5, 0.0, 0.5},
+                        {"0.4 RMW off, B 2.5", 14.0, 2.5, 0.0, 14.5},
+                        {"through the centre, B 1.2, 8 m/s in the eye", 0.0, 1.2, 8.0, 0.5}};
+  for (const Case& c : cases) {
+    sim::Storm storm;
+    storm.holland_b = c.b;
+    storm.eye_wind = c.eye_wind;
+    const Plane plane = Plane::at(storm.lat0, storm.lon0);
+    std::vector<Series> flights;
+    for (int f = 0; f < 2; ++f) {
+      Series s;
+      s.name = "single" + std::to_string(f);
+      for (int k = 0; k < 1600; ++k) {
+        const double t = 18000.0 * f + k, north = 8.0 * t / 1000.0, x = -130.0 * (k - 800) / 1000.0;
+        double lat = 0.0, lon = 0.0;
+        plane.to_latlon(x, north + c.miss_km, lat, lon);
+        s.t.push_back(1.8e9 + t);
+        s.lat.push_back(lat);
+        s.lon.push_back(lon);
+        s.wind.push_back(storm.wind_relative(x, c.miss_km));
+        s.rain.push_back(1.0);
+        s.turn.push_back(0);
+      }
+      flights.push_back(s);
+    }
+    const Analysis an = analyse(flights, {});
+    ASSERT_EQ(an.passes.size(), 2u) << c.name;
+    EXPECT_FALSE(an.across_note.empty()) << c.name;
+    for (const Pass& p : an.passes) {
+      const double w = 0.13;  // km/s, the storm-relative speed
+      EXPECT_GE(w * std::min(p.miss_s, p.reach_s), c.miss_km) << c.name << ": the bound misses the truth";
+      EXPECT_TRUE(c.miss_km > 0.0 || p.miss_s < p.reach_s) << c.name << ": no tighter bound";
+      double x = 0.0, y = 0.0;
+      plane.to_xy(p.lat, p.lon, x, y);
+      const double km = std::hypot(x, y - 8.0 * (p.time - 1.8e9) / 1000.0);
+      EXPECT_TRUE(km <= c.fix_km && km <= 2.0 * p.accuracy_km)
+          << c.name << ": fix " << km << " km off, stated " << p.accuracy_km;
+    }
+  }
+}
+
 // The stated errors on noisy fields: the exact wind plus correlated noise (AR(1), lag-1 correlation 0.7,
 // 0.8 m/s) over 8 draws of five passes (four would carry the wrong-pass share, tested above). The truth of a
 // leg is the same statistic over the same seconds of the exact wind about the true centre. No kind of error

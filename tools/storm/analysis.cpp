@@ -8,6 +8,7 @@
 
 #include "common/earth.hpp"
 #include "core/constants.hpp"
+#include "core/text.hpp"
 
 namespace sfmr::storm {
 
@@ -74,8 +75,19 @@ constexpr double kPriorCentre = 50.0;  // km: spread of the centre prior
 // solution farther than h across a dip pass is pulled back to h with this share of h as its error: a
 // bound, not a preference, that decides only where nothing else does (passes at one heading hours apart,
 // whose motion across the track the still-storm prior would otherwise set). The centre may lie anywhere
-// within the bound, so the covariance then takes the whole half chord as the bound's error.
+// within the bound, so the covariance then takes the whole half chord as the bound's error. Where the
+// dip falls near calm the pass went close to the centre, and its depth bounds the miss tighter
+// (dip_miss); that bound takes the half chord's place.
 constexpr double kEyeBound = 0.25;
+constexpr double kOnTracksSpan = 3600.0;  // s: passes at one heading this far apart are fixed on their tracks
+// The dip's depth bounds the miss tighter (dip_miss): the storm family's flattest and steepest inner
+// profiles, the seconds about the closest approach that give the wind at the bottom, and the retrieval's
+// noise added to it (m/s: its bias near calm and the mean's spread).
+constexpr double kFlatB = 2.5;
+constexpr double kSteepN = 2.5;
+constexpr double kBottomHalf = 10.0;  // s
+constexpr double kBottomNoise = 1.0;  // m/s
+constexpr double kRhoStep = 0.005;    // step of the miss over the RMW in dip_miss
 // The eyewall's maxima as ranges from the centre (method, step 4): at least kMinWalls of them; the
 // spread of their ranges about the common radius, as a share of it, before the data show it (an
 // elliptical eyewall or a wavenumber 2 of 10 % of the peak moves the maximum by about a tenth of the RMW)
@@ -225,6 +237,45 @@ double pass_time(const Series& s, std::size_t a, std::size_t b, double guess, do
     shape =
         std::sqrt(std::max(0.0, (t - t_short) * (t - t_short) - (sigma_short * sigma_short - sigma * sigma)));
   return t;
+}
+
+// The least inner wind of the storm family as a share of its maximum at rho = r / RMW (method, step 4):
+// the lower of a Holland (1980) profile of B = 2.5, V^2 / Vm^2 = x exp(1 - x) with x = rho^-B, flat near
+// the centre, and a power law rho^2.5 (Willoughby, Darling and Rahn 2006 inside the RMW).
+double least_inner_wind(double rho) {
+  if (!(rho > 0.0)) return 0.0;
+  const double x = std::pow(rho, -kFlatB);
+  return std::min(std::sqrt(x * std::exp(1.0 - x)), std::pow(rho, kSteepN));
+}
+
+// A bound on a dip pass's miss from the depth of its dip (method, step 4), in seconds at the storm-
+// relative speed; infinite when the dip is too shallow to bound it. Inside the eyewall the wind rises
+// with the radius no slower than least_inner_wind, and a wavenumber 1 fading to the calm centre adds
+// A rho at most, A its amplitude at the eyewall; the wind at the closest approach, a share q of the
+// eyewall's wind P, then puts the miss d within rho R for the largest rho with
+// least_inner_wind(rho) - (A / P) rho <= q, R the eyewall's radius. The flanking peaks lie
+// sqrt(R^2 - d^2) either side of the closest approach (the half chord H), so d <= H rho / sqrt(1 - rho^2).
+// P is the flanking peaks' mean and A half their difference (the asymmetry along the pass stands for the
+// one across it, which one pass cannot see); the wind at the bottom is the mean of the retrieved seconds
+// within kBottomHalf s of the closest approach less the gradient across the eye, plus kBottomNoise.
+double dip_miss(const Series& s, std::size_t a, std::size_t b, const Pass& p, double half_chord,
+                double left_peak, double right_peak) {
+  const double inf = std::numeric_limits<double>::infinity();
+  double sum = 0.0, n = 0.0;
+  for (std::size_t j = a; j < b; ++j) {
+    const double tau = s.t[j] - p.time;
+    if (std::fabs(tau) > kBottomHalf || !std::isfinite(s.wind[j])) continue;
+    sum += s.wind[j] - p.gradient * tau;
+    n += 1.0;
+  }
+  const double peak = 0.5 * (left_peak + right_peak), asym = 0.5 * std::fabs(left_peak - right_peak) / peak;
+  if (n < kBottomHalf || !(peak > 0.0)) return inf;
+  const double q = (sum / n + kBottomNoise) / peak;
+  // The largest rho below one that satisfies the condition, scanned inwards from the eyewall.
+  double rho = 1.0;
+  while (rho > kRhoStep && least_inner_wind(rho) - asym * rho > q) rho -= kRhoStep;
+  if (!(rho < 1.0)) return inf;
+  return half_chord * rho / std::sqrt(1.0 - rho * rho);
 }
 
 // Position and ground velocity of the aircraft at `p.time` from a straight line fitted to the positions of
@@ -591,6 +642,9 @@ std::vector<Pass> find_passes(const std::vector<Series>& flights, const Plane& p
                          p.shape_sigma);
       if (!locate_pass(s, a, b, plane, p)) continue;
       if (!d.moats) eyewall_maxima(s, a, b, plane, p);
+      // The half chord is the whole time to the nearer flanking peak (reach_s is 0.95 of it); an eye
+      // between moats shows no bottom of its own.
+      if (!d.moats) p.miss_s = dip_miss(s, a, b, p, reach_s / 0.95, d.left_wind, d.right_wind);
       passes.push_back(p);
     }
   }
@@ -642,11 +696,24 @@ bool chord(const Pass& p, const Motion& m, double& d, double& r, double& sigma) 
   return true;
 }
 
+// Whether the passes run along one heading (a pass and its reverse agree): the mean resultant length of
+// their doubled headings above kOneHeading.
+constexpr double kOneHeading = 0.97;
+bool one_heading(const std::vector<Pass>& passes) {
+  double c = 0.0, sn = 0.0;
+  for (const Pass& p : passes) {
+    const double h = 2.0 * std::atan2(p.vy, p.vx);
+    c += std::cos(h);
+    sn += std::sin(h);
+  }
+  return std::hypot(c, sn) > kOneHeading * static_cast<double>(passes.size());
+}
+
 // The centre of `m` across a dip pass (km, positive to the left of the storm-relative track) and the
 // half chord `h` (km) within which it lies; h is 0 for a pass without a dip.
 double eye_across(const Pass& p, const Motion& m, double& h) {
   const double wx = p.vx - m.u, wy = p.vy - m.v, w = std::hypot(wx, wy), dt = p.time - m.t_ref;
-  h = p.seeded || !(w > 0.0) ? 0.0 : w * p.reach_s;
+  h = p.seeded || !(w > 0.0) ? 0.0 : w * std::min(p.reach_s, p.miss_s);
   return w > 0.0 ? (-wy * (m.x0 + m.u * dt - p.x) + wx * (m.y0 + m.v * dt - p.y)) / w : 0.0;
 }
 
@@ -656,11 +723,14 @@ double eye_across(const Pass& p, const Motion& m, double& h) {
 // linearised: |P - c(t)| - R, a Gauss-Newton step). Returns each pass's residual (km) and its standard
 // error without the model's share (`noise`) and with it (`sigma`), the normalised residuals' sum of
 // squares in `chi2`; false when the system is singular. `few`: each line carries the wrong-pass share.
-// A dip pass whose centre lies beyond its half chord h is held at h with the error `bound` h.
+// A dip pass whose centre lies beyond its half chord h is held at h with the error `bound` h. With the
+// passes along one heading (`centred`) nothing but the motion's prior decides across the track: each dip
+// pass then puts the centre on its track, the middle of its bound, as a single pass is, with the error
+// `bound` h (the covariance takes the whole h).
 bool solve_centre(const std::vector<Pass>& passes, const std::array<double, 4>& prior,
                   const std::array<double, 4>& prior_sigma, double scatter, Motion& m,
                   std::vector<double>& resid, std::vector<double>& noise, std::vector<double>& sigma,
-                  double& chi2, bool few = false, double bound = kEyeBound) {
+                  double& chi2, bool few = false, double bound = kEyeBound, bool centred = false) {
   std::vector<std::vector<double>> ata(5, std::vector<double>(5, 0.0));
   std::vector<double> atb(5, 0.0);
   auto row = [&](const std::array<double, 5>& a, double b, double sigma) {
@@ -686,7 +756,9 @@ bool solve_centre(const std::vector<Pass>& passes, const std::array<double, 4>& 
     row({wx, wy, wx * dt, wy * dt, 0.0}, wx * p.x + wy * p.y, rows.back()[5]);
     double h = 0.0;
     const double across = eye_across(p, m, h);
-    if (h > 0.0 && std::fabs(across) > h)
+    if (h > 0.0 && centred)
+      row({-wy, wx, -wy * dt, wx * dt, 0.0}, -wy * p.x + wx * p.y, bound * h);
+    else if (h > 0.0 && std::fabs(across) > h)
       row({-wy, wx, -wy * dt, wx * dt, 0.0}, -wy * p.x + wx * p.y + std::copysign(h, across), bound * h);
     double d = 0.0, r = 0.0, chord_sigma = 0.0;
     if (walls && chord(p, m, d, r, chord_sigma) && r > 1e-6) {
@@ -847,7 +919,7 @@ void add_shared_bias(const std::vector<Pass>& passes, Motion& m) {
 }  // namespace
 
 Motion fit_motion(std::vector<Pass>& passes, const Plane& plane, double u_prior, double v_prior,
-                  double motion_sigma) {
+                  double motion_sigma, bool on_tracks) {
   Motion m;
   if (passes.empty()) return m;
   double tsum = 0.0, xs = 0.0, ys = 0.0;
@@ -869,8 +941,10 @@ Motion fit_motion(std::vector<Pass>& passes, const Plane& plane, double u_prior,
     m.u = u_prior;
     m.v = v_prior;
     bool ok = true;
+    const bool centred = on_tracks && passes.size() >= 2 && one_heading(passes);
     for (int iteration = 0; iteration < 3 && ok; ++iteration)
-      ok = solve_centre(passes, prior, prior_sigma, -1.0, m, resid, noise, sigma, chi2);
+      ok = solve_centre(passes, prior, prior_sigma, -1.0, m, resid, noise, sigma, chi2, false, kEyeBound,
+                        centred);
     if (!ok || passes.size() <= 3) break;
     std::size_t worst = 0;
     std::vector<double> z(resid.size());
@@ -894,11 +968,13 @@ Motion fit_motion(std::vector<Pass>& passes, const Plane& plane, double u_prior,
     double h = 0.0;
     return std::fabs(eye_across(p, m, h)) > h && h > 0.0;
   });
-  if (few || held) {
+  const bool centred = on_tracks && !std::isfinite(m.wall_radius) && n >= 2 && one_heading(passes);
+  if (few || held || centred) {
     Motion wide = m;
     std::vector<double> r2, n2, s2;
     double c2 = 0.0;
-    if (solve_centre(passes, prior, prior_sigma, few ? -1.0 : scatter, wide, r2, n2, s2, c2, few, 1.0))
+    if (solve_centre(passes, prior, prior_sigma, few ? -1.0 : scatter, wide, r2, n2, s2, c2, few, 1.0,
+                     centred))
       m.cov = wide.cov;
   }
   // Passes and the motion's prior that disagree beyond their errors (a track's motion the passes pull
@@ -1306,24 +1382,43 @@ void confirm_humps(std::vector<Pass>& passes, const Motion& m) {
   passes = crossing ? kept : std::vector<Pass>{};
 }
 
+// What the fixes rest on across the track when the passes run along one heading (empty otherwise): each
+// dip pass's track when `on_tracks` (fit_motion) or with a single pass (the centre's prior is the pass's
+// position), else the eye crossings' bound (the largest, km) and the motion's prior, not the passes' lines.
+std::string across_note(const std::vector<Pass>& passes, const Motion& m, bool track, bool on_tracks) {
+  if (passes.empty() || !one_heading(passes)) return {};
+  double largest = 0.0;
+  for (const Pass& p : passes) {
+    double h = 0.0;
+    eye_across(p, m, h);
+    largest = std::max(largest, h);
+  }
+  const std::string along = "the passes run along one heading: across it ",
+                    within = " (the centre within " + format_trimmed(largest, 1) + " km of each pass)";
+  if (passes.size() == 1)
+    return "across the pass the fix lies on its track" +
+           (largest > 0.0
+                ? ", the centre within " + format_trimmed(largest, 1) + " km of it (the eye crossing's bound)"
+                : std::string());
+  if (largest > 0.0 && on_tracks)
+    return along + "each fix lies on its pass's track, the middle of the eye crossing's bound" + within;
+  return along + "the fixes rest on " + (largest > 0.0 ? "the eye crossing's bound" + within + " and " : "") +
+         (track ? "the track's motion" : "the still-storm prior");
+}
+
 // Why the passes do not fix the motion, and where it comes from then.
 std::string motion_note(const std::vector<Pass>& passes, bool track) {
   std::string why = "the passes do not fix it";
   double first = passes.front().time, last = first;
-  double c = 0.0, sn = 0.0;
   for (const Pass& p : passes) {
     first = std::min(first, p.time);
     last = std::max(last, p.time);
-    const double h = 2.0 * std::atan2(p.vy, p.vx);  // heading doubled: a pass and its reverse agree
-    c += std::cos(h);
-    sn += std::sin(h);
   }
-  const double spread = std::hypot(c, sn) / static_cast<double>(passes.size());
   if (passes.size() == 1)
     why = "one centre pass";
   else if (last - first < 3600.0)
     why = "the passes span " + std::to_string(std::lround((last - first) / 60.0)) + " min";
-  else if (spread > 0.97)
+  else if (one_heading(passes))
     why = "the passes run along one heading";
   return why + (track ? std::string("; the motion is the track's")
                       : "; the motion is taken as a still storm within " +
@@ -1435,6 +1530,14 @@ Analysis analyse(const std::vector<Series>& flights, const CentreFn& track, cons
       if (!an.passes.empty()) an.motion = fit_motion(an.passes, an.plane, u_prior, v_prior, motion_sigma);
     }
   }
+  // Passes along one heading, none sought at another, an hour or more apart (closer ones are the same
+  // crossing or a motion too short to tell): each dip pass puts the centre on its track (only now, so that
+  // the search above starts from the still-storm prior's centre).
+  const auto [first, last] = std::minmax_element(
+      an.passes.begin(), an.passes.end(), [](const Pass& x, const Pass& y) { return x.time < y.time; });
+  const bool on_tracks =
+      an.passes.size() >= 2 && one_heading(an.passes) && last->time - first->time >= kOnTracksSpan;
+  if (on_tracks) an.motion = fit_motion(an.passes, an.plane, u_prior, v_prior, motion_sigma, true);
   CentreVarFn centre_var;
   if (!an.passes.empty()) {
     an.centre_from_flight = true;
@@ -1446,6 +1549,7 @@ Analysis analyse(const std::vector<Series>& flights, const CentreFn& track, cons
     };
     an.motion_constrained = m.motion_sigma < kMotionConstrained;
     if (!an.motion_constrained) an.motion_note = motion_note(an.passes, static_cast<bool>(track));
+    an.across_note = across_note(an.passes, m, static_cast<bool>(track), on_tracks);
   } else if (track) {
     an.centre = track;
     centre_var = [](double, double) { return kTrackCentre * kTrackCentre; };

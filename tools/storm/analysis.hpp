@@ -72,9 +72,21 @@
 //      only says how far the centre lies from the pass, not on which side: the lines' solution decides.
 //      A dip pass crossed inside the eyewall, so its centre lies across the track within the half chord
 //      h (the storm-relative distance to the nearer eyewall peak) of the aircraft: a solution beyond h is
-//      held at h (error h/4), and the covariance then takes h itself as that bound's error. This decides
-//      only what nothing else does, such as passes at one heading hours apart, whose motion across the
-//      track the still-storm prior would otherwise set.
+//      held at h (error h/4), and the covariance then takes h itself as that bound's error. A dip that
+//      falls near calm bounds the miss tighter: inside the eyewall the wind rises with the radius no
+//      slower than the storm family's flattest inner profile (the lower of a Holland B = 2.5 and a power
+//      law r^2.5), less a wavenumber 1 of half the flanking peaks' difference fading to the centre, so
+//      the wind at the bottom (the mean over 21 s about the closest approach less the gradient, plus
+//      1 m/s for the noise), a share q of the peaks' mean, puts the miss within rho R for the largest
+//      rho that profile allows at q, that is within h rho / sqrt(1 - rho^2); that bound replaces h when
+//      smaller. The shape of the dip's bottom does not bound it: the family's cores turn slower than a
+//      solid body near the centre (a Holland core is nearly calm out to 0.3-0.4 RMW), so a pass that
+//      misses by 0.3 RMW shows as sharp a bottom as one through the centre. Passes along one heading,
+//      an hour or more apart, with none found at another: the fit is repeated with each dip pass putting
+//      the centre on its track (error h/4, the whole h in the covariance), the middle of its bound, as a
+//      single pass is placed, where the motion's prior would leave the fixes at the bound's edge. This
+//      decides only what nothing else does, such as passes at one heading hours apart, whose motion across
+//      the track the still-storm prior would otherwise set.
 //   5. Passes the dip search missed (a miss beyond about 0.6 RMW leaves no dip; rain or an eye's winds
 //      can fill it): the fitted centre, or the track when no dip was found, predicts each straight
 //      segment's closest approach, and where that lies within 20 km, or 0.7 of the legs' median RMW when
@@ -182,7 +194,10 @@ struct Pass {
   double time_sigma = 0.0;      // s, standard error of `time` from the symmetric fit's noise (method, step 3)
   double shape_sigma = 0.0;     // s, its model error: the move of `time` with the fit's reach
   double reach_s = 0.0;  // s, reach of the symmetric fit: the time from the centre to the nearer eyewall
-  bool seeded = false;   // found where the centre track predicted a pass (method, step 5)
+  // s, a bound on the miss across the track from the dip's depth (method, step 4), as time at the
+  // storm-relative speed; infinite where the dip cannot bound it tighter than reach_s
+  double miss_s = std::numeric_limits<double>::infinity();
+  bool seeded = false;                    // found where the centre track predicted a pass (method, step 5)
   std::string evidence = "surface wind";  // what placed the fix: the radiometer's wind, or more (a refiner's)
   // Fit inputs: the aircraft's position at `time` in the plane, km, and the ground velocity, km/s.
   double x = 0.0, y = 0.0, vx = 0.0, vy = 0.0;
@@ -238,6 +253,9 @@ struct Analysis {
   // comes from; the fixes' accuracy includes the motion's uncertainty either way.
   bool motion_constrained = false;
   std::string motion_note;
+  // With the passes along one heading, what the fixes rest on across it (the eye's bound, the motion's
+  // prior); empty otherwise.
+  std::string across_note;
   CentreFn centre;
   std::vector<Leg> legs;
   Radii radii;
@@ -256,9 +274,10 @@ constexpr double kPriorMotion = 7.0e-3;
 constexpr double kTrackMotion = 1.5e-3;
 
 // Fits the motion to the passes (prior motion u_prior, v_prior km/s, each within motion_sigma) and sets
-// each pass's fix and accuracy; passes far off the others' solution are removed.
+// each pass's fix and accuracy; passes far off the others' solution are removed. `on_tracks`: passes
+// along one heading without eyewall chords put the centre on each dip pass's track, within its bound.
 Motion fit_motion(std::vector<Pass>& passes, const Plane& plane, double u_prior, double v_prior,
-                  double motion_sigma = kPriorMotion);
+                  double motion_sigma = kPriorMotion, bool on_tracks = false);
 
 // Variance (km^2) of the centre at time t along the bearing (deg) from it.
 using CentreVarFn = std::function<double(double t, double bearing_deg)>;

@@ -136,6 +136,7 @@ void write_report(std::ostream& out, const Analysis& an, const Context& ctx) {
         << " m/s (" << format_trimmed(speed / kMsPerKt, 1) << " kt), fitted over " << an.passes.size()
         << " passes\n";
     if (!an.motion_constrained && !an.motion_note.empty()) out << "  " << an.motion_note << "\n";
+    if (!an.across_note.empty()) out << "  " << an.across_note << "\n";
   }
   out << "\nFixes (time, position, estimated error, what placed it):\n";
   for (const Pass& p : an.passes) {
