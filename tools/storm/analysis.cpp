@@ -869,7 +869,11 @@ double model_share_scale(const std::vector<double>& resid, const std::vector<dou
     double sum = 0.0;
     for (std::size_t i = 0; i < n; ++i) {
       const double var = noise[i] * noise[i] + std::max(floor, s2 * model[i] * model[i]);
-      if (var > 0.0) sum += resid[i] * resid[i] / var;
+      // A residual with no variance at all needs the whole share.
+      if (var > 0.0)
+        sum += resid[i] * resid[i] / var;
+      else if (resid[i] != 0.0)
+        return std::numeric_limits<double>::infinity();
     }
     return sum - dof;
   };
