@@ -328,6 +328,31 @@ TEST(StormMethod, SharedModelErrorStaysWithManyPasses) {
   }
 }
 
+// The model shares that the passes' residuals support: none narrower with no more passes than unknowns
+// or residuals as wide as the shares; residuals within the noise leave the pooled kModelPrior = 0.5 of a
+// degree of freedom: sqrt(0.5 / 1.5) = 0.577 with one degree of freedom, sqrt(0.5 / 2.5) = 0.447 with two.
+// Five residuals of 0.2 km on unit shares without noise give s^2 = 5 x 0.04 = 0.2 alone, pooled
+// sqrt(0.7 / 1.5) = 0.683; a scatter of 0.5 km explains them before the shares do: 0.577.
+TEST(StormMethod, ModelShareFollowsThePassesAgreement) {
+  struct Case {
+    const char* name;
+    std::vector<double> resid;
+    double noise, model, scatter, want;
+  };
+  const Case cases[] = {
+      {"four passes", {0.0, 0.0, 0.0, 0.0}, 0.07, 1.0, 0.0, 1.0},
+      {"residuals as wide as the shares", {1.0, -1.0, 1.0, -1.0, 1.0}, 0.07, 1.0, 0.0, 1.0},
+      {"five passes within the noise", {0.0, 0.0, 0.0, 0.0, 0.0}, 0.07, 1.0, 0.0, 0.5774},
+      {"six passes within the noise", {0.0, 0.0, 0.0, 0.0, 0.0, 0.0}, 0.07, 1.0, 0.0, 0.4472},
+      {"residuals of a fifth of the shares", {0.2, -0.2, 0.2, -0.2, 0.2}, 0.0, 1.0, 0.0, 0.6831},
+      {"a scatter explains them", {0.2, -0.2, 0.2, -0.2, 0.2}, 0.0, 1.0, 0.5, 0.5774}};
+  for (const Case& c : cases) {
+    const std::vector<double> noise(c.resid.size(), c.noise), model(c.resid.size(), c.model);
+    const double got = model_share_scale(c.resid, noise, model, c.scatter);
+    EXPECT_NEAR(got, c.want, 1e-3) << c.name << ": want " << c.want << " got " << got;
+  }
+}
+
 // Passes at one heading fix the centre only along it; across it the eyewall's chords do: three westbound
 // passes through a still storm, missing it by 0, 10 and 20 km to the north, see their eyewall maxima
 // (R = 30 km) 2 sqrt(R^2 - d^2) apart. With the maxima the fixes lie within 1 km of the centre (the

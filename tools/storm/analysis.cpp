@@ -101,6 +101,12 @@ constexpr double kWallOutlier = 4.0;
 // the tune flights' fixes within two stated errors from 92 % to 96 % while the legacy seeds' clean Holland
 // passes widen least (within one error 88 % to 92 %).
 constexpr double kShapeShared = 0.5;
+// Degrees of freedom that a pass's move with the fit's reach counts as when the residuals of more passes
+// than unknowns scale the model shares down (model_share_scale). The move is one draw of the profile's
+// pull on each pass and the residuals of five or six passes one or two more, so neither alone sizes the
+// share: half a degree of freedom lets two agreeing residuals halve a share at most to sqrt(0.2), and
+// keeps the fixes within two stated errors at 90 % or more on the family's tune sets.
+constexpr double kModelPrior = 0.5;
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 // Straight segments [begin, end) of consecutive seconds out of turns.
@@ -916,7 +922,39 @@ void add_shared_bias(const std::vector<Pass>& passes, Motion& m) {
   m.cov[1][1] += var;
 }
 
+// The model shares (km) of the passes' lines at the storm-relative speeds of `m`, as pass_sigma takes them.
+std::vector<double> model_shares(const std::vector<Pass>& passes, const Motion& m) {
+  std::vector<double> model;
+  for (const Pass& p : passes)
+    model.push_back(kShapeScale * std::hypot(p.vx - m.u, p.vy - m.v) * p.shape_sigma);
+  return model;
+}
+
 }  // namespace
+
+double model_share_scale(const std::vector<double>& resid, const std::vector<double>& noise,
+                         const std::vector<double>& model, double scatter, std::size_t unknowns) {
+  const std::size_t n = resid.size();
+  if (n <= unknowns || noise.size() != n || model.size() != n) return 1.0;
+  const double dof = static_cast<double>(n - unknowns), floor = scatter > 0.0 ? scatter * scatter : 0.0;
+  auto excess = [&](double s2) {
+    double sum = 0.0;
+    for (std::size_t i = 0; i < n; ++i) {
+      const double var = noise[i] * noise[i] + std::max(floor, s2 * model[i] * model[i]);
+      // A residual with no variance at all needs the whole share.
+      if (var > 0.0)
+        sum += resid[i] * resid[i] / var;
+      else if (resid[i] != 0.0)
+        return std::numeric_limits<double>::infinity();
+    }
+    return sum - dof;
+  };
+  if (!(excess(1.0) < 0.0)) return 1.0;
+  double lo = 0.0, hi = 1.0;
+  if (excess(0.0) <= 0.0) hi = 0.0;
+  for (int k = 0; k < 60 && hi > 0.0; ++k) (excess(0.5 * (lo + hi)) > 0.0 ? lo : hi) = 0.5 * (lo + hi);
+  return std::sqrt((dof * hi + kModelPrior) / (dof + kModelPrior));
+}
 
 Motion fit_motion(std::vector<Pass>& passes, const Plane& plane, double u_prior, double v_prior,
                   double motion_sigma, bool on_tracks) {
@@ -962,19 +1000,23 @@ Motion fit_motion(std::vector<Pass>& passes, const Plane& plane, double u_prior,
   m.motion_sigma = std::sqrt(std::max(m.cov[2][2], m.cov[3][3]));
   // Four passes or fewer: the wrong-pass share widens the covariance but does not weigh the passes
   // against the priors (the solution stays that of their own errors); so does a pass held by the eye's
-  // bound, the centre lying anywhere within it.
+  // bound, the centre lying anywhere within it. More passes that agree better than their model shares
+  // say narrow the covariance to the shares their residuals support, the solution again unchanged.
   const bool few = n > 0 && n <= kFewPasses;
   const bool held = std::any_of(passes.begin(), passes.end(), [&](const Pass& p) {
     double h = 0.0;
     return std::fabs(eye_across(p, m, h)) > h && h > 0.0;
   });
   const bool centred = on_tracks && !std::isfinite(m.wall_radius) && n >= 2 && one_heading(passes);
-  if (few || held || centred) {
+  const double scale = model_share_scale(resid, noise, model_shares(passes, m), scatter);
+  if (few || held || centred || scale < 1.0) {
+    std::vector<Pass> scaled = passes;
+    for (Pass& p : scaled) p.shape_sigma *= scale;
     Motion wide = m;
     std::vector<double> r2, n2, s2;
     double c2 = 0.0;
-    if (solve_centre(passes, prior, prior_sigma, few ? -1.0 : scatter, wide, r2, n2, s2, c2, few, 1.0,
-                     centred))
+    if (solve_centre(scaled, prior, prior_sigma, few ? -1.0 : scatter, wide, r2, n2, s2, c2, few,
+                     few || held || centred ? 1.0 : kEyeBound, centred))
       m.cov = wide.cov;
   }
   // Passes and the motion's prior that disagree beyond their errors (a track's motion the passes pull

@@ -50,7 +50,10 @@
 //      scatter gives the model's share instead: a variance tau^2 common to every pass such that the
 //      residuals normalised by sqrt(noise^2 + tau^2) have a mean square of one per degree of freedom (the
 //      method of moments for a variance component; 0 when the noise explains the scatter); each pass's own
-//      model share (1.25 times its move with the fit's reach) stays as a floor under that. With four
+//      model share (1.25 times its move with the fit's reach) stays as a floor under that in the
+//      solution. Where the passes agree better than those shares say, the covariance takes the shares
+//      scaled down to what the residuals show, pooled with the moves' own estimate (see
+//      model_share_scale); the solution keeps its weights. With four
 //      passes or fewer a wrong pass cannot show: each line then carries 0.3 of the distance from the
 //      centre to the nearer eyewall. Where the passes and the motion's prior disagree beyond their errors
 //      the covariance is multiplied by the Birge ratio (their normalised sum of squares per pass, > 1).
@@ -272,6 +275,15 @@ std::vector<Pass> find_passes(const std::vector<Series>& flights, const Plane& p
 // (positions to 0.1 deg six-hourly, and the track's own wobble).
 constexpr double kPriorMotion = 7.0e-3;
 constexpr double kTrackMotion = 1.5e-3;
+
+// Scale s in (0, 1] of the passes' model shares (km, `model`) that the passes' own agreement supports:
+// with more passes than `unknowns`, the s^2 that gives the residuals `resid` (km) normalised by
+// sqrt(noise^2 + max(scatter^2, s^2 model^2)) a mean square of one per degree of freedom nu (the method
+// of moments, as for the scatter), when below one, pooled with the moves' own estimate (s = 1) counted as
+// kModelPrior degrees of freedom: s^2 = (nu s_fit^2 + kModelPrior) / (nu + kModelPrior). 1 when the
+// residuals need the whole shares or there are too few passes to show them.
+double model_share_scale(const std::vector<double>& resid, const std::vector<double>& noise,
+                         const std::vector<double>& model, double scatter, std::size_t unknowns = 4);
 
 // Fits the motion to the passes (prior motion u_prior, v_prior km/s, each within motion_sigma) and sets
 // each pass's fix and accuracy; passes far off the others' solution are removed. `on_tracks`: passes
