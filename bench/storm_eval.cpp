@@ -500,11 +500,12 @@ void evaluate_radii(const StormTruth& truth, const std::vector<Span>& spans, con
                             : fig.radii_pairs > pairs      ? (fig.radii_ok > ok ? "agrees" : "differs")
                                                            : "no pair";
       if (print)
-        std::printf("%s radius %.0f kt %s: %.1f n mi %s (truth %.1f n mi; outermost mean %.2f m/s at %.1f km, "
-                    "innermost %.1f km, RMW %.1f km): %s\n",
-                    name.c_str(), sfmr::storm::kRadiiThresholdsKt[k], kQuadrants[q], radii[k][q].nmi,
-                    radii[k][q].flag.c_str(), tr.km[k][q] / sfmr::kKmPerNmi, tr.outer_mean[q], tr.outer_km[q],
-                    tr.inner_km[q], rmw, verdict);
+        std::printf(
+            "%s radius %.0f kt %s: %.1f n mi %s (truth %.1f n mi; outermost mean %.2f m/s at %.1f km, "
+            "innermost %.1f km, RMW %.1f km): %s\n",
+            name.c_str(), sfmr::storm::kRadiiThresholdsKt[k], kQuadrants[q], radii[k][q].nmi,
+            radii[k][q].flag.c_str(), tr.km[k][q] / sfmr::kKmPerNmi, tr.outer_mean[q], tr.outer_km[q],
+            tr.inner_km[q], rmw, verdict);
     }
 }
 

@@ -109,8 +109,9 @@ Quadrant quadrant_means(const std::vector<Mean>& means, std::size_t q, double rm
 }
 
 // Whether the quadrant's data show the wind falling below `threshold` (m/s) beyond `radius` (km): a sure
-// mean below it beyond the noise within kRadiiCrossingGap beyond the radius, and every counted mean from
-// the outermost sure mean outwards below it beyond the noise.
+// mean below it within kRadiiCrossingGap beyond the radius (no gap in the data there), and every counted
+// mean from the outermost sure mean outwards below it beyond the noise (where the data end, the wind is
+// plainly below the threshold; nearer the crossing a gentle slope keeps the means within the noise of it).
 bool crossing_shown(const Quadrant& qd, double threshold, double radius) {
   double outer = -1.0;
   for (std::size_t i = 0; i < qd.counted.size(); ++i)
@@ -120,7 +121,7 @@ bool crossing_shown(const Quadrant& qd, double threshold, double radius) {
     const Mean& m = qd.counted[i];
     const bool clearly_below = m.wind < threshold - kRadiiSigmas * m.noise;
     if (m.km >= outer && !clearly_below) return false;
-    if (qd.sure[i] && clearly_below && m.km > radius && m.km <= radius + kRadiiCrossingGap) below = true;
+    if (qd.sure[i] && m.wind < threshold && m.km > radius && m.km <= radius + kRadiiCrossingGap) below = true;
   }
   return below;
 }

@@ -16,13 +16,13 @@
 //     uncertain that its sides cannot be told, belongs to no quadrant for sure;
 //   - the radius is the largest distance of a counted mean at or above the threshold. It is flagged E (a
 //     lower bound) unless the data show the wind falling below the threshold beyond it: a sure mean below
-//     the threshold beyond the noise within 5 km beyond the radius, and every counted mean from the
-//     outermost sure mean outwards below the threshold beyond the noise (where the quadrant's data end,
-//     the wind is plainly below it, whichever side of a boundary the last means lie);
-//   - the threshold is reached only when a sure mean exceeds it beyond the noise, or the quadrant's sure
+//     the threshold within 5 km beyond the radius (no gap), and every counted mean from the outermost sure
+//     mean outwards below the threshold beyond the noise (where the quadrant's data end, the wind is
+//     plainly below it, whichever side of a boundary the last means lie);
+//   - a radius (or 0) is given only when a sure mean exceeds the threshold beyond the noise, or the sure
 //     means reach inside the storm's RMW (the range of the largest leg peak) by more than two standard
 //     errors of that range and of the centre along the mean's bearing, where the wind is strongest;
-//     otherwise the crossing may lie inward of the data, or be noise, and the radius is unknown (U);
+//     otherwise the crossing may lie inward of the data, or the reach be noise: unknown (U);
 //   - when no counted mean reaches the threshold and the sure means reach inside the RMW, the radius is 0.
 #pragma once
 
