@@ -63,13 +63,15 @@ std::vector<Mean> leg_means(const std::vector<Series>& flights, const std::vecto
 }
 
 // Distance (km) of a mean at `km` and `bearing` inside quadrant q (0 NE .. 3 NW) from the nearer of its
-// boundaries' lines through the centre; negative beyond a boundary (-km on the far side of the centre).
+// boundaries' lines through the centre; negative beyond a boundary, minus infinity more than 90 deg beyond
+// (on the far side of the centre, where no band reaches).
 double inside_km(double km, double bearing, std::size_t q) {
   double d = std::fmod(bearing - (90.0 * static_cast<double>(q) + 45.0), 360.0);
   if (d < -180.0) d += 360.0;
   if (d >= 180.0) d -= 360.0;
   const double beyond = std::fabs(d) - 45.0;  // deg past the nearer boundary
-  return beyond < 90.0 ? -km * std::sin(beyond * std::numbers::pi / 180.0) : -km;
+  return beyond < 90.0 ? -km * std::sin(beyond * std::numbers::pi / 180.0)
+                       : -std::numeric_limits<double>::infinity();
 }
 
 // The storm's RMW: the range of the largest leg peak and its standard error, km (NaN without one).
@@ -98,7 +100,7 @@ Quadrant quadrant_means(const std::vector<Mean>& means, std::size_t q, double rm
   for (const Mean& m : means) {
     const double inside = inside_km(m.km, m.bearing, q);
     if (inside < -kRadiiBoundaryKm) continue;
-    const bool sure = inside > kRadiiSigmas * m.across;
+    const bool sure = inside > kRadiiSigmas * m.across - kRadiiBoundaryKm;
     out.counted.push_back(m);
     out.sure.push_back(sure);
     if (!sure) continue;

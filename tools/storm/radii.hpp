@@ -4,16 +4,18 @@
 // Over the 10-s means of all legs (10 consecutive seconds, at least 7 retrieved), per quadrant NE, SE, SW,
 // NW of bearing from the centre at the mean's time. A mean is within the noise of a threshold when it lies
 // less than two of its leg's 10-s noise (ten_second_noise) from it, and its side of a quadrant boundary is
-// uncertain within two standard errors of the centre across the boundary's line (sigma_c):
-//   - a mean counts for a quadrant when it lies in it or within max(2 km, 2 sigma_c) beyond a boundary's
-//     line through the centre. Figure-four legs are flown along the boundaries (north-south and
+// uncertain within two standard errors of the centre across the boundary's line (sigma_c, at the mean's
+// time: the fit's covariance, motion included, or the track's):
+//   - a mean counts for a quadrant when it lies in it or within 2 km beyond a boundary's line through the
+//     centre (less than 90 deg past it). Figure-four legs are flown along the boundaries (north-south and
 //     east-west), so with a hard boundary a shift of the centre by metres moves a whole leg from one
 //     quadrant to the other and the radius with it. The band is a distance, not an angle: what puts a
 //     mean on either side is the centre's error, a distance, and a leg flown 10 deg off a boundary lies
 //     10-25 km from it where the radii are taken, plainly in its own quadrant;
-//   - a quadrant shows its own data only through the means inside it by more than 2 sigma_c (sure means);
-//     with fewer than 20 of them every radius is unknown (U): a leg on a boundary, or a centre so
-//     uncertain that its sides cannot be told, belongs to no quadrant for sure;
+//   - a quadrant shows its own data only through its sure means, those that would still count for it
+//     with the centre moved by 2 sigma_c across the boundary's line (inside it by more than 2 sigma_c less
+//     the 2-km band); with fewer than 20 of them every radius is unknown (U): a leg on a boundary whose
+//     side the centre's error cannot tell belongs to no quadrant for sure;
 //   - the radius is the largest distance of a counted mean at or above the threshold. It is flagged E (a
 //     lower bound) unless the data show the wind falling below the threshold beyond it: a sure mean below
 //     the threshold within 5 km beyond the radius (no gap), and every counted mean from the outermost sure
