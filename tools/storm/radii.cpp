@@ -20,6 +20,7 @@ constexpr std::size_t kWindowMin = 7;  // retrieved seconds a 10-s mean needs
 // and across it (km).
 struct Mean {
   double km, bearing, wind, noise, radial, across;
+  std::size_t leg;  // index into the legs
 };
 
 // Noise of a 10-s mean per leg; a leg too short for its own takes the largest of the others'.
@@ -56,7 +57,7 @@ std::vector<Mean> leg_means(const std::vector<Series>& flights, const std::vecto
         radial = std::sqrt(std::max(0.0, centre_var(t, bearing)));
         across = std::sqrt(std::max(0.0, centre_var(t, bearing + 90.0)));
       }
-      out.push_back({km, bearing, m, noise[l], radial, across});
+      out.push_back({km, bearing, m, noise[l], radial, across, l});
     }
   }
   return out;
@@ -111,18 +112,27 @@ Quadrant quadrant_means(const std::vector<Mean>& means, std::size_t q, double rm
 }
 
 // Whether the quadrant's data show the wind falling below `threshold` (m/s) beyond `radius` (km): a sure
-// mean below it within kRadiiCrossingGap beyond the radius (no gap in the data there), and every counted
-// mean from the outermost sure mean outwards below it beyond the noise (where the data end, the wind is
-// plainly below the threshold; nearer the crossing a gentle slope keeps the means within the noise of it).
-bool crossing_shown(const Quadrant& qd, double threshold, double radius) {
+// mean below it within kRadiiCrossingGap beyond the radius (no gap in the data there), and where the
+// quadrant's data end the wind plainly below the threshold, beyond the noise (nearer the crossing a gentle
+// slope keeps the means within the noise of it): every counted mean from the outermost sure mean
+// outwards, and the outermost counted mean of every leg. A leg that ends above the threshold leaves the
+// radius open at its bearing, and a leg in the band may be the quadrant's last data whichever side of the
+// boundary it lies.
+bool crossing_shown(const Quadrant& qd, double threshold, double radius, std::size_t legs) {
+  auto clearly_below = [threshold](const Mean& m) { return m.wind < threshold - kRadiiSigmas * m.noise; };
   double outer = -1.0;
-  for (std::size_t i = 0; i < qd.counted.size(); ++i)
-    if (qd.sure[i]) outer = std::max(outer, qd.counted[i].km);
+  std::vector<const Mean*> leg_end(legs, nullptr);
+  for (std::size_t i = 0; i < qd.counted.size(); ++i) {
+    const Mean& m = qd.counted[i];
+    if (qd.sure[i]) outer = std::max(outer, m.km);
+    if (leg_end[m.leg] == nullptr || m.km > leg_end[m.leg]->km) leg_end[m.leg] = &m;
+  }
+  for (const Mean* end : leg_end)
+    if (end != nullptr && !clearly_below(*end)) return false;
   bool below = false;
   for (std::size_t i = 0; i < qd.counted.size(); ++i) {
     const Mean& m = qd.counted[i];
-    const bool clearly_below = m.wind < threshold - kRadiiSigmas * m.noise;
-    if (m.km >= outer && !clearly_below) return false;
+    if (m.km >= outer && !clearly_below(m)) return false;
     if (qd.sure[i] && m.wind < threshold && m.km > radius && m.km <= radius + kRadiiCrossingGap) below = true;
   }
   return below;
@@ -150,7 +160,8 @@ Radii wind_radii(const std::vector<Series>& flights, const std::vector<Leg>& leg
         if (qd.sure[i] && m.wind > threshold + kRadiiSigmas * m.noise) exceeded = true;
       }
       out.unknown[k][q] = qd.sure_count < kRadiiMinMeans || !(exceeded || qd.core);
-      out.lower_bound[k][q] = !out.unknown[k][q] && radius >= 0.0 && !crossing_shown(qd, threshold, radius);
+      out.lower_bound[k][q] =
+          !out.unknown[k][q] && radius >= 0.0 && !crossing_shown(qd, threshold, radius, legs.size());
       out.km[k][q] = out.unknown[k][q] ? nan : std::max(radius, 0.0);
     }
   }

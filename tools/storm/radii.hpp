@@ -18,9 +18,10 @@
 //     side the centre's error cannot tell belongs to no quadrant for sure;
 //   - the radius is the largest distance of a counted mean at or above the threshold. It is flagged E (a
 //     lower bound) unless the data show the wind falling below the threshold beyond it: a sure mean below
-//     the threshold within 5 km beyond the radius (no gap), and every counted mean from the outermost sure
-//     mean outwards below the threshold beyond the noise (where the quadrant's data end, the wind is
-//     plainly below it, whichever side of a boundary the last means lie);
+//     the threshold within 5 km beyond the radius (no gap), and where the data end the wind below the
+//     threshold beyond the noise: every counted mean from the outermost sure mean outwards, and the
+//     outermost counted mean of every leg (a leg ending above the threshold leaves the radius open at its
+//     bearing, and a leg in the band may be the quadrant's last data whichever side of it lies);
 //   - a radius (or 0) is given only when a sure mean exceeds the threshold beyond the noise, or the sure
 //     means reach inside the storm's RMW (the range of the largest leg peak) by more than two standard
 //     errors of that range and of the centre along the mean's bearing, where the wind is strongest;
