@@ -36,6 +36,7 @@ std::vector<double> leg_noises(const std::vector<Series>& flights, const std::ve
   return out;
 }
 
+// The 10-s means of every leg about `centre`, with their leg's noise and the centre's errors.
 std::vector<Mean> leg_means(const std::vector<Series>& flights, const std::vector<Leg>& legs,
                             const CentreFn& centre, const CentreVarFn& centre_var) {
   const std::vector<double> noise = leg_noises(flights, legs);
@@ -88,7 +89,7 @@ void storm_rmw(const std::vector<Leg>& legs, double& rmw, double& error) {
 }
 
 // One quadrant's means: those counted (in it or in the band beyond its boundaries) and which of them are
-// sure (inside it by more than the centre's error).
+// sure (still counted with the centre moved by kRadiiSigmas of its errors across the boundary's line).
 struct Quadrant {
   std::vector<Mean> counted;
   std::vector<bool> sure;
