@@ -9,7 +9,7 @@
 // An analysis without PREFIX.centres.csv was refused (PREFIX.refused, when there, holds sfmrstorm's message).
 // Prints one line per analysis, then the figures overall and per tag (a group per key=value) as a table and
 // as CSV (header `group,...`, also written to FILE with --csv). With STORM_EVAL_LEGS set, also one line per
-// leg; with STORM_EVAL_FIXES, one per fix.
+// leg; with STORM_EVAL_FIXES, one per fix; with STORM_EVAL_RADII, one per radius with its truth and verdict.
 //
 // The truth, the same statistic over the same seconds from the true wind and the true centre:
 //   - a true pass: a least distance of the aircraft from the true centre over 5 minutes either side; it is
@@ -484,15 +484,28 @@ TrueRadii true_radii(const std::vector<Span>& spans) {
 }
 
 void evaluate_radii(const StormTruth& truth, const std::vector<Span>& spans, const RadiiOut& radii,
-                    Figures& fig) {
+                    const std::string& name, Figures& fig) {
   const TrueRadii tr = true_radii(spans);
   double rmw = kNaN;
   for (const FlightTruth& f : truth.flights) rmw = std::isfinite(rmw) ? std::min(rmw, f.rmw_km) : f.rmw_km;
+  const bool print = std::getenv("STORM_EVAL_RADII") != nullptr;
+  constexpr std::array<const char*, 4> kQuadrants{"NE", "SE", "SW", "NW"};
   for (std::size_t k = 0; k < 3; ++k)
     for (std::size_t q = 0; q < 4; ++q) {
       const sfmr::bench::RadiusTruth rt{tr.has_data[q], tr.outer_mean[q], tr.km[k][q], tr.inner_km[q]};
+      const int unjust = fig.radii_unjustified, ok = fig.radii_ok, pairs = fig.radii_pairs;
       sfmr::bench::score_radius(rt, sfmr::storm::kRadiiThresholdsKt[k] * sfmr::kMsPerKt, rmw, radii[k][q].nmi,
                                 radii[k][q].flag, fig);
+      const char* verdict = fig.radii_unjustified > unjust ? "unjustified"
+                            : fig.radii_pairs > pairs      ? (fig.radii_ok > ok ? "agrees" : "differs")
+                                                           : "no pair";
+      if (print)
+        std::printf(
+            "%s radius %.0f kt %s: %.1f n mi %s (truth %.1f n mi; outermost mean %.2f m/s at %.1f km, "
+            "innermost %.1f km, RMW %.1f km): %s\n",
+            name.c_str(), sfmr::storm::kRadiiThresholdsKt[k], kQuadrants[q], radii[k][q].nmi,
+            radii[k][q].flag.c_str(), tr.km[k][q] / sfmr::kKmPerNmi, tr.outer_mean[q], tr.outer_km[q],
+            tr.inner_km[q], rmw, verdict);
     }
 }
 
@@ -582,7 +595,7 @@ Figures evaluate(const Item& item) {
   const int near = evaluate_passes(truth, fixes, fig);
   evaluate_fixes(truth, fixes, fig);
   const std::vector<Span> spans = evaluate_legs(truth, read_legs(item.analysis), item.analysis, fig);
-  evaluate_radii(truth, spans, read_radii(item.analysis), fig);
+  evaluate_radii(truth, spans, read_radii(item.analysis), item.analysis, fig);
   evaluate_motion(truth, item.analysis, fixes, fig);
   std::vector<double> errors = fig.fix_through;
   errors.insert(errors.end(), fig.fix_miss.begin(), fig.fix_miss.end());

@@ -61,10 +61,13 @@ other plus 20 m/s times the gap; with --track: a flight never within 300 km of t
 file may be the tool's own f-deck.
 
 Wind radii only where the data show the crossing: the outermost 10-s mean at or above the threshold in the
-quadrant (a mean within 2 km of a quadrant boundary's line counts for both). Flags: E, a lower bound (no
-mean below the threshold within 5 km beyond it); U, unknown, radius empty (all means below the threshold
-but none inside the RMW, or fewer than 20 means; the f-deck leaves it blank); 0 only when means inside the
-RMW stay below the threshold. A quadrant never sampled is U, never 0.
+quadrant (a mean within 2 km of a quadrant boundary's line counts for both). Clearly above or below: by
+more than two noises of the leg's 10-s mean; sure: still counted for the quadrant with the centre moved by
+two of its errors. Flags: E, a lower bound (no sure mean below the threshold within 5 km beyond it, or the
+data end, or a leg counted for it ends, not clearly below it); U, unknown, radius empty (no sure mean
+clearly above the threshold and none inside the RMW by two errors of the RMW and centre, or fewer than 20
+sure means; the f-deck leaves it blank); 0 only when sure means inside the RMW stay below the threshold. A
+quadrant never sampled is U, never 0.
 
 The plots are drawn after the other files are written, their ranges from their data. A plot gnuplot fails
 to draw is not written: exit status 1 with one line naming it and gnuplot's message; the other files stand.

@@ -1,7 +1,8 @@
 // The wind radii and their flags on radial legs through a still vortex of known profile: a quadrant sampled
 // only outside the crossing (U), one sampled inside the RMW below the threshold (0), data ending above the
 // threshold (E), too few means (U), a leg along a quadrant boundary with the centre 20 m either side, and one
-// 10 deg off a boundary.
+// 10 deg off a boundary; with a wiggle on the wind, data ending or reaching within its noise of the
+// threshold, and with the centre's error, a leg on a boundary and a core no longer surely inside the RMW.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -39,8 +40,11 @@ struct Case {
   std::vector<Track> legs;
   double shift_km;  // the centre lies this far north of the legs' origin
   std::size_t threshold, quadrant;
-  char flag;   // 'E', 'U' or ' '
-  double nmi;  // the radius in n mi, NaN when unknown; the crossing when negative
+  char flag;               // 'E', 'U' or ' '
+  double nmi;              // the radius in n mi, NaN when unknown; the crossing when negative
+  double wiggle = 0.0;     // m/s: amplitude of a 20-s sine on the wind, the 10-s means' noise
+  double centre_sd = 0.0;  // km: standard error of the centre in every direction
+  double tolerance = 0.5;  // n mi
 };
 
 Radii radii_of(const Case& c) {
@@ -54,6 +58,7 @@ Radii radii_of(const Case& c) {
   for (const Track& tr : tracks) {
     Leg leg;
     leg.begin = s.t.size();
+    double phase = 0.0;
     const double b = tr.bearing * std::numbers::pi / 180.0;
     for (double r = tr.r0; r <= tr.r1; r += 0.13) {  // 130 m/s
       double lat = 0.0, lon = 0.0;
@@ -61,7 +66,8 @@ Radii radii_of(const Case& c) {
       s.t.push_back(1.8e9 + static_cast<double>(s.t.size()));
       s.lat.push_back(lat);
       s.lon.push_back(lon);
-      s.wind.push_back(profile(c.vmax, r));
+      s.wind.push_back(profile(c.vmax, r) + c.wiggle * std::sin(phase));
+      phase += std::numbers::pi / 10.0;
       s.rain.push_back(0.0);
       s.turn.push_back(0);
     }
@@ -74,11 +80,15 @@ Radii radii_of(const Case& c) {
   const CentreFn centre = [plane, &c](double, double& lat, double& lon) {
     plane.to_latlon(0.0, c.shift_km, lat, lon);
   };
-  return wind_radii({s}, legs, centre);
+  const CentreVarFn centre_var = [&c](double, double) { return c.centre_sd * c.centre_sd; };
+  return wind_radii({s}, legs, centre, centre_var);
 }
 
 TEST(StormRadii, FlagsSayWhatTheDataShow) {
   const double r34 = crossing(40.0, 34.0 * kMsPerKt) / kKmPerNmi;
+  const double r64 = crossing(36.0, 64.0 * kMsPerKt) / kKmPerNmi;
+  const double end_in = crossing(40.0, 34.0 * kMsPerKt - 0.3),
+               end_out = crossing(40.0, 34.0 * kMsPerKt - 3.0);
   const Case cases[] = {
       {"sampled only outside the 64-kt crossing: unknown", 40.0, {{45.0, 60.0, 150.0}}, 0.0, 2, 0, 'U', kNaN},
       {"the same leg shows the 34-kt crossing", 40.0, {{45.0, 60.0, 150.0}}, 0.0, 0, 0, ' ', -1.0},
@@ -112,6 +122,14 @@ TEST(StormRadii, FlagsSayWhatTheDataShow) {
        1,
        ' ',
        -1.0},
+      {"boundary leg, centre within 2 km: not NE", 40.0, {{90.0, 2.0, 150.0}}, .02, 0, 0, 'U', kNaN, 0, 2},
+      {"leg 1.5 km inside SE, centre within 1 km: SE", 40.0, {{90.0, 2.0, 150.0}}, 1.5, 0, 1, ' ', -1, 0, 1},
+      {"a leg ending above 34 kt: E", 40.0, {{45.0, 2.0, 150.0}, {80.0, 2.0, 60.0}}, 0, 0, 0, 'E', -1},
+      {"core below 64 kt, centre within 20 km: U", 30.0, {{45.0, 2.0, 150.0}}, 0, 2, 0, 'U', kNaN, 0, 20},
+      {"data end 0.3 m/s below 34 kt, in noise: E", 40.0, {{45.0, 2.0, end_in}}, 0, 0, 0, 'E', -1, 0.2, 0, 1},
+      {"data end 3 m/s below 34 kt: shown", 40.0, {{45.0, 2.0, end_out}}, 0, 0, 0, ' ', -1, 0.2, 0, 1},
+      {"64 kt reached in the noise off the core: U", 33.3, {{45.0, 30.5, 150.0}}, 0, 2, 0, 'U', kNaN, 0.2},
+      {"64 kt exceeded beyond the noise: shown", 36.0, {{45.0, 30.5, 150.0}}, 0, 2, 0, ' ', r64, 0.2, 0, 1},
   };
   for (const Case& c : cases) {
     const Radii r = radii_of(c);
@@ -122,7 +140,7 @@ TEST(StormRadii, FlagsSayWhatTheDataShow) {
     if (std::isnan(want))
       EXPECT_TRUE(std::isnan(r.km[k][q])) << c.name << ": " << r.km[k][q];
     else
-      EXPECT_NEAR(r.km[k][q] / kKmPerNmi, want, 0.5) << c.name;
+      EXPECT_NEAR(r.km[k][q] / kKmPerNmi, want, c.tolerance) << c.name;
   }
 }
 

@@ -1145,6 +1145,8 @@ CubicPeak cubic_fit(const std::vector<double>& t, const std::vector<double>& win
   return out;
 }
 
+}  // namespace
+
 // Noise of one 10-s mean of the leg's retrieved wind (m/s): from the second differences of consecutive
 // non-overlapping 10-s means, D = m(k+1) - 2 m(k) + m(k-1), whose variance is 6 times a mean's when the
 // true wind is straight over 30 s; the median absolute D (times 1.4826, a normal spread) keeps the
@@ -1160,6 +1162,8 @@ double ten_second_noise(const Series& s, const Leg& leg) {
   std::nth_element(d.begin(), d.begin() + static_cast<long>(d.size() / 2), d.end());
   return 1.4826 * d[d.size() / 2] / std::sqrt(6.0);
 }
+
+namespace {
 
 // Standard errors of a leg's peak 10-s mean and of its range (method, step 7).
 void peak_errors(const Series& s, const CentreFn& centre, const CentreVarFn& centre_var, const CubicPeak& fit,
@@ -1600,7 +1604,7 @@ Analysis analyse(const std::vector<Series>& flights, const CentreFn& track, cons
     throw std::runtime_error("no centre pass found in the flights (and no --track to place the centre)");
   }
   an.legs = cut_legs(flights, an.centre, centre_var);
-  an.radii = wind_radii(flights, an.legs, an.centre);
+  an.radii = wind_radii(flights, an.legs, an.centre, centre_var);
   storm_relative(flights, an);
   return an;
 }

@@ -291,8 +291,8 @@ double model_share_scale(const std::vector<double>& resid, const std::vector<dou
 Motion fit_motion(std::vector<Pass>& passes, const Plane& plane, double u_prior, double v_prior,
                   double motion_sigma = kPriorMotion, bool on_tracks = false);
 
-// Variance (km^2) of the centre at time t along the bearing (deg) from it.
-using CentreVarFn = std::function<double(double t, double bearing_deg)>;
+// Noise of one 10-s mean of the leg's retrieved wind (m/s), NaN when the leg has fewer than five 10-s means.
+double ten_second_noise(const Series& flight, const Leg& leg);
 
 // Legs of every flight relative to `centre`, with their peaks from each Series' wind and their errors
 // (`centre_var` the centre's, none when empty).

@@ -386,10 +386,11 @@ void recentre_on_wind_fixes(Analysis& an, const std::vector<Series>& flights) {
     plane.to_latlon(x + d[1], y + d[2], lat, lon);
   };
   const Motion m = an.motion;
-  an.legs = cut_legs(flights, an.centre, [m](double t, double bearing) {
+  const CentreVarFn centre_var = [m](double t, double bearing) {
     return centre_variance(m, t, std::sin(bearing * kDeg), std::cos(bearing * kDeg));
-  });
-  an.radii = wind_radii(flights, an.legs, an.centre);
+  };
+  an.legs = cut_legs(flights, an.centre, centre_var);
+  an.radii = wind_radii(flights, an.legs, an.centre, centre_var);
   for (std::size_t f = 0; f < flights.size() && f < an.range_km.size(); ++f) {
     const Series& s = flights[f];
     for (std::size_t i = 0; i < s.t.size() && i < an.range_km[f].size(); ++i) {

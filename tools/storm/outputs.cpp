@@ -171,8 +171,11 @@ void write_report(std::ostream& out, const Analysis& an, const Context& ctx) {
     out << "RMW (range of that peak): " << format_trimmed(vmax->peak_radius_km, 1) << " km ("
         << format_trimmed(vmax->peak_radius_km / kKmPerNmi, 1) << " n mi)\n";
   }
-  out << "\nWind radii, n mi (outermost 10-s mean at the threshold; E: data end above it, a lower bound;\n"
-         "U: unknown, the quadrant's data do not show the crossing; 0: not reached inside the RMW or "
+  out << "\nWind radii, n mi (outermost 10-s mean at the threshold; E: the data do not show the wind "
+         "falling\n"
+         "clearly below it beyond, a lower bound; U: unknown, the quadrant's data do not show the crossing\n"
+         "beyond the noise of a 10-s mean and the centre's and RMW's errors; 0: not reached inside the RMW "
+         "or "
          "beyond):\n";
   out << "  kt      NE       SE       SW       NW\n";
   for (std::size_t k = 0; k < 3; ++k) {

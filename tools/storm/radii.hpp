@@ -2,20 +2,31 @@
 // surface wind of the flights' legs reaches 34, 50 and 64 kt, given only where the data show it.
 //
 // Over the 10-s means of all legs (10 consecutive seconds, at least 7 retrieved), per quadrant NE, SE, SW,
-// NW of bearing from the centre at the mean's time:
-//   - a mean within 2 km of a quadrant boundary (its distance from the boundary's line through the centre)
-//     counts for both quadrants. Figure-four legs are flown along the boundaries (north-south and
+// NW of bearing from the centre at the mean's time. A mean is within the noise of a threshold when it lies
+// less than two of its leg's 10-s noise (ten_second_noise) from it, and its side of a quadrant boundary is
+// uncertain within two standard errors of the centre across the boundary's line (sigma_c, at the mean's
+// time: the fit's covariance, motion included, or the track's):
+//   - a mean counts for a quadrant when it lies in it or within 2 km beyond a boundary's line through the
+//     centre (less than 90 deg past it). Figure-four legs are flown along the boundaries (north-south and
 //     east-west), so with a hard boundary a shift of the centre by metres moves a whole leg from one
 //     quadrant to the other and the radius with it. The band is a distance, not an angle: what puts a
 //     mean on either side is the centre's error, a distance, and a leg flown 10 deg off a boundary lies
 //     10-25 km from it where the radii are taken, plainly in its own quadrant;
-//   - the radius is the largest distance of a mean at or above the threshold. It is flagged E (a lower
-//     bound) unless a mean below the threshold lies within 5 km beyond it: the data end, or have a gap,
-//     before they show the wind falling below the threshold;
-//   - when no mean of the quadrant reaches the threshold, the radius is 0 (not reached) only when the
-//     quadrant's means reach inside the storm's RMW (the range of the largest leg peak), where the wind
-//     is strongest; otherwise the crossing may lie inward of the data and the radius is unknown (U);
-//   - a quadrant with fewer than 20 means has every radius unknown (U).
+//   - a quadrant shows its own data only through its sure means, those that would still count for it
+//     with the centre moved by 2 sigma_c across the boundary's line (inside it by more than 2 sigma_c less
+//     the 2-km band); with fewer than 20 of them every radius is unknown (U): a leg on a boundary whose
+//     side the centre's error cannot tell belongs to no quadrant for sure;
+//   - the radius is the largest distance of a counted mean at or above the threshold. It is flagged E (a
+//     lower bound) unless the data show the wind falling below the threshold beyond it: a sure mean below
+//     the threshold within 5 km beyond the radius (no gap), and where the data end the wind below the
+//     threshold beyond the noise: every counted mean from the outermost sure mean outwards, and the
+//     outermost counted mean of every leg (a leg ending above the threshold leaves the radius open at its
+//     bearing, and a leg in the band may be the quadrant's last data whichever side of it lies);
+//   - a radius (or 0) is given only when a sure mean exceeds the threshold beyond the noise, or the sure
+//     means reach inside the storm's RMW (the range of the largest leg peak) by more than two standard
+//     errors of that range and of the centre along the mean's bearing, where the wind is strongest;
+//     otherwise the crossing may lie inward of the data, or the reach be noise: unknown (U);
+//   - when no counted mean reaches the threshold and the sure means reach inside the RMW, the radius is 0.
 #pragma once
 
 #include <array>
@@ -41,10 +52,16 @@ struct Radii {
   std::array<bool, 4> has_data{};                    // any 10-s mean counts for the quadrant
 };
 
+// Variance (km^2) of the centre at time t along the bearing (deg) from it.
+using CentreVarFn = std::function<double(double t, double bearing_deg)>;
+
 constexpr double kRadiiBoundaryKm = 2.0;    // km: a mean this near a quadrant boundary counts for both
 constexpr double kRadiiCrossingGap = 5.0;   // km: a crossing is shown by a mean below within this beyond
-constexpr std::size_t kRadiiMinMeans = 20;  // 10-s means a quadrant needs for any radius
+constexpr std::size_t kRadiiMinMeans = 20;  // sure 10-s means a quadrant needs for any radius
+constexpr double kRadiiSigmas = 2.0;        // standard errors that make a difference shown (95 %)
 
-Radii wind_radii(const std::vector<Series>& flights, const std::vector<Leg>& legs, const CentreFn& centre);
+// The radii of `legs` of `flights` about `centre`, whose variance is `centre_var` (none when empty).
+Radii wind_radii(const std::vector<Series>& flights, const std::vector<Leg>& legs, const CentreFn& centre,
+                 const CentreVarFn& centre_var = {});
 
 }  // namespace sfmr::storm
