@@ -63,7 +63,8 @@ constexpr double kShapeScale = 1.25;
 // rain band) leaves no residual to show it: each pass's line then carries a share of the distance from
 // the centre to the nearer eyewall, about the error of taking a wrong dip times its chance: 0.3 holds
 // every fix of the tune flights' four-pass analyses within its error (16 fixes, some 3-10 km off), and
-// so errs wide there. A pass about a single maximum (no dip) has the symmetric fit's reach instead.
+// so errs wide there. A pass about a single maximum (no dip) has the symmetric fit's reach instead. The
+// share falls with the dip's doubt (wrong_pass_doubt): a near-calm eye between even maxima is no moat.
 constexpr double kWrongPass = 0.3;
 constexpr std::size_t kFewPasses = 4;  // passes: as many as the unknowns (centre and motion)
 constexpr double kLagSigma = 0.5;      // s: uncertainty of the retrieval's lag behind the position
@@ -77,8 +78,10 @@ constexpr double kPriorCentre = 50.0;  // km: spread of the centre prior
 // whose motion across the track the still-storm prior would otherwise set). The centre may lie anywhere
 // within the bound, so the covariance then takes the whole half chord as the bound's error. Where the
 // dip falls near calm the pass went close to the centre, and its depth bounds the miss tighter
-// (dip_miss); that bound takes the half chord's place.
+// (dip_miss); that bound takes the half chord's place. Such a bound also counts in the covariance of
+// passes within it, the centre anywhere within +-h about the track: a spread of h / sqrt(3).
 constexpr double kEyeBound = 0.25;
+constexpr double kWithinBound = std::numbers::inv_sqrt3;
 constexpr double kOnTracksSpan = 3600.0;  // s: passes at one heading this far apart are fixed on their tracks
 // The dip's depth bounds the miss tighter (dip_miss): the storm family's flattest and steepest inner
 // profiles, the seconds about the closest approach that give the wind at the bottom, and the retrieval's
@@ -88,6 +91,14 @@ constexpr double kSteepN = 2.5;
 constexpr double kBottomHalf = 10.0;  // s
 constexpr double kBottomNoise = 1.0;  // m/s
 constexpr double kRhoStep = 0.005;    // step of the miss over the RMW in dip_miss
+// A dip's shape against a wrong pass (wrong_pass_doubt): the bottom's wind as a share of the flanking
+// peaks in the eyes of the storm family's tune flights (0.06-0.2 through the centre, the retrieval's
+// 3 m/s near calm included) and in the moats taken for the eye there (0.35-0.87); half the flanking
+// peaks' difference over their mean: up to 0.15 in those eyes, more where one side is much the stronger.
+constexpr double kEyeBottom = 0.15;
+constexpr double kMoatBottom = 0.35;
+constexpr double kEyeAsymmetry = 0.15;
+constexpr double kGapAsymmetry = 0.3;
 // The eyewall's maxima as ranges from the centre (method, step 4): at least kMinWalls of them; the
 // spread of their ranges about the common radius, as a share of it, before the data show it (an
 // elliptical eyewall or a wavenumber 2 of 10 % of the peak moves the maximum by about a tenth of the RMW)
@@ -254,19 +265,12 @@ double least_inner_wind(double rho) {
   return std::min(std::sqrt(x * std::exp(1.0 - x)), std::pow(rho, kSteepN));
 }
 
-// A bound on a dip pass's miss from the depth of its dip (method, step 4), in seconds at the storm-
-// relative speed; infinite when the dip is too shallow to bound it. Inside the eyewall the wind rises
-// with the radius no slower than least_inner_wind, and a wavenumber 1 fading to the calm centre adds
-// A rho at most, A its amplitude at the eyewall; the wind at the closest approach, a share q of the
-// eyewall's wind P, then puts the miss d within rho R for the largest rho with
-// least_inner_wind(rho) - (A / P) rho <= q, R the eyewall's radius. The flanking peaks lie
-// sqrt(R^2 - d^2) either side of the closest approach (the half chord H), so d <= H rho / sqrt(1 - rho^2).
-// P is the flanking peaks' mean and A half their difference (the asymmetry along the pass stands for the
-// one across it, which one pass cannot see); the wind at the bottom is the mean of the retrieved seconds
-// within kBottomHalf s of the closest approach less the gradient across the eye, plus kBottomNoise.
-double dip_miss(const Series& s, std::size_t a, std::size_t b, const Pass& p, double half_chord,
-                double left_peak, double right_peak) {
-  const double inf = std::numeric_limits<double>::infinity();
+// The dip as an eye's signature (method, step 4): the wind at its bottom, a share `q` of the flanking
+// peaks' mean P, and their asymmetry `asym`, half their difference over P. The bottom is the mean of the
+// retrieved seconds within kBottomHalf s of the closest approach less the gradient across the eye, plus
+// kBottomNoise. False when the seconds there are too few or the peaks unknown.
+bool dip_shape(const Series& s, std::size_t a, std::size_t b, const Pass& p, double left_peak,
+               double right_peak, double& q, double& asym) {
   double sum = 0.0, n = 0.0;
   for (std::size_t j = a; j < b; ++j) {
     const double tau = s.t[j] - p.time;
@@ -274,14 +278,38 @@ double dip_miss(const Series& s, std::size_t a, std::size_t b, const Pass& p, do
     sum += s.wind[j] - p.gradient * tau;
     n += 1.0;
   }
-  const double peak = 0.5 * (left_peak + right_peak), asym = 0.5 * std::fabs(left_peak - right_peak) / peak;
-  if (n < kBottomHalf || !(peak > 0.0)) return inf;
-  const double q = (sum / n + kBottomNoise) / peak;
+  const double peak = 0.5 * (left_peak + right_peak);
+  if (n < kBottomHalf || !(peak > 0.0)) return false;
+  q = (sum / n + kBottomNoise) / peak;
+  asym = 0.5 * std::fabs(left_peak - right_peak) / peak;
+  return true;
+}
+
+// A bound on a dip pass's miss from the depth of its dip (method, step 4), in seconds at the storm-
+// relative speed; infinite when the dip is too shallow to bound it. Inside the eyewall the wind rises
+// with the radius no slower than least_inner_wind, and a wavenumber 1 fading to the calm centre adds
+// A rho at most, A its amplitude at the eyewall; the wind at the closest approach, a share q of the
+// eyewall's wind P, then puts the miss d within rho R for the largest rho with
+// least_inner_wind(rho) - (A / P) rho <= q, R the eyewall's radius. The flanking peaks lie
+// sqrt(R^2 - d^2) either side of the closest approach (the half chord H), so d <= H rho / sqrt(1 - rho^2).
+// A / P is the dip's asymmetry (the asymmetry along the pass stands for the one across it, which one
+// pass cannot see).
+double dip_miss(double q, double asym, double half_chord) {
   // The largest rho below one that satisfies the condition, scanned inwards from the eyewall.
   double rho = 1.0;
   while (rho > kRhoStep && least_inner_wind(rho) - asym * rho > q) rho -= kRhoStep;
-  if (!(rho < 1.0)) return inf;
+  if (!(rho < 1.0)) return std::numeric_limits<double>::infinity();
   return half_chord * rho / std::sqrt(1.0 - rho * rho);
+}
+
+// How far a dip could be a wrong pass (0: the eye's signature, 1: as likely a moat or a rain-band gap as
+// the eye), from its shape: the eye is near calm between two maxima of about equal strength, while a moat
+// keeps strong wind at its bottom and a rain-band gap is not flanked symmetrically. Each of the bottom's
+// share q and the asymmetry ramps linearly from the eye's (below kEyeBottom, kEyeAsymmetry) to the wrong
+// pass's (kMoatBottom, kGapAsymmetry); the larger ramp counts.
+double wrong_pass_doubt(double q, double asym) {
+  auto ramp = [](double x, double lo, double hi) { return std::clamp((x - lo) / (hi - lo), 0.0, 1.0); };
+  return std::max(ramp(q, kEyeBottom, kMoatBottom), ramp(asym, kEyeAsymmetry, kGapAsymmetry));
 }
 
 // Position and ground velocity of the aircraft at `p.time` from a straight line fitted to the positions of
@@ -650,7 +678,11 @@ std::vector<Pass> find_passes(const std::vector<Series>& flights, const Plane& p
       if (!d.moats) eyewall_maxima(s, a, b, plane, p);
       // The half chord is the whole time to the nearer flanking peak (reach_s is 0.95 of it); an eye
       // between moats shows no bottom of its own.
-      if (!d.moats) p.miss_s = dip_miss(s, a, b, p, reach_s / 0.95, d.left_wind, d.right_wind);
+      double q = 0.0, asym = 0.0;
+      if (!d.moats && dip_shape(s, a, b, p, d.left_wind, d.right_wind, q, asym)) {
+        p.miss_s = dip_miss(q, asym, reach_s / 0.95);
+        p.wrong_doubt = wrong_pass_doubt(q, asym);
+      }
       passes.push_back(p);
     }
   }
@@ -673,10 +705,10 @@ namespace {
 // `w` (km/s) and the retrieval's lag, known to about half a second (kLagSigma along the track), with the
 // model's share: the larger of `scatter` (km, when the passes' own scatter gives it: more passes than
 // unknowns) and the move of the time with the symmetric fit's reach (method, step 3); with `few` passes
-// at least the wrong-pass share of the distance to the eyewall.
+// at least the wrong-pass share of the distance to the eyewall, sized by the dip's doubt.
 double pass_sigma(const Pass& p, double w, double scatter, bool few) {
   double model = std::max(scatter, kShapeScale * w * p.shape_sigma);
-  if (few) model = std::max(model, kWrongPass * w * p.reach_s);
+  if (few) model = std::max(model, kWrongPass * p.wrong_doubt * w * p.reach_s);
   return std::sqrt(w * w * (p.time_sigma * p.time_sigma + kLagSigma * kLagSigma) + model * model);
 }
 
@@ -732,11 +764,13 @@ double eye_across(const Pass& p, const Motion& m, double& h) {
 // A dip pass whose centre lies beyond its half chord h is held at h with the error `bound` h. With the
 // passes along one heading (`centred`) nothing but the motion's prior decides across the track: each dip
 // pass then puts the centre on its track, the middle of its bound, as a single pass is, with the error
-// `bound` h (the covariance takes the whole h).
+// `bound` h (the covariance takes the whole h). With `dip_bounds` (for the covariance) a dip pass within
+// its dip's bound on the miss (Pass::miss_s) holds the centre where it is with the bound's spread.
 bool solve_centre(const std::vector<Pass>& passes, const std::array<double, 4>& prior,
                   const std::array<double, 4>& prior_sigma, double scatter, Motion& m,
                   std::vector<double>& resid, std::vector<double>& noise, std::vector<double>& sigma,
-                  double& chi2, bool few = false, double bound = kEyeBound, bool centred = false) {
+                  double& chi2, bool few = false, double bound = kEyeBound, bool centred = false,
+                  bool dip_bounds = false) {
   std::vector<std::vector<double>> ata(5, std::vector<double>(5, 0.0));
   std::vector<double> atb(5, 0.0);
   auto row = [&](const std::array<double, 5>& a, double b, double sigma) {
@@ -766,6 +800,8 @@ bool solve_centre(const std::vector<Pass>& passes, const std::array<double, 4>& 
       row({-wy, wx, -wy * dt, wx * dt, 0.0}, -wy * p.x + wx * p.y, bound * h);
     else if (h > 0.0 && std::fabs(across) > h)
       row({-wy, wx, -wy * dt, wx * dt, 0.0}, -wy * p.x + wx * p.y + std::copysign(h, across), bound * h);
+    else if (h > 0.0 && dip_bounds && p.miss_s < p.reach_s)
+      row({-wy, wx, -wy * dt, wx * dt, 0.0}, -wy * p.x + wx * p.y + across, kWithinBound * h);
     double d = 0.0, r = 0.0, chord_sigma = 0.0;
     if (walls && chord(p, m, d, r, chord_sigma) && r > 1e-6) {
       // Across the pass only: d = n . (c(t) - P) with n the pass's normal (-wy, wx).
@@ -1016,7 +1052,7 @@ Motion fit_motion(std::vector<Pass>& passes, const Plane& plane, double u_prior,
     std::vector<double> r2, n2, s2;
     double c2 = 0.0;
     if (solve_centre(scaled, prior, prior_sigma, few ? -1.0 : scatter, wide, r2, n2, s2, c2, few,
-                     few || held || centred ? 1.0 : kEyeBound, centred))
+                     few || held || centred ? 1.0 : kEyeBound, centred, true))
       m.cov = wide.cov;
   }
   // Passes and the motion's prior that disagree beyond their errors (a track's motion the passes pull

@@ -200,6 +200,9 @@ struct Pass {
   // s, a bound on the miss across the track from the dip's depth (method, step 4), as time at the
   // storm-relative speed; infinite where the dip cannot bound it tighter than reach_s
   double miss_s = std::numeric_limits<double>::infinity();
+  // How far the dip could be a wrong pass (a moat, a rain-band gap) by its shape: 1 where it could be,
+  // down to 0 for a near-calm eye between even maxima; it sizes the wrong-pass share of few passes.
+  double wrong_doubt = 1.0;
   bool seeded = false;                    // found where the centre track predicted a pass (method, step 5)
   std::string evidence = "surface wind";  // what placed the fix: the radiometer's wind, or more (a refiner's)
   // Fit inputs: the aircraft's position at `time` in the plane, km, and the ground velocity, km/s.
