@@ -33,6 +33,7 @@ struct Field {
   double wn1 = 0.0;           // m/s, maximum towards wn1_dir
   double wn1_dir = 0.0;       // deg
   double outer_radius = 2.5;  // concentric: the outer maximum's radius over the RMW
+  int turn_s = 120;           // s of banked turn between the legs
 };
 
 // A flight of straight 1600-s legs through the centre at 130 m/s (storm-relative), 120 s of banked turn
@@ -72,7 +73,7 @@ Series synthetic_flight(const Field& f, sim::Storm& storm, const Plane& plane) {
       s.rain.push_back(1.0);
       s.turn.push_back(0);
     }
-    for (int k = 0; k < 120; ++k, t += 1.0) {
+    for (int k = 0; k < f.turn_s; ++k, t += 1.0) {
       s.t.push_back(t0 + t);
       s.lat.push_back(kNaN);
       s.lon.push_back(kNaN);
@@ -429,6 +430,43 @@ TEST(StormMethod, EyeCrossingBoundsTheCentreAcrossOneHeading) {
   }
 }
 
+// Two passes at right angles 48 min apart, each through the centre of a calm eye between even maxima
+// (the eye's signature: no wrong-pass share), each dip's depth bounding its miss (about 14 km for the
+// flattest profile): the fixes state the bounds' spread (a few km, not the 24 km of a wrong-pass share
+// and a still-storm prior), the motion's error follows from the two fixes (the bound over 48 min, well
+// inside the prior's 7 m/s), and the truth lies within two stated errors. A dip with 25 m/s at its
+// bottom could be a moat and keeps the wrong-pass share: its fixes stay wide.
+TEST(StormMethod, TwoCentralPassesFixTheCentreAndTheMotion) {
+  struct Case {
+    const char* name;
+    Field field;
+    double lo_km, hi_km;  // bounds of the fixes' stated errors
+    double motion_ms;     // largest stated error of the motion
+  };
+  const Case cases[] = {
+      {"still, calm eye", {.passes = 2, .turn_s = 1280}, 2.0, 9.0, 4.0},
+      {"moving 5 m/s east, calm eye", {.motion_east = 5.0, .passes = 2, .turn_s = 1280}, 2.0, 9.0, 4.0},
+      {"25 m/s in the eye", {.passes = 2, .eye_wind = 25.0, .turn_s = 1280}, 10.0, 60.0, 8.0},
+  };
+  for (const Case& c : cases) {
+    sim::Storm storm;
+    const Plane plane = Plane::at(storm.lat0, storm.lon0);
+    const Series s = synthetic_flight(c.field, storm, plane);
+    const Analysis an = analyse({s}, {});
+    ASSERT_EQ(an.passes.size(), 2u) << c.name;
+    const double motion_ms = 1000.0 * std::sqrt(std::max(an.motion.cov[2][2], an.motion.cov[3][3]));
+    EXPECT_LE(motion_ms, c.motion_ms) << c.name << ": motion error " << motion_ms << " m/s";
+    for (const Pass& p : an.passes) {
+      const double t = p.time - s.t.front();
+      double lat = 0.0, lon = 0.0, km = 0.0, bearing = 0.0;
+      plane.to_latlon(c.field.motion_east * t / 1000.0, 0.0, lat, lon);
+      range_bearing(lat, lon, p.lat, p.lon, km, bearing);
+      EXPECT_TRUE(p.accuracy_km >= c.lo_km && p.accuracy_km <= c.hi_km && km <= 2.0 * p.accuracy_km)
+          << c.name << ": fix " << km << " km off, stated " << p.accuracy_km;
+    }
+  }
+}
+
 // Two single westbound passes 5 h apart through a high-B Holland vortex (flat near the centre: the wind
 // rises slower than linear) moving 8 m/s north, across them. The dip's depth bounds each pass's miss:
 // through the centre, calm or with 8 m/s in the eye, tighter than the half chord (33 km); 0.4 RMW off (the
@@ -705,14 +743,13 @@ TEST(StormMethod, PeakWindowNeedsSevenRetrievedSeconds) {
 
 TEST(StormMethod, RadiiAndTheirLowerBounds) {
   // Legs reach 104 km from the centre: the 64-kt radius (about 97 km east) is inside them, the 34-kt radius
-  // (over 200 km) is not, so it is the data's edge and flagged E. Taken about the fitted centre as if it
-  // were exact: the analysis's own radii are unknown, its two passes leaving the centre uncertain at the
-  // legs' ends by the still-storm prior's 7 m/s, far more than the 2 km that tell a boundary leg's side.
+  // (over 200 km) is not, so it is the data's edge and flagged E, in the analysis's own radii too (its four
+  // passes through a calm eye fix the centre and the motion) and taken about the fitted centre as exact.
   sim::Storm storm;
   const Plane plane = Plane::at(storm.lat0, storm.lon0);
   const Series flight = synthetic_flight({}, storm, plane);
   Analysis an = analyse({flight}, {});
-  EXPECT_TRUE(an.radii.unknown[0][0]);
+  EXPECT_TRUE(!an.radii.unknown[0][0] && an.radii.lower_bound[0][0]);
   an.radii = wind_radii({flight}, an.legs, an.centre);
   const std::array<double, 4> r64 = storm.radii_km(64.0 * 0.514444);
   struct Case {
