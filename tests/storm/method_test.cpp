@@ -442,11 +442,12 @@ TEST(StormMethod, TwoCentralPassesFixTheCentreAndTheMotion) {
     Field field;
     double lo_km, hi_km;  // bounds of the fixes' stated errors
     double motion_ms;     // largest stated error of the motion
+    bool narrowed;        // the report says the fixes narrow the still-storm prior
   };
   const Case cases[] = {
-      {"still, calm eye", {.passes = 2, .turn_s = 1280}, 2.0, 9.0, 4.0},
-      {"moving 5 m/s east, calm eye", {.motion_east = 5.0, .passes = 2, .turn_s = 1280}, 2.0, 9.0, 4.0},
-      {"25 m/s in the eye", {.passes = 2, .eye_wind = 25.0, .turn_s = 1280}, 10.0, 60.0, 8.0},
+      {"still, calm eye", {.passes = 2, .turn_s = 1280}, 2.0, 9.0, 4.0, true},
+      {"moving 5 m/s east, calm eye", {.motion_east = 5.0, .passes = 2, .turn_s = 1280}, 2.0, 9.0, 4.0, true},
+      {"25 m/s in the eye", {.passes = 2, .eye_wind = 25.0, .turn_s = 1280}, 10.0, 60.0, 8.0, false},
   };
   for (const Case& c : cases) {
     sim::Storm storm;
@@ -456,6 +457,8 @@ TEST(StormMethod, TwoCentralPassesFixTheCentreAndTheMotion) {
     ASSERT_EQ(an.passes.size(), 2u) << c.name;
     const double motion_ms = 1000.0 * std::sqrt(std::max(an.motion.cov[2][2], an.motion.cov[3][3]));
     EXPECT_LE(motion_ms, c.motion_ms) << c.name << ": motion error " << motion_ms << " m/s";
+    EXPECT_EQ(an.motion_note.find("narrowed") != std::string::npos, c.narrowed)
+        << c.name << ": " << an.motion_note;
     for (const Pass& p : an.passes) {
       const double t = p.time - s.t.front();
       double lat = 0.0, lon = 0.0, km = 0.0, bearing = 0.0;

@@ -1488,8 +1488,10 @@ std::string across_note(const std::vector<Pass>& passes, const Motion& m, bool t
          (track ? "the track's motion" : "the still-storm prior");
 }
 
-// Why the passes do not fix the motion, and where it comes from then.
-std::string motion_note(const std::vector<Pass>& passes, bool track) {
+// Why the passes do not fix the motion, and where it comes from then; `stated` (km/s) is the motion's
+// stated error, narrower than the still-storm prior where the fixes bound the centre at two headings
+// (the eye crossings' bounds on their misses).
+std::string motion_note(const std::vector<Pass>& passes, bool track, double stated) {
   std::string why = "the passes do not fix it";
   double first = passes.front().time, last = first;
   for (const Pass& p : passes) {
@@ -1502,9 +1504,12 @@ std::string motion_note(const std::vector<Pass>& passes, bool track) {
     why = "the passes span " + std::to_string(std::lround((last - first) / 60.0)) + " min";
   else if (one_heading(passes))
     why = "the passes run along one heading";
-  return why + (track ? std::string("; the motion is the track's")
-                      : "; the motion is taken as a still storm within " +
-                            std::to_string(std::lround(kPriorMotion * 1000.0)) + " m/s");
+  if (track) return why + "; the motion is the track's";
+  why += "; the motion is taken as a still storm within " +
+         std::to_string(std::lround(kPriorMotion * 1000.0)) + " m/s";
+  if (stated < 0.9 * kPriorMotion)
+    why += ", narrowed to +-" + format_trimmed(stated * 1000.0, 1) + " m/s by the fixes";
+  return why;
 }
 
 }  // namespace
@@ -1630,7 +1635,9 @@ Analysis analyse(const std::vector<Series>& flights, const CentreFn& track, cons
                              std::cos(bearing * std::numbers::pi / 180.0));
     };
     an.motion_constrained = m.motion_sigma < kMotionConstrained;
-    if (!an.motion_constrained) an.motion_note = motion_note(an.passes, static_cast<bool>(track));
+    if (!an.motion_constrained)
+      an.motion_note =
+          motion_note(an.passes, static_cast<bool>(track), std::sqrt(std::max(m.cov[2][2], m.cov[3][3])));
     an.across_note = across_note(an.passes, m, static_cast<bool>(track), on_tracks);
   } else if (track) {
     an.centre = track;

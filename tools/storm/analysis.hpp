@@ -55,7 +55,11 @@
 //      scaled down to what the residuals show, pooled with the moves' own estimate (see
 //      model_share_scale); the solution keeps its weights. With four
 //      passes or fewer a wrong pass cannot show: each line then carries 0.3 of the distance from the
-//      centre to the nearer eyewall. Where the passes and the motion's prior disagree beyond their errors
+//      centre to the nearer eyewall, times the dip's doubt: 1 where it could be a moat or a rain-band
+//      gap, 0 for the eye's signature (a bottom within 0.15 of the flanking peaks' mean, the peaks
+//      within 0.15 of it either side), ramping to 1 at a bottom of 0.35 (a moat keeps strong wind at
+//      its bottom) or peaks 0.3 apart (a gap flanked by one strong side).
+//      Where the passes and the motion's prior disagree beyond their errors
 //      the covariance is multiplied by the Birge ratio (their normalised sum of squares per pass, > 1).
 //      Half of each pass's model share comes from the storm's profile, which every pass repeats: neither
 //      the passes' scatter nor their number shows or shrinks it, so its mean square is added to the
@@ -82,7 +86,10 @@
 //      the wind at the bottom (the mean over 21 s about the closest approach less the gradient, plus
 //      1 m/s for the noise), a share q of the peaks' mean, puts the miss within rho R for the largest
 //      rho that profile allows at q, that is within h rho / sqrt(1 - rho^2); that bound replaces h when
-//      smaller. The shape of the dip's bottom does not bound it: the family's cores turn slower than a
+//      smaller, and counts in the covariance of every pass within it (the centre anywhere within the
+//      bound: a spread of bound / sqrt(3)), so two such passes at headings well apart fix the centre
+//      at both times and the motion between them.
+//      The shape of the dip's bottom does not bound it: the family's cores turn slower than a
 //      solid body near the centre (a Holland core is nearly calm out to 0.3-0.4 RMW), so a pass that
 //      misses by 0.3 RMW shows as sharp a bottom as one through the centre. Passes along one heading,
 //      an hour or more apart, with none found at another: the fit is repeated with each dip pass putting
