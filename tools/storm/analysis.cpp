@@ -95,9 +95,11 @@ constexpr double kRhoStep = 0.005;    // step of the miss over the RMW in dip_mi
 // peaks in the eyes of the storm family's tune flights (0.06-0.2 through the centre, the retrieval's
 // 3 m/s near calm included) and in the moats taken for the eye there (0.35-0.87); half the flanking
 // peaks' difference over their mean: up to 0.15 in those eyes, more where one side is much the stronger.
-constexpr double kEyeBottom = 0.15;
+// Eyes above 0.1 in either keep part of the share: with four passes it also stands for the model error
+// they cannot show (a wdr storm with a wavenumber 1, its eyes at 0.15-0.17 and 0.06-0.18, fixed 1-5 km off).
+constexpr double kEyeBottom = 0.1;
 constexpr double kMoatBottom = 0.35;
-constexpr double kEyeAsymmetry = 0.15;
+constexpr double kEyeAsymmetry = 0.1;
 constexpr double kGapAsymmetry = 0.3;
 // The eyewall's maxima as ranges from the centre (method, step 4): at least kMinWalls of them; the
 // spread of their ranges about the common radius, as a share of it, before the data show it (an

@@ -56,8 +56,8 @@
 //      model_share_scale); the solution keeps its weights. With four
 //      passes or fewer a wrong pass cannot show: each line then carries 0.3 of the distance from the
 //      centre to the nearer eyewall, times the dip's doubt: 1 where it could be a moat or a rain-band
-//      gap, 0 for the eye's signature (a bottom within 0.15 of the flanking peaks' mean, the peaks
-//      within 0.15 of it either side), ramping to 1 at a bottom of 0.35 (a moat keeps strong wind at
+//      gap, 0 for the eye's signature (a bottom within 0.1 of the flanking peaks' mean, the peaks
+//      within 0.1 of it either side), ramping to 1 at a bottom of 0.35 (a moat keeps strong wind at
 //      its bottom) or peaks 0.3 apart (a gap flanked by one strong side).
 //      Where the passes and the motion's prior disagree beyond their errors
 //      the covariance is multiplied by the Birge ratio (their normalised sum of squares per pass, > 1).
