@@ -968,6 +968,19 @@ std::vector<double> model_shares(const std::vector<Pass>& passes, const Motion& 
   return model;
 }
 
+// Passes and the motion's prior that disagree beyond their errors (a track's motion the passes pull away
+// from, a wrong pass among few) widen the covariance by the Birge ratio: the normalised sum of squares of
+// the `n` passes (`chi2`) and the motion's prior per pass, when above one.
+void widen_by_birge(Motion& m, const std::array<double, 4>& prior, const std::array<double, 4>& prior_sigma,
+                    double chi2, std::size_t n) {
+  if (n == 0) return;
+  const double du = (m.u - prior[2]) / prior_sigma[2], dv = (m.v - prior[3]) / prior_sigma[3];
+  const double ratio = (chi2 + du * du + dv * dv) / static_cast<double>(n);
+  if (ratio > 1.0)
+    for (auto& r : m.cov)
+      for (double& c : r) c *= ratio;
+}
+
 }  // namespace
 
 double model_share_scale(const std::vector<double>& resid, const std::vector<double>& noise,
@@ -1057,16 +1070,7 @@ Motion fit_motion(std::vector<Pass>& passes, const Plane& plane, double u_prior,
                      few || held || centred ? 1.0 : kEyeBound, centred, true))
       m.cov = wide.cov;
   }
-  // Passes and the motion's prior that disagree beyond their errors (a track's motion the passes pull
-  // away from, a wrong pass among few) widen the covariance by the Birge ratio: the normalised sum of
-  // squares of the passes and the motion's prior per pass, when above one.
-  if (n > 0) {
-    const double du = (m.u - prior[2]) / prior_sigma[2], dv = (m.v - prior[3]) / prior_sigma[3];
-    const double ratio = (chi2 + du * du + dv * dv) / static_cast<double>(n);
-    if (ratio > 1.0)
-      for (auto& r : m.cov)
-        for (double& c : r) c *= ratio;
-  }
+  widen_by_birge(m, prior, prior_sigma, chi2, n);
   add_shared_bias(passes, m);
   for (Pass& p : passes) {
     const double dt = p.time - m.t_ref;
