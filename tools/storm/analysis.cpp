@@ -62,7 +62,10 @@ constexpr double kTrackCentre = 10.0;    // km: error of a track's centre interp
 // widen it): the centre lies within the half width over 1.216 of the track.
 constexpr double kLoneFall = 0.8;
 constexpr double kLoneWidth = 1.216;
-constexpr double kLoneBound = 50.0;  // km: a wider maximum is a pass far from the storm, too broad to fix it
+// A pass within 0.6 RMW shows a dip, so a lone maximum within 10 km of the centre needs an RMW below about
+// 17 km; the family's slowest decay (Holland B = 0.8) keeps 0.8 of the peak out to 4.12 RMW, a bound of
+// sqrt(70^2 - 10^2) / 1.216 = 57 km there. A wider maximum is a pass too far from the storm to place it.
+constexpr double kLoneBound = 60.0;  // km
 constexpr double kShortReach = 0.6;  // the symmetric fit's second reach, a share of the first
 // The model's share of a pass's error is the move of its time between two reaches of the symmetric fit
 // (method, step 3); one such comparison sees only part of the odd part's bend, and on the storm family's
@@ -1704,7 +1707,11 @@ Analysis analyse(const std::vector<Series>& flights, const CentreFn& track, cons
   if (humps) {
     confirm_humps(an.passes, an.motion);
     Pass lone;
-    if (an.passes.empty() && lone_maximum(flights, an.plane, lone, lone_km)) an.passes = {lone};
+    double bound = kNaN;
+    if (an.passes.empty() && lone_maximum(flights, an.plane, lone, bound)) {
+      an.passes = {lone};
+      lone_km = bound;
+    }
     if (!an.passes.empty()) an.motion = fit_motion(an.passes, an.plane, u_prior, v_prior, motion_sigma);
     if (std::isfinite(lone_km)) {
       hold_across(an.passes.front(), lone_km, an.motion);

@@ -114,7 +114,7 @@
 //      The side of the centre is unknowable from the wind speed alone; its distance is bounded by the
 //      maximum's width: outside the RMW the family's steepest profile (Holland B = 2.5) keeps 0.8 of its
 //      peak out to 1.574 RMW, so the mean half width along the track at 0.8 is at least 1.216 times the
-//      miss. The fix's spread across the track is that bound, and a bound beyond 50 km (a pass far from
+//      miss. The fix's spread across the track is that bound, and a bound beyond 60 km (a pass far from
 //      the storm, the maximum too broad to place it) leaves the flights refused.
 //   6. A fix's accuracy_km is sqrt of the trace of the covariance of c(t0), which includes the motion's
 //      uncertainty: a circle holding about 63 % of a round error and 68 % of an error along one line
@@ -312,7 +312,7 @@ Motion fit_motion(std::vector<Pass>& passes, const Plane& plane, double u_prior,
 // The last resort without an eye, a track or crossing single maxima (method, step 5): the flights' one
 // clear wind maximum as a pass in `pass`, its time, position and velocity set, and the bound (km) on the
 // centre's distance across its track from the maximum's width; false when there is no such maximum or the
-// bound exceeds 50 km.
+// bound exceeds 60 km.
 bool lone_maximum(const std::vector<Series>& flights, const Plane& plane, Pass& pass, double& bound_km);
 
 // Scales the spread of `m`'s centre across the storm-relative track of `pass` to `bound_km` (a centre on an
