@@ -1675,6 +1675,32 @@ void storm_relative(const std::vector<Series>& flights, Analysis& an) {
     for (std::size_t i = leg.begin; i < leg.end; ++i) an.leg_of[leg.flight][i] = leg.number;
 }
 
+// The single maxima kept when two cross (confirm_humps), else the flights' one clear maximum
+// (lone_maximum) with its centre held across the track within the maximum's bound, and the motion fitted
+// to them; returns that bound (km), NaN when the single maxima stand or none is found.
+double hump_or_lone(const std::vector<Series>& flights, Analysis& an, double u_prior, double v_prior,
+                    double motion_sigma) {
+  confirm_humps(an.passes, an.motion);
+  Pass lone;
+  double bound = kNaN;
+  const bool alone = an.passes.empty() && lone_maximum(flights, an.plane, lone, bound);
+  if (alone) an.passes = {lone};
+  if (!an.passes.empty()) an.motion = fit_motion(an.passes, an.plane, u_prior, v_prior, motion_sigma);
+  if (!alone) return kNaN;
+  Pass& p = an.passes.front();
+  hold_across(p, bound, an.motion);
+  p.accuracy_km =
+      std::sqrt(centre_variance(an.motion, p.time, 1.0, 0.0) + centre_variance(an.motion, p.time, 0.0, 1.0));
+  return bound;
+}
+
+// How a lone maximum's fix was placed, for the report.
+std::string lone_note(double bound_km) {
+  return "no eye in the wind: the fix lies on the track at its one clear wind maximum, the centre within " +
+         format_trimmed(bound_km, 1) +
+         " km across it on an unknown side (the maximum's width along the track)";
+}
+
 }  // namespace
 
 Analysis analyse(const std::vector<Series>& flights, const CentreFn& track, const PassRefiner& refine) {
@@ -1703,23 +1729,7 @@ Analysis analyse(const std::vector<Series>& flights, const CentreFn& track, cons
     };
   };
   if (!an.passes.empty()) an.motion = fit_motion(an.passes, an.plane, u_prior, v_prior, motion_sigma);
-  double lone_km = kNaN;
-  if (humps) {
-    confirm_humps(an.passes, an.motion);
-    Pass lone;
-    double bound = kNaN;
-    if (an.passes.empty() && lone_maximum(flights, an.plane, lone, bound)) {
-      an.passes = {lone};
-      lone_km = bound;
-    }
-    if (!an.passes.empty()) an.motion = fit_motion(an.passes, an.plane, u_prior, v_prior, motion_sigma);
-    if (std::isfinite(lone_km)) {
-      hold_across(an.passes.front(), lone_km, an.motion);
-      Pass& p = an.passes.front();
-      p.accuracy_km = std::sqrt(centre_variance(an.motion, p.time, 1.0, 0.0) +
-                                centre_variance(an.motion, p.time, 0.0, 1.0));
-    }
-  }
+  const double lone_km = humps ? hump_or_lone(flights, an, u_prior, v_prior, motion_sigma) : kNaN;
   // Passes the eye-dip search missed, where the centre so far predicts them: within kSeekKm, or 0.7 of
   // the legs' median RMW when that is larger.
   if ((!an.passes.empty() || track) && !std::isfinite(lone_km)) {
@@ -1756,12 +1766,7 @@ Analysis analyse(const std::vector<Series>& flights, const CentreFn& track, cons
       an.motion_note =
           motion_note(an.passes, static_cast<bool>(track), std::sqrt(std::max(m.cov[2][2], m.cov[3][3])));
     an.across_note = across_note(an.passes, m, static_cast<bool>(track), on_tracks);
-    if (std::isfinite(lone_km))
-      an.across_note =
-          "no eye in the wind: the fix lies on the track at its one clear wind maximum, the "
-          "centre within " +
-          format_trimmed(lone_km, 1) +
-          " km across it on an unknown side (the maximum's width along the track)";
+    if (std::isfinite(lone_km)) an.across_note = lone_note(lone_km);
   } else if (track) {
     an.centre = track;
     centre_var = [](double, double) { return kTrackCentre * kTrackCentre; };
