@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -517,6 +518,48 @@ TEST(StormMethod, DipDepthBoundsTheMissOfSinglePasses) {
       EXPECT_TRUE(km <= c.fix_km && km <= 2.0 * p.accuracy_km)
           << c.name << ": fix " << km << " km off, stated " << p.accuracy_km;
     }
+  }
+}
+
+// One pass beside the eye (0.9 RMW off: no dip) and nothing else: the fix lies on the track at the wind's
+// one clear maximum, its stated error covering the miss on either side; a flight far from the storm (the
+// wind still falling at the segment's ends) or one with a second maximum as strong is still refused.
+TEST(StormMethod, LoneMaximumPlacesASinglePassBesideTheEye) {
+  struct Case {
+    const char* name;
+    Field field;
+    bool fixed;
+  };
+  const Case cases[] = {
+      {.name = "Holland, 35-km RMW, 0.9 RMW off", .field = {.miss_km = 31.5, .passes = 1}, .fixed = true},
+      {.name = "power law, 12-km RMW, 0.9 RMW off, moving",
+       .field =
+           {.miss_km = 10.8, .motion_north = 3.0, .passes = 1, .profile = sim::Profile::kWdr, .rmw = 12.0},
+       .fixed = true},
+      {.name = "200 km from the storm", .field = {.miss_km = 200.0, .passes = 1}, .fixed = false},
+      {.name = "two passes 60 km off at one heading",
+       .field = {.miss_km = 60.0, .passes = 2},
+       .fixed = false},
+  };
+  for (const Case& c : cases) {
+    sim::Storm storm;
+    const Plane plane = Plane::at(storm.lat0, storm.lon0);
+    const Series s = synthetic_flight(c.field, storm, plane);
+    if (!c.fixed) {
+      EXPECT_THROW(analyse({s}, {}), std::runtime_error) << c.name;
+      continue;
+    }
+    const Analysis an = analyse({s}, {});
+    ASSERT_EQ(an.passes.size(), 1u) << c.name;
+    EXPECT_NE(an.across_note.find("unknown side"), std::string::npos) << c.name << ": " << an.across_note;
+    const Pass& p = an.passes.front();
+    const double t = p.time - s.t.front();
+    double x = 0.0, y = 0.0;
+    plane.to_xy(p.lat, p.lon, x, y);
+    const double km = std::hypot(x - c.field.motion_east * t / 1000.0, y - c.field.motion_north * t / 1000.0);
+    EXPECT_NEAR(km, c.field.miss_km, 1.0) << c.name << ": the fix is not on the track";
+    EXPECT_LT(km, p.accuracy_km) << c.name << ": stated " << p.accuracy_km;
+    EXPECT_LT(p.accuracy_km, 4.0 * c.field.miss_km) << c.name << ": uselessly wide";
   }
 }
 

@@ -54,7 +54,19 @@ constexpr double kSeekHump = 300.0;      // s: reach of the symmetric fit about 
 constexpr double kSeekSearch = 120.0;    // s: the closest approach lies this close to the predicted one
 constexpr double kSeekKm = 20.0;         // km: predicted closest approaches this near are searched
 constexpr double kTrackCentre = 10.0;    // km: error of a track's centre interpolated between fixes
-constexpr double kShortReach = 0.6;      // the symmetric fit's second reach, a share of the first
+// A lone wind maximum (lone_maximum): the flight's 61-s mean falls below this share of its highest value
+// on both sides of it and stays below it everywhere else. Outside the radius of maximum wind the family's
+// steepest profile (Holland B = 2.5) keeps 0.8 of its maximum out to 1.574 RMW, so a pass at a miss d from
+// the centre keeps 0.8 of its peak for at least d sqrt(1.574^2 - 1) = 1.216 d either side of its closest
+// approach (a slower decay, a pass inside the RMW, the 61-s mean's smoothing and an outer eyewall all
+// widen it): the centre lies within the half width over 1.216 of the track.
+constexpr double kLoneFall = 0.8;
+constexpr double kLoneWidth = 1.216;
+// A pass within 0.6 RMW shows a dip, so a lone maximum within 10 km of the centre needs an RMW below about
+// 17 km; the family's slowest decay (Holland B = 0.8) keeps 0.8 of the peak out to 4.12 RMW, a bound of
+// sqrt(70^2 - 10^2) / 1.216 = 57 km there. A wider maximum is a pass too far from the storm to place it.
+constexpr double kLoneBound = 60.0;  // km
+constexpr double kShortReach = 0.6;  // the symmetric fit's second reach, a share of the first
 // The model's share of a pass's error is the move of its time between two reaches of the symmetric fit
 // (method, step 3); one such comparison sees only part of the odd part's bend, and on the storm family's
 // tune flights (Holland, wdr and concentric profiles, wavenumbers 1 and 2) 1.25 times the move covers it.
@@ -1451,6 +1463,92 @@ std::vector<Pass> hump_passes(const std::vector<Series>& flights, const Plane& p
   return passes;
 }
 
+// The flights' highest 61-s mean with the seconds about it (on its straight segment) where the mean stays
+// at or above kLoneFall of it; false when the mean does not fall below that on both sides within the
+// segment or rises to it anywhere else in the flights (no single clear maximum).
+bool lone_span(const std::vector<Series>& flights, std::size_t& flight, std::size_t& left,
+               std::size_t& right) {
+  double top = -1.0;
+  std::vector<std::vector<double>> w60(flights.size());
+  std::size_t seg_a = 0, seg_b = 0, c = 0;
+  for (std::size_t f = 0; f < flights.size(); ++f) {
+    const Series& s = flights[f];
+    w60[f].assign(s.t.size(), kNaN);
+    std::vector<double> w10(s.t.size(), kNaN);
+    for (const auto& [a, b] : segments(s)) {
+      running_means(s, a, b, w60[f], w10);
+      for (std::size_t i = a; i < b; ++i)
+        if (std::isfinite(w60[f][i]) && w60[f][i] > top) {
+          top = w60[f][i];
+          flight = f;
+          seg_a = a;
+          seg_b = b;
+          c = i;
+        }
+    }
+  }
+  if (top < kPassPeak) return false;
+  const std::vector<double>& w = w60[flight];
+  left = c;
+  right = c;
+  while (left > seg_a && !(w[left - 1] < kLoneFall * top)) --left;
+  while (right + 1 < seg_b && !(w[right + 1] < kLoneFall * top)) ++right;
+  if (left == seg_a || right + 1 == seg_b) return false;
+  for (std::size_t f = 0; f < flights.size(); ++f)
+    for (std::size_t i = 0; i < w60[f].size(); ++i)
+      if ((f != flight || i < left || i > right) && w60[f][i] >= kLoneFall * top) return false;
+  return true;
+}
+
+}  // namespace
+
+bool lone_maximum(const std::vector<Series>& flights, const Plane& plane, Pass& pass, double& bound_km) {
+  std::size_t f = 0, left = 0, right = 0;
+  if (!lone_span(flights, f, left, right)) return false;
+  const Series& s = flights[f];
+  const auto segs = segments(s);
+  const auto seg = std::find_if(segs.begin(), segs.end(),
+                                [&](const auto& ab) { return ab.first <= left && left < ab.second; });
+  std::vector<double> w60(s.t.size(), kNaN), w10(s.t.size(), kNaN);
+  std::size_t c = left;
+  running_means(s, seg->first, seg->second, w60, w10);
+  for (std::size_t i = left; i <= right; ++i)
+    if (w60[i] > w60[c]) c = i;
+  if (!seek_pass(s, f, seg->first, seg->second, c, plane, w60, w10, pass)) return false;
+  // The half width along the track, the mean of the two sides (an asymmetry along the track steepens one
+  // side and flattens the other), from the aircraft's positions in the plane.
+  double xl = 0.0, yl = 0.0, xr = 0.0, yr = 0.0;
+  plane.to_xy(value_at(s, s.lat, s.t[left]), value_at(s, s.lon, s.t[left]), xl, yl);
+  plane.to_xy(value_at(s, s.lat, s.t[right]), value_at(s, s.lon, s.t[right]), xr, yr);
+  bound_km = 0.5 * (std::hypot(xl - pass.x, yl - pass.y) + std::hypot(xr - pass.x, yr - pass.y)) / kLoneWidth;
+  return std::isfinite(bound_km) && bound_km <= kLoneBound;
+}
+
+void hold_across(const Pass& pass, double bound_km, Motion& m) {
+  const double wx = pass.vx - m.u, wy = pass.vy - m.v, w = std::hypot(wx, wy);
+  if (!(w > 0.0)) return;
+  const double nx = -wy / w, ny = wx / w;
+  const double var = nx * nx * m.cov[0][0] + 2.0 * nx * ny * m.cov[0][1] + ny * ny * m.cov[1][1];
+  if (!(var > 0.0)) return;
+  // T = I + (k - 1) n n' on the centre's block scales its spread across the track to the bound, keeping
+  // its correlations (and the covariance positive).
+  const double k1 = bound_km / std::sqrt(var) - 1.0;
+  std::array<std::array<double, 4>, 4> t{};
+  for (std::size_t i = 0; i < 4; ++i) t[i][i] = 1.0;
+  t[0][0] += k1 * nx * nx;
+  t[0][1] += k1 * nx * ny;
+  t[1][0] += k1 * ny * nx;
+  t[1][1] += k1 * ny * ny;
+  std::array<std::array<double, 4>, 4> out{};
+  for (std::size_t i = 0; i < 4; ++i)
+    for (std::size_t j = 0; j < 4; ++j)
+      for (std::size_t a = 0; a < 4; ++a)
+        for (std::size_t b = 0; b < 4; ++b) out[i][j] += t[i][a] * m.cov[a][b] * t[j][b];
+  m.cov = out;
+}
+
+namespace {
+
 // Keeps the single-maximum passes whose closest approach to the centre fitted to them lies within kSeekKm,
 // when at least two of them cross at more than 30 degrees: beyond that a maximum is a pass far outside
 // the eye, too broad to fix the centre, and one heading leaves the distance across the track unknown.
@@ -1577,6 +1675,32 @@ void storm_relative(const std::vector<Series>& flights, Analysis& an) {
     for (std::size_t i = leg.begin; i < leg.end; ++i) an.leg_of[leg.flight][i] = leg.number;
 }
 
+// The single maxima kept when two cross (confirm_humps), else the flights' one clear maximum
+// (lone_maximum) with its centre held across the track within the maximum's bound, and the motion fitted
+// to them; returns that bound (km), NaN when the single maxima stand or none is found.
+double hump_or_lone(const std::vector<Series>& flights, Analysis& an, double u_prior, double v_prior,
+                    double motion_sigma) {
+  confirm_humps(an.passes, an.motion);
+  Pass lone;
+  double bound = kNaN;
+  const bool alone = an.passes.empty() && lone_maximum(flights, an.plane, lone, bound);
+  if (alone) an.passes = {lone};
+  if (!an.passes.empty()) an.motion = fit_motion(an.passes, an.plane, u_prior, v_prior, motion_sigma);
+  if (!alone) return kNaN;
+  Pass& p = an.passes.front();
+  hold_across(p, bound, an.motion);
+  p.accuracy_km =
+      std::sqrt(centre_variance(an.motion, p.time, 1.0, 0.0) + centre_variance(an.motion, p.time, 0.0, 1.0));
+  return bound;
+}
+
+// How a lone maximum's fix was placed, for the report.
+std::string lone_note(double bound_km) {
+  return "no eye in the wind: the fix lies on the track at its one clear wind maximum, the centre within " +
+         format_trimmed(bound_km, 1) +
+         " km across it on an unknown side (the maximum's width along the track)";
+}
+
 }  // namespace
 
 Analysis analyse(const std::vector<Series>& flights, const CentreFn& track, const PassRefiner& refine) {
@@ -1605,13 +1729,10 @@ Analysis analyse(const std::vector<Series>& flights, const CentreFn& track, cons
     };
   };
   if (!an.passes.empty()) an.motion = fit_motion(an.passes, an.plane, u_prior, v_prior, motion_sigma);
-  if (humps) {
-    confirm_humps(an.passes, an.motion);
-    if (!an.passes.empty()) an.motion = fit_motion(an.passes, an.plane, u_prior, v_prior, motion_sigma);
-  }
+  const double lone_km = humps ? hump_or_lone(flights, an, u_prior, v_prior, motion_sigma) : kNaN;
   // Passes the eye-dip search missed, where the centre so far predicts them: within kSeekKm, or 0.7 of
   // the legs' median RMW when that is larger.
-  if (!an.passes.empty() || track) {
+  if ((!an.passes.empty() || track) && !std::isfinite(lone_km)) {
     const CentreFn guess = an.passes.empty() ? track : fitted();
     const std::size_t before = an.passes.size();
     seek_passes(flights, an.plane, guess, seek_radius(flights, guess), an.passes);
@@ -1645,6 +1766,7 @@ Analysis analyse(const std::vector<Series>& flights, const CentreFn& track, cons
       an.motion_note =
           motion_note(an.passes, static_cast<bool>(track), std::sqrt(std::max(m.cov[2][2], m.cov[3][3])));
     an.across_note = across_note(an.passes, m, static_cast<bool>(track), on_tracks);
+    if (std::isfinite(lone_km)) an.across_note = lone_note(lone_km);
   } else if (track) {
     an.centre = track;
     centre_var = [](double, double) { return kTrackCentre * kTrackCentre; };

@@ -107,7 +107,15 @@
 //      is repeated.
 //      Without a dip and without a track, each segment's highest 61-s mean is taken as a single-maximum
 //      pass, and these stand when their closest approach to the centre fitted to them lies within 20 km
-//      and two of them cross at more than 30 degrees; else the flights are refused.
+//      and two of them cross at more than 30 degrees. Failing that, a single clear maximum: the flights'
+//      highest 61-s mean on a straight segment, the mean falling below 0.8 of it on both sides within the
+//      segment and staying below that everywhere else (the closest approach to a storm whose eye the
+//      aircraft passed beside), is taken as a pass with its fix on the track at the symmetric fit's time.
+//      The side of the centre is unknowable from the wind speed alone; its distance is bounded by the
+//      maximum's width: outside the RMW the family's steepest profile (Holland B = 2.5) keeps 0.8 of its
+//      peak out to 1.574 RMW, so the mean half width along the track at 0.8 is at least 1.216 times the
+//      miss. The fix's spread across the track is that bound, and a bound beyond 60 km (a pass far from
+//      the storm, the maximum too broad to place it) leaves the flights refused.
 //   6. A fix's accuracy_km is sqrt of the trace of the covariance of c(t0), which includes the motion's
 //      uncertainty: a circle holding about 63 % of a round error and 68 % of an error along one line
 //      (twice it: 98 % and 95 %). The motion is fixed by the passes when its standard error is below
@@ -300,6 +308,16 @@ double model_share_scale(const std::vector<double>& resid, const std::vector<dou
 // along one heading without eyewall chords put the centre on each dip pass's track, within its bound.
 Motion fit_motion(std::vector<Pass>& passes, const Plane& plane, double u_prior, double v_prior,
                   double motion_sigma = kPriorMotion, bool on_tracks = false);
+
+// The last resort without an eye, a track or crossing single maxima (method, step 5): the flights' one
+// clear wind maximum as a pass in `pass`, its time, position and velocity set, and the bound (km) on the
+// centre's distance across its track from the maximum's width; false when there is no such maximum or the
+// bound exceeds 60 km.
+bool lone_maximum(const std::vector<Series>& flights, const Plane& plane, Pass& pass, double& bound_km);
+
+// Scales the spread of `m`'s centre across the storm-relative track of `pass` to `bound_km` (a centre on an
+// unknown side of the track within the bound), keeping the covariance's correlations.
+void hold_across(const Pass& pass, double bound_km, Motion& m);
 
 // Noise of one 10-s mean of the leg's retrieved wind (m/s), NaN when the leg has fewer than five 10-s means.
 double ten_second_noise(const Series& flight, const Leg& leg);
