@@ -47,9 +47,11 @@ constexpr double kPassPeak = 15.0;  // m/s: least eyewall peak
 constexpr double kPassDip = 0.15;   // the dip lies this share of the lower peak below it
 // A wavenumber 1 lowers the eyewall on its weak side by its amplitude while the eye's wind, fading to the
 // calm centre, keeps little of it: a pass beside the eye of a weak, lopsided storm then shows its bottom
-// kPassDip below the mean of the flanking peaks (the symmetric part's eyewall) but barely below the weak
-// side's. Such a dip counts when the weak side still stands kWeakWallDip above the bottom, its own
-// maximum clear of the retrieval's noise.
+// well below the mean of the flanking peaks (the symmetric part's eyewall) but barely below the weak
+// side's. Such a dip counts when it lies kLopsidedDip below that mean (more than kPassDip: the weak side
+// no longer bounds it) and the weak side still stands kWeakWallDip above the bottom, its own maximum
+// clear of the retrieval's noise.
+constexpr double kLopsidedDip = 0.2;
 constexpr double kWeakWallDip = 0.05;
 constexpr std::size_t kDipReach = 1200;  // s: the eyewall peaks of a dip lie this close to it
 constexpr double kEyeDip = 0.02;         // an eye between two moats: its 10-s mean this share below its peaks
@@ -545,7 +547,7 @@ std::vector<Dip> segment_dips(std::size_t a, std::size_t b, const std::vector<do
     const double lower = std::min(w10[pl], w10[pr]), mean = 0.5 * (w10[pl] + w10[pr]);
     if (lower < kPassPeak) continue;
     if (w60[i] > (1.0 - kPassDip) * lower &&
-        (w60[i] > (1.0 - kPassDip) * mean || w60[i] > (1.0 - kWeakWallDip) * lower))
+        (w60[i] > (1.0 - kLopsidedDip) * mean || w60[i] > (1.0 - kWeakWallDip) * lower))
       continue;
     bool deepest = true;
     for (std::size_t j = pl; j <= pr && deepest; ++j)
