@@ -524,8 +524,8 @@ struct Dip {
 };
 
 // Dips of one segment: the lowest 61-s mean within 60 s either side, the deepest between the highest
-// 10-s means within kDipReach either side, at least kPassDip below the lower of them, which reaches
-// kPassPeak.
+// 10-s means within kDipReach either side, at least kPassDip below the lower of them (or kLopsidedDip
+// below their mean and kWeakWallDip below the lower one), which reaches kPassPeak.
 std::vector<Dip> segment_dips(std::size_t a, std::size_t b, const std::vector<double>& w60,
                               const std::vector<double>& w10) {
   std::vector<Dip> dips;
