@@ -35,6 +35,7 @@ struct Field {
   double wn1_dir = 0.0;       // deg
   double outer_radius = 2.5;  // concentric: the outer maximum's radius over the RMW
   int turn_s = 120;           // s of banked turn between the legs
+  double holland_b = 1.6;     // Holland shape parameter
 };
 
 // A flight of straight 1600-s legs through the centre at 130 m/s (storm-relative), 120 s of banked turn
@@ -51,6 +52,7 @@ Series synthetic_flight(const Field& f, sim::Storm& storm, const Plane& plane) {
   storm.wn1 = f.wn1;
   storm.wn1_dir = f.wn1_dir;
   storm.outer_radius = f.outer_radius;
+  storm.holland_b = f.holland_b;
   storm.motion_east = f.motion_east;
   storm.motion_north = f.motion_north;
   Series s;
@@ -130,7 +132,8 @@ TEST(StormMethod, FixesAndMotionOnExactFields) {
 // when a wavenumber 1 makes the moat on its weak side deeper than the eye's winds, nor when the eye,
 // missed by 0.7 RMW, shows no dip between the moats), a wavenumber-2 field, winds in the eye, and passes
 // that miss by 0.4 RMW or by a small eye's whole radius (no dip in the wind: a single maximum at the
-// closest approach). Each fix lies within `fix_km` of
+// closest approach), and a weak storm whose wavenumber 1 leaves the eyewall on its weak side barely above
+// the eye's wind at a pass 0.5 RMW off. Each fix lies within `fix_km` of
 // the truth and, where the method's model holds, within three of its stated accuracy (a wavenumber 2 at 30
 // degrees to the passes adds an odd part across the eye that mimics a shift of the pass: a bias that the
 // fit cannot see).
@@ -178,6 +181,15 @@ TEST(StormMethod, PassesOnEveryKindOfStorm) {
                  .vmax = 60.0,
                  .wn1 = 18.0,
                  .wn1_dir = 166.0},
+       .fix_km = 1.0},
+      {.name = "weak, lopsided: wavenumber 1 of 0.31 of the peak, missed by 0.5 RMW",
+       .field = {.miss_km = 9.4,
+                 .rmw = 18.7,
+                 .eye_wind = 4.7,
+                 .vmax = 32.1,
+                 .wn1 = 10.0,
+                 .wn1_dir = 315.0,
+                 .holland_b = 1.23},
        .fix_km = 1.0},
   };
   for (const Case& c : cases) {

@@ -43,8 +43,16 @@ constexpr std::size_t kPeakFitMinSeconds = 15;  // retrieved seconds the fit nee
 // seconds of its channels' cycle); on the tune flights about three quarters of its square is that noise,
 // so the model's error is half of 4/3 of the move.
 constexpr double kCubicBias = 2.0 / 3.0;
-constexpr double kPassPeak = 15.0;       // m/s: least eyewall peak
-constexpr double kPassDip = 0.15;        // the dip lies this share of the lower peak below it
+constexpr double kPassPeak = 15.0;  // m/s: least eyewall peak
+constexpr double kPassDip = 0.15;   // the dip lies this share of the lower peak below it
+// A wavenumber 1 lowers the eyewall on its weak side by its amplitude while the eye's wind, fading to the
+// calm centre, keeps little of it: a pass beside the eye of a weak, lopsided storm then shows its bottom
+// well below the mean of the flanking peaks (the symmetric part's eyewall) but barely below the weak
+// side's. Such a dip counts when it lies kLopsidedDip below that mean (more than kPassDip: the weak side
+// no longer bounds it) and the weak side still stands kWeakWallDip above the bottom, its own maximum
+// clear of the retrieval's noise.
+constexpr double kLopsidedDip = 0.2;
+constexpr double kWeakWallDip = 0.05;
 constexpr std::size_t kDipReach = 1200;  // s: the eyewall peaks of a dip lie this close to it
 constexpr double kEyeDip = 0.02;         // an eye between two moats: its 10-s mean this share below its peaks
 constexpr double kSymmetryReach = 2.5;   // the eye's symmetry is judged over this many times its half-width
@@ -516,8 +524,8 @@ struct Dip {
 };
 
 // Dips of one segment: the lowest 61-s mean within 60 s either side, the deepest between the highest
-// 10-s means within kDipReach either side, at least kPassDip below the lower of them, which reaches
-// kPassPeak.
+// 10-s means within kDipReach either side, at least kPassDip below the lower of them (or kLopsidedDip
+// below their mean and kWeakWallDip below the lower one), which reaches kPassPeak.
 std::vector<Dip> segment_dips(std::size_t a, std::size_t b, const std::vector<double>& w60,
                               const std::vector<double>& w10) {
   std::vector<Dip> dips;
@@ -536,8 +544,11 @@ std::vector<Dip> segment_dips(std::size_t a, std::size_t b, const std::vector<do
     // A flanking peak at the segment's end is no peak: the wind still rises where the record or the
     // straight stretch stops (an eye entered as the flight ends), and the dip is not bounded on that side.
     if (pl < a + kEdgePeak || pr + kEdgePeak >= b) continue;
-    const double lower = std::min(w10[pl], w10[pr]);
-    if (lower < kPassPeak || w60[i] > (1.0 - kPassDip) * lower) continue;
+    const double lower = std::min(w10[pl], w10[pr]), mean = 0.5 * (w10[pl] + w10[pr]);
+    if (lower < kPassPeak) continue;
+    if (w60[i] > (1.0 - kPassDip) * lower &&
+        (w60[i] > (1.0 - kLopsidedDip) * mean || w60[i] > (1.0 - kWeakWallDip) * lower))
+      continue;
     bool deepest = true;
     for (std::size_t j = pl; j <= pr && deepest; ++j)
       if (std::isfinite(w60[j]) && w60[j] < w60[i]) deepest = false;

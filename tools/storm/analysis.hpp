@@ -9,7 +9,9 @@
 //      by that midpoint, so that it neither breaks a segment nor moves a pass.
 //   2. A centre pass is a dip of the 61-s mean wind in a straight segment between two peaks of the 10-s
 //      mean within 1200 s, each at least 15 m/s, the dip at least 15 % below the lower one (the calm eye
-//      between eyewall crossings). A straight leg crosses the storm's core once (the aircraft flies 20-40
+//      between eyewall crossings), or 20 % below their mean and 5 % below the lower one (a wavenumber 1
+//      lowers the weak side's eyewall by its amplitude but hardly the eye's wind: a weak, lopsided storm
+//      passed beside the eye). A straight leg crosses the storm's core once (the aircraft flies 20-40
 //      times faster than the storm moves), so a segment gives at most one pass: around concentric eyewalls
 //      the moat shows as a dip on either side of the eye at the same distance, and of three dips whose
 //      middle one lies halfway between the others the middle one is the eye. A flanking peak at the
