@@ -36,6 +36,8 @@ struct Field {
   double outer_radius = 2.5;  // concentric: the outer maximum's radius over the RMW
   int turn_s = 120;           // s of banked turn between the legs
   double holland_b = 1.6;     // Holland shape parameter
+  int far_leg = -1;           // this leg (from 0) misses by far_miss_km instead
+  double far_miss_km = 0.0;
 };
 
 // A flight of straight 1600-s legs through the centre at 130 m/s (storm-relative), 120 s of banked turn
@@ -61,10 +63,11 @@ Series synthetic_flight(const Field& f, sim::Storm& storm, const Plane& plane) {
   double t = 0.0;
   for (int p = 0; p < f.passes; ++p) {
     const bool west = p % 2 == 0;
+    const double miss = p == f.far_leg ? f.far_miss_km : f.miss_km;
     for (int k = 0; k < 1600; ++k, t += 1.0) {
       const double along = 130.0 * (k - 800) / 1000.0;  // km past the closest approach
       // Westbound: x = -along, y = miss (right of a westbound track is north); southbound: x = -miss.
-      double x = west ? -along : -f.miss_km, y = west ? f.miss_km : -along;
+      double x = west ? -along : -miss, y = west ? miss : -along;
       x += f.motion_east * t / 1000.0;
       y += f.motion_north * t / 1000.0;
       double lat = 0.0, lon = 0.0;
@@ -206,6 +209,39 @@ TEST(StormMethod, PassesOnEveryKindOfStorm) {
       EXPECT_LT(km, c.fix_km) << c.name << ": fix at " << t << " s is " << km << " km off";
       EXPECT_TRUE(!c.calibrated || km < 3.0 * p.accuracy_km)
           << c.name << ": fix at " << t << " s, accuracy " << p.accuracy_km;
+    }
+  }
+}
+
+// A leg inside the outer eyewall of a concentric storm but well outside the inner one sees the moat as a
+// dip between two maxima, like an eye: it is no pass, and the other legs' fixes stay where they were.
+TEST(StormMethod, MoatCrossingFarOutIsNoPass) {
+  struct Case {
+    const char* name;
+    double rmw, outer_radius, far_miss_km;
+  };
+  const Case cases[] = {{"20-km RMW, outer ring at 4 RMW, leg 50 km off", 20.0, 4.0, 50.0},
+                        {"10-km RMW, outer ring at 3.4 RMW, leg 24 km off", 10.0, 3.4, 24.0}};
+  for (const Case& c : cases) {
+    const Field f = {.passes = 5,
+                     .profile = sim::Profile::kConcentric,
+                     .rmw = c.rmw,
+                     .outer_ratio = 0.9,
+                     .outer_radius = c.outer_radius,
+                     .far_leg = 2,
+                     .far_miss_km = c.far_miss_km};
+    sim::Storm storm;
+    const Plane plane = Plane::at(storm.lat0, storm.lon0);
+    const Series s = synthetic_flight(f, storm, plane);
+    const Analysis an = analyse({s}, {});
+    EXPECT_EQ(an.passes.size(), static_cast<std::size_t>(f.passes - 1)) << c.name;
+    const double far_t = f.far_leg * (1600.0 + f.turn_s) + 800.0;
+    for (const Pass& p : an.passes) {
+      const double t = p.time - s.t.front();
+      EXPECT_GT(std::fabs(t - far_t), 300.0) << c.name << ": a pass at " << t << " s";
+      double km = 0.0, bearing = 0.0;
+      range_bearing(storm.lat0, storm.lon0, p.lat, p.lon, km, bearing);
+      EXPECT_LT(km, 0.3) << c.name << ": fix at " << t << " s is " << km << " km off";
     }
   }
 }

@@ -1705,6 +1705,31 @@ double hump_or_lone(const std::vector<Series>& flights, Analysis& an, double u_p
   return bound;
 }
 
+// A dip crossed beyond the eyewall is not the eye: inside the outer ring of a concentric storm (its
+// moat) or in a gap between rain bands the wind falls and rises again as through an eye, but at a miss
+// no eye pass has. An eye pass misses the centre by less than the eyewall's radius R, and one just
+// outside it sees a single maximum; so a pass not sought by the centre track whose fitted miss exceeds
+// kOuterRing R is left out, R the median of the passes' chord radii (chord; kRingWalls of them at
+// least, so that a ring's few crossings cannot set it). True when one was left out.
+constexpr double kOuterRing = 2.0;     // eyewall radii
+constexpr std::size_t kRingWalls = 3;  // passes with both maxima
+bool drop_outer_rings(std::vector<Pass>& passes, const Motion& m) {
+  std::vector<double> radii;
+  for (const Pass& p : passes) {
+    double d = 0.0, r = 0.0, sigma = 0.0;
+    if (chord(p, m, d, r, sigma)) radii.push_back(r);
+  }
+  if (radii.size() < kRingWalls) return false;
+  std::nth_element(radii.begin(), radii.begin() + static_cast<long>(radii.size() / 2), radii.end());
+  const double wall = radii[radii.size() / 2];
+  const std::size_t before = passes.size();
+  std::erase_if(passes, [&](const Pass& p) {
+    double h = 0.0;
+    return !p.seeded && std::fabs(eye_across(p, m, h)) > kOuterRing * wall;
+  });
+  return passes.size() < before;
+}
+
 // How a lone maximum's fix was placed, for the report.
 std::string lone_note(double bound_km) {
   return "no eye in the wind: the fix lies on the track at its one clear wind maximum, the centre within " +
@@ -1740,6 +1765,8 @@ Analysis analyse(const std::vector<Series>& flights, const CentreFn& track, cons
     };
   };
   if (!an.passes.empty()) an.motion = fit_motion(an.passes, an.plane, u_prior, v_prior, motion_sigma);
+  if (drop_outer_rings(an.passes, an.motion) && !an.passes.empty())
+    an.motion = fit_motion(an.passes, an.plane, u_prior, v_prior, motion_sigma);
   const double lone_km = humps ? hump_or_lone(flights, an, u_prior, v_prior, motion_sigma) : kNaN;
   // Passes the eye-dip search missed, where the centre so far predicts them: within kSeekKm, or 0.7 of
   // the legs' median RMW when that is larger.
