@@ -1474,63 +1474,63 @@ std::vector<Pass> hump_passes(const std::vector<Series>& flights, const Plane& p
   return passes;
 }
 
-// The flights' highest 61-s mean with the seconds about it (on its straight segment) where the mean stays
-// at or above kLoneFall of it; false when the mean does not fall below that on both sides within the
-// segment or rises to it anywhere else in the flights (no single clear maximum).
-bool lone_span(const std::vector<Series>& flights, std::size_t& flight, std::size_t& left,
-               std::size_t& right) {
+// The flights' highest 61-s mean: its flight, straight segment [seg_a, seg_b), second `top`, the seconds
+// [left, right] about it where the mean stays at or above kLoneFall of it, and that flight's running means.
+struct LoneSpan {
+  std::size_t flight = 0, seg_a = 0, seg_b = 0, top = 0, left = 0, right = 0;
+  std::vector<double> w60, w10;
+};
+
+// False when the mean does not fall below kLoneFall of the highest on both sides within its segment or
+// rises to it anywhere else in the flights (no single clear maximum).
+bool lone_span(const std::vector<Series>& flights, LoneSpan& span) {
   double top = -1.0;
-  std::vector<std::vector<double>> w60(flights.size());
-  std::size_t seg_a = 0, seg_b = 0, c = 0;
+  std::vector<std::vector<double>> w60(flights.size()), w10(flights.size());
   for (std::size_t f = 0; f < flights.size(); ++f) {
     const Series& s = flights[f];
     w60[f].assign(s.t.size(), kNaN);
-    std::vector<double> w10(s.t.size(), kNaN);
+    w10[f].assign(s.t.size(), kNaN);
     for (const auto& [a, b] : segments(s)) {
-      running_means(s, a, b, w60[f], w10);
+      running_means(s, a, b, w60[f], w10[f]);
       for (std::size_t i = a; i < b; ++i)
         if (std::isfinite(w60[f][i]) && w60[f][i] > top) {
           top = w60[f][i];
-          flight = f;
-          seg_a = a;
-          seg_b = b;
-          c = i;
+          span.flight = f;
+          span.seg_a = a;
+          span.seg_b = b;
+          span.top = i;
         }
     }
   }
   if (top < kPassPeak) return false;
-  const std::vector<double>& w = w60[flight];
-  left = c;
-  right = c;
-  while (left > seg_a && !(w[left - 1] < kLoneFall * top)) --left;
-  while (right + 1 < seg_b && !(w[right + 1] < kLoneFall * top)) ++right;
-  if (left == seg_a || right + 1 == seg_b) return false;
+  const std::vector<double>& w = w60[span.flight];
+  std::size_t left = span.top, right = span.top;
+  while (left > span.seg_a && !(w[left - 1] < kLoneFall * top)) --left;
+  while (right + 1 < span.seg_b && !(w[right + 1] < kLoneFall * top)) ++right;
+  if (left == span.seg_a || right + 1 == span.seg_b) return false;
   for (std::size_t f = 0; f < flights.size(); ++f)
     for (std::size_t i = 0; i < w60[f].size(); ++i)
-      if ((f != flight || i < left || i > right) && w60[f][i] >= kLoneFall * top) return false;
+      if ((f != span.flight || i < left || i > right) && w60[f][i] >= kLoneFall * top) return false;
+  span.left = left;
+  span.right = right;
+  span.w60 = std::move(w60[span.flight]);
+  span.w10 = std::move(w10[span.flight]);
   return true;
 }
 
 }  // namespace
 
 bool lone_maximum(const std::vector<Series>& flights, const Plane& plane, Pass& pass, double& bound_km) {
-  std::size_t f = 0, left = 0, right = 0;
-  if (!lone_span(flights, f, left, right)) return false;
-  const Series& s = flights[f];
-  const auto segs = segments(s);
-  const auto seg = std::find_if(segs.begin(), segs.end(),
-                                [&](const auto& ab) { return ab.first <= left && left < ab.second; });
-  std::vector<double> w60(s.t.size(), kNaN), w10(s.t.size(), kNaN);
-  std::size_t c = left;
-  running_means(s, seg->first, seg->second, w60, w10);
-  for (std::size_t i = left; i <= right; ++i)
-    if (w60[i] > w60[c]) c = i;
-  if (!seek_pass(s, f, seg->first, seg->second, c, plane, w60, w10, pass)) return false;
+  LoneSpan span;
+  if (!lone_span(flights, span)) return false;
+  const Series& s = flights[span.flight];
+  if (!seek_pass(s, span.flight, span.seg_a, span.seg_b, span.top, plane, span.w60, span.w10, pass))
+    return false;
   // The half width along the track, the mean of the two sides (an asymmetry along the track steepens one
   // side and flattens the other), from the aircraft's positions in the plane.
   double xl = 0.0, yl = 0.0, xr = 0.0, yr = 0.0;
-  plane.to_xy(value_at(s, s.lat, s.t[left]), value_at(s, s.lon, s.t[left]), xl, yl);
-  plane.to_xy(value_at(s, s.lat, s.t[right]), value_at(s, s.lon, s.t[right]), xr, yr);
+  plane.to_xy(value_at(s, s.lat, s.t[span.left]), value_at(s, s.lon, s.t[span.left]), xl, yl);
+  plane.to_xy(value_at(s, s.lat, s.t[span.right]), value_at(s, s.lon, s.t[span.right]), xr, yr);
   bound_km = 0.5 * (std::hypot(xl - pass.x, yl - pass.y) + std::hypot(xr - pass.x, yr - pass.y)) / kLoneWidth;
   return std::isfinite(bound_km) && bound_km <= kLoneBound;
 }
