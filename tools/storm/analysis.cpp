@@ -55,6 +55,14 @@ constexpr double kLopsidedDip = 0.2;
 constexpr double kWeakWallDip = 0.05;
 constexpr std::size_t kDipReach = 1200;  // s: the eyewall peaks of a dip lie this close to it
 constexpr double kEyeDip = 0.02;         // an eye between two moats: its 10-s mean this share below its peaks
+// A dip's flanks (flank_kinds): the share of its peak an eyewall's 10-s mean falls to, on its far side
+// from the dip; the least share of the flank peak a nearer peak has to count as the nearest eyewall; the
+// ratio of the widths at or above which the two are an inner and an outer eyewall (their widths 0.3-0.5
+// and 1.5-3.5 inner radii), and below which they are alike.
+constexpr double kFlankFall = 0.85;
+constexpr double kNearPeak = 0.8;
+constexpr double kUnlikeFlanks = 2.5;
+constexpr double kAlikeFlanks = 1.5;
 constexpr double kSymmetryReach = 2.5;   // the eye's symmetry is judged over this many times its half-width
 constexpr std::size_t kEdgePeak = 15;    // s: a highest 10-s mean this near a segment's end is no peak
 constexpr std::size_t kSeekPeaks = 900;  // s: eyewall peaks of a predicted pass lie this close to it
@@ -516,11 +524,16 @@ void running_means(const Series& s, std::size_t a, std::size_t b, std::vector<do
   }
 }
 
+// How the dip's flanks compare (flank_kinds, below): the same kind of eyewall on both sides, an inner and
+// an outer one (a moat), or unknown.
+enum class Flanks { kUnknown, kAlike, kUnlike };
+
 struct Dip {
   std::size_t at, left, right;               // the dip's second and its flanking peaks'
   double depth;                              // 61-s mean at the dip over the lower peak
   bool moats = false;                        // an eye without a dip, `left` and `right` the moats about it
   double left_wind = 0.0, right_wind = 0.0;  // m/s, 10-s means of the flanking peaks
+  Flanks flanks = Flanks::kUnknown;
 };
 
 // Dips of one segment: the lowest 61-s mean within 60 s either side, the deepest between the highest
@@ -594,6 +607,53 @@ void add_between(std::size_t a, std::size_t b, const std::vector<double>& w10, s
   }
 }
 
+// Seconds from the peak at `p` of segment [a, b), going in direction `dir` (-1, +1), until the 10-s mean
+// falls below kFlankFall of the peak; negative when the segment ends first (at least that many).
+double flank_width(std::size_t a, std::size_t b, const std::vector<double>& w10, std::size_t p, int dir) {
+  const double level = kFlankFall * w10[p];
+  std::size_t j = p;
+  while (!(std::isfinite(w10[j]) && w10[j] < level)) {
+    if ((dir < 0 && j == a) || (dir > 0 && j + 1 == b))
+      return -std::fabs(static_cast<double>(j) - static_cast<double>(p));
+    j = dir < 0 ? j - 1 : j + 1;
+  }
+  return std::fabs(static_cast<double>(j) - static_cast<double>(p));
+}
+
+// The eyewall peak nearest the dip on the side of `flank` (its flanking peak, the highest 10-s mean within
+// kDipReach): the first second from the dip towards it whose 10-s mean is the highest within 30 s either
+// side and at least kNearPeak of the flank's (an inner eyewall before an outer one of about its strength).
+std::size_t nearest_peak(std::size_t a, std::size_t b, const std::vector<double>& w10, std::size_t at,
+                         std::size_t flank) {
+  const int dir = flank < at ? -1 : 1;
+  for (std::size_t j = at; j != flank; j = dir < 0 ? j - 1 : j + 1) {
+    if (!std::isfinite(w10[j]) || w10[j] < kNearPeak * w10[flank]) continue;
+    bool top = true;
+    for (std::size_t k = (j > a + 30 ? j - 30 : a); k < std::min(b, j + 31) && top; ++k)
+      if (std::isfinite(w10[k]) && w10[k] > w10[j]) top = false;
+    if (top) return j;
+  }
+  return flank;
+}
+
+// Whether the eyewall peaks nearest a dip are of one kind or are an inner and an outer eyewall. Outside its
+// maximum an inner eyewall falls to kFlankFall of its peak within about 0.4 of its radius, on either side
+// (the Holland (1980) profile inside it, the eyewall's decay towards the moat outside it); an outer eyewall
+// keeps that share out to about twice its radius of 2-3.5 inner radii (the Holland decay of B 1-2 about
+// it). So the time from each peak away from the dip until the 10-s mean falls below kFlankFall of it (the
+// aircraft's storm-relative speed is constant along a pass) differs by kUnlikeFlanks or more about a moat,
+// the inner eyewall the narrower; about the eye both are the same eyewall. Unknown when the narrower
+// width runs to the segment's end.
+Flanks flank_kinds(std::size_t a, std::size_t b, const std::vector<double>& w10, const Dip& d) {
+  const std::size_t pl = nearest_peak(a, b, w10, d.at, d.left), pr = nearest_peak(a, b, w10, d.at, d.right);
+  const double wl = flank_width(a, b, w10, pl, -1), wr = flank_width(a, b, w10, pr, 1);
+  const double narrow = std::fabs(wl) < std::fabs(wr) ? wl : wr,
+               wide = std::max(std::fabs(wl), std::fabs(wr));
+  if (!(narrow > 0.0)) return Flanks::kUnknown;
+  if (wide >= kUnlikeFlanks * narrow) return Flanks::kUnlike;
+  return wide < kAlikeFlanks * narrow ? Flanks::kAlike : Flanks::kUnknown;
+}
+
 // How far the wind about a dip departs from the symmetric profile plus gradient of step 3 over
 // kSymmetryReach times the time to its nearer flanking peak: the misfit's mean square over twice the
 // wind's variance there (near 0 for a symmetric pattern, about 1 for none). NaN when the segment does not
@@ -627,6 +687,27 @@ bool encloses(const Dip& x, const Dip& y) {
   if (x.moats || y.moats || y.left < x.left || y.right > x.right) return false;
   if (y.at > x.at) return y.left > x.at && y.left > x.left && y.left_wind < kEnclosedPeak * x.right_wind;
   return y.right < x.at && y.right < x.right && y.right_wind < kEnclosedPeak * x.left_wind;
+}
+
+// Which of a segment's dips are moats by their flanks (flank_kinds): a dip between an inner and an outer
+// eyewall, and the midpoint of such a moat and a dip between alike eyewalls (that dip is the eye, the
+// midpoint on its eyewall).
+std::vector<char> moat_dips(const std::vector<Dip>& dips) {
+  auto kind_at = [&dips](std::size_t at) {
+    for (const Dip& x : dips)
+      if (!x.moats && x.at == at) return x.flanks;
+    return Flanks::kUnknown;
+  };
+  std::vector<char> moat(dips.size(), 0);
+  for (std::size_t i = 0; i < dips.size(); ++i) {
+    if (!dips[i].moats) {
+      moat[i] = dips[i].flanks == Flanks::kUnlike;
+      continue;
+    }
+    const Flanks l = kind_at(dips[i].left), r = kind_at(dips[i].right);
+    moat[i] = (l == Flanks::kUnlike && r == Flanks::kAlike) || (l == Flanks::kAlike && r == Flanks::kUnlike);
+  }
+  return moat;
 }
 
 // The eye among a segment's dips. A straight leg crosses the storm's core once (the aircraft flies 20-40
@@ -665,7 +746,15 @@ std::size_t eye_of(const Series& s, std::size_t a, std::size_t b, const std::vec
         judged = judged && std::isfinite(score[i]);
       }
     if (judged) {
-      for (std::size_t i = first + 1; i < dips.size(); ++i)
+      // The moats (moat_dips) are no candidates while another remains.
+      const std::vector<char> moat = moat_dips(dips);
+      bool other = false;
+      for (std::size_t i = 0; i < dips.size(); ++i) other = other || (open[i] && !moat[i]);
+      for (std::size_t i = 0; i < dips.size() && other; ++i)
+        if (moat[i]) open[i] = 0;
+      best = 0;
+      while (!open[best]) ++best;
+      for (std::size_t i = best + 1; i < dips.size(); ++i)
         if (open[i] && score[i] < score[best]) best = i;
       return best;
     }
@@ -691,6 +780,8 @@ std::vector<Pass> find_passes(const std::vector<Series>& flights, const Plane& p
       std::vector<Dip> dips = segment_dips(a, b, w60, w10);
       if (dips.empty()) continue;
       add_between(a, b, w10, dips);
+      for (Dip& d : dips)
+        if (!d.moats) d.flanks = flank_kinds(a, b, w10, d);
       const Dip& d = dips[eye_of(s, a, b, dips)];
       const double guess = 0.5 * (s.t[d.left] + s.t[d.right]);
       const double reach_s = 0.95 * std::min(guess - s.t[d.left], s.t[d.right] - guess);
