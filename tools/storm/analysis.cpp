@@ -644,14 +644,29 @@ std::size_t nearest_peak(std::size_t a, std::size_t b, const std::vector<double>
 // aircraft's storm-relative speed is constant along a pass) differs by kUnlikeFlanks or more about a moat,
 // the inner eyewall the narrower; about the eye both are the same eyewall. Unknown when the narrower
 // width runs to the segment's end.
-Flanks flank_kinds(std::size_t a, std::size_t b, const std::vector<double>& w10, const Dip& d) {
-  const std::size_t pl = nearest_peak(a, b, w10, d.at, d.left), pr = nearest_peak(a, b, w10, d.at, d.right);
+Flanks peak_kinds(std::size_t a, std::size_t b, const std::vector<double>& w10, std::size_t pl,
+                  std::size_t pr) {
   const double wl = flank_width(a, b, w10, pl, -1), wr = flank_width(a, b, w10, pr, 1);
   const double narrow = std::fabs(wl) < std::fabs(wr) ? wl : wr,
                wide = std::max(std::fabs(wl), std::fabs(wr));
   if (!(narrow > 0.0)) return Flanks::kUnknown;
   if (wide >= kUnlikeFlanks * narrow) return Flanks::kUnlike;
   return wide < kAlikeFlanks * narrow ? Flanks::kAlike : Flanks::kUnknown;
+}
+Flanks flank_kinds(std::size_t a, std::size_t b, const std::vector<double>& w10, const Dip& d) {
+  return peak_kinds(a, b, w10, nearest_peak(a, b, w10, d.at, d.left), nearest_peak(a, b, w10, d.at, d.right));
+}
+
+// The eye's flanks are its own eyewall: where its flanking peaks (the highest 10-s means about it) are an
+// inner and an outer eyewall (a wavenumber 1 lifts the outer one above the inner on its strong side) while
+// the nearest peaks are alike, the nearest peaks flank it.
+void inner_flanks(std::size_t a, std::size_t b, const std::vector<double>& w10, Dip& d) {
+  if (d.moats || d.flanks != Flanks::kAlike || peak_kinds(a, b, w10, d.left, d.right) != Flanks::kUnlike)
+    return;
+  d.left = nearest_peak(a, b, w10, d.at, d.left);
+  d.right = nearest_peak(a, b, w10, d.at, d.right);
+  d.left_wind = w10[d.left];
+  d.right_wind = w10[d.right];
 }
 
 // How far the wind about a dip departs from the symmetric profile plus gradient of step 3 over
@@ -782,7 +797,8 @@ std::vector<Pass> find_passes(const std::vector<Series>& flights, const Plane& p
       add_between(a, b, w10, dips);
       for (Dip& d : dips)
         if (!d.moats) d.flanks = flank_kinds(a, b, w10, d);
-      const Dip& d = dips[eye_of(s, a, b, dips)];
+      Dip d = dips[eye_of(s, a, b, dips)];
+      inner_flanks(a, b, w10, d);
       const double guess = 0.5 * (s.t[d.left] + s.t[d.right]);
       const double reach_s = 0.95 * std::min(guess - s.t[d.left], s.t[d.right] - guess);
       Pass p;
