@@ -705,13 +705,17 @@ bool encloses(const Dip& x, const Dip& y) {
 }
 
 // Which of a segment's dips are moats by their flanks (flank_kinds): a dip between an inner and an outer
-// eyewall, and the midpoint of such a moat and a dip between alike eyewalls (that dip is the eye, the
-// midpoint on its eyewall).
+// eyewall, and the midpoint of such a moat and an eye, that is a dip between alike eyewalls whose bottom
+// lies below what a moat keeps (kMoatBottom of its lower flank): the midpoint lies on the eye's eyewall.
 std::vector<char> moat_dips(const std::vector<Dip>& dips) {
+  // +1 for an eye, -1 for a moat, 0 for neither or unknown.
   auto kind_at = [&dips](std::size_t at) {
     for (const Dip& x : dips)
-      if (!x.moats && x.at == at) return x.flanks;
-    return Flanks::kUnknown;
+      if (!x.moats && x.at == at) {
+        if (x.flanks == Flanks::kUnlike) return -1;
+        return x.flanks == Flanks::kAlike && x.depth < kMoatBottom ? 1 : 0;
+      }
+    return 0;
   };
   std::vector<char> moat(dips.size(), 0);
   for (std::size_t i = 0; i < dips.size(); ++i) {
@@ -719,8 +723,8 @@ std::vector<char> moat_dips(const std::vector<Dip>& dips) {
       moat[i] = dips[i].flanks == Flanks::kUnlike;
       continue;
     }
-    const Flanks l = kind_at(dips[i].left), r = kind_at(dips[i].right);
-    moat[i] = (l == Flanks::kUnlike && r == Flanks::kAlike) || (l == Flanks::kAlike && r == Flanks::kUnlike);
+    const int l = kind_at(dips[i].left), r = kind_at(dips[i].right);
+    moat[i] = l * r == -1;
   }
   return moat;
 }
