@@ -136,8 +136,10 @@ TEST(StormMethod, FixesAndMotionOnExactFields) {
 // missed by 0.7 RMW, shows no dip between the moats), a wavenumber-2 field, winds in the eye, and passes
 // that miss by 0.4 RMW or by a small eye's whole radius (no dip in the wind: a single maximum at the
 // closest approach), and a weak storm whose wavenumber 1 leaves the eyewall on its weak side barely above
-// the eye's wind at a pass 0.5 RMW off. Each fix lies within `fix_km` of
-// the truth and, where the method's model holds, within three of its stated accuracy (a wavenumber 2 at 30
+// the eye's wind at a pass 0.5 RMW off. Concentric eyewalls of about equal strength: the moat between an
+// inner and an outer eyewall is as deep and as symmetric as the eye (a strong wavenumber 1, an outer ring
+// as strong as the inner one), or the outer eyewall is the eye's highest flank. Each fix lies within `fix_km`
+// of the truth and, where the method's model holds, within three of its stated accuracy (a wavenumber 2 at 30
 // degrees to the passes adds an odd part across the eye that mimics a shift of the pass: a bias that the
 // fit cannot see).
 TEST(StormMethod, PassesOnEveryKindOfStorm) {
@@ -184,6 +186,40 @@ TEST(StormMethod, PassesOnEveryKindOfStorm) {
                  .vmax = 60.0,
                  .wn1 = 18.0,
                  .wn1_dir = 166.0},
+       .fix_km = 1.0},
+      {.name = "concentric, a strong wavenumber 1: its strong side's moat flanked by both eyewalls",
+       .field = {.miss_km = 7.8,
+                 .profile = sim::Profile::kConcentric,
+                 .rmw = 12.6,
+                 .outer_ratio = 0.9,
+                 .eye_wind = 8.1,
+                 .vmax = 44.3,
+                 .wn1 = 14.5,
+                 .wn1_dir = 331.0,
+                 .outer_radius = 3.26,
+                 .holland_b = 1.3},
+       .fix_km = 1.0},
+      {.name = "concentric, the outer eyewall as strong as the inner, lopsided, moving",
+       .field = {.miss_km = 6.0,
+                 .motion_north = 3.0,
+                 .asymmetry = 10.0,
+                 .profile = sim::Profile::kConcentric,
+                 .rmw = 14.2,
+                 .outer_ratio = 1.0,
+                 .vmax = 58.2,
+                 .outer_radius = 3.0,
+                 .holland_b = 1.8},
+       .fix_km = 1.0},
+      {.name = "concentric, an outer eyewall above the inner on a wavenumber 1's strong side",
+       .field = {.profile = sim::Profile::kConcentric,
+                 .rmw = 13.5,
+                 .outer_ratio = 1.03,
+                 .eye_wind = 2.9,
+                 .vmax = 52.2,
+                 .wn1 = 19.8,
+                 .wn1_dir = 276.0,
+                 .outer_radius = 3.24,
+                 .holland_b = 1.76},
        .fix_km = 1.0},
       {.name = "weak, lopsided: wavenumber 1 of 0.31 of the peak, missed by 0.5 RMW",
        .field = {.miss_km = 9.4,
