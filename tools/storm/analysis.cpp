@@ -653,6 +653,8 @@ Flanks peak_kinds(std::size_t a, std::size_t b, const std::vector<double>& w10, 
   if (wide >= kUnlikeFlanks * narrow) return Flanks::kUnlike;
   return wide < kAlikeFlanks * narrow ? Flanks::kAlike : Flanks::kUnknown;
 }
+
+// The kinds of a dip's nearest eyewall peaks (peak_kinds).
 Flanks flank_kinds(std::size_t a, std::size_t b, const std::vector<double>& w10, const Dip& d) {
   return peak_kinds(a, b, w10, nearest_peak(a, b, w10, d.at, d.left), nearest_peak(a, b, w10, d.at, d.right));
 }
@@ -765,7 +767,8 @@ std::size_t eye_of(const Series& s, std::size_t a, std::size_t b, const std::vec
         judged = judged && std::isfinite(score[i]);
       }
     if (judged) {
-      // The moats (moat_dips) are no candidates while another remains.
+      // The moats (moat_dips) are no candidates while another remains. Only here: a segment too short to
+      // judge every candidate's symmetry is too short to show an outer eyewall's width either.
       const std::vector<char> moat = moat_dips(dips);
       bool other = false;
       for (std::size_t i = 0; i < dips.size(); ++i) other = other || (open[i] && !moat[i]);

@@ -28,7 +28,15 @@
 //      inside the innermost maximum: a dip whose flanking peaks enclose another dip and its flanks, the
 //      enclosed dip's flank towards it clearly weaker (below 0.8) than its own on that side (the weak and
 //      strong sides of one eyewall, not an inner and an outer eyewall of about the same strength), is a
-//      moat and no candidate while another remains.
+//      moat and no candidate while another remains. Nor, where the symmetry judges every candidate, is a
+//      dip between an inner and an outer eyewall: outward from its maximum an inner eyewall falls to 0.85
+//      of it within about 0.4 of its radius, an outer one (at 2-3.5 inner radii) keeps that share out to
+//      about twice its radius, so the time from the peak nearest the dip on each side, away from it, to
+//      0.85 of that peak differs 2.5 times or more about a moat and is alike (within 1.5 times) about the
+//      eye; nor is the midpoint of such a moat and a dip between alike eyewalls whose bottom lies below
+//      0.35 of its lower peak (the eye; the midpoint is on its eyewall). Where the eye's highest flanking
+//      peak on one side is an outer eyewall (a wavenumber 1 lifts it above the inner one) while the
+//      nearest peaks are alike, the nearest peaks are its flanks.
 //   3. Along one pass the wind is modelled inside the eyewall as a symmetric profile about the point of
 //      closest approach plus a linear gradient across the eye:  V(t0 + tau) = S(|tau|) + g tau.  The
 //      aircraft's storm-relative velocity is constant on a straight leg, so S is symmetric in time about
