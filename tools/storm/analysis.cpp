@@ -1797,7 +1797,7 @@ Analysis analyse(const std::vector<Series>& flights, const CentreFn& track, cons
   if (on_tracks) an.motion = fit_motion(an.passes, an.plane, u_prior, v_prior, motion_sigma, true);
   // The moving vortex fitted to every second of the inner core refines the passes' track where its guard
   // allows (vortex.hpp).
-  if (!an.passes.empty() && !std::isfinite(lone_km)) refine_with_vortex(flights, an.plane, an.passes, an.motion);
+  if (!an.passes.empty() && !std::isfinite(lone_km)) refine_with_vortex(flights, an.plane, an.passes, an.motion, {u_prior, v_prior, motion_sigma});
   CentreVarFn centre_var;
   if (!an.passes.empty()) {
     an.centre_from_flight = true;

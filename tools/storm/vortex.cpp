@@ -19,7 +19,9 @@ constexpr std::size_t kBlockMin = 3;  // retrieved seconds a block needs
 constexpr double kGapS = 30.0;        // s: a longer gap between seconds breaks a stretch
 constexpr double kHuber = 1.5;        // robust standard deviations: Huber's k
 constexpr int kMaxIterations = 100;
-constexpr std::size_t kMinSamples = 60;  // block means the fit needs (13 unknowns)
+constexpr double kNearlyConverged = 1e-3;
+constexpr std::size_t kMinSamples = 60;
+constexpr double kEyeShare = 0.5;  // RMW: a stretch coming this near the centre crossed the eye  // block means the fit needs (13 unknowns)
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 constexpr std::size_t kParams = 14;
@@ -151,23 +153,53 @@ struct Solution {
   double cost = 0.0, sigma = 0.0;
   bool converged = false;
   int iterations = 0;
+  double drop = 1.0;  // the last step's relative fall of the misfit
 };
 
+// The motion's prior (the still storm's, or the track's) as a term of the misfit in the wind's unit: the
+// motion's departure over its spread, times the residuals' standard deviation `sigma`.
+double prior_weight(const MotionPrior& prior, double sigma) {
+  return prior.sigma > 0.0 && std::isfinite(prior.sigma) ? sigma * sigma / (prior.sigma * prior.sigma) : 0.0;
+}
+double prior_cost(const Params& p, const MotionPrior& prior, double weight) {
+  return weight * ((p[kU] - prior.u) * (p[kU] - prior.u) + (p[kV] - prior.v) * (p[kV] - prior.v));
+}
+void add_prior(const Params& p, const MotionPrior& prior, double weight, Matrix& jtj, Params& jtr) {
+  jtj[kU][kU] += weight;
+  jtj[kV][kV] += weight;
+  jtr[kU] += weight * (prior.u - p[kU]);
+  jtr[kV] += weight * (prior.v - p[kV]);
+}
+
+// Holds the centre's track (c0, U) where it is: their rows and columns of the normal equations become the
+// identity's with no gradient, so that the step leaves them unchanged.
+void hold(Matrix& jtj, Params& jtr) {
+  for (std::size_t k : {kX0, kY0, kU, kV}) {
+    for (std::size_t j = 0; j < kParams; ++j) jtj[k][j] = jtj[j][k] = 0.0;
+    jtj[k][k] = 1.0;
+    jtr[k] = 0.0;
+  }
+}
+
 // Robust Levenberg-Marquardt from `p`: each iteration takes Huber's weights of the current residuals,
-// solves (J^T W J + lambda diag) dp = J^T W r, and accepts the step when the weighted misfit falls
-// (lambda / 3), else retries with lambda * 4. Converged when the misfit falls by less than 1e-7 of itself.
-Solution levenberg_marquardt(const std::vector<VortexSample>& d, Params p, double t_ref, bool vec,
-                             double r0) {
+// solves (J^T W J + lambda diag) dp = J^T W r (with the motion's prior), and accepts the step when the
+// weighted misfit falls (lambda / 3), else retries with lambda * 4. Converged when the misfit falls by
+// less than 1e-5 of itself.
+Solution levenberg_marquardt(const std::vector<VortexSample>& d, Params p, double t_ref, bool vec, double r0,
+                             const MotionPrior& prior, bool hold_track = false) {
   Solution s;
   std::vector<double> res, trial;
   residuals(d, p, t_ref, vec, res);
   double lambda = 1e-3;
-  for (int it = 0; it < kMaxIterations; ++it) {
-    const std::vector<double> w = huber_weights(res, robust_sigma(res));
-    const double cost = weighted_cost(res, w);
+  for (int it = 0; it < kMaxIterations && !s.converged; ++it) {
+    const double sigma = robust_sigma(res), pw = prior_weight(prior, sigma);
+    const std::vector<double> w = huber_weights(res, sigma);
+    const double cost = weighted_cost(res, w) + prior_cost(p, prior, pw);
     Matrix jtj{};
     Params jtr{};
     normal_equations(d, p, t_ref, vec, res, w, jtj, jtr);
+    add_prior(p, prior, pw, jtj, jtr);
+    if (hold_track) hold(jtj, jtr);
     bool stepped = false;
     for (int tries = 0; tries < 10 && !stepped; ++tries) {
       Matrix a = jtj;
@@ -178,21 +210,24 @@ Solution levenberg_marquardt(const std::vector<VortexSample>& d, Params p, doubl
         for (std::size_t j = 0; j < kParams; ++j) q[i] += a[i][j] * jtr[j];
       clamp(q, r0, vec);
       residuals(d, q, t_ref, vec, trial);
-      const double c = weighted_cost(trial, w);
-      if (c < cost) {
-        stepped = true;
-        p = q;
-        res = trial;
-        lambda = std::max(lambda / 3.0, 1e-9);
-        s.converged = cost - c < 1e-5 * cost;
-        ++s.iterations;
-      } else {
+      const double c = weighted_cost(trial, w) + prior_cost(q, prior, pw);
+      stepped = c < cost;
+      if (!stepped) {
         lambda *= 4.0;
+        continue;
       }
+      p = q;
+      res = trial;
+      lambda = std::max(lambda / 3.0, 1e-9);
+      s.drop = (cost - c) / cost;
+      s.converged = s.drop < 1e-5;
+      ++s.iterations;
     }
     if (!stepped) s.converged = true;  // no step lowers the misfit: a minimum
-    if (s.converged) break;
   }
+  // Out of iterations with the misfit still falling by less than kNearlyConverged of itself per step: the
+  // remaining steps move along a flat valley of the profile's shape, not the centre.
+  s.converged = s.converged || s.drop < kNearlyConverged;
   s.p = p;
   s.res = res;
   s.sigma = robust_sigma(res);
@@ -200,6 +235,7 @@ Solution levenberg_marquardt(const std::vector<VortexSample>& d, Params p, doubl
   s.cost = weighted_cost(res, s.w);
   Params jtr{};
   normal_equations(d, p, t_ref, vec, res, s.w, s.inv, jtr);
+  add_prior(p, prior, prior_weight(prior, s.sigma), s.inv, jtr);
   if (!invert(s.inv)) s.converged = false;
   return s;
 }
@@ -247,6 +283,14 @@ VortexFit result_of(const std::vector<VortexSample>& d, const Solution& s, doubl
   f.wn1_dir = std::fmod(std::atan2(east, north) * 180.0 / std::numbers::pi + 360.0, 360.0);
   f.wn2 = std::hypot(s.p[kW2a], s.p[kW2b]);
   f.sigma = s.sigma;
+  std::size_t last = 0;
+  for (const VortexSample& x : d) {
+    const double r = std::hypot(x.x - f.x0 - f.u * (x.t - t_ref), x.y - f.y0 - f.v * (x.t - t_ref));
+    if (r < kEyeShare * f.rmw && x.run != last) {
+      ++f.eye_crossings;
+      last = x.run;
+    }
+  }
   return f;
 }
 
@@ -369,7 +413,8 @@ std::vector<VortexSample> vortex_samples(const std::vector<Series>& flights, con
   return out;
 }
 
-VortexFit fit_vortex(const std::vector<VortexSample>& samples, const Motion& start, double r0) {
+VortexFit fit_vortex(const std::vector<VortexSample>& samples, const Motion& start, double r0,
+                     const MotionPrior& prior) {
   if (samples.size() < kMinSamples || !(r0 > 0.0)) return {};
   std::vector<double> winds;
   for (const VortexSample& s : samples) winds.push_back(s.wind);
@@ -386,14 +431,23 @@ VortexFit fit_vortex(const std::vector<VortexSample>& samples, const Motion& sta
   p[kLnN] = std::log(0.5);
   p[kLnC] = std::log(2.0);
   p[kEye] = 3.0;
-  const Solution mult = levenberg_marquardt(samples, p, start.t_ref, false, r0);
-  const Solution vec = levenberg_marquardt(samples, p, start.t_ref, true, r0);
+  const Solution mult = levenberg_marquardt(samples, p, start.t_ref, false, r0, prior);
+  const Solution vec = levenberg_marquardt(samples, p, start.t_ref, true, r0, prior);
   if (std::getenv("VDBG"))
     std::fprintf(stderr, "VDBG mult conv=%d it=%d sig=%.3f x=%.2f,%.2f  vec conv=%d it=%d sig=%.3f x=%.2f,%.2f start %.2f,%.2f\n", mult.converged, mult.iterations, mult.sigma, mult.p[0], mult.p[1], vec.converged, vec.iterations, vec.sigma, vec.p[0], vec.p[1], start.x0, start.y0);
   bool use_vec = vec.converged && (!mult.converged || vec.sigma < mult.sigma);
   if (std::getenv("VFORCE")) use_vec = std::getenv("VFORCE")[0] == 'v';
-  return use_vec ? result_of(samples, vec, start.t_ref, true, r0)
-                 : result_of(samples, mult, start.t_ref, false, r0);
+  VortexFit f = use_vec ? result_of(samples, vec, start.t_ref, true, r0)
+                        : result_of(samples, mult, start.t_ref, false, r0);
+  // The same form with the centre held on the start's track: how much worse the wind fits there.
+  Params at_start = use_vec ? vec.p : mult.p;
+  at_start[kX0] = start.x0;
+  at_start[kY0] = start.y0;
+  at_start[kU] = start.u;
+  at_start[kV] = start.v;
+  const Solution held = levenberg_marquardt(samples, at_start, start.t_ref, use_vec, r0, prior, true);
+  f.held_sigma = held.sigma;
+  return f;
 }
 
 namespace {
@@ -405,6 +459,18 @@ constexpr double kGuardFloor = 2.0;  // km
 // The vortex's centre must be well determined: its standard error (km, at the passes' mean time) below
 // this share of the inner eyewall's radius.
 constexpr double kGuardSigma = 0.1;
+// The centre is where the wind falls towards calm: a fitted eye's wind (E) of this share of Vmax or more
+// says the data do not show that fall (passes beside the eye), and the centre then rests on the profile's
+// shape alone, which trades it against E and the asymmetry.
+constexpr double kEyeFloor = 0.4;
+// The vortex's model error as a share of its RMW: where its profile or its asymmetry's radial shape is not
+// the storm's, the fit trades a part of the asymmetry for a shift of the centre, 0.02-0.07 RMW on the
+// family's tune storms whose passes are right.
+constexpr double kVortexModel = 0.1;
+// Where the vortex and the passes agree within kAdoptErrors of the vortex's error (on average over the
+// passes), the passes stand: they see the eye directly and are finer. Beyond it, they followed something
+// other than the circulation's centre (the calm point of a strong wavenumber 1, a moat, a rain-band gap).
+constexpr double kAdoptErrors = 2.0;
 
 // Moves a pass's time to its closest approach to the track of `m` (its ground velocity constant over the
 // shift), then sets its fix and accuracy from `m`.
@@ -426,15 +492,15 @@ void move_fix(Pass& p, const Plane& plane, const Motion& m) {
 }  // namespace
 
 bool refine_with_vortex(const std::vector<Series>& flights, const Plane& plane, std::vector<Pass>& passes,
-                        Motion& motion, VortexFit* fit) {
+                        Motion& motion, const MotionPrior& prior, VortexFit* fit) {
   if (passes.size() < 2 || passes_one_heading(passes)) return false;
   const double r0 = inner_eyewall_radius(passes, motion);
   if (!(r0 > 0.0)) return false;
-  const VortexFit f = fit_vortex(vortex_samples(flights, plane, motion, r0), motion, r0);
+  const VortexFit f = fit_vortex(vortex_samples(flights, plane, motion, r0), motion, r0, prior);
   if (fit) *fit = f;
   if (std::getenv("VDBG")) {
-    std::fprintf(stderr, "VDBG conv=%d vec=%d n=%zu r0=%.1f vmax=%.1f rmw=%.1f B=%.2f n=%.2f eye=%.1f wn1=%.2f dir=%.0f wn2=%.2f sig=%.2f rho=%.2f csig=%.2f\n",
-      f.converged, f.vector_wn1, f.samples, r0, f.vmax, f.rmw, f.shape_b, f.decay_n, f.eye, f.wn1, f.wn1_dir, f.wn2, f.sigma, f.rho, std::sqrt(f.cov[0][0]+f.cov[1][1]));
+    std::fprintf(stderr, "VDBG conv=%d vec=%d n=%zu r0=%.1f vmax=%.1f rmw=%.1f B=%.2f n=%.2f eye=%.1f wn1=%.2f dir=%.0f wn2=%.2f sig=%.2f rho=%.2f csig=%.2f eyex=%zu held=%.3f ratio=%.2f\n",
+      f.converged, f.vector_wn1, f.samples, r0, f.vmax, f.rmw, f.shape_b, f.decay_n, f.eye, f.wn1, f.wn1_dir, f.wn2, f.sigma, f.rho, std::sqrt(f.cov[0][0]+f.cov[1][1]), f.eye_crossings, f.held_sigma, f.held_sigma / f.sigma);
     for (const Pass& p : passes) {
       const double dt = p.time - motion.t_ref, ft = p.time - f.t_ref;
       std::fprintf(stderr, "VDBG   pass t=%.0f acc=%.2f off=%.2f\n", p.time, p.accuracy_km,
@@ -450,14 +516,24 @@ bool refine_with_vortex(const std::vector<Series>& flights, const Plane& plane, 
   m.v = f.v;
   m.cov = f.cov;
   m.motion_sigma = std::sqrt(std::max(m.cov[2][2], m.cov[3][3]));
-  if (!(std::sqrt(m.cov[0][0] + m.cov[1][1]) < kGuardSigma * r0)) return false;
+  if (!(std::sqrt(m.cov[0][0] + m.cov[1][1]) < kGuardSigma * r0) || !(f.eye < kEyeFloor * f.vmax)) return false;
+  // The model's own error: its profile and asymmetry are not the storm's, and that error does not shrink
+  // with the seconds' number.
+  const double model = kVortexModel * f.rmw;
+  m.cov[0][0] += 0.5 * model * model;
+  m.cov[1][1] += 0.5 * model * model;
   add_profile_bias(passes, m);
+  double off_sum = 0.0, error_sum = 0.0;
   for (const Pass& p : passes) {
     const double dt = p.time - motion.t_ref, ft = p.time - m.t_ref;
     const double off = std::hypot(m.x0 + m.u * ft - motion.x0 - motion.u * dt,
                                   m.y0 + m.v * ft - motion.y0 - motion.v * dt);
     if (!(off <= std::max(kGuardErrors * p.accuracy_km, kGuardFloor))) return false;
+    off_sum += off;
+    error_sum += std::sqrt(centre_variance(m, p.time, 1.0, 0.0) + centre_variance(m, p.time, 0.0, 1.0));
   }
+  if (std::getenv("VDBG")) std::fprintf(stderr, "VDBG adopt ratio %.2f\n", off_sum / error_sum);
+  if (!(off_sum > kAdoptErrors * error_sum)) return false;
   for (Pass& p : passes) move_fix(p, plane, m);
   motion = m;
   return true;

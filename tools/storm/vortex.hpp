@@ -37,6 +37,7 @@
 
 #include <array>
 #include <cstddef>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -66,6 +67,8 @@ struct VortexFit {
   double wn2 = 0.0;                 // share of S
   double sigma = 0.0;               // m/s, the residuals' robust standard deviation
   double rho = 0.0;                 // lag-1 correlation of consecutive blocks' residuals
+  double held_sigma = 0.0;  // m/s, the robust standard deviation with the centre held on the passes' track
+  std::size_t eye_crossings = 0;    // unbroken stretches of data within 0.5 RMW of the fitted centre
 };
 
 // Block means of the inner core about the centre of `start` (see the header comment); `r0` the inner
@@ -77,8 +80,15 @@ std::vector<VortexSample> vortex_samples(const std::vector<Series>& flights, con
 // the median range of the passes' nearer eyewall peaks; NaN without passes.
 double inner_eyewall_radius(const std::vector<Pass>& passes, const Motion& m);
 
+// The motion's prior (km/s east and north, each within `sigma`), as fit_motion takes it; none by default.
+struct MotionPrior {
+  double u = 0.0, v = 0.0;
+  double sigma = std::numeric_limits<double>::infinity();
+};
+
 // Fits both forms of the vortex to `samples` from the track of `start` and returns the better.
-VortexFit fit_vortex(const std::vector<VortexSample>& samples, const Motion& start, double r0);
+VortexFit fit_vortex(const std::vector<VortexSample>& samples, const Motion& start, double r0,
+                     const MotionPrior& prior = {});
 
 // The refinement stage of `analyse`: fits the vortex and, where the guard allows it (passes at two
 // headings or more, a converged fit whose centre lies within kGuardErrors of the passes' stated errors of
@@ -86,6 +96,6 @@ VortexFit fit_vortex(const std::vector<VortexSample>& samples, const Motion& sta
 // the closest approach to that track) with its accuracy; `passes` and `motion` stay unchanged otherwise.
 // Returns whether the fit placed the fixes; `fit` (may be null) receives the fit.
 bool refine_with_vortex(const std::vector<Series>& flights, const Plane& plane, std::vector<Pass>& passes,
-                        Motion& motion, VortexFit* fit = nullptr);
+                        Motion& motion, const MotionPrior& prior = {}, VortexFit* fit = nullptr);
 
 }  // namespace sfmr::storm
