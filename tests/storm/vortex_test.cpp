@@ -140,7 +140,8 @@ TEST(StormVortex, FitFindsTheCentre) {
     const VortexFit fit = fit_vortex(vortex_samples({s}, plane, m, r0), m, r0, {0.0, 0.0, kPriorMotion});
     ASSERT_TRUE(fit.converged) << c.name;
     for (const Pass& p : passes)
-      EXPECT_LT(fit_error(fit, s, c.field, p.time), c.fix_km) << c.name << " (passes alone " << before << " km)";
+      EXPECT_LT(fit_error(fit, s, c.field, p.time), c.fix_km)
+          << c.name << " (passes alone " << before << " km)";
     EXPECT_NEAR(fit.vmax, c.field.vmax, 0.1 * c.field.vmax) << c.name;
     EXPECT_NEAR(fit.rmw, c.field.rmw, 0.15 * c.field.rmw) << c.name;
     EXPECT_NEAR(fit.u * 1000.0, c.field.motion_east, 0.2) << c.name;
@@ -159,15 +160,30 @@ TEST(StormVortex, GuardDecidesWhichCentreStands) {
     bool placed;  // the fit places the fixes
   };
   const Case cases[] = {
-      {.name = "passes 8 km off, stated 4 km", .field = {.wn1 = 10.0}, .shift_km = 8.0, .stated_km = 4.0,
+      {.name = "passes 8 km off, stated 4 km",
+       .field = {.wn1 = 10.0},
+       .shift_km = 8.0,
+       .stated_km = 4.0,
        .placed = true},
-      {.name = "passes 0.5 km off: within the vortex's error", .field = {.wn1 = 10.0}, .shift_km = 0.5,
-       .stated_km = 4.0, .placed = false},
-      {.name = "passes 8 km off, stated 1 km: beyond three of their errors", .field = {.wn1 = 10.0},
-       .shift_km = 8.0, .stated_km = 1.0, .placed = false},
-      {.name = "three passes along one heading", .field = {.miss_km = 3.0, .legs = 3, .one_heading = true},
-       .shift_km = 8.0, .stated_km = 4.0, .placed = false},
-      {.name = "a single pass", .field = {.wn1 = 10.0, .legs = 1}, .shift_km = 8.0, .stated_km = 4.0,
+      {.name = "passes 0.5 km off: within the vortex's error",
+       .field = {.wn1 = 10.0},
+       .shift_km = 0.5,
+       .stated_km = 4.0,
+       .placed = false},
+      {.name = "passes 8 km off, stated 1 km: beyond three of their errors",
+       .field = {.wn1 = 10.0},
+       .shift_km = 8.0,
+       .stated_km = 1.0,
+       .placed = false},
+      {.name = "three passes along one heading",
+       .field = {.miss_km = 3.0, .legs = 3, .one_heading = true},
+       .shift_km = 8.0,
+       .stated_km = 4.0,
+       .placed = false},
+      {.name = "a single pass",
+       .field = {.wn1 = 10.0, .legs = 1},
+       .shift_km = 8.0,
+       .stated_km = 4.0,
        .placed = false},
   };
   for (const Case& c : cases) {

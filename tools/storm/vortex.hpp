@@ -10,10 +10,12 @@
 // at 130 m/s), which keeps the eye's shape and the fit fast.
 //
 // Model, at the storm-relative position (r, theta) about the centre c(t) = c0 + U (t - tref):
-//   symmetric speed   S(r) = sqrt(H(r)^2 + E^2),  H = Vmax [x^-B exp(1 - x^-B)]^(n/B),  x = r / R
-// a generalised Holland (1980) profile: its maximum Vmax lies at R whatever B and n; B sets how fast the
-// wind falls to calm inside R, n the power of the decay outside (H ~ x^-n); E the eye's residual wind and
-// the retrieval's bias near calm. Wavenumber 2 multiplies the rotating wind by
+//   symmetric speed   S(r) = sqrt(H(r)^2 + E^2),  H = Vmax x^a [(1 + k) / (1 + k x^c)]^((a + n) / c)
+// with x = r / R and k = a / n: H rises as x^a inside R, decays as x^-n outside it, and has its maximum
+// Vmax at R whatever a, n and c (d ln H / d ln x = a - (a + n) k x^c / (1 + k x^c), zero at x = 1); c sets
+// how sharply the eyewall's peak turns. A power law inside (Willoughby, Darling and Rahn 2006) is the
+// limit of small x; a large a stands for a Holland (1980) core that stays near calm out to 0.3-0.4 R. E is
+// the eye's residual wind and the retrieval's bias near calm. Wavenumber 2 multiplies the rotating wind by
 // 1 + a2 cos 2 theta + b2 sin 2 theta (an elliptical eyewall). Wavenumber 1 takes one of two forms:
 //   multiplicative  V = S (1 + a2 cos 2 theta + b2 sin 2 theta + a1 cos theta + b1 sin theta)
 //   vector          V = | S (1 + a2 cos 2 theta + b2 sin 2 theta) e_theta + A |
@@ -22,17 +24,31 @@
 // point on the side where the rotating wind runs against A at the radius where S = |A|. The
 // multiplicative form keeps the calm point at the centre. Near the eyewall both give a cos theta of
 // the speed; only the eye's seconds tell them apart, so both are fitted and the one with the smaller
-// robust misfit is kept (their parameters are as many). The sense of rotation needs no parameter: it only
-// turns A by 180 degrees. Thirteen unknowns: c0, U, Vmax, R, B, n, E and the two pairs of each asymmetry.
+// robust misfit is kept (their unknowns are as many). The sense of rotation needs no parameter: it only
+// turns A by 180 degrees. Fourteen unknowns: c0, U, Vmax, R, a, n, c, E and the two pairs of the
+// asymmetries.
 //
 // Fit: Levenberg-Marquardt (Marquardt 1963) on the block means with forward-difference derivatives,
 // reweighted each step by Huber's weights (k = 1.5 robust standard deviations from the residuals' median
-// absolute deviation), so that a rain-contaminated block or a gust does not pull the centre. The
-// covariance of (c0, U) is the inverse of the weighted normal matrix times the residuals' variance (the
-// reduced chi-square of unit weights), times (1 + rho) / (1 - rho) for the lag-1 correlation rho of
-// consecutive blocks' residuals (the variance of a mean of an AR(1) series).
+// absolute deviation), so that a rain-contaminated block or a gust does not pull the centre; the motion's
+// prior (the still storm's or the track's, as the passes' fit takes it) joins the misfit. The covariance
+// of (c0, U) is the inverse of the weighted normal matrix times the residuals' variance (the reduced
+// chi-square of unit weights), times (1 + rho) / (1 - rho) for the lag-1 correlation rho of consecutive
+// blocks' residuals (the variance of a mean of an AR(1) series). The model's own error is added to it:
+// 0.06 of the fitted R (the model is not the storm: on the storm family's flights the fit's centre lies
+// 0.01-0.14 R off, about 0.05 R in the median, where it placed the fixes), and the profile's share that
+// the passes' fit adds (add_profile_bias).
+//
+// Use (refine_with_vortex): the passes see the eye directly and are finer where they are right, so the
+// fit places the fixes only where it disagrees with them beyond its own error: the passes' centre lies
+// more than twice the fit's error from the fit's (on average over the passes; the error here with a model
+// share of 0.1 R, as far as the fit strays on fast, lopsided storms passed far from the eye), and within
+// three of the passes' stated errors (or 2 km) at every pass, the fit converged, its centre's standard error
+// below 0.1 R0, its eye's wind below 0.4 Vmax (else the data do not show the fall to calm that places
+// the centre), and the passes at two headings or more. Otherwise the pass solution stands unchanged.
 // Limits: one profile for the whole flight (an eyewall that contracts over hours biases R, not c0), the
-// asymmetry fixed in the storm's frame and the motion constant.
+// asymmetry fixed in the storm's frame and the motion constant; where the passes are off by less than
+// about 0.2 R the fit cannot tell them wrong and leaves them.
 #pragma once
 
 #include <array>
@@ -61,14 +77,12 @@ struct VortexFit {
   double inner_radius = 0.0;  // km, R0 that bounded the data
   double t_ref = 0.0, x0 = 0.0, y0 = 0.0, u = 0.0, v = 0.0;
   std::array<std::array<double, 4>, 4> cov{};
-  double vmax = 0.0, rmw = 0.0, eye = 0.0;  // m/s, km, m/s
+  double vmax = 0.0, rmw = 0.0, eye = 0.0;               // m/s, km, m/s
   double shape_b = 0.0, decay_n = 0.0, sharpness = 0.0;  // the profile's inner power, outer power, knee
   double wn1 = 0.0, wn1_dir = 0.0;  // m/s (vector) or share of S (multiplicative); deg clockwise from north
   double wn2 = 0.0;                 // share of S
   double sigma = 0.0;               // m/s, the residuals' robust standard deviation
   double rho = 0.0;                 // lag-1 correlation of consecutive blocks' residuals
-  double held_sigma = 0.0;  // m/s, the robust standard deviation with the centre held on the passes' track
-  std::size_t eye_crossings = 0;    // unbroken stretches of data within 0.5 RMW of the fitted centre
 };
 
 // Block means of the inner core about the centre of `start` (see the header comment); `r0` the inner
