@@ -3,11 +3,12 @@
 // pass can give where a strong wavenumber 1 moves the calmest wind off the circulation's centre.
 //
 // Data: the retrieved seconds (out of turns, with a position) whose range from the pass solution's centre
-// lies within kReach times the inner eyewall's radius R0 (the passes' common chord radius, or the median
-// of their half chords' ranges), walked outwards from each closest approach and stopped at a moat (the
-// 10-s mean rising again beyond its peak by more than kMoatRise of it: the outer eyewall of a concentric
-// storm or a rain band must not enter). Consecutive seconds are averaged over kBlock s (0.65 km of track
-// at 130 m/s), which keeps the eye's shape and the fit fast.
+// lies within 1.8 times the inner eyewall's radius R0 (the passes' common chord radius, or the median of
+// their half chords' ranges), walked outwards from each closest approach and stopped at a moat (beyond
+// R0, the 10-s mean rising again over its least value since its peak by 8 % of the peak, at least
+// 2.5 m/s: the outer eyewall of a concentric storm or a rain band must not enter). Consecutive seconds are
+// averaged over 5 s (0.65 km of track at 130 m/s), which keeps the eye's shape and the fit fast; over
+// longer blocks where more than 3000 such means would result.
 //
 // Model, at the storm-relative position (r, theta) about the centre c(t) = c0 + U (t - tref):
 //   symmetric speed   S(r) = sqrt(H(r)^2 + E^2),  H = Vmax x^a [(1 + k) / (1 + k x^c)]^((a + n) / c)
