@@ -9,6 +9,7 @@
 #include "common/earth.hpp"
 #include "core/constants.hpp"
 #include "core/text.hpp"
+#include "storm/vortex.hpp"
 
 namespace sfmr::storm {
 
@@ -1144,6 +1145,14 @@ double model_share_scale(const std::vector<double>& resid, const std::vector<dou
   return std::sqrt((dof * hi + kModelPrior) / (dof + kModelPrior));
 }
 
+bool passes_one_heading(const std::vector<Pass>& passes) {
+  return one_heading(passes);
+}
+
+void add_profile_bias(const std::vector<Pass>& passes, Motion& m) {
+  add_shared_bias(passes, m);
+}
+
 Motion fit_motion(std::vector<Pass>& passes, const Plane& plane, double u_prior, double v_prior,
                   double motion_sigma, bool on_tracks) {
   Motion m;
@@ -1904,6 +1913,10 @@ Analysis analyse(const std::vector<Series>& flights, const CentreFn& track, cons
   const bool on_tracks =
       an.passes.size() >= 2 && one_heading(an.passes) && last->time - first->time >= kOnTracksSpan;
   if (on_tracks) an.motion = fit_motion(an.passes, an.plane, u_prior, v_prior, motion_sigma, true);
+  // The moving vortex fitted to every second of the inner core refines the passes' track where its guard
+  // allows (vortex.hpp).
+  if (!an.passes.empty() && !std::isfinite(lone_km))
+    refine_with_vortex(flights, an.plane, an.passes, an.motion, {u_prior, v_prior, motion_sigma});
   CentreVarFn centre_var;
   if (!an.passes.empty()) {
     an.centre_from_flight = true;

@@ -319,6 +319,13 @@ double model_share_scale(const std::vector<double>& resid, const std::vector<dou
 Motion fit_motion(std::vector<Pass>& passes, const Plane& plane, double u_prior, double v_prior,
                   double motion_sigma = kPriorMotion, bool on_tracks = false);
 
+// Whether the passes run along one heading (a pass and its reverse agree).
+bool passes_one_heading(const std::vector<Pass>& passes);
+
+// Adds to the centre's variance of `m` the part of the passes' model error that every pass repeats (the
+// profile's shape; method, step 4), widening the motion's covariance in the same ratio.
+void add_profile_bias(const std::vector<Pass>& passes, Motion& m);
+
 // The last resort without an eye, a track or crossing single maxima (method, step 5): the flights' one
 // clear wind maximum as a pass in `pass`, its time, position and velocity set, and the bound (km) on the
 // centre's distance across its track from the maximum's width; false when there is no such maximum or the

@@ -1,0 +1,116 @@
+// A moving parametric vortex fitted to every retrieved second of the inner core of every flight, the pass
+// solution (analysis.hpp, steps 3-4) as its starting point: a refinement of the centre track that no single
+// pass can give where a strong wavenumber 1 moves the calmest wind off the circulation's centre.
+//
+// Data: the retrieved seconds (out of turns, with a position) whose range from the pass solution's centre
+// lies within 1.8 times the inner eyewall's radius R0 (the passes' common chord radius, or the median of
+// their half chords' ranges), walked outwards from each closest approach and stopped at a moat (beyond
+// R0, the 10-s mean rising again over its least value since its peak by 8 % of the peak, at least
+// 2.5 m/s: the outer eyewall of a concentric storm or a rain band must not enter). Consecutive seconds are
+// averaged over 5 s (0.65 km of track at 130 m/s), which keeps the eye's shape and the fit fast; over
+// longer blocks where more than 3000 such means would result.
+//
+// Model, at the storm-relative position (r, theta) about the centre c(t) = c0 + U (t - tref):
+//   symmetric speed   S(r) = sqrt(H(r)^2 + E^2),  H = Vmax x^a [(1 + k) / (1 + k x^c)]^((a + n) / c)
+// with x = r / R and k = a / n: H rises as x^a inside R, decays as x^-n outside it, and has its maximum
+// Vmax at R whatever a, n and c (d ln H / d ln x = a - (a + n) k x^c / (1 + k x^c), zero at x = 1); c sets
+// how sharply the eyewall's peak turns. A power law inside (Willoughby, Darling and Rahn 2006) is the
+// limit of small x; a large a stands for a Holland (1980) core that stays near calm out to 0.3-0.4 R. E is
+// the eye's residual wind and the retrieval's bias near calm. Wavenumber 2 multiplies the rotating wind by
+// 1 + a2 cos 2 theta + b2 sin 2 theta (an elliptical eyewall). Wavenumber 1 takes one of two forms:
+//   multiplicative  V = S (1 + a2 cos 2 theta + b2 sin 2 theta + a1 cos theta + b1 sin theta)
+//   vector          V = | S (1 + a2 cos 2 theta + b2 sin 2 theta) e_theta + A |
+// The vector form is a uniform flow A added to the rotating wind (the storm's translation, or the
+// ventilation by shear): near the centre, where S < |A|, the speed's minimum leaves the centre for the
+// point on the side where the rotating wind runs against A at the radius where S = |A|. The
+// multiplicative form keeps the calm point at the centre. Near the eyewall both give a cos theta of
+// the speed; only the eye's seconds tell them apart, so both are fitted and the one with the smaller
+// robust misfit is kept (their unknowns are as many). The sense of rotation needs no parameter: it only
+// turns A by 180 degrees. Fourteen unknowns: c0, U, Vmax, R, a, n, c, E and the two pairs of the
+// asymmetries.
+//
+// Fit: Levenberg-Marquardt (Marquardt 1963) on the block means with forward-difference derivatives,
+// reweighted each step by Huber's weights (k = 1.5 robust standard deviations from the residuals' median
+// absolute deviation), so that a rain-contaminated block or a gust does not pull the centre; the motion's
+// prior (the still storm's or the track's, as the passes' fit takes it) joins the misfit. The covariance
+// of (c0, U) is the inverse of the weighted normal matrix times the residuals' variance (the reduced
+// chi-square of unit weights), times (1 + rho) / (1 - rho) for the lag-1 correlation rho of consecutive
+// blocks' residuals (the variance of a mean of an AR(1) series). The model's own error is added to it:
+// 0.06 of the fitted R (the model is not the storm: on the storm family's flights the fit's centre lies
+// 0.01-0.14 R off, about 0.05 R in the median, where it placed the fixes), and the profile's share that
+// the passes' fit adds (add_profile_bias).
+//
+// Use (refine_with_vortex): the passes see the eye directly and are finer where they are right, so the
+// fit places the fixes only where it disagrees with them beyond its own error: the passes' centre lies
+// more than twice the fit's error from the fit's (on average over the passes; the error here with a model
+// share of 0.1 R, as far as the fit strays on fast, lopsided storms passed far from the eye), and within
+// three of the passes' stated errors (or 2 km) at every pass, the fit converged, its centre's standard error
+// below 0.1 R0, its eye's wind below 0.4 Vmax (else the data do not show the fall to calm that places
+// the centre), and the passes at two headings or more. Otherwise the pass solution stands unchanged.
+// Limits: one profile for the whole flight (an eyewall that contracts over hours biases R, not c0), the
+// asymmetry fixed in the storm's frame and the motion constant; where the passes are off by less than
+// about 0.2 R the fit cannot tell them wrong and leaves them.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "storm/analysis.hpp"
+
+namespace sfmr::storm {
+
+// One block mean of the retrieved wind: mid-time (s since 1970), mean position in the plane (km), mean
+// wind (m/s); `run` numbers the unbroken stretches of consecutive blocks (for the residuals' correlation).
+struct VortexSample {
+  double t = 0.0, x = 0.0, y = 0.0, wind = 0.0;
+  std::size_t run = 0;
+};
+
+// The fitted vortex: its track (t_ref, x0, y0, u, v as in Motion) with the covariance of (x0, y0, u, v),
+// the profile and asymmetry, and the diagnostics that decide whether it is used.
+struct VortexFit {
+  bool converged = false;
+  bool vector_wn1 = false;  // the vector form of wavenumber 1 fitted better
+  std::size_t samples = 0;
+  double inner_radius = 0.0;  // km, R0 that bounded the data
+  double t_ref = 0.0, x0 = 0.0, y0 = 0.0, u = 0.0, v = 0.0;
+  std::array<std::array<double, 4>, 4> cov{};
+  double vmax = 0.0, rmw = 0.0, eye = 0.0;               // m/s, km, m/s
+  double shape_b = 0.0, decay_n = 0.0, sharpness = 0.0;  // the profile's inner power, outer power, knee
+  double wn1 = 0.0, wn1_dir = 0.0;  // m/s (vector) or share of S (multiplicative); deg clockwise from north
+  double wn2 = 0.0;                 // share of S
+  double sigma = 0.0;               // m/s, the residuals' robust standard deviation
+  double rho = 0.0;                 // lag-1 correlation of consecutive blocks' residuals
+};
+
+// Block means of the inner core about the centre of `start` (see the header comment); `r0` the inner
+// eyewall's radius (km).
+std::vector<VortexSample> vortex_samples(const std::vector<Series>& flights, const Plane& plane,
+                                         const Motion& start, double r0);
+
+// The inner eyewall's radius (km) from the passes about `m`: the chords' common radius when fitted, else
+// the median range of the passes' nearer eyewall peaks; NaN without passes.
+double inner_eyewall_radius(const std::vector<Pass>& passes, const Motion& m);
+
+// The motion's prior (km/s east and north, each within `sigma`), as fit_motion takes it; none by default.
+struct MotionPrior {
+  double u = 0.0, v = 0.0;
+  double sigma = std::numeric_limits<double>::infinity();
+};
+
+// Fits both forms of the vortex to `samples` from the track of `start` and returns the better.
+VortexFit fit_vortex(const std::vector<VortexSample>& samples, const Motion& start, double r0,
+                     const MotionPrior& prior = {});
+
+// The refinement stage of `analyse`: fits the vortex and, where the guard allows it (passes at two
+// headings or more, a converged fit whose centre lies within kGuardErrors of the passes' stated errors of
+// every pass solution's fix), replaces `motion` by the fitted track and moves every pass's fix (its time to
+// the closest approach to that track) with its accuracy; `passes` and `motion` stay unchanged otherwise.
+// Returns whether the fit placed the fixes; `fit` (may be null) receives the fit.
+bool refine_with_vortex(const std::vector<Series>& flights, const Plane& plane, std::vector<Pass>& passes,
+                        Motion& motion, const MotionPrior& prior = {}, VortexFit* fit = nullptr);
+
+}  // namespace sfmr::storm
