@@ -682,18 +682,21 @@ TEST(StormMethod, StatedErrorsHoldTheTruth) {
 }
 
 // Positions rounded to 0.001 deg on a heading just off west make the course over 10 s jitter by several
-// degrees for a second now and then: no turn; a banked turn of 3 deg/s, or a 90-degree course change in
-// 30 s without roll, is one.
+// degrees for a second now and then: no turn; nor is a garbled roll of one second (a damaged line); a
+// banked turn of 3 deg/s, or a 90-degree course change in 30 s without roll, is one.
 TEST(StormMethod, TurnsLastLongerThanTheRoundingJitter) {
   struct Case {
     const char* name;
     double turn_rate;  // deg/s from second 100 to 130
     float roll;        // deg during those seconds
     bool turns;
+    float spike = 0.0f;  // deg: the roll of second 200 alone
   };
-  const Case cases[] = {{.name = "straight, 265 deg", .turn_rate = 0.0, .roll = 0.0f, .turns = false},
-                        {.name = "turn by course", .turn_rate = 3.0, .roll = 0.0f, .turns = true},
-                        {.name = "turn by roll", .turn_rate = 3.0, .roll = 25.0f, .turns = true}};
+  const Case cases[] = {
+      {.name = "straight, 265 deg", .turn_rate = 0.0, .roll = 0.0f, .turns = false},
+      {.name = "garbled roll", .turn_rate = 0.0, .roll = 0.0f, .turns = false, .spike = 38.0f},
+      {.name = "turn by course", .turn_rate = 3.0, .roll = 0.0f, .turns = true},
+      {.name = "turn by roll", .turn_rate = 3.0, .roll = 25.0f, .turns = true}};
   for (const Case& c : cases) {
     archive::ArchiveFlight f;
     double x = 0.0, y = 0.0, heading = 265.0;
@@ -707,7 +710,7 @@ TEST(StormMethod, TurnsLastLongerThanTheRoundingJitter) {
       f.lon.push_back(static_cast<float>(std::round((-85.0 + x / 100.0) * 1000.0) / 1000.0));
       f.wind.push_back(30.0f);
       f.rain.push_back(1.0f);
-      f.roll.push_back(turning ? c.roll : 0.0f);
+      f.roll.push_back(i == 200 ? c.spike : turning ? c.roll : 0.0f);
     }
     const Series s = series_of(f, 0.0);
     const long outside = std::count(s.turn.begin(), s.turn.begin() + 90, 1) +

@@ -29,6 +29,7 @@ constexpr double kTurnRoll = 10.0;         // deg: a banked turn
 constexpr double kTurnCourse = 10.0;       // deg of course change in 10 s: a turn
 constexpr std::size_t kMinTurn = 5;        // s: a course change lasting less is the positions' rounding
 constexpr double kPositionSpike = 1.0;     // km: a one-second position this far off its neighbours is garbled
+constexpr double kRollSpike = 10.0;        // deg: a one-second roll this far off its neighbours is garbled
 constexpr std::size_t kWindow = 10;        // s: the running mean of peaks and radii
 constexpr std::size_t kWindowMin = 7;      // retrieved seconds a 10-s mean needs
 constexpr std::size_t kMinLeg = 60;        // s: shortest leg
@@ -457,6 +458,16 @@ Series series_of(const archive::ArchiveFlight& f, double lag) {
       s.lon[i] = mid_lon;
     }
   }
+  // The roll with one-second spikes (a garbled digit) replaced by the midpoint of their neighbours, which
+  // agree within kRollSpike, so that a damaged line does not cut a pass in two as a bank would: an aircraft
+  // rolls a few deg/s, so no real bank comes and goes within two seconds.
+  std::vector<double> roll(f.roll.begin(), f.roll.end());
+  for (std::size_t i = 1; i + 1 < n; ++i) {
+    const double before = f.roll[i - 1], after = f.roll[i + 1], mid = 0.5 * (before + after);
+    if (f.time[i + 1] - f.time[i - 1] == 2.0 && std::isfinite(mid) &&
+        std::fabs(after - before) <= kRollSpike && std::fabs(f.roll[i] - mid) > kRollSpike)
+      roll[i] = mid;
+  }
   // Course over 10 s from the positions; a turn is a bank or a course change.
   std::vector<double> course(n, kNaN);
   for (std::size_t i = 0; i + 5 < n && n >= 6; ++i) {
@@ -472,7 +483,7 @@ Series series_of(const archive::ArchiveFlight& f, double lag) {
   std::vector<char> by_course(n, 0);
   for (std::size_t i = 0; i < n; ++i) {
     const bool turn = !std::isfinite(s.lat[i]) || !std::isfinite(s.lon[i]) ||
-                      (std::isfinite(f.roll[i]) && std::fabs(f.roll[i]) > kTurnRoll);
+                      (std::isfinite(roll[i]) && std::fabs(roll[i]) > kTurnRoll);
     if (!turn && i >= 5 && i + 5 < n && std::isfinite(course[i - 5]) && std::isfinite(course[i + 5])) {
       double d = std::fabs(course[i + 5] - course[i - 5]);
       if (d > 180.0) d = 360.0 - d;
@@ -1028,6 +1039,23 @@ double model_share_scale(const std::vector<double>& resid, const std::vector<dou
   if (excess(0.0) <= 0.0) hi = 0.0;
   for (int k = 0; k < 60 && hi > 0.0; ++k) (excess(0.5 * (lo + hi)) > 0.0 ? lo : hi) = 0.5 * (lo + hi);
   return std::sqrt((dof * hi + kModelPrior) / (dof + kModelPrior));
+}
+
+void same_crossings(std::vector<Pass>& passes) {
+  auto error = [](const Pass& p) { return std::hypot(p.time_sigma, p.shape_sigma); };
+  auto twins = [](const Pass& a, const Pass& b) {
+    const double dt = b.time - a.time;
+    return a.flight != b.flight && std::fabs(dt) <= kTwinS &&
+           std::hypot(a.x + a.vx * dt - b.x, a.y + a.vy * dt - b.y) <= kTwinKm &&
+           std::hypot(a.vx - b.vx, a.vy - b.vy) <= kTwinCourse * std::hypot(a.vx, a.vy);
+  };
+  for (std::size_t i = 0; i < passes.size(); ++i)
+    for (std::size_t j = i + 1; j < passes.size(); ++j) {
+      if (!twins(passes[i], passes[j])) continue;
+      if (error(passes[j]) < error(passes[i])) std::swap(passes[i], passes[j]);
+      passes[i].twin = passes[j].flight;
+      passes.erase(passes.begin() + static_cast<long>(j--));
+    }
 }
 
 Motion fit_motion(std::vector<Pass>& passes, const Plane& plane, double u_prior, double v_prior,
@@ -1743,6 +1771,7 @@ Analysis analyse(const std::vector<Series>& flights, const CentreFn& track, cons
   Analysis an;
   bool humps = false;
   an.passes = first_passes(flights, static_cast<bool>(track), an.plane, humps);
+  same_crossings(an.passes);
   if (refine) refine(an.passes, an.plane);
   double u_prior = 0.0, v_prior = 0.0;
   const double t_mid =
@@ -1778,6 +1807,7 @@ Analysis analyse(const std::vector<Series>& flights, const CentreFn& track, cons
       std::sort(an.passes.begin(), an.passes.end(), [](const Pass& x, const Pass& y) {
         return x.flight != y.flight ? x.flight < y.flight : x.time < y.time;
       });
+      same_crossings(an.passes);
       if (refine) refine(an.passes, an.plane);
       if (!an.passes.empty()) an.motion = fit_motion(an.passes, an.plane, u_prior, v_prior, motion_sigma);
     }

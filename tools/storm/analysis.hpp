@@ -6,7 +6,8 @@
 //   1. Seconds in banked turns (|roll| > 10 deg, or the course turning by more than 10 deg in 10 s) split
 //      the flight into straight segments; seconds without a retrieval take no part in any statistic. A
 //      one-second position more than 1 km off the midpoint of its neighbours (a garbled record) is replaced
-//      by that midpoint, so that it neither breaks a segment nor moves a pass.
+//      by that midpoint, so that it neither breaks a segment nor moves a pass; so is a one-second roll
+//      more than 10 deg off the midpoint of its neighbours, which agree within 10 deg.
 //   2. A centre pass is a dip of the 61-s mean wind in a straight segment between two peaks of the 10-s
 //      mean within 1200 s, each at least 15 m/s, the dip at least 15 % below the lower one (the calm eye
 //      between eyewall crossings), or 20 % below their mean and 5 % below the lower one (a wavenumber 1
@@ -220,7 +221,9 @@ struct Pass {
   // How far the dip could be a wrong pass (a moat, a rain-band gap) by its shape: 1 where it could be,
   // down to 0 for a near-calm eye between even maxima; it sizes the wrong-pass share of few passes.
   double wrong_doubt = 1.0;
-  bool seeded = false;                    // found where the centre track predicted a pass (method, step 5)
+  bool seeded = false;  // found where the centre track predicted a pass (method, step 5)
+  // The input whose pass of the same crossing was left out for this one (same_crossings), or npos.
+  std::size_t twin = std::numeric_limits<std::size_t>::max();
   std::string evidence = "surface wind";  // what placed the fix: the radiometer's wind, or more (a refiner's)
   // Fit inputs: the aircraft's position at `time` in the plane, km, and the ground velocity, km/s.
   double x = 0.0, y = 0.0, vx = 0.0, vy = 0.0;
@@ -304,6 +307,18 @@ constexpr double kTrackMotion = 1.5e-3;
 // residuals need the whole shares or there are too few passes to show them.
 double model_share_scale(const std::vector<double>& resid, const std::vector<double>& noise,
                          const std::vector<double>& model, double scatter, std::size_t unknowns = 4);
+
+// One crossing seen by two inputs (the 1-s file and the HDOB archive of one mission) keeps one pass: of two
+// passes of different inputs within kTwinS of each other in time whose aircraft positions, carried to the
+// same time, lie within kTwinKm on the same course (ground velocities within kTwinCourse of the speed),
+// the one whose time has the smaller error stays (the other's wind is the same radiometer's, so the two
+// are not independent), its `twin` naming the other's input, whose other evidence (an HDOB archive's
+// pressure and flight-level wind) it then takes. The analysis applies it before the passes are refined
+// and the motion fitted.
+constexpr double kTwinS = 120.0;      // s
+constexpr double kTwinKm = 5.0;       // km: the HDOB's whole-minute positions are 1.85 km apart in latitude
+constexpr double kTwinCourse = 0.25;  // share of the ground speed
+void same_crossings(std::vector<Pass>& passes);
 
 // Fits the motion to the passes (prior motion u_prior, v_prior km/s, each within motion_sigma) and sets
 // each pass's fix and accuracy; passes far off the others' solution are removed. `on_tracks`: passes
