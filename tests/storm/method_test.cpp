@@ -136,7 +136,9 @@ TEST(StormMethod, FixesAndMotionOnExactFields) {
 // missed by 0.7 RMW, shows no dip between the moats), a wavenumber-2 field, winds in the eye, and passes
 // that miss by 0.4 RMW or by a small eye's whole radius (no dip in the wind: a single maximum at the
 // closest approach), and a weak storm whose wavenumber 1 leaves the eyewall on its weak side barely above
-// the eye's wind at a pass 0.5 RMW off. Each fix lies within `fix_km` of
+// the eye's wind at a pass 0.5 RMW off, or whose leg 0.8 RMW off shows a single maximum 80 s before the
+// closest approach (the pass sought there states that offset in its error instead of pulling every
+// fix 4-11 km off). Each fix lies within `fix_km` of
 // the truth and, where the method's model holds, within three of its stated accuracy (a wavenumber 2 at 30
 // degrees to the passes adds an odd part across the eye that mimics a shift of the pass: a bias that the
 // fit cannot see).
@@ -194,6 +196,17 @@ TEST(StormMethod, PassesOnEveryKindOfStorm) {
                  .wn1_dir = 315.0,
                  .holland_b = 1.23},
        .fix_km = 1.0},
+      {.name = "weak, lopsided, a leg missed by 0.8 RMW: its single maximum off the closest approach",
+       .field = {.miss_km = -3.0,
+                 .rmw = 15.2,
+                 .eye_wind = 3.2,
+                 .vmax = 31.0,
+                 .wn1 = 11.7,
+                 .wn1_dir = 329.0,
+                 .holland_b = 1.97,
+                 .far_leg = 1,
+                 .far_miss_km = 12.3},
+       .fix_km = 3.0},
   };
   for (const Case& c : cases) {
     sim::Storm storm;

@@ -44,7 +44,8 @@
 //   4. The centre at t0 lies on the line through the aircraft perpendicular to its storm-relative
 //      velocity. The centre moves at a constant velocity over the flight: c(t) = c0 + U (t - tref). Every
 //      pass gives one linear equation in (c0, U) with its standard error across the line: the time's
-//      noise and the retrieval's lag (known to 0.5 s) at the storm-relative speed, and the model's share.
+//      noise, the retrieval's lag (known to 0.5 s) and a single maximum's offset on a lopsided storm (step
+//      5) at the storm-relative speed, and the model's share.
 //      Passes at two or more headings fix c0 and U by weighted least squares, with priors (U: a still
 //      storm within 7 m/s, or the track's motion within 1.5 m/s; c0: the passes' mean, 50 km) that decide
 //      only what the passes cannot (one heading, passes close in time). The storm-relative velocity
@@ -107,7 +108,18 @@
 //      side, or over 300 s either side of a single maximum) gives the pass, when the segment reaches the
 //      whole fit on both sides of it and cuts the fit's reach to no less than half (a stretch that ends
 //      near the closest approach leaves a rise that the gradient takes up at any time); the fit of step 4
-//      is repeated.
+//      is repeated. On a lopsided storm a single maximum lies off the closest approach: along a chord at
+//      the miss d the wavenumber 1, G . r / |r| at r from the centre, has the odd part
+//      (G . e) x / sqrt(d^2 + x^2) in the distance x along the storm-relative direction e, which rises
+//      through the closest approach and levels off a miss or so either side, so the fit's gradient cannot
+//      take it up and the nearly flat top of the symmetric part lets it move the fitted time towards the
+//      strong side. G comes from the dip passes (a gradient times the half chord is G . e of that pass;
+//      least squares over two headings or more, else that rise's rms in any direction), d from the centre
+//      that predicted the pass; the time about which the wind less that odd part is symmetric (the same
+//      misfit, scanned over the search) lies some seconds from the time without it, and that offset joins
+//      the pass's own error (in its weight, the covariance and accuracy_km): a pass whose maximum may lie
+//      far off weighs little, and the other passes fix the centre. A G . e below the retrieval's 1 m/s is
+//      none the dips can show.
 //      Without a dip and without a track, each segment's highest 61-s mean is taken as a single-maximum
 //      pass, and these stand when their closest approach to the centre fitted to them lies within 20 km
 //      and two of them cross at more than 30 degrees. Failing that, a single clear maximum: the flights'
@@ -222,6 +234,8 @@ struct Pass {
   // down to 0 for a near-calm eye between even maxima; it sizes the wrong-pass share of few passes.
   double wrong_doubt = 1.0;
   bool seeded = false;  // found where the centre track predicted a pass (method, step 5)
+  // s, error of a sought single maximum's time from the storm's wavenumber 1 (method, step 5)
+  double lopsided_sigma = 0.0;
   // The input whose pass of the same crossing was left out for this one (same_crossings), or npos.
   std::size_t twin = std::numeric_limits<std::size_t>::max();
   std::string evidence = "surface wind";  // what placed the fix: the radiometer's wind, or more (a refiner's)
