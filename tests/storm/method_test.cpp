@@ -136,7 +136,9 @@ TEST(StormMethod, FixesAndMotionOnExactFields) {
 // missed by 0.7 RMW, shows no dip between the moats), a wavenumber-2 field, winds in the eye, and passes
 // that miss by 0.4 RMW or by a small eye's whole radius (no dip in the wind: a single maximum at the
 // closest approach), and a weak storm whose wavenumber 1 leaves the eyewall on its weak side barely above
-// the eye's wind at a pass 0.5 RMW off. Concentric eyewalls of about equal strength: the moat between an
+// the eye's wind at a pass 0.5 RMW off, or whose leg 0.8 RMW off shows a single maximum 80 s before the
+// closest approach (the pass sought there states that offset in its error instead of pulling every
+// fix 4-11 km off). Concentric eyewalls of about equal strength: the moat between an
 // inner and an outer eyewall is as deep and as symmetric as the eye (a strong wavenumber 1, an outer ring
 // as strong as the inner one), or the outer eyewall is the eye's highest flank. Each fix lies within `fix_km`
 // of the truth and, where the method's model holds, within three of its stated accuracy (a wavenumber 2 at 30
@@ -230,6 +232,17 @@ TEST(StormMethod, PassesOnEveryKindOfStorm) {
                  .wn1_dir = 315.0,
                  .holland_b = 1.23},
        .fix_km = 1.0},
+      {.name = "weak, lopsided, a leg missed by 0.8 RMW: its single maximum off the closest approach",
+       .field = {.miss_km = -3.0,
+                 .rmw = 15.2,
+                 .eye_wind = 3.2,
+                 .vmax = 31.0,
+                 .wn1 = 11.7,
+                 .wn1_dir = 329.0,
+                 .holland_b = 1.97,
+                 .far_leg = 1,
+                 .far_miss_km = 12.3},
+       .fix_km = 3.0},
   };
   for (const Case& c : cases) {
     sim::Storm storm;
@@ -718,18 +731,21 @@ TEST(StormMethod, StatedErrorsHoldTheTruth) {
 }
 
 // Positions rounded to 0.001 deg on a heading just off west make the course over 10 s jitter by several
-// degrees for a second now and then: no turn; a banked turn of 3 deg/s, or a 90-degree course change in
-// 30 s without roll, is one.
+// degrees for a second now and then: no turn; nor is a garbled roll of one second (a damaged line); a
+// banked turn of 3 deg/s, or a 90-degree course change in 30 s without roll, is one.
 TEST(StormMethod, TurnsLastLongerThanTheRoundingJitter) {
   struct Case {
     const char* name;
     double turn_rate;  // deg/s from second 100 to 130
     float roll;        // deg during those seconds
     bool turns;
+    float spike = 0.0f;  // deg: the roll of second 200 alone
   };
-  const Case cases[] = {{.name = "straight, 265 deg", .turn_rate = 0.0, .roll = 0.0f, .turns = false},
-                        {.name = "turn by course", .turn_rate = 3.0, .roll = 0.0f, .turns = true},
-                        {.name = "turn by roll", .turn_rate = 3.0, .roll = 25.0f, .turns = true}};
+  const Case cases[] = {
+      {.name = "straight, 265 deg", .turn_rate = 0.0, .roll = 0.0f, .turns = false},
+      {.name = "garbled roll", .turn_rate = 0.0, .roll = 0.0f, .turns = false, .spike = 38.0f},
+      {.name = "turn by course", .turn_rate = 3.0, .roll = 0.0f, .turns = true},
+      {.name = "turn by roll", .turn_rate = 3.0, .roll = 25.0f, .turns = true}};
   for (const Case& c : cases) {
     archive::ArchiveFlight f;
     double x = 0.0, y = 0.0, heading = 265.0;
@@ -743,7 +759,7 @@ TEST(StormMethod, TurnsLastLongerThanTheRoundingJitter) {
       f.lon.push_back(static_cast<float>(std::round((-85.0 + x / 100.0) * 1000.0) / 1000.0));
       f.wind.push_back(30.0f);
       f.rain.push_back(1.0f);
-      f.roll.push_back(turning ? c.roll : 0.0f);
+      f.roll.push_back(i == 200 ? c.spike : turning ? c.roll : 0.0f);
     }
     const Series s = series_of(f, 0.0);
     const long outside = std::count(s.turn.begin(), s.turn.begin() + 90, 1) +

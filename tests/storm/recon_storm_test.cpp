@@ -82,14 +82,37 @@ TEST(StormRecon, MixedHdobAndFlightWithFixes) {
     for (const auto& [la, lo] : vdm) {
       if (std::fabs(la - number(r[4])) > 1e-9 || std::fabs(lo - number(r[5])) > 1e-9) continue;
       found = true;
-      // Haversine on the mean earth radius (6371.0 km): the comparison's own sphere to 0.01 %.
+      // Haversine on the mean earth radius (6371.0 km): the comparison's own sphere to 0.01 %; the fix's
+      // position in the file is rounded to 0.0001 deg, which moves the distance by up to 7.5 m.
       const double rad = std::numbers::pi / 180.0, la1 = number(r[1]) * rad, la2 = la * rad;
       const double h = std::pow(std::sin((la2 - la1) / 2), 2) +
                        std::cos(la1) * std::cos(la2) * std::pow(std::sin((lo - number(r[2])) * rad / 2), 2);
       const double km = 2.0 * 6371.0 * std::asin(std::sqrt(h));
-      EXPECT_NEAR(number(r[8]), km, 0.002 + 2e-4 * km) << r[0];
+      EXPECT_NEAR(number(r[8]), km, 0.008 + 2e-4 * km) << r[0];
     }
     EXPECT_TRUE(found) << r[0] << " names no fix of pass.vdm";
+  }
+}
+
+// The flight file and the HDOB archive of one mission see the same eye crossing: one pass, not two 8 s
+// apart whose "motion" would come out at 20 m/s; one pass leaves the motion to the still-storm prior
+// (within 7 m/s).
+TEST(StormRecon, OneCrossingSeenByTwoInputsIsOnePass) {
+  struct Case {
+    const char* name;
+    const char* inputs;
+  };
+  const Case cases[] = {
+      {"flight file", "pass.nc"}, {"HDOB archive", "pass.hdob"}, {"both", "pass.nc pass.hdob"}};
+  for (const Case& c : cases) {
+    const std::string cmd = "cd " + kDir + " && " + SFMRSTORM_BINARY + " " + c.inputs + " -o once --force";
+    ASSERT_EQ(std::system((cmd + " 2>/dev/null >/dev/null").c_str()), 0) << c.name;
+    const auto fixes = rows(kDir + "/once.centres.csv");
+    ASSERT_EQ(fixes.size(), 1u) << c.name;
+    const std::string report = slurp(kDir + "/once.storm.txt"), at = " m/s (",
+                      lead = "Storm motion: towards ";
+    const std::size_t end = report.find(at, report.find(lead)), begin = report.rfind(' ', end - 1) + 1;
+    EXPECT_LE(number(report.substr(begin, end - begin)), 7.0) << c.name << "\n" << report;
   }
 }
 

@@ -30,6 +30,7 @@ constexpr double kTurnRoll = 10.0;         // deg: a banked turn
 constexpr double kTurnCourse = 10.0;       // deg of course change in 10 s: a turn
 constexpr std::size_t kMinTurn = 5;        // s: a course change lasting less is the positions' rounding
 constexpr double kPositionSpike = 1.0;     // km: a one-second position this far off its neighbours is garbled
+constexpr double kRollSpike = 10.0;        // deg: a one-second roll this far off its neighbours is garbled
 constexpr std::size_t kWindow = 10;        // s: the running mean of peaks and radii
 constexpr std::size_t kWindowMin = 7;      // retrieved seconds a 10-s mean needs
 constexpr std::size_t kMinLeg = 60;        // s: shortest leg
@@ -466,6 +467,16 @@ Series series_of(const archive::ArchiveFlight& f, double lag) {
       s.lon[i] = mid_lon;
     }
   }
+  // The roll with one-second spikes (a garbled digit) replaced by the midpoint of their neighbours, which
+  // agree within kRollSpike, so that a damaged line does not cut a pass in two as a bank would: an aircraft
+  // rolls a few deg/s, so no real bank comes and goes within two seconds.
+  std::vector<double> roll(f.roll.begin(), f.roll.end());
+  for (std::size_t i = 1; i + 1 < n; ++i) {
+    const double before = f.roll[i - 1], after = f.roll[i + 1], mid = 0.5 * (before + after);
+    if (f.time[i + 1] - f.time[i - 1] == 2.0 && std::isfinite(mid) &&
+        std::fabs(after - before) <= kRollSpike && std::fabs(f.roll[i] - mid) > kRollSpike)
+      roll[i] = mid;
+  }
   // Course over 10 s from the positions; a turn is a bank or a course change.
   std::vector<double> course(n, kNaN);
   for (std::size_t i = 0; i + 5 < n && n >= 6; ++i) {
@@ -481,7 +492,7 @@ Series series_of(const archive::ArchiveFlight& f, double lag) {
   std::vector<char> by_course(n, 0);
   for (std::size_t i = 0; i < n; ++i) {
     const bool turn = !std::isfinite(s.lat[i]) || !std::isfinite(s.lon[i]) ||
-                      (std::isfinite(f.roll[i]) && std::fabs(f.roll[i]) > kTurnRoll);
+                      (std::isfinite(roll[i]) && std::fabs(roll[i]) > kTurnRoll);
     if (!turn && i >= 5 && i + 5 < n && std::isfinite(course[i - 5]) && std::isfinite(course[i + 5])) {
       double d = std::fabs(course[i + 5] - course[i - 5]);
       if (d > 180.0) d = 360.0 - d;
@@ -842,14 +853,17 @@ double centre_variance(const Motion& m, double t, double ex, double ey) {
 namespace {
 
 // Standard error (km) of a pass's line across the track: its time's noise at the storm-relative speed
-// `w` (km/s) and the retrieval's lag, known to about half a second (kLagSigma along the track), with the
-// model's share: the larger of `scatter` (km, when the passes' own scatter gives it: more passes than
+// `w` (km/s), the retrieval's lag, known to about half a second (kLagSigma along the track), and a sought
+// single maximum's offset on a lopsided storm (Pass::lopsided_sigma, its own: no other pass shares it), with
+// the model's share: the larger of `scatter` (km, when the passes' own scatter gives it: more passes than
 // unknowns) and the move of the time with the symmetric fit's reach (method, step 3); with `few` passes
 // at least the wrong-pass share of the distance to the eyewall, sized by the dip's doubt.
 double pass_sigma(const Pass& p, double w, double scatter, bool few) {
   double model = std::max(scatter, kShapeScale * w * p.shape_sigma);
   if (few) model = std::max(model, kWrongPass * p.wrong_doubt * w * p.reach_s);
-  return std::sqrt(w * w * (p.time_sigma * p.time_sigma + kLagSigma * kLagSigma) + model * model);
+  const double own =
+      p.time_sigma * p.time_sigma + kLagSigma * kLagSigma + p.lopsided_sigma * p.lopsided_sigma;
+  return std::sqrt(w * w * own + model * model);
 }
 
 // A pass's chord of the eyewall: with the eyewall a circle of radius R about the centre, the two maxima
@@ -1151,6 +1165,23 @@ bool passes_one_heading(const std::vector<Pass>& passes) {
 
 void add_profile_bias(const std::vector<Pass>& passes, Motion& m) {
   add_shared_bias(passes, m);
+}
+
+void same_crossings(std::vector<Pass>& passes) {
+  auto error = [](const Pass& p) { return std::hypot(p.time_sigma, p.shape_sigma); };
+  auto twins = [](const Pass& a, const Pass& b) {
+    const double dt = b.time - a.time;
+    return a.flight != b.flight && std::fabs(dt) <= kTwinS &&
+           std::hypot(a.x + a.vx * dt - b.x, a.y + a.vy * dt - b.y) <= kTwinKm &&
+           std::hypot(a.vx - b.vx, a.vy - b.vy) <= kTwinCourse * std::hypot(a.vx, a.vy);
+  };
+  for (std::size_t i = 0; i < passes.size(); ++i)
+    for (std::size_t j = i + 1; j < passes.size(); ++j) {
+      if (!twins(passes[i], passes[j])) continue;
+      if (error(passes[j]) < error(passes[i])) std::swap(passes[i], passes[j]);
+      passes[i].twin = passes[j].flight;
+      passes.erase(passes.begin() + static_cast<long>(j--));
+    }
 }
 
 Motion fit_motion(std::vector<Pass>& passes, const Plane& plane, double u_prior, double v_prior,
@@ -1525,7 +1556,8 @@ namespace {
 // two (a miss beyond the eyewall leaves one maximum at the closest approach) the symmetric fit reaches
 // kSeekHump either side.
 bool seek_pass(const Series& s, std::size_t f, std::size_t a, std::size_t b, std::size_t c,
-               const Plane& plane, std::vector<double>& w60, std::vector<double>& w10, Pass& p) {
+               const Plane& plane, std::vector<double>& w60, std::vector<double>& w10, Pass& p,
+               bool* single = nullptr) {
   running_means(s, a, b, w60, w10);
   std::size_t pl = c, pr = c;
   for (std::size_t j = (c > a + kSeekPeaks ? c - kSeekPeaks : a); j < c; ++j)
@@ -1553,7 +1585,87 @@ bool seek_pass(const Series& s, std::size_t f, std::size_t a, std::size_t b, std
     return false;
   // Two eyewall peaks bound the pass (not a single maximum outside the eye): their maxima join the fit.
   if (two_peaks) eyewall_maxima(s, a, b, plane, p);
+  if (single != nullptr) *single = !two_peaks;
   return true;
+}
+
+// The wavenumber 1 that the dip passes show, as a vector G (m/s) in the plane towards the strongest
+// wind: a dip pass's gradient times its half chord is the wind's rise from the centre to the eyewall
+// along its storm-relative direction e, G . e. Least squares over the passes of at least two headings
+// 30 degrees apart; with one heading only the component along it is seen, and the wavenumber 1 is
+// taken as that component in every direction (`round`). False without a dip pass.
+bool dip_wavenumber1(const std::vector<Pass>& passes, double u, double v, std::array<double, 2>& g,
+                     bool& round) {
+  double sxx = 0.0, sxy = 0.0, syy = 0.0, bx = 0.0, by = 0.0, ss = 0.0, n = 0.0;
+  for (const Pass& p : passes) {
+    const double wx = p.vx - u, wy = p.vy - v, w = std::hypot(wx, wy);
+    if (p.seeded || !(w > 0.0)) continue;
+    const double ex = wx / w, ey = wy / w, rise = p.gradient * p.reach_s / 0.95;
+    sxx += ex * ex;
+    sxy += ex * ey;
+    syy += ey * ey;
+    bx += ex * rise;
+    by += ey * rise;
+    ss += rise * rise;
+    n += 1.0;
+  }
+  if (n == 0.0) return false;
+  const double det = sxx * syy - sxy * sxy;
+  round = !(det > 0.25 * 0.25 * n * n);  // sin^2 of 30 degrees between two headings
+  if (round) {
+    g = {std::sqrt(ss / n), 0.0};
+    return true;
+  }
+  g = {(syy * bx - sxy * by) / det, (sxx * by - sxy * bx) / det};
+  return true;
+}
+
+// A sought single maximum on a lopsided storm (method, step 5): along a chord at the miss d from the
+// centre the wavenumber 1 at the position r = d n + x e from the centre (e the storm-relative
+// direction, n across it) is G . r / |r|, whose odd part in x, (G . e) x / sqrt(d^2 + x^2), rises
+// through the closest approach and levels off a miss or so either side: no linear gradient takes it up,
+// and on a single maximum (where the symmetric part is nearly flat) it moves the symmetric fit's time
+// towards the strong side by up to the time to the eyewall. With G and d known the closest approach is
+// the t0 about which the wind less that odd part is symmetric plus a gradient (the misfit of step 3);
+// returns (s) its distance from the t0 of the same scan without the odd part, at most the fit's reach
+// (the whole reach where the scan lacks the data). With one heading seen (`round`), |G| stands for
+// G . e, either sign. A G . e below the retrieval's noise near calm (kBottomNoise) is none the dips show.
+double lopsided_offset(const Series& s, std::size_t a, std::size_t b, const Pass& p, double d_km, double u,
+                       double v, const std::array<double, 2>& g, bool round) {
+  const double wx = p.vx - u, wy = p.vy - v, w = std::hypot(wx, wy);
+  if (!(w > 0.0)) return 0.0;
+  const double along = round ? g[0] : (g[0] * wx + g[1] * wy) / w, d = std::max(d_km, 1.0);
+  if (!(std::fabs(along) > kBottomNoise)) return 0.0;
+  const double reach = p.reach_s, search = std::min(kSeekSearch, 0.5 * reach);
+  double offset = 0.0, plain = kNaN;
+  for (const double sign : {0.0, 1.0, -1.0}) {
+    if (sign < 0.0 && !round) break;
+    double best = kNaN, best_t = p.time;
+    for (double t0 = p.time - search; t0 <= p.time + search; t0 += 1.0) {
+      // The odd part less the linear gradient fitted with it: sum of r^2 - (sum r tau)^2 / sum tau^2.
+      double rr = 0.0, rt = 0.0, tt = 0.0, n = 0.0;
+      for (double tau = 1.0; tau <= reach; tau += 1.0) {
+        const double hi = wind_at(s, a, b, t0 + tau), lo = wind_at(s, a, b, t0 - tau);
+        if (!std::isfinite(hi) || !std::isfinite(lo)) continue;
+        const double x = w * tau, r = hi - lo - 2.0 * sign * along * x / std::hypot(d, x);
+        rr += r * r;
+        rt += r * tau;
+        tt += tau * tau;
+        n += 1.0;
+      }
+      const double misfit = n > 0.0 ? (rr - rt * rt / tt) / n : kNaN;
+      if (n >= 0.5 * reach && !(misfit >= best)) {
+        best = misfit;
+        best_t = t0;
+      }
+    }
+    if (!std::isfinite(best)) return reach;
+    if (sign == 0.0)
+      plain = best_t;
+    else
+      offset = std::max(offset, std::fabs(best_t - plain));
+  }
+  return std::min(offset, reach);
 }
 
 // Adds the passes that `centre` predicts on the straight segments without one: those whose closest
@@ -1561,6 +1673,22 @@ bool seek_pass(const Series& s, std::size_t f, std::size_t a, std::size_t b, std
 void seek_passes(const std::vector<Series>& flights, const Plane& plane, const CentreFn& centre,
                  double seek_km, std::vector<Pass>& passes) {
   const std::vector<Pass> known = passes;
+  // The storm's motion from the centre over an hour about the known passes' mean time, and the
+  // wavenumber 1 their dips show.
+  double t_mid = 0.0, u = 0.0, v = 0.0;
+  for (const Pass& p : known) t_mid += p.time / static_cast<double>(known.size());
+  std::array<double, 2> g{};
+  bool round = false;
+  const bool lopsided = !known.empty() && [&] {
+    double la1 = 0.0, lo1 = 0.0, la2 = 0.0, lo2 = 0.0, x1 = 0.0, y1 = 0.0, x2 = 0.0, y2 = 0.0;
+    centre(t_mid - 1800.0, la1, lo1);
+    centre(t_mid + 1800.0, la2, lo2);
+    plane.to_xy(la1, lo1, x1, y1);
+    plane.to_xy(la2, lo2, x2, y2);
+    u = (x2 - x1) / 3600.0;
+    v = (y2 - y1) / 3600.0;
+    return dip_wavenumber1(known, u, v, g, round);
+  }();
   for (std::size_t f = 0; f < flights.size(); ++f) {
     const Series& s = flights[f];
     std::vector<double> w60(s.t.size(), kNaN), w10(s.t.size(), kNaN);
@@ -1573,7 +1701,15 @@ void seek_passes(const std::vector<Series>& flights, const Plane& plane, const C
       double best = 0.0;
       const std::size_t c = closest_approach(s, a, b, centre, best);
       Pass p;
-      if (best <= seek_km && seek_pass(s, f, a, b, c, plane, w60, w10, p)) passes.push_back(p);
+      bool single = false;
+      if (!(best <= seek_km && seek_pass(s, f, a, b, c, plane, w60, w10, p, &single))) continue;
+      if (single && lopsided) {
+        double clat = 0.0, clon = 0.0, cx = 0.0, cy = 0.0;
+        centre(p.time, clat, clon);
+        plane.to_xy(clat, clon, cx, cy);
+        p.lopsided_sigma = lopsided_offset(s, a, b, p, std::hypot(p.x - cx, p.y - cy), u, v, g, round);
+      }
+      passes.push_back(p);
     }
   }
 }
@@ -1866,6 +2002,7 @@ Analysis analyse(const std::vector<Series>& flights, const CentreFn& track, cons
   Analysis an;
   bool humps = false;
   an.passes = first_passes(flights, static_cast<bool>(track), an.plane, humps);
+  same_crossings(an.passes);
   if (refine) refine(an.passes, an.plane);
   double u_prior = 0.0, v_prior = 0.0;
   const double t_mid =
@@ -1901,6 +2038,7 @@ Analysis analyse(const std::vector<Series>& flights, const CentreFn& track, cons
       std::sort(an.passes.begin(), an.passes.end(), [](const Pass& x, const Pass& y) {
         return x.flight != y.flight ? x.flight < y.flight : x.time < y.time;
       });
+      same_crossings(an.passes);
       if (refine) refine(an.passes, an.plane);
       if (!an.passes.empty()) an.motion = fit_motion(an.passes, an.plane, u_prior, v_prior, motion_sigma);
     }

@@ -6,7 +6,8 @@
 //   1. Seconds in banked turns (|roll| > 10 deg, or the course turning by more than 10 deg in 10 s) split
 //      the flight into straight segments; seconds without a retrieval take no part in any statistic. A
 //      one-second position more than 1 km off the midpoint of its neighbours (a garbled record) is replaced
-//      by that midpoint, so that it neither breaks a segment nor moves a pass.
+//      by that midpoint, so that it neither breaks a segment nor moves a pass; so is a one-second roll
+//      more than 10 deg off the midpoint of its neighbours, which agree within 10 deg.
 //   2. A centre pass is a dip of the 61-s mean wind in a straight segment between two peaks of the 10-s
 //      mean within 1200 s, each at least 15 m/s, the dip at least 15 % below the lower one (the calm eye
 //      between eyewall crossings), or 20 % below their mean and 5 % below the lower one (a wavenumber 1
@@ -51,7 +52,8 @@
 //   4. The centre at t0 lies on the line through the aircraft perpendicular to its storm-relative
 //      velocity. The centre moves at a constant velocity over the flight: c(t) = c0 + U (t - tref). Every
 //      pass gives one linear equation in (c0, U) with its standard error across the line: the time's
-//      noise and the retrieval's lag (known to 0.5 s) at the storm-relative speed, and the model's share.
+//      noise, the retrieval's lag (known to 0.5 s) and a single maximum's offset on a lopsided storm (step
+//      5) at the storm-relative speed, and the model's share.
 //      Passes at two or more headings fix c0 and U by weighted least squares, with priors (U: a still
 //      storm within 7 m/s, or the track's motion within 1.5 m/s; c0: the passes' mean, 50 km) that decide
 //      only what the passes cannot (one heading, passes close in time). The storm-relative velocity
@@ -114,7 +116,18 @@
 //      side, or over 300 s either side of a single maximum) gives the pass, when the segment reaches the
 //      whole fit on both sides of it and cuts the fit's reach to no less than half (a stretch that ends
 //      near the closest approach leaves a rise that the gradient takes up at any time); the fit of step 4
-//      is repeated.
+//      is repeated. On a lopsided storm a single maximum lies off the closest approach: along a chord at
+//      the miss d the wavenumber 1, G . r / |r| at r from the centre, has the odd part
+//      (G . e) x / sqrt(d^2 + x^2) in the distance x along the storm-relative direction e, which rises
+//      through the closest approach and levels off a miss or so either side, so the fit's gradient cannot
+//      take it up and the nearly flat top of the symmetric part lets it move the fitted time towards the
+//      strong side. G comes from the dip passes (a gradient times the half chord is G . e of that pass;
+//      least squares over two headings or more, else that rise's rms in any direction), d from the centre
+//      that predicted the pass; the time about which the wind less that odd part is symmetric (the same
+//      misfit, scanned over the search) lies some seconds from the time without it, and that offset joins
+//      the pass's own error (in its weight, the covariance and accuracy_km): a pass whose maximum may lie
+//      far off weighs little, and the other passes fix the centre. A G . e below the retrieval's 1 m/s is
+//      none the dips can show.
 //      Without a dip and without a track, each segment's highest 61-s mean is taken as a single-maximum
 //      pass, and these stand when their closest approach to the centre fitted to them lies within 20 km
 //      and two of them cross at more than 30 degrees. Failing that, a single clear maximum: the flights'
@@ -228,7 +241,11 @@ struct Pass {
   // How far the dip could be a wrong pass (a moat, a rain-band gap) by its shape: 1 where it could be,
   // down to 0 for a near-calm eye between even maxima; it sizes the wrong-pass share of few passes.
   double wrong_doubt = 1.0;
-  bool seeded = false;                    // found where the centre track predicted a pass (method, step 5)
+  bool seeded = false;  // found where the centre track predicted a pass (method, step 5)
+  // s, error of a sought single maximum's time from the storm's wavenumber 1 (method, step 5)
+  double lopsided_sigma = 0.0;
+  // The input whose pass of the same crossing was left out for this one (same_crossings), or npos.
+  std::size_t twin = std::numeric_limits<std::size_t>::max();
   std::string evidence = "surface wind";  // what placed the fix: the radiometer's wind, or more (a refiner's)
   // Fit inputs: the aircraft's position at `time` in the plane, km, and the ground velocity, km/s.
   double x = 0.0, y = 0.0, vx = 0.0, vy = 0.0;
@@ -312,6 +329,18 @@ constexpr double kTrackMotion = 1.5e-3;
 // residuals need the whole shares or there are too few passes to show them.
 double model_share_scale(const std::vector<double>& resid, const std::vector<double>& noise,
                          const std::vector<double>& model, double scatter, std::size_t unknowns = 4);
+
+// One crossing seen by two inputs (the 1-s file and the HDOB archive of one mission) keeps one pass: of two
+// passes of different inputs within kTwinS of each other in time whose aircraft positions, carried to the
+// same time, lie within kTwinKm on the same course (ground velocities within kTwinCourse of the speed),
+// the one whose time has the smaller error stays (the other's wind is the same radiometer's, so the two
+// are not independent), its `twin` naming the other's input, whose other evidence (an HDOB archive's
+// pressure and flight-level wind) it then takes. The analysis applies it before the passes are refined
+// and the motion fitted.
+constexpr double kTwinS = 120.0;      // s
+constexpr double kTwinKm = 5.0;       // km: the HDOB's whole-minute positions are 1.85 km apart in latitude
+constexpr double kTwinCourse = 0.25;  // share of the ground speed
+void same_crossings(std::vector<Pass>& passes);
 
 // Fits the motion to the passes (prior motion u_prior, v_prior km/s, each within motion_sigma) and sets
 // each pass's fix and accuracy; passes far off the others' solution are removed. `on_tracks`: passes

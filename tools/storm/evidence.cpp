@@ -319,11 +319,14 @@ void place_by_flight_level_wind(Analysis& an, const std::vector<const HdobLines*
           ? kMotionFixed
           : std::hypot(std::sqrt(std::max({m.cov[2][2], m.cov[3][3], 0.0})) * kMsPerKms, kMotionFloor);
   for (Pass& p : an.passes) {
-    if (p.flight >= lines.size() || !lines[p.flight]) continue;
+    // A pass kept for an HDOB pass of the same crossing (same_crossings) takes that mission's lines, as
+    // in hdob_refiner.
+    const std::size_t f = p.flight < lines.size() && lines[p.flight] ? p.flight : p.twin;
+    if (f >= lines.size() || !lines[f]) continue;
     double ax = 0.0, ay = 0.0;
     an.plane.to_xy(p.lat, p.lon, ax, ay);
     const WindCentre w =
-        flight_level_wind_centre(*lines[p.flight], an.plane, p.time, ax, ay, m.u, m.v, motion_sigma, reach);
+        flight_level_wind_centre(*lines[f], an.plane, p.time, ax, ay, m.u, m.v, motion_sigma, reach);
     if (!w.found) continue;
     const Sym2 a = fix_covariance(m, p);
     if (!(det2(a) > 0.0) || !(det2(w.cov) > 0.0)) continue;
@@ -406,10 +409,12 @@ void recentre_on_wind_fixes(Analysis& an, const std::vector<Series>& flights) {
 }
 
 PassRefiner hdob_refiner(const std::vector<const HdobLines*>& lines) {
+  // A pass kept for an HDOB pass of the same crossing (same_crossings) takes that mission's lines.
   return [lines](std::vector<Pass>& passes, const Plane&) {
     for (Pass& p : passes) {
-      if (p.evidence != "surface wind" || p.flight >= lines.size() || !lines[p.flight]) continue;
-      const HdobLines& l = *lines[p.flight];
+      const std::size_t f = p.flight < lines.size() && lines[p.flight] ? p.flight : p.twin;
+      if (p.evidence != "surface wind" || f >= lines.size() || !lines[f]) continue;
+      const HdobLines& l = *lines[f];
       const EvidenceTime pres = pressure_minimum_time(l, p.time);
       double w = 1.0 / (p.time_sigma * p.time_sigma + p.shape_sigma * p.shape_sigma);
       if (!std::isfinite(w)) continue;
