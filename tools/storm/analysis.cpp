@@ -9,6 +9,7 @@
 #include "common/earth.hpp"
 #include "core/constants.hpp"
 #include "core/text.hpp"
+#include "storm/gauss_jordan.hpp"
 #include "storm/vortex.hpp"
 
 namespace sfmr::storm {
@@ -371,39 +372,13 @@ bool locate_pass(const Series& s, std::size_t a, std::size_t b, const Plane& pla
   return true;
 }
 
-// Solves the n x n system m x = r in place (Gauss-Jordan with partial pivoting); also returns the inverse.
+// Solves the n x n system m x = r in place; also returns the inverse.
 bool solve(std::vector<std::vector<double>> m, std::vector<double>& x,
            std::vector<std::vector<double>>& inv) {
   const std::size_t n = m.size();
   inv.assign(n, std::vector<double>(n, 0.0));
   for (std::size_t i = 0; i < n; ++i) inv[i][i] = 1.0;
-  std::vector<double> r = x;
-  for (std::size_t c = 0; c < n; ++c) {
-    std::size_t p = c;
-    for (std::size_t i = c + 1; i < n; ++i)
-      if (std::fabs(m[i][c]) > std::fabs(m[p][c])) p = i;
-    if (std::fabs(m[p][c]) < 1e-300) return false;
-    std::swap(m[p], m[c]);
-    std::swap(inv[p], inv[c]);
-    std::swap(r[p], r[c]);
-    const double d = m[c][c];
-    for (std::size_t j = 0; j < n; ++j) {
-      m[c][j] /= d;
-      inv[c][j] /= d;
-    }
-    r[c] /= d;
-    for (std::size_t i = 0; i < n; ++i) {
-      if (i == c) continue;
-      const double f = m[i][c];
-      for (std::size_t j = 0; j < n; ++j) {
-        m[i][j] -= f * m[c][j];
-        inv[i][j] -= f * inv[c][j];
-      }
-      r[i] -= f * r[c];
-    }
-  }
-  x = r;
-  return true;
+  return gauss_jordan(m, inv, &x);
 }
 
 }  // namespace

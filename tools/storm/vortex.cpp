@@ -5,6 +5,8 @@
 #include <limits>
 #include <numbers>
 
+#include "storm/gauss_jordan.hpp"
+
 namespace sfmr::storm {
 
 namespace {
@@ -46,32 +48,11 @@ double model_speed(const Params& p, double t_ref, bool vec, const VortexSample& 
   return std::hypot(p[kW1a] - sym * a2 * sn, p[kW1b] + sym * a2 * c);
 }
 
-// Inverts the symmetric matrix m in place (Gauss-Jordan with partial pivoting); false when singular.
+// Inverts the matrix m in place; false when singular.
 bool invert(Matrix& m) {
   Matrix inv{};
   for (std::size_t i = 0; i < kParams; ++i) inv[i][i] = 1.0;
-  for (std::size_t c = 0; c < kParams; ++c) {
-    std::size_t piv = c;
-    for (std::size_t i = c + 1; i < kParams; ++i)
-      if (std::fabs(m[i][c]) > std::fabs(m[piv][c])) piv = i;
-    if (!(std::fabs(m[piv][c]) > 1e-300)) return false;
-    std::swap(m[piv], m[c]);
-    std::swap(inv[piv], inv[c]);
-    const double d = m[c][c];
-    for (std::size_t j = 0; j < kParams; ++j) {
-      m[c][j] /= d;
-      inv[c][j] /= d;
-    }
-    for (std::size_t i = 0; i < kParams; ++i) {
-      if (i == c) continue;
-      const double f = m[i][c];
-      if (f == 0.0) continue;
-      for (std::size_t j = 0; j < kParams; ++j) {
-        m[i][j] -= f * m[c][j];
-        inv[i][j] -= f * inv[c][j];
-      }
-    }
-  }
+  if (!gauss_jordan<Matrix, Params>(m, inv)) return false;
   m = inv;
   return true;
 }
