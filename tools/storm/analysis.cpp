@@ -1964,6 +1964,48 @@ bool drop_outer_rings(std::vector<Pass>& passes, const Motion& m) {
   return passes.size() < before;
 }
 
+// A dip pass crossed inside the eyewall, so the centre lies across its track within its half chord
+// (eye_across). A dip whose bottom keeps a moat's wind (wrong_pass_doubt at 1) may instead have been
+// crossed inside the outer ring of a concentric storm, beyond the inner eyewall: the ring's two crossings
+// flank the moat as the eyewall's flank the eye, and at a miss of 1.5-2 inner radii the fitted miss of
+// drop_outer_rings stays below its bound once such passes have pulled the solution their way. Where the
+// solution of all passes breaks the bound of a pass with an eye's bottom (the near-calm eye was crossed
+// near the centre), the passes without that doubt (kRingWalls at least) are solved alone; a doubtful dip
+// whose centre by their solution lies beyond its own half chord, with a chord radius (chord) beyond
+// kRingChord of theirs (an eyewall's maxima stay within about 0.1 of its radius; an outer ring lies at
+// 2-3.5), was crossed outside the eyewall and is left out. True when one was left out.
+constexpr double kRingChord = 1.5;
+bool drop_ring_dips(std::vector<Pass>& passes, const Motion& all, const Plane& plane, double u_prior,
+                    double v_prior, double motion_sigma) {
+  auto doubtful = [](const Pass& p) { return !p.seeded && !(p.wrong_doubt < 1.0); };
+  std::vector<Pass> sure;
+  bool broken = false;
+  for (const Pass& p : passes)
+    if (!doubtful(p)) {
+      sure.push_back(p);
+      double h = 0.0;
+      const double across = eye_across(p, all, h);
+      broken = broken || (h > 0.0 && std::fabs(across) > h);
+    }
+  if (!broken || sure.size() < kRingWalls || sure.size() == passes.size()) return false;
+  const Motion m = fit_motion(sure, plane, u_prior, v_prior, motion_sigma);
+  std::vector<double> radii;
+  for (const Pass& p : sure) {
+    double d = 0.0, r = 0.0, sigma = 0.0;
+    if (chord(p, m, d, r, sigma)) radii.push_back(r);
+  }
+  if (radii.size() < kRingWalls) return false;
+  std::nth_element(radii.begin(), radii.begin() + static_cast<long>(radii.size() / 2), radii.end());
+  const double wall = radii[radii.size() / 2];
+  const std::size_t before = passes.size();
+  std::erase_if(passes, [&](const Pass& p) {
+    double h = 0.0, d = 0.0, r = 0.0, sigma = 0.0;
+    const double across = eye_across(p, m, h);
+    return doubtful(p) && std::fabs(across) > h && chord(p, m, d, r, sigma) && r > kRingChord * wall;
+  });
+  return passes.size() < before;
+}
+
 // How a lone maximum's fix was placed, for the report.
 std::string lone_note(double bound_km) {
   return "no eye in the wind: the fix lies on the track at its one clear wind maximum, the centre within " +
@@ -2001,6 +2043,8 @@ Analysis analyse(const std::vector<Series>& flights, const CentreFn& track, cons
   };
   if (!an.passes.empty()) an.motion = fit_motion(an.passes, an.plane, u_prior, v_prior, motion_sigma);
   if (drop_outer_rings(an.passes, an.motion) && !an.passes.empty())
+    an.motion = fit_motion(an.passes, an.plane, u_prior, v_prior, motion_sigma);
+  if (drop_ring_dips(an.passes, an.motion, an.plane, u_prior, v_prior, motion_sigma) && !an.passes.empty())
     an.motion = fit_motion(an.passes, an.plane, u_prior, v_prior, motion_sigma);
   const double lone_km = humps ? hump_or_lone(flights, an, u_prior, v_prior, motion_sigma) : kNaN;
   // Passes the eye-dip search missed, where the centre so far predicts them: within kSeekKm, or 0.7 of
