@@ -165,6 +165,11 @@ TEST(StormVortex, GuardDecidesWhichCentreStands) {
        .shift_km = 8.0,
        .stated_km = 4.0,
        .placed = true},
+      {.name = "passes 2 km off a symmetric storm, stated 1 km: beyond its small model error",
+       .field = {},
+       .shift_km = 2.0,
+       .stated_km = 1.0,
+       .placed = true},
       {.name = "passes 0.5 km off: within the vortex's error",
        .field = {.wn1 = 10.0},
        .shift_km = 0.5,
@@ -210,6 +215,30 @@ TEST(StormVortex, GuardDecidesWhichCentreStands) {
     }
     EXPECT_EQ(m.x0, before.x0) << c.name;
     EXPECT_EQ(m.u, before.u) << c.name;
+  }
+}
+
+// The fit's model error grows with its fitted wavenumber 1, by its form, down to a floor of the profile's.
+TEST(StormVortex, ModelErrorGrowsWithTheAsymmetry) {
+  struct Case {
+    const char* name;
+    bool vector_wn1;
+    double wn1, vmax, rmw;
+    double km;  // expected model error
+  };
+  const Case cases[] = {
+      {"symmetric: the profile's floor", false, 0.0, 50.0, 40.0, 0.4},
+      {"multiplicative share 0.3", false, 0.3, 50.0, 40.0, 1.8},
+      {"uniform flow of 0.3 Vmax", true, 15.0, 50.0, 40.0, 4.2},
+      {"weak uniform flow", true, 1.0, 50.0, 20.0, 0.2},
+  };
+  for (const Case& c : cases) {
+    VortexFit f;
+    f.vector_wn1 = c.vector_wn1;
+    f.wn1 = c.wn1;
+    f.vmax = c.vmax;
+    f.rmw = c.rmw;
+    EXPECT_NEAR(vortex_model_error(f), c.km, 1e-9) << c.name;
   }
 }
 

@@ -422,19 +422,33 @@ constexpr double kGuardFloor = 2.0;  // km
 constexpr double kGuardSigma = 0.1;
 // The centre is where the wind falls towards calm: a fitted eye's wind (E) of this share of Vmax or more
 // says the data do not show that fall (passes beside the eye), and the centre then rests on the profile's
-// shape alone, which trades it against E and the asymmetry.
-constexpr double kEyeFloor = 0.4;
-// The vortex's model error as a share of its RMW: where its profile or its asymmetry's radial shape is not
-// the storm's, the fit trades a part of the asymmetry for a shift of the centre: 0.01-0.14 RMW (median
-// about 0.05) on the family's flights where it placed the fixes, so 0.06 in the stated error (a circle
-// holding about two thirds of them); up to 0.2 RMW on fast, lopsided storms passed far from the eye, so
-// the adoption (kAdoptErrors) takes 0.1, which leaves those to the passes.
-constexpr double kVortexModel = 0.06;
-constexpr double kAdoptModel = 0.1;
-// Where the vortex and the passes agree within kAdoptErrors of the vortex's error (on average over the
-// passes), the passes stand: they see the eye directly and are finer. Beyond it, they followed something
-// other than the circulation's centre (the calm point of a strong wavenumber 1, a moat, a rain-band gap).
+// shape alone, which trades it against E and the asymmetry (on the family's flights such fits lay 8-9 km
+// off where the passes were right within 0.2 km).
+constexpr double kEyeFloor = 0.35;
+// The vortex's model error (the standard error of its centre that its form adds, km) as a share of its RMW
+// per unit of its fitted wavenumber 1: where the storm's asymmetry is not the model's, the fit trades a
+// part of it for a shift of the centre, and the more so the stronger the asymmetry. Measured on the
+// family's flights (the fit's centre against the truth, errors / RMW at the 68th percentile): the vector
+// form's uniform flow A places the calm point by the profile's inner shape (where S = |A|), 0.02 RMW for
+// |A| below 0.1 Vmax, 0.04 for 0.1-0.15, 0.08 for 0.15-0.25 and 0.15 above; the multiplicative form keeps
+// the calm point at the centre, 0.005 RMW for a share below 0.15, 0.02 for 0.15-0.25 and 0.035 above.
+// So 0.35 RMW per |A| / Vmax and 0.15 per multiplicative share, at least 0.01 RMW (the profile's own).
+constexpr double kModelVector = 0.35;
+constexpr double kModelShare = 0.15;
+constexpr double kModelFloor = 0.01;
+// The adoption weighs the disagreement against the tail of the model error (its 90th percentile on the
+// family, about 1.3 times the stated share where the fit placed the fixes).
+constexpr double kAdoptTail = 1.3;
 constexpr double kAdoptErrors = 2.0;
+
+}  // namespace
+
+double vortex_model_error(const VortexFit& f) {
+  const double share = f.vector_wn1 ? f.wn1 / std::max(f.vmax, 1.0) : f.wn1;
+  return f.rmw * std::max(kModelFloor, (f.vector_wn1 ? kModelVector : kModelShare) * share);
+}
+
+namespace {
 
 // Adds a model error of `model` km (the root of the trace, split evenly east and north) to the centre's
 // covariance of `m`, and the passes' shared profile error (add_profile_bias).
@@ -482,10 +496,11 @@ bool refine_with_vortex(const std::vector<Series>& flights, const Plane& plane, 
   if (!(std::sqrt(m.cov[0][0] + m.cov[1][1]) < kGuardSigma * r0) || !(f.eye < kEyeFloor * f.vmax))
     return false;
   // The model's own error: its profile and asymmetry are not the storm's, and that error does not shrink
-  // with the seconds' number. The adoption takes the tail's share, the stated error the typical one.
+  // with the seconds' number. The adoption takes its tail, the stated error the typical one.
+  const double model = vortex_model_error(f);
   Motion wide = m;
-  with_model_error(kAdoptModel * f.rmw, passes, wide);
-  with_model_error(kVortexModel * f.rmw, passes, m);
+  with_model_error(kAdoptTail * model, passes, wide);
+  with_model_error(model, passes, m);
   double off_sum = 0.0, error_sum = 0.0;
   for (const Pass& p : passes) {
     const double dt = p.time - motion.t_ref, ft = p.time - m.t_ref;

@@ -35,18 +35,16 @@
 // prior (the still storm's or the track's, as the passes' fit takes it) joins the misfit. The covariance
 // of (c0, U) is the inverse of the weighted normal matrix times the residuals' variance (the reduced
 // chi-square of unit weights), times (1 + rho) / (1 - rho) for the lag-1 correlation rho of consecutive
-// blocks' residuals (the variance of a mean of an AR(1) series). The model's own error is added to it:
-// 0.06 of the fitted R (the model is not the storm: on the storm family's flights the fit's centre lies
-// 0.01-0.14 R off, about 0.05 R in the median, where it placed the fixes), and the profile's share that
-// the passes' fit adds (add_profile_bias).
+// blocks' residuals (the variance of a mean of an AR(1) series). The model's own error is added to it
+// (vortex_model_error), and the profile's share that the passes' fit adds (add_profile_bias).
 //
 // Use (refine_with_vortex): the passes see the eye directly and are finer where they are right, so the
 // fit places the fixes only where it disagrees with them beyond its own error: the passes' centre lies
-// more than twice the fit's error from the fit's (on average over the passes; the error here with a model
-// share of 0.1 R, as far as the fit strays on fast, lopsided storms passed far from the eye), and within
-// three of the passes' stated errors (or 2 km) at every pass, the fit converged, its centre's standard error
-// below 0.1 R0, its eye's wind below 0.4 Vmax (else the data do not show the fall to calm that places
-// the centre), and the passes at two headings or more. Otherwise the pass solution stands unchanged.
+// more than twice the fit's error from the fit's (on average over the passes; the error here with 1.3 times
+// the model error, its tail), and within three of the passes' stated errors (or 2 km) at every pass, the
+// fit converged, its centre's standard error below 0.1 R0, its eye's wind below 0.35 Vmax (else the data
+// do not show the fall to calm that places the centre), and the passes at two headings or more. Otherwise
+// the pass solution stands unchanged.
 // Limits: one profile for the whole flight (an eyewall that contracts over hours biases R, not c0), the
 // asymmetry fixed in the storm's frame and the motion constant; where the passes are off by less than
 // about 0.2 R the fit cannot tell them wrong and leaves them.
@@ -104,6 +102,13 @@ struct MotionPrior {
 // Fits both forms of the vortex to `samples` from the track of `start` and returns the better.
 VortexFit fit_vortex(const std::vector<VortexSample>& samples, const Motion& start, double r0,
                      const MotionPrior& prior = {});
+
+// The fit's model error (km, the standard error its form adds to the centre): the model is not the storm,
+// and where the storm's asymmetry is not the model's the fit trades a part of it for a shift of the centre,
+// so the error grows with the fitted wavenumber 1: 0.35 R per |A| / Vmax in the vector form (which places
+// the calm point off the centre by the profile's inner shape), 0.15 R per share in the multiplicative form,
+// at least 0.01 R (measured on the storm family's flights, the fit's centre against the truth).
+double vortex_model_error(const VortexFit& f);
 
 // The refinement stage of `analyse`: fits the vortex and, where the guard allows it (passes at two
 // headings or more, a converged fit whose centre lies within kGuardErrors of the passes' stated errors of
