@@ -1543,6 +1543,10 @@ bool seek_pass(const Series& s, std::size_t f, std::size_t a, std::size_t b, std
   if (top < kPassPeak) return false;
   double reach = 0.95 * std::min(s.t[c] - s.t[pl], s.t[pr] - s.t[c]);
   const bool two_peaks = reach >= 60.0;
+  // Two peaks bound an eye only where both are eyewall winds (kPassPeak, as for a dip): a wide eye's
+  // floor, where the record or the straight stretch stops inside it, holds only the floor's own
+  // wobbles, and a symmetric fit over them says nothing of the centre.
+  if (two_peaks && !(std::min(w10[pl], w10[pr]) >= kPassPeak)) return false;
   if (!two_peaks) reach = kSeekHump;
   // A stretch that ends within the pattern (the record or the straight leg stops near the closest
   // approach) leaves one side too short to show its symmetry: a wind still rising there is taken up by the

@@ -113,7 +113,8 @@
 //      can fill it): the fitted centre, or the track when no dip was found, predicts each straight
 //      segment's closest approach, and where that lies within 20 km, or 0.7 of the legs' median RMW when
 //      larger, the symmetric fit of step 3 about it (between the highest 10-s means within 900 s either
-//      side, or over 300 s either side of a single maximum) gives the pass, when the segment reaches the
+//      side, both at least 15 m/s: a wide eye's floor where the stretch stops inside it bounds nothing;
+//      or over 300 s either side of a single maximum) gives the pass, when the segment reaches the
 //      whole fit on both sides of it and cuts the fit's reach to no less than half (a stretch that ends
 //      near the closest approach leaves a rise that the gradient takes up at any time); the fit of step 4
 //      is repeated. On a lopsided storm a single maximum lies off the closest approach: along a chord at
