@@ -784,13 +784,14 @@ std::size_t eye_of(const Series& s, std::size_t a, std::size_t b, const std::vec
 // dip's; the fit keeps to the pairs farther from t0 than the floor's farther edge from the flanking peaks'
 // midpoint (returned, s; 0 without a floor). A flat floor marks a broad eye with a flat core (a power
 // law r^1.5 inside a 65-km RMW of 35 m/s stays within 6 m/s of calm out to 20 km); a small eye's bottom
-// is narrower than the 61-s mean can resolve, and a floor that does not hold the midpoint is no eye's.
+// is narrower than the 61-s mean can resolve, and a floor that does not hold the midpoint, or a bottom
+// above kMoatBottom of the lower peak (a moat's, or a chord beside the eye), is no eye's floor.
 // The floor takes at most kFloorShare of the fit's reach, which keeps the eyewall's inner rise in the fit.
 constexpr double kFloorRise = 2.0;        // m/s: twice the noise of the bottom's mean (kBottomNoise)
 constexpr double kFloorResolved = 122.0;  // s: two 61-s windows, each blurring an edge by half its length
 constexpr double kFloorShare = 0.5;       // of the symmetric fit's reach
 double eye_floor(const Series& s, const std::vector<double>& w60, const Dip& d, double reach) {
-  if (!std::isfinite(w60[d.at])) return 0.0;
+  if (!std::isfinite(w60[d.at]) || !(d.depth < kMoatBottom)) return 0.0;
   const double level = w60[d.at] + kFloorRise;
   std::size_t lo = d.at, hi = d.at;
   while (lo > d.left && !(w60[lo - 1] > level)) --lo;

@@ -54,8 +54,9 @@
 //      side than on the strong one, the odd part is not linear there, and a fit including those seconds
 //      is drawn towards the floor's middle (30-50 s, 4-7 km along the track, across a 65-km RMW with a
 //      flat power-law core). Where the floor (the stretch about the dip whose 61-s mean lies within 2 m/s
-//      of its lowest) holds the flanking peaks' midpoint and is resolved (two 61-s windows wide or more),
-//      the fit keeps to the pairs beyond its farther edge from that midpoint (at most half the reach).
+//      of its lowest, that lowest below 0.35 of the lower peak) holds the flanking peaks' midpoint and is
+//      resolved (two 61-s windows wide or more), the fit keeps to the pairs beyond its farther edge from
+//      that midpoint (at most half the reach).
 //   4. The centre at t0 lies on the line through the aircraft perpendicular to its storm-relative
 //      velocity. The centre moves at a constant velocity over the flight: c(t) = c0 + U (t - tref). Every
 //      pass gives one linear equation in (c0, U) with its standard error across the line: the time's
