@@ -243,6 +243,23 @@ TEST(StormMethod, PassesOnEveryKindOfStorm) {
                  .far_leg = 1,
                  .far_miss_km = 12.3},
        .fix_km = 3.0},
+      {.name = "65-km RMW through the centre, a power law with winds in the eye, lopsided, moving",
+       .field = {.motion_east = 3.4,
+                 .motion_north = -2.6,
+                 .asymmetry = 4.0,
+                 .profile = sim::Profile::kWdr,
+                 .rmw = 65.0,
+                 .eye_wind = 6.0,
+                 .vmax = 33.0},
+       .fix_km = 0.1},
+      {.name = "65-km RMW through the centre, Holland, a strong wavenumber 1, moving fast",
+       .field = {.motion_east = -4.6,
+                 .motion_north = -10.9,
+                 .rmw = 65.0,
+                 .vmax = 44.0,
+                 .wn1 = 17.0,
+                 .wn1_dir = 124.0},
+       .fix_km = 0.15},
   };
   for (const Case& c : cases) {
     sim::Storm storm;

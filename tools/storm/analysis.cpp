@@ -197,13 +197,15 @@ double value_at(const Series& s, const std::vector<double>& v, double tt) {
 // with s2 the residual variance, and neighbouring residuals share the retrieval's correlated noise, so the
 // variance is multiplied by (1 + rho) / (1 - rho) for the residuals' lag-1 correlation rho (the variance
 // of a mean of an AR(1) series). A misfit without a minimum inside the scan gets `search` as its error.
+// The pairs nearer t0 than `inner` s (the eye's floor, eye_floor) take no part.
 double symmetric_time(const Series& s, std::size_t a, std::size_t b, double guess, double reach,
-                      double search, double& gradient, double& sigma, double* misfit_out = nullptr) {
+                      double search, double& gradient, double& sigma, double* misfit_out = nullptr,
+                      double inner = 0.0) {
   std::vector<double> res;
   auto misfit = [&](double t0, double& g) {
     double sdt = 0.0, stt = 0.0;
     std::vector<std::pair<double, double>> d;
-    for (double tau = 1.0; tau <= reach; tau += 1.0) {
+    for (double tau = std::floor(inner) + 1.0; tau <= reach; tau += 1.0) {
       const double hi = wind_at(s, a, b, t0 + tau), lo = wind_at(s, a, b, t0 - tau);
       if (!std::isfinite(hi) || !std::isfinite(lo)) continue;
       d.emplace_back(tau, hi - lo);
@@ -273,14 +275,14 @@ double symmetric_time(const Series& s, std::size_t a, std::size_t b, double gues
 // wavenumber-1 bends it), and what the linear term leaves moves t0. The fit repeated over 0.6 of the
 // reach shows how much; that shift joins the noise's error in quadrature.
 double pass_time(const Series& s, std::size_t a, std::size_t b, double guess, double reach, double search,
-                 double& gradient, double& sigma, double& shape) {
-  const double t = symmetric_time(s, a, b, guess, reach, search, gradient, sigma);
+                 double& gradient, double& sigma, double& shape, double inner = 0.0) {
+  const double t = symmetric_time(s, a, b, guess, reach, search, gradient, sigma, nullptr, inner);
   shape = 0.0;
   if (!(sigma < search)) return t;
   double g = 0.0, sigma_short = 0.0;
   const double short_reach = kShortReach * reach;
-  const double t_short =
-      symmetric_time(s, a, b, t, short_reach, std::min(search, 0.5 * short_reach), g, sigma_short);
+  const double t_short = symmetric_time(s, a, b, t, short_reach, std::min(search, 0.5 * short_reach), g,
+                                        sigma_short, nullptr, inner);
   // The shorter fit's own noise is in the difference too: for nested fits var(t - t_short) is about
   // sigma_short^2 - sigma^2, and only the excess is the model's.
   if (sigma_short < search && short_reach >= 20.0)
@@ -773,6 +775,32 @@ std::size_t eye_of(const Series& s, std::size_t a, std::size_t b, const std::vec
   return best;
 }
 
+// The eye's floor (method, step 3): the wind speed cannot fall below the eye's residual wind (nor below
+// calm), so where a wavenumber 1 fading to the centre would take the weak side's wind below it the speed
+// stays on that floor, over a stretch reaching further on the weak side than on the strong one. There the
+// odd part of the wind is not linear (nil where both sides lie on the floor, rising stepwise where one
+// side leaves it), and a symmetric fit including those seconds is drawn towards the floor's middle, away
+// from the centre. The floor is the stretch about the dip whose 61-s mean lies within kFloorRise of the
+// dip's; the fit keeps to the pairs farther from t0 than the floor's farther edge from the flanking peaks'
+// midpoint (returned, s; 0 without a floor). A flat floor marks a broad eye with a flat core (a power
+// law r^1.5 inside a 65-km RMW of 35 m/s stays within 6 m/s of calm out to 20 km); a small eye's bottom
+// is narrower than the 61-s mean can resolve, and a floor that does not hold the midpoint, or a bottom
+// above kMoatBottom of the lower peak (a moat's, or a chord beside the eye), is no eye's floor.
+// The floor takes at most kFloorShare of the fit's reach, which keeps the eyewall's inner rise in the fit.
+constexpr double kFloorRise = 2.0;        // m/s: twice the noise of the bottom's mean (kBottomNoise)
+constexpr double kFloorResolved = 122.0;  // s: two 61-s windows, each blurring an edge by half its length
+constexpr double kFloorShare = 0.5;       // of the symmetric fit's reach
+double eye_floor(const Series& s, const std::vector<double>& w60, const Dip& d, double reach) {
+  if (!std::isfinite(w60[d.at]) || !(d.depth < kMoatBottom)) return 0.0;
+  const double level = w60[d.at] + kFloorRise;
+  std::size_t lo = d.at, hi = d.at;
+  while (lo > d.left && !(w60[lo - 1] > level)) --lo;
+  while (hi < d.right && !(w60[hi + 1] > level)) ++hi;
+  const double mid = 0.5 * (s.t[d.left] + s.t[d.right]);
+  if (s.t[hi] - s.t[lo] < kFloorResolved || !(s.t[lo] < mid && mid < s.t[hi])) return 0.0;
+  return std::min(kFloorShare * reach, std::max({0.0, mid - s.t[lo], s.t[hi] - mid}));
+}
+
 // Sets the pass's eyewall maxima (Pass::wall_*) on segment [a, b), defined below.
 void eyewall_maxima(const Series& s, std::size_t a, std::size_t b, const Plane& plane, Pass& p);
 
@@ -799,7 +827,7 @@ std::vector<Pass> find_passes(const std::vector<Series>& flights, const Plane& p
       p.flight = f;
       p.reach_s = reach_s;
       p.time = pass_time(s, a, b, guess, reach_s, std::min(90.0, 0.5 * reach_s), p.gradient, p.time_sigma,
-                         p.shape_sigma);
+                         p.shape_sigma, d.moats ? 0.0 : eye_floor(s, w60, d, reach_s));
       if (!locate_pass(s, a, b, plane, p)) continue;
       if (!d.moats) eyewall_maxima(s, a, b, plane, p);
       // The half chord is the whole time to the nearer flanking peak (reach_s is 0.95 of it); an eye
@@ -1543,6 +1571,10 @@ bool seek_pass(const Series& s, std::size_t f, std::size_t a, std::size_t b, std
   if (top < kPassPeak) return false;
   double reach = 0.95 * std::min(s.t[c] - s.t[pl], s.t[pr] - s.t[c]);
   const bool two_peaks = reach >= 60.0;
+  // Two peaks bound an eye only where both are eyewall winds (kPassPeak, as for a dip): a wide eye's
+  // floor, where the record or the straight stretch stops inside it, holds only the floor's own
+  // wobbles, and a symmetric fit over them says nothing of the centre.
+  if (two_peaks && !(std::min(w10[pl], w10[pr]) >= kPassPeak)) return false;
   if (!two_peaks) reach = kSeekHump;
   // A stretch that ends within the pattern (the record or the straight leg stops near the closest
   // approach) leaves one side too short to show its symmetry: a wind still rising there is taken up by the

@@ -49,6 +49,14 @@
 //      curvature E'' and residual variance s2, multiplied by (1 + rho) / (1 - rho) for the residuals'
 //      lag-1 correlation rho; and the model's, the move of t0 when the fit reaches only 0.6 as far (less
 //      the shorter fit's extra noise), since the odd part of the wind is linear only near the centre.
+//      The wind speed cannot fall below the eye's residual wind: where a wavenumber 1 fading to the
+//      centre would take the weak side's wind below it, the speed stays on that floor further on the weak
+//      side than on the strong one, the odd part is not linear there, and a fit including those seconds
+//      is drawn towards the floor's middle (30-50 s, 4-7 km along the track, across a 65-km RMW with a
+//      flat power-law core). Where the floor (the stretch about the dip whose 61-s mean lies within 2 m/s
+//      of its lowest, that lowest below 0.35 of the lower peak) holds the flanking peaks' midpoint and is
+//      resolved (two 61-s windows wide or more), the fit keeps to the pairs beyond its farther edge from
+//      that midpoint (at most half the reach).
 //   4. The centre at t0 lies on the line through the aircraft perpendicular to its storm-relative
 //      velocity. The centre moves at a constant velocity over the flight: c(t) = c0 + U (t - tref). Every
 //      pass gives one linear equation in (c0, U) with its standard error across the line: the time's
@@ -113,7 +121,8 @@
 //      can fill it): the fitted centre, or the track when no dip was found, predicts each straight
 //      segment's closest approach, and where that lies within 20 km, or 0.7 of the legs' median RMW when
 //      larger, the symmetric fit of step 3 about it (between the highest 10-s means within 900 s either
-//      side, or over 300 s either side of a single maximum) gives the pass, when the segment reaches the
+//      side, both at least 15 m/s: a wide eye's floor where the stretch stops inside it bounds nothing;
+//      or over 300 s either side of a single maximum) gives the pass, when the segment reaches the
 //      whole fit on both sides of it and cuts the fit's reach to no less than half (a stretch that ends
 //      near the closest approach leaves a rise that the gradient takes up at any time); the fit of step 4
 //      is repeated. On a lopsided storm a single maximum lies off the closest approach: along a chord at
