@@ -1979,7 +1979,9 @@ double hump_or_lone(const std::vector<Series>& flights, Analysis& an, double u_p
 // least, so that a ring's few crossings cannot set it). True when one was left out.
 constexpr double kOuterRing = 2.0;     // eyewall radii
 constexpr std::size_t kRingWalls = 3;  // passes with both maxima
-bool drop_outer_rings(std::vector<Pass>& passes, const Motion& m) {
+// The median of the passes' chord radii (km) about the motion m, in `wall`; false with fewer than
+// kRingWalls chords.
+bool median_chord_radius(const std::vector<Pass>& passes, const Motion& m, double& wall) {
   std::vector<double> radii;
   for (const Pass& p : passes) {
     double d = 0.0, r = 0.0, sigma = 0.0;
@@ -1987,7 +1989,13 @@ bool drop_outer_rings(std::vector<Pass>& passes, const Motion& m) {
   }
   if (radii.size() < kRingWalls) return false;
   std::nth_element(radii.begin(), radii.begin() + static_cast<long>(radii.size() / 2), radii.end());
-  const double wall = radii[radii.size() / 2];
+  wall = radii[radii.size() / 2];
+  return true;
+}
+
+bool drop_outer_rings(std::vector<Pass>& passes, const Motion& m) {
+  double wall = 0.0;
+  if (!median_chord_radius(passes, m, wall)) return false;
   const std::size_t before = passes.size();
   std::erase_if(passes, [&](const Pass& p) {
     double h = 0.0;
@@ -2021,14 +2029,8 @@ bool drop_ring_dips(std::vector<Pass>& passes, const Motion& all, const Plane& p
     }
   if (!broken || sure.size() < kRingWalls || sure.size() == passes.size()) return false;
   const Motion m = fit_motion(sure, plane, u_prior, v_prior, motion_sigma);
-  std::vector<double> radii;
-  for (const Pass& p : sure) {
-    double d = 0.0, r = 0.0, sigma = 0.0;
-    if (chord(p, m, d, r, sigma)) radii.push_back(r);
-  }
-  if (radii.size() < kRingWalls) return false;
-  std::nth_element(radii.begin(), radii.begin() + static_cast<long>(radii.size() / 2), radii.end());
-  const double wall = radii[radii.size() / 2];
+  double wall = 0.0;
+  if (!median_chord_radius(sure, m, wall)) return false;
   const std::size_t before = passes.size();
   std::erase_if(passes, [&](const Pass& p) {
     double h = 0.0, d = 0.0, r = 0.0, sigma = 0.0;
