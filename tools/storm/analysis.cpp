@@ -2047,6 +2047,17 @@ std::string lone_note(double bound_km) {
          " km across it on an unknown side (the maximum's width along the track)";
 }
 
+// The motion fitted to the passes, and again after each check that leaves passes out (crossings of an
+// outer ring, moats crossed inside it).
+void fit_without_rings(Analysis& an, double u_prior, double v_prior, double motion_sigma) {
+  if (an.passes.empty()) return;
+  an.motion = fit_motion(an.passes, an.plane, u_prior, v_prior, motion_sigma);
+  if (drop_outer_rings(an.passes, an.motion) && !an.passes.empty())
+    an.motion = fit_motion(an.passes, an.plane, u_prior, v_prior, motion_sigma);
+  if (drop_ring_dips(an.passes, an.motion, an.plane, u_prior, v_prior, motion_sigma) && !an.passes.empty())
+    an.motion = fit_motion(an.passes, an.plane, u_prior, v_prior, motion_sigma);
+}
+
 }  // namespace
 
 Analysis analyse(const std::vector<Series>& flights, const CentreFn& track, const PassRefiner& refine) {
@@ -2075,11 +2086,7 @@ Analysis analyse(const std::vector<Series>& flights, const CentreFn& track, cons
       plane.to_latlon(m.x0 + m.u * (t - m.t_ref), m.y0 + m.v * (t - m.t_ref), lat, lon);
     };
   };
-  if (!an.passes.empty()) an.motion = fit_motion(an.passes, an.plane, u_prior, v_prior, motion_sigma);
-  if (drop_outer_rings(an.passes, an.motion) && !an.passes.empty())
-    an.motion = fit_motion(an.passes, an.plane, u_prior, v_prior, motion_sigma);
-  if (drop_ring_dips(an.passes, an.motion, an.plane, u_prior, v_prior, motion_sigma) && !an.passes.empty())
-    an.motion = fit_motion(an.passes, an.plane, u_prior, v_prior, motion_sigma);
+  fit_without_rings(an, u_prior, v_prior, motion_sigma);
   const double lone_km = humps ? hump_or_lone(flights, an, u_prior, v_prior, motion_sigma) : kNaN;
   // Passes the eye-dip search missed, where the centre so far predicts them: within kSeekKm, or 0.7 of
   // the legs' median RMW when that is larger.
