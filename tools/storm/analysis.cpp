@@ -866,7 +866,7 @@ double pass_sigma(const Pass& p, double w, double scatter, bool few) {
   if (few) model = std::max(model, kWrongPass * p.wrong_doubt * w * p.reach_s);
   const double own =
       p.time_sigma * p.time_sigma + kLagSigma * kLagSigma + p.lopsided_sigma * p.lopsided_sigma;
-  return std::sqrt(w * w * own + model * model);
+  return std::sqrt(w * w * own + p.wn2_km * p.wn2_km + model * model);
 }
 
 // A pass's chord of the eyewall: with the eyewall a circle of radius R about the centre, the two maxima
@@ -1160,6 +1160,12 @@ double model_share_scale(const std::vector<double>& resid, const std::vector<dou
   if (excess(0.0) <= 0.0) hi = 0.0;
   for (int k = 0; k < 60 && hi > 0.0; ++k) (excess(0.5 * (lo + hi)) > 0.0 ? lo : hi) = 0.5 * (lo + hi);
   return std::sqrt((dof * hi + kModelPrior) / (dof + kModelPrior));
+}
+
+double wn2_line_error(double share, double vmax, double inner_power, double miss_km) {
+  if (!(std::fabs(share) * vmax >= kWn2Floor) || !(miss_km > 0.0)) return 0.0;
+  const double kappa = 2.0 / std::clamp(inner_power, kWn2PowerMin, kWn2PowerMax);
+  return kappa * std::fabs(share) * miss_km / std::numbers::sqrt2;
 }
 
 bool passes_one_heading(const std::vector<Pass>& passes) {
@@ -2040,6 +2046,22 @@ bool drop_ring_dips(std::vector<Pass>& passes, const Motion& all, const Plane& p
   return passes.size() < before;
 }
 
+// The storm's wavenumber 2 as the vortex fit `f` sees it, when converged, sets each pass's own error from
+// it (wn2_line_error) at the pass's miss from the centre of `m`, at most the inner eyewall's radius that
+// bounded the fit's data. True when a pass carries one.
+constexpr double kWn2Miss = 0.5;
+bool with_wn2_errors(std::vector<Pass>& passes, const Motion& m, const VortexFit& f) {
+  if (!vortex_sound(f)) return false;
+  bool any = false;
+  for (Pass& p : passes) {
+    double h = 0.0;
+    const double miss = std::min(std::fabs(eye_across(p, m, h)), kWn2Miss * f.inner_radius);
+    p.wn2_km = p.seeded ? 0.0 : wn2_line_error(f.wn2, f.vmax, f.shape_b, miss);
+    any = any || p.wn2_km > 0.0;
+  }
+  return any;
+}
+
 // How a lone maximum's fix was placed, for the report.
 std::string lone_note(double bound_km) {
   return "no eye in the wind: the fix lies on the track at its one clear wind maximum, the centre within " +
@@ -2112,9 +2134,15 @@ Analysis analyse(const std::vector<Series>& flights, const CentreFn& track, cons
       an.passes.size() >= 2 && one_heading(an.passes) && last->time - first->time >= kOnTracksSpan;
   if (on_tracks) an.motion = fit_motion(an.passes, an.plane, u_prior, v_prior, motion_sigma, true);
   // The moving vortex fitted to every second of the inner core refines the passes' track where its guard
-  // allows (vortex.hpp).
-  if (!an.passes.empty() && !std::isfinite(lone_km))
-    refine_with_vortex(flights, an.plane, an.passes, an.motion, {u_prior, v_prior, motion_sigma});
+  // allows (vortex.hpp). Where it does not, the wavenumber 2 it sees joins each pass's own error and the
+  // passes are solved again (method, step 6).
+  if (!an.passes.empty() && !std::isfinite(lone_km)) {
+    VortexFit fit;
+    const bool placed =
+        refine_with_vortex(flights, an.plane, an.passes, an.motion, {u_prior, v_prior, motion_sigma}, &fit);
+    if (!placed && with_wn2_errors(an.passes, an.motion, fit))
+      an.motion = fit_motion(an.passes, an.plane, u_prior, v_prior, motion_sigma, on_tracks);
+  }
   CentreVarFn centre_var;
   if (!an.passes.empty()) {
     an.centre_from_flight = true;

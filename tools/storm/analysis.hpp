@@ -253,6 +253,8 @@ struct Pass {
   bool seeded = false;  // found where the centre track predicted a pass (method, step 5)
   // s, error of a sought single maximum's time from the storm's wavenumber 1 (method, step 5)
   double lopsided_sigma = 0.0;
+  // km, error of the line from the storm's wavenumber 2 at the pass's miss (method, step 6; wn2_line_error)
+  double wn2_km = 0.0;
   // The input whose pass of the same crossing was left out for this one (same_crossings), or npos.
   std::size_t twin = std::numeric_limits<std::size_t>::max();
   std::string evidence = "surface wind";  // what placed the fix: the radiometer's wind, or more (a refiner's)
@@ -395,6 +397,16 @@ double peak_fit_time(const std::vector<double>& t, const std::vector<double>& wi
 // Moves the time, position, range, bearing and rain of the peak set by leg_peak to the fitted time, when
 // there is one, and sets the peak's errors.
 void locate_peak(const Series& flight, const CentreFn& centre, Leg& leg, const CentreVarFn& centre_var = {});
+
+// Standard error (km along the track) that a wavenumber 2 of `share` of the symmetric wind (V = S(r) (1 +
+// share cos 2 (theta - theta2))) gives a pass's closest approach at the miss `miss_km` (method, step 6),
+// over every orientation of the wavenumber 2 to the pass: kappa share miss / sqrt 2 with kappa = 2 / a,
+// a the profile's inner power (S ~ r^a inside the eyewall) held within [kWn2PowerMin, kWn2PowerMax].
+// 0 when share times `vmax` (m/s) stays below kWn2Floor.
+constexpr double kWn2PowerMin = 1.0;
+constexpr double kWn2PowerMax = 2.0;
+constexpr double kWn2Floor = 2.0;  // m/s
+double wn2_line_error(double share, double vmax, double inner_power, double miss_km);
 
 // Evidence from outside the radiometer's wind (a pressure minimum, the flight-level wind's centre) that
 // moves the passes' times and their errors before each fit of the motion; it leaves alone the passes whose

@@ -448,6 +448,11 @@ double vortex_model_error(const VortexFit& f) {
   return f.rmw * std::max(kModelFloor, (f.vector_wn1 ? kModelVector : kModelShare) * share);
 }
 
+bool vortex_sound(const VortexFit& f) {
+  return f.converged && std::sqrt(f.cov[0][0] + f.cov[1][1]) < kGuardSigma * f.inner_radius &&
+         f.eye < kEyeFloor * f.vmax;
+}
+
 namespace {
 
 // Adds a model error of `model` km (the root of the trace, split evenly east and north) to the centre's
@@ -493,8 +498,7 @@ bool refine_with_vortex(const std::vector<Series>& flights, const Plane& plane, 
   m.v = f.v;
   m.cov = f.cov;
   m.motion_sigma = std::sqrt(std::max(m.cov[2][2], m.cov[3][3]));
-  if (!(std::sqrt(m.cov[0][0] + m.cov[1][1]) < kGuardSigma * r0) || !(f.eye < kEyeFloor * f.vmax))
-    return false;
+  if (!vortex_sound(f)) return false;
   // The model's own error: its profile and asymmetry are not the storm's, and that error does not shrink
   // with the seconds' number. The adoption takes its tail, the stated error the typical one.
   const double model = vortex_model_error(f);

@@ -110,6 +110,11 @@ VortexFit fit_vortex(const std::vector<VortexSample>& samples, const Motion& sta
 // at least 0.01 R (measured on the storm family's flights, the fit's centre against the truth).
 double vortex_model_error(const VortexFit& f);
 
+// Whether the fit `f` shows the storm: converged, its centre's standard error below kGuardSigma of the
+// inner eyewall's radius and its eye's wind below kEyeFloor of Vmax (else the data do not show the fall to
+// calm that places the centre, and the profile and asymmetry trade against it).
+bool vortex_sound(const VortexFit& f);
+
 // The refinement stage of `analyse`: fits the vortex and, where the guard allows it (passes at two
 // headings or more, a converged fit whose centre lies within kGuardErrors of the passes' stated errors of
 // every pass solution's fix), replaces `motion` by the fitted track and moves every pass's fix (its time to
