@@ -927,5 +927,43 @@ TEST(StormMethod, RadiiAndTheirLowerBounds) {
   }
 }
 
+// A wavenumber 2 oblique to the passes moves each pass's symmetric time towards its stronger side by
+// about kappa share sin 2 (theta2 - heading) miss (analysis.hpp, step 6): on exact fields each pass's
+// shift along its track lies within two of the error it carries for it (wn2_km, over every orientation),
+// and a field without a wavenumber 2 gives no such error.
+TEST(StormMethod, WavenumberTwoErrorHoldsThePassShift) {
+  struct Case {
+    const char* name;
+    Field field;
+  };
+  const Case cases[] = {
+      {"Holland B 1.6, 8 m/s at 30 deg, 5 km off", {.miss_km = 5.0, .wn2 = 8.0, .wn2_dir = 30.0}},
+      {"Holland B 1.0, 6 m/s at 65 deg, 7 km off",
+       {.miss_km = 7.0, .wn2 = 6.0, .wn2_dir = 65.0, .holland_b = 1.0}},
+      {"Holland B 2.4, 10 m/s at 120 deg, 4 km off, 20-km RMW",
+       {.miss_km = 4.0, .rmw = 20.0, .wn2 = 10.0, .wn2_dir = 120.0, .holland_b = 2.4}},
+      {"Holland B 1.6 without a wavenumber 2, 5 km off", {.miss_km = 5.0}},
+      {"power law without a wavenumber 2, 5 km off", {.miss_km = 5.0, .profile = sim::Profile::kWdr}},
+  };
+  for (const Case& c : cases) {
+    sim::Storm storm;
+    const Plane plane = Plane::at(storm.lat0, storm.lon0);
+    const Series s = synthetic_flight(c.field, storm, plane);
+    const Analysis an = analyse({s}, {});
+    ASSERT_EQ(an.passes.size(), static_cast<std::size_t>(c.field.passes)) << c.name;
+    for (const Pass& p : an.passes) {
+      const double leg = 1600.0 + c.field.turn_s, t = p.time - s.t.front();
+      const double shift_km = 0.13 * std::fabs(t - (std::floor(t / leg) * leg + 800.0));
+      if (c.field.wn2 == 0.0) {
+        EXPECT_EQ(p.wn2_km, 0.0) << c.name << ": pass at " << t << " s";
+        continue;
+      }
+      EXPECT_GT(p.wn2_km, 0.0) << c.name << ": pass at " << t << " s";
+      EXPECT_LE(shift_km, 2.0 * p.wn2_km) << c.name << ": pass at " << t << " s, shift " << shift_km
+                                          << " km, wavenumber 2's error " << p.wn2_km << " km";
+    }
+  }
+}
+
 }  // namespace
 }  // namespace sfmr::storm
