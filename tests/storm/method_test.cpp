@@ -682,7 +682,10 @@ TEST(StormMethod, LoneMaximumPlacesASinglePassBesideTheEye) {
 // leg is the same statistic over the same seconds of the exact wind about the true centre. No kind of error
 // is understated: the truth lies within one stated error in at least 40 % of the cases and within two in at
 // least 80 % (68 % and 95 % expected, less two binomial spreads of 8 draws); nor uselessly wide: the median
-// error is at least a tenth of the stated one (a calibrated error gives about 0.7).
+// error is at least a tenth of the stated one (a calibrated error gives about 0.7). The fixes of all cases
+// together (120) lie within one stated error at most 90 % of the time with a median error of at least half
+// the stated one: the pass solution's calibration (analysis.hpp, step 6) takes them there from about 95 %
+// and 0.46.
 TEST(StormMethod, StatedErrorsHoldTheTruth) {
   struct Case {
     const char* name;
@@ -694,6 +697,7 @@ TEST(StormMethod, StatedErrorsHoldTheTruth) {
       {.name = "concentric, 5 km off",
        .field = {.miss_km = 5.0, .passes = 5, .profile = sim::Profile::kConcentric}},
   };
+  std::vector<double> fixes;  // every case's fixes: error over stated error
   for (const Case& c : cases) {
     int within[3][2] = {}, count[3] = {};  // fixes, peaks, RMWs
     std::vector<double> ratio[3];
@@ -724,6 +728,7 @@ TEST(StormMethod, StatedErrorsHoldTheTruth) {
         truth(p.time, lat, lon);
         range_bearing(lat, lon, p.lat, p.lon, km, bearing);
         tally(0, km, p.accuracy_km);
+        fixes.push_back(km / p.accuracy_km);
       }
       for (const Leg& leg : an.legs) {
         Leg t = leg;
@@ -745,6 +750,12 @@ TEST(StormMethod, StatedErrorsHoldTheTruth) {
           << " %, median ratio " << median;
     }
   }
+  std::sort(fixes.begin(), fixes.end());
+  const double one = static_cast<double>(std::upper_bound(fixes.begin(), fixes.end(), 1.0) - fixes.begin());
+  ASSERT_FALSE(fixes.empty());
+  const double share = static_cast<double>(fixes.size()) / 100.0, median = fixes[fixes.size() / 2];
+  EXPECT_TRUE(one / share <= 90.0 && median >= 0.5)
+      << "fixes of every case: within one stated error " << one / share << " %, median ratio " << median;
 }
 
 // Positions rounded to 0.001 deg on a heading just off west make the course over 10 s jitter by several
@@ -954,13 +965,9 @@ TEST(StormMethod, WavenumberTwoErrorHoldsThePassShift) {
     for (const Pass& p : an.passes) {
       const double leg = 1600.0 + c.field.turn_s, t = p.time - s.t.front();
       const double shift_km = 0.13 * std::fabs(t - (std::floor(t / leg) * leg + 800.0));
-      if (c.field.wn2 == 0.0) {
-        EXPECT_EQ(p.wn2_km, 0.0) << c.name << ": pass at " << t << " s";
-        continue;
-      }
-      EXPECT_GT(p.wn2_km, 0.0) << c.name << ": pass at " << t << " s";
-      EXPECT_LE(shift_km, 2.0 * p.wn2_km) << c.name << ": pass at " << t << " s, shift " << shift_km
-                                          << " km, wavenumber 2's error " << p.wn2_km << " km";
+      EXPECT_TRUE(c.field.wn2 == 0.0 ? p.wn2_km == 0.0 : p.wn2_km > 0.0 && shift_km <= 2.0 * p.wn2_km)
+          << c.name << ": pass at " << t << " s, shift " << shift_km << " km, wavenumber 2's error "
+          << p.wn2_km << " km";
     }
   }
 }
