@@ -41,13 +41,14 @@
 // Use (refine_with_vortex): the passes see the eye directly and are finer where they are right, so the
 // fit places the fixes only where it disagrees with them beyond its own error: the passes' centre lies
 // more than twice the fit's error from the fit's (on average over the passes; the error here with 1.3 times
-// the model error, its tail), and within three of the passes' stated errors (or 2 km) at every pass, the
-// fit converged, its centre's standard error below 0.1 R0, its eye's wind below 0.35 Vmax (else the data
-// do not show the fall to calm that places the centre), and the passes at two headings or more. Otherwise
-// the pass solution stands unchanged.
-// Limits: one profile for the whole flight (an eyewall that contracts over hours biases R, not c0), the
-// asymmetry fixed in the storm's frame and the motion constant; where the passes are off by less than
-// about 0.2 R the fit cannot tell them wrong and leaves them.
+// the model error, its tail), and within three of the passes' stated errors (or 2 km; the errors before
+// their calibration) at every pass, the fit converged, its centre's standard error below 0.1 R0, its eye's
+// wind below 0.35 Vmax (else the data do not show the fall to calm that places the centre), and the passes at
+// two headings or more. Otherwise the pass solution stands, its errors then taking the wavenumber 2 the fit
+// found (when sound: vortex_sound) and their calibration (analysis.hpp, step 6). Limits: one profile for the
+// whole flight (an eyewall that contracts over hours biases R, not c0), the asymmetry fixed in the storm's
+// frame and the motion constant; where the passes are off by less than about 0.2 R the fit cannot tell them
+// wrong and leaves them.
 #pragma once
 
 #include <array>
