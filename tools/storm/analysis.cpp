@@ -1496,6 +1496,10 @@ void cusp_time(const Series& s, std::size_t a, std::size_t b, const Plane& plane
   const double shift = 0.5 * p.gradient * (-1.0 / bends.curvature[0] - 1.0 / bends.curvature[1]);
   Pass moved = p;
   moved.time = 0.5 * (p.wall_time[0] + p.wall_time[1]) - shift;
+  // The time's errors are now the maxima's (their mean's noise and model shift, wall_sigma) and the
+  // gradient's shift taken off, as the model's share; the symmetric fit's no longer apply.
+  moved.time_sigma = 0.5 * std::hypot(p.wall_sigma[0], p.wall_sigma[1]);
+  moved.shape_sigma = std::fabs(shift);
   if (locate_pass(s, a, b, plane, moved)) p = moved;
 }
 

@@ -64,7 +64,9 @@
 //      in the family), the pass's time is the maxima's midpoint: a cusp stays at the RMW whatever the
 //      gradient across the eye (a maximum of S(|tau|) + g tau lies g / |S''| later on both sides, which
 //      is taken off), while a rounded peak moves with the gradient and the asymmetry's shape by tens of
-//      seconds, and the symmetric fit stays.
+//      seconds, and the symmetric fit stays. The time's errors are then the maxima's (half the root sum
+//      of squares of their time errors, as for the chords of step 4) and, as its model share, the
+//      gradient's shift taken off.
 //   4. The centre at t0 lies on the line through the aircraft perpendicular to its storm-relative
 //      velocity. The centre moves at a constant velocity over the flight: c(t) = c0 + U (t - tref). Every
 //      pass gives one linear equation in (c0, U) with its standard error across the line: the time's
