@@ -2,7 +2,8 @@
 // only outside the crossing (U), one sampled inside the RMW below the threshold (0), data ending above the
 // threshold (E), too few means (U), a leg along a quadrant boundary with the centre 20 m either side, and one
 // 10 deg off a boundary; with a wiggle on the wind, data ending or reaching within its noise of the
-// threshold, and with the centre's error, a leg on a boundary and a core no longer surely inside the RMW.
+// threshold, and with the centre's error, a leg on a boundary and a core no longer surely inside the RMW;
+// a quadrant flown far out beside the neighbour's boundary leg; the margin of a threshold's exceedance.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -45,6 +46,8 @@ struct Case {
   double wiggle = 0.0;     // m/s: amplitude of a 20-s sine on the wind, the 10-s means' noise
   double centre_sd = 0.0;  // km: standard error of the centre in every direction
   double tolerance = 0.5;  // n mi
+  double long_sd = 0.0;    // km: the centre's error along long_bearing, beyond centre_sd
+  double long_bearing = 0.0;
 };
 
 Radii radii_of(const Case& c) {
@@ -80,7 +83,10 @@ Radii radii_of(const Case& c) {
   const CentreFn centre = [plane, &c](double, double& lat, double& lon) {
     plane.to_latlon(0.0, c.shift_km, lat, lon);
   };
-  const CentreVarFn centre_var = [&c](double, double) { return c.centre_sd * c.centre_sd; };
+  const CentreVarFn centre_var = [&c](double, double bearing) {
+    const double along = std::cos((bearing - c.long_bearing) * std::numbers::pi / 180.0);
+    return c.centre_sd * c.centre_sd + c.long_sd * c.long_sd * along * along;
+  };
   return wind_radii({s}, legs, centre, centre_var);
 }
 
@@ -130,6 +136,40 @@ TEST(StormRadii, FlagsSayWhatTheDataShow) {
       {"data end 3 m/s below 34 kt: shown", 40.0, {{45.0, 2.0, end_out}}, 0, 0, 0, ' ', -1, 0.2, 0, 1},
       {"64 kt reached in the noise off the core: U", 33.3, {{45.0, 30.5, 150.0}}, 0, 2, 0, 'U', kNaN, 0.2},
       {"64 kt exceeded beyond the noise: shown", 36.0, {{45.0, 30.5, 150.0}}, 0, 2, 0, ' ', r64, 0.2, 0, 1},
+      // A quadrant flown only far out beside the neighbour's leg 1 deg beyond its boundary (in the band
+      // out to 115 km), which crosses the core and reaches 64 kt: its own leg judges it.
+      {"NE flown far out, SE's leg 1 deg off the line: 64 kt U",
+       40,
+       {{45, 60, 150}, {91, 2, 150}},
+       0,
+       2,
+       0,
+       'U',
+       kNaN},
+      {"NE flown far out, SE's leg 1 deg off the line: 34 kt E",
+       40,
+       {{45, 60, 150}, {91, 2, 150}},
+       0,
+       0,
+       0,
+       'E',
+       -1.0},
+      // The centre's error 10 km along the leg, 0.1 km across it: a mean 2-10 km out may lie on the far
+      // side of the centre, so the leg shows no core of NE.
+      {"core leg, centre 10 km off along it: U", 30, {{80, 2, 150}}, 0, 2, 0, 'U', kNaN, 0, 0.1, 0.5, 10, 80},
+      {"core leg on NE's diagonal, centre 10 km off across it: 0",
+       30,
+       {{45, 2, 150}},
+       0,
+       2,
+       0,
+       ' ',
+       0.0,
+       0,
+       0.1,
+       0.5,
+       10,
+       135},
   };
   for (const Case& c : cases) {
     const Radii r = radii_of(c);
@@ -141,6 +181,29 @@ TEST(StormRadii, FlagsSayWhatTheDataShow) {
       EXPECT_TRUE(std::isnan(r.km[k][q])) << c.name << ": " << r.km[k][q];
     else
       EXPECT_NEAR(r.km[k][q] / kKmPerNmi, want, c.tolerance) << c.name;
+  }
+}
+
+// The margin by which a 10-s mean must exceed a threshold against the exact order statistics of the largest
+// of K standard normal deviates (mean and standard deviation by quadrature of K x phi(x) Phi(x)^(K-1)): mean
+// plus two deviations, within 0.25 noises, for K independent 10-s means (10 K running ones).
+TEST(StormRadii, ExceedanceMarginFollowsTheLargestOfKMeans) {
+  struct Case {
+    const char* name;
+    double independent;
+  };
+  const Case cases[] = {{"one window", 1}, {"two", 2}, {"five", 5}, {"ten", 10}, {"twenty", 20}};
+  for (const Case& c : cases) {
+    double m1 = 0.0, m2 = 0.0;
+    for (double x = -8.0; x <= 8.0; x += 1e-3) {
+      const double phi = std::exp(-0.5 * x * x) / std::sqrt(2.0 * std::numbers::pi);
+      const double cdf = 0.5 * std::erfc(-x / std::sqrt(2.0));
+      const double density = c.independent * phi * std::pow(cdf, c.independent - 1.0) * 1e-3;
+      m1 += x * density;
+      m2 += x * x * density;
+    }
+    const double want = m1 + 2.0 * std::sqrt(m2 - m1 * m1);
+    EXPECT_NEAR(exceedance_margin(10.0 * c.independent), want, 0.25) << c.name;
   }
 }
 

@@ -801,8 +801,25 @@ double eye_floor(const Series& s, const std::vector<double>& w60, const Dip& d, 
   return std::min(kFloorShare * reach, std::max({0.0, mid - s.t[lo], s.t[hi] - mid}));
 }
 
-// Sets the pass's eyewall maxima (Pass::wall_*) on segment [a, b), defined below.
-void eyewall_maxima(const Series& s, std::size_t a, std::size_t b, const Plane& plane, Pass& p);
+// Sets the pass's eyewall maxima (Pass::wall_*) on segment [a, b), defined below; `bends` (may be null)
+// receives each maximum's curvature (m/s per s^2, NaN when not found) and its sharpness (kCusp).
+struct WallBends {
+  std::array<double, 2> curvature{kNaN, kNaN}, sharpness{kNaN, kNaN};
+};
+void eyewall_maxima(const Series& s, std::size_t a, std::size_t b, const Plane& plane, Pass& p,
+                    WallBends* bends = nullptr);
+
+// A pass across a floored eye (eye_floor) whose eyewall maxima are both cusps: its time from the maxima.
+// The symmetric fit then rests on the eyewall's inner rise alone and, on the family's power-law storms as
+// retrieved, misses the closest approach by 10-30 s (1-3 km along the track), while a cusp stays at the
+// RMW whatever the gradient across the eye: a maximum of S(|tau|) + g tau lies g / |S''| later than the
+// profile's on both sides, which is taken off and which the cusp's curvature keeps to a second or two.
+// The maxima of a rounded profile (Holland's, S'' h^2 = B^2 / 2 of the peak at the time h to it, at most
+// 3.1 in the family) move with the gradient and the asymmetry's shape by tens of seconds, and the
+// symmetric fit stays. A cusp: S'' h^2 at least kCusp times the peak on both sides.
+constexpr double kCusp = 6.0;
+void cusp_time(const Series& s, std::size_t a, std::size_t b, const Plane& plane, const WallBends& bends,
+               Pass& p);
 
 }  // namespace
 
@@ -829,7 +846,9 @@ std::vector<Pass> find_passes(const std::vector<Series>& flights, const Plane& p
       p.time = pass_time(s, a, b, guess, reach_s, std::min(90.0, 0.5 * reach_s), p.gradient, p.time_sigma,
                          p.shape_sigma, d.moats ? 0.0 : eye_floor(s, w60, d, reach_s));
       if (!locate_pass(s, a, b, plane, p)) continue;
-      if (!d.moats) eyewall_maxima(s, a, b, plane, p);
+      WallBends bends;
+      if (!d.moats) eyewall_maxima(s, a, b, plane, p, &bends);
+      if (!d.moats && eye_floor(s, w60, d, reach_s) > 0.0) cusp_time(s, a, b, plane, bends, p);
       // The half chord is the whole time to the nearer flanking peak (reach_s is 0.95 of it); an eye
       // between moats shows no bottom of its own.
       double q = 0.0, asym = 0.0;
@@ -1445,7 +1464,8 @@ void peak_errors(const Series& s, const CentreFn& centre, const CentreVarFn& cen
 // the closest approach to the nearer eyewall peak (the symmetric fit's reach over 0.95) on each side,
 // placed by the cubic of step 7. A side whose largest mean lies at the edge of that span (no maximum
 // inside it), below kPassPeak, or whose cubic has no maximum there, is left out.
-void eyewall_maxima(const Series& s, std::size_t a, std::size_t b, const Plane& plane, Pass& p) {
+void eyewall_maxima(const Series& s, std::size_t a, std::size_t b, const Plane& plane, Pass& p,
+                    WallBends* bends) {
   const double h = p.reach_s / 0.95;
   const auto at = [&](double tt) {
     return static_cast<std::size_t>(
@@ -1467,7 +1487,26 @@ void eyewall_maxima(const Series& s, std::size_t a, std::size_t b, const Plane& 
     plane.to_xy(lat, lon, p.wall_x[k], p.wall_y[k]);
     p.wall_sigma[k] = std::sqrt(fit.time_var * fit.resid_var * fit.correlation +
                                 fit.model_shift * fit.model_shift + window * window);
+    if (bends != nullptr) {
+      const double to_max = fit.time - p.time;
+      bends->curvature[k] = fit.curvature;
+      bends->sharpness[k] = -fit.curvature * to_max * to_max / mean;
+    }
   }
+}
+
+void cusp_time(const Series& s, std::size_t a, std::size_t b, const Plane& plane, const WallBends& bends,
+               Pass& p) {
+  for (std::size_t k = 0; k < 2; ++k)
+    if (!(bends.sharpness[k] >= kCusp) || !(bends.curvature[k] < 0.0)) return;
+  const double shift = 0.5 * p.gradient * (-1.0 / bends.curvature[0] - 1.0 / bends.curvature[1]);
+  Pass moved = p;
+  moved.time = 0.5 * (p.wall_time[0] + p.wall_time[1]) - shift;
+  // The time's errors are now the maxima's (their mean's noise and model shift, wall_sigma) and the
+  // gradient's shift taken off, as the model's share; the symmetric fit's no longer apply.
+  moved.time_sigma = 0.5 * std::hypot(p.wall_sigma[0], p.wall_sigma[1]);
+  moved.shape_sigma = std::fabs(shift);
+  if (locate_pass(s, a, b, plane, moved)) p = moved;
 }
 
 // The second of [a, b) nearest to `centre`, and its distance `km`.

@@ -56,7 +56,17 @@
 //      flat power-law core). Where the floor (the stretch about the dip whose 61-s mean lies within 2 m/s
 //      of its lowest, that lowest below 0.35 of the lower peak) holds the flanking peaks' midpoint and is
 //      resolved (two 61-s windows wide or more), the fit keeps to the pairs beyond its farther edge from
-//      that midpoint (at most half the reach).
+//      that midpoint (at most half the reach). That leaves the fit the eyewall's inner rise alone: on the
+//      family's power-law cores, as retrieved, it misses the closest approach by 10-30 s (1-3 km along
+//      the track), though on an exact field it is right within 2 s. There, when
+//      both eyewall maxima of step 4 are cusps (the power law inside meeting the decay outside: S'' h^2
+//      at least 6 times the peak, h the time to it, where a Holland (1980) peak has B^2 / 2, at most 3.1
+//      in the family), the pass's time is the maxima's midpoint: a cusp stays at the RMW whatever the
+//      gradient across the eye (a maximum of S(|tau|) + g tau lies g / |S''| later on both sides, which
+//      is taken off), while a rounded peak moves with the gradient and the asymmetry's shape by tens of
+//      seconds, and the symmetric fit stays. The time's errors are then the maxima's (half the root sum
+//      of squares of their time errors, as for the chords of step 4) and, as its model share, the
+//      gradient's shift taken off.
 //   4. The centre at t0 lies on the line through the aircraft perpendicular to its storm-relative
 //      velocity. The centre moves at a constant velocity over the flight: c(t) = c0 + U (t - tref). Every
 //      pass gives one linear equation in (c0, U) with its standard error across the line: the time's

@@ -17,9 +17,9 @@ constexpr std::size_t kWindowMin = 7;  // retrieved seconds a 10-s mean needs
 
 // One 10-s mean: distance (km) and bearing (deg) from the centre at its mid-time, the mean (m/s), the noise
 // of a 10-s mean of its leg (m/s) and the centre's standard errors at its time along its bearing (radial)
-// and across it (km).
+// and east and north (km): across the north-south and the east-west boundary lines.
 struct Mean {
-  double km, bearing, wind, noise, radial, across;
+  double km, bearing, wind, noise, radial, east, north;
   std::size_t leg;  // index into the legs
 };
 
@@ -53,12 +53,13 @@ std::vector<Mean> leg_means(const std::vector<Series>& flights, const std::vecto
       double clat = 0.0, clon = 0.0, km = 0.0, bearing = 0.0;
       centre(t, clat, clon);
       range_bearing(clat, clon, lat, lon, km, bearing);
-      double radial = 0.0, across = 0.0;
+      double radial = 0.0, east = 0.0, north = 0.0;
       if (centre_var) {
         radial = std::sqrt(std::max(0.0, centre_var(t, bearing)));
-        across = std::sqrt(std::max(0.0, centre_var(t, bearing + 90.0)));
+        east = std::sqrt(std::max(0.0, centre_var(t, 90.0)));
+        north = std::sqrt(std::max(0.0, centre_var(t, 0.0)));
       }
-      out.push_back({km, bearing, m, noise[l], radial, across, l});
+      out.push_back({km, bearing, m, noise[l], radial, east, north, l});
     }
   }
   return out;
@@ -76,6 +77,18 @@ double inside_km(double km, double bearing, std::size_t q) {
                        : -std::numeric_limits<double>::infinity();
 }
 
+// Whether mean `m` still counts for quadrant q with the centre moved by kRadiiSigmas of its errors across
+// either boundary line: its distances east and north of the centre, signed towards the quadrant, each less
+// that many errors along it (east across the north-south line, north across the east-west one), stay
+// within the band. Both lines count: a mean near the centre lies near both, and the centre's error may be
+// much larger along one of them (passes at one heading fix the centre along it only).
+bool sure_in(const Mean& m, std::size_t q) {
+  const double b = m.bearing * std::numbers::pi / 180.0;
+  const double east = (q < 2 ? 1.0 : -1.0) * m.km * std::sin(b);
+  const double north = (q == 0 || q == 3 ? 1.0 : -1.0) * m.km * std::cos(b);
+  return std::min(east - kRadiiSigmas * m.east, north - kRadiiSigmas * m.north) > -kRadiiBoundaryKm;
+}
+
 // The storm's RMW: the range of the largest leg peak and its standard error, km (NaN without one).
 void storm_rmw(const std::vector<Leg>& legs, double& rmw, double& error) {
   rmw = error = std::numeric_limits<double>::quiet_NaN();
@@ -88,28 +101,50 @@ void storm_rmw(const std::vector<Leg>& legs, double& rmw, double& error) {
     }
 }
 
-// One quadrant's means: those counted (in it or in the band beyond its boundaries) and which of them are
-// sure (still counted with the centre moved by kRadiiSigmas of its errors across the boundary's line).
+// One quadrant's means: those counted (in it or in the band beyond its boundaries), which of them are
+// sure (sure_in), and which witness that its data reach a threshold or the core. A quadrant with
+// kRadiiMinMeans sure means of its own (inside it about the fitted centre) is judged by them alone: a leg
+// just beyond its boundary counts for its radius, but the quadrant's own legs show what lies inside it (a
+// quadrant flown only far out must not take its core or its winds from the neighbour's boundary leg). A
+// quadrant seen only along its boundaries (a figure-four's legs) is judged by its sure means.
 struct Quadrant {
   std::vector<Mean> counted;
-  std::vector<bool> sure;
+  std::vector<bool> sure, witness;
   std::size_t sure_count = 0;
-  bool core = false;  // a sure mean inside the RMW beyond the errors of both
+  bool core = false;  // a witness inside the RMW beyond the errors of both
 };
 
 Quadrant quadrant_means(const std::vector<Mean>& means, std::size_t q, double rmw, double rmw_error) {
   Quadrant out;
+  std::size_t own = 0;
   for (const Mean& m : means) {
     const double inside = inside_km(m.km, m.bearing, q);
     if (inside < -kRadiiBoundaryKm) continue;
-    const bool sure = inside > kRadiiSigmas * m.across - kRadiiBoundaryKm;
+    const bool sure = sure_in(m, q);
     out.counted.push_back(m);
     out.sure.push_back(sure);
-    if (!sure) continue;
-    ++out.sure_count;
-    if (m.km < rmw - kRadiiSigmas * std::hypot(m.radial, rmw_error)) out.core = true;
+    out.witness.push_back(sure && inside > 0.0);
+    if (sure) ++out.sure_count;
+    if (out.witness.back()) ++own;
+  }
+  if (own < kRadiiMinMeans) out.witness = out.sure;
+  for (std::size_t i = 0; i < out.counted.size(); ++i) {
+    const Mean& m = out.counted[i];
+    if (out.witness[i] && m.km < rmw - kRadiiSigmas * std::hypot(m.radial, rmw_error)) out.core = true;
   }
   return out;
+}
+
+// Whether a witness mean exceeds `threshold` (m/s) beyond the noise (exceedance_margin), K the witness
+// means within kRadiiSigmas noises of the threshold or above it.
+bool threshold_exceeded(const Quadrant& qd, double threshold) {
+  double near = 0.0;
+  for (std::size_t i = 0; i < qd.counted.size(); ++i)
+    if (qd.witness[i] && qd.counted[i].wind >= threshold - kRadiiSigmas * qd.counted[i].noise) near += 1.0;
+  const double margin = exceedance_margin(near);
+  for (std::size_t i = 0; i < qd.counted.size(); ++i)
+    if (qd.witness[i] && qd.counted[i].wind > threshold + margin * qd.counted[i].noise) return true;
+  return false;
 }
 
 // Whether the quadrant's data show the wind falling below `threshold` (m/s) beyond `radius` (km): a sure
@@ -141,6 +176,11 @@ bool crossing_shown(const Quadrant& qd, double threshold, double radius, std::si
 
 }  // namespace
 
+double exceedance_margin(double means) {
+  const double log_k = std::log(std::max(1.0, means / static_cast<double>(kWindow)));
+  return std::max(0.0, std::sqrt(2.0 * log_k) - 0.6) + kRadiiSigmas / (1.0 + 0.2 * log_k);
+}
+
 Radii wind_radii(const std::vector<Series>& flights, const std::vector<Leg>& legs, const CentreFn& centre,
                  const CentreVarFn& centre_var) {
   const std::vector<Mean> means = leg_means(flights, legs, centre, centre_var);
@@ -154,13 +194,9 @@ Radii wind_radii(const std::vector<Series>& flights, const std::vector<Leg>& leg
     for (std::size_t k = 0; k < 3; ++k) {
       const double threshold = kRadiiThresholdsKt[k] * kMsPerKt;
       double radius = -1.0;
-      bool exceeded = false;  // a sure mean above the threshold beyond the noise
-      for (std::size_t i = 0; i < qd.counted.size(); ++i) {
-        const Mean& m = qd.counted[i];
+      for (const Mean& m : qd.counted)
         if (m.wind >= threshold) radius = std::max(radius, m.km);
-        if (qd.sure[i] && m.wind > threshold + kRadiiSigmas * m.noise) exceeded = true;
-      }
-      out.unknown[k][q] = qd.sure_count < kRadiiMinMeans || !(exceeded || qd.core);
+      out.unknown[k][q] = qd.sure_count < kRadiiMinMeans || !(qd.core || threshold_exceeded(qd, threshold));
       out.lower_bound[k][q] =
           !out.unknown[k][q] && radius >= 0.0 && !crossing_shown(qd, threshold, radius, legs.size());
       out.km[k][q] = out.unknown[k][q] ? nan : std::max(radius, 0.0);
