@@ -119,6 +119,32 @@ void write_radii_csv(std::ostream& out, const Analysis& an) {
     }
 }
 
+namespace {
+
+// The report's table of wind radii (n mi) with their flags, one row per threshold.
+void write_radii_table(std::ostream& out, const Analysis& an) {
+  out << "\nWind radii, n mi (outermost 10-s mean at the threshold; E: the data do not show the wind "
+         "falling\n"
+         "clearly below it beyond, a lower bound; U: unknown, the quadrant's data do not show the crossing\n"
+         "beyond the noise of a 10-s mean and the centre's and RMW's errors; 0: not reached inside the RMW "
+         "or "
+         "beyond):\n";
+  out << "  kt      NE       SE       SW       NW\n";
+  for (std::size_t k = 0; k < 3; ++k) {
+    out << "  " << static_cast<int>(kRadiiThresholdsKt[k]);
+    for (std::size_t q = 0; q < 4; ++q) {
+      std::string cell = an.radii.unknown[k][q] ? "U" : format_trimmed(an.radii.km[k][q] / kKmPerNmi, 1);
+      if (an.radii.lower_bound[k][q]) cell += " E";
+      char buf[32];
+      std::snprintf(buf, sizeof buf, "%9s", cell.c_str());
+      out << buf;
+    }
+    out << "\n";
+  }
+}
+
+}  // namespace
+
 void write_report(std::ostream& out, const Analysis& an, const Context& ctx) {
   out << "Storm structure from " << ctx.flights.size()
       << (ctx.flights.size() == 1 ? " flight:" : " flights:");
@@ -171,24 +197,7 @@ void write_report(std::ostream& out, const Analysis& an, const Context& ctx) {
     out << "RMW (range of that peak): " << format_trimmed(vmax->peak_radius_km, 1) << " km ("
         << format_trimmed(vmax->peak_radius_km / kKmPerNmi, 1) << " n mi)\n";
   }
-  out << "\nWind radii, n mi (outermost 10-s mean at the threshold; E: the data do not show the wind "
-         "falling\n"
-         "clearly below it beyond, a lower bound; U: unknown, the quadrant's data do not show the crossing\n"
-         "beyond the noise of a 10-s mean and the centre's and RMW's errors; 0: not reached inside the RMW "
-         "or "
-         "beyond):\n";
-  out << "  kt      NE       SE       SW       NW\n";
-  for (std::size_t k = 0; k < 3; ++k) {
-    out << "  " << static_cast<int>(kRadiiThresholdsKt[k]);
-    for (std::size_t q = 0; q < 4; ++q) {
-      std::string cell = an.radii.unknown[k][q] ? "U" : format_trimmed(an.radii.km[k][q] / kKmPerNmi, 1);
-      if (an.radii.lower_bound[k][q]) cell += " E";
-      char buf[32];
-      std::snprintf(buf, sizeof buf, "%9s", cell.c_str());
-      out << buf;
-    }
-    out << "\n";
-  }
+  write_radii_table(out, an);
   if (ctx.track && !an.passes.empty()) {
     double sum = 0.0, worst = 0.0;
     for (const Pass& p : an.passes) {
