@@ -213,8 +213,15 @@
 //      maximum when the fit spans half as much (the quartic term's pull grows as the span squared, 4/3 of
 //      the move, of which about half is bias and the rest the fits' correlated noise), and the
 //      10-s window's own length (10 / sqrt 12 s: the window stands for the maximum only to within it). At
-//      the range rate of the leg that is the RMW's error along the leg; the centre's variance along the
-//      peak's bearing adds to it (peak_radius_error_km).
+//      the range rate of the leg that is the RMW's error along the leg; the RMW takes the whole move of
+//      the maximum as the model's term (its half, as for the passes, left the legs where that term leads
+//      at 37 / 70 % within one / two errors). Half the centre's standard error along the peak's bearing
+//      adds to it: the centre comes from the same eyewall maxima, so its error along a pass moves the
+//      peaks with it (a centre midway between two maxima leaves the range to one half their variance).
+//      A rival maximum (a second hump of the 10-s means, the largest within 30 s, parted from the peak by
+//      means below its top: a concentric eyewall, a flat chord far out) adds its range offset squared
+//      times the chance that its true wind is the higher, Phi(-deficit / (sqrt 2 s10))
+//      (peak_radius_error_km).
 //   8. Wind radii: over the 10-s means of all legs, per quadrant of bearing from the centre (a mean within
 //      2 km of a boundary's line counting for both quadrants), the largest distance at which the mean
 //      reaches 34, 50 and 64 kt, with the flags E and U of radii.hpp.
@@ -438,6 +445,14 @@ double peak_fit_time(const std::vector<double>& t, const std::vector<double>& wi
 // Moves the time, position, range, bearing and rain of the peak set by leg_peak to the fitted time, when
 // there is one, and sets the peak's errors.
 void locate_peak(const Series& flight, const CentreFn& centre, Leg& leg, const CentreVarFn& centre_var = {});
+
+// Variance (km^2) that a rival maximum adds to a leg's RMW (method, step 7): the largest other 10-s mean
+// that is the largest within 30 s either side and is parted from the peak window (its first second
+// `window`, its value `mean`) by a 10-s mean more than 4 % below the peak, taken with the chance that its
+// true wind is the higher, Phi(-deficit / (sqrt 2 s10)), times the square of its range minus the peak's
+// (leg.peak_radius_km). 0 without a rival.
+double rival_variance(const Series& flight, const CentreFn& centre, const Leg& leg, std::size_t window,
+                      double mean, double s10);
 
 // Standard error (km along the track) that a wavenumber 2 of `share` of the symmetric wind (V = S(r) (1 +
 // share cos 2 (theta - theta2))) gives a pass's closest approach at the miss `miss_km` (method, step 6),
