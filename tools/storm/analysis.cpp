@@ -1487,13 +1487,13 @@ void peak_errors(const Series& s, const CentreFn& centre, const CentreVarFn& cen
   leg.peak_error = s10 * std::hypot(mu, spread);
   // The maximum's time: from the cubic's covariance, its residual variance multiplied by the 10-s means'
   // noise over that of white noise (the retrieval's noise is correlated from second to second).
-  double time_sigma = span / std::sqrt(12.0);
+  double time_var = span * span / 12.0, model_var = 0.0;
   if (std::isfinite(fit.time) && fit.resid_var > 0.0) {
     // The RMW is the position of a 10-s window, which stands for the maximum only to within its own
     // length: a uniform spread over 10 s, 10 / sqrt(12) s, joins the fit's errors.
     const double length = static_cast<double>(kWindow) / std::sqrt(12.0);
-    const double model = kLegModelShare * fit.model_shift;
-    time_sigma = std::sqrt(fit.time_var * fit.resid_var * fit.correlation + model * model + length * length);
+    time_var = fit.time_var * fit.resid_var * fit.correlation + length * length;
+    model_var = fit.model_shift * fit.model_shift;
   }
   double r[2] = {0.0, 0.0};
   for (int k = 0; k < 2; ++k) {
@@ -1502,11 +1502,12 @@ void peak_errors(const Series& s, const CentreFn& centre, const CentreVarFn& cen
     centre(tt, clat, clon);
     range_bearing(clat, clon, value_at(s, s.lat, tt), value_at(s, s.lon, tt), r[k], b);
   }
-  const double along = time_sigma * std::fabs(r[1] - r[0]) / 10.0;
-  const double across =
-      centre_var ? kLegCentreShare * kLegCentreShare * centre_var(leg.peak_time, leg.bearing_deg) : 0.0;
-  leg.peak_radius_error_km =
-      std::sqrt(along * along + across + rival_variance(s, centre, leg, window, mean, s10));
+  const double rate = std::fabs(r[1] - r[0]) / 10.0;  // km/s
+  const double centre_along = centre_var ? centre_var(leg.peak_time, leg.bearing_deg) : 0.0;
+  leg.peak_core_error_km = std::sqrt(rate * rate * (time_var + model_var) + centre_along);
+  leg.peak_radius_error_km = std::sqrt(
+      rate * rate * (time_var + kLegModelShare * kLegModelShare * model_var) +
+      kLegCentreShare * kLegCentreShare * centre_along + rival_variance(s, centre, leg, window, mean, s10));
 }
 
 // The eyewall's maxima either side of a pass: the largest 10-s mean between 0.5 and 1.6 times the time from

@@ -345,6 +345,9 @@ struct Leg {
   double peak_rain = 0.0;  // mm/h, 10-s mean at the peak
   // Standard errors (method, step 7): of the peak 10-s mean (m/s) and of its range from the centre (km).
   double peak_error = 0.0, peak_radius_error_km = 0.0;
+  // The RMW's error from the cubic's terms at the passes' model share and the whole centre term, without a
+  // rival maximum (km): the wind radii's test of a mean inside the storm's RMW (radii.cpp) uses it.
+  double peak_core_error_km = 0.0;
 };
 
 struct Analysis {

@@ -89,7 +89,8 @@ bool sure_in(const Mean& m, std::size_t q) {
   return std::min(east - kRadiiSigmas * m.east, north - kRadiiSigmas * m.north) > -kRadiiBoundaryKm;
 }
 
-// The storm's RMW: the range of the largest leg peak and its standard error, km (NaN without one).
+// The storm's RMW: the range of the largest leg peak and its error from the fit and the centre
+// (Leg::peak_core_error_km), km (NaN without one).
 void storm_rmw(const std::vector<Leg>& legs, double& rmw, double& error) {
   rmw = error = std::numeric_limits<double>::quiet_NaN();
   double vmax = -1.0;
@@ -97,7 +98,7 @@ void storm_rmw(const std::vector<Leg>& legs, double& rmw, double& error) {
     if (leg.has_peak && leg.peak > vmax) {
       vmax = leg.peak;
       rmw = leg.peak_radius_km;
-      error = leg.peak_radius_error_km;
+      error = leg.peak_core_error_km;
     }
 }
 
