@@ -986,80 +986,46 @@ TEST(StormMethod, WavenumberTwoErrorHoldsThePassShift) {
   }
 }
 
-// A radial leg out from a still centre at 0.13 km/s, its wind linear between the breakpoints (a flat top
-// of 20 s makes a 10-s mean there exactly the breakpoint's value): a second hump parted from the peak by
-// the base adds its range offset squared (39 km, 300 s apart) times Phi(-deficit / (sqrt 2 s10)), 1/2 for an
-// equal hump, Phi(-1/sqrt 2) = 0.2398 for one s10 lower, Phi(-3/sqrt 2) = 0.01695 for three; a shoulder
-// that never drops below the peak's top, or a single hump, adds nothing.
+// A radial leg out from a still centre at 0.13 km/s over a base of 20 m/s: a hump of 50 m/s at 200 s and a
+// rival at `at` s, each flat over 20 s (a 10-s mean there is exactly its value), sides of 1 m/s per s. A
+// rival parted from the peak by the base adds its range offset squared (0.13 km/s times their 300 s) times
+// Phi(-deficit / (sqrt 2 s10)): 1/2 for an equal one, 0.2398 one s10 lower, 0.01695 three lower; one joined
+// to the peak by winds above its top (a shoulder, `floor`), or none, adds nothing.
 TEST(StormMethod, RivalMaximumWidensTheRadius) {
   struct Case {
     const char* name;
-    std::vector<std::pair<double, double>> wind;  // (s, m/s)
-    double share;
+    double rival, at, floor, share;
   };
-  const double s10 = 0.5;
   const Case cases[] = {
-      {.name = "equal humps",
-       .wind =
-           {{0, 20}, {170, 20}, {200, 50}, {220, 50}, {250, 20}, {470, 20}, {500, 50}, {520, 50}, {550, 20}},
-       .share = 0.5},
-      {.name = "rival one s10 lower",
-       .wind = {{0, 20},
-                {170, 20},
-                {200, 50},
-                {220, 50},
-                {250, 20},
-                {470, 20},
-                {500, 49.5},
-                {520, 49.5},
-                {550, 20}},
-       .share = 0.2398},
-      {.name = "rival three s10 lower, before the peak",
-       .wind = {{0, 20},
-                {170, 20},
-                {200, 48.5},
-                {220, 48.5},
-                {250, 20},
-                {470, 20},
-                {500, 50},
-                {520, 50},
-                {550, 20}},
-       .share = 0.01695},
-      {.name = "shoulder above the top",
-       .wind = {{0, 20}, {170, 20}, {200, 50}, {220, 50}, {260, 49}, {300, 49.5}, {320, 49.5}, {360, 20}},
-       .share = 0.0},
-      {.name = "single hump", .wind = {{0, 20}, {170, 20}, {200, 50}, {220, 50}, {250, 20}}, .share = 0.0},
+      {.name = "equal", .rival = 50.0, .at = 500.0, .floor = 20.0, .share = 0.5},
+      {.name = "one s10 lower", .rival = 49.5, .at = 500.0, .floor = 20.0, .share = 0.2398},
+      {.name = "three lower", .rival = 48.5, .at = 500.0, .floor = 20.0, .share = 0.01695},
+      {.name = "shoulder", .rival = 49.5, .at = 500.0, .floor = 49.0, .share = 0.0},
+      {.name = "none", .rival = 0.0, .at = 500.0, .floor = 20.0, .share = 0.0},
   };
   const Plane plane = Plane::at(20.0, -60.0);
   const CentreFn centre = [&](double, double& lat, double& lon) { plane.to_latlon(0.0, 0.0, lat, lon); };
+  const auto hump = [](double k, double at, double v) { return v - std::max(0.0, std::fabs(k - at) - 10.0); };
   for (const Case& c : cases) {
     Series s;
     for (int k = 0; k <= 900; ++k) {
-      double lat = 0.0, lon = 0.0, w = c.wind.back().second;
+      double lat = 0.0, lon = 0.0;
       plane.to_latlon(5.0 + 0.13 * k, 0.0, lat, lon);
-      for (std::size_t j = 1; j < c.wind.size(); ++j)
-        if (k <= c.wind[j].first) {
-          const auto& [t0, w0] = c.wind[j - 1];
-          w = w0 + (c.wind[j].second - w0) * (k - t0) / (c.wind[j].first - t0);
-          break;
-        }
+      const double between = k > 210 && k < c.at ? c.floor : 20.0;
       s.t.push_back(1.8e9 + k);
       s.lat.push_back(lat);
       s.lon.push_back(lon);
-      s.wind.push_back(w);
+      s.wind.push_back(std::max({between, hump(k, 210.0, 50.0), hump(k, c.at + 10.0, c.rival)}));
       s.rain.push_back(0.0);
-      s.turn.push_back(0);
     }
     Leg leg;
-    leg.begin = 0;
     leg.end = s.t.size();
     leg_peak(s, centre, leg);
     double mean = 0.0;
     const std::size_t w = peak_window(s.wind, leg.begin, leg.end, mean);
-    const double want = c.share * 39.0 * 39.0, got = rival_variance(s, centre, leg, w, mean, s10);
+    const double want = c.share * 39.0 * 39.0, got = rival_variance(s, centre, leg, w, mean, 0.5);
     EXPECT_NEAR(got, want, 0.01 * want + 1e-9) << c.name << ": want " << want << " km2, got " << got;
   }
 }
-
 }  // namespace
 }  // namespace sfmr::storm
