@@ -362,6 +362,45 @@ TEST(StormMethod, MoatEnclosingTheEyeIsNoEye) {
   }
 }
 
+// Concentric eyewalls passed 0.4 RMW off, the flight ending 200-220 s after the eye: the moat beyond the
+// eye runs into the record's end, its outer eyewall's width unknown, and its short reach looks more
+// symmetric than the eye. The moat on the near side (an inner and an outer eyewall about it) and the eye
+// halfway between the two dips name it the other moat, so the pass is the eye's (800 s into the leg).
+TEST(StormMethod, MoatAtTheFlightsEndIsNoEye) {
+  struct Case {
+    const char* name;
+    double miss_km, wn1_dir, wn2_dir;
+    int after_s;  // s of the leg kept after the closest approach
+  };
+  const Case cases[] = {{"4.2 km right, wn1 to 240, wn2 to 0, 200 s after", 4.2, 240.0, 0.0, 200},
+                        {"4.2 km left, wn1 to 270, wn2 to 30, 220 s after", -4.2, 270.0, 30.0, 220},
+                        {"4.2 km right, wn1 to 240, wn2 to 150, 220 s after", 4.2, 240.0, 150.0, 220}};
+  for (const Case& c : cases) {
+    const Field f = {.miss_km = c.miss_km,
+                     .passes = 1,
+                     .profile = sim::Profile::kConcentric,
+                     .rmw = 10.4,
+                     .outer_ratio = 1.1,
+                     .wn2 = 6.4,
+                     .wn2_dir = c.wn2_dir,
+                     .eye_wind = 7.6,
+                     .vmax = 64.7,
+                     .wn1 = 8.3,
+                     .wn1_dir = c.wn1_dir,
+                     .outer_radius = 2.13,
+                     .holland_b = 1.77};
+    sim::Storm storm;
+    const Plane plane = Plane::at(storm.lat0, storm.lon0);
+    Series s = synthetic_flight(f, storm, plane);
+    const std::size_t keep = 800 + static_cast<std::size_t>(c.after_s);
+    for (auto* v : {&s.t, &s.lat, &s.lon, &s.wind, &s.rain}) v->resize(keep);
+    s.turn.resize(keep);
+    const std::vector<Pass> passes = find_passes({s}, plane);
+    ASSERT_EQ(passes.size(), 1U) << c.name;
+    EXPECT_NEAR(passes[0].time - s.t.front(), 800.0, 30.0) << c.name;
+  }
+}
+
 // Passes close in time cannot fix the motion: the analysis says so, and the fixes' accuracy grows.
 TEST(StormMethod, MotionFlaggedWhenPassesCannotFixIt) {
   struct Case {

@@ -523,6 +523,8 @@ struct Dip {
   bool moats = false;                        // an eye without a dip, `left` and `right` the moats about it
   double left_wind = 0.0, right_wind = 0.0;  // m/s, 10-s means of the flanking peaks
   Flanks flanks = Flanks::kUnknown;
+  // An eye added between two dips (add_between): their seconds; npos for a dip of segment_dips.
+  std::size_t outer_left = std::string::npos, outer_right = std::string::npos;
 };
 
 // Dips of one segment: the lowest 61-s mean within 60 s either side, the deepest between the highest
@@ -593,6 +595,8 @@ void add_between(std::size_t a, std::size_t b, const std::vector<double>& w10, s
       dips.push_back({at, left, right, std::max(p.depth, q.depth), false, w10[left], w10[right]});
     else
       dips.push_back({mid, p.at, q.at, std::max(p.depth, q.depth), true});
+    dips.back().outer_left = dips[k].at;  // p and q may have moved with the push_back
+    dips.back().outer_right = dips[k + 1].at;
   }
 }
 
@@ -695,6 +699,15 @@ bool encloses(const Dip& x, const Dip& y) {
   return y.right < x.at && y.right < x.right && y.right_wind < kEnclosedPeak * x.left_wind;
 }
 
+// Whether `d`, an eye added between two dips (add_between) with flanks alike, has a moat by its flanks
+// (Flanks::kUnlike) as one of the two.
+bool between_moats(const std::vector<Dip>& dips, const Dip& d) {
+  if (d.moats || d.outer_left == std::string::npos || d.flanks != Flanks::kAlike) return false;
+  return std::any_of(dips.begin(), dips.end(), [&d](const Dip& x) {
+    return !x.moats && x.flanks == Flanks::kUnlike && (x.at == d.outer_left || x.at == d.outer_right);
+  });
+}
+
 // Which of a segment's dips are moats by their flanks (flank_kinds): a dip between an inner and an outer
 // eyewall, and the midpoint of such a moat and an eye, that is a dip between alike eyewalls whose bottom
 // lies below what a moat keeps (kMoatBottom of its lower flank): the midpoint lies on the eye's eyewall.
@@ -716,6 +729,14 @@ std::vector<char> moat_dips(const std::vector<Dip>& dips) {
     }
     const int l = kind_at(dips[i].left), r = kind_at(dips[i].right);
     moat[i] = l * r == -1;
+  }
+  // An eye between two dips (add_between) whose own flanks are alike, one of the two a moat by its flanks:
+  // the other lies as far across the eye and is the moat on that side, even where its outer eyewall runs
+  // to the segment's end and its flanks stay unknown (a flight ending just after the eye).
+  for (const Dip& d : dips) {
+    if (!between_moats(dips, d)) continue;
+    for (std::size_t i = 0; i < dips.size(); ++i)
+      if (!dips[i].moats && (dips[i].at == d.outer_left || dips[i].at == d.outer_right)) moat[i] = 1;
   }
   return moat;
 }

@@ -35,7 +35,10 @@
 //      about twice its radius, so the time from the peak nearest the dip on each side, away from it, to
 //      0.85 of that peak differs 2.5 times or more about a moat and is alike (within 1.5 times) about the
 //      eye; nor is the midpoint of such a moat and a dip between alike eyewalls whose bottom lies below
-//      0.35 of its lower peak (the eye; the midpoint is on its eyewall). Where the eye's highest flanking
+//      0.35 of its lower peak (the eye; the midpoint is on its eyewall), nor the dip across the eye from
+//      such a moat: where a candidate found halfway between two dips has alike flanks and one of the two
+//      is a moat by its flanks, the other is the moat on the eye's far side, even where its outer eyewall
+//      runs to the record's end and its width stays unknown. Where the eye's highest flanking
 //      peak on one side is an outer eyewall (a wavenumber 1 lifts it above the inner one) while the
 //      nearest peaks are alike, the nearest peaks are its flanks.
 //   3. Along one pass the wind is modelled inside the eyewall as a symmetric profile about the point of
