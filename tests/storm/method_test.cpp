@@ -401,6 +401,48 @@ TEST(StormMethod, MoatAtTheFlightsEndIsNoEye) {
   }
 }
 
+// A weak, steep Holland storm (B 2.35, 32 m/s, 11.8-km RMW) whose third leg passes 8.7 km off, just inside
+// the eyewall: its dip is too shallow for the eye test and the leg is sought where the other passes put
+// the centre. Its symmetric misfit is nearly flat, and the retrieval's noise roughens it at a quarter
+// second so that the finer scan's best falls on the scan's edge; the scan moves until its best lies
+// inside, and the pass is found and fixed (AR(1) noise, lag-1 correlation 0.7, 0.8 m/s, as above).
+TEST(StormMethod, FlatMisfitOfAPassBesideTheEyeIsFound) {
+  struct Case {
+    const char* name;
+    double far_miss_km;
+    std::uint64_t seed;
+  };
+  const Case cases[] = {{"8.7 km left, draw 11", -8.7, 11}, {"8.7 km right, draw 11", 8.7, 11}};
+  for (const Case& c : cases) {
+    const Field f = {.miss_km = -2.4,
+                     .passes = 4,
+                     .rmw = 11.8,
+                     .eye_wind = 4.8,
+                     .vmax = 31.6,
+                     .holland_b = 2.35,
+                     .far_leg = 2,
+                     .far_miss_km = c.far_miss_km};
+    sim::Storm storm;
+    const Plane plane = Plane::at(storm.lat0, storm.lon0);
+    Series s = synthetic_flight(f, storm, plane);
+    sim::Rng rng(c.seed);
+    double e = 0.0;
+    for (double& w : s.wind) {
+      e = 0.7 * e + std::sqrt(1.0 - 0.49) * 0.8 * rng.normal();
+      w += e;
+    }
+    const Analysis an = analyse({s}, {});
+    const double far_t = f.far_leg * (1600.0 + f.turn_s) + 800.0;
+    const auto far = std::find_if(an.passes.begin(), an.passes.end(), [&](const Pass& p) {
+      return std::fabs(p.time - s.t.front() - far_t) < 60.0;
+    });
+    ASSERT_TRUE(far != an.passes.end()) << c.name << ": " << an.passes.size() << " passes";
+    double km = 0.0, bearing = 0.0;
+    range_bearing(storm.lat0, storm.lon0, far->lat, far->lon, km, bearing);
+    EXPECT_LT(km, 1.0) << c.name << ": the fix is " << km << " km off";
+  }
+}
+
 // Passes close in time cannot fix the motion: the analysis says so, and the fixes' accuracy grows.
 TEST(StormMethod, MotionFlaggedWhenPassesCannotFixIt) {
   struct Case {

@@ -198,6 +198,7 @@ double value_at(const Series& s, const std::vector<double>& v, double tt) {
 // variance is multiplied by (1 + rho) / (1 - rho) for the residuals' lag-1 correlation rho (the variance
 // of a mean of an AR(1) series). A misfit without a minimum inside the scan gets `search` as its error.
 // The pairs nearer t0 than `inner` s (the eye's floor, eye_floor) take no part.
+constexpr int kFineMoves = 8;  // moves of the fine scan of symmetric_time, 2.5 s each at most
 double symmetric_time(const Series& s, std::size_t a, std::size_t b, double guess, double reach,
                       double search, double& gradient, double& sigma, double* misfit_out = nullptr,
                       double inner = 0.0) {
@@ -232,17 +233,28 @@ double symmetric_time(const Series& s, std::size_t a, std::size_t b, double gues
       best_t = t0;
     }
   }
-  const double lo = std::max(guess - search, best_t - 2.5), hi = std::min(guess + search, best_t + 2.5);
-  best = kNaN;
+  // The retrieval's noise, interpolated between seconds, roughens the misfit at a quarter second, so over
+  // a flat minimum (a pass just inside a wide eyewall, nearly symmetric) the finer scan's best can fall on
+  // its edge: the scan then moves there, within the search, until its best lies inside (kFineMoves times
+  // at most), so that the minimum's curvature is seen.
   std::vector<double> ts, ms;
-  for (double t0 = lo; t0 <= hi; t0 += 0.25) {
-    const double m = misfit(t0, g);
-    ts.push_back(t0);
-    ms.push_back(m);
-    if (std::isfinite(m) && !(m >= best)) {
-      best = m;
-      best_t = t0;
+  for (int move = 0; move <= kFineMoves; ++move) {
+    const double lo = std::max(guess - search, best_t - 2.5), hi = std::min(guess + search, best_t + 2.5);
+    best = kNaN;
+    ts.clear();
+    ms.clear();
+    for (double t0 = lo; t0 <= hi; t0 += 0.25) {
+      const double m = misfit(t0, g);
+      ts.push_back(t0);
+      ms.push_back(m);
+      if (std::isfinite(m) && !(m >= best)) {
+        best = m;
+        best_t = t0;
+      }
     }
+    const bool low_edge = best_t == ts.front() && lo > guess - search,
+               high_edge = best_t == ts.back() && hi < guess + search;
+    if (!low_edge && !high_edge) break;
   }
   sigma = search;
   double curvature = 0.0;  // E'' / N, per s^2

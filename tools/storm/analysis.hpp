@@ -48,7 +48,10 @@
 //      direction) is to first order the gradient g. t0 minimises
 //      sum over tau of (V(t0 + tau) - V(t0 - tau) - 2 g tau)^2 with g fitted for each t0, over tau up to
 //      the nearer eyewall peak: the symmetric-crossing argument (Willoughby and Chelmow 1982) with the
-//      eyewall's own asymmetry removed. Its error has two parts: the noise's, 2 s2 / E'' for the misfit's
+//      eyewall's own asymmetry removed. t0 is scanned every 2 s, then every 0.25 s about the best; the
+//      retrieval's noise, interpolated between seconds, roughens a flat misfit at that scale, and where the
+//      finer scan's best falls on its edge the scan moves there (within the search) until it lies inside.
+//      Its error has two parts: the noise's, 2 s2 / E'' for the misfit's
 //      curvature E'' and residual variance s2, multiplied by (1 + rho) / (1 - rho) for the residuals'
 //      lag-1 correlation rho; and the model's, the move of t0 when the fit reaches only 0.6 as far (less
 //      the shorter fit's extra noise), since the odd part of the wind is linear only near the centre.
