@@ -443,6 +443,45 @@ TEST(StormMethod, FlatMisfitOfAPassBesideTheEyeIsFound) {
   }
 }
 
+// Concentric eyewalls (25-km RMW, the outer maximum at 3.3 RMW), one pass 1 km off whose record ends 45 s
+// past the outer maximum on one side: that side's highest wind is the outer eyewall, whose width runs into
+// the record's end, so the flanking peaks' kinds are unknown. The peaks nearest the eye are alike and are
+// its flanks: the pass is timed at the eye and its eyewall maxima are the inner ones (2 x 24.98 km at
+// 130 m/s, 384 s apart), not the outer ones 1290 s apart.
+TEST(StormMethod, EyeFlankedByItsOwnEyewallWhereTheOuterOneRunsOut) {
+  struct Case {
+    const char* name;
+    double outer_ratio, wn1, wn1_dir;
+  };
+  const Case cases[] = {{"outer 0.99 of the inner, wn1 8 m/s to the east", 0.99, 8.0, 90.0},
+                        {"outer 0.99 of the inner, wn1 8 m/s to the west", 0.99, 8.0, 270.0},
+                        {"outer 1.05 of the inner, symmetric", 1.05, 0.0, 0.0},
+                        {"outer 1.1 of the inner, wn1 8 m/s to the north", 1.1, 8.0, 0.0}};
+  for (const Case& c : cases) {
+    const Field f = {.miss_km = 1.0,
+                     .passes = 1,
+                     .profile = sim::Profile::kConcentric,
+                     .rmw = 25.0,
+                     .outer_ratio = c.outer_ratio,
+                     .eye_wind = 2.3,
+                     .vmax = 54.9,
+                     .wn1 = c.wn1,
+                     .wn1_dir = c.wn1_dir,
+                     .outer_radius = 3.3,
+                     .holland_b = 1.18};
+    sim::Storm storm;
+    const Plane plane = Plane::at(storm.lat0, storm.lon0);
+    Series s = synthetic_flight(f, storm, plane);
+    const std::size_t keep = 800 + 680;  // the outer maximum 635 s past the closest approach
+    for (auto* v : {&s.t, &s.lat, &s.lon, &s.wind, &s.rain}) v->resize(keep);
+    s.turn.resize(keep);
+    const std::vector<Pass> passes = find_passes({s}, plane);
+    ASSERT_EQ(passes.size(), 1U) << c.name;
+    EXPECT_NEAR(passes[0].time - s.t.front(), 800.0, 10.0) << c.name;
+    EXPECT_NEAR(passes[0].wall_time[1] - passes[0].wall_time[0], 384.0, 40.0) << c.name;
+  }
+}
+
 // Passes close in time cannot fix the motion: the analysis says so, and the fixes' accuracy grows.
 TEST(StormMethod, MotionFlaggedWhenPassesCannotFixIt) {
   struct Case {

@@ -664,11 +664,12 @@ Flanks flank_kinds(std::size_t a, std::size_t b, const std::vector<double>& w10,
   return peak_kinds(a, b, w10, nearest_peak(a, b, w10, d.at, d.left), nearest_peak(a, b, w10, d.at, d.right));
 }
 
-// The eye's flanks are its own eyewall: where its flanking peaks (the highest 10-s means about it) are an
-// inner and an outer eyewall (a wavenumber 1 lifts the outer one above the inner on its strong side) while
-// the nearest peaks are alike, the nearest peaks flank it.
+// The eye's flanks are its own eyewall: where its flanking peaks (the highest 10-s means about it) are not
+// alike (an inner and an outer eyewall: a wavenumber 1, or an outer maximum up to 1.1 of the inner, lifts
+// the outer one above the inner on one side; or unknown, the outer eyewall's width running into the
+// segment's end) while the nearest peaks are alike, the nearest peaks flank it.
 void inner_flanks(std::size_t a, std::size_t b, const std::vector<double>& w10, Dip& d) {
-  if (d.moats || d.flanks != Flanks::kAlike || peak_kinds(a, b, w10, d.left, d.right) != Flanks::kUnlike)
+  if (d.moats || d.flanks != Flanks::kAlike || peak_kinds(a, b, w10, d.left, d.right) == Flanks::kAlike)
     return;
   d.left = nearest_peak(a, b, w10, d.at, d.left);
   d.right = nearest_peak(a, b, w10, d.at, d.right);

@@ -39,8 +39,9 @@
 //      such a moat: where a candidate found halfway between two dips has alike flanks and one of the two
 //      is a moat by its flanks, the other is the moat on the eye's far side, even where its outer eyewall
 //      runs to the record's end and its width stays unknown. Where the eye's highest flanking
-//      peak on one side is an outer eyewall (a wavenumber 1 lifts it above the inner one) while the
-//      nearest peaks are alike, the nearest peaks are its flanks.
+//      peaks are not alike (one side's is an outer eyewall, lifted above the inner one by a wavenumber 1
+//      or an outer maximum above the inner; or their kinds are unknown, that outer eyewall's width running
+//      into the record's end) while the nearest peaks are alike, the nearest peaks are its flanks.
 //   3. Along one pass the wind is modelled inside the eyewall as a symmetric profile about the point of
 //      closest approach plus a linear gradient across the eye:  V(t0 + tau) = S(|tau|) + g tau.  The
 //      aircraft's storm-relative velocity is constant on a straight leg, so S is symmetric in time about
