@@ -362,6 +362,126 @@ TEST(StormMethod, MoatEnclosingTheEyeIsNoEye) {
   }
 }
 
+// Concentric eyewalls passed 0.4 RMW off, the flight ending 200-220 s after the eye: the moat beyond the
+// eye runs into the record's end, its outer eyewall's width unknown, and its short reach looks more
+// symmetric than the eye. The moat on the near side (an inner and an outer eyewall about it) and the eye
+// halfway between the two dips name it the other moat, so the pass is the eye's (800 s into the leg).
+TEST(StormMethod, MoatAtTheFlightsEndIsNoEye) {
+  struct Case {
+    const char* name;
+    double miss_km, wn1_dir, wn2_dir;
+    int after_s;  // s of the leg kept after the closest approach
+  };
+  const Case cases[] = {{"4.2 km right, wn1 to 240, wn2 to 0, 200 s after", 4.2, 240.0, 0.0, 200},
+                        {"4.2 km left, wn1 to 270, wn2 to 30, 220 s after", -4.2, 270.0, 30.0, 220},
+                        {"4.2 km right, wn1 to 240, wn2 to 150, 220 s after", 4.2, 240.0, 150.0, 220}};
+  for (const Case& c : cases) {
+    const Field f = {.miss_km = c.miss_km,
+                     .passes = 1,
+                     .profile = sim::Profile::kConcentric,
+                     .rmw = 10.4,
+                     .outer_ratio = 1.1,
+                     .wn2 = 6.4,
+                     .wn2_dir = c.wn2_dir,
+                     .eye_wind = 7.6,
+                     .vmax = 64.7,
+                     .wn1 = 8.3,
+                     .wn1_dir = c.wn1_dir,
+                     .outer_radius = 2.13,
+                     .holland_b = 1.77};
+    sim::Storm storm;
+    const Plane plane = Plane::at(storm.lat0, storm.lon0);
+    Series s = synthetic_flight(f, storm, plane);
+    const std::size_t keep = 800 + static_cast<std::size_t>(c.after_s);
+    for (auto* v : {&s.t, &s.lat, &s.lon, &s.wind, &s.rain}) v->resize(keep);
+    s.turn.resize(keep);
+    const std::vector<Pass> passes = find_passes({s}, plane);
+    ASSERT_EQ(passes.size(), 1U) << c.name;
+    EXPECT_NEAR(passes[0].time - s.t.front(), 800.0, 30.0) << c.name;
+  }
+}
+
+// A weak, steep Holland storm (B 2.35, 32 m/s, 11.8-km RMW) whose third leg passes 8.7 km off, just inside
+// the eyewall: its dip is too shallow for the eye test and the leg is sought where the other passes put
+// the centre. Its symmetric misfit is nearly flat, and the retrieval's noise roughens it at a quarter
+// second so that the finer scan's best falls on the scan's edge; the scan moves until its best lies
+// inside, and the pass is found and fixed (AR(1) noise, lag-1 correlation 0.7, 0.8 m/s, as above).
+TEST(StormMethod, FlatMisfitOfAPassBesideTheEyeIsFound) {
+  struct Case {
+    const char* name;
+    double far_miss_km;
+    std::uint64_t seed;
+  };
+  const Case cases[] = {{"8.7 km left, draw 11", -8.7, 11}, {"8.7 km right, draw 11", 8.7, 11}};
+  for (const Case& c : cases) {
+    const Field f = {.miss_km = -2.4,
+                     .passes = 4,
+                     .rmw = 11.8,
+                     .eye_wind = 4.8,
+                     .vmax = 31.6,
+                     .holland_b = 2.35,
+                     .far_leg = 2,
+                     .far_miss_km = c.far_miss_km};
+    sim::Storm storm;
+    const Plane plane = Plane::at(storm.lat0, storm.lon0);
+    Series s = synthetic_flight(f, storm, plane);
+    sim::Rng rng(c.seed);
+    double e = 0.0;
+    for (double& w : s.wind) {
+      e = 0.7 * e + std::sqrt(1.0 - 0.49) * 0.8 * rng.normal();
+      w += e;
+    }
+    const Analysis an = analyse({s}, {});
+    const double far_t = f.far_leg * (1600.0 + f.turn_s) + 800.0;
+    const auto far = std::find_if(an.passes.begin(), an.passes.end(), [&](const Pass& p) {
+      return std::fabs(p.time - s.t.front() - far_t) < 60.0;
+    });
+    ASSERT_TRUE(far != an.passes.end()) << c.name << ": " << an.passes.size() << " passes";
+    double km = 0.0, bearing = 0.0;
+    range_bearing(storm.lat0, storm.lon0, far->lat, far->lon, km, bearing);
+    EXPECT_LT(km, 1.0) << c.name << ": the fix is " << km << " km off";
+  }
+}
+
+// Concentric eyewalls (25-km RMW, the outer maximum at 3.3 RMW), one pass 1 km off whose record ends 45 s
+// past the outer maximum on one side: that side's highest wind is the outer eyewall, whose width runs into
+// the record's end, so the flanking peaks' kinds are unknown. The peaks nearest the eye are alike and are
+// its flanks: the pass is timed at the eye and its eyewall maxima are the inner ones (2 x 24.98 km at
+// 130 m/s, 384 s apart), not the outer ones 1290 s apart.
+TEST(StormMethod, EyeFlankedByItsOwnEyewallWhereTheOuterOneRunsOut) {
+  struct Case {
+    const char* name;
+    double outer_ratio, wn1, wn1_dir;
+  };
+  const Case cases[] = {{"outer 0.99 of the inner, wn1 8 m/s to the east", 0.99, 8.0, 90.0},
+                        {"outer 0.99 of the inner, wn1 8 m/s to the west", 0.99, 8.0, 270.0},
+                        {"outer 1.05 of the inner, symmetric", 1.05, 0.0, 0.0},
+                        {"outer 1.1 of the inner, wn1 8 m/s to the north", 1.1, 8.0, 0.0}};
+  for (const Case& c : cases) {
+    const Field f = {.miss_km = 1.0,
+                     .passes = 1,
+                     .profile = sim::Profile::kConcentric,
+                     .rmw = 25.0,
+                     .outer_ratio = c.outer_ratio,
+                     .eye_wind = 2.3,
+                     .vmax = 54.9,
+                     .wn1 = c.wn1,
+                     .wn1_dir = c.wn1_dir,
+                     .outer_radius = 3.3,
+                     .holland_b = 1.18};
+    sim::Storm storm;
+    const Plane plane = Plane::at(storm.lat0, storm.lon0);
+    Series s = synthetic_flight(f, storm, plane);
+    const std::size_t keep = 800 + 680;  // the outer maximum 635 s past the closest approach
+    for (auto* v : {&s.t, &s.lat, &s.lon, &s.wind, &s.rain}) v->resize(keep);
+    s.turn.resize(keep);
+    const std::vector<Pass> passes = find_passes({s}, plane);
+    ASSERT_EQ(passes.size(), 1U) << c.name;
+    EXPECT_NEAR(passes[0].time - s.t.front(), 800.0, 10.0) << c.name;
+    EXPECT_NEAR(passes[0].wall_time[1] - passes[0].wall_time[0], 384.0, 40.0) << c.name;
+  }
+}
+
 // Passes close in time cannot fix the motion: the analysis says so, and the fixes' accuracy grows.
 TEST(StormMethod, MotionFlaggedWhenPassesCannotFixIt) {
   struct Case {

@@ -209,6 +209,7 @@ double value_at(const Series& s, const std::vector<double>& v, double tt) {
 // variance is multiplied by (1 + rho) / (1 - rho) for the residuals' lag-1 correlation rho (the variance
 // of a mean of an AR(1) series). A misfit without a minimum inside the scan gets `search` as its error.
 // The pairs nearer t0 than `inner` s (the eye's floor, eye_floor) take no part.
+constexpr int kFineMoves = 8;  // moves of the fine scan of symmetric_time, 2.5 s each at most
 double symmetric_time(const Series& s, std::size_t a, std::size_t b, double guess, double reach,
                       double search, double& gradient, double& sigma, double* misfit_out = nullptr,
                       double inner = 0.0) {
@@ -243,17 +244,28 @@ double symmetric_time(const Series& s, std::size_t a, std::size_t b, double gues
       best_t = t0;
     }
   }
-  const double lo = std::max(guess - search, best_t - 2.5), hi = std::min(guess + search, best_t + 2.5);
-  best = kNaN;
+  // The retrieval's noise, interpolated between seconds, roughens the misfit at a quarter second, so over
+  // a flat minimum (a pass just inside a wide eyewall, nearly symmetric) the finer scan's best can fall on
+  // its edge: the scan then moves there, within the search, until its best lies inside (kFineMoves times
+  // at most), so that the minimum's curvature is seen.
   std::vector<double> ts, ms;
-  for (double t0 = lo; t0 <= hi; t0 += 0.25) {
-    const double m = misfit(t0, g);
-    ts.push_back(t0);
-    ms.push_back(m);
-    if (std::isfinite(m) && !(m >= best)) {
-      best = m;
-      best_t = t0;
+  for (int move = 0; move <= kFineMoves; ++move) {
+    const double lo = std::max(guess - search, best_t - 2.5), hi = std::min(guess + search, best_t + 2.5);
+    best = kNaN;
+    ts.clear();
+    ms.clear();
+    for (double t0 = lo; t0 <= hi; t0 += 0.25) {
+      const double m = misfit(t0, g);
+      ts.push_back(t0);
+      ms.push_back(m);
+      if (std::isfinite(m) && !(m >= best)) {
+        best = m;
+        best_t = t0;
+      }
     }
+    const bool low_edge = best_t == ts.front() && lo > guess - search,
+               high_edge = best_t == ts.back() && hi < guess + search;
+    if (!low_edge && !high_edge) break;
   }
   sigma = search;
   double curvature = 0.0;  // E'' / N, per s^2
@@ -534,6 +546,8 @@ struct Dip {
   bool moats = false;                        // an eye without a dip, `left` and `right` the moats about it
   double left_wind = 0.0, right_wind = 0.0;  // m/s, 10-s means of the flanking peaks
   Flanks flanks = Flanks::kUnknown;
+  // An eye added between two dips (add_between): their seconds; npos for a dip of segment_dips.
+  std::size_t outer_left = std::string::npos, outer_right = std::string::npos;
 };
 
 // Dips of one segment: the lowest 61-s mean within 60 s either side, the deepest between the highest
@@ -604,6 +618,8 @@ void add_between(std::size_t a, std::size_t b, const std::vector<double>& w10, s
       dips.push_back({at, left, right, std::max(p.depth, q.depth), false, w10[left], w10[right]});
     else
       dips.push_back({mid, p.at, q.at, std::max(p.depth, q.depth), true});
+    dips.back().outer_left = dips[k].at;  // p and q may have moved with the push_back
+    dips.back().outer_right = dips[k + 1].at;
   }
 }
 
@@ -659,11 +675,12 @@ Flanks flank_kinds(std::size_t a, std::size_t b, const std::vector<double>& w10,
   return peak_kinds(a, b, w10, nearest_peak(a, b, w10, d.at, d.left), nearest_peak(a, b, w10, d.at, d.right));
 }
 
-// The eye's flanks are its own eyewall: where its flanking peaks (the highest 10-s means about it) are an
-// inner and an outer eyewall (a wavenumber 1 lifts the outer one above the inner on its strong side) while
-// the nearest peaks are alike, the nearest peaks flank it.
+// The eye's flanks are its own eyewall: where its flanking peaks (the highest 10-s means about it) are not
+// alike (an inner and an outer eyewall: a wavenumber 1, or an outer maximum up to 1.1 of the inner, lifts
+// the outer one above the inner on one side; or unknown, the outer eyewall's width running into the
+// segment's end) while the nearest peaks are alike, the nearest peaks flank it.
 void inner_flanks(std::size_t a, std::size_t b, const std::vector<double>& w10, Dip& d) {
-  if (d.moats || d.flanks != Flanks::kAlike || peak_kinds(a, b, w10, d.left, d.right) != Flanks::kUnlike)
+  if (d.moats || d.flanks != Flanks::kAlike || peak_kinds(a, b, w10, d.left, d.right) == Flanks::kAlike)
     return;
   d.left = nearest_peak(a, b, w10, d.at, d.left);
   d.right = nearest_peak(a, b, w10, d.at, d.right);
@@ -706,6 +723,15 @@ bool encloses(const Dip& x, const Dip& y) {
   return y.right < x.at && y.right < x.right && y.right_wind < kEnclosedPeak * x.left_wind;
 }
 
+// Whether `d`, an eye added between two dips (add_between) with flanks alike, has a moat by its flanks
+// (Flanks::kUnlike) as one of the two.
+bool between_moats(const std::vector<Dip>& dips, const Dip& d) {
+  if (d.moats || d.outer_left == std::string::npos || d.flanks != Flanks::kAlike) return false;
+  return std::any_of(dips.begin(), dips.end(), [&d](const Dip& x) {
+    return !x.moats && x.flanks == Flanks::kUnlike && (x.at == d.outer_left || x.at == d.outer_right);
+  });
+}
+
 // Which of a segment's dips are moats by their flanks (flank_kinds): a dip between an inner and an outer
 // eyewall, and the midpoint of such a moat and an eye, that is a dip between alike eyewalls whose bottom
 // lies below what a moat keeps (kMoatBottom of its lower flank): the midpoint lies on the eye's eyewall.
@@ -727,6 +753,14 @@ std::vector<char> moat_dips(const std::vector<Dip>& dips) {
     }
     const int l = kind_at(dips[i].left), r = kind_at(dips[i].right);
     moat[i] = l * r == -1;
+  }
+  // An eye between two dips (add_between) whose own flanks are alike, one of the two a moat by its flanks:
+  // the other lies as far across the eye and is the moat on that side, even where its outer eyewall runs
+  // to the segment's end and its flanks stay unknown (a flight ending just after the eye).
+  for (const Dip& d : dips) {
+    if (!between_moats(dips, d)) continue;
+    for (std::size_t i = 0; i < dips.size(); ++i)
+      if (!dips[i].moats && (dips[i].at == d.outer_left || dips[i].at == d.outer_right)) moat[i] = 1;
   }
   return moat;
 }

@@ -35,9 +35,13 @@
 //      about twice its radius, so the time from the peak nearest the dip on each side, away from it, to
 //      0.85 of that peak differs 2.5 times or more about a moat and is alike (within 1.5 times) about the
 //      eye; nor is the midpoint of such a moat and a dip between alike eyewalls whose bottom lies below
-//      0.35 of its lower peak (the eye; the midpoint is on its eyewall). Where the eye's highest flanking
-//      peak on one side is an outer eyewall (a wavenumber 1 lifts it above the inner one) while the
-//      nearest peaks are alike, the nearest peaks are its flanks.
+//      0.35 of its lower peak (the eye; the midpoint is on its eyewall), nor the dip across the eye from
+//      such a moat: where a candidate found halfway between two dips has alike flanks and one of the two
+//      is a moat by its flanks, the other is the moat on the eye's far side, even where its outer eyewall
+//      runs to the record's end and its width stays unknown. Where the eye's highest flanking
+//      peaks are not alike (one side's is an outer eyewall, lifted above the inner one by a wavenumber 1
+//      or an outer maximum above the inner; or their kinds are unknown, that outer eyewall's width running
+//      into the record's end) while the nearest peaks are alike, the nearest peaks are its flanks.
 //   3. Along one pass the wind is modelled inside the eyewall as a symmetric profile about the point of
 //      closest approach plus a linear gradient across the eye:  V(t0 + tau) = S(|tau|) + g tau.  The
 //      aircraft's storm-relative velocity is constant on a straight leg, so S is symmetric in time about
@@ -45,7 +49,10 @@
 //      direction) is to first order the gradient g. t0 minimises
 //      sum over tau of (V(t0 + tau) - V(t0 - tau) - 2 g tau)^2 with g fitted for each t0, over tau up to
 //      the nearer eyewall peak: the symmetric-crossing argument (Willoughby and Chelmow 1982) with the
-//      eyewall's own asymmetry removed. Its error has two parts: the noise's, 2 s2 / E'' for the misfit's
+//      eyewall's own asymmetry removed. t0 is scanned every 2 s, then every 0.25 s about the best; the
+//      retrieval's noise, interpolated between seconds, roughens a flat misfit at that scale, and where the
+//      finer scan's best falls on its edge the scan moves there (within the search) until it lies inside.
+//      Its error has two parts: the noise's, 2 s2 / E'' for the misfit's
 //      curvature E'' and residual variance s2, multiplied by (1 + rho) / (1 - rho) for the residuals'
 //      lag-1 correlation rho; and the model's, the move of t0 when the fit reaches only 0.6 as far (less
 //      the shorter fit's extra noise), since the odd part of the wind is linear only near the centre.
