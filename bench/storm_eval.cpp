@@ -23,7 +23,8 @@
 //   - a leg's peak: the largest 10-s mean of the true wind over the leg's seconds (at least 7 of the 10 with
 //     a retrieval); its RMW the distance of that window's mean position from the true centre at its
 //     mid-time, counted only when that window lies more than 30 s inside both ends of the leg;
-//   - the wind radii: per quadrant of bearing from the true centre, the outermost true 10-s mean of the
+//   - the wind radii: per quadrant of bearing from the true centre (a mean within 2 km of a boundary's
+//     half-line counting for both quadrants, as the analysis counts it), the outermost true 10-s mean of the
 //     analysis's legs at the threshold (0 when none reaches it). The data show the crossing in a quadrant
 //     when its outermost true 10-s mean is below the threshold and either some mean reaches the threshold or
 //     some mean lies inside the storm's RMW; elsewhere (the data end above the threshold, or all below it
@@ -52,6 +53,7 @@
 #include "core/constants.hpp"
 #include "core/text.hpp"
 #include "storm/analysis.hpp"
+#include "storm/radii.hpp"
 #include "storm_figures.hpp"
 
 namespace {
@@ -456,6 +458,20 @@ struct TrueRadii {
   std::array<std::array<double, 4>, 3> km{};
 };
 
+// The quadrants (0 NE, 1 SE, 2 SW, 3 NW) a mean at `km` and `bearing` (deg) from the true centre counts for:
+// its own, and the neighbour across a boundary's half-line when it lies within kRadiiBoundaryKm of it, as the
+// analysis counts a boundary leg for both sides (a figure-four's legs run along the boundaries, and which
+// side of the line the true centre puts them on is chance).
+std::vector<std::size_t> true_quadrants(double km, double bearing) {
+  const auto q = static_cast<std::size_t>(std::clamp(std::floor(bearing / 90.0), 0.0, 3.0));
+  std::vector<std::size_t> out{q};
+  const double b = bearing * std::numbers::pi / 180.0, east = km * std::sin(b), north = km * std::cos(b);
+  const double band = sfmr::storm::kRadiiBoundaryKm;
+  if (std::fabs(east) <= band) out.push_back(north >= 0.0 ? (q == 0 ? 3 : 0) : (q == 1 ? 2 : 1));
+  if (std::fabs(north) <= band) out.push_back(east >= 0.0 ? (q == 0 ? 1 : 0) : (q == 2 ? 3 : 2));
+  return out;
+}
+
 TrueRadii true_radii(const std::vector<Span>& spans) {
   TrueRadii out;
   for (const Span& sp : spans) {
@@ -468,16 +484,17 @@ TrueRadii true_radii(const std::vector<Span>& spans) {
       double clat = 0.0, clon = 0.0, km = 0.0, bearing = 0.0;
       f.centre(t, clat, clon);
       sfmr::storm::range_bearing(clat, clon, lat, lon, km, bearing);
-      const auto q = static_cast<std::size_t>(std::clamp(std::floor(bearing / 90.0), 0.0, 3.0));
-      out.has_data[q] = true;
-      out.inner_km[q] = std::min(out.inner_km[q], km);
-      if (km > out.outer_km[q]) {
-        out.outer_km[q] = km;
-        out.outer_mean[q] = m;
+      for (const std::size_t q : true_quadrants(km, bearing)) {
+        out.has_data[q] = true;
+        out.inner_km[q] = std::min(out.inner_km[q], km);
+        if (km > out.outer_km[q]) {
+          out.outer_km[q] = km;
+          out.outer_mean[q] = m;
+        }
+        for (std::size_t k = 0; k < 3; ++k)
+          if (m >= sfmr::storm::kRadiiThresholdsKt[k] * sfmr::kMsPerKt)
+            out.km[k][q] = std::max(out.km[k][q], km);
       }
-      for (std::size_t k = 0; k < 3; ++k)
-        if (m >= sfmr::storm::kRadiiThresholdsKt[k] * sfmr::kMsPerKt)
-          out.km[k][q] = std::max(out.km[k][q], km);
     }
   }
   return out;
