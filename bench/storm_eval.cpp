@@ -458,20 +458,6 @@ struct TrueRadii {
   std::array<std::array<double, 4>, 3> km{};
 };
 
-// The quadrants (0 NE, 1 SE, 2 SW, 3 NW) a mean at `km` and `bearing` (deg) from the true centre counts for:
-// its own, and the neighbour across a boundary's half-line when it lies within kRadiiBoundaryKm of it, as the
-// analysis counts a boundary leg for both sides (a figure-four's legs run along the boundaries, and which
-// side of the line the true centre puts them on is chance).
-std::vector<std::size_t> true_quadrants(double km, double bearing) {
-  const auto q = static_cast<std::size_t>(std::clamp(std::floor(bearing / 90.0), 0.0, 3.0));
-  std::vector<std::size_t> out{q};
-  const double b = bearing * std::numbers::pi / 180.0, east = km * std::sin(b), north = km * std::cos(b);
-  const double band = sfmr::storm::kRadiiBoundaryKm;
-  if (std::fabs(east) <= band) out.push_back(north >= 0.0 ? (q == 0 ? 3 : 0) : (q == 1 ? 2 : 1));
-  if (std::fabs(north) <= band) out.push_back(east >= 0.0 ? (q == 0 ? 1 : 0) : (q == 2 ? 3 : 2));
-  return out;
-}
-
 TrueRadii true_radii(const std::vector<Span>& spans) {
   TrueRadii out;
   for (const Span& sp : spans) {
@@ -484,7 +470,7 @@ TrueRadii true_radii(const std::vector<Span>& spans) {
       double clat = 0.0, clon = 0.0, km = 0.0, bearing = 0.0;
       f.centre(t, clat, clon);
       sfmr::storm::range_bearing(clat, clon, lat, lon, km, bearing);
-      for (const std::size_t q : true_quadrants(km, bearing)) {
+      for (const std::size_t q : sfmr::bench::true_quadrants(km, bearing, sfmr::storm::kRadiiBoundaryKm)) {
         out.has_data[q] = true;
         out.inner_km[q] = std::min(out.inner_km[q], km);
         if (km > out.outer_km[q]) {

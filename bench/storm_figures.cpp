@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <numbers>
 
 #include "core/constants.hpp"
 
@@ -97,6 +98,15 @@ std::vector<double> least_distance_times(const std::vector<double>& t, const std
     for (std::size_t j = a; j <= b && lowest; ++j) lowest = !(r[j] < r[i] || (r[j] == r[i] && j < i));
     if (lowest) out.push_back(t[i]);
   }
+  return out;
+}
+
+std::vector<std::size_t> true_quadrants(double km, double bearing, double band_km) {
+  const auto q = static_cast<std::size_t>(std::clamp(std::floor(bearing / 90.0), 0.0, 3.0));
+  std::vector<std::size_t> out{q};
+  const double b = bearing * std::numbers::pi / 180.0, east = km * std::sin(b), north = km * std::cos(b);
+  if (std::fabs(east) <= band_km) out.push_back(north >= 0.0 ? (q == 0 ? 3 : 0) : (q == 1 ? 2 : 1));
+  if (std::fabs(north) <= band_km) out.push_back(east >= 0.0 ? (q == 0 ? 1 : 0) : (q == 2 ? 3 : 2));
   return out;
 }
 

@@ -60,6 +60,12 @@ struct RadiusTruth {
   double inner_km = 1e9;    // the least distance of any mean
 };
 
+// The quadrants (0 NE, 1 SE, 2 SW, 3 NW) that a mean at `km` and `bearing` (deg) from the true centre
+// counts for: its own, and the neighbour across a boundary's half-line when it lies within `band_km` of it,
+// as the analysis counts a boundary leg for both sides (a figure-four's legs run along the boundaries, and
+// which side of the line the true centre puts them on is chance).
+std::vector<std::size_t> true_quadrants(double km, double bearing, double band_km);
+
 // Scores one analysed radius (`nmi`, NaN when empty, with its `flag`) for the threshold `threshold_ms` in a
 // storm of RMW `rmw_km`. The data show the crossing when the outermost mean is below the threshold and some
 // mean either reaches it or lies inside the RMW; elsewhere the radius counts in radii_unseen, and in

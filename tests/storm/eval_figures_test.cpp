@@ -116,6 +116,24 @@ TEST(StormFigures, RadiiScoredOnlyWhereTheDataShowTheCrossing) {
   }
 }
 
+TEST(StormFigures, BoundaryMeansCountForBothQuadrants) {
+  struct Case {
+    const char* name;
+    double km, bearing;
+    std::vector<std::size_t> want;  // own quadrant first (0 NE, 1 SE, 2 SW, 3 NW)
+  } cases[] = {
+      {"well inside NE", 100.0, 10.0, {0}},
+      {"1.7 km east of the north half-line", 100.0, 1.0, {0, 3}},
+      {"1.7 km west of the north half-line", 100.0, 359.0, {3, 0}},
+      {"0.9 km west of the south half-line", 50.0, 181.0, {2, 1}},
+      {"0.9 km south of the east half-line", 100.0, 90.5, {1, 0}},
+      {"on the west half-line", 100.0, 270.0, {3, 2}},
+      {"2.6 km from the west half-line", 100.0, 268.5, {2}},
+      {"near the centre: both lines", 1.0, 45.0, {0, 3, 1}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(true_quadrants(c.km, c.bearing, 2.0), c.want) << c.name;
+}
+
 TEST(StormFigures, GroupsMergeAndSummariseAsCsv) {
   Figures a, b;
   a.analyses = 2;

@@ -202,6 +202,8 @@ double value_at(const Series& s, const std::vector<double>& v, double tt) {
   return v[j - 1] + f * (v[j] - v[j - 1]);
 }
 
+constexpr int kFineMoves = 8;  // moves of the fine scan of symmetric_time, 2.5 s each at most
+
 // Time of closest approach of a pass: the t0 minimising the misfit of the symmetric profile plus gradient
 // (see the header), scanned within `search` s of `guess` to 0.25 s, refined by a parabola. `sigma` is
 // its standard error: for a least-squares misfit E(t0) = sum of N squared residuals, var t0 = 2 s2 / E''
@@ -209,7 +211,6 @@ double value_at(const Series& s, const std::vector<double>& v, double tt) {
 // variance is multiplied by (1 + rho) / (1 - rho) for the residuals' lag-1 correlation rho (the variance
 // of a mean of an AR(1) series). A misfit without a minimum inside the scan gets `search` as its error.
 // The pairs nearer t0 than `inner` s (the eye's floor, eye_floor) take no part.
-constexpr int kFineMoves = 8;  // moves of the fine scan of symmetric_time, 2.5 s each at most
 double symmetric_time(const Series& s, std::size_t a, std::size_t b, double guess, double reach,
                       double search, double& gradient, double& sigma, double* misfit_out = nullptr,
                       double inner = 0.0) {
@@ -885,15 +886,16 @@ std::vector<Pass> find_passes(const std::vector<Series>& flights, const Plane& p
       inner_flanks(a, b, w10, d);
       const double guess = 0.5 * (s.t[d.left] + s.t[d.right]);
       const double reach_s = 0.95 * std::min(guess - s.t[d.left], s.t[d.right] - guess);
+      const double floor = d.moats ? 0.0 : eye_floor(s, w60, d, reach_s);
       Pass p;
       p.flight = f;
       p.reach_s = reach_s;
       p.time = pass_time(s, a, b, guess, reach_s, std::min(90.0, 0.5 * reach_s), p.gradient, p.time_sigma,
-                         p.shape_sigma, d.moats ? 0.0 : eye_floor(s, w60, d, reach_s));
+                         p.shape_sigma, floor);
       if (!locate_pass(s, a, b, plane, p)) continue;
       WallBends bends;
       if (!d.moats) eyewall_maxima(s, a, b, plane, p, &bends);
-      if (!d.moats && eye_floor(s, w60, d, reach_s) > 0.0) cusp_time(s, a, b, plane, bends, p);
+      if (floor > 0.0) cusp_time(s, a, b, plane, bends, p);
       // The half chord is the whole time to the nearer flanking peak (reach_s is 0.95 of it); an eye
       // between moats shows no bottom of its own.
       double q = 0.0, asym = 0.0;
@@ -915,6 +917,10 @@ double centre_variance(const Motion& m, double t, double ex, double ey) {
   for (std::size_t i = 0; i < 4; ++i)
     for (std::size_t j = 0; j < 4; ++j) var += a[i] * m.cov[i][j] * a[j];
   return std::max(0.0, var);
+}
+
+double centre_accuracy(const Motion& m, double t) {
+  return std::sqrt(centre_variance(m, t, 1.0, 0.0) + centre_variance(m, t, 0.0, 1.0));
 }
 
 namespace {
@@ -1325,8 +1331,7 @@ Motion fit_motion(std::vector<Pass>& passes, const Plane& plane, double u_prior,
   for (Pass& p : passes) {
     const double dt = p.time - m.t_ref;
     plane.to_latlon(m.x0 + m.u * dt, m.y0 + m.v * dt, p.lat, p.lon);
-    // sqrt of the trace: a circle holding about 63 % of a round error, 68 % of a long one.
-    p.accuracy_km = std::sqrt(centre_variance(m, p.time, 1.0, 0.0) + centre_variance(m, p.time, 0.0, 1.0));
+    p.accuracy_km = centre_accuracy(m, p.time);
   }
   return m;
 }
@@ -2108,8 +2113,7 @@ double hump_or_lone(const std::vector<Series>& flights, Analysis& an, double u_p
   if (!alone) return kNaN;
   Pass& p = an.passes.front();
   hold_across(p, bound, an.motion);
-  p.accuracy_km =
-      std::sqrt(centre_variance(an.motion, p.time, 1.0, 0.0) + centre_variance(an.motion, p.time, 0.0, 1.0));
+  p.accuracy_km = centre_accuracy(an.motion, p.time);
   return bound;
 }
 
@@ -2182,9 +2186,6 @@ bool drop_ring_dips(std::vector<Pass>& passes, const Motion& all, const Plane& p
   return passes.size() < before;
 }
 
-// The storm's wavenumber 2 as the vortex fit `f` sees it, when converged, sets each pass's own error from
-// it (wn2_line_error) at the pass's miss from the centre of `m`, at most the inner eyewall's radius that
-// bounded the fit's data. True when a pass carries one.
 // The wavenumber 2's error of a pass (method, step 6) grows with its miss up to this share of the inner
 // eyewall's radius (the linear term holds there on exact fields; beyond it the chord nears the eyewall).
 constexpr double kWn2Miss = 0.5;
@@ -2194,6 +2195,10 @@ constexpr double kWn2Miss = 0.5;
 // (92 / 97 % at 0.7: the wrong-pass share, a bound whose tail holds the few wrong passes) moves the pooled
 // figure by less than a point at 0.5, so one factor serves.
 constexpr double kPassCalibration = 0.7;
+
+// The storm's wavenumber 2 as the vortex fit `f` sees it, when sound, sets each pass's own error from it
+// (wn2_line_error) at the pass's miss from the centre of `m`, at most kWn2Miss of the inner eyewall's radius
+// that bounded the fit's data. True when a pass carries one.
 bool with_wn2_errors(std::vector<Pass>& passes, const Motion& m, const VortexFit& f) {
   if (!vortex_sound(f)) return false;
   bool any = false;
@@ -2216,9 +2221,7 @@ void refine_and_calibrate(const std::vector<Series>& flights, Analysis& an, cons
   if (with_wn2_errors(an.passes, an.motion, fit))
     an.motion = fit_motion(an.passes, an.plane, prior.u, prior.v, prior.sigma, on_tracks);
   an.centre_scale = kPassCalibration;
-  for (Pass& p : an.passes)
-    p.accuracy_km = an.centre_scale * std::sqrt(centre_variance(an.motion, p.time, 1.0, 0.0) +
-                                                centre_variance(an.motion, p.time, 0.0, 1.0));
+  for (Pass& p : an.passes) p.accuracy_km = an.centre_scale * centre_accuracy(an.motion, p.time);
 }
 
 // How a lone maximum's fix was placed, for the report.

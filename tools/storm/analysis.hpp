@@ -338,6 +338,10 @@ struct Motion {
 // Variance (km^2) of the centre at time t along unit vector (ex, ey) of the plane.
 double centre_variance(const Motion& m, double t, double ex, double ey);
 
+// A fix's accuracy (km) at time t: the square root of the trace of the centre's covariance, a circle
+// holding about 63 % of a round error and 68 % of an error along one line.
+double centre_accuracy(const Motion& m, double t);
+
 struct Leg {
   std::size_t flight = 0;
   int number = 0;  // 1.. per flight

@@ -476,7 +476,7 @@ void move_fix(Pass& p, const Plane& plane, const Motion& m) {
   }
   const double dt = p.time - m.t_ref;
   plane.to_latlon(m.x0 + m.u * dt, m.y0 + m.v * dt, p.lat, p.lon);
-  p.accuracy_km = std::sqrt(centre_variance(m, p.time, 1.0, 0.0) + centre_variance(m, p.time, 0.0, 1.0));
+  p.accuracy_km = centre_accuracy(m, p.time);
   p.evidence += " + vortex fit";
 }
 
@@ -512,7 +512,7 @@ bool refine_with_vortex(const std::vector<Series>& flights, const Plane& plane, 
         std::hypot(m.x0 + m.u * ft - motion.x0 - motion.u * dt, m.y0 + m.v * ft - motion.y0 - motion.v * dt);
     if (!(off <= std::max(kGuardErrors * p.accuracy_km, kGuardFloor))) return false;
     off_sum += off;
-    error_sum += std::sqrt(centre_variance(wide, p.time, 1.0, 0.0) + centre_variance(wide, p.time, 0.0, 1.0));
+    error_sum += centre_accuracy(wide, p.time);
   }
   if (!(off_sum > kAdoptErrors * error_sum)) return false;
   for (Pass& p : passes) move_fix(p, plane, m);
