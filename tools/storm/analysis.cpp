@@ -802,6 +802,13 @@ bool between_moats(const std::vector<Dip>& dips, const Dip& d) {
   });
 }
 
+// Whether a dip's bottom keeps a moat's wind: kMoatBottom of its flanking peaks' mean (the weak side of a
+// lopsided eye's eyewall understates the wind about it, so the lower peak does not judge it).
+bool moat_bottom(const Dip& d) {
+  const double lower = std::min(d.left_wind, d.right_wind), mean = 0.5 * (d.left_wind + d.right_wind);
+  return mean > 0.0 && d.depth * lower >= kMoatBottom * mean;
+}
+
 // Which of a segment's dips are moats by their flanks (flank_kinds): a dip between an inner and an outer
 // eyewall, and the midpoint of such a moat and an eye, that is a dip between alike eyewalls whose bottom
 // lies below what a moat keeps (kMoatBottom of its lower flank): the midpoint lies on the eye's eyewall.
@@ -825,7 +832,7 @@ std::vector<char> moat_dips(const std::vector<Dip>& dips) {
     moat[i] = l * r == -1;
   }
   // The midpoint of two dips, one a moat by its flanks and the other of unknown flanks whose bottom keeps a
-  // moat's wind (kMoatBottom of its lower peak): the other is the moat on the eye's far side, its outer
+  // moat's wind (moat_bottom): the other is the moat on the eye's far side, its outer
   // eyewall's width running into the segment's end or alike the inner one's over a short chord.
   for (std::size_t i = 0; i < dips.size(); ++i) {
     if (!dips[i].moats || moat[i]) continue;
@@ -833,8 +840,7 @@ std::vector<char> moat_dips(const std::vector<Dip>& dips) {
     if (l + r != -1 || l * r != 0) continue;
     const std::size_t other = l == 0 ? dips[i].left : dips[i].right;
     for (std::size_t k = 0; k < dips.size(); ++k)
-      if (!dips[k].moats && dips[k].at == other && dips[k].flanks == Flanks::kUnknown &&
-          dips[k].depth >= kMoatBottom)
+      if (!dips[k].moats && dips[k].at == other && dips[k].flanks == Flanks::kUnknown && moat_bottom(dips[k]))
         moat[k] = 1;
   }
   // An eye between two dips (add_between) whose own flanks are alike, one of the two a moat by its flanks:
