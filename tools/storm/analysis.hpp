@@ -22,26 +22,27 @@
 //      (0.35 of its lower peak) and whose nearest peaks are an outer eyewall seen whole and an inner one
 //      cut by the segment's end: the cut side's fall so far, continued at its mean rate from the peak to
 //      0.85 of it, gives its width, and the whole side is 2.5 times wider or more (a moat whose eye lies
-//      beyond the end; at least a quarter of that fall seen, beyond the noise). Between two dips whose spans
-//      meet, the eye may lie unseen: crossed on a short chord and filled by the eyewall's winds, the 61-s
-//      mean smooths it away, or a wavenumber 1 lifts it over the weak side's eyewall; the lowest 10-s mean
-//      halfway between them, or the midpoint itself with the moats as its flanks, is a candidate too. Of
-//      several candidates the eye is the one about which the wind is most nearly symmetric (the misfit of
-//      step 3 over twice the wind's variance) over 2.5 times the time to its flanking peaks: beyond the
-//      eyewall lie the same moat and outer eyewall on both sides of the eye, while a moat has the eye on one
-//      side and the outer eyewall on the other. The depth does not tell them apart (the moat on a wavenumber
-//      1's weak side can be deeper than the eye's winds); it decides only where a segment is too short to
-//      judge every candidate. The eye lies inside the innermost maximum: a dip whose flanking peaks enclose
-//      another dip and its flanks, the enclosed dip's flank towards it clearly weaker (below 0.8) than its
-//      own on that side (the weak and strong sides of one eyewall, not an inner and an outer eyewall of about
-//      the same strength), is a moat and no candidate while another remains. Nor, where the symmetry judges
-//      every candidate, is a dip between an inner and an outer eyewall: outward from its maximum an inner
-//      eyewall falls to 0.85 of it within about 0.4 of its radius, an outer one (at 2-3.5 inner radii) keeps
-//      that share out to about twice its radius, so the time from the peak nearest the dip on each side, away
-//      from it, to 0.85 of that peak differs 2.5 times or more about a moat and is alike (within 1.5 times)
-//      about the eye; nor is the midpoint of such a moat and a dip between alike eyewalls whose bottom lies
-//      below 0.35 of its lower peak (the eye; the midpoint is on its eyewall), nor the dip across the eye
-//      from such a moat: where a candidate found halfway between two dips has alike flanks and one of the two
+//      beyond the end; at least a quarter of that fall seen, beyond the noise).
+//      Between two dips whose spans meet, the eye may lie unseen: crossed on a short chord and
+//      filled by the eyewall's winds, the 61-s mean smooths it away, or a wavenumber 1 lifts it over the
+//      weak side's eyewall; the lowest 10-s mean halfway between them, or the midpoint itself with the
+//      moats as its flanks, is a candidate too. Of several candidates the eye is the one about which the
+//      wind is most nearly symmetric (the misfit of step 3 over twice the wind's variance) over 2.5
+//      times the time to its flanking peaks: beyond the eyewall lie the same moat and outer eyewall on
+//      both sides of the eye, while a moat has the eye on one side and the outer eyewall on the other.
+//      The depth does not tell them apart (the moat on a wavenumber 1's weak side can be deeper than the
+//      eye's winds); it decides only where a segment is too short to judge every candidate. The eye lies
+//      inside the innermost maximum: a dip whose flanking peaks enclose another dip and its flanks, the
+//      enclosed dip's flank towards it clearly weaker (below 0.8) than its own on that side (the weak and
+//      strong sides of one eyewall, not an inner and an outer eyewall of about the same strength), is a
+//      moat and no candidate while another remains. Nor, where the symmetry judges every candidate, is a
+//      dip between an inner and an outer eyewall: outward from its maximum an inner eyewall falls to 0.85
+//      of it within about 0.4 of its radius, an outer one (at 2-3.5 inner radii) keeps that share out to
+//      about twice its radius, so the time from the peak nearest the dip on each side, away from it, to
+//      0.85 of that peak differs 2.5 times or more about a moat and is alike (within 1.5 times) about the
+//      eye; nor is the midpoint of such a moat and a dip between alike eyewalls whose bottom lies below
+//      0.35 of its lower peak (the eye; the midpoint is on its eyewall), nor the dip across the eye from
+//      such a moat: where a candidate found halfway between two dips has alike flanks and one of the two
 //      is a moat by its flanks, the other is the moat on the eye's far side, even where its outer eyewall
 //      runs to the record's end and its width stays unknown. Where the eye's highest flanking
 //      peaks are not alike (one side's is an outer eyewall, lifted above the inner one by a wavenumber 1
