@@ -203,8 +203,30 @@ double value_at(const Series& s, const std::vector<double>& v, double tt) {
   return v[j - 1] + f * (v[j] - v[j - 1]);
 }
 
+// Variance (s^2) of the time minimising a least-squares misfit of mean square m over the residuals `res`,
+// whose curvature per residual is `curvature` (per s^2): 2 s2 / E'' with s2 = m n / (n - 2), times
+// (1 + rho) / (1 - rho) for the residuals' lag-1 correlation rho (symmetric_time).
+double misfit_time_variance(const std::vector<double>& res, double m, double curvature) {
+  double c1 = 0.0, c0 = 0.0;
+  for (std::size_t i = 0; i < res.size(); ++i) {
+    c0 += res[i] * res[i];
+    if (i > 0) c1 += res[i] * res[i - 1];
+  }
+  const double rho = std::clamp(c0 > 0.0 ? c1 / c0 : 0.0, 0.0, 0.95);
+  const double n = static_cast<double>(res.size());
+  return 2.0 * m * n / (n - 2.0) / (n * curvature) * (1.0 + rho) / (1.0 - rho);
+}
+
 constexpr std::size_t kLeastPairs = 10;  // pairs of seconds the symmetric misfit needs
-constexpr int kFineMoves = 8;            // moves of the fine scan of symmetric_time, 2.5 s each at most
+
+// Pairs of retrieved seconds (wind_at) at t0 -+ tau, tau whole seconds beyond `inner` up to `reach`.
+std::size_t pair_count(const Series& s, std::size_t a, std::size_t b, double t0, double reach, double inner) {
+  std::size_t n = 0;
+  for (double tau = std::floor(inner) + 1.0; tau <= reach; tau += 1.0)
+    n += std::isfinite(wind_at(s, a, b, t0 + tau)) && std::isfinite(wind_at(s, a, b, t0 - tau)) ? 1 : 0;
+  return n;
+}
+constexpr int kFineMoves = 8;  // moves of the fine scan of symmetric_time, 2.5 s each at most
 
 // Time of closest approach of a pass: the t0 minimising the misfit of the symmetric profile plus gradient
 // (see the header), scanned within `search` s of `guess` to 0.25 s, refined by a parabola. `sigma` is
@@ -217,7 +239,7 @@ double symmetric_time(const Series& s, std::size_t a, std::size_t b, double gues
                       double search, double& gradient, double& sigma, double* misfit_out = nullptr,
                       double inner = 0.0) {
   std::vector<double> res;
-  std::size_t least_pairs = kLeastPairs, pairs = 0;
+  std::size_t least_pairs = kLeastPairs;
   auto misfit = [&](double t0, double& g) {
     double sdt = 0.0, stt = 0.0;
     std::vector<std::pair<double, double>> d;
@@ -228,7 +250,6 @@ double symmetric_time(const Series& s, std::size_t a, std::size_t b, double gues
       sdt += (hi - lo) * tau;
       stt += tau * tau;
     }
-    pairs = d.size();
     if (d.size() < least_pairs) return kNaN;
     g = sdt / (2.0 * stt);
     double r = 0.0;
@@ -245,23 +266,17 @@ double symmetric_time(const Series& s, std::size_t a, std::size_t b, double gues
   // that any time of the scan has is not judged: where the record has a gap (a retrieval failing over
   // the strongest eyewall), the pairs left about a time on one flank's slope alone are fitted exactly by
   // the gradient, at any time on that slope.
-  struct Scanned {
-    double t0, misfit;
-    std::size_t pairs;
-  };
-  std::vector<Scanned> coarse;
   std::size_t most = 0;
+  for (double t0 = guess - search; t0 <= guess + search; t0 += 2.0)
+    most = std::max(most, pair_count(s, a, b, t0, reach, inner));
+  least_pairs = std::max(kLeastPairs, (most + 1) / 2);
   for (double t0 = guess - search; t0 <= guess + search; t0 += 2.0) {
     const double m = misfit(t0, g);
-    coarse.push_back({t0, m, pairs});
-    most = std::max(most, pairs);
-  }
-  least_pairs = std::max(kLeastPairs, (most + 1) / 2);
-  for (const auto& [t0, m, n] : coarse)
-    if (std::isfinite(m) && !(m >= best) && n >= least_pairs) {
+    if (std::isfinite(m) && !(m >= best)) {
       best = m;
       best_t = t0;
     }
+  }
   // The retrieval's noise, interpolated between seconds, roughens the misfit at a quarter second, so over
   // a flat minimum (a pass just inside a wide eyewall, nearly symmetric) the finer scan's best can fall on
   // its edge: the scan then moves there, within the search, until its best lies inside (kFineMoves times
@@ -297,17 +312,8 @@ double symmetric_time(const Series& s, std::size_t a, std::size_t b, double gues
   }
   const double m = misfit(best_t, gradient);
   if (misfit_out != nullptr) *misfit_out = m;
-  if (curvature > 0.0 && std::isfinite(m) && res.size() > 2) {
-    double c1 = 0.0, c0 = 0.0;
-    for (std::size_t i = 0; i < res.size(); ++i) {
-      c0 += res[i] * res[i];
-      if (i > 0) c1 += res[i] * res[i - 1];
-    }
-    const double rho = std::clamp(c0 > 0.0 ? c1 / c0 : 0.0, 0.0, 0.95);
-    const double n = static_cast<double>(res.size());
-    const double var = 2.0 * m * n / (n - 2.0) / (n * curvature) * (1.0 + rho) / (1.0 - rho);
-    sigma = std::min(search, std::sqrt(var));
-  }
+  if (curvature > 0.0 && std::isfinite(m) && res.size() > 2)
+    sigma = std::min(search, std::sqrt(misfit_time_variance(res, m, curvature)));
   return best_t;
 }
 
