@@ -489,7 +489,8 @@ TEST(StormMethod, EyeFlankedByItsOwnEyewallWhereTheOuterOneRunsOut) {
 // the record (NaN: none): the record ending just past a small inner eyewall's maximum (the only dip is
 // the moat); a retrieval gap over the strong eyewall (the misfit about a time on the other slope pairs
 // only that slope); an eye passed 11 km off between a moat by its flanks and one whose flanks look alike;
-// a broad eye whose stronger outer eyewall lies beyond a moat on one side, or with both moats crossed.
+// a broad eye whose stronger outer eyewall lies beyond a moat on one side (a dip or, on the weak side, too
+// shallow for one), or with both moats crossed.
 TEST(StormMethod, ConcentricEyesAmongMoats) {
   struct Case {
     const char* name;
@@ -509,6 +510,8 @@ TEST(StormMethod, ConcentricEyesAmongMoats) {
        800.0},
       {"11 km left, wn1 to 90", 13.0, 2.62, 0.82, 61.8, 1.62, 5.5, 9.0, 90.0, -11.0, 1600, 800, 799, 0, 0,
        800.0},
+      {"70 km, weak side's moat no dip", 70.0, 2.16, 1.09, 32.1, 1.49, 5.4, 6.5, 43.0, 4.9, 6000, 600, 2999,
+       0, 0, 600.0},
       {"68 km, 4.9 km left", 68.0, 2.16, 1.09, 32.1, 1.49, 5.4, 0.0, 0.0, -4.9, 6000, 610, 2999, 0, 0, 610.0},
       {"68 km, 3 km right", 68.0, 2.16, 1.05, 32.1, 1.49, 5.4, 0.0, 0.0, 3.0, 6000, 600, 2999, 0, 0, 600.0},
       {"77 km, both moats, left", 77.4, 2.16, 1.09, 32.1, 1.49, 5.4, 6.5, 223.0, -4.9, 6000, 3000, 2999, 0, 0,

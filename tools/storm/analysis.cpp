@@ -757,7 +757,11 @@ void moat_bounded(std::size_t a, std::size_t b, const std::vector<Dip>& dips, co
     if (x.at > d.at && x.at < d.right && x.left > d.at && x.left < right) right = x.left;
     if (x.at < d.at && x.at > d.left && x.right < d.at && x.right > left) left = x.right;
   }
-  if (left == d.left && right == d.right) return;
+  // Without such a moat (a weak side's moat too shallow for a dip), a flanking peak kUnlikeFlanks times
+  // farther from the eye than the other is no part of its eyewall either: a chord's two crossings of
+  // one eyewall lie equally far from the closest approach.
+  const double dl = static_cast<double>(d.at - d.left), dr = static_cast<double>(d.right - d.at);
+  if (left == d.left && right == d.right && std::max(dl, dr) < kUnlikeFlanks * std::min(dl, dr)) return;
   d.left = nearest_peak(a, b, w10, d.at, left);
   d.right = nearest_peak(a, b, w10, d.at, right);
   d.left_wind = w10[d.left];

@@ -51,9 +51,12 @@
 //      by its flanks between an eye (a bottom below 0.35 of its lower peak, its own flanks not a moat's)
 //      and one of its highest flanking peaks puts that peak on the outer eyewall (an outer maximum above
 //      the inner one): the eye's flanks are then its nearest peaks, the moat's side no farther than the
-//      moat's inner peak. And the midpoint of two dips, one a moat by its flanks and the other of unknown
-//      flanks whose bottom keeps 0.35 of its peaks' mean (its outer eyewall's width cut by the record's end
-//      or alike the inner one's over a short chord), has a moat on both sides: the other dip is no candidate.
+//      moat's inner peak; so they are where one flanking peak lies 2.5 times or more as far from the eye
+//      as the other (a chord crosses one eyewall equally far either side of the closest approach; the
+//      weak side's moat too shallow for a dip). And the midpoint of two dips, one a moat by its flanks and
+//      the other of unknown flanks whose bottom keeps 0.35 of its peaks' mean (its outer eyewall's width cut
+//      by the record's end or alike the inner one's over a short chord), has a moat on both sides: the other
+//      dip is no candidate.
 //   3. Along one pass the wind is modelled inside the eyewall as a symmetric profile about the point of
 //      closest approach plus a linear gradient across the eye:  V(t0 + tau) = S(|tau|) + g tau.  The
 //      aircraft's storm-relative velocity is constant on a straight leg, so S is symmetric in time about
