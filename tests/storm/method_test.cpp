@@ -39,10 +39,12 @@ struct Field {
   int far_leg = -1;           // this leg (from 0) misses by far_miss_km instead
   double far_miss_km = 0.0;
   double wdr_n = 1.0;  // power of the power-law profile inside the RMW
+  int leg_s = 1600;    // s of each straight leg, the closest approach halfway
 };
 
-// A flight of straight 1600-s legs through the centre at 130 m/s (storm-relative), 120 s of banked turn
-// (positions unknown) between them; the wind is the model's at each second.
+// A flight of straight legs (1600 s unless leg_s says otherwise) through the centre at 130 m/s
+// (storm-relative), 120 s of banked turn (positions unknown) between them; the wind is the model's at each
+// second.
 Series synthetic_flight(const Field& f, sim::Storm& storm, const Plane& plane) {
   storm.asymmetry = f.asymmetry;
   storm.profile = f.profile;
@@ -66,8 +68,8 @@ Series synthetic_flight(const Field& f, sim::Storm& storm, const Plane& plane) {
   for (int p = 0; p < f.passes; ++p) {
     const bool west = p % 2 == 0;
     const double miss = p == f.far_leg ? f.far_miss_km : f.miss_km;
-    for (int k = 0; k < 1600; ++k, t += 1.0) {
-      const double along = 130.0 * (k - 800) / 1000.0;  // km past the closest approach
+    for (int k = 0; k < f.leg_s; ++k, t += 1.0) {
+      const double along = 130.0 * (k - f.leg_s / 2) / 1000.0;  // km past the closest approach
       // Westbound: x = -along, y = miss (right of a westbound track is north); southbound: x = -miss.
       double x = west ? -along : -miss, y = west ? miss : -along;
       x += f.motion_east * t / 1000.0;
@@ -479,6 +481,73 @@ TEST(StormMethod, EyeFlankedByItsOwnEyewallWhereTheOuterOneRunsOut) {
     ASSERT_EQ(passes.size(), 1U) << c.name;
     EXPECT_NEAR(passes[0].time - s.t.front(), 800.0, 10.0) << c.name;
     EXPECT_NEAR(passes[0].wall_time[1] - passes[0].wall_time[0], 384.0, 40.0) << c.name;
+  }
+}
+
+// Concentric eyewalls whose moats look like the eye, one pass each, the record cut to [-before, after] s
+// about the closest approach, no retrieval from `gap` to `gap_end` s before it; the pass lies `at` s into
+// the record (NaN: none): the record ending just past a small inner eyewall's maximum (the only dip is
+// the moat); a retrieval gap over the strong eyewall (the misfit about a time on the other slope pairs
+// only that slope); an eye passed 11 km off between a moat by its flanks and one whose flanks look alike;
+// a broad eye whose stronger outer eyewall lies beyond a moat on one side (a dip or, on the weak side, too
+// shallow for one), or with both moats crossed.
+TEST(StormMethod, ConcentricEyesAmongMoats) {
+  struct Case {
+    const char* name;
+    double rmw, outer_radius, outer_ratio, vmax, holland_b, eye_wind, wn1, wn1_dir, miss_km;
+    int leg_s, before, after, gap, gap_end;
+    double at;
+  };
+  const Case cases[] = {
+      {"moat, record 29 s past", 14.5, 3.37, 0.71, 59.7, 1.64, 8.9, 22.7, 175.0, -1.3, 1600, 800, -83, 0, 0,
+       kNaN},
+      {"moat, wn1 to 90", 14.5, 3.37, 0.8, 59.7, 1.64, 8.9, 10.0, 90.0, -1.3, 1600, 800, -77, 0, 0, kNaN},
+      {"gap 15-7 km before", 12.0, 3.39, 0.67, 70.0, 1.1, 8.3, 22.0, 90.0, 0.0, 1600, 800, 799, 120, 50,
+       800.0},
+      {"gap 17-6 km before", 12.0, 3.39, 0.67, 70.0, 1.1, 8.3, 22.0, 90.0, 0.0, 1600, 800, 799, 130, 45,
+       800.0},
+      {"11 km right, wn1 to 90", 13.0, 2.62, 0.82, 61.8, 1.62, 5.5, 9.0, 90.0, 11.0, 1600, 800, 799, 0, 0,
+       800.0},
+      {"11 km left, wn1 to 90", 13.0, 2.62, 0.82, 61.8, 1.62, 5.5, 9.0, 90.0, -11.0, 1600, 800, 799, 0, 0,
+       800.0},
+      {"70 km, weak side's moat no dip", 70.0, 2.16, 1.09, 32.1, 1.49, 5.4, 6.5, 43.0, 4.9, 6000, 600, 2999,
+       0, 0, 600.0},
+      {"68 km, 4.9 km left", 68.0, 2.16, 1.09, 32.1, 1.49, 5.4, 0.0, 0.0, -4.9, 6000, 610, 2999, 0, 0, 610.0},
+      {"68 km, 3 km right", 68.0, 2.16, 1.05, 32.1, 1.49, 5.4, 0.0, 0.0, 3.0, 6000, 600, 2999, 0, 0, 600.0},
+      {"77 km, both moats, left", 77.4, 2.16, 1.09, 32.1, 1.49, 5.4, 6.5, 223.0, -4.9, 6000, 3000, 2999, 0, 0,
+       3000.0}};
+  for (const Case& c : cases) {
+    const Field f = {.miss_km = c.miss_km,
+                     .passes = 1,
+                     .profile = sim::Profile::kConcentric,
+                     .rmw = c.rmw,
+                     .outer_ratio = c.outer_ratio,
+                     .eye_wind = c.eye_wind,
+                     .vmax = c.vmax,
+                     .wn1 = c.wn1,
+                     .wn1_dir = c.wn1_dir,
+                     .outer_radius = c.outer_radius,
+                     .holland_b = c.holland_b,
+                     .leg_s = c.leg_s};
+    sim::Storm storm;
+    const Plane plane = Plane::at(storm.lat0, storm.lon0);
+    Series s = synthetic_flight(f, storm, plane);
+    const std::size_t ca = static_cast<std::size_t>(c.leg_s / 2);
+    for (std::size_t k = ca - static_cast<std::size_t>(c.gap); k < ca - static_cast<std::size_t>(c.gap_end);
+         ++k)
+      s.wind[k] = kNaN;
+    const auto first = static_cast<long>(ca) - c.before, last = static_cast<long>(ca) + c.after + 1;
+    for (auto* v : {&s.t, &s.lat, &s.lon, &s.wind, &s.rain})
+      *v = std::vector<double>(v->begin() + first, v->begin() + last);
+    s.turn = std::vector<char>(s.turn.begin() + first, s.turn.begin() + last);
+    const std::vector<Pass> passes = find_passes({s}, plane);
+    if (std::isnan(c.at)) {
+      EXPECT_TRUE(passes.empty()) << c.name << ": a pass at "
+                                  << (passes.empty() ? 0.0 : passes[0].time - s.t.front());
+      continue;
+    }
+    ASSERT_EQ(passes.size(), 1U) << c.name;
+    EXPECT_NEAR(passes[0].time - s.t.front(), c.at, 20.0) << c.name;
   }
 }
 

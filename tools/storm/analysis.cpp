@@ -77,6 +77,7 @@ constexpr double kFlankFall = 0.85;
 constexpr double kNearPeak = 0.8;
 constexpr double kUnlikeFlanks = 2.5;
 constexpr double kAlikeFlanks = 1.5;
+constexpr double kSeenFall = 0.25;
 constexpr double kSymmetryReach = 2.5;   // the eye's symmetry is judged over this many times its half-width
 constexpr std::size_t kEdgePeak = 15;    // s: a highest 10-s mean this near a segment's end is no peak
 constexpr std::size_t kSeekPeaks = 900;  // s: eyewall peaks of a predicted pass lie this close to it
@@ -202,6 +203,29 @@ double value_at(const Series& s, const std::vector<double>& v, double tt) {
   return v[j - 1] + f * (v[j] - v[j - 1]);
 }
 
+// Variance (s^2) of the time minimising a least-squares misfit of mean square m over the residuals `res`,
+// whose curvature per residual is `curvature` (per s^2): 2 s2 / E'' with s2 = m n / (n - 2), times
+// (1 + rho) / (1 - rho) for the residuals' lag-1 correlation rho (symmetric_time).
+double misfit_time_variance(const std::vector<double>& res, double m, double curvature) {
+  double c1 = 0.0, c0 = 0.0;
+  for (std::size_t i = 0; i < res.size(); ++i) {
+    c0 += res[i] * res[i];
+    if (i > 0) c1 += res[i] * res[i - 1];
+  }
+  const double rho = std::clamp(c0 > 0.0 ? c1 / c0 : 0.0, 0.0, 0.95);
+  const double n = static_cast<double>(res.size());
+  return 2.0 * m * n / (n - 2.0) / (n * curvature) * (1.0 + rho) / (1.0 - rho);
+}
+
+constexpr std::size_t kLeastPairs = 10;  // pairs of seconds the symmetric misfit needs
+
+// Pairs of retrieved seconds (wind_at) at t0 -+ tau, tau whole seconds beyond `inner` up to `reach`.
+std::size_t pair_count(const Series& s, std::size_t a, std::size_t b, double t0, double reach, double inner) {
+  std::size_t n = 0;
+  for (double tau = std::floor(inner) + 1.0; tau <= reach; tau += 1.0)
+    n += std::isfinite(wind_at(s, a, b, t0 + tau)) && std::isfinite(wind_at(s, a, b, t0 - tau)) ? 1 : 0;
+  return n;
+}
 constexpr int kFineMoves = 8;  // moves of the fine scan of symmetric_time, 2.5 s each at most
 
 // Time of closest approach of a pass: the t0 minimising the misfit of the symmetric profile plus gradient
@@ -215,6 +239,7 @@ double symmetric_time(const Series& s, std::size_t a, std::size_t b, double gues
                       double search, double& gradient, double& sigma, double* misfit_out = nullptr,
                       double inner = 0.0) {
   std::vector<double> res;
+  std::size_t least_pairs = kLeastPairs;
   auto misfit = [&](double t0, double& g) {
     double sdt = 0.0, stt = 0.0;
     std::vector<std::pair<double, double>> d;
@@ -225,7 +250,7 @@ double symmetric_time(const Series& s, std::size_t a, std::size_t b, double gues
       sdt += (hi - lo) * tau;
       stt += tau * tau;
     }
-    if (d.size() < 10) return kNaN;
+    if (d.size() < least_pairs) return kNaN;
     g = sdt / (2.0 * stt);
     double r = 0.0;
     res.clear();
@@ -237,7 +262,14 @@ double symmetric_time(const Series& s, std::size_t a, std::size_t b, double gues
   };
   double best = kNaN, best_t = guess, g = 0.0;
   // Every 2 s over the search, then every 0.25 s within 2.5 s of the best (the misfit is smooth over
-  // seconds: the eye takes a minute or more to cross).
+  // seconds: the eye takes a minute or more to cross). A time whose pairs are fewer than half the most
+  // that any time of the scan has is not judged: where the record has a gap (a retrieval failing over
+  // the strongest eyewall), the pairs left about a time on one flank's slope alone are fitted exactly by
+  // the gradient, at any time on that slope.
+  std::size_t most = 0;
+  for (double t0 = guess - search; t0 <= guess + search; t0 += 2.0)
+    most = std::max(most, pair_count(s, a, b, t0, reach, inner));
+  least_pairs = std::max(kLeastPairs, (most + 1) / 2);
   for (double t0 = guess - search; t0 <= guess + search; t0 += 2.0) {
     const double m = misfit(t0, g);
     if (std::isfinite(m) && !(m >= best)) {
@@ -280,17 +312,8 @@ double symmetric_time(const Series& s, std::size_t a, std::size_t b, double gues
   }
   const double m = misfit(best_t, gradient);
   if (misfit_out != nullptr) *misfit_out = m;
-  if (curvature > 0.0 && std::isfinite(m) && res.size() > 2) {
-    double c1 = 0.0, c0 = 0.0;
-    for (std::size_t i = 0; i < res.size(); ++i) {
-      c0 += res[i] * res[i];
-      if (i > 0) c1 += res[i] * res[i - 1];
-    }
-    const double rho = std::clamp(c0 > 0.0 ? c1 / c0 : 0.0, 0.0, 0.95);
-    const double n = static_cast<double>(res.size());
-    const double var = 2.0 * m * n / (n - 2.0) / (n * curvature) * (1.0 + rho) / (1.0 - rho);
-    sigma = std::min(search, std::sqrt(var));
-  }
+  if (curvature > 0.0 && std::isfinite(m) && res.size() > 2)
+    sigma = std::min(search, std::sqrt(misfit_time_variance(res, m, curvature)));
   return best_t;
 }
 
@@ -580,6 +603,9 @@ std::vector<Dip> segment_dips(std::size_t a, std::size_t b, const std::vector<do
     bool deepest = true;
     for (std::size_t j = pl; j <= pr && deepest; ++j)
       if (std::isfinite(w60[j]) && w60[j] < w60[i]) deepest = false;
+    // A bottom that keeps a moat's wind (kMoatBottom of the lower peak) between peaks of which one is not
+    // seen to fall beyond it (to kFlankFall of it) before the segment ends may be the moat inside an outer
+    // eyewall, the peak the inner eyewall and the eye beyond the record's or the leg's end: no pass.
     if (deepest) dips.push_back({i, pl, pr, w60[i] / lower, false, w10[pl], w10[pr]});
   }
   return dips;
@@ -637,6 +663,34 @@ double flank_width(std::size_t a, std::size_t b, const std::vector<double>& w10,
   return std::fabs(static_cast<double>(j) - static_cast<double>(p));
 }
 
+// A flank that runs into the segment's end (flank_width negative) but whose 10-s mean has fallen there by
+// at least kSeenFall of the way to kFlankFall of its peak: the width at which the fall, continued at its
+// mean rate from the peak, would reach kFlankFall (s); the width as flank_width gives it otherwise.
+double cut_width(std::size_t a, std::size_t b, const std::vector<double>& w10, std::size_t p, int dir) {
+  const double w = flank_width(a, b, w10, p, dir);
+  if (w >= 0.0) return w;
+  std::size_t last = dir < 0 ? a : b - 1;
+  while (last != p && !std::isfinite(w10[last])) last = dir < 0 ? last + 1 : last - 1;
+  const double fall = 1.0 - w10[last] / w10[p],
+               seen = std::fabs(static_cast<double>(last) - static_cast<double>(p));
+  if (!(fall >= kSeenFall * (1.0 - kFlankFall)) || !(seen > 0.0)) return w;
+  return seen * (1.0 - kFlankFall) / fall;
+}
+
+std::size_t nearest_peak(std::size_t a, std::size_t b, const std::vector<double>& w10, std::size_t at,
+                         std::size_t flank);
+
+// Whether a dip of unknown flanks is a moat cut by the segment's end: one of its nearest eyewall peaks runs
+// into the end (flank_width negative) while the other is seen whole, and that whole one is kUnlikeFlanks
+// times wider than the cut one's fall so far makes it (cut_width): an outer eyewall beside the inner one.
+bool cut_moat(std::size_t a, std::size_t b, const std::vector<double>& w10, const Dip& d) {
+  const std::size_t pl = nearest_peak(a, b, w10, d.at, d.left), pr = nearest_peak(a, b, w10, d.at, d.right);
+  const double wl = flank_width(a, b, w10, pl, -1), wr = flank_width(a, b, w10, pr, 1);
+  if ((wl < 0.0) == (wr < 0.0)) return false;
+  const double cut = wl < 0.0 ? cut_width(a, b, w10, pl, -1) : cut_width(a, b, w10, pr, 1);
+  return cut > 0.0 && (wl < 0.0 ? wr : wl) >= kUnlikeFlanks * cut;
+}
+
 // The eyewall peak nearest the dip on the side of `flank` (its flanking peak, the highest 10-s mean within
 // kDipReach): the first second from the dip towards it whose 10-s mean is the highest within 30 s either
 // side and at least kNearPeak of the flank's (an inner eyewall before an outer one of about its strength).
@@ -689,6 +743,31 @@ void inner_flanks(std::size_t a, std::size_t b, const std::vector<double>& w10, 
   d.right_wind = w10[d.right];
 }
 
+// The eye lies inside the innermost maximum: a moat by its flanks (Flanks::kUnlike) between an eye (a dip
+// whose bottom lies below what a moat keeps, kMoatBottom, and whose own flanks are not a moat's) and one of
+// its flanking peaks puts that peak on the outer eyewall (an outer maximum above the inner one, or lifted
+// above it by a wavenumber 1), and the inner eyewall flanks the eye: on both sides, the peaks nearest it
+// (nearest_peak), the one beyond the moat's side no farther than the moat's peak towards the eye.
+void moat_bounded(std::size_t a, std::size_t b, const std::vector<Dip>& dips, const std::vector<double>& w10,
+                  Dip& d) {
+  if (d.moats || d.flanks == Flanks::kUnlike || !(d.depth < kMoatBottom)) return;
+  std::size_t left = d.left, right = d.right;
+  for (const Dip& x : dips) {
+    if (x.moats || x.flanks != Flanks::kUnlike) continue;
+    if (x.at > d.at && x.at < d.right && x.left > d.at && x.left < right) right = x.left;
+    if (x.at < d.at && x.at > d.left && x.right < d.at && x.right > left) left = x.right;
+  }
+  // Without such a moat (a weak side's moat too shallow for a dip), a flanking peak kUnlikeFlanks times
+  // farther from the eye than the other is no part of its eyewall either: a chord's two crossings of
+  // one eyewall lie equally far from the closest approach.
+  const double dl = static_cast<double>(d.at - d.left), dr = static_cast<double>(d.right - d.at);
+  if (left == d.left && right == d.right && std::max(dl, dr) < kUnlikeFlanks * std::min(dl, dr)) return;
+  d.left = nearest_peak(a, b, w10, d.at, left);
+  d.right = nearest_peak(a, b, w10, d.at, right);
+  d.left_wind = w10[d.left];
+  d.right_wind = w10[d.right];
+}
+
 // How far the wind about a dip departs from the symmetric profile plus gradient of step 3 over
 // kSymmetryReach times the time to its nearer flanking peak: the misfit's mean square over twice the
 // wind's variance there (near 0 for a symmetric pattern, about 1 for none). NaN when the segment does not
@@ -733,6 +812,13 @@ bool between_moats(const std::vector<Dip>& dips, const Dip& d) {
   });
 }
 
+// Whether a dip's bottom keeps a moat's wind: kMoatBottom of its flanking peaks' mean (the weak side of a
+// lopsided eye's eyewall understates the wind about it, so the lower peak does not judge it).
+bool moat_bottom(const Dip& d) {
+  const double lower = std::min(d.left_wind, d.right_wind), mean = 0.5 * (d.left_wind + d.right_wind);
+  return mean > 0.0 && d.depth * lower >= kMoatBottom * mean;
+}
+
 // Which of a segment's dips are moats by their flanks (flank_kinds): a dip between an inner and an outer
 // eyewall, and the midpoint of such a moat and an eye, that is a dip between alike eyewalls whose bottom
 // lies below what a moat keeps (kMoatBottom of its lower flank): the midpoint lies on the eye's eyewall.
@@ -754,6 +840,18 @@ std::vector<char> moat_dips(const std::vector<Dip>& dips) {
     }
     const int l = kind_at(dips[i].left), r = kind_at(dips[i].right);
     moat[i] = l * r == -1;
+  }
+  // The midpoint of two dips, one a moat by its flanks and the other of unknown flanks whose bottom keeps a
+  // moat's wind (moat_bottom): the other is the moat on the eye's far side, its outer
+  // eyewall's width running into the segment's end or alike the inner one's over a short chord.
+  for (std::size_t i = 0; i < dips.size(); ++i) {
+    if (!dips[i].moats || moat[i]) continue;
+    const int l = kind_at(dips[i].left), r = kind_at(dips[i].right);
+    if (l + r != -1 || l * r != 0) continue;
+    const std::size_t other = l == 0 ? dips[i].left : dips[i].right;
+    for (std::size_t k = 0; k < dips.size(); ++k)
+      if (!dips[k].moats && dips[k].at == other && dips[k].flanks == Flanks::kUnknown && moat_bottom(dips[k]))
+        moat[k] = 1;
   }
   // An eye between two dips (add_between) whose own flanks are alike, one of the two a moat by its flanks:
   // the other lies as far across the eye and is the moat on that side, even where its outer eyewall runs
@@ -778,8 +876,13 @@ std::vector<char> moat_dips(const std::vector<Dip>& dips) {
 // eyewall peaks is the eye. A dip that encloses another (encloses, above) is neither, while another
 // candidate remains.
 std::size_t eye_of(const Series& s, std::size_t a, std::size_t b, const std::vector<Dip>& dips) {
-  for (std::size_t i = 0; i < dips.size(); ++i)
-    for (std::size_t k = i + 2; k < dips.size(); ++k)
+  // Three dips of segment_dips, in time order (those of add_between, after them, lie halfway between two
+  // dips by their making).
+  const std::size_t found = static_cast<std::size_t>(
+      std::find_if(dips.begin(), dips.end(), [](const Dip& x) { return x.outer_left != std::string::npos; }) -
+      dips.begin());
+  for (std::size_t i = 0; i < found; ++i)
+    for (std::size_t k = i + 2; k < found; ++k)
       for (std::size_t j = i + 1; j < k; ++j) {
         const double half = 0.5 * static_cast<double>(dips[k].at - dips[i].at);
         const double mid = 0.5 * static_cast<double>(dips[i].at + dips[k].at);
@@ -883,7 +986,12 @@ std::vector<Pass> find_passes(const std::vector<Series>& flights, const Plane& p
       for (Dip& d : dips)
         if (!d.moats) d.flanks = flank_kinds(a, b, w10, d);
       Dip d = dips[eye_of(s, a, b, dips)];
+      // A lone dip between an inner and an outer eyewall is a moat whose eye lies beyond the segment.
+      if (dips.size() == 1 && d.depth >= kMoatBottom && d.flanks == Flanks::kUnknown &&
+          cut_moat(a, b, w10, d))
+        continue;
       inner_flanks(a, b, w10, d);
+      moat_bounded(a, b, dips, w10, d);
       const double guess = 0.5 * (s.t[d.left] + s.t[d.right]);
       const double reach_s = 0.95 * std::min(guess - s.t[d.left], s.t[d.right] - guess);
       const double floor = d.moats ? 0.0 : eye_floor(s, w60, d, reach_s);

@@ -15,9 +15,15 @@
 //      passed beside the eye). A straight leg crosses the storm's core once (the aircraft flies 20-40
 //      times faster than the storm moves), so a segment gives at most one pass: around concentric eyewalls
 //      the moat shows as a dip on either side of the eye at the same distance, and of three dips whose
-//      middle one lies halfway between the others the middle one is the eye. A flanking peak at the
-//      segment's end is none (the record or the leg stops while the wind still rises), so such a dip is
-//      no pass. Between two dips whose spans meet, the eye may lie unseen: crossed on a short chord and
+//      middle one lies halfway between the others the middle one is the eye (three dips of the 61-s
+//      mean in time order; the candidates added between two dips, below, lie halfway by their making). A
+//      flanking peak at the segment's end is none (the record or the leg stops while the wind still
+//      rises), so such a dip is no pass. Nor is a segment's only dip whose bottom keeps a moat's wind
+//      (0.35 of its lower peak) and whose nearest peaks are an outer eyewall seen whole and an inner one
+//      cut by the segment's end: the cut side's fall so far, continued at its mean rate from the peak to
+//      0.85 of it, gives its width, and the whole side is 2.5 times wider or more (a moat whose eye lies
+//      beyond the end; at least a quarter of that fall seen, beyond the noise).
+//      Between two dips whose spans meet, the eye may lie unseen: crossed on a short chord and
 //      filled by the eyewall's winds, the 61-s mean smooths it away, or a wavenumber 1 lifts it over the
 //      weak side's eyewall; the lowest 10-s mean halfway between them, or the midpoint itself with the
 //      moats as its flanks, is a candidate too. Of several candidates the eye is the one about which the
@@ -41,7 +47,16 @@
 //      runs to the record's end and its width stays unknown. Where the eye's highest flanking
 //      peaks are not alike (one side's is an outer eyewall, lifted above the inner one by a wavenumber 1
 //      or an outer maximum above the inner; or their kinds are unknown, that outer eyewall's width running
-//      into the record's end) while the nearest peaks are alike, the nearest peaks are its flanks.
+//      into the record's end) while the nearest peaks are alike, the nearest peaks are its flanks. A moat
+//      by its flanks between an eye (a bottom below 0.35 of its lower peak, its own flanks not a moat's)
+//      and one of its highest flanking peaks puts that peak on the outer eyewall (an outer maximum above
+//      the inner one): the eye's flanks are then its nearest peaks, the moat's side no farther than the
+//      moat's inner peak; so they are where one flanking peak lies 2.5 times or more as far from the eye
+//      as the other (a chord crosses one eyewall equally far either side of the closest approach; the
+//      weak side's moat too shallow for a dip). And the midpoint of two dips, one a moat by its flanks and
+//      the other of unknown flanks whose bottom keeps 0.35 of its peaks' mean (its outer eyewall's width cut
+//      by the record's end or alike the inner one's over a short chord), has a moat on both sides: the other
+//      dip is no candidate.
 //   3. Along one pass the wind is modelled inside the eyewall as a symmetric profile about the point of
 //      closest approach plus a linear gradient across the eye:  V(t0 + tau) = S(|tau|) + g tau.  The
 //      aircraft's storm-relative velocity is constant on a straight leg, so S is symmetric in time about
@@ -52,6 +67,9 @@
 //      eyewall's own asymmetry removed. t0 is scanned every 2 s, then every 0.25 s about the best; the
 //      retrieval's noise, interpolated between seconds, roughens a flat misfit at that scale, and where the
 //      finer scan's best falls on its edge the scan moves there (within the search) until it lies inside.
+//      A t0 whose pairs of retrieved seconds number fewer than half the most that any t0 of the scan has
+//      is not judged: a gap in the retrieval (failing over the strongest eyewall) leaves about a t0 on the
+//      other flank's slope only pairs on that slope, which the gradient fits exactly at any t0 there.
 //      Its error has two parts: the noise's, 2 s2 / E'' for the misfit's
 //      curvature E'' and residual variance s2, multiplied by (1 + rho) / (1 - rho) for the residuals'
 //      lag-1 correlation rho; and the model's, the move of t0 when the fit reaches only 0.6 as far (less
