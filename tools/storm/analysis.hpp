@@ -442,9 +442,10 @@ void hold_across(const Pass& pass, double bound_km, Motion& m);
 double ten_second_noise(const Series& flight, const Leg& leg);
 
 // Legs of every flight relative to `centre`, with their peaks from each Series' wind and their errors
-// (`centre_var` the centre's, none when empty).
+// (`centre_var` the centre's, none when empty); `corrected`: each peak's time moved by its model's error
+// (locate_peak), else the cubic's maximum as fitted.
 std::vector<Leg> cut_legs(const std::vector<Series>& flights, const CentreFn& centre,
-                          const CentreVarFn& centre_var = {});
+                          const CentreVarFn& centre_var = {}, bool corrected = true);
 
 // Sets the peak of `leg` from `flight.wind`: the largest 10-s mean, with its time, position, range and
 // bearing at the mid-time of that window (the statistic itself, as taken from a noise-free wind).
@@ -457,8 +458,10 @@ double peak_fit_time(const std::vector<double>& t, const std::vector<double>& wi
                      std::size_t end, std::size_t window, double mean);
 
 // Moves the time, position, range, bearing and rain of the peak set by leg_peak to the fitted time, when
-// there is one, and sets the peak's errors.
-void locate_peak(const Series& flight, const CentreFn& centre, Leg& leg, const CentreVarFn& centre_var = {});
+// there is one (`corrected`: less the model's error towards the half span's maximum, method, step 7), and
+// sets the peak's errors.
+void locate_peak(const Series& flight, const CentreFn& centre, Leg& leg, const CentreVarFn& centre_var = {},
+                 bool corrected = true);
 
 // Variance (km^2) that a rival maximum adds to a leg's RMW (method, step 7): the largest other 10-s mean
 // that is the largest within 30 s either side and is parted from the peak window (its first second
