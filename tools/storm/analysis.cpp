@@ -47,17 +47,19 @@ constexpr std::size_t kPeakFitMinSeconds = 15;  // retrieved seconds the fit nee
 // so the model's error is half of 4/3 of the move.
 constexpr double kCubicBias = 2.0 / 3.0;
 // A leg's maximum is moved by the model's error itself, towards the half span's maximum: the move shows
-// which way the profile beyond the cubic pulls, and kCubicBias of its part above the noise is the bias
-// that the whole span carries. What stays of the model's error after that is kLegModelShare of the move
-// taken off (the bias's own doubt: the move's noise and the share kCubicBias).
-constexpr double kLegModelShare = 0.75;
+// which way the profile beyond the cubic pulls (outwards where the profile is steep inside and flat
+// outside), and kCubicBias of its part above the noise is the bias the whole span carries. The RMW's error
+// keeps kLegModelShare times that model's error: the shift applied carries the fits' noise beyond their
+// formal variances, most where the retrieval's noise is strongly correlated (on the kept sets 1 would
+// do; the analyses of flights with a noise of 0.8 m/s correlated 0.7 from second to second need 1.25).
+constexpr double kLegModelShare = 1.25;
 // A flat top places its maximum only as well as the wind's shape along the leg follows the radial
 // profile. About the top, a profile falling by kPeakFitDrop over the half-width w/2 of the fit's span has
 // V'' = -8 kPeakFitDrop V / w^2, so a slope left out of the profile, delta V per RMW (the asymmetry
 // along a leg off the centre, the storm's change during the leg), moves the maximum by delta w^2 /
 // (8 kPeakFitDrop RMW): kFlatTop w^2 / RMW with w the span's extent in range (km). The legs' errors
-// beyond the cubic's terms on the fifteen kept sets grow so, with delta about 2 % of the peak.
-constexpr double kFlatTop = 0.07;
+// beyond the cubic's terms on the fifteen kept sets grow so, with delta about 1.6 % of the peak.
+constexpr double kFlatTop = 0.05;
 // The centre's share in an RMW's error: half its standard error along the peak's bearing. The centre is
 // fixed from the same eyewall maxima as the legs' peaks, so its error along a pass moves the peaks with
 // it (a centre midway between two maxima leaves the range to one of them half their variance); with the
@@ -1473,6 +1475,13 @@ double ten_second_noise(const Series& s, const Leg& leg) {
   return 1.4826 * d[d.size() / 2] / std::sqrt(6.0);
 }
 
+double cut_reach(double first, double last, double ta, double tb, double peak_time) {
+  const bool at_first = ta <= first, at_last = tb >= last;
+  if (at_first == at_last) return 0.0;
+  const double before = peak_time - ta, after = tb - peak_time;
+  return std::max(0.0, at_first ? after - before : before - after);
+}
+
 double rival_variance(const Series& s, const CentreFn& centre, const Leg& leg, std::size_t window,
                       double mean, double s10) {
   if (window == std::string::npos || !(s10 > 0.0) || leg.end < leg.begin + kWindow) return 0.0;
@@ -1526,17 +1535,6 @@ double flat_top_error(const Series& s, const CentreFn& centre, const CubicPeak& 
   return std::isfinite(w) ? kFlatTop * w * w / rmw : 0.0;
 }
 
-// The reach (s) that a leg's end takes from the cubic's span about the maximum: with the span starting at
-// the leg's first second (or ending at its last) and not the other way, the far side's reach from the
-// maximum less the near side's, where the wind's fall on the near side was never seen; 0 otherwise.
-double clipped_reach(const Series& s, const Leg& leg, const CubicPeak& fit) {
-  if (!std::isfinite(fit.time) || leg.end <= leg.begin) return 0.0;
-  const bool at_begin = fit.ta <= s.t[leg.begin], at_end = fit.tb >= s.t[leg.end - 1];
-  if (at_begin == at_end) return 0.0;
-  const double before = leg.peak_time - fit.ta, after = fit.tb - leg.peak_time;
-  return std::max(0.0, at_begin ? after - before : before - after);
-}
-
 // Standard errors of a leg's peak 10-s mean and of its range (method, step 7).
 void peak_errors(const Series& s, const CentreFn& centre, const CentreVarFn& centre_var, const CubicPeak& fit,
                  std::size_t window, double mean, Leg& leg) {
@@ -1588,7 +1586,10 @@ void peak_errors(const Series& s, const CentreFn& centre, const CentreVarFn& cen
   // for the place of the largest 10-s mean, and with the length the legs held the truth within one error
   // 77 % of the time. A span cut by the leg's end adds a uniform spread over the reach it lost.
   const double flat = flat_top_error(s, centre, fit, leg.peak_radius_km);
-  const double cut = rate * clipped_reach(s, leg, fit) / std::sqrt(12.0);
+  const double cut = std::isfinite(fit.time) && leg.end > leg.begin
+                         ? rate * cut_reach(s.t[leg.begin], s.t[leg.end - 1], fit.ta, fit.tb, leg.peak_time) /
+                               std::sqrt(12.0)
+                         : 0.0;
   leg.peak_radius_error_km = std::sqrt(
       rate * rate * (time_var + kLegModelShare * kLegModelShare * model_var) + flat * flat + cut * cut +
       kLegCentreShare * kLegCentreShare * centre_along + rival_variance(s, centre, leg, window, mean, s10));
