@@ -46,9 +46,10 @@ constexpr std::size_t kPeakFitMinSeconds = 15;  // retrieved seconds the fit nee
 // seconds of its channels' cycle); on the tune flights about three quarters of its square is that noise,
 // so the model's error is half of 4/3 of the move.
 constexpr double kCubicBias = 2.0 / 3.0;
-// A leg's maximum is moved by the model's error itself, towards the half span's maximum: the move shows
-// which way the profile beyond the cubic pulls (outwards where the profile is steep inside and flat
-// outside), and kCubicBias of its part above the noise is the bias the whole span carries. The RMW's error
+// A leg's maximum is moved towards the half span's maximum: the move shows which way the profile beyond
+// the cubic pulls (outwards where the profile is steep inside and flat outside), and kCubicBias of its
+// part above the noise is the bias the whole span carries, taken in the share of the move that is not
+// noise (a Wiener-like shrink, so that a move made of noise moves the maximum little). The RMW's error
 // keeps kLegModelShare times that model's error: the shift applied carries the fits' noise beyond their
 // formal variances, most where the retrieval's noise is strongly correlated (on the kept sets 1 would
 // do; the analyses of flights with a noise of 0.8 m/s correlated 0.7 from second to second need 1.25).
@@ -1674,10 +1675,14 @@ void locate_peak(const Series& s, const CentreFn& centre, Leg& leg, const Centre
   double mean = 0.0;
   const std::size_t w = peak_window(s.wind, leg.begin, leg.end, mean);
   const CubicPeak fit = cubic_peak(s.t, s.wind, leg.begin, leg.end, w, mean);
-  // The maximum moved by its model's error towards the half span's maximum, within the span.
+  // The maximum moved towards the half span's maximum by its model's error times the share of the move
+  // that is not the fits' noise (model_shift / (kCubicBias |move|), 1 for a noise-free move), within the
+  // span: 2/3 (m^2 - n) / |m| for a move m whose noise has the variance n.
   double tv = fit.time;
-  if (corrected && std::isfinite(tv) && fit.move != 0.0)
-    tv = std::clamp(tv - std::copysign(fit.model_shift, fit.move), fit.ta, fit.tb);
+  if (corrected && std::isfinite(tv) && fit.move != 0.0) {
+    const double share = fit.model_shift / (kCubicBias * std::fabs(fit.move));
+    tv = std::clamp(tv - std::copysign(fit.model_shift * share, fit.move), fit.ta, fit.tb);
+  }
   if (std::isfinite(tv)) {
     leg.peak_time = tv;
     leg.peak_lat = value_at(s, s.lat, tv);

@@ -211,8 +211,9 @@
 //      its maximum outwards (on the kept sets the RMWs lay outside the true largest 10-s mean's range on
 //      64 % of the legs, by 0.19 km at the median); the same fit over half the span shows it, since that
 //      pull grows as the span squared. The peak's time is the cubic's maximum moved towards the half
-//      span's by the model's error below (2/3 of the move less its noise), within the span; the pass
-//      search keeps the maxima as fitted. The position, range and bearing of the peak, its RMW, are taken
+//      span's by the model's error below times the share of the move that is not noise, 2/3 (m^2 - n) /
+//      |m| for a move m whose noise has the variance n, within the span; the pass search keeps the
+//      maxima as fitted. The position, range and bearing of the peak, its RMW, are taken
 //      at that time; when the fit has no maximum inside its span (a leg whose wind still rises at its
 //      end, too few retrieved seconds) they stay at the largest window's mid-time. The peak wind itself
 //      stays the largest 10-s mean.
