@@ -1147,41 +1147,36 @@ TEST(StormMethod, RivalMaximumWidensTheRadius) {
     EXPECT_NEAR(got, want, 0.01 * want + 1e-9) << c.name << ": want " << want << " km2, got " << got;
   }
 }
-// A leg through a still centre at 0.13 km/s, exact Holland (1980) winds (Vmax 50 m/s): the cubic's maximum
-// over its whole span lies outwards of the largest 10-s mean where the profile is skewed (steep inside,
-// flat outside), 0.04-0.26 km here; moved by its model's error towards the half span's maximum it lies
-// nearer that window, within `km` of its range.
+// Legs through a still centre at 0.13 km/s in exact Holland (1980) winds (Vmax 50 m/s): skewed (steep
+// inside, flat outside), the cubic's maximum lies 0.04-0.26 km outwards of the largest 10-s mean's range;
+// moved by its model's error towards the half span's maximum it lies within `km` of it.
 TEST(StormMethod, MovedMaximumNearsTheLargestTenSecondMean) {
   struct Case {
     const char* name;
     double holland_b, rmw_km, km;
     bool inbound;
   };
-  const Case cases[] = {
-      {.name = "B 1.0, RMW 60, outbound", .holland_b = 1.0, .rmw_km = 60.0, .km = 0.08, .inbound = false},
-      {.name = "B 1.0, RMW 60, inbound", .holland_b = 1.0, .rmw_km = 60.0, .km = 0.08, .inbound = true},
-      {.name = "B 1.3, RMW 35, outbound", .holland_b = 1.3, .rmw_km = 35.0, .km = 0.15, .inbound = false},
-      {.name = "B 2.0, RMW 20, inbound", .holland_b = 2.0, .rmw_km = 20.0, .km = 0.02, .inbound = true},
-  };
+  const Case cases[] = {{"B 1.0, RMW 60, outbound", 1.0, 60.0, 0.08, false},
+                        {"B 1.0, RMW 60, inbound", 1.0, 60.0, 0.08, true},
+                        {"B 1.3, RMW 35, outbound", 1.3, 35.0, 0.15, false},
+                        {"B 2.0, RMW 20, inbound", 2.0, 20.0, 0.02, true}};
   const Plane plane = Plane::at(20.0, -60.0);
   const CentreFn centre = [&](double, double& lat, double& lon) { plane.to_latlon(0.0, 0.0, lat, lon); };
   for (const Case& c : cases) {
     Series s;
     for (int k = 0; k <= 1500; ++k) {
       const double r = 2.0 + 0.13 * (c.inbound ? 1500 - k : k), p = std::pow(c.rmw_km / r, c.holland_b);
-      double lat = 0.0, lon = 0.0;
-      plane.to_latlon(r, 0.0, lat, lon);
       s.t.push_back(1.8e9 + k);
-      s.lat.push_back(lat);
-      s.lon.push_back(lon);
+      s.lat.push_back(0.0);
+      s.lon.push_back(0.0);
+      plane.to_latlon(r, 0.0, s.lat.back(), s.lon.back());
       s.wind.push_back(50.0 * std::sqrt(p * std::exp(1.0 - p)));
       s.rain.push_back(0.0);
     }
-    Leg fitted, moved;
-    fitted.end = moved.end = s.t.size();
-    leg_peak(s, centre, fitted);
-    Leg window = fitted;  // the largest 10-s mean's own range
-    moved = fitted;
+    Leg window;  // the largest 10-s mean's own range
+    window.end = s.t.size();
+    leg_peak(s, centre, window);
+    Leg fitted = window, moved = window;
     locate_peak(s, centre, fitted, {}, false);
     locate_peak(s, centre, moved);
     const double before = fitted.peak_radius_km - window.peak_radius_km,
@@ -1191,22 +1186,18 @@ TEST(StormMethod, MovedMaximumNearsTheLargestTenSecondMean) {
   }
 }
 
-// The reach a leg's end cuts from the cubic's span [ta, tb] about the maximum, for a leg of seconds
-// [100, 900]: the far side's reach less the near side's when one end cuts it, else none.
+// The reach a leg's end (seconds [100, 900]) cuts from the cubic's span [ta, tb] about the maximum.
 TEST(StormMethod, CutReachIsWhatTheLegsEndTookFromTheSpan) {
   struct Case {
     const char* name;
     double ta, tb, peak, want;
   };
-  const Case cases[] = {
-      {.name = "inside the leg", .ta = 300.0, .tb = 500.0, .peak = 380.0, .want = 0.0},
-      {.name = "cut at the start", .ta = 100.0, .tb = 260.0, .peak = 130.0, .want = 100.0},
-      {.name = "cut at the end", .ta = 700.0, .tb = 900.0, .peak = 880.0, .want = 160.0},
-      {.name = "cut at the start, maximum past the middle", .ta = 100.0, .tb = 200.0, .peak = 160.0, .want = 0.0},
-      {.name = "both ends: the whole leg", .ta = 100.0, .tb = 900.0, .peak = 150.0, .want = 0.0},
-  };
-  for (const Case& c : cases)
-    EXPECT_DOUBLE_EQ(cut_reach(100.0, 900.0, c.ta, c.tb, c.peak), c.want) << c.name;
+  const Case cases[] = {{"inside the leg", 300.0, 500.0, 380.0, 0.0},
+                        {"cut at the start", 100.0, 260.0, 130.0, 100.0},
+                        {"cut at the end", 700.0, 900.0, 880.0, 160.0},
+                        {"cut at the start, maximum past the middle", 100.0, 200.0, 160.0, 0.0},
+                        {"both ends: the whole leg", 100.0, 900.0, 150.0, 0.0}};
+  for (const Case& c : cases) EXPECT_DOUBLE_EQ(cut_reach(100.0, 900.0, c.ta, c.tb, c.peak), c.want) << c.name;
 }
 }  // namespace
 }  // namespace sfmr::storm
