@@ -1216,5 +1216,57 @@ TEST(StormMethod, RivalMaximumWidensTheRadius) {
     EXPECT_NEAR(got, want, 0.01 * want + 1e-9) << c.name << ": want " << want << " km2, got " << got;
   }
 }
+// Legs through a still centre at 0.13 km/s in exact Holland (1980) winds (Vmax 50 m/s): skewed (steep
+// inside, flat outside), the cubic's maximum lies 0.04-0.26 km outwards of the largest 10-s mean's range;
+// moved by its model's error towards the half span's maximum it lies within `km` of it.
+TEST(StormMethod, MovedMaximumNearsTheLargestTenSecondMean) {
+  struct Case {
+    const char* name;
+    double holland_b, rmw_km, km;
+    bool inbound;
+  };
+  const Case cases[] = {{"B 1.0, RMW 60, outbound", 1.0, 60.0, 0.08, false},
+                        {"B 1.0, RMW 60, inbound", 1.0, 60.0, 0.08, true},
+                        {"B 1.3, RMW 35, outbound", 1.3, 35.0, 0.15, false},
+                        {"B 2.0, RMW 20, inbound", 2.0, 20.0, 0.02, true}};
+  const Plane plane = Plane::at(20.0, -60.0);
+  const CentreFn centre = [&](double, double& lat, double& lon) { plane.to_latlon(0.0, 0.0, lat, lon); };
+  for (const Case& c : cases) {
+    Series s;
+    for (int k = 0; k <= 1500; ++k) {
+      const double r = 2.0 + 0.13 * (c.inbound ? 1500 - k : k), p = std::pow(c.rmw_km / r, c.holland_b);
+      s.t.push_back(1.8e9 + k);
+      s.lat.push_back(0.0);
+      s.lon.push_back(0.0);
+      plane.to_latlon(r, 0.0, s.lat.back(), s.lon.back());
+      s.wind.push_back(50.0 * std::sqrt(p * std::exp(1.0 - p)));
+      s.rain.push_back(0.0);
+    }
+    Leg window;  // the largest 10-s mean's own range
+    window.end = s.t.size();
+    leg_peak(s, centre, window);
+    Leg fitted = window, moved = window;
+    locate_peak(s, centre, fitted, {}, false);
+    locate_peak(s, centre, moved);
+    const double before = fitted.peak_radius_km - window.peak_radius_km,
+                 after = moved.peak_radius_km - window.peak_radius_km;
+    EXPECT_TRUE(before > 0.0 && std::fabs(after) < before && std::fabs(after) <= c.km)
+        << c.name << ": the cubic's maximum " << before << " km from the window's range, moved " << after;
+  }
+}
+
+// The reach a leg's end (seconds [100, 900]) cuts from the cubic's span [ta, tb] about the maximum.
+TEST(StormMethod, CutReachIsWhatTheLegsEndTookFromTheSpan) {
+  struct Case {
+    const char* name;
+    double ta, tb, peak, want;
+  };
+  const Case cases[] = {{"inside the leg", 300.0, 500.0, 380.0, 0.0},
+                        {"cut at the start", 100.0, 260.0, 130.0, 100.0},
+                        {"cut at the end", 700.0, 900.0, 880.0, 160.0},
+                        {"cut at the start, maximum past the middle", 100.0, 200.0, 160.0, 0.0},
+                        {"both ends: the whole leg", 100.0, 900.0, 150.0, 0.0}};
+  for (const Case& c : cases) EXPECT_DOUBLE_EQ(cut_reach(100.0, 900.0, c.ta, c.tb, c.peak), c.want) << c.name;
+}
 }  // namespace
 }  // namespace sfmr::storm

@@ -224,10 +224,17 @@
 //      not a parabola, because a radial wind profile is skewed about its maximum, steeper inside than
 //      outside: for a Holland (1980) profile V ~ Vmax (1 - (B^2/4) d^2 + (B^2/4 + B^3/12) d^3) in d = (r -
 //      RMW) / RMW, and a parabola over the same span places the maximum 0.46 w^2 RMW outwards (w the span's
-//      half-width in units of RMW; about 1 km for a 35-km RMW and the 4 % span), which a cubic takes up. The
-//      position, range and bearing of the peak, its RMW, are taken at that time; when the fit has no maximum
-//      inside its span (a leg whose wind still rises at its end, too few retrieved seconds) they stay at the
-//      largest window's mid-time. The peak wind itself stays the largest 10-s mean.
+//      half-width in units of RMW; about 1 km for a 35-km RMW and the 4 % span), which a cubic takes up.
+//      What the cubic leaves, the quartic and higher terms of a skewed, flat-topped profile, still pulls
+//      its maximum outwards (on the kept sets the RMWs lay outside the true largest 10-s mean's range on
+//      64 % of the legs, by 0.19 km at the median); the same fit over half the span shows it, since that
+//      pull grows as the span squared. The peak's time is the cubic's maximum moved towards the half
+//      span's by the model's error below times the share of the move that is not noise, 2/3 (m^2 - n) /
+//      |m| for a move m whose noise has the variance n, within the span; the pass search keeps the
+//      maxima as fitted. The position, range and bearing of the peak, its RMW, are taken
+//      at that time; when the fit has no maximum inside its span (a leg whose wind still rises at its
+//      end, too few retrieved seconds) they stay at the largest window's mid-time. The peak wind itself
+//      stays the largest 10-s mean.
 //      Errors: the noise s10 of one 10-s mean comes from the second differences of consecutive
 //      non-overlapping 10-s means along the leg (1.4826 times their median absolute value over sqrt 6).
 //      Over a flat top the largest of K independent 10-s means exceeds the true largest by the largest of
@@ -236,17 +243,22 @@
 //      cubic's error by the delta method (var x* = g' M^-1 g s2 / V''^2 with g = (0, 1, 2x, 3x^2)),
 //      multiplied by the residuals' (1 + rho) / (1 - rho), and the model's: 2/3 of the move of the
 //      maximum when the fit spans half as much (the quartic term's pull grows as the span squared, 4/3 of
-//      the move, of which about half is bias and the rest the fits' correlated noise), and the
-//      10-s window's own length (10 / sqrt 12 s: the window stands for the maximum only to within it). At
-//      the range rate of the leg that is the RMW's error along the leg; the RMW takes the whole move of
-//      the maximum as the model's term (its half, as for the passes, left the legs where that term leads
-//      at 37 / 70 % within one / two errors). Half the centre's standard error along the peak's bearing
-//      adds to it: the centre comes from the same eyewall maxima, so its error along a pass moves the
-//      peaks with it (a centre midway between two maxima leaves the range to one half their variance).
-//      A rival maximum (a second hump of the 10-s means, the largest within 30 s, parted from the peak by
-//      means below its top: a concentric eyewall, a flat chord far out) adds its range offset squared
-//      times the chance that its true wind is the higher, Phi(-deficit / (sqrt 2 s10))
-//      (peak_radius_error_km).
+//      the move, of which about half is bias and the rest the fits' correlated noise), taken 1.25 times
+//      for the RMW, whose maximum that model's error has moved (the shift carries the fits' noise). At
+//      the range rate of the leg that is the RMW's error along the leg. A flat top adds 0.05 w^2 / RMW,
+//      w the range (km) the cubic's span covers: a slope of 1.6 % of the peak per RMW left out of the
+//      radial profile (the asymmetry along a leg off the centre, the storm's change during the leg) moves
+//      the maximum of a top falling 4 % over w/2 that far. A span cut by the leg's first or last second on
+//      one side only adds a uniform spread over the reach it lost (the far side's reach less the near
+//      side's, over sqrt 12, at the range rate): there the wind's fall was never seen. Half the centre's
+//      standard error along the peak's bearing adds to it: the centre comes from the same eyewall maxima,
+//      so its error along a pass moves the peaks with it (a centre midway between two maxima leaves the
+//      range to one half their variance). A rival maximum (a second hump of the 10-s means, the largest
+//      within 30 s, parted from the peak by means below its top: a concentric eyewall, a flat chord far
+//      out) adds its range offset squared times the chance that its true wind is the higher,
+//      Phi(-deficit / (sqrt 2 s10)) (peak_radius_error_km). The wind radii's test of a mean inside the
+//      RMW keeps the cubic's terms, the 10-s window's length (10 / sqrt 12 s) and the whole centre term
+//      (peak_core_error_km).
 //   8. Wind radii: over the 10-s means of all legs, per quadrant of bearing from the centre (a mean within
 //      2 km of a boundary's line counting for both quadrants), the largest distance at which the mean
 //      reaches 34, 50 and 64 kt, with the flags E and U of radii.hpp.
@@ -460,9 +472,10 @@ void hold_across(const Pass& pass, double bound_km, Motion& m);
 double ten_second_noise(const Series& flight, const Leg& leg);
 
 // Legs of every flight relative to `centre`, with their peaks from each Series' wind and their errors
-// (`centre_var` the centre's, none when empty).
+// (`centre_var` the centre's, none when empty); `corrected`: each peak's time moved by its model's error
+// (locate_peak), else the cubic's maximum as fitted.
 std::vector<Leg> cut_legs(const std::vector<Series>& flights, const CentreFn& centre,
-                          const CentreVarFn& centre_var = {});
+                          const CentreVarFn& centre_var = {}, bool corrected = true);
 
 // Sets the peak of `leg` from `flight.wind`: the largest 10-s mean, with its time, position, range and
 // bearing at the mid-time of that window (the statistic itself, as taken from a noise-free wind).
@@ -475,8 +488,16 @@ double peak_fit_time(const std::vector<double>& t, const std::vector<double>& wi
                      std::size_t end, std::size_t window, double mean);
 
 // Moves the time, position, range, bearing and rain of the peak set by leg_peak to the fitted time, when
-// there is one, and sets the peak's errors.
-void locate_peak(const Series& flight, const CentreFn& centre, Leg& leg, const CentreVarFn& centre_var = {});
+// there is one (`corrected`: less the model's error towards the half span's maximum, method, step 7), and
+// sets the peak's errors.
+void locate_peak(const Series& flight, const CentreFn& centre, Leg& leg, const CentreVarFn& centre_var = {},
+                 bool corrected = true);
+
+// The reach (s) that a leg's end takes from the peak's cubic span [ta, tb] about its maximum `peak_time`
+// (method, step 7): with the span starting at the leg's first second `first` (or ending at its last,
+// `last`) and not the other way, the far side's reach from the maximum less the near side's, where the
+// wind's fall was never seen; 0 when neither or both ends cut the span.
+double cut_reach(double first, double last, double ta, double tb, double peak_time);
 
 // Variance (km^2) that a rival maximum adds to a leg's RMW (method, step 7): the largest other 10-s mean
 // that is the largest within 30 s either side and is parted from the peak window (its first second
