@@ -1268,5 +1268,42 @@ TEST(StormMethod, CutReachIsWhatTheLegsEndTookFromTheSpan) {
                         {"both ends: the whole leg", 100.0, 900.0, 150.0, 0.0}};
   for (const Case& c : cases) EXPECT_DOUBLE_EQ(cut_reach(100.0, 900.0, c.ta, c.tb, c.peak), c.want) << c.name;
 }
+
+// The move of the cubic's maximum to the half span's is the profile's only where the profile is not a
+// cubic: none on an exact parabola, all of it (the noise-free fits leave no noise) on a Holland top.
+TEST(StormMethod, MoveShareIsTheProfilesPartOfTheMove) {
+  struct Case {
+    const char* name;
+    double holland_b;  // 0: a parabola about second 700
+    double lo, hi;
+  };
+  const Case cases[] = {
+      {"parabola", 0.0, 0.0, 1e-6}, {"Holland B 1.0", 1.0, 0.99, 1.0}, {"Holland B 2.0", 2.0, 0.99, 1.0}};
+  for (const Case& c : cases) {
+    std::vector<double> t, wind;
+    for (int k = 0; k <= 1500; ++k) {
+      const double r = 2.0 + 0.05 * k, p = std::pow(40.0 / r, c.holland_b);
+      t.push_back(1.8e9 + k);
+      wind.push_back(c.holland_b > 0.0 ? 50.0 * std::sqrt(p * std::exp(1.0 - p))
+                                       : 50.0 - 1e-4 * (k - 700.0) * (k - 700.0));
+    }
+    double mean = 0.0;
+    const std::size_t w = peak_window(wind, 0, wind.size(), mean);
+    const double share = peak_move_share(t, wind, 0, wind.size(), w, mean);
+    EXPECT_TRUE(share >= c.lo && share <= c.hi) << c.name << ": share " << share;
+  }
+}
+
+// The model's share in a leg's RMW error grows with the fit's noise correlation factor up to 1.25.
+TEST(StormMethod, LegModelShareFollowsTheNoiseCorrelation) {
+  struct Case {
+    double correlation, want;
+  };
+  const Case cases[] = {{0.5, std::sqrt(0.8)},  {1.0, std::sqrt(0.8)}, {1.5, std::sqrt(1.2)},
+                        {1.9, std::sqrt(1.52)}, {2.0, 1.25},           {5.7, 1.25},
+                        {kNaN, std::sqrt(0.8)}};
+  for (const Case& c : cases)
+    EXPECT_NEAR(leg_model_share(c.correlation), c.want, 1e-12) << "correlation factor " << c.correlation;
+}
 }  // namespace
 }  // namespace sfmr::storm

@@ -1650,6 +1650,16 @@ double flat_top_error(const Series& s, const CentreFn& centre, const CubicPeak& 
   return std::isfinite(w) ? kFlatTop * w * w / rmw : 0.0;
 }
 
+}  // namespace
+
+double leg_model_share(double correlation) {
+  const double c = std::isfinite(correlation) ? std::max(1.0, correlation) : 1.0;
+  return std::sqrt(
+      std::min(kLegModelShareMax * kLegModelShareMax, kLegModelWhite + kLegModelPerCorrelation * (c - 1.0)));
+}
+
+namespace {
+
 // The share of the cubic's move to the half span's maximum that is not the fits' noise: model_shift /
 // (kCubicBias |move|), in [0, 1]; 0 without a move.
 double move_share(const CubicPeak& fit) {
@@ -1714,11 +1724,10 @@ void peak_errors(const Series& s, const CentreFn& centre, const CentreVarFn& cen
                          ? rate * cut_reach(s.t[leg.begin], s.t[leg.end - 1], fit.ta, fit.tb, leg.peak_time) /
                                std::sqrt(12.0) * move_share(fit)
                          : 0.0;
-  const double model_share2 = std::min(kLegModelShareMax * kLegModelShareMax,
-                                       kLegModelWhite + kLegModelPerCorrelation * (fit.correlation - 1.0));
-  leg.peak_radius_error_km = std::sqrt(rate * rate * (time_var + model_share2 * model_var) + flat * flat +
-                                       cut * cut + kLegCentreShare * kLegCentreShare * centre_along +
-                                       rival_variance(s, centre, leg, window, mean, s10));
+  const double model_share = leg_model_share(fit.correlation);
+  leg.peak_radius_error_km = std::sqrt(
+      rate * rate * (time_var + model_share * model_share * model_var) + flat * flat + cut * cut +
+      kLegCentreShare * kLegCentreShare * centre_along + rival_variance(s, centre, leg, window, mean, s10));
 }
 
 // The eyewall's maxima either side of a pass: the largest 10-s mean between 0.5 and 1.6 times the time from
@@ -1792,6 +1801,11 @@ std::size_t closest_approach(const Series& s, std::size_t a, std::size_t b, cons
 double peak_fit_time(const std::vector<double>& t, const std::vector<double>& wind, std::size_t begin,
                      std::size_t end, std::size_t window, double mean) {
   return cubic_peak(t, wind, begin, end, window, mean).time;
+}
+
+double peak_move_share(const std::vector<double>& t, const std::vector<double>& wind, std::size_t begin,
+                       std::size_t end, std::size_t window, double mean) {
+  return move_share(cubic_peak(t, wind, begin, end, window, mean));
 }
 
 void locate_peak(const Series& s, const CentreFn& centre, Leg& leg, const CentreVarFn& centre_var,
