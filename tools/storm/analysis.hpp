@@ -243,14 +243,18 @@
 //      cubic's error by the delta method (var x* = g' M^-1 g s2 / V''^2 with g = (0, 1, 2x, 3x^2)),
 //      multiplied by the residuals' (1 + rho) / (1 - rho), and the model's: 2/3 of the move of the
 //      maximum when the fit spans half as much (the quartic term's pull grows as the span squared, 4/3 of
-//      the move, of which about half is bias and the rest the fits' correlated noise), taken 1.25 times
-//      for the RMW, whose maximum that model's error has moved (the shift carries the fits' noise). At
+//      the move, of which about half is bias and the rest the fits' correlated noise), taken for the RMW,
+//      whose maximum that model's error has moved, sqrt(0.8 + 0.8 (c - 1)) times, at most 1.25, for the
+//      fit's residual correlation factor c = (1 + rho) / (1 - rho): the shift carries the fits' noise
+//      beyond their formal variances the more, the more strongly that noise is correlated. At
 //      the range rate of the leg that is the RMW's error along the leg. A flat top adds 0.05 w^2 / RMW,
 //      w the range (km) the cubic's span covers: a slope of 1.6 % of the peak per RMW left out of the
 //      radial profile (the asymmetry along a leg off the centre, the storm's change during the leg) moves
 //      the maximum of a top falling 4 % over w/2 that far. A span cut by the leg's first or last second on
 //      one side only adds a uniform spread over the reach it lost (the far side's reach less the near
-//      side's, over sqrt 12, at the range rate): there the wind's fall was never seen. Half the centre's
+//      side's, over sqrt 12, at the range rate), where the wind's fall was never seen, times the share of
+//      the half span's move that is not noise: the lost reach moves the maximum only as far as the profile
+//      beyond the cubic pulls it. Half the centre's
 //      standard error along the peak's bearing adds to it: the centre comes from the same eyewall maxima,
 //      so its error along a pass moves the peaks with it (a centre midway between two maxima leaves the
 //      range to one half their variance). A rival maximum (a second hump of the 10-s means, the largest
