@@ -1293,17 +1293,5 @@ TEST(StormMethod, MoveShareIsTheProfilesPartOfTheMove) {
     EXPECT_TRUE(share >= c.lo && share <= c.hi) << c.name << ": share " << share;
   }
 }
-
-// The model's share in a leg's RMW error grows with the fit's noise correlation factor up to 1.25.
-TEST(StormMethod, LegModelShareFollowsTheNoiseCorrelation) {
-  struct Case {
-    double correlation, want;
-  };
-  const Case cases[] = {{0.5, std::sqrt(0.8)},  {1.0, std::sqrt(0.8)}, {1.5, std::sqrt(1.2)},
-                        {1.9, std::sqrt(1.52)}, {2.0, 1.25},           {5.7, 1.25},
-                        {kNaN, std::sqrt(0.8)}};
-  for (const Case& c : cases)
-    EXPECT_NEAR(leg_model_share(c.correlation), c.want, 1e-12) << "correlation factor " << c.correlation;
-}
 }  // namespace
 }  // namespace sfmr::storm

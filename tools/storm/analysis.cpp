@@ -1650,15 +1650,13 @@ double flat_top_error(const Series& s, const CentreFn& centre, const CubicPeak& 
   return std::isfinite(w) ? kFlatTop * w * w / rmw : 0.0;
 }
 
-}  // namespace
-
+// The share of a leg's model error that its RMW's error keeps, for the fit's residual correlation factor
+// (values below 1 or not finite count as 1).
 double leg_model_share(double correlation) {
   const double c = std::isfinite(correlation) ? std::max(1.0, correlation) : 1.0;
   return std::sqrt(
       std::min(kLegModelShareMax * kLegModelShareMax, kLegModelWhite + kLegModelPerCorrelation * (c - 1.0)));
 }
-
-namespace {
 
 // The share of the cubic's move to the half span's maximum that is not the fits' noise: model_shift /
 // (kCubicBias |move|), in [0, 1]; 0 without a move.

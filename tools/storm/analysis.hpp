@@ -498,11 +498,6 @@ double peak_fit_time(const std::vector<double>& t, const std::vector<double>& wi
 double peak_move_share(const std::vector<double>& t, const std::vector<double>& wind, std::size_t begin,
                        std::size_t end, std::size_t window, double mean);
 
-// The share of a leg's model error that its RMW's error keeps (method, step 7), for the fit's residual
-// correlation factor (1 + rho) / (1 - rho) (values below 1 or not finite count as 1): sqrt(0.8 + 0.8 (c -
-// 1)), at most 1.25.
-double leg_model_share(double correlation);
-
 // Moves the time, position, range, bearing and rain of the peak set by leg_peak to the fitted time, when
 // there is one (`corrected`: less the model's error towards the half span's maximum, method, step 7), and
 // sets the peak's errors.
