@@ -950,14 +950,32 @@ std::size_t eye_of(const Series& s, std::size_t a, std::size_t b, const std::vec
 constexpr double kFloorRise = 2.0;        // m/s: twice the noise of the bottom's mean (kBottomNoise)
 constexpr double kFloorResolved = 122.0;  // s: two 61-s windows, each blurring an edge by half its length
 constexpr double kFloorShare = 0.5;       // of the symmetric fit's reach
-double eye_floor(const Series& s, const std::vector<double>& w60, const Dip& d, double reach) {
+// s: a floor narrower in the 61-s mean is resolved when its 10-s mean stays within kFloorRise this long.
+// A V-shaped bottom (no floor) keeps within it 50-70 s on the family's wdr cores as retrieved; a
+// wavenumber 1 of 0.3 Vmax about 7.5 m/s of eye wind floors 85-135 s of a 26-km RMW's passes.
+constexpr double kFloorFlat = 85.0;
+double eye_floor(const Series& s, const std::vector<double>& w60, const std::vector<double>& w10,
+                 const Dip& d, double reach) {
   if (!std::isfinite(w60[d.at]) || !(d.depth < kMoatBottom)) return 0.0;
   const double level = w60[d.at] + kFloorRise;
   std::size_t lo = d.at, hi = d.at;
   while (lo > d.left && !(w60[lo - 1] > level)) --lo;
   while (hi < d.right && !(w60[hi + 1] > level)) ++hi;
   const double mid = 0.5 * (s.t[d.left] + s.t[d.right]);
-  if (s.t[hi] - s.t[lo] < kFloorResolved || !(s.t[lo] < mid && mid < s.t[hi])) return 0.0;
+  // The floor in the 10-s mean, which blurs its edges by 5 s only: the stretch within kFloorRise of the
+  // lowest 10-s mean of the 61-s floor.
+  std::size_t low = lo;
+  for (std::size_t j = lo; j <= hi; ++j)
+    if (std::isfinite(w10[j]) && !(w10[j] >= w10[low])) low = j;
+  double flat = 0.0;
+  if (std::isfinite(w10[low])) {
+    std::size_t first = low, last = low;
+    while (first > d.left && !(w10[first - 1] > w10[low] + kFloorRise)) --first;
+    while (last < d.right && !(w10[last + 1] > w10[low] + kFloorRise)) ++last;
+    flat = s.t[last] - s.t[first];
+  }
+  if ((s.t[hi] - s.t[lo] < kFloorResolved && flat < kFloorFlat) || !(s.t[lo] < mid && mid < s.t[hi]))
+    return 0.0;
   return std::min(kFloorShare * reach, std::max({0.0, mid - s.t[lo], s.t[hi] - mid}));
 }
 
@@ -1005,7 +1023,7 @@ std::vector<Pass> find_passes(const std::vector<Series>& flights, const Plane& p
       moat_bounded(a, b, dips, w10, d);
       const double guess = 0.5 * (s.t[d.left] + s.t[d.right]);
       const double reach_s = 0.95 * std::min(guess - s.t[d.left], s.t[d.right] - guess);
-      const double floor = d.moats ? 0.0 : eye_floor(s, w60, d, reach_s);
+      const double floor = d.moats ? 0.0 : eye_floor(s, w60, w10, d, reach_s);
       Pass p;
       p.flight = f;
       p.reach_s = reach_s;
