@@ -950,9 +950,10 @@ std::size_t eye_of(const Series& s, std::size_t a, std::size_t b, const std::vec
 constexpr double kFloorRise = 2.0;        // m/s: twice the noise of the bottom's mean (kBottomNoise)
 constexpr double kFloorResolved = 122.0;  // s: two 61-s windows, each blurring an edge by half its length
 constexpr double kFloorShare = 0.5;       // of the symmetric fit's reach
-// s: a floor narrower in the 61-s mean is resolved when its 10-s mean stays within kFloorRise this long.
-// A V-shaped bottom (no floor) keeps within it 50-70 s on the family's wdr cores as retrieved; a
-// wavenumber 1 of 0.3 Vmax about 7.5 m/s of eye wind floors 85-135 s of a 26-km RMW's passes.
+// s: a floor narrower in the 61-s mean is resolved when its 10-s mean stays within kFloorRise this long
+// (`narrow`; find_passes keeps it only for a pass timed by its cusps). A V-shaped bottom (no floor) keeps
+// within it 50-70 s on the family's wdr cores as retrieved; a wavenumber 1 of 0.3 Vmax about 7.5 m/s of
+// eye wind floors 85-135 s of a 26-km RMW's passes.
 constexpr double kFloorFlat = 85.0;
 double eye_floor(const Series& s, const std::vector<double>& w60, const std::vector<double>& w10,
                  const Dip& d, double reach, bool& narrow) {
