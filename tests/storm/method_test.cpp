@@ -268,6 +268,19 @@ TEST(StormMethod, PassesOnEveryKindOfStorm) {
                  .wn1_dir = 124.0,
                  .wdr_n = 1.97},
        .fix_km = 0.25},
+      // The wavenumber 1 takes the weak side's wind onto the eye's floor further out than the strong
+      // side's: a floor off the flanks' midpoint, narrower than two 61-s windows in the 61-s mean, that
+      // leans the symmetric fit 0.6 km towards it when left in.
+      {.name = "26-km RMW, a power law r^1.7 with winds in the eye, a 20 m/s wavenumber 1, moving",
+       .field = {.motion_east = -0.6,
+                 .motion_north = 3.6,
+                 .asymmetry = 20.0,
+                 .profile = sim::Profile::kWdr,
+                 .rmw = 26.5,
+                 .eye_wind = 7.5,
+                 .vmax = 67.9,
+                 .wdr_n = 1.71},
+       .fix_km = 0.35},
       {.name = "65-km RMW through the centre, Holland, a strong wavenumber 1, moving fast",
        .field = {.motion_east = -4.6,
                  .motion_north = -10.9,

@@ -956,14 +956,35 @@ std::size_t eye_of(const Series& s, std::size_t a, std::size_t b, const std::vec
 constexpr double kFloorRise = 2.0;        // m/s: twice the noise of the bottom's mean (kBottomNoise)
 constexpr double kFloorResolved = 122.0;  // s: two 61-s windows, each blurring an edge by half its length
 constexpr double kFloorShare = 0.5;       // of the symmetric fit's reach
-double eye_floor(const Series& s, const std::vector<double>& w60, const Dip& d, double reach) {
+// s: a floor narrower in the 61-s mean is resolved when its 10-s mean stays within kFloorRise this long
+// (`narrow`; find_passes keeps it only for a pass timed by its cusps). A V-shaped bottom (no floor) keeps
+// within it 50-70 s on the family's wdr cores as retrieved; a wavenumber 1 of 0.3 Vmax about 7.5 m/s of
+// eye wind floors 85-135 s of a 26-km RMW's passes.
+constexpr double kFloorFlat = 85.0;
+double eye_floor(const Series& s, const std::vector<double>& w60, const std::vector<double>& w10,
+                 const Dip& d, double reach, bool& narrow) {
+  narrow = false;
   if (!std::isfinite(w60[d.at]) || !(d.depth < kMoatBottom)) return 0.0;
   const double level = w60[d.at] + kFloorRise;
   std::size_t lo = d.at, hi = d.at;
   while (lo > d.left && !(w60[lo - 1] > level)) --lo;
   while (hi < d.right && !(w60[hi + 1] > level)) ++hi;
   const double mid = 0.5 * (s.t[d.left] + s.t[d.right]);
-  if (s.t[hi] - s.t[lo] < kFloorResolved || !(s.t[lo] < mid && mid < s.t[hi])) return 0.0;
+  // The floor in the 10-s mean, which blurs its edges by 5 s only: the stretch within kFloorRise of the
+  // lowest 10-s mean of the 61-s floor.
+  std::size_t low = lo;
+  for (std::size_t j = lo; j <= hi; ++j)
+    if (std::isfinite(w10[j]) && !(w10[j] >= w10[low])) low = j;
+  double flat = 0.0;
+  if (std::isfinite(w10[low])) {
+    std::size_t first = low, last = low;
+    while (first > d.left && !(w10[first - 1] > w10[low] + kFloorRise)) --first;
+    while (last < d.right && !(w10[last + 1] > w10[low] + kFloorRise)) ++last;
+    flat = s.t[last] - s.t[first];
+  }
+  if ((s.t[hi] - s.t[lo] < kFloorResolved && flat < kFloorFlat) || !(s.t[lo] < mid && mid < s.t[hi]))
+    return 0.0;
+  narrow = s.t[hi] - s.t[lo] < kFloorResolved;
   return std::min(kFloorShare * reach, std::max({0.0, mid - s.t[lo], s.t[hi] - mid}));
 }
 
@@ -984,7 +1005,7 @@ void eyewall_maxima(const Series& s, std::size_t a, std::size_t b, const Plane& 
 // 3.1 in the family) move with the gradient and the asymmetry's shape by tens of seconds, and the
 // symmetric fit stays. A cusp: S'' h^2 at least kCusp times the peak on both sides.
 constexpr double kCusp = 6.0;
-void cusp_time(const Series& s, std::size_t a, std::size_t b, const Plane& plane, const WallBends& bends,
+bool cusp_time(const Series& s, std::size_t a, std::size_t b, const Plane& plane, const WallBends& bends,
                Pass& p);
 
 }  // namespace
@@ -1011,16 +1032,26 @@ std::vector<Pass> find_passes(const std::vector<Series>& flights, const Plane& p
       moat_bounded(a, b, dips, w10, d);
       const double guess = 0.5 * (s.t[d.left] + s.t[d.right]);
       const double reach_s = 0.95 * std::min(guess - s.t[d.left], s.t[d.right] - guess);
-      const double floor = d.moats ? 0.0 : eye_floor(s, w60, d, reach_s);
+      bool narrow = false;
+      double floor = d.moats ? 0.0 : eye_floor(s, w60, w10, d, reach_s, narrow);
       Pass p;
-      p.flight = f;
-      p.reach_s = reach_s;
-      p.time = pass_time(s, a, b, guess, reach_s, std::min(90.0, 0.5 * reach_s), p.gradient, p.time_sigma,
-                         p.shape_sigma, floor);
-      if (!locate_pass(s, a, b, plane, p)) continue;
       WallBends bends;
-      if (!d.moats) eyewall_maxima(s, a, b, plane, p, &bends);
-      if (floor > 0.0) cusp_time(s, a, b, plane, bends, p);
+      bool located = false;
+      // A narrow floor serves only the cusps' midpoint: without cusps (a rounded Holland peak) the
+      // symmetric fit keeps the eye's pairs, which place it better than the eyewall's rise alone.
+      for (int tries = 0; tries < 2; ++tries, floor = 0.0) {
+        p = Pass{};
+        p.flight = f;
+        p.reach_s = reach_s;
+        p.time = pass_time(s, a, b, guess, reach_s, std::min(90.0, 0.5 * reach_s), p.gradient, p.time_sigma,
+                           p.shape_sigma, floor);
+        located = locate_pass(s, a, b, plane, p);
+        if (!located) break;
+        bends = {};
+        if (!d.moats) eyewall_maxima(s, a, b, plane, p, &bends);
+        if (!(floor > 0.0) || cusp_time(s, a, b, plane, bends, p) || !narrow) break;
+      }
+      if (!located) continue;
       // The half chord is the whole time to the nearer flanking peak (reach_s is 0.95 of it); an eye
       // between moats shows no bottom of its own.
       double q = 0.0, asym = 0.0;
@@ -1763,10 +1794,10 @@ void eyewall_maxima(const Series& s, std::size_t a, std::size_t b, const Plane& 
   }
 }
 
-void cusp_time(const Series& s, std::size_t a, std::size_t b, const Plane& plane, const WallBends& bends,
+bool cusp_time(const Series& s, std::size_t a, std::size_t b, const Plane& plane, const WallBends& bends,
                Pass& p) {
   for (std::size_t k = 0; k < 2; ++k)
-    if (!(bends.sharpness[k] >= kCusp) || !(bends.curvature[k] < 0.0)) return;
+    if (!(bends.sharpness[k] >= kCusp) || !(bends.curvature[k] < 0.0)) return false;
   const double shift = 0.5 * p.gradient * (-1.0 / bends.curvature[0] - 1.0 / bends.curvature[1]);
   Pass moved = p;
   moved.time = 0.5 * (p.wall_time[0] + p.wall_time[1]) - shift;
@@ -1774,7 +1805,9 @@ void cusp_time(const Series& s, std::size_t a, std::size_t b, const Plane& plane
   // gradient's shift taken off, as the model's share; the symmetric fit's no longer apply.
   moved.time_sigma = 0.5 * std::hypot(p.wall_sigma[0], p.wall_sigma[1]);
   moved.shape_sigma = std::fabs(shift);
-  if (locate_pass(s, a, b, plane, moved)) p = moved;
+  if (!locate_pass(s, a, b, plane, moved)) return false;
+  p = moved;
+  return true;
 }
 
 // The second of [a, b) nearest to `centre`, and its distance `km`.

@@ -80,7 +80,13 @@
 //      is drawn towards the floor's middle (30-50 s, 4-7 km along the track, across a 65-km RMW with a
 //      flat power-law core). Where the floor (the stretch about the dip whose 61-s mean lies within 2 m/s
 //      of its lowest, that lowest below 0.35 of the lower peak) holds the flanking peaks' midpoint and is
-//      resolved (two 61-s windows wide or more), the fit keeps to the pairs beyond its farther edge from
+//      resolved (two 61-s windows wide or more; or, for a pass timed by its eyewall cusps below, its
+//      10-s mean within 2 m/s of its lowest for 85 s or more: a wavenumber 1 of 0.3 Vmax over 7.5 m/s
+//      of eye wind floors a 26-km RMW's weak side 10 km out and its strong side 5 km, 80-120 s of the
+//      61-s mean, which otherwise leans every pass 0.6 km on an exact field, 2.3 km as retrieved; a
+//      V-shaped bottom keeps its 10-s mean within 2 m/s for 50-70 s, and a rounded Holland peak placed
+//      by the eyewall's rise alone strays further than with the eye's pairs), the fit keeps to the
+//      pairs beyond its farther edge from
 //      that midpoint (at most half the reach). That leaves the fit the eyewall's inner rise alone: on the
 //      family's power-law cores, as retrieved, it misses the closest approach by 10-30 s (1-3 km along
 //      the track), though on an exact field it is right within 2 s. There, when
