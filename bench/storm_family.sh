@@ -5,7 +5,7 @@
 # flights hours apart analysed together); bench/storm_eval.cpp then compares every analysis with the
 # simulator's truth and prints the figures overall, per kind of storm and per pattern, and a CSV summary
 # (also written to $STORM_FAMILY_OUT/summary.csv when that is set).
-#   bench/storm_family.sh [tune|tune3|heldout|heldout2|heldout3|heldout4|heldout5|heldout6|heldout7|heldout8|heldout9|heldout10|heldout11|heldout12|heldout13|heldout14|heldout15|heldout16|sondes|sample|legacy] [N]
+#   bench/storm_family.sh [tune|tune3|heldout|heldout2|heldout3|heldout4|heldout5|heldout6|heldout7|heldout8|heldout9|heldout10|heldout11|heldout12|heldout13|heldout14|heldout15|heldout16|heldoutK|sondes|sample|legacy] [N]
 #     tune     N flights (default 36) of seeds 1001.. : the set the method is tuned on
 #     tune3    N flights (default 36) of seeds 2001.. : drawn from the seed as heldout3, tuned on
 #     heldout  N flights (default 36) of seeds 5001.. : run once per version of the method, never tuned on
@@ -25,6 +25,8 @@
 #     heldout14 N flights (default 36) of seeds 14001.. : drawn from the seed as heldout3, a fourteenth held-out set
 #     heldout15 N flights (default 36) of seeds 15001.. : drawn from the seed as heldout3, a fifteenth held-out set
 #     heldout16 N flights (default 36) of seeds 16001.. : drawn from the seed as heldout3, a sixteenth held-out set
+#     heldoutK N flights (default 36) of seeds K001.. for K from 17 to 99: further held-out sets drawn as heldout3,
+#              one for each version of the method to be measured on once
 #     sondes   N flights (default 24) of seeds 7001.. : bench/sonde_family.sh's flights, never tuned on
 #     sondes3  N flights (default 24) of seeds 8101.. : bench/sonde_family.sh's held-out flights, drawn as heldout3's
 #     sample   the sample flight (sfmrsim's defaults, seed 1) and its storm flown with seeds 2..N (default 8)
@@ -97,12 +99,13 @@ case "$set_name" in
   heldout14) first=14001 count=${2:-36} ;;
   heldout15) first=15001 count=${2:-36} ;;
   heldout16) first=16001 count=${2:-36} ;;
+  heldout1[7-9] | heldout[2-9][0-9]) first=$((${set_name#heldout} * 1000 + 1)) count=${2:-36} ;;
   sondes) first=${STORM_FAMILY_SONDES_FIRST:-7001} count=${2:-24} ;;
   sondes3) first=${STORM_FAMILY_SONDES_FIRST:-8101} count=${2:-24} ;;
   sample) first=1 count=${2:-8} ;;
   legacy) first=101 count=24 ;;
   *)
-    echo "usage: bench/storm_family.sh [tune|tune3|heldout|heldout2|heldout3|heldout4|heldout5|heldout6|heldout7|heldout8|heldout9|heldout10|heldout11|heldout12|heldout13|heldout14|heldout15|heldout16|sondes|sondes3|sample|legacy] [N]" >&2
+    echo "usage: bench/storm_family.sh [tune|tune3|heldout|heldout2|heldout3|heldout4|heldout5|heldout6|heldout7|heldout8|heldout9|heldout10|heldout11|heldout12|heldout13|heldout14|heldout15|heldout16|heldoutK (K 17-99)|sondes|sondes3|sample|legacy] [N]" >&2
     exit 2
     ;;
 esac
@@ -257,7 +260,7 @@ family_flight() {
 # Uniform numbers in [0, 1) for seed $1 (bench/uniforms.sh): 32 of them, one line.
 uniforms() { uniforms_of "storm $1 a" "storm $1 b"; }
 
-# The line of flight $1 of tune3 or heldout3-16 (as family_flight's), every property drawn from the seed.
+# The line of flight $1 of tune3 or heldout3-99 (as family_flight's), every property drawn from the seed.
 drawn_flight() {
   local i=$1 seed=$((first + $1)) u
   read -r -a u <<<"$(uniforms "$seed")"
@@ -323,11 +326,11 @@ drawn_flight() {
   echo "f$seed ${opts[*]} |$tags"
 }
 
-# Flight $1 of the set: drawn from its seed (tune3, heldout3-16, sondes3) or from its place in the set
+# Flight $1 of the set: drawn from its seed (tune3, heldout3-99, sondes3) or from its place in the set
 # (the others).
 set_flight() {
   case "$set_name" in
-    tune3 | heldout3 | heldout4 | heldout5 | heldout6 | heldout7 | heldout8 | heldout9 | heldout10 | heldout11 | heldout12 | heldout13 | heldout14 | heldout15 | heldout16 | sondes3) drawn_flight "$1" ;;
+    tune3 | heldout3 | heldout4 | heldout5 | heldout6 | heldout7 | heldout8 | heldout9 | heldout10 | heldout11 | heldout12 | heldout13 | heldout14 | heldout15 | heldout16 | heldout1[7-9] | heldout[2-9][0-9] | sondes3) drawn_flight "$1" ;;
     *) family_flight "$1" ;;
   esac
 }
