@@ -1024,9 +1024,12 @@ std::vector<Pass> find_passes(const std::vector<Series>& flights, const Plane& p
       for (Dip& d : dips)
         if (!d.moats) d.flanks = flank_kinds(a, b, w10, d);
       Dip d = dips[eye_of(s, a, b, dips)];
-      // A lone dip between an inner and an outer eyewall is a moat whose eye lies beyond the segment.
-      if (dips.size() == 1 && d.depth >= kMoatBottom && d.flanks == Flanks::kUnknown &&
-          cut_moat(a, b, w10, d))
+      // A lone dip between an inner and an outer eyewall is a moat whose eye lies beyond the segment:
+      // seen whole (a moat by its flanks, however deep: a concentric storm's moat can fall as calm as its
+      // eye), or cut by the segment's end (cut_moat; its bottom a moat's).
+      if (dips.size() == 1 &&
+          (d.flanks == Flanks::kUnlike ||
+           (d.depth >= kMoatBottom && d.flanks == Flanks::kUnknown && cut_moat(a, b, w10, d))))
         continue;
       inner_flanks(a, b, w10, d);
       moat_bounded(a, b, dips, w10, d);
