@@ -289,6 +289,16 @@ TEST(StormMethod, PassesOnEveryKindOfStorm) {
                  .wn1 = 17.0,
                  .wn1_dir = 124.0},
        .fix_km = 0.15},
+      {.name = "power-law core 9 km off, a wavenumber 1 of 0.35 of the peak along the legs",
+       .field = {.miss_km = 9.0,
+                 .profile = sim::Profile::kWdr,
+                 .rmw = 22.6,
+                 .eye_wind = 5.0,
+                 .vmax = 57.4,
+                 .wn1 = 19.9,
+                 .wn1_dir = 60.0,
+                 .wdr_n = 1.78},
+       .fix_km = 1.0},
   };
   for (const Case& c : cases) {
     sim::Storm storm;
