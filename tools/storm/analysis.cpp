@@ -948,13 +948,16 @@ std::size_t eye_of(const Series& s, std::size_t a, std::size_t b, const std::vec
 // strong side of an eye's eyewall differ by twice the wavenumber 1, and on a lopsided power-law core its
 // strong side is also the wider); and beyond the narrower (inner) peak, away from the dip, the 10-s mean
 // falls below the dip's 61-s mean within the segment (the eye, calmer than the moat, while outward from an
-// eye's eyewall the wind decays slowly).
+// eye's eyewall the wind decays slowly). That peak must be the dip's flank on its side: where the flank is
+// farther (the outer eyewall beyond the eye), the eye lies inside the dip's span, and the symmetric fit
+// about the flanks' midpoint finds it.
 bool whole_moat(std::size_t a, std::size_t b, const std::vector<double>& w60, const std::vector<double>& w10,
                 const Dip& d) {
   if (d.moats || d.flanks != Flanks::kUnlike || !std::isfinite(w60[d.at])) return false;
   const std::size_t pl = nearest_peak(a, b, w10, d.at, d.left), pr = nearest_peak(a, b, w10, d.at, d.right);
   if (!(std::min(w10[pl], w10[pr]) >= kEnclosedPeak * std::max(w10[pl], w10[pr]))) return false;
   const bool left = std::fabs(flank_width(a, b, w10, pl, -1)) < std::fabs(flank_width(a, b, w10, pr, 1));
+  if ((left ? pl : pr) != (left ? d.left : d.right)) return false;
   const std::size_t from = left ? a : pr, to = left ? pl : b;
   for (std::size_t j = from; j < to; ++j)
     if (std::isfinite(w10[j]) && w10[j] < w60[d.at]) return true;
