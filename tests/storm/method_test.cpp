@@ -289,6 +289,25 @@ TEST(StormMethod, PassesOnEveryKindOfStorm) {
                  .wn1 = 17.0,
                  .wn1_dir = 124.0},
        .fix_km = 0.15},
+      {.name = "concentric, outer 1.0 at 3.14 RMW, 6 km off: one moat a dip, the eye inside its flanks",
+       .field = {.miss_km = -6.0,
+                 .profile = sim::Profile::kConcentric,
+                 .rmw = 12.5,
+                 .outer_ratio = 1.0,
+                 .vmax = 55.5,
+                 .outer_radius = 3.14,
+                 .holland_b = 1.59},
+       .fix_km = 0.05},
+      {.name = "power-law core 9 km off, a wavenumber 1 of 0.35 of the peak along the legs",
+       .field = {.miss_km = 9.0,
+                 .profile = sim::Profile::kWdr,
+                 .rmw = 22.6,
+                 .eye_wind = 5.0,
+                 .vmax = 57.4,
+                 .wn1 = 19.9,
+                 .wn1_dir = 60.0,
+                 .wdr_n = 1.78},
+       .fix_km = 1.0},
   };
   for (const Case& c : cases) {
     sim::Storm storm;
@@ -503,7 +522,10 @@ TEST(StormMethod, EyeFlankedByItsOwnEyewallWhereTheOuterOneRunsOut) {
 // the moat); a retrieval gap over the strong eyewall (the misfit about a time on the other slope pairs
 // only that slope); an eye passed 11 km off between a moat by its flanks and one whose flanks look alike;
 // a broad eye whose stronger outer eyewall lies beyond a moat on one side (a dip or, on the weak side, too
-// shallow for one), or with both moats crossed.
+// shallow for one), or with both moats crossed; a 39-km eye whose outer eyewall (1.0-1.08 of the inner, at
+// 2.5-3.07 RMW, under a wavenumber 1 of 0.4 of the peak) keeps a moat as calm as the eye, the record ending
+// 60-80 s past the eye (the only dip the moat, whole between an inner and an outer eyewall: none), or
+// running on to cross both moats.
 TEST(StormMethod, ConcentricEyesAmongMoats) {
   struct Case {
     const char* name;
@@ -528,7 +550,13 @@ TEST(StormMethod, ConcentricEyesAmongMoats) {
       {"68 km, 4.9 km left", 68.0, 2.16, 1.09, 32.1, 1.49, 5.4, 0.0, 0.0, -4.9, 6000, 610, 2999, 0, 0, 610.0},
       {"68 km, 3 km right", 68.0, 2.16, 1.05, 32.1, 1.49, 5.4, 0.0, 0.0, 3.0, 6000, 600, 2999, 0, 0, 600.0},
       {"77 km, both moats, left", 77.4, 2.16, 1.09, 32.1, 1.49, 5.4, 6.5, 223.0, -4.9, 6000, 3000, 2999, 0, 0,
-       3000.0}};
+       3000.0},
+      {"39 km, outer 1.08 at 3.07, record 80 s past", 38.7, 3.07, 1.08, 35.6, 1.52, 5.1, 13.9, 157.0, -0.9,
+       6000, 2999, 80, 0, 0, kNaN},
+      {"39 km, outer 1.0 at 2.5, wn1 to 337, record 60 s past", 38.7, 2.5, 1.0, 35.6, 1.52, 5.1, 13.9, 337.0,
+       2.0, 6000, 2999, 60, 0, 0, kNaN},
+      {"39 km, outer 1.08 at 3.07, both moats", 38.7, 3.07, 1.08, 35.6, 1.52, 5.1, 13.9, 157.0, -0.9, 6000,
+       2999, 2999, 0, 0, 2999.0}};
   for (const Case& c : cases) {
     const Field f = {.miss_km = c.miss_km,
                      .passes = 1,

@@ -941,6 +941,29 @@ std::size_t eye_of(const Series& s, std::size_t a, std::size_t b, const std::vec
   return best;
 }
 
+// A dip between an inner and an outer eyewall seen whole (Flanks::kUnlike) with the eye beyond the inner
+// one: a concentric storm's moat can fall as calm as its eye, so its depth does not tell it from the eye.
+// Its nearest peaks lie on one side of the storm, where a wavenumber 1 lifts or lowers both alike, so with
+// an outer maximum of 0.8-1.1 of the inner they stay within kEnclosedPeak of each other (the weak and the
+// strong side of an eye's eyewall differ by twice the wavenumber 1, and on a lopsided power-law core its
+// strong side is also the wider); and beyond the narrower (inner) peak, away from the dip, the 10-s mean
+// falls below the dip's 61-s mean within the segment (the eye, calmer than the moat, while outward from an
+// eye's eyewall the wind decays slowly). That peak must be the dip's flank on its side: where the flank is
+// farther (the outer eyewall beyond the eye), the eye lies inside the dip's span, and the symmetric fit
+// about the flanks' midpoint finds it.
+bool whole_moat(std::size_t a, std::size_t b, const std::vector<double>& w60, const std::vector<double>& w10,
+                const Dip& d) {
+  if (d.moats || d.flanks != Flanks::kUnlike || !std::isfinite(w60[d.at])) return false;
+  const std::size_t pl = nearest_peak(a, b, w10, d.at, d.left), pr = nearest_peak(a, b, w10, d.at, d.right);
+  if (!(std::min(w10[pl], w10[pr]) >= kEnclosedPeak * std::max(w10[pl], w10[pr]))) return false;
+  const bool left = std::fabs(flank_width(a, b, w10, pl, -1)) < std::fabs(flank_width(a, b, w10, pr, 1));
+  if ((left ? pl : pr) != (left ? d.left : d.right)) return false;
+  const std::size_t from = left ? a : pr, to = left ? pl : b;
+  for (std::size_t j = from; j < to; ++j)
+    if (std::isfinite(w10[j]) && w10[j] < w60[d.at]) return true;
+  return false;
+}
+
 // The eye's floor (method, step 3): the wind speed cannot fall below the eye's residual wind (nor below
 // calm), so where a wavenumber 1 fading to the centre would take the weak side's wind below it the speed
 // stays on that floor, over a stretch reaching further on the weak side than on the strong one. There the
@@ -1024,9 +1047,11 @@ std::vector<Pass> find_passes(const std::vector<Series>& flights, const Plane& p
       for (Dip& d : dips)
         if (!d.moats) d.flanks = flank_kinds(a, b, w10, d);
       Dip d = dips[eye_of(s, a, b, dips)];
-      // A lone dip between an inner and an outer eyewall is a moat whose eye lies beyond the segment.
-      if (dips.size() == 1 && d.depth >= kMoatBottom && d.flanks == Flanks::kUnknown &&
-          cut_moat(a, b, w10, d))
+      // A lone dip between an inner and an outer eyewall is a moat whose eye lies beyond the inner one:
+      // seen whole (whole_moat, however deep), or cut by the segment's end (cut_moat; its bottom a moat's).
+      if (dips.size() == 1 &&
+          (whole_moat(a, b, w60, w10, d) ||
+           (d.depth >= kMoatBottom && d.flanks == Flanks::kUnknown && cut_moat(a, b, w10, d))))
         continue;
       inner_flanks(a, b, w10, d);
       moat_bounded(a, b, dips, w10, d);

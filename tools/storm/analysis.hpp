@@ -22,7 +22,14 @@
 //      (0.35 of its lower peak) and whose nearest peaks are an outer eyewall seen whole and an inner one
 //      cut by the segment's end: the cut side's fall so far, continued at its mean rate from the peak to
 //      0.85 of it, gives its width, and the whole side is 2.5 times wider or more (a moat whose eye lies
-//      beyond the end; at least a quarter of that fall seen, beyond the noise).
+//      beyond the end; at least a quarter of that fall seen, beyond the noise). Nor is a segment's only
+//      dip between an inner and an outer eyewall seen whole (their widths below), however deep (a
+//      concentric storm's moat can fall as calm as its eye), where its nearest peaks are of one side's
+//      strength (within 0.8 of each other: a wavenumber 1 lifts or lowers both, while the two sides of an
+//      eye's eyewall differ by twice it), the narrower one is its flanking peak, and the wind beyond that
+//      peak falls below the dip's bottom within the segment (the eye beyond the inner eyewall, the record
+//      ending inside it; an eye inside the dip's flanks, the outer eyewall's crossings, is found about
+//      their midpoint).
 //      Between two dips whose spans meet, the eye may lie unseen: crossed on a short chord and
 //      filled by the eyewall's winds, the 61-s mean smooths it away, or a wavenumber 1 lifts it over the
 //      weak side's eyewall; the lowest 10-s mean halfway between them, or the midpoint itself with the
