@@ -5,6 +5,7 @@
 #include <limits>
 #include <numbers>
 #include <stdexcept>
+#include <cstdlib>
 
 #include "common/earth.hpp"
 #include "core/constants.hpp"
@@ -2552,6 +2553,12 @@ Analysis analyse(const std::vector<Series>& flights, const CentreFn& track, cons
   if (on_tracks) an.motion = fit_motion(an.passes, an.plane, u_prior, v_prior, motion_sigma, true);
   if (!an.passes.empty() && !std::isfinite(lone_km))
     refine_and_calibrate(flights, an, {u_prior, v_prior, motion_sigma}, on_tracks);
+  // No pass at all, and no track: the vortex searched for in every second of the flights.
+  if (std::getenv("SEARCH_FORCE")) an.passes.clear();
+  const bool searched = an.passes.empty() && !track &&
+                        search_vortex(flights, an.plane, an.passes, an.motion, {u_prior, v_prior, motion_sigma});
+  // The searched centre is not placed by the legs' eyewall maxima, so its error moves their RMWs whole.
+  if (searched) an.centre_scale = 1.0 / kLegCentreShare;
   CentreVarFn centre_var;
   if (!an.passes.empty()) {
     an.centre_from_flight = true;
@@ -2567,6 +2574,9 @@ Analysis analyse(const std::vector<Series>& flights, const CentreFn& track, cons
           motion_note(an.passes, static_cast<bool>(track), std::sqrt(std::max(m.cov[2][2], m.cov[3][3])));
     an.across_note = across_note(an.passes, m, static_cast<bool>(track), on_tracks);
     if (std::isfinite(lone_km)) an.across_note = lone_note(lone_km);
+    if (searched)
+      an.across_note = "no eye in the wind on any pass: the centre is the vortex fitted to every straight second "
+                       "of the flights";
   } else if (track) {
     an.centre = track;
     centre_var = [](double, double) { return kTrackCentre * kTrackCentre; };

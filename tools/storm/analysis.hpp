@@ -423,7 +423,8 @@ struct Analysis {
   std::string across_note;
   CentreFn centre;
   // Factor on the centre's standard errors from `motion` (accuracy_km and the legs' centre term): the
-  // calibration of the pass solution's (method, step 6), 1 where the vortex fit placed the fixes.
+  // calibration of the pass solution's (method, step 6), 1 where the vortex fit placed the fixes; the
+  // legs take it twice over their half share where the vortex search placed them (search_vortex).
   double centre_scale = 1.0;
   std::vector<Leg> legs;
   Radii radii;

@@ -124,4 +124,17 @@ bool vortex_sound(const VortexFit& f);
 bool refine_with_vortex(const std::vector<Series>& flights, const Plane& plane, std::vector<Pass>& passes,
                         Motion& motion, const MotionPrior& prior = {}, VortexFit* fit = nullptr);
 
+// The last resort when no pass shows the eye (no dip, no single maximum) and no track places the centre: a
+// pass that misses the eye by half its radius on a broad-cored, lopsided storm sees the wind fall steadily
+// across the closest approach, and nothing marks where. The search takes every straight second (block
+// means), and scores candidate centre tracks (a grid of motions up to 12 m/s each way, and of centres
+// about the strong winds moved with each) by how well a profile free in each range bin times a wavenumber
+// 1 describes the winds about them; the best three are refined on finer grids, the best of them starts the
+// vortex fit (fit_vortex, its inner radius the binned profile's maximum). Each straight stretch's closest
+// approach to the fitted track within 10 km (or 0.5 of its RMW) becomes a pass, fixed on that track with
+// the fit's error and its model error. False (nothing changed) when the fit does not converge or the
+// track passes no stretch that near.
+bool search_vortex(const std::vector<Series>& flights, const Plane& plane, std::vector<Pass>& passes,
+                   Motion& motion, const MotionPrior& prior = {}, VortexFit* fit = nullptr);
+
 }  // namespace sfmr::storm
