@@ -553,6 +553,7 @@ constexpr double kSearchPassKm = 10.0;            // km: a closest approach this
 constexpr double kSearchVector = 0.22;
 constexpr double kSearchShare = 0.09;
 constexpr int kSearchWiden = 3;  // times the inner radius grows by half where it holds too few samples
+constexpr double kSearchSound = 0.5;  // the searched fit's centre error below this share of its inner radius
 
 // Block means of every straight second with a position and a retrieval, blocks of at least `least` s
 // (longer where the means would be more than kSearchMaxSamples).
@@ -580,11 +581,23 @@ std::vector<VortexSample> straight_blocks(const std::vector<Series>& flights, co
   return out;
 }
 
-std::size_t search_bin(double r) {
-  const std::size_t linear = static_cast<std::size_t>(kSearchLinear / kSearchBin);
-  if (r < kSearchLinear) return static_cast<std::size_t>(r / kSearchBin);
-  const double k = std::log(r / kSearchLinear) / std::log(kSearchGrowth);
-  return std::min(kSearchBins - 1, linear + static_cast<std::size_t>(k));
+// The profile's bin of a range r (km): kSearchBin wide out to kSearchLinear, then each kSearchGrowth times
+// wider than the last, the last bin taking every range beyond; looked up by whole km.
+constexpr std::size_t kSearchTable = 600;  // km
+const std::array<unsigned char, kSearchTable>& search_bins() {
+  static const std::array<unsigned char, kSearchTable> table = [] {
+    std::array<unsigned char, kSearchTable> t{};
+    const auto linear = static_cast<std::size_t>(kSearchLinear / kSearchBin);
+    for (std::size_t km = 0; km < kSearchTable; ++km) {
+      const double r = static_cast<double>(km) + 0.5;
+      const std::size_t k =
+          r < kSearchLinear ? static_cast<std::size_t>(r / kSearchBin)
+                            : linear + static_cast<std::size_t>(std::log(r / kSearchLinear) / std::log(kSearchGrowth));
+      t[km] = static_cast<unsigned char>(std::min(kSearchBins - 1, k));
+    }
+    return t;
+  }();
+  return table;
 }
 
 // A candidate track of the search and its misfit.
@@ -596,7 +609,7 @@ struct Candidate {
 
 // How well a symmetric profile times a wavenumber 1 describes the winds about the track `c`:
 // V = S(r) (1 + a cos theta + b sin theta) with S free in each range bin (search_bin), fitted by
-// alternating least squares (S given the asymmetry, then the asymmetry given S); the residuals' mean
+// alternating least squares (S given the asymmetry, then the asymmetry given S, twice); the residuals' mean
 // square per degree of freedom. `peak_km` (may be null) receives the mid-range of the bin where S peaks.
 double profile_misfit(const std::vector<VortexSample>& d, double t_ref, const Candidate& c,
                       double* peak_km = nullptr) {
@@ -604,11 +617,12 @@ double profile_misfit(const std::vector<VortexSample>& d, double t_ref, const Ca
     std::size_t bin;
     double cs, sn;
   };
+  const auto& bins = search_bins();
   std::vector<Polar> at(d.size());
   for (std::size_t i = 0; i < d.size(); ++i) {
     const double dx = d[i].x - c.x0 - c.u * (d[i].t - t_ref), dy = d[i].y - c.y0 - c.v * (d[i].t - t_ref);
-    const double r = std::max(std::hypot(dx, dy), 1e-3);
-    at[i] = {search_bin(r), dx / r, dy / r};
+    const double r = std::max(std::sqrt(dx * dx + dy * dy), 1e-3);
+    at[i] = {bins[std::min(kSearchTable - 1, static_cast<std::size_t>(r))], dx / r, dy / r};
   }
   std::array<double, kSearchBins> s{}, num{}, den{};
   std::array<std::size_t, kSearchBins> count{};
@@ -756,42 +770,60 @@ std::vector<Pass> track_passes(const std::vector<Series>& flights, const Plane& 
 
 }  // namespace
 
-bool search_vortex(const std::vector<Series>& flights, const Plane& plane, std::vector<Pass>& passes,
-                   Motion& motion, const MotionPrior& prior, VortexFit* fit) {
-  const std::vector<VortexSample> d = straight_blocks(flights, plane, kSearchBlock);
-  if (d.size() < kMinSamples) return false;
-  double t_ref = 0.0;
-  for (const VortexSample& s : d) t_ref += s.t / static_cast<double>(d.size());
-  Candidate best;
+double search_misfit(const VortexSearch& search, const Motion& m) {
+  const Candidate c{0.0, m.x0 + m.u * (search.t_ref - m.t_ref), m.y0 + m.v * (search.t_ref - m.t_ref), m.u, m.v};
+  return profile_misfit(search.blocks, search.t_ref, c);
+}
+
+VortexSearch search_vortex(const std::vector<Series>& flights, const Plane& plane) {
+  VortexSearch out;
+  out.blocks = straight_blocks(flights, plane, kSearchBlock);
+  const std::vector<VortexSample>& d = out.blocks;
+  if (d.size() < kMinSamples) return out;
+  for (const VortexSample& s : d) out.t_ref += s.t / static_cast<double>(d.size());
+  std::vector<Candidate> refined;
   // The coarse grid on blocks twice as long: its steps are wider than they are.
-  for (const Candidate& c : coarse_search(straight_blocks(flights, plane, 2 * kSearchBlock), t_ref)) {
-    const Candidate r = refine_candidate(d, t_ref, c);
-    if (r.cost < best.cost) best = r;
+  for (const Candidate& c : coarse_search(straight_blocks(flights, plane, 2 * kSearchBlock), out.t_ref)) {
+    const Candidate r = refine_candidate(d, out.t_ref, c);
+    if (std::isfinite(r.cost)) refined.push_back(r);
   }
-  double r0 = 0.0;
-  profile_misfit(d, t_ref, best, &r0);
-  Motion start;
-  start.t_ref = t_ref;
-  start.x0 = best.x0;
-  start.y0 = best.y0;
-  start.u = best.u;
-  start.v = best.v;
-  std::vector<VortexSample> core = vortex_samples(flights, plane, start, r0);
-  for (int i = 0; i < kSearchWiden && core.size() < kMinSamples; ++i) {
-    r0 *= 1.5;
-    core = vortex_samples(flights, plane, start, r0);
+  if (refined.empty()) return out;
+  std::sort(refined.begin(), refined.end(), [](const Candidate& x, const Candidate& y) { return x.cost < y.cost; });
+  out.gridded = true;
+  for (const Candidate& c : refined) {
+    Motion m;
+    m.t_ref = out.t_ref;
+    m.x0 = c.x0;
+    m.y0 = c.y0;
+    m.u = c.u;
+    m.v = c.v;
+    double peak = 0.0;
+    profile_misfit(d, out.t_ref, c, &peak);
+    out.tracks.push_back(m);
+    out.peaks.push_back(peak);
   }
-  const VortexFit f = fit_vortex(core, start, r0, prior);
-  if (fit) *fit = f;
-  if (std::getenv("SEARCH_DEBUG")) {
-    double la, lo;
-    plane.to_latlon(best.x0, best.y0, la, lo);
-    std::fprintf(stderr, "grid t_ref %.0f cost %.3f at %.4f %.4f u %.2f v %.2f r0 %.1f\n", t_ref, best.cost, la, lo, best.u * 1e3, best.v * 1e3, r0);
-    plane.to_latlon(f.x0 + f.u * (t_ref - f.t_ref), f.y0 + f.v * (t_ref - f.t_ref), la, lo);
-    std::fprintf(stderr, "fit conv %d vec %d n %zu at %.4f %.4f u %.2f v %.2f sd %.2f vmax %.1f rmw %.1f b %.2f n %.2f c %.2f eye %.1f wn1 %.2f dir %.0f wn2 %.2f sig %.2f rho %.2f model %.2f sound %d\n", f.converged, f.vector_wn1, f.samples, la, lo, f.u*1e3, f.v*1e3, std::sqrt(f.cov[0][0]+f.cov[1][1]), f.vmax, f.rmw, f.shape_b, f.decay_n, f.sharpness, f.eye, f.wn1, f.wn1_dir, f.wn2, f.sigma, f.rho, vortex_model_error(f), vortex_sound(f));
+  out.grid_misfit = refined.front().cost;
+  return out;
+}
+
+bool fit_searched(const std::vector<Series>& flights, const Plane& plane, const MotionPrior& prior,
+                  VortexSearch& search) {
+  // From the best track first; a fit that does not converge, or whose centre is not determined within
+  // kSearchSound of its inner radius (a corner of the grid's misfit, not the storm), tries the next.
+  VortexFit f;
+  for (std::size_t k = 0; k < search.tracks.size() && !f.converged; ++k) {
+    double r0 = search.peaks[k];
+    std::vector<VortexSample> core = vortex_samples(flights, plane, search.tracks[k], r0);
+    for (int i = 0; i < kSearchWiden && core.size() < kMinSamples; ++i) {
+      r0 *= 1.5;
+      core = vortex_samples(flights, plane, search.tracks[k], r0);
+    }
+    f = fit_vortex(core, search.tracks[k], r0, prior);
+    if (!(std::sqrt(f.cov[0][0] + f.cov[1][1]) < kSearchSound * r0)) f.converged = false;
   }
+  search.fit = f;
   if (!f.converged) return false;
-  Motion m;
+  Motion& m = search.motion;
   m.t_ref = f.t_ref;
   m.x0 = f.x0;
   m.y0 = f.y0;
@@ -799,29 +831,32 @@ bool search_vortex(const std::vector<Series>& flights, const Plane& plane, std::
   m.v = f.v;
   m.cov = f.cov;
   m.motion_sigma = std::sqrt(std::max(m.cov[2][2], m.cov[3][3]));
-  // A stretch may pass within kSearchPassKm of the true centre where its closest approach to the fitted
-  // track lies a model error farther.
-  const double model = std::max(vortex_model_error(f), (f.vector_wn1 ? kSearchVector : kSearchShare) * f.rmw);
-  std::vector<Pass> found = track_passes(flights, plane, m, std::max(kSearchPassKm, 0.5 * f.rmw) + model);
-  if (found.empty()) return false;
+  search.model = std::max(vortex_model_error(f), (f.vector_wn1 ? kSearchVector : kSearchShare) * f.rmw);
   // The centre trades against the asymmetry along the wavenumber 1's direction: the model error lies
   // there (a leg along it takes all of it into its RMW, one across it none).
   const double east = std::sin(f.wn1_dir * std::numbers::pi / 180.0),
                north = std::cos(f.wn1_dir * std::numbers::pi / 180.0);
-  m.cov[0][0] += model * model * east * east;
-  m.cov[0][1] += model * model * east * north;
-  m.cov[1][0] += model * model * east * north;
-  m.cov[1][1] += model * model * north * north;
+  const double model2 = search.model * search.model;
+  m.cov[0][0] += model2 * east * east;
+  m.cov[0][1] += model2 * east * north;
+  m.cov[1][0] += model2 * east * north;
+  m.cov[1][1] += model2 * north * north;
+  search.misfit = search_misfit(search, m);
+  search.found = true;
+  return true;
+}
+
+bool searched_passes(const std::vector<Series>& flights, const Plane& plane, const VortexSearch& search,
+                     std::vector<Pass>& passes, Motion& motion) {
+  if (!search.found) return false;
+  // A stretch may pass within kSearchPassKm of the true centre where its closest approach to the fitted
+  // track lies a model error farther.
+  Motion m = search.motion;
+  std::vector<Pass> found =
+      track_passes(flights, plane, m, std::max(kSearchPassKm, 0.5 * search.fit.rmw) + search.model);
+  if (found.empty()) return false;
   add_profile_bias(found, m);
   for (Pass& p : found) move_fix(p, plane, m);
-  if (std::getenv("SEARCH_DEBUG")) {
-    double gap = 1e9;
-    for (const Pass& p : found) {
-      const double dt = p.time - m.t_ref;
-      gap = std::min(gap, std::hypot(p.x - m.x0 - m.u * dt, p.y - m.y0 - m.v * dt));
-    }
-    std::fprintf(stderr, "gap %.2f rmw %.2f acc %.2f\n", gap, f.rmw, found.front().accuracy_km);
-  }
   passes = std::move(found);
   motion = m;
   return true;

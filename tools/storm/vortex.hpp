@@ -124,17 +124,43 @@ bool vortex_sound(const VortexFit& f);
 bool refine_with_vortex(const std::vector<Series>& flights, const Plane& plane, std::vector<Pass>& passes,
                         Motion& motion, const MotionPrior& prior = {}, VortexFit* fit = nullptr);
 
-// The last resort when no pass shows the eye (no dip, no single maximum) and no track places the centre: a
-// pass that misses the eye by half its radius on a broad-cored, lopsided storm sees the wind fall steadily
-// across the closest approach, and nothing marks where. The search takes every straight second (block
-// means), and scores candidate centre tracks (a grid of motions up to 12 m/s each way, and of centres
-// about the strong winds moved with each) by how well a profile free in each range bin times a wavenumber
-// 1 describes the winds about them; the best three are refined on finer grids, the best of them starts the
-// vortex fit (fit_vortex, its inner radius the binned profile's maximum). Each straight stretch's closest
-// approach to the fitted track within 10 km (or 0.5 of its RMW) becomes a pass, fixed on that track with
-// the fit's error and its model error. False (nothing changed) when the fit does not converge or the
-// track passes no stretch that near.
-bool search_vortex(const std::vector<Series>& flights, const Plane& plane, std::vector<Pass>& passes,
-                   Motion& motion, const MotionPrior& prior = {}, VortexFit* fit = nullptr);
+// The vortex sought in every straight second, with no pass to start from: where no pass shows the eye (a
+// pass that misses it by half its radius on a broad-cored, lopsided storm sees the wind fall steadily
+// across the closest approach, and nothing marks where), and as a check on the passes' solution (a
+// rain-band gap or the weak side's sag taken for the eye puts it tens of km off). Every straight second's
+// block means (20 s or longer) are scored about candidate centre tracks by how well a profile free in each
+// range bin (4 km wide out to 40 km, then 15 % wider each) times a wavenumber 1 describes them: a grid of
+// motions every 3 m/s up to 12 m/s each way, and of centres about the strong winds (0.75 of the 95th
+// percentile) moved to the blocks' mean time with each motion; the best three are refined on finer grids
+// (search_vortex). Where the search is used, the best track starts the vortex fit (fit_searched, its inner
+// radius where the binned profile peaks).
+struct VortexSearch {
+  bool gridded = false;  // the grid found a track
+  std::vector<Motion> tracks;  // the refined tracks, best first (no covariance)
+  std::vector<double> peaks;   // km, where each one's binned profile peaks
+  double grid_misfit = 0.0;    // the best one's binned profile's misfit
+  bool found = false;    // the vortex fit from it converged
+  VortexFit fit;
+  Motion motion;       // the fitted track, its covariance with the model error along the wavenumber 1
+  double model = 0.0;  // km, that model error
+  double misfit = 0.0;  // the binned profile's misfit about the fitted track (search_misfit)
+  double t_ref = 0.0;   // s since 1970: the blocks' mean time
+  std::vector<VortexSample> blocks;  // every straight second's block means
+};
+VortexSearch search_vortex(const std::vector<Series>& flights, const Plane& plane);
+
+// The vortex fit from the search's best track (see above), or the next where it does not converge or its
+// centre is not determined within half its inner radius; false when none holds.
+bool fit_searched(const std::vector<Series>& flights, const Plane& plane, const MotionPrior& prior,
+                  VortexSearch& search);
+
+// The binned profile's misfit (m/s squared per degree of freedom) of the search's blocks about the track of
+// `m`: lower where a symmetric profile and a wavenumber 1 describe the winds better.
+double search_misfit(const VortexSearch& search, const Motion& m);
+
+// The passes of a found search: each straight stretch's closest approach to its track within 10 km (or 0.5
+// of its RMW) and its model error, fixed on that track; false (nothing changed) when there is none.
+bool searched_passes(const std::vector<Series>& flights, const Plane& plane, const VortexSearch& search,
+                     std::vector<Pass>& passes, Motion& motion);
 
 }  // namespace sfmr::storm
