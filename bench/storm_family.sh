@@ -5,7 +5,7 @@
 # flights hours apart analysed together); bench/storm_eval.cpp then compares every analysis with the
 # simulator's truth and prints the figures overall, per kind of storm and per pattern, and a CSV summary
 # (also written to $STORM_FAMILY_OUT/summary.csv when that is set).
-#   bench/storm_family.sh [tune|tune3|heldout|heldout2|heldout3|heldout4|heldout5|heldout6|heldout7|heldout8|heldout9|heldout10|heldout11|heldout12|heldout13|heldout14|heldout15|heldout16|heldoutK|sondes|sample|legacy] [N]
+#   bench/storm_family.sh [tune|tune3|heldout|heldout2|heldout3|heldout4|heldout5|heldout6|heldout7|heldout8|heldout9|heldout10|heldout11|heldout12|heldout13|heldout14|heldout15|heldout16|heldoutK|eyeless|sondes|sample|legacy] [N]
 #     tune     N flights (default 36) of seeds 1001.. : the set the method is tuned on
 #     tune3    N flights (default 36) of seeds 2001.. : drawn from the seed as heldout3, tuned on
 #     heldout  N flights (default 36) of seeds 5001.. : run once per version of the method, never tuned on
@@ -27,6 +27,12 @@
 #     heldout16 N flights (default 36) of seeds 16001.. : drawn from the seed as heldout3, a sixteenth held-out set
 #     heldoutK N flights (default 36) of seeds K001.. for K from 17 to 99: further held-out sets drawn as heldout3,
 #              one for each version of the method to be measured on once
+#     eyeless  N flights (default 30) of seeds 32001.. : the corner where no pass shows the eye, drawn from the
+#              seed: broad-cored storms (Holland B 0.8-1.1 or wdr n 0.4-0.8; RMW 12-40 km, Vmax 35-70 m/s),
+#              lopsided (20-40 % of Vmax right of the motion or in their own direction; eye wind 0-6 m/s),
+#              still or moving at 2-10 m/s, flown in any pattern but a single pass with every pass missing
+#              the centre by 0.35-0.6 RMW (at most 14 km); analysed without --track, tuned on (the search
+#              for the vortex that no pass marks)
 #     sondes   N flights (default 24) of seeds 7001.. : bench/sonde_family.sh's flights, never tuned on
 #     sondes3  N flights (default 24) of seeds 8101.. : bench/sonde_family.sh's held-out flights, drawn as heldout3's
 #     sample   the sample flight (sfmrsim's defaults, seed 1) and its storm flown with seeds 2..N (default 8)
@@ -100,12 +106,13 @@ case "$set_name" in
   heldout15) first=15001 count=${2:-36} ;;
   heldout16) first=16001 count=${2:-36} ;;
   heldout1[7-9] | heldout[2-9][0-9]) first=$((${set_name#heldout} * 1000 + 1)) count=${2:-36} ;;
+  eyeless) first=32001 count=${2:-30} ;;
   sondes) first=${STORM_FAMILY_SONDES_FIRST:-7001} count=${2:-24} ;;
   sondes3) first=${STORM_FAMILY_SONDES_FIRST:-8101} count=${2:-24} ;;
   sample) first=1 count=${2:-8} ;;
   legacy) first=101 count=24 ;;
   *)
-    echo "usage: bench/storm_family.sh [tune|tune3|heldout|heldout2|heldout3|heldout4|heldout5|heldout6|heldout7|heldout8|heldout9|heldout10|heldout11|heldout12|heldout13|heldout14|heldout15|heldout16|heldoutK (K 17-99)|sondes|sondes3|sample|legacy] [N]" >&2
+    echo "usage: bench/storm_family.sh [tune|tune3|heldout|heldout2|heldout3|heldout4|heldout5|heldout6|heldout7|heldout8|heldout9|heldout10|heldout11|heldout12|heldout13|heldout14|heldout15|heldout16|heldoutK (K 17-99)|eyeless|sondes|sondes3|sample|legacy] [N]" >&2
     exit 2
     ;;
 esac
@@ -326,11 +333,49 @@ drawn_flight() {
   echo "f$seed ${opts[*]} |$tags"
 }
 
-# Flight $1 of the set: drawn from its seed (tune3, heldout3-99, sondes3) or from its place in the set
+# The line of flight $1 of the eyeless set, every property drawn from the seed.
+eyeless_flight() {
+  local seed=$((first + $1)) u
+  read -r -a u <<<"$(uniforms "$seed")"
+  pick() { awk "BEGIN { printf \"%d\", int($1 * $2) }"; }
+  draw() { calc "$4" "$2 + $1 * ($3 - $2)"; }
+  local patterns=(figure4 rotated4 alpha butterfly random) profile=holland asym=motion speed=0 side=1
+  local pattern=${patterns[$(pick "${u[0]}" 5)]} rmw vmax
+  rmw=$(draw "${u[1]}" 12 40 1)
+  vmax=$(draw "${u[2]}" 35 70 1)
+  awk "BEGIN { exit !(${u[3]} >= 0.5) }" && speed=$(draw "${u[4]}" 2 10 1)
+  awk "BEGIN { exit !(${u[5]} < 0.5) }" && side=-1
+  local opts=(--seed "$seed" --no-land --hours "$hours" --rmw "$rmw" --vmax "$vmax" --storm-speed "$speed"
+    --storm-dir "$(draw "${u[6]}" 0 360 0)")
+  if awk "BEGIN { exit !(${u[7]} < 0.6) }"; then
+    opts+=(--holland-b "$(draw "${u[8]}" 0.8 1.1 2)")
+  else
+    profile=wdr
+    opts+=(--profile wdr --wdr-n "$(draw "${u[8]}" 0.4 0.8 2)")
+  fi
+  if awk "BEGIN { exit !(${u[9]} < 0.5) }"; then
+    opts+=(--asymmetry "$(draw "${u[10]}" 0.2 0.4 2)")
+  else
+    asym=wn1
+    opts+=(--asymmetry 0 --wn1 "$(calc 1 "(0.2 + 0.2 * ${u[10]}) * $vmax")" --wn1-dir "$(draw "${u[11]}" 0 360 0)")
+  fi
+  opts+=(--eye-wind "$(draw "${u[12]}" 0 6 1)" --rain-ring "$(draw "${u[13]}" 0.8 1.4 2)"
+    --rain-dir "$(draw "${u[14]}" 0 360 0)")
+  opts+=(--miss "$(awk -v s="$side" -v r="$rmw" -v u="${u[15]}" \
+    'BEGIN { m = (0.35 + 0.25 * u) * r; if (m > 14) m = 14; printf "%.1f", s * m }')")
+  [ "$pattern" = figure4 ] || opts+=(--pattern "$pattern")
+  local motion_tag=still
+  awk "BEGIN { exit !($speed > 0) }" && motion_tag=slow
+  awk "BEGIN { exit !($speed > 6) }" && motion_tag=fast
+  echo "f$seed ${opts[*]} |profile=$profile;asym=$asym;pattern=$pattern;miss=eyeless;motion=$motion_tag"
+}
+
+# Flight $1 of the set: drawn from its seed (tune3, heldout3-99, sondes3, eyeless) or from its place in the set
 # (the others).
 set_flight() {
   case "$set_name" in
     tune3 | heldout3 | heldout4 | heldout5 | heldout6 | heldout7 | heldout8 | heldout9 | heldout10 | heldout11 | heldout12 | heldout13 | heldout14 | heldout15 | heldout16 | heldout1[7-9] | heldout[2-9][0-9] | sondes3) drawn_flight "$1" ;;
+    eyeless) eyeless_flight "$1" ;;
     *) family_flight "$1" ;;
   esac
 }
@@ -360,7 +405,7 @@ list_flights() {
   for ((i = 0; i < singles; i++)); do
     local line track=no
     line=$(set_flight "$i")
-    [ $(((i + 2 * (i / 3)) % 3)) -eq 0 ] && track=yes
+    [ $(((i + 2 * (i / 3)) % 3)) -eq 0 ] && [ "$set_name" != eyeless ] && track=yes
     echo "$line;track=$track"
   done
   # Two storms flown twice: the second flight of a storm starting five hours after the first, with a new

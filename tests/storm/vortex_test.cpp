@@ -3,8 +3,10 @@
 // southbound; the refined fixes are checked against the field's centre, and against the pass method alone.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <limits>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -19,6 +21,7 @@ struct Vortex {
   double miss_km = 0.0;  // every leg passes this far right of the centre
   sim::Profile profile = sim::Profile::kHolland;
   double wdr_n = 1.0;  // the power-law profile's inner power
+  double holland_b = 1.6;
   double rmw = 25.0, vmax = 50.0, eye_wind = 0.0;
   double wn1 = 0.0, wn1_dir = 0.0, wn2 = 0.0, wn2_dir = 0.0;  // m/s, deg
   double motion_east = 0.0;                                   // m/s
@@ -31,6 +34,7 @@ Series flight_through(const Vortex& v, const Plane& plane) {
   sim::Storm storm;
   storm.profile = v.profile;
   storm.wdr_n = v.wdr_n;
+  storm.holland_b = v.holland_b;
   storm.rmax = v.rmw;
   storm.vmax = v.vmax;
   storm.eye_wind = v.eye_wind;
@@ -240,6 +244,72 @@ TEST(StormVortex, ModelErrorGrowsWithTheAsymmetry) {
     f.rmw = c.rmw;
     EXPECT_NEAR(vortex_model_error(f), c.km, 1e-9) << c.name;
   }
+}
+
+// The vortex sought in every straight second: where no pass shows the eye (a broad Holland core passed half
+// its radius from the centre, lopsided: its wind falls steadily across every closest approach), the analysis
+// places the centre on the searched vortex within its stated errors instead of refusing the flight; a flight
+// that never comes near the storm stays refused.
+TEST(StormVortex, SearchPlacesTheCentreWhereNoPassShowsTheEye) {
+  struct Case {
+    const char* name;
+    Vortex field;
+    bool found;
+  };
+  const Case cases[] = {
+      {.name = "Holland B 1 passed 0.5 RMW off, wavenumber 1 of 0.35 Vmax",
+       .field = {.miss_km = 8.5,
+                 .holland_b = 1.0,
+                 .rmw = 17.0,
+                 .vmax = 56.0,
+                 .eye_wind = 3.0,
+                 .wn1 = 19.6,
+                 .wn1_dir = 60.0,
+                 .legs = 5},
+       .found = true},
+      {.name = "every leg 80 km from the centre", .field = {.miss_km = 80.0}, .found = false},
+  };
+  for (const Case& c : cases) {
+    const Plane plane = Plane::at(26.0, -85.0);
+    const Series s = flight_through(c.field, plane);
+    if (!c.found) {
+      EXPECT_THROW(analyse({s}, {}), std::runtime_error) << c.name;
+      continue;
+    }
+    ASSERT_TRUE(find_passes({s}, plane).empty()) << c.name << ": the eye shows on a pass";
+    const Analysis an = analyse({s}, {});
+    ASSERT_GE(an.passes.size(), 4u) << c.name;
+    EXPECT_NE(an.across_note.find("vortex"), std::string::npos) << c.name;
+    EXPECT_NEAR(an.motion.u * 1000.0, c.field.motion_east, 0.5) << c.name;
+    for (const Pass& p : an.passes) {
+      const double off = worst_fix({p}, s, c.field, plane);
+      EXPECT_LT(off, 0.3 * c.field.rmw) << c.name;
+      EXPECT_LT(off, 2.0 * p.accuracy_km) << c.name << ": the stated error";
+    }
+  }
+}
+
+// The search's misfit (a profile free in range times a wavenumber 1) is least about the storm's own track:
+// shifting the track by a fraction of the RMW or giving it a motion it does not have raises it.
+TEST(StormVortex, SearchMisfitIsLeastAboutTheStormsTrack) {
+  const Vortex field{.miss_km = 4.0, .wn1 = 8.0, .wn1_dir = 300.0, .motion_east = 3.0};
+  const Plane plane = Plane::at(26.0, -85.0);
+  const Series s = flight_through(field, plane);
+  const VortexSearch search = search_vortex({s}, plane);
+  ASSERT_TRUE(search.gridded);
+  Motion truth;
+  truth.t_ref = s.t.front();
+  truth.u = field.motion_east / 1000.0;
+  const double at_truth = search_misfit(search, truth);
+  for (const auto& [dx, dy, du] : {std::array{5.0, 0.0, 0.0}, {0.0, -10.0, 0.0}, {0.0, 0.0, 3.0e-3}}) {
+    Motion off = truth;
+    off.x0 += dx;
+    off.y0 += dy;
+    off.u += du;
+    EXPECT_GT(search_misfit(search, off), 2.0 * at_truth) << dx << " " << dy << " " << du;
+  }
+  const Motion& best = search.tracks.front();
+  EXPECT_LT(std::hypot(best.x0 + best.u * (truth.t_ref - best.t_ref) - truth.x0, best.y0 - truth.y0), 2.0);
 }
 
 }  // namespace

@@ -226,6 +226,14 @@
 //      of the pass solution, the wavenumber 2's error included); the centre's standard errors (accuracy_km,
 //      the legs' centre term) are multiplied by 0.7, which gives 74 % and 95 %. The motion's errors, the
 //      radii's quadrant shares and the vortex fit's own errors stay as solved.
+//      Without a track, the vortex sought in every straight second (search_vortex, vortex.hpp) places the
+//      centre where no pass was found (passes that all miss a broad-cored, lopsided storm's eye by half its
+//      radius see no dip and no lone maximum), and replaces the passes where it contradicts them: with two
+//      passes or more, the binned profile about the passes' track fitting the winds 5 times worse than
+//      about the searched one, the two tracks farther apart than the search's error. Its passes are each
+//      straight stretch's closest approach to the searched track within 10 km (or 0.5 RMW) and its model
+//      error, their fixes on that track; the legs take the whole centre term (it is not placed by their
+//      eyewall maxima).
 //   7. Legs: each straight segment is inbound up to the closest approach to the centre and outbound after
 //      it. A leg's peak is the largest 10-s mean of the retrieved wind (10 consecutive seconds, at least 7
 //      of them retrieved). Where that peak lies is not taken from the largest window itself: the top of an
@@ -550,7 +558,7 @@ double wn2_line_error(double share, double vmax, double inner_power, double miss
 using PassRefiner = std::function<void(std::vector<Pass>& passes, const Plane& plane)>;
 
 // The whole analysis. `track` (may be empty) gives the centre when no pass is found and the prior motion.
-// Throws std::runtime_error when there is neither a pass nor a track.
+// Throws std::runtime_error when there is neither a pass nor a track and the vortex search finds none.
 Analysis analyse(const std::vector<Series>& flights, const CentreFn& track, const PassRefiner& refine = {});
 
 // Mean of the finite values of v[a, b), NaN when fewer than min_count (and at least one) are finite.

@@ -4,8 +4,6 @@
 #include <cmath>
 #include <limits>
 #include <numbers>
-#include <cstdio>
-#include <cstdlib>
 
 #include "storm/gauss_jordan.hpp"
 
@@ -530,20 +528,20 @@ namespace {
 
 // The search for a vortex that no pass marks (search_vortex).
 constexpr double kInf = std::numeric_limits<double>::infinity();
-constexpr std::size_t kSearchBlock = 20;          // s: seconds per block mean of the search
-constexpr std::size_t kSearchMaxSamples = 1500;   // block means at most (longer blocks beyond)
-constexpr double kSearchBin = 4.0;                // km: the profile's bins out to kSearchLinear
-constexpr double kSearchLinear = 40.0;            // km; beyond, each bin 15 % wider than the last
-constexpr double kSearchGrowth = 1.15;            // ratio of consecutive bins' widths beyond kSearchLinear
-constexpr std::size_t kSearchBins = 48;           // the last bin takes every range beyond
-constexpr double kSearchSpeed = 12.0e-3;          // km/s: the fastest motion searched
-constexpr double kSearchSpeedStep = 3.0e-3;       // km/s: the coarse grid's step in each component
-constexpr double kSearchStrong = 0.75;            // share of the 95th-percentile wind: the storm's core
-constexpr double kSearchMargin = 20.0;            // km about the core's samples searched for the centre
-constexpr double kSearchStep = 6.0;               // km: the coarse grid's least step
-constexpr int kSearchCells = 16;                  // the coarse grid's steps across at most
-constexpr std::size_t kSearchKeep = 3;            // coarse candidates refined
-constexpr double kSearchPassKm = 10.0;            // km: a closest approach this near (or 0.5 RMW) is a pass
+constexpr std::size_t kSearchBlock = 20;         // s: seconds per block mean of the search
+constexpr std::size_t kSearchMaxSamples = 1500;  // block means at most (longer blocks beyond)
+constexpr double kSearchBin = 4.0;               // km: the profile's bins out to kSearchLinear
+constexpr double kSearchLinear = 40.0;           // km; beyond, each bin 15 % wider than the last
+constexpr double kSearchGrowth = 1.15;           // ratio of consecutive bins' widths beyond kSearchLinear
+constexpr std::size_t kSearchBins = 48;          // the last bin takes every range beyond
+constexpr double kSearchSpeed = 12.0e-3;         // km/s: the fastest motion searched
+constexpr double kSearchSpeedStep = 3.0e-3;      // km/s: the coarse grid's step in each component
+constexpr double kSearchStrong = 0.75;           // share of the 95th-percentile wind: the storm's core
+constexpr double kSearchMargin = 20.0;           // km about the core's samples searched for the centre
+constexpr double kSearchStep = 6.0;              // km: the coarse grid's least step
+constexpr int kSearchCells = 16;                 // the coarse grid's steps across at most
+constexpr std::size_t kSearchKeep = 3;           // coarse candidates refined
+constexpr double kSearchPassKm = 10.0;           // km: a closest approach this near (or 0.5 RMW) is a pass
 // The searched vortex's model error (km) as a share of its RMW, by the form of its wavenumber 1. With no
 // eye on any pass, the centre rests on the profile's shape and trades against the asymmetry: on flights
 // into broad-cored, lopsided storms passed 0.35-0.6 RMW from the centre (27 flights, the search's fix
@@ -551,9 +549,9 @@ constexpr double kSearchPassKm = 10.0;            // km: a closest approach this
 // error), the multiplicative form's 0.04-0.21 (0.08); these shares put 70 % of those fixes within one
 // stated error and 98 % within two.
 constexpr double kSearchVector = 0.22;
-constexpr double kSearchShare = 0.09;
-constexpr int kSearchWiden = 3;  // times the inner radius grows by half where it holds too few samples
-constexpr double kSearchSound = 0.5;  // the searched fit's centre error below this share of its inner radius
+constexpr double kSearchShare = 0.15;
+constexpr int kSearchWiden = 3;       // times the inner radius grows by half where it holds too few samples
+constexpr double kSearchSound = 0.1;  // the searched fit's centre error below this share of its inner radius
 
 // Block means of every straight second with a position and a retrieval, blocks of at least `least` s
 // (longer where the means would be more than kSearchMaxSamples).
@@ -577,7 +575,8 @@ std::vector<VortexSample> straight_blocks(const std::vector<Series>& flights, co
   const std::size_t block = std::max(least, (kept + kSearchMaxSamples - 1) / kSearchMaxSamples);
   std::vector<VortexSample> out;
   std::size_t run = 0;
-  for (std::size_t f = 0; f < flights.size(); ++f) block_means(flights[f], x[f], y[f], keep[f], block, run, out);
+  for (std::size_t f = 0; f < flights.size(); ++f)
+    block_means(flights[f], x[f], y[f], keep[f], block, run, out);
   return out;
 }
 
@@ -591,8 +590,9 @@ const std::array<unsigned char, kSearchTable>& search_bins() {
     for (std::size_t km = 0; km < kSearchTable; ++km) {
       const double r = static_cast<double>(km) + 0.5;
       const std::size_t k =
-          r < kSearchLinear ? static_cast<std::size_t>(r / kSearchBin)
-                            : linear + static_cast<std::size_t>(std::log(r / kSearchLinear) / std::log(kSearchGrowth));
+          r < kSearchLinear
+              ? static_cast<std::size_t>(r / kSearchBin)
+              : linear + static_cast<std::size_t>(std::log(r / kSearchLinear) / std::log(kSearchGrowth));
       t[km] = static_cast<unsigned char>(std::min(kSearchBins - 1, k));
     }
     return t;
@@ -658,16 +658,19 @@ double profile_misfit(const std::vector<VortexSample>& d, double t_ref, const Ca
     const double e = d[i].wind - s[at[i].bin] * (1.0 + a * at[i].cs + b * at[i].sn);
     cost += e * e;
   }
-  const auto used = static_cast<double>(std::count_if(count.begin(), count.end(), [](std::size_t n) { return n > 0; }));
+  const auto used =
+      static_cast<double>(std::count_if(count.begin(), count.end(), [](std::size_t n) { return n > 0; }));
   const double dof = static_cast<double>(d.size()) - used - 2.0;
   if (peak_km) {
     std::size_t best = 0;
     for (std::size_t k = 0; k < kSearchBins; ++k)
       if (count[k] >= 3 && s[k] > s[best]) best = k;
-    const double lo = best < kSearchLinear / kSearchBin
-                          ? static_cast<double>(best) * kSearchBin
-                          : kSearchLinear * std::pow(kSearchGrowth, static_cast<double>(best) - kSearchLinear / kSearchBin);
-    *peak_km = best < kSearchLinear / kSearchBin ? lo + 0.5 * kSearchBin : lo * (1.0 + 0.5 * (kSearchGrowth - 1.0));
+    const double lo =
+        best < kSearchLinear / kSearchBin
+            ? static_cast<double>(best) * kSearchBin
+            : kSearchLinear * std::pow(kSearchGrowth, static_cast<double>(best) - kSearchLinear / kSearchBin);
+    *peak_km =
+        best < kSearchLinear / kSearchBin ? lo + 0.5 * kSearchBin : lo * (1.0 + 0.5 * (kSearchGrowth - 1.0));
   }
   return dof > 0.0 ? cost / dof : std::numeric_limits<double>::infinity();
 }
@@ -730,8 +733,9 @@ Candidate refine_candidate(const std::vector<VortexSample>& d, double t_ref, Can
       for (int j = -2; j <= 2; ++j)
         for (int k = -1; k <= 1; ++k)
           for (int l = -1; l <= 1; ++l) {
-            Candidate t{0.0, around.x0 + i * step, around.y0 + j * step, around.u + k * speed, around.v + l * speed,
-                        step};
+            Candidate t{
+                0.0, around.x0 + i * step, around.y0 + j * step, around.u + k * speed, around.v + l * speed,
+                step};
             t.cost = profile_misfit(d, t_ref, t);
             if (t.cost < c.cost) c = t;
           }
@@ -751,7 +755,8 @@ std::vector<Pass> track_passes(const std::vector<Series>& flights, const Plane& 
     for (std::size_t i = 10; i + 10 < s.t.size(); ++i) {
       if (!(range[i] <= limit)) continue;
       bool least = true;
-      for (std::size_t j = i - std::min<std::size_t>(i, 60); j <= std::min(s.t.size() - 1, i + 60) && least; ++j)
+      for (std::size_t j = i - std::min<std::size_t>(i, 60); j <= std::min(s.t.size() - 1, i + 60) && least;
+           ++j)
         least = !(range[j] < range[i]) || j == i;
       if (!least || !std::isfinite(x[i - 10]) || !std::isfinite(x[i + 10])) continue;
       Pass p;
@@ -771,7 +776,8 @@ std::vector<Pass> track_passes(const std::vector<Series>& flights, const Plane& 
 }  // namespace
 
 double search_misfit(const VortexSearch& search, const Motion& m) {
-  const Candidate c{0.0, m.x0 + m.u * (search.t_ref - m.t_ref), m.y0 + m.v * (search.t_ref - m.t_ref), m.u, m.v};
+  const Candidate c{0.0, m.x0 + m.u * (search.t_ref - m.t_ref), m.y0 + m.v * (search.t_ref - m.t_ref), m.u,
+                    m.v};
   return profile_misfit(search.blocks, search.t_ref, c);
 }
 
@@ -788,7 +794,8 @@ VortexSearch search_vortex(const std::vector<Series>& flights, const Plane& plan
     if (std::isfinite(r.cost)) refined.push_back(r);
   }
   if (refined.empty()) return out;
-  std::sort(refined.begin(), refined.end(), [](const Candidate& x, const Candidate& y) { return x.cost < y.cost; });
+  std::sort(refined.begin(), refined.end(),
+            [](const Candidate& x, const Candidate& y) { return x.cost < y.cost; });
   out.gridded = true;
   for (const Candidate& c : refined) {
     Motion m;

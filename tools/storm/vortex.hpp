@@ -135,14 +135,14 @@ bool refine_with_vortex(const std::vector<Series>& flights, const Plane& plane, 
 // (search_vortex). Where the search is used, the best track starts the vortex fit (fit_searched, its inner
 // radius where the binned profile peaks).
 struct VortexSearch {
-  bool gridded = false;  // the grid found a track
+  bool gridded = false;        // the grid found a track
   std::vector<Motion> tracks;  // the refined tracks, best first (no covariance)
   std::vector<double> peaks;   // km, where each one's binned profile peaks
   double grid_misfit = 0.0;    // the best one's binned profile's misfit
-  bool found = false;    // the vortex fit from it converged
+  bool found = false;          // the vortex fit from it converged
   VortexFit fit;
-  Motion motion;       // the fitted track, its covariance with the model error along the wavenumber 1
-  double model = 0.0;  // km, that model error
+  Motion motion;        // the fitted track, its covariance with the model error along the wavenumber 1
+  double model = 0.0;   // km, that model error
   double misfit = 0.0;  // the binned profile's misfit about the fitted track (search_misfit)
   double t_ref = 0.0;   // s since 1970: the blocks' mean time
   std::vector<VortexSample> blocks;  // every straight second's block means
