@@ -520,8 +520,7 @@ Series series_of(const archive::ArchiveFlight& f, double lag) {
   }
   // Course over 10 s from the positions; a turn is a bank or a course change.
   std::vector<double> course(n, kNaN);
-  for (std::size_t i = 0; i + 5 < n && n >= 6; ++i) {
-    if (i < 5) continue;
+  for (std::size_t i = 5; i + 5 < n; ++i) {
     double km = 0.0, b = 0.0;
     if (!std::isfinite(s.lat[i - 5]) || !std::isfinite(s.lat[i + 5])) continue;
     range_bearing(s.lat[i - 5], s.lon[i - 5], s.lat[i + 5], s.lon[i + 5], km, b);
