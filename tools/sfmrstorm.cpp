@@ -60,6 +60,12 @@ twice; flights of different storms (without --track: more than 12 h apart, or ne
 other plus 20 m/s times the gap; with --track: a flight never within 300 km of the track's centre). A track
 file may be the tool's own f-deck.
 
+Centre: from the passes' eye signatures in the wind. Without --track, a vortex is also sought in every
+straight second of the flights; it places the centre where no pass shows the eye, and where the passes'
+centre fits the winds far worse than it does (its fixes then carry its larger error, or the passes' errors
+take the distance between the two where it cannot be told right); the report says which. A flight with no
+pass, no track and no such vortex near it is refused.
+
 Wind radii only where the data show the crossing: the outermost 10-s mean at or above the threshold in the
 quadrant (a mean within 2 km of a quadrant boundary's line counts for both). Clearly above or below: by
 more than two noises of the leg's 10-s mean; sure: still counted for the quadrant with the centre moved by

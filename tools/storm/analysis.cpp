@@ -2532,12 +2532,11 @@ void track_motion(const CentreFn& track, const Plane& plane, double t, double& u
 
 // The vortex sought in every straight second of the flights (without a track): it places the centre where
 // no pass was found. Where it doubts the passes (doubted_by) and its vortex fit is sound and lies apart
-// from them by more than its own error, it replaces them (`contradicted`); else the passes stand with the
+// from them by more than its own error, it replaces them; else the passes stand with the
 // distance to the search's best track added to their centre's variance (an honest error where neither can
-// be told right). The vortex is fitted only in those cases. Returns whether it placed the fixes.
-bool search_centre(const std::vector<Series>& flights, Analysis& an, const MotionPrior& prior,
-                   bool& contradicted) {
-  contradicted = false;
+// be told right). The vortex is fitted only in those cases; Analysis::search_note says what it did.
+// Returns whether it placed the fixes.
+bool search_centre(const std::vector<Series>& flights, Analysis& an, const MotionPrior& prior) {
   VortexSearch search = search_vortex(flights, an.plane);
   const bool doubted = doubted_by(an.passes, an.motion, search);
   if (!an.passes.empty() && !doubted) return false;
@@ -2553,10 +2552,19 @@ bool search_centre(const std::vector<Series>& flights, Analysis& an, const Motio
     an.motion.cov[0][0] += 0.5 * apart * apart;
     an.motion.cov[1][1] += 0.5 * apart * apart;
     for (Pass& p : an.passes) p.accuracy_km = an.centre_scale * centre_accuracy(an.motion, p.time);
+    an.search_note = "the passes' centre fits the winds " + format_trimmed(kContradiction, 0) +
+                     " times worse or more than a vortex sought in every straight second of the flights, " +
+                     format_trimmed(apart, 1) +
+                     " km away on average: the fixes' errors include that distance";
     return false;
   }
   if (!found) return false;
-  contradicted = doubted;
+  an.search_note = doubted
+                       ? "the passes' centre fits the winds " + format_trimmed(kContradiction, 0) +
+                             " times worse or more than a vortex sought in every straight second of the "
+                             "flights: the centre is that vortex's"
+                       : "no eye in the wind on any pass: the centre is a vortex sought in every straight "
+                         "second of the flights";
   an.passes = std::move(passes);
   an.motion = motion;
   // The searched centre is not placed by the legs' eyewall maxima, so its error moves their RMWs whole.
@@ -2612,8 +2620,7 @@ Analysis analyse(const std::vector<Series>& flights, const CentreFn& track, cons
   if (on_tracks) an.motion = fit_motion(an.passes, an.plane, u_prior, v_prior, motion_sigma, true);
   if (!an.passes.empty() && !std::isfinite(lone_km))
     refine_and_calibrate(flights, an, {u_prior, v_prior, motion_sigma}, on_tracks);
-  bool contradicted = false;
-  const bool searched = !track && search_centre(flights, an, {u_prior, v_prior, motion_sigma}, contradicted);
+  const bool searched = !track && search_centre(flights, an, {u_prior, v_prior, motion_sigma});
   CentreVarFn centre_var;
   if (!an.passes.empty()) {
     an.centre_from_flight = true;
@@ -2629,12 +2636,7 @@ Analysis analyse(const std::vector<Series>& flights, const CentreFn& track, cons
           motion_note(an.passes, static_cast<bool>(track), std::sqrt(std::max(m.cov[2][2], m.cov[3][3])));
     an.across_note = across_note(an.passes, m, static_cast<bool>(track), on_tracks);
     if (std::isfinite(lone_km)) an.across_note = lone_note(lone_km);
-    if (searched)
-      an.across_note = contradicted
-                           ? "the passes' centre fits the winds far worse than a vortex sought in every "
-                             "straight second of the flights: the centre is that vortex's"
-                           : "no eye in the wind on any pass: the centre is the vortex fitted to every "
-                             "straight second of the flights";
+    if (searched) an.across_note.clear();  // the search note says what placed the centre
   } else if (track) {
     an.centre = track;
     centre_var = [](double, double) { return kTrackCentre * kTrackCentre; };

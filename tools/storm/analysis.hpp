@@ -429,6 +429,9 @@ struct Analysis {
   // With the passes along one heading, what the fixes rest on across it (the eye's bound, the motion's
   // prior); empty otherwise.
   std::string across_note;
+  // What the vortex sought in every straight second did (placed the centre, or widened the passes'
+  // errors); empty where it left the passes alone.
+  std::string search_note;
   CentreFn centre;
   // Factor on the centre's standard errors from `motion` (accuracy_km and the legs' centre term): the
   // calibration of the pass solution's (method, step 6), 1 where the vortex fit placed the fixes; the

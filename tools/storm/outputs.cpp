@@ -163,6 +163,7 @@ void write_report(std::ostream& out, const Analysis& an, const Context& ctx) {
         << " passes\n";
     if (!an.motion_constrained && !an.motion_note.empty()) out << "  " << an.motion_note << "\n";
     if (!an.across_note.empty()) out << "  " << an.across_note << "\n";
+    if (!an.search_note.empty()) out << "  " << an.search_note << "\n";
   }
   out << "\nFixes (time, position, estimated error, what placed it):\n";
   for (const Pass& p : an.passes) {
