@@ -528,20 +528,21 @@ namespace {
 
 // The search for a vortex that no pass marks (search_vortex).
 constexpr double kInf = std::numeric_limits<double>::infinity();
-constexpr std::size_t kSearchBlock = 20;         // s: seconds per block mean of the search
-constexpr std::size_t kSearchMaxSamples = 1500;  // block means at most (longer blocks beyond)
-constexpr double kSearchBin = 4.0;               // km: the profile's bins out to kSearchLinear
-constexpr double kSearchLinear = 40.0;           // km; beyond, each bin 15 % wider than the last
-constexpr double kSearchGrowth = 1.15;           // ratio of consecutive bins' widths beyond kSearchLinear
-constexpr std::size_t kSearchBins = 48;          // the last bin takes every range beyond
-constexpr double kSearchSpeed = 12.0e-3;         // km/s: the fastest motion searched
-constexpr double kSearchSpeedStep = 3.0e-3;      // km/s: the coarse grid's step in each component
-constexpr double kSearchStrong = 0.75;           // share of the 95th-percentile wind: the storm's core
-constexpr double kSearchMargin = 20.0;           // km about the core's samples searched for the centre
-constexpr double kSearchStep = 6.0;              // km: the coarse grid's least step
-constexpr int kSearchCells = 16;                 // the coarse grid's steps across at most
-constexpr std::size_t kSearchKeep = 3;           // coarse candidates refined
-constexpr double kSearchPassKm = 10.0;           // km: a closest approach this near (or 0.5 RMW) is a pass
+constexpr std::size_t kSearchBlock = 20;           // s: seconds per block mean of the search
+constexpr std::size_t kSearchMaxSamples = 1000;    // block means at most (longer blocks beyond)
+constexpr std::size_t kSearchCoarseSamples = 500;  // the coarse grid's block means at most
+constexpr double kSearchBin = 4.0;                 // km: the profile's bins out to kSearchLinear
+constexpr double kSearchLinear = 40.0;             // km; beyond, each bin 15 % wider than the last
+constexpr double kSearchGrowth = 1.15;             // ratio of consecutive bins' widths beyond kSearchLinear
+constexpr std::size_t kSearchBins = 48;            // the last bin takes every range beyond
+constexpr double kSearchSpeed = 12.0e-3;           // km/s: the fastest motion searched
+constexpr double kSearchSpeedStep = 3.0e-3;        // km/s: the coarse grid's step in each component
+constexpr double kSearchStrong = 0.75;             // share of the 95th-percentile wind: the storm's core
+constexpr double kSearchMargin = 20.0;             // km about the core's samples searched for the centre
+constexpr double kSearchStep = 6.0;                // km: the coarse grid's least step
+constexpr int kSearchCells = 16;                   // the coarse grid's steps across at most
+constexpr std::size_t kSearchKeep = 3;             // coarse candidates refined
+constexpr double kSearchPassKm = 10.0;             // km: a closest approach this near (or 0.5 RMW) is a pass
 // The searched vortex's model error (km) as a share of its RMW, by the form of its wavenumber 1. With no
 // eye on any pass, the centre rests on the profile's shape and trades against the asymmetry: on flights
 // into broad-cored, lopsided storms passed 0.35-0.6 RMW from the centre (27 flights, the search's fix
@@ -554,9 +555,9 @@ constexpr int kSearchWiden = 3;       // times the inner radius grows by half wh
 constexpr double kSearchSound = 0.1;  // the searched fit's centre error below this share of its inner radius
 
 // Block means of every straight second with a position and a retrieval, blocks of at least `least` s
-// (longer where the means would be more than kSearchMaxSamples).
+// (longer where the means would be more than `most`).
 std::vector<VortexSample> straight_blocks(const std::vector<Series>& flights, const Plane& plane,
-                                          std::size_t least) {
+                                          std::size_t least, std::size_t most) {
   std::vector<std::vector<double>> x(flights.size()), y(flights.size());
   std::vector<std::vector<char>> keep(flights.size());
   std::size_t kept = 0;
@@ -572,7 +573,7 @@ std::vector<VortexSample> straight_blocks(const std::vector<Series>& flights, co
       ++kept;
     }
   }
-  const std::size_t block = std::max(least, (kept + kSearchMaxSamples - 1) / kSearchMaxSamples);
+  const std::size_t block = std::max(least, (kept + most - 1) / most);
   std::vector<VortexSample> out;
   std::size_t run = 0;
   for (std::size_t f = 0; f < flights.size(); ++f)
@@ -611,37 +612,44 @@ struct Candidate {
 // V = S(r) (1 + a cos theta + b sin theta) with S free in each range bin (search_bin), fitted by
 // alternating least squares (S given the asymmetry, then the asymmetry given S, twice); the residuals' mean
 // square per degree of freedom. `peak_km` (may be null) receives the mid-range of the bin where S peaks.
-double profile_misfit(const std::vector<VortexSample>& d, double t_ref, const Candidate& c,
+// Each block's range bin and direction about a candidate's centre (profile_misfit's working space, kept by
+// its caller so that the grid's thousands of calls do not allocate).
+struct Polar {
+  std::vector<unsigned char> bin;
+  std::vector<double> cs, sn;
+};
+
+double profile_misfit(const std::vector<VortexSample>& d, double t_ref, const Candidate& c, Polar& at,
                       double* peak_km = nullptr) {
-  struct Polar {
-    std::size_t bin;
-    double cs, sn;
-  };
   const auto& bins = search_bins();
-  std::vector<Polar> at(d.size());
-  for (std::size_t i = 0; i < d.size(); ++i) {
+  const std::size_t n = d.size();
+  at.bin.resize(n);
+  at.cs.resize(n);
+  at.sn.resize(n);
+  for (std::size_t i = 0; i < n; ++i) {
     const double dx = d[i].x - c.x0 - c.u * (d[i].t - t_ref), dy = d[i].y - c.y0 - c.v * (d[i].t - t_ref);
     const double r = std::max(std::sqrt(dx * dx + dy * dy), 1e-3);
-    at[i] = {bins[std::min(kSearchTable - 1, static_cast<std::size_t>(r))], dx / r, dy / r};
+    at.bin[i] = bins[std::min(kSearchTable - 1, static_cast<std::size_t>(r))];
+    at.cs[i] = dx / r;
+    at.sn[i] = dy / r;
   }
   std::array<double, kSearchBins> s{}, num{}, den{};
   std::array<std::size_t, kSearchBins> count{};
+  for (std::size_t i = 0; i < n; ++i) ++count[at.bin[i]];
   double a = 0.0, b = 0.0;
   for (int pass = 0; pass < 3; ++pass) {
     num.fill(0.0);
     den.fill(0.0);
-    count.fill(0);
-    for (std::size_t i = 0; i < d.size(); ++i) {
-      const double f = 1.0 + a * at[i].cs + b * at[i].sn;
-      num[at[i].bin] += d[i].wind * f;
-      den[at[i].bin] += f * f;
-      ++count[at[i].bin];
+    for (std::size_t i = 0; i < n; ++i) {
+      const double f = 1.0 + a * at.cs[i] + b * at.sn[i];
+      num[at.bin[i]] += d[i].wind * f;
+      den[at.bin[i]] += f * f;
     }
     for (std::size_t k = 0; k < kSearchBins; ++k) s[k] = den[k] > 0.0 ? num[k] / den[k] : 0.0;
     if (pass == 2) break;
     double xx = 0.0, xy = 0.0, yy = 0.0, bx = 0.0, by = 0.0;
-    for (std::size_t i = 0; i < d.size(); ++i) {
-      const double m = s[at[i].bin], p = m * at[i].cs, q = m * at[i].sn, r = d[i].wind - m;
+    for (std::size_t i = 0; i < n; ++i) {
+      const double m = s[at.bin[i]], p = m * at.cs[i], q = m * at.sn[i], r = d[i].wind - m;
       xx += p * p;
       xy += p * q;
       yy += q * q;
@@ -654,13 +662,13 @@ double profile_misfit(const std::vector<VortexSample>& d, double t_ref, const Ca
     b = std::clamp((xx * by - xy * bx) / det, -0.8, 0.8);
   }
   double cost = 0.0;
-  for (std::size_t i = 0; i < d.size(); ++i) {
-    const double e = d[i].wind - s[at[i].bin] * (1.0 + a * at[i].cs + b * at[i].sn);
+  for (std::size_t i = 0; i < n; ++i) {
+    const double e = d[i].wind - s[at.bin[i]] * (1.0 + a * at.cs[i] + b * at.sn[i]);
     cost += e * e;
   }
   const auto used =
-      static_cast<double>(std::count_if(count.begin(), count.end(), [](std::size_t n) { return n > 0; }));
-  const double dof = static_cast<double>(d.size()) - used - 2.0;
+      static_cast<double>(std::count_if(count.begin(), count.end(), [](std::size_t k) { return k > 0; }));
+  const double dof = static_cast<double>(n) - used - 2.0;
   if (peak_km) {
     std::size_t best = 0;
     for (std::size_t k = 0; k < kSearchBins; ++k)
@@ -693,6 +701,7 @@ std::vector<Candidate> coarse_search(const std::vector<VortexSample>& d, double 
   std::nth_element(winds.begin(), winds.begin() + top, winds.end());
   const double strong = kSearchStrong * winds[static_cast<std::size_t>(top)];
   std::vector<Candidate> best;
+  Polar at;
   const int speeds = static_cast<int>(std::lround(kSearchSpeed / kSearchSpeedStep));
   for (int iu = -speeds; iu <= speeds; ++iu)
     for (int iv = -speeds; iv <= speeds; ++iv) {
@@ -715,7 +724,7 @@ std::vector<Candidate> coarse_search(const std::vector<VortexSample>& d, double 
           c.x0 = x0;
           c.y0 = y0;
           c.step = step;
-          c.cost = profile_misfit(d, t_ref, c);
+          c.cost = profile_misfit(d, t_ref, c, at);
           keep_best(best, c);
         }
     }
@@ -725,7 +734,8 @@ std::vector<Candidate> coarse_search(const std::vector<VortexSample>& d, double 
 // Refines a candidate on finer grids about it: from half the coarse steps, halving them three times, 5 by 5
 // centres by 3 by 3 motions each.
 Candidate refine_candidate(const std::vector<VortexSample>& d, double t_ref, Candidate c) {
-  c.cost = profile_misfit(d, t_ref, c);
+  Polar at;
+  c.cost = profile_misfit(d, t_ref, c, at);
   double step = 0.5 * c.step, speed = 0.5 * kSearchSpeedStep;
   for (int round = 0; round < 3; ++round, step *= 0.5, speed *= 0.5) {
     const Candidate around = c;
@@ -736,7 +746,7 @@ Candidate refine_candidate(const std::vector<VortexSample>& d, double t_ref, Can
             Candidate t{
                 0.0, around.x0 + i * step, around.y0 + j * step, around.u + k * speed, around.v + l * speed,
                 step};
-            t.cost = profile_misfit(d, t_ref, t);
+            t.cost = profile_misfit(d, t_ref, t, at);
             if (t.cost < c.cost) c = t;
           }
   }
@@ -778,18 +788,20 @@ std::vector<Pass> track_passes(const std::vector<Series>& flights, const Plane& 
 double search_misfit(const VortexSearch& search, const Motion& m) {
   const Candidate c{0.0, m.x0 + m.u * (search.t_ref - m.t_ref), m.y0 + m.v * (search.t_ref - m.t_ref), m.u,
                     m.v};
-  return profile_misfit(search.blocks, search.t_ref, c);
+  Polar at;
+  return profile_misfit(search.blocks, search.t_ref, c, at);
 }
 
 VortexSearch search_vortex(const std::vector<Series>& flights, const Plane& plane) {
   VortexSearch out;
-  out.blocks = straight_blocks(flights, plane, kSearchBlock);
+  out.blocks = straight_blocks(flights, plane, kSearchBlock, kSearchMaxSamples);
   const std::vector<VortexSample>& d = out.blocks;
   if (d.size() < kMinSamples) return out;
   for (const VortexSample& s : d) out.t_ref += s.t / static_cast<double>(d.size());
   std::vector<Candidate> refined;
   // The coarse grid on blocks twice as long: its steps are wider than they are.
-  for (const Candidate& c : coarse_search(straight_blocks(flights, plane, 2 * kSearchBlock), out.t_ref)) {
+  for (const Candidate& c :
+       coarse_search(straight_blocks(flights, plane, 2 * kSearchBlock, kSearchCoarseSamples), out.t_ref)) {
     const Candidate r = refine_candidate(d, out.t_ref, c);
     if (std::isfinite(r.cost)) refined.push_back(r);
   }
@@ -805,7 +817,8 @@ VortexSearch search_vortex(const std::vector<Series>& flights, const Plane& plan
     m.u = c.u;
     m.v = c.v;
     double peak = 0.0;
-    profile_misfit(d, out.t_ref, c, &peak);
+    Polar at;
+    profile_misfit(d, out.t_ref, c, at, &peak);
     out.tracks.push_back(m);
     out.peaks.push_back(peak);
   }
