@@ -2496,17 +2496,20 @@ void fit_without_rings(Analysis& an, double u_prior, double v_prior, double moti
     an.motion = fit_motion(an.passes, an.plane, u_prior, v_prior, motion_sigma);
 }
 
-// Whether the vortex search doubts the passes: with two passes or more, the binned profile about the
-// passes' track fits the winds kContradiction times worse (in mean square) than about the search's best
-// track. On the storm family's used sets the ratio stayed below 2.2 wherever the passes were right
-// (within 0.5 km) and below 2.5 everywhere but on one flight whose passes were 52 km off (12.7); on the
-// flights built to miss a broad-cored, lopsided storm's eye by half its radius, where rain-band gaps and
-// the weak side's sags pass for eyes, passes tens of km off gave 4-13. One pass is not judged: its motion
-// is the prior's, so its track strays from the storm away from the pass.
-constexpr double kContradiction = 3.0;
-bool doubted_by(const std::vector<Pass>& passes, const Motion& m, const VortexSearch& search) {
-  return search.gridded && passes.size() >= 2 &&
-         search_misfit(search, m) >= kContradiction * search.grid_misfit;
+// How much worse the passes' track explains the winds than the vortex search's best one: the binned
+// profile's misfit about it over the search's best (search_misfit); 0 with fewer than two passes (one
+// pass is not judged: its motion is the prior's, so its track strays from the storm away from the pass)
+// or no search. From kDoubt the passes are doubted, from kContradiction contradicted. On the storm family's
+// used sets the ratio stayed below 2.2 wherever the passes were right (within 0.5 km) and below 2.5
+// everywhere but on one flight whose passes were 52 km off (12.7); on the flights built to miss a
+// broad-cored, lopsided storm's eye by half its radius (where rain-band gaps and the weak side's sags pass
+// for eyes) passes 15-33 km off gave 3.5-7.3 and right ones up to 3.4; the pairs of flights whose searched
+// vortex lay farther off than their passes gave 3.4 and 4.6, those whose passes it mended 6.0 and 7.3.
+constexpr double kDoubt = 3.0;
+constexpr double kContradiction = 5.0;
+double misfit_ratio(const std::vector<Pass>& passes, const Motion& m, const VortexSearch& search) {
+  if (!search.gridded || passes.size() < 2) return 0.0;
+  return search_misfit(search, m) / search.grid_misfit;
 }
 
 // Mean distance (km) over the passes between the centre of `m` and that of `other` at the pass's time.
@@ -2531,40 +2534,41 @@ void track_motion(const CentreFn& track, const Plane& plane, double t, double& u
 }
 
 // The vortex sought in every straight second of the flights (without a track): it places the centre where
-// no pass was found. Where it doubts the passes (doubted_by) and its vortex fit is sound and lies apart
-// from them by more than its own error, it replaces them; else the passes stand with the
-// distance to the search's best track added to their centre's variance (an honest error where neither can
-// be told right). The vortex is fitted only in those cases; Analysis::search_note says what it did.
-// Returns whether it placed the fixes.
+// no pass was found. Where it contradicts the passes (misfit_ratio) and its vortex fit is sound and lies
+// apart from them by more than its own error, it replaces them; where it only doubts them, or cannot
+// replace them, the passes stand with the distance to the search's best track added to their centre's
+// variance (an honest error where neither can be told right). The vortex is fitted only where it may be
+// used; Analysis::search_note says what the search did. Returns whether it placed the fixes.
 bool search_centre(const std::vector<Series>& flights, Analysis& an, const MotionPrior& prior) {
   VortexSearch search = search_vortex(flights, an.plane);
-  const bool doubted = doubted_by(an.passes, an.motion, search);
-  if (!an.passes.empty() && !doubted) return false;
+  const double ratio = misfit_ratio(an.passes, an.motion, search);
+  if (!an.passes.empty() && ratio < kDoubt) return false;
   std::vector<Pass> passes;
   Motion motion;
-  const bool found = fit_searched(flights, an.plane, prior, search) &&
+  const bool found = (an.passes.empty() || ratio >= kContradiction) &&
+                     fit_searched(flights, an.plane, prior, search) &&
                      searched_passes(flights, an.plane, search, passes, motion);
   double error = 0.0;  // the search's stated error, mean over the passes
   for (const Pass& p : an.passes)
     error += centre_accuracy(search.motion, p.time) / static_cast<double>(an.passes.size());
-  if (doubted && !(found && mean_apart(an.passes, an.motion, search.motion) > error)) {
+  if (!an.passes.empty() && !(found && mean_apart(an.passes, an.motion, search.motion) > error)) {
     const double apart = mean_apart(an.passes, an.motion, search.tracks.front());
     an.motion.cov[0][0] += 0.5 * apart * apart;
     an.motion.cov[1][1] += 0.5 * apart * apart;
     for (Pass& p : an.passes) p.accuracy_km = an.centre_scale * centre_accuracy(an.motion, p.time);
-    an.search_note = "the passes' centre fits the winds " + format_trimmed(kContradiction, 0) +
-                     " times worse or more than a vortex sought in every straight second of the flights, " +
+    an.search_note = "the passes' centre fits the winds " + format_trimmed(ratio, 1) +
+                     " times worse than a vortex sought in every straight second of the flights, " +
                      format_trimmed(apart, 1) +
                      " km away on average: the fixes' errors include that distance";
     return false;
   }
   if (!found) return false;
-  an.search_note = doubted
-                       ? "the passes' centre fits the winds " + format_trimmed(kContradiction, 0) +
-                             " times worse or more than a vortex sought in every straight second of the "
-                             "flights: the centre is that vortex's"
-                       : "no eye in the wind on any pass: the centre is a vortex sought in every straight "
-                         "second of the flights";
+  an.search_note = an.passes.empty()
+                       ? "no eye in the wind on any pass: the centre is a vortex sought in every straight "
+                         "second of the flights"
+                       : "the passes' centre fits the winds " + format_trimmed(ratio, 1) +
+                             " times worse than a vortex sought in every straight second of the flights: the "
+                             "centre is that vortex's";
   an.passes = std::move(passes);
   an.motion = motion;
   // The searched centre is not placed by the legs' eyewall maxima, so its error moves their RMWs whole.
