@@ -541,8 +541,10 @@ constexpr double kSearchStrong = 0.75;             // share of the 95th-percenti
 constexpr double kSearchMargin = 20.0;             // km about the core's samples searched for the centre
 constexpr double kSearchStep = 6.0;                // km: the coarse grid's least step
 constexpr int kSearchCells = 16;                   // the coarse grid's steps across at most
-constexpr std::size_t kSearchKeep = 3;             // coarse candidates refined
-constexpr double kSearchPassKm = 10.0;             // km: a closest approach this near (or 0.5 RMW) is a pass
+constexpr double kSearchNear = 15.0;               // km: a centre the flights came this near...
+constexpr double kSearchNearShare = 0.5;  // ...or this share of the profile's peak radius may be the storm's
+constexpr std::size_t kSearchKeep = 3;    // coarse candidates refined
+constexpr double kSearchPassKm = 10.0;    // km: a closest approach this near (or 0.5 RMW) is a pass
 // The searched vortex's model error (km) as a share of its RMW, by the form of its wavenumber 1. With no
 // eye on any pass, the centre rests on the profile's shape and trades against the asymmetry: on flights
 // into broad-cored, lopsided storms passed 0.35-0.6 RMW from the centre (27 flights, the search's fix
@@ -611,7 +613,9 @@ struct Candidate {
 // How well a symmetric profile times a wavenumber 1 describes the winds about the track `c`:
 // V = S(r) (1 + a cos theta + b sin theta) with S free in each range bin (search_bin), fitted by
 // alternating least squares (S given the asymmetry, then the asymmetry given S, twice); the residuals' mean
-// square per degree of freedom. `peak_km` (may be null) receives the mid-range of the bin where S peaks.
+// square per degree of freedom, infinite for a centre the blocks never come within kSearchNear (or
+// kSearchNearShare of the radius where S peaks) of. `peak_km` (may be null) receives the mid-range of the
+// bin where S peaks.
 // Each block's range bin and direction about a candidate's centre (profile_misfit's working space, kept by
 // its caller so that the grid's thousands of calls do not allocate).
 struct Polar {
@@ -626,9 +630,11 @@ double profile_misfit(const std::vector<VortexSample>& d, double t_ref, const Ca
   at.bin.resize(n);
   at.cs.resize(n);
   at.sn.resize(n);
+  double nearest = kInf;  // km, the blocks' least range from the centre
   for (std::size_t i = 0; i < n; ++i) {
     const double dx = d[i].x - c.x0 - c.u * (d[i].t - t_ref), dy = d[i].y - c.y0 - c.v * (d[i].t - t_ref);
     const double r = std::max(std::sqrt(dx * dx + dy * dy), 1e-3);
+    nearest = std::min(nearest, r);
     at.bin[i] = bins[std::min(kSearchTable - 1, static_cast<std::size_t>(r))];
     at.cs[i] = dx / r;
     at.sn[i] = dy / r;
@@ -669,17 +675,21 @@ double profile_misfit(const std::vector<VortexSample>& d, double t_ref, const Ca
   const auto used =
       static_cast<double>(std::count_if(count.begin(), count.end(), [](std::size_t k) { return k > 0; }));
   const double dof = static_cast<double>(n) - used - 2.0;
-  if (peak_km) {
-    std::size_t best = 0;
-    for (std::size_t k = 0; k < kSearchBins; ++k)
-      if (count[k] >= 3 && s[k] > s[best]) best = k;
-    const double lo =
-        best < kSearchLinear / kSearchBin
-            ? static_cast<double>(best) * kSearchBin
-            : kSearchLinear * std::pow(kSearchGrowth, static_cast<double>(best) - kSearchLinear / kSearchBin);
-    *peak_km =
-        best < kSearchLinear / kSearchBin ? lo + 0.5 * kSearchBin : lo * (1.0 + 0.5 * (kSearchGrowth - 1.0));
-  }
+  std::size_t best = 0;
+  for (std::size_t k = 0; k < kSearchBins; ++k)
+    if (count[k] >= 3 && s[k] > s[best]) best = k;
+  const double lo =
+      best < kSearchLinear / kSearchBin
+          ? static_cast<double>(best) * kSearchBin
+          : kSearchLinear * std::pow(kSearchGrowth, static_cast<double>(best) - kSearchLinear / kSearchBin);
+  const double peak =
+      best < kSearchLinear / kSearchBin ? lo + 0.5 * kSearchBin : lo * (1.0 + 0.5 * (kSearchGrowth - 1.0));
+  if (peak_km) *peak_km = peak;
+  // A centre the flights never came near is none they can place: the passes that matter come within
+  // kSearchNear or half the radius where the profile peaks (a far centre's wide bins fit a few legs'
+  // gradients as well as the storm does).
+  if (nearest > std::max(kSearchNear, kSearchNearShare * peak))
+    return std::numeric_limits<double>::infinity();
   return dof > 0.0 ? cost / dof : std::numeric_limits<double>::infinity();
 }
 
