@@ -553,8 +553,7 @@ constexpr double kSearchPassKm = 10.0;    // km: a closest approach this near (o
 // stated error and 98 % within two.
 constexpr double kSearchVector = 0.22;
 constexpr double kSearchShare = 0.15;
-constexpr int kSearchWiden = 3;       // times the inner radius grows by half where it holds too few samples
-constexpr double kSearchSound = 0.1;  // the searched fit's centre error below this share of its inner radius
+constexpr int kSearchWiden = 3;  // times the inner radius grows by half where it holds too few samples
 
 // Block means of every straight second with a position and a retrieval, blocks of at least `least` s
 // (longer where the means would be more than `most`).
@@ -838,8 +837,8 @@ VortexSearch search_vortex(const std::vector<Series>& flights, const Plane& plan
 
 bool fit_searched(const std::vector<Series>& flights, const Plane& plane, const MotionPrior& prior,
                   VortexSearch& search) {
-  // From the best track first; a fit that does not converge, or whose centre is not determined within
-  // kSearchSound of its inner radius (a corner of the grid's misfit, not the storm), tries the next.
+  // From the best track first; a fit that is not sound (vortex_sound: a corner of the grid's misfit, not
+  // the storm, such as a far centre whose eye keeps 0.4 of its Vmax) tries the next.
   VortexFit f;
   for (std::size_t k = 0; k < search.tracks.size() && !f.converged; ++k) {
     double r0 = search.peaks[k];
@@ -849,7 +848,7 @@ bool fit_searched(const std::vector<Series>& flights, const Plane& plane, const 
       core = vortex_samples(flights, plane, search.tracks[k], r0);
     }
     f = fit_vortex(core, search.tracks[k], r0, prior);
-    if (!(std::sqrt(f.cov[0][0] + f.cov[1][1]) < kSearchSound * r0)) f.converged = false;
+    if (!vortex_sound(f)) f.converged = false;
   }
   search.fit = f;
   if (!f.converged) return false;

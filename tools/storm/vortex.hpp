@@ -149,8 +149,8 @@ struct VortexSearch {
 };
 VortexSearch search_vortex(const std::vector<Series>& flights, const Plane& plane);
 
-// The vortex fit from the search's best track (see above), or the next where it does not converge or its
-// centre is not determined within half its inner radius; false when none holds.
+// The vortex fit from the search's best track (see above), or from the next where it is not sound
+// (vortex_sound); false when none is.
 bool fit_searched(const std::vector<Series>& flights, const Plane& plane, const MotionPrior& prior,
                   VortexSearch& search);
 
