@@ -2506,6 +2506,10 @@ void fit_without_rings(Analysis& an, double u_prior, double v_prior, double moti
 // for eyes) passes 15-33 km off gave 3.5-7.3 and right ones up to 3.4; the pairs of flights whose searched
 // vortex lay farther off than their passes gave 3.4 and 4.6, those whose passes it mended 6.0 and 7.3.
 constexpr double kDoubt = 3.0;
+// More passes than this are not checked: every doubted set of passes on the family had two to five, and
+// with more than eight the ratio stayed below 1.6; the search would cost a 10-hour flight's twelve passes
+// a tenth of a second for nothing.
+constexpr std::size_t kSearchMostPasses = 8;
 constexpr double kContradiction = 5.0;
 double misfit_ratio(const std::vector<Pass>& passes, const Motion& m, const VortexSearch& search) {
   if (!search.gridded || passes.size() < 2) return 0.0;
@@ -2540,6 +2544,7 @@ void track_motion(const CentreFn& track, const Plane& plane, double t, double& u
 // variance (an honest error where neither can be told right). The vortex is fitted only where it may be
 // used; Analysis::search_note says what the search did. Returns whether it placed the fixes.
 bool search_centre(const std::vector<Series>& flights, Analysis& an, const MotionPrior& prior) {
+  if (an.passes.size() > kSearchMostPasses) return false;
   VortexSearch search = search_vortex(flights, an.plane);
   const double ratio = misfit_ratio(an.passes, an.motion, search);
   if (!an.passes.empty() && ratio < kDoubt) return false;
