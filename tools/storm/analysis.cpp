@@ -2057,6 +2057,17 @@ double lopsided_offset(const Series& s, std::size_t a, std::size_t b, const Pass
   return std::min(offset, reach);
 }
 
+// The motion (km/s east and north) of the centre track `track` over the hour about t.
+void track_motion(const CentreFn& track, const Plane& plane, double t, double& u, double& v) {
+  double la1 = 0.0, lo1 = 0.0, la2 = 0.0, lo2 = 0.0, x1 = 0.0, y1 = 0.0, x2 = 0.0, y2 = 0.0;
+  track(t - 1800.0, la1, lo1);
+  track(t + 1800.0, la2, lo2);
+  plane.to_xy(la1, lo1, x1, y1);
+  plane.to_xy(la2, lo2, x2, y2);
+  u = (x2 - x1) / 3600.0;
+  v = (y2 - y1) / 3600.0;
+}
+
 // Adds the passes that `centre` predicts on the straight segments without one: those whose closest
 // approach lies within seek_km of it.
 void seek_passes(const std::vector<Series>& flights, const Plane& plane, const CentreFn& centre,
@@ -2069,13 +2080,7 @@ void seek_passes(const std::vector<Series>& flights, const Plane& plane, const C
   std::array<double, 2> g{};
   bool round = false;
   const bool lopsided = !known.empty() && [&] {
-    double la1 = 0.0, lo1 = 0.0, la2 = 0.0, lo2 = 0.0, x1 = 0.0, y1 = 0.0, x2 = 0.0, y2 = 0.0;
-    centre(t_mid - 1800.0, la1, lo1);
-    centre(t_mid + 1800.0, la2, lo2);
-    plane.to_xy(la1, lo1, x1, y1);
-    plane.to_xy(la2, lo2, x2, y2);
-    u = (x2 - x1) / 3600.0;
-    v = (y2 - y1) / 3600.0;
+    track_motion(centre, plane, t_mid, u, v);
     return dip_wavenumber1(known, u, v, g, round);
   }();
   for (std::size_t f = 0; f < flights.size(); ++f) {
@@ -2524,17 +2529,6 @@ double mean_apart(const std::vector<Pass>& passes, const Motion& m, const Motion
     sum += std::hypot(m.x0 + m.u * dt - other.x0 - other.u * ot, m.y0 + m.v * dt - other.y0 - other.v * ot);
   }
   return sum / static_cast<double>(passes.size());
-}
-
-// The track's motion (km/s east and north) over the hour about t.
-void track_motion(const CentreFn& track, const Plane& plane, double t, double& u, double& v) {
-  double la1 = 0.0, lo1 = 0.0, la2 = 0.0, lo2 = 0.0, x1 = 0.0, y1 = 0.0, x2 = 0.0, y2 = 0.0;
-  track(t - 1800.0, la1, lo1);
-  track(t + 1800.0, la2, lo2);
-  plane.to_xy(la1, lo1, x1, y1);
-  plane.to_xy(la2, lo2, x2, y2);
-  u = (x2 - x1) / 3600.0;
-  v = (y2 - y1) / 3600.0;
 }
 
 // The vortex sought in every straight second of the flights (without a track): it places the centre where

@@ -463,6 +463,18 @@ void with_model_error(double model, const std::vector<Pass>& passes, Motion& m) 
   add_profile_bias(passes, m);
 }
 
+// The fitted vortex's track and its covariance in place of those of `m` (its other fields kept).
+Motion fitted_track(const VortexFit& f, Motion m) {
+  m.t_ref = f.t_ref;
+  m.x0 = f.x0;
+  m.y0 = f.y0;
+  m.u = f.u;
+  m.v = f.v;
+  m.cov = f.cov;
+  m.motion_sigma = std::sqrt(std::max(m.cov[2][2], m.cov[3][3]));
+  return m;
+}
+
 // Moves a pass's time to its closest approach to the track of `m` (its ground velocity constant over the
 // shift), then sets its fix and accuracy from `m`.
 void move_fix(Pass& p, const Plane& plane, const Motion& m) {
@@ -490,14 +502,7 @@ bool refine_with_vortex(const std::vector<Series>& flights, const Plane& plane, 
   const VortexFit f = fit_vortex(vortex_samples(flights, plane, motion, r0), motion, r0, prior);
   if (fit) *fit = f;
   if (!f.converged) return false;
-  Motion m = motion;
-  m.t_ref = f.t_ref;
-  m.x0 = f.x0;
-  m.y0 = f.y0;
-  m.u = f.u;
-  m.v = f.v;
-  m.cov = f.cov;
-  m.motion_sigma = std::sqrt(std::max(m.cov[2][2], m.cov[3][3]));
+  Motion m = fitted_track(f, motion);
   if (!vortex_sound(f)) return false;
   // The model's own error: its profile and asymmetry are not the storm's, and that error does not shrink
   // with the seconds' number. The adoption takes its tail, the stated error the typical one.
@@ -853,13 +858,7 @@ bool fit_searched(const std::vector<Series>& flights, const Plane& plane, const 
   search.fit = f;
   if (!f.converged) return false;
   Motion& m = search.motion;
-  m.t_ref = f.t_ref;
-  m.x0 = f.x0;
-  m.y0 = f.y0;
-  m.u = f.u;
-  m.v = f.v;
-  m.cov = f.cov;
-  m.motion_sigma = std::sqrt(std::max(m.cov[2][2], m.cov[3][3]));
+  m = fitted_track(f, m);
   search.model = std::max(vortex_model_error(f), (f.vector_wn1 ? kSearchVector : kSearchShare) * f.rmw);
   // The centre trades against the asymmetry along the wavenumber 1's direction: the model error lies
   // there (a leg along it takes all of it into its RMW, one across it none).
