@@ -355,6 +355,21 @@ void block_means(const Series& s, const std::vector<double>& x, const std::vecto
   }
 }
 
+// Block means of the `kept` seconds marked in `keep` of every flight: blocks of `least` seconds, longer
+// where the means would be more than `most`.
+std::vector<VortexSample> flights_block_means(const std::vector<Series>& flights,
+                                              const std::vector<std::vector<double>>& x,
+                                              const std::vector<std::vector<double>>& y,
+                                              const std::vector<std::vector<char>>& keep, std::size_t kept,
+                                              std::size_t least, std::size_t most) {
+  const std::size_t block = std::max(least, (kept + most - 1) / most);
+  std::vector<VortexSample> out;
+  std::size_t run = 0;
+  for (std::size_t f = 0; f < flights.size(); ++f)
+    block_means(flights[f], x[f], y[f], keep[f], block, run, out);
+  return out;
+}
+
 }  // namespace
 
 std::vector<VortexSample> vortex_samples(const std::vector<Series>& flights, const Plane& plane,
@@ -378,12 +393,7 @@ std::vector<VortexSample> vortex_samples(const std::vector<Series>& flights, con
     }
     kept += static_cast<std::size_t>(std::count(keep[f].begin(), keep[f].end(), 1));
   }
-  const std::size_t block = std::max(kBlock, (kept + kMaxSamples - 1) / kMaxSamples);
-  std::vector<VortexSample> out;
-  std::size_t run = 0;
-  for (std::size_t f = 0; f < flights.size(); ++f)
-    block_means(flights[f], x[f], y[f], keep[f], block, run, out);
-  return out;
+  return flights_block_means(flights, x, y, keep, kept, kBlock, kMaxSamples);
 }
 
 VortexFit fit_vortex(const std::vector<VortexSample>& samples, const Motion& start, double r0,
@@ -579,12 +589,7 @@ std::vector<VortexSample> straight_blocks(const std::vector<Series>& flights, co
       ++kept;
     }
   }
-  const std::size_t block = std::max(least, (kept + most - 1) / most);
-  std::vector<VortexSample> out;
-  std::size_t run = 0;
-  for (std::size_t f = 0; f < flights.size(); ++f)
-    block_means(flights[f], x[f], y[f], keep[f], block, run, out);
-  return out;
+  return flights_block_means(flights, x, y, keep, kept, least, most);
 }
 
 // The profile's bin of a range r (km): kSearchBin wide out to kSearchLinear, then each kSearchGrowth times
