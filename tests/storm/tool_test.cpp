@@ -131,6 +131,34 @@ TEST(StormTool, BadInputEndsWithOneLineAndNothingWritten) {
   }
 }
 
+// Passes that miss a broad, lopsided eye by half its radius, without a track: the vortex sought in every
+// second replaces the passes taken wrongly for eyes, the report says so, and each fix holds the true centre
+// (the simulator's centre track, every 10 s from the flight's start) within two stated errors.
+TEST(StormTool, VortexSearchPlacesTheCentreOfAnEyelessFlight) {
+  ASSERT_EQ(run("eyeless.nc -o eyeless_out --force").status, 0);
+  EXPECT_NE(slurp(kDir + "/eyeless_out.storm.txt").find("vortex sought in every straight second"),
+            std::string::npos);
+  const auto truth = csv(kDir + "/eyeless.centre.csv");  // Sec,Lat,Lon
+  const auto fixes = csv(kDir + "/eyeless_out.centres.csv");
+  ASSERT_GT(fixes.size(), 2u);
+  const double start = std::stod(truth[1][0]);
+  for (std::size_t i = 1; i < fixes.size(); ++i) {
+    const std::string& t = fixes[i][0];  // 2026-12-07T23:23:36Z
+    double sec =
+        std::stod(t.substr(11, 2)) * 3600 + std::stod(t.substr(14, 2)) * 60 + std::stod(t.substr(17, 2));
+    if (sec < start) sec += 86400.0;
+    const auto k = static_cast<std::size_t>((sec - start) / 10.0) + 1;
+    ASSERT_LT(k + 1, truth.size());
+    const double w = (sec - std::stod(truth[k][0])) / 10.0;
+    const double lat = (1 - w) * std::stod(truth[k][1]) + w * std::stod(truth[k + 1][1]);
+    const double lon = (1 - w) * std::stod(truth[k][2]) + w * std::stod(truth[k + 1][2]);
+    double km = 0.0, bearing = 0.0;
+    range_bearing(lat, lon, std::stod(fixes[i][1]), std::stod(fixes[i][2]), km, bearing);
+    EXPECT_LT(km, 2.0 * std::stod(fixes[i][4])) << t;
+    EXPECT_EQ(fixes[i][5], "surface wind + vortex fit") << t;
+  }
+}
+
 TEST(StormTool, TrackRowsAreTheTrackInterpolated) {
   // The f-deck: the b-deck's points as aircraft centre fixes in hundredths of a degree.
   const TrackFile bdeck = parse_track_file(slurp(kDir + "/pass.bdeck"));
