@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <numbers>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -281,6 +282,14 @@ TEST(StormVortex, SearchPlacesTheCentreWhereNoPassShowsTheEye) {
     ASSERT_GE(an.passes.size(), 4u) << c.name;
     EXPECT_NE(an.search_note.find("no eye in the wind on any pass"), std::string::npos) << c.name;
     EXPECT_NEAR(an.motion.u * 1000.0, c.field.motion_east, 0.5) << c.name;
+    // The searched centre trades against the asymmetry along the wavenumber 1: its model error lies there,
+    // and the legs along it take all of it.
+    const auto along = [&](double deg) {
+      return centre_variance(an.motion, an.passes.front().time, std::sin(deg * std::numbers::pi / 180.0),
+                             std::cos(deg * std::numbers::pi / 180.0));
+    };
+    EXPECT_GT(along(c.field.wn1_dir), 2.0 * along(c.field.wn1_dir + 90.0)) << c.name;
+    EXPECT_EQ(an.centre_scale, 2.0) << c.name;
     for (const Pass& p : an.passes) {
       const double off = worst_fix({p}, s, c.field, plane);
       EXPECT_LT(off, 0.3 * c.field.rmw) << c.name;
@@ -359,6 +368,11 @@ TEST(StormVortex, SearchMisfitIsLeastAboutTheStormsTrack) {
     off.u += du;
     EXPECT_GT(search_misfit(search, off), 2.0 * at_truth) << dx << " " << dy << " " << du;
   }
+  // A centre the flights never came near (80 km from every leg) is no candidate, however its wide bins fit.
+  Motion far = truth;
+  far.y0 += 80.0;
+  far.x0 += 80.0;
+  EXPECT_FALSE(std::isfinite(search_misfit(search, far)));
   const Motion& best = search.tracks.front();
   EXPECT_LT(std::hypot(best.x0 + best.u * (truth.t_ref - best.t_ref) - truth.x0, best.y0 - truth.y0), 2.0);
 }
