@@ -2508,14 +2508,14 @@ void fit_without_rings(Analysis& an, double u_prior, double v_prior, double moti
 // used sets the ratio stayed below 2.2 wherever the passes were right (within 0.5 km) and below 2.5
 // everywhere but on one flight whose passes were 52 km off (12.7); on the flights built to miss a
 // broad-cored, lopsided storm's eye by half its radius (where rain-band gaps and the weak side's sags pass
-// for eyes) passes 15-33 km off gave 3.5-7.3 and right ones up to 3.4; the pairs of flights whose searched
-// vortex lay farther off than their passes gave 3.4 and 4.6, those whose passes it mended 6.0 and 7.3.
+// for eyes) passes 15-33 km off gave 3.5-7.3 and right ones up to 3.4; the analyses whose searched vortex
+// lay farther off than their passes gave 3.4 and 4.6, those whose passes it mended 6.0 and 7.3.
 constexpr double kDoubt = 3.0;
+constexpr double kContradiction = 5.0;
 // More passes than this are not checked: every doubted set of passes on the family had two to five, and
 // with more than eight the ratio stayed below 1.6; the search would cost a 10-hour flight's twelve passes
 // a tenth of a second for nothing.
 constexpr std::size_t kSearchMostPasses = 8;
-constexpr double kContradiction = 5.0;
 double misfit_ratio(const std::vector<Pass>& passes, const Motion& m, const VortexSearch& search) {
   if (!search.gridded || passes.size() < 2) return 0.0;
   return search_misfit(search, m) / search.grid_misfit;

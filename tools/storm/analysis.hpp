@@ -228,12 +228,13 @@
 //      radii's quadrant shares and the vortex fit's own errors stay as solved.
 //      Without a track, the vortex sought in every straight second (search_vortex, vortex.hpp) places the
 //      centre where no pass was found (passes that all miss a broad-cored, lopsided storm's eye by half its
-//      radius see no dip and no lone maximum), and replaces the passes where it contradicts them: with two
-//      passes or more, the binned profile about the passes' track fitting the winds 5 times worse than
-//      about the searched one, the two tracks farther apart than the search's error. Its passes are each
-//      straight stretch's closest approach to the searched track within 10 km (or 0.5 RMW) and its model
-//      error, their fixes on that track; the legs take the whole centre term (it is not placed by their
-//      eyewall maxima).
+//      radius see no dip and no lone maximum), and checks two to eight passes: where the binned profile
+//      about their track fits the winds 5 times worse than about the search's best one and the searched
+//      vortex lies farther from them than its own error, it replaces them; from 3 times (or where it
+//      cannot replace them) they stand with the distance to the search's track added to their centre's
+//      variance. Its passes are each straight stretch's closest approach to the searched track within
+//      10 km (or 0.5 RMW) and its model error, their fixes on that track; the legs take the whole centre
+//      term (it is not placed by their eyewall maxima).
 //   7. Legs: each straight segment is inbound up to the closest approach to the centre and outbound after
 //      it. A leg's peak is the largest 10-s mean of the retrieved wind (10 consecutive seconds, at least 7
 //      of them retrieved). Where that peak lies is not taken from the largest window itself: the top of an

@@ -874,7 +874,6 @@ bool fit_searched(const std::vector<Series>& flights, const Plane& plane, const 
   m.cov[0][1] += model2 * east * north;
   m.cov[1][0] += model2 * east * north;
   m.cov[1][1] += model2 * north * north;
-  search.misfit = search_misfit(search, m);
   search.found = true;
   return true;
 }

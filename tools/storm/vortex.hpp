@@ -141,10 +141,9 @@ struct VortexSearch {
   double grid_misfit = 0.0;    // the best one's binned profile's misfit
   bool found = false;          // the vortex fit from it converged
   VortexFit fit;
-  Motion motion;        // the fitted track, its covariance with the model error along the wavenumber 1
-  double model = 0.0;   // km, that model error
-  double misfit = 0.0;  // the binned profile's misfit about the fitted track (search_misfit)
-  double t_ref = 0.0;   // s since 1970: the blocks' mean time
+  Motion motion;       // the fitted track, its covariance with the model error along the wavenumber 1
+  double model = 0.0;  // km, that model error
+  double t_ref = 0.0;  // s since 1970: the blocks' mean time
   std::vector<VortexSample> blocks;  // every straight second's block means
 };
 VortexSearch search_vortex(const std::vector<Series>& flights, const Plane& plane);
